@@ -1,0 +1,27 @@
+#include "Clock.h"
+
+#include <mutex>
+
+#include "platform/Clock.h"
+
+namespace orvel {
+
+double getTime() {
+    static std::once_flag once;
+    static double origin;
+    bool first = false;
+    std::call_once(once, [&] {
+        origin = platform::monotonicSeconds();
+        first = true;
+    });
+    return first ? 0.0 : platform::monotonicSeconds() - origin;
+}
+
+void sleep(double seconds) {
+    if (seconds > 0)
+        platform::sleepMilliseconds(unsigned(seconds * 1000));
+}
+
+void sleepMs(unsigned ms) { platform::sleepMilliseconds(ms); }
+
+}  // namespace orvel

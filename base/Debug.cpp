@@ -1,0 +1,42 @@
+#include "Debug.h"
+
+#include <atomic>
+#include <cstdarg>
+#include <stdexcept>
+
+#include "base/Mutex.h"
+
+namespace orvel {
+
+namespace {
+
+std::atomic<FILE*> file{nullptr};
+constexpr int maxText = 10000;
+
+}  // namespace
+
+void setDebugFile(FILE* f) { file = f; }
+
+FILE* debugFile() { return file; }
+
+void debug(const char* format, ...) {
+    if (!file.load(std::memory_order_acquire))
+        return;
+    // Never destroyed: threads may still log while the process exits.
+    static Mutex& mutex = *new Mutex("Debug mutex");
+    static char text[maxText + 1];
+    MutexLock lock(mutex, __LINE__);
+    va_list args;
+    va_start(args, format);
+    int n = std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (n > maxText)
+        throw std::logic_error("orvel::debug() - I just corrupted something!\n");
+    FILE* f = file.load();
+    if (!f || n < 0)
+        return;
+    std::fprintf(f, "%s", text);
+    std::fflush(f);
+}
+
+}  // namespace orvel

@@ -1,0 +1,48 @@
+// orvel_string against std::string: short texts, and growth a character at a time.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "base/orvel_string.h"
+
+namespace {
+
+const char* const names[] = {"zanthorium::kessa::GroupBranch", "tree_trunk_04", "Zone", "textures\\sky\\cloud.gif",
+                             "a name that is somewhat longer than the small-string buffers of most libraries"};
+
+template <class S>
+void constructAppendCompare(benchmark::State& state) {
+    for (auto _ : state) {
+        for (const char* n : names) {
+            S s(n);
+            s += "_suffix";
+            S t(n);
+            benchmark::DoNotOptimize(s.compare(t));
+            benchmark::DoNotOptimize(s.find_first_of('_'));
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * 5);
+}
+
+template <class S>
+void growByCharacter(benchmark::State& state) {
+    for (auto _ : state) {
+        S s;
+        for (int i = 0; i < (1 << 20); ++i)
+            s.push_back(char('a' + (i & 15)));
+        benchmark::DoNotOptimize(s.c_str());
+    }
+    state.SetBytesProcessed(state.iterations() * (1 << 20));
+}
+
+void orvelShort(benchmark::State& s) { constructAppendCompare<orvel_string>(s); }
+void stdShort(benchmark::State& s) { constructAppendCompare<std::string>(s); }
+void orvelGrow(benchmark::State& s) { growByCharacter<orvel_string>(s); }
+void stdGrow(benchmark::State& s) { growByCharacter<std::string>(s); }
+
+}  // namespace
+
+BENCHMARK(orvelShort);
+BENCHMARK(stdShort);
+BENCHMARK(orvelGrow);
+BENCHMARK(stdGrow);

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds everything with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs every test once (under Xvfb when there
+# is no display). Any sanitizer report fails the test that made it.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/scripts/setup.sh"
+"$top/scripts/build.sh" build-asan -DKALVORA_SANITIZE=ON -DKALVORA_WERROR=ON
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export LSAN_OPTIONS="suppressions=$top/tests/lsan.supp:print_suppressions=0"
+cd "$top/build-asan"
+run=(ctest --output-on-failure -j "$(nproc)" --timeout 600)
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "${run[@]}"
+fi
+exec "${run[@]}"
