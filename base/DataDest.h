@@ -1,0 +1,58 @@
+// The output byte stream: the counterpart of DataSource. A sink provides the
+// byte writes; the typed writers here fix every encoding. Writes after a
+// failure are dropped; nothing throws.
+#pragma once
+
+#include <cstring>
+
+#include "base/StringMode.h"
+#include "base/orvel_string.h"
+
+namespace orvel {
+
+class DataDest {
+public:
+    DataDest() = default;
+    virtual ~DataDest();
+    DataDest(const DataDest&) = delete;
+    DataDest& operator=(const DataDest&) = delete;
+
+    virtual bool good() const;
+    virtual DataDest& writeByte(char c) = 0;
+    virtual DataDest& write(const void* data, unsigned count) = 0;
+    virtual void close();
+
+    // Below 255 one byte; otherwise 0xFF and the 32-bit value.
+    DataDest& writeCompact(unsigned n);
+    DataDest& writeInt32(int value) { return writeUInt32(unsigned(value)); }
+    DataDest& writeUInt32(unsigned value);
+    // A plain 64-bit value in the stream's byte order, given as two words.
+    DataDest& writeInt64(unsigned low, unsigned high);
+    // The text in the current string mode; an unknown mode writes nothing.
+    DataDest& writeString(const orvel_string& text) { return writeText(text.c_str(), text.length()); }
+
+    DataDest& operator<<(bool value) { return writeByte(value ? 1 : 0); }
+    DataDest& operator<<(char c) { return writeByte(c); }
+    DataDest& operator<<(int value) { return writeUInt32(unsigned(value)); }
+    DataDest& operator<<(unsigned value) { return writeUInt32(value); }
+    DataDest& operator<<(float value);
+    DataDest& operator<<(long long value);
+    DataDest& operator<<(double value);
+    DataDest& operator<<(const orvel_string& text) { return writeString(text); }
+    DataDest& operator<<(const char* text) { return writeText(text, text ? unsigned(std::strlen(text)) : 0); }
+    // Any other pointer would quietly become a bool.
+    DataDest& operator<<(const void*) = delete;
+
+    void setStringMode(int mode) { stringMode = mode; }
+
+    // Set on any failed write; later writes are dropped.
+    bool fail = false;
+    // Multi-byte values are big-endian when set.
+    bool swap = false;
+    int stringMode = stringCompactLength;
+
+private:
+    DataDest& writeText(const char* text, unsigned length);
+};
+
+}  // namespace orvel

@@ -1,0 +1,223 @@
+#include "DataSource.h"
+
+namespace orvel {
+
+namespace {
+
+constexpr int lf = 0x0A;
+constexpr int cr = 0x0D;
+// Texts from sources that cannot tell how much is left start with this much
+// and double while bytes keep coming, so a lying length costs at most twice
+// the bytes that really arrived.
+constexpr unsigned firstStep = 65536;
+
+}  // namespace
+
+DataSource::~DataSource() = default;
+
+void DataSource::skip(unsigned count) {
+    if (fail)
+        return;
+    unsigned inWindow = unsigned(windowEnd - windowNext);
+    if (inWindow > count)
+        inWindow = count;
+    windowNext += inWindow;
+    for (count -= inWindow; count > 0; --count) {
+        if (readByte() < 0) {
+            fail = true;
+            return;
+        }
+    }
+}
+
+void DataSource::close() {}
+
+bool DataSource::isSeekable() const { return false; }
+
+unsigned DataSource::position() const { return 0; }
+
+void DataSource::seek(unsigned) {}
+
+unsigned DataSource::bytesRemaining() const { return 0; }
+
+bool DataSource::takeSlow(void* out, unsigned count) {
+    if (fail)
+        return false;
+    if (read(out, count) < count) {
+        fail = true;
+        return false;
+    }
+    return true;
+}
+
+int DataSource::takeByteSlow() {
+    if (fail)
+        return -1;
+    int c = readByte();
+    if (c < 0)
+        fail = true;
+    return c;
+}
+
+bool DataSource::takeUInt64(unsigned long long& value) {
+    unsigned char b[8];
+    if (!take(b, 8))
+        return false;
+    unsigned long long v = 0;
+    for (int i = 0; i < 8; ++i)
+        v |= (unsigned long long)b[swap ? 7 - i : i] << (8 * i);
+    value = v;
+    return true;
+}
+
+unsigned DataSource::readCompact() {
+    int c = takeByte();
+    if (c < 0)
+        return 0xFFFFFFFF;
+    if (c != 0xFF)
+        return unsigned(c);
+    unsigned v;
+    return takeUInt32(v) ? v : 0xFFFFFFFF;
+}
+
+unsigned short DataSource::readUInt16() {
+    unsigned short v = 0;
+    *this >> v;
+    return v;
+}
+
+long long DataSource::readInt64() {
+    unsigned long long v = 0;
+    takeUInt64(v);
+    return (long long)v;
+}
+
+DataSource& DataSource::operator>>(bool& value) {
+    int c = takeByte();
+    if (c >= 0)
+        value = c != 0;
+    return *this;
+}
+
+DataSource& DataSource::operator>>(char& value) {
+    int c = takeByte();
+    if (c >= 0)
+        value = char(c);
+    return *this;
+}
+
+DataSource& DataSource::operator>>(unsigned short& value) {
+    unsigned char b[2];
+    if (take(b, 2))
+        value = swap ? (unsigned short)(b[0] << 8 | b[1]) : (unsigned short)(b[1] << 8 | b[0]);
+    return *this;
+}
+
+DataSource& DataSource::operator>>(float& value) {
+    unsigned bits;
+    if (takeUInt32(bits))
+        std::memcpy(&value, &bits, sizeof value);
+    return *this;
+}
+
+DataSource& DataSource::operator>>(long long& value) {
+    unsigned long long v;
+    if (takeUInt64(v))
+        value = (long long)v;
+    return *this;
+}
+
+DataSource& DataSource::operator>>(double& value) {
+    unsigned long long bits;
+    if (takeUInt64(bits))
+        std::memcpy(&value, &bits, sizeof value);
+    return *this;
+}
+
+DataSource& DataSource::readString(orvel_string& text) {
+    text.clear();
+    if (fail)
+        return *this;
+    switch (stringMode) {
+    case stringTerminated:
+    case stringLineEnd:
+        readTerminated(text);
+        break;
+    case stringByteLength: {
+        int length = takeByte();
+        if (length >= 0)
+            readCounted(text, unsigned(length));
+        break;
+    }
+    case stringWordLength: {
+        unsigned length;
+        if (takeUInt32(length))
+            readCounted(text, length);
+        break;
+    }
+    case stringCompactLength: {
+        unsigned length = readCompact();
+        if (!fail)
+            readCounted(text, length);
+        break;
+    }
+    default:
+        break;
+    }
+    return *this;
+}
+
+// Up to a 0 byte, the end, LF or CR; a second LF or CR right after the first
+// belongs to the same line end.
+void DataSource::readTerminated(orvel_string& text) {
+    for (;;) {
+        int c = takeByte();
+        if (c <= 0)
+            return;
+        if (c == lf || c == cr) {
+            int next = peekByte();
+            if (next == lf || next == cr)
+                takeByte();
+            return;
+        }
+        text.push_back(char(c));
+    }
+}
+
+bool DataSource::readLine(orvel_string& text) {
+    text.clear();
+    for (;;) {
+        int c = takeByte();
+        if (c < 0)
+            return !text.empty();
+        if (c == lf || c == cr) {
+            int next = peekByte();
+            if (next == lf || next == cr)
+                takeByte();
+            return true;
+        }
+        text.push_back(char(c));
+    }
+}
+
+void DataSource::readCounted(orvel_string& text, unsigned length) {
+    if (length == 0)
+        return;
+    if (length >= orvel_string::npos || (isSeekable() && length > bytesRemaining())) {
+        fail = true;
+        return;
+    }
+    unsigned step = isSeekable() ? length : firstStep;
+    for (unsigned got = 0; got < length;) {
+        unsigned chunk = length - got < step ? length - got : step;
+        text.resize(got + chunk);
+        if (!take(text.data() + got, chunk)) {
+            text.clear();
+            return;
+        }
+        got += chunk;
+        step = got;
+    }
+}
+
+}  // namespace orvel

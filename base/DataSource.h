@@ -1,0 +1,133 @@
+// The input byte stream under every file format, the object stream, registry
+// values and the network protocol. A few virtual byte operations are all a
+// source has to provide; the typed readers below decide every encoding once:
+// little-endian unless swap is set, compact counts, and the string modes.
+// Nothing throws: a failure sets fail, and from then on reads give nothing.
+#pragma once
+
+#include <cstring>
+
+#include "base/StringMode.h"
+#include "base/orvel_string.h"
+
+class StreamReader;
+
+namespace orvel {
+
+class DataSource {
+public:
+    DataSource() = default;
+    virtual ~DataSource();
+    DataSource(const DataSource&) = delete;
+    DataSource& operator=(const DataSource&) = delete;
+
+    virtual bool good() const = 0;
+    // The next byte 0..255, or -1 at the end or after a failure.
+    virtual int readByte() = 0;
+    // Bytes delivered, up to count.
+    virtual unsigned read(void* buffer, unsigned count) = 0;
+    // The next byte without consuming it, -1 as for readByte.
+    virtual int peekByte() = 0;
+    // Drops count bytes; running out of bytes sets fail.
+    virtual void skip(unsigned count);
+    virtual void close();
+    virtual bool isSeekable() const;
+    virtual unsigned position() const;
+    virtual void seek(unsigned position);
+    // A seekable source must tell how much is left: length fields are checked
+    // against it before anything is allocated for them.
+    virtual unsigned bytesRemaining() const;
+
+    // One byte below 255 is the value; 255 is followed by the 32-bit value.
+    // 0xFFFFFFFF (and fail) when the data ends.
+    unsigned readCompact();
+    unsigned short readUInt16();
+    int readInt32() { return int(readUInt32()); }
+    unsigned readUInt32() {
+        unsigned v = 0;
+        takeUInt32(v);
+        return v;
+    }
+    // Two 32-bit words, the low one first unless swap is set.
+    long long readInt64();
+
+    // The typed reads leave their target unchanged when the data ends.
+    DataSource& operator>>(bool& value);
+    DataSource& operator>>(char& value);
+    DataSource& operator>>(unsigned short& value);
+    DataSource& operator>>(int& value) {
+        unsigned v;
+        if (takeUInt32(v))
+            value = int(v);
+        return *this;
+    }
+    DataSource& operator>>(unsigned& value) {
+        takeUInt32(value);
+        return *this;
+    }
+    DataSource& operator>>(float& value);
+    DataSource& operator>>(long long& value);
+    DataSource& operator>>(double& value);
+    DataSource& operator>>(orvel_string& text) { return readString(text); }
+
+    // Empties text, then reads one text in the current string mode. A length
+    // that the data cannot hold gives an empty text and sets fail.
+    DataSource& readString(orvel_string& text);
+    // One line: the bytes (0 bytes included) up to LF, CR or the end; one LF
+    // or CR directly after the first is consumed with it. False only at the
+    // end with nothing read.
+    bool readLine(orvel_string& text);
+
+    void setStringMode(int mode) { stringMode = mode; }
+
+    // The object-stream reader attached to this source, null until a type is
+    // registered on it.
+    StreamReader* context = nullptr;
+    // Set on any failed operation; later reads give -1 or nothing.
+    bool fail = false;
+    // Multi-byte values are big-endian when set.
+    bool swap = false;
+    int stringMode = stringCompactLength;
+    // Filled in by the object-stream reader when it attaches itself.
+    void* readerTag = nullptr;
+
+protected:
+    // Bytes already in memory that are the stream's very next ones. A source
+    // that has them (a file buffer, a memory block) points this window at
+    // them and keeps it true; the typed readers then copy straight out of it,
+    // and consuming window bytes must be the same as reading them. Sources
+    // without one leave it empty and every read goes through read().
+    const unsigned char* windowNext = nullptr;
+    const unsigned char* windowEnd = nullptr;
+
+private:
+    bool take(void* out, unsigned count) {
+        if (!fail && unsigned(windowEnd - windowNext) >= count) {
+            std::memcpy(out, windowNext, count);
+            windowNext += count;
+            return true;
+        }
+        return takeSlow(out, count);
+    }
+    bool takeSlow(void* out, unsigned count);
+    // One byte, or -1 with fail set.
+    int takeByte() {
+        if (!fail && windowNext != windowEnd)
+            return *windowNext++;
+        return takeByteSlow();
+    }
+    int takeByteSlow();
+    bool takeUInt32(unsigned& value) {
+        unsigned char b[4];
+        if (!take(b, 4))
+            return false;
+        value = swap ? unsigned(b[3]) | unsigned(b[2]) << 8 | unsigned(b[1]) << 16 | unsigned(b[0]) << 24
+                     : unsigned(b[0]) | unsigned(b[1]) << 8 | unsigned(b[2]) << 16 | unsigned(b[3]) << 24;
+        return true;
+    }
+    bool takeUInt64(unsigned long long& value);
+    void readTerminated(orvel_string& text);
+    void readCounted(orvel_string& text, unsigned length);
+};
+
+}  // namespace orvel

@@ -1,0 +1,156 @@
+#include "FileSystem.h"
+
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+bool equalFolded(const char* a, const char* b) {
+    for (; *a && *b; ++a, ++b)
+        if (lowerAscii(*a) != lowerAscii(*b))
+            return false;
+    return *a == *b;
+}
+
+bool present(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+// The entry of a folder ("" is the current one) whose name equals name but for
+// case. Of several, the byte-wise first, so that the choice is stable.
+bool findFolded(const std::string& folder, const std::string& name, std::string& found) {
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir)
+        return false;
+    bool any = false;
+    while (const dirent* e = readdir(dir)) {
+        if (equalFolded(e->d_name, name.c_str()) && (!any || std::strcmp(e->d_name, found.c_str()) < 0)) {
+            found = e->d_name;
+            any = true;
+        }
+    }
+    closedir(dir);
+    return any;
+}
+
+// '*' is any run of characters, '?' any one; everything else stands for
+// itself, compared without case.
+bool matches(const char* pattern, const char* name) {
+    const char* starPattern = nullptr;
+    const char* starName = nullptr;
+    while (*name) {
+        if (*pattern == '*') {
+            starPattern = ++pattern;
+            starName = name;
+        } else if (*pattern && (*pattern == '?' || lowerAscii(*pattern) == lowerAscii(*name))) {
+            ++pattern;
+            ++name;
+        } else if (starPattern) {
+            pattern = starPattern;
+            name = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (*pattern == '*')
+        ++pattern;
+    return *pattern == 0;
+}
+
+FileStatus statusFrom(int result, const struct stat& st, const std::string& native) {
+    FileStatus s;
+    if (result != 0)
+        return s;
+    s.exists = true;
+    s.isDirectory = S_ISDIR(st.st_mode);
+    s.isLink = S_ISLNK(st.st_mode);
+    s.readable = access(native.c_str(), R_OK) == 0;
+    s.writable = access(native.c_str(), W_OK) == 0;
+    s.size = std::uint64_t(st.st_size);
+    s.modified = std::int64_t(st.st_mtime);
+    s.accessed = std::int64_t(st.st_atime);
+    return s;
+}
+
+}  // namespace
+
+std::string nativePath(const char* path) {
+    std::string given(path ? path : "");
+    for (char& c : given)
+        if (c == '\\')
+            c = '/';
+    if (given.empty() || present(given))
+        return given;
+
+    std::string out;
+    bool resolving = true;
+    std::size_t start = 0;
+    while (start <= given.size()) {
+        std::size_t end = given.find('/', start);
+        if (end == std::string::npos)
+            end = given.size();
+        std::string part = given.substr(start, end - start);
+        if (resolving && !part.empty() && part != "." && part != ".." && !present(out + part)) {
+            std::string found;
+            if (findFolded(out, part, found))
+                part = found;
+            else
+                resolving = false;  // nothing below a missing folder can exist
+        }
+        out += part;
+        if (end < given.size())
+            out += '/';
+        start = end + 1;
+    }
+    return out;
+}
+
+FileStatus fileStatus(const char* path) {
+    std::string native = nativePath(path);
+    struct stat st;
+    return statusFrom(stat(native.c_str(), &st), st, native);
+}
+
+FileStatus linkStatus(const char* path) {
+    std::string native = nativePath(path);
+    struct stat st;
+    return statusFrom(lstat(native.c_str(), &st), st, native);
+}
+
+FILE* openFile(const char* path, const char* mode) {
+    // 'e': the descriptor is not inherited by programs we start.
+    std::string withCloseOnExec = std::string(mode ? mode : "r") + "e";
+    return std::fopen(nativePath(path).c_str(), withCloseOnExec.c_str());
+}
+
+bool makeDirectory(const char* path) { return mkdir(nativePath(path).c_str(), 0777) == 0; }
+
+bool removeDirectory(const char* path) { return rmdir(nativePath(path).c_str()) == 0; }
+
+bool removeFile(const char* path) { return unlink(nativePath(path).c_str()) == 0; }
+
+std::vector<std::string> listDirectory(const char* folder, const char* pattern) {
+    std::vector<std::string> names;
+    std::string native = nativePath(folder);
+    DIR* dir = opendir(native.empty() ? "." : native.c_str());
+    if (!dir)
+        return names;
+    const char* wanted = pattern && std::strcmp(pattern, "*.*") != 0 ? pattern : "*";
+    while (const dirent* e = readdir(dir)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
+            continue;
+        if (matches(wanted, e->d_name))
+            names.emplace_back(e->d_name);
+    }
+    closedir(dir);
+    return names;
+}
+
+}  // namespace platform

@@ -1,0 +1,49 @@
+// Files and folders under the program's own path form. The program writes
+// paths with '\\' separators and in lower case; Linux file systems use '/'
+// and are case-sensitive. Every call here maps a path first: separators
+// become '/', and when the path does not exist as given, each component is
+// matched case-insensitively against the entries of its folder. A component
+// that matches nothing keeps its text, so new files and folders get the name
+// they were given.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// The native form of a program path.
+std::string nativePath(const char* path);
+
+struct FileStatus {
+    bool exists = false;
+    bool isDirectory = false;
+    bool isLink = false;
+    bool readable = false;
+    bool writable = false;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;  // seconds since 1970
+    std::int64_t accessed = 0;
+};
+
+// What the path names, following symbolic links.
+FileStatus fileStatus(const char* path);
+// What the path names, a symbolic link itself rather than its target.
+FileStatus linkStatus(const char* path);
+
+// The C library's fopen on the mapped path; null on failure.
+FILE* openFile(const char* path, const char* mode);
+
+bool makeDirectory(const char* path);
+bool removeDirectory(const char* path);
+// Removes a file or a symbolic link (never what the link points to).
+bool removeFile(const char* path);
+
+// The entries of a folder whose names match a pattern of '*' and '?',
+// compared without regard to case; "*.*" matches every name. Names come back
+// as stored, unsorted, without "." and "..". A missing folder gives none.
+std::vector<std::string> listDirectory(const char* folder, const char* pattern);
+
+}  // namespace platform

@@ -1,0 +1,205 @@
+// Random and mutated bytes through every typed reader. Whatever the bytes,
+// reading ends, touches nothing outside the data (the sanitizers watch), and
+// allocates no more than the bytes could really fill.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+#include "TempFolder.h"
+#include "base/FileDataSource.h"
+#include "base/MemoryDataDest.h"
+#include "base/MemoryDataSource.h"
+
+using namespace orvel;
+using Bytes = std::vector<unsigned char>;
+
+namespace {
+
+// A source that cannot tell how much is left, as a network connection.
+class StreamingSource : public DataSource {
+public:
+    explicit StreamingSource(const Bytes& bytes) : bytes_(bytes) {}
+    bool good() const override { return !fail; }
+    int readByte() override {
+        if (fail || next_ == bytes_.size()) {
+            fail = true;
+            return -1;
+        }
+        return bytes_[next_++];
+    }
+    unsigned read(void* buffer, unsigned count) override {
+        if (fail)
+            return 0;
+        unsigned n = std::min<unsigned>(count, unsigned(bytes_.size() - next_));
+        std::copy_n(bytes_.begin() + long(next_), n, static_cast<unsigned char*>(buffer));
+        next_ += n;
+        return n;
+    }
+    int peekByte() override { return fail || next_ == bytes_.size() ? -1 : bytes_[next_]; }
+
+private:
+    const Bytes& bytes_;
+    size_t next_ = 0;
+};
+
+// The largest text a source of `size` bytes may make a reader allocate.
+unsigned allowedCapacity(size_t size, bool seekable) {
+    unsigned bound = unsigned(2 * size + orvel_string::inlineSize);
+    return seekable ? bound : bound + 2 * 65536;
+}
+
+// Reads typed values until the source is no longer good; every read
+// consumes at least one byte or fails, so the number of rounds is bounded.
+void readEverything(DataSource& src, size_t size, std::mt19937& random, bool seekable) {
+    orvel_string text;
+    size_t rounds = 0;
+    while (src.good()) {
+        ASSERT_LE(++rounds, size + 2) << "reading does not end";
+        int modes[] = {stringTerminated, stringLineEnd, stringByteLength, stringWordLength, stringCompactLength};
+        src.swap = random() % 2;
+        switch (random() % 14) {
+        case 0: src.readCompact(); break;
+        case 1: {
+            bool b;
+            src >> b;
+            break;
+        }
+        case 2: {
+            char c;
+            src >> c;
+            break;
+        }
+        case 3: src.readUInt16(); break;
+        case 4: src.readInt32(); break;
+        case 5: src.readInt64(); break;
+        case 6: {
+            float f;
+            src >> f;
+            break;
+        }
+        case 7: {
+            double d;
+            src >> d;
+            break;
+        }
+        case 8:
+        case 9:
+            src.setStringMode(modes[random() % 5]);
+            src >> text;
+            ASSERT_LE(text.capacity(), allowedCapacity(size, seekable));
+            break;
+        case 10:
+            src.readLine(text);
+            ASSERT_LE(text.capacity(), allowedCapacity(size, seekable));
+            break;
+        case 11: src.skip(random() % 2 ? random() % 8 + 1 : unsigned(random())); break;
+        case 12: {
+            unsigned char block[64];
+            if (src.read(block, random() % 64 + 1) == 0)
+                src.fail = true;  // as any caller does when nothing comes
+            break;
+        }
+        default:
+            src.peekByte();
+            src.readByte();
+            break;
+        }
+        if (seekable) {
+            ASSERT_LE(src.position(), size);
+        }
+    }
+}
+
+Bytes randomBytes(std::mt19937& random) {
+    Bytes bytes(random() % 200);
+    for (unsigned char& b : bytes)
+        b = (unsigned char)random();
+    // Length fields that lie: the most common hostile shapes.
+    if (!bytes.empty() && random() % 4 == 0)
+        std::fill_n(bytes.begin(), std::min<size_t>(bytes.size(), 5), 0xFF);
+    return bytes;
+}
+
+// A well-formed stream of mixed records, then damaged.
+Bytes mutatedStream(std::mt19937& random) {
+    MemoryDataDest d;
+    for (int i = 0, n = int(random() % 30); i < n; ++i) {
+        d.setStringMode(int(random() % 5));
+        switch (random() % 4) {
+        case 0: d.writeCompact(unsigned(random()) >> (random() % 32)); break;
+        case 1: d << int(random()); break;
+        case 2: d << double(random()); break;
+        default: d << orvel_string(random() % 300, 'k'); break;
+        }
+    }
+    Bytes bytes(d.data(), d.data() + d.size());
+    for (int m = 0, n = int(random() % 6); m < n && !bytes.empty(); ++m) {
+        size_t at = random() % bytes.size();
+        switch (random() % 4) {
+        case 0: bytes[at] ^= (unsigned char)(1u << (random() % 8)); break;
+        case 1: bytes[at] = 0xFF; break;
+        case 2: bytes.erase(bytes.begin() + long(at)); break;
+        default: bytes.resize(at); break;
+        }
+    }
+    return bytes;
+}
+
+}  // namespace
+
+TEST(StreamFuzz, RandomAndMutatedBytesFromMemory) {
+    std::mt19937 random(20240611);
+    for (int i = 0; i < 20000; ++i) {
+        Bytes bytes = i % 2 ? randomBytes(random) : mutatedStream(random);
+        MemoryDataSource src(bytes.data(), unsigned(bytes.size()), false);
+        readEverything(src, bytes.size(), random, true);
+        if (HasFatalFailure())
+            FAIL() << "case " << i;
+    }
+}
+
+TEST(StreamFuzz, RandomAndMutatedBytesFromAStream) {
+    std::mt19937 random(77);
+    for (int i = 0; i < 10000; ++i) {
+        Bytes bytes = i % 2 ? randomBytes(random) : mutatedStream(random);
+        StreamingSource src(bytes);
+        readEverything(src, bytes.size(), random, false);
+        if (HasFatalFailure())
+            FAIL() << "case " << i;
+    }
+}
+
+TEST(StreamFuzz, RandomAndMutatedBytesFromFiles) {
+    TempFolder folder;
+    std::string name = folder / "fuzz.bin";
+    std::mt19937 random(5);
+    for (int i = 0; i < 500; ++i) {
+        Bytes bytes = i % 2 ? randomBytes(random) : mutatedStream(random);
+        writeFile(name, bytes);
+        FileDataSource src(name.c_str());
+        readEverything(src, bytes.size(), random, true);
+        if (HasFatalFailure())
+            FAIL() << "case " << i;
+    }
+}
+
+// The worst lengths a header can claim, against every reader that takes one.
+TEST(StreamFuzz, HugeLengthsAllocateNothing) {
+    Bytes hostile = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 'a', 'b'};
+    for (int mode : {stringWordLength, stringCompactLength}) {
+        MemoryDataSource seekable(hostile.data() + (mode == stringWordLength), unsigned(hostile.size() - 1), false);
+        StreamingSource streaming(hostile);
+        if (mode == stringWordLength)
+            streaming.skip(1);
+        for (DataSource* src : {static_cast<DataSource*>(&seekable), static_cast<DataSource*>(&streaming)}) {
+            src->setStringMode(mode);
+            orvel_string text;
+            *src >> text;
+            EXPECT_TRUE(src->fail);
+            EXPECT_EQ(text.length(), 0u);
+            EXPECT_LE(text.capacity(), 2u * 65536);
+        }
+    }
+}
