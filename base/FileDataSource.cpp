@@ -1,5 +1,6 @@
 #include "FileDataSource.h"
 
+#include "base/FilePath.h"
 #include "platform/FileSystem.h"
 
 namespace orvel {
@@ -8,6 +9,8 @@ FileDataSource::FileDataSource(const char* name) : buffer_(new unsigned char[buf
     emptyBuffer(0);
     open(name);
 }
+
+FileDataSource::FileDataSource(const FilePath& path) : FileDataSource(path.c_str()) {}
 
 FileDataSource::~FileDataSource() { close(); }
 

@@ -10,12 +10,15 @@
 
 namespace orvel {
 
+class FilePath;
+
 class FileDataSource : public DataSource {
 public:
     static constexpr unsigned bufferSize = 65536;
 
     // Opens name (see open); a null name makes an unopened source.
     explicit FileDataSource(const char* name = nullptr);
+    explicit FileDataSource(const FilePath& path);
     ~FileDataSource() override;
 
     // Closes any open file and opens name. A file that does not exist leaves

@@ -3,18 +3,13 @@
 #include <cstdio>
 
 #include "base/Debug.h"
+#include "base/FilePath.h"
 #include "base/Mutex.h"
-#include "platform/System.h"
+#include "platform/FileSystem.h"
 
 namespace {
 
 const char* const programVersion = "0.1";
-
-// The folder of the executable, with its separator.
-std::string programFolder() {
-    std::string path = platform::executablePath();
-    return path.substr(0, path.find_last_of('/') + 1);
-}
 
 }  // namespace
 
@@ -23,8 +18,8 @@ int startProgram(const std::vector<orvel_string>& words) {
     if (!single.tryLock())
         return 0;
 
-    std::string logName = programFolder() + "game.log";
-    FILE* log = std::fopen(logName.c_str(), "w");
+    orvel::FilePath logName(orvel::programFolder() + "game.log");
+    FILE* log = platform::openFile(logName.c_str(), "w");
     orvel::setDebugFile(log);
     orvel::debug("Kalvora version %s\n", programVersion);
     for (const orvel_string& w : words)

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "TempFolder.h"
+#include "tests/TempFolder.h"
 #include "base/FileDataDest.h"
 #include "base/FileDataSource.h"
 #include "base/MemoryDataDest.h"

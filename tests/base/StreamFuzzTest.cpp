@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "TempFolder.h"
+#include "tests/TempFolder.h"
 #include "base/FileDataSource.h"
 #include "base/MemoryDataDest.h"
 #include "base/MemoryDataSource.h"
