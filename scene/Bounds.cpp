@@ -1,0 +1,163 @@
+#include "scene/Bounds.h"
+
+#include <algorithm>
+
+#include "scene/Matrix.h"
+
+namespace kessa {
+
+namespace {
+
+unsigned long transforms = 0;
+constexpr double huge = 1e300;
+
+}  // namespace
+
+void Bounds::clear() {
+    valid_ = hasSphere_ = cornersValid_ = false;
+    radius_ = radiusSquared_ = 1;
+}
+
+void Bounds::deriveSphere() {
+    centre_ = (min_ + max_) * 0.5;
+    radiusSquared_ = (centre_ - min_).lengthSquared();
+    radius_ = std::sqrt(radiusSquared_);
+    hasSphere_ = cornersValid_ = false;
+}
+
+void Bounds::set(const Vector& min, const Vector& max) {
+    min_ = min;
+    max_ = max;
+    valid_ = true;
+    deriveSphere();
+}
+
+void Bounds::setSphere(const Vector& centre, double radius) {
+    if (!valid_)
+        return;
+    centre_ = centre;
+    radius_ = radius;
+    radiusSquared_ = radius * radius;
+    hasSphere_ = true;
+}
+
+const Vector* Bounds::corners() const {
+    if (!cornersValid_) {
+        for (int i = 0; i < 8; ++i)
+            corners_[i] = Vector(i & 1 ? min_.x : max_.x, i & 2 ? min_.y : max_.y, i & 4 ? min_.z : max_.z);
+        cornersValid_ = true;
+    }
+    return corners_;
+}
+
+void Bounds::setTransformed(const Bounds& other, const Matrix& m) {
+    if (!other.valid_) {
+        *this = Bounds();
+        return;
+    }
+    ++transforms;
+    Vector lo, hi;
+    if (m.kind() == Matrix::Identity) {
+        for (int j = 0; j < 3; ++j) {
+            lo[j] = std::min(other.min_[j], other.max_[j]);
+            hi[j] = std::max(other.min_[j], other.max_[j]);
+        }
+        set(lo, hi);
+        return;
+    }
+    // Each output coordinate is a sum of one term per input axis, so its
+    // smallest value over the eight corners takes the smaller term on every
+    // axis. Summed in the same order as a corner's transform, and rounding
+    // being monotonic, this gives exactly the extreme corners' values.
+    for (int j = 0; j < 3; ++j) {
+        double a0 = other.min_.x * m(0, j), b0 = other.max_.x * m(0, j);
+        double a1 = other.min_.y * m(1, j), b1 = other.max_.y * m(1, j);
+        double a2 = other.min_.z * m(2, j), b2 = other.max_.z * m(2, j);
+        lo[j] = std::min(a0, b0) + std::min(a1, b1) + std::min(a2, b2) + m(3, j);
+        hi[j] = std::max(a0, b0) + std::max(a1, b1) + std::max(a2, b2) + m(3, j);
+    }
+    set(lo, hi);
+}
+
+void Bounds::extend(const Bounds& other) {
+    if (!other.valid_)
+        return;
+    if (!valid_) {
+        *this = other;
+        return;
+    }
+    for (int i = 0; i < 3; ++i) {
+        min_[i] = std::min(min_[i], other.min_[i]);
+        max_[i] = std::max(max_[i], other.max_[i]);
+    }
+    Vector between = other.centre_ - centre_;
+    double d = between.length();
+    if (d == 0) {
+        radius_ = std::max(radius_, other.radius_);
+    } else if (d + other.radius_ <= radius_) {
+        // other's sphere is inside this one.
+    } else if (d + radius_ < other.radius_) {
+        centre_ = other.centre_;
+        radius_ = other.radius_;
+    } else {
+        Vector u = between * (1.0 / d);
+        Vector near = centre_ - u * radius_;
+        Vector far = other.centre_ + u * other.radius_;
+        centre_ = (near + far) * 0.5;
+        radius_ = (centre_ - near).length();
+    }
+    radiusSquared_ = radius_ * radius_;
+    valid_ = hasSphere_ = true;
+    cornersValid_ = false;
+}
+
+bool Bounds::extendWithMargin(const Bounds& other, double fraction) {
+    if (!other.valid_)
+        return false;
+    if (!valid_) {
+        min_ = Vector(huge, huge, huge);
+        max_ = Vector(-huge, -huge, -huge);
+        valid_ = true;
+    }
+    bool moved = false;
+    for (int i = 0; i < 3; ++i) {
+        double margin = fraction * (other.max_[i] - other.min_[i]);
+        if (other.min_[i] < min_[i]) {
+            min_[i] = other.min_[i] - margin;
+            moved = true;
+        }
+        if (other.max_[i] > max_[i]) {
+            max_[i] = other.max_[i] + margin;
+            moved = true;
+        }
+    }
+    if (moved)
+        deriveSphere();
+    return moved;
+}
+
+bool Bounds::intersects(const Bounds& other) const {
+    if (!valid_ || !other.valid_)
+        return false;
+    for (int i = 0; i < 3; ++i)
+        if (max_[i] < other.min_[i] || min_[i] > other.max_[i])
+            return false;
+    if (hasSphere_ && other.hasSphere_) {
+        double reach = radius_ + other.radius_;
+        return (other.centre_ - centre_).lengthSquared() <= reach * reach;
+    }
+    return true;
+}
+
+unsigned long Bounds::transformCount() { return transforms; }
+
+bool Bounds::operator==(const Bounds& o) const {
+    if (valid_ != o.valid_)
+        return false;
+    if (!valid_)
+        return true;
+    return min_ == o.min_ && max_ == o.max_ && centre_ == o.centre_ && radius_ == o.radius_ &&
+           radiusSquared_ == o.radiusSquared_ && hasSphere_ == o.hasSphere_;
+}
+
+}  // namespace kessa

@@ -1,0 +1,15 @@
+#include "scene/MemoryOption.h"
+
+namespace kessa {
+
+namespace {
+
+bool memorySaving = false;
+
+}  // namespace
+
+void enablePolygonArena() { memorySaving = true; }
+
+bool optionFlag() { return memorySaving; }
+
+}  // namespace kessa

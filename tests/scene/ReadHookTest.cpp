@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "base/Debug.h"
+#include "scene/KessaDatabaseReader.h"
+#include "scene/MemoryOption.h"
+
+namespace {
+
+std::string readLog(FILE* f) {
+    std::string out;
+    std::rewind(f);
+    char buffer[256];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        out.append(buffer, n);
+    return out;
+}
+
+// A reader whose files name other files: reading one reads the ones it names
+// through the hook, as an object stream with external references would.
+class LinkedFiles : public kessa::KessaDatabaseReader {
+public:
+    void read(orvel::counted_ptr<kessa::Database>& out, const orvel_string& name) override {
+        calls.push_back(name.c_str());
+        for (const std::string& next : links[name.c_str()]) {
+            orvel::counted_ptr<kessa::Database> inner;
+            kessa::readExternalDatabase(inner, orvel_string(next.c_str()));
+        }
+        out = nullptr;
+    }
+    std::map<std::string, std::vector<std::string>> links;
+    std::vector<std::string> calls;
+};
+
+class ReadHookTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        log_ = std::tmpfile();
+        orvel::setDebugFile(log_);
+    }
+    void TearDown() override {
+        kessa::setReadHook(nullptr);
+        orvel::setDebugFile(nullptr);
+        std::fclose(log_);
+    }
+    std::string log() const { return readLog(log_); }
+
+private:
+    FILE* log_ = nullptr;
+};
+
+TEST_F(ReadHookTest, InstalledReaderIsCalled) {
+    LinkedFiles files;
+    EXPECT_EQ(kessa::readHook(), nullptr);
+    kessa::setReadHook(&files);
+    EXPECT_EQ(kessa::readHook(), &files);
+    orvel::counted_ptr<kessa::Database> out;
+    kessa::readExternalDatabase(out, "door.mdl");
+    EXPECT_EQ(files.calls, std::vector<std::string>{"door.mdl"});
+    EXPECT_FALSE(out);
+    EXPECT_EQ(log(), "");
+}
+
+TEST_F(ReadHookTest, WithoutAReaderNothingIsRead) {
+    orvel::counted_ptr<kessa::Database> out;
+    kessa::readExternalDatabase(out, "door.mdl");
+    EXPECT_FALSE(out);
+    EXPECT_EQ(log(), "No database reader to read door.mdl\n");
+}
+
+TEST_F(ReadHookTest, ACycleOfNamesEndsWithALogLine) {
+    LinkedFiles files;
+    files.links["a.mdl"] = {"b.mdl"};
+    files.links["b.mdl"] = {"c.mdl", "a.mdl"};
+    files.links["c.mdl"] = {"c.mdl"};
+    kessa::setReadHook(&files);
+    orvel::counted_ptr<kessa::Database> out;
+    kessa::readExternalDatabase(out, "a.mdl");
+    EXPECT_EQ(files.calls, (std::vector<std::string>{"a.mdl", "b.mdl", "c.mdl"}));
+    EXPECT_EQ(log(),
+              "Database c.mdl refers back to itself - not read again\n"
+              "Database a.mdl refers back to itself - not read again\n");
+    // Once the first read is over the same names can be read again.
+    files.calls.clear();
+    kessa::readExternalDatabase(out, "b.mdl");
+    EXPECT_EQ(files.calls, (std::vector<std::string>{"b.mdl", "c.mdl", "a.mdl"}));
+}
+
+TEST_F(ReadHookTest, SiblingsMayNameTheSameFile) {
+    LinkedFiles files;
+    files.links["room.mdl"] = {"chair.mdl", "chair.mdl"};
+    kessa::setReadHook(&files);
+    orvel::counted_ptr<kessa::Database> out;
+    kessa::readExternalDatabase(out, "room.mdl");
+    EXPECT_EQ(files.calls, (std::vector<std::string>{"room.mdl", "chair.mdl", "chair.mdl"}));
+    EXPECT_EQ(log(), "");
+}
+
+TEST(MemoryOptionTest, SwitchTurnsOn) {
+    EXPECT_FALSE(kessa::optionFlag());
+    kessa::enablePolygonArena();
+    EXPECT_TRUE(kessa::optionFlag());
+}
+
+}  // namespace

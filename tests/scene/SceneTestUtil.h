@@ -1,0 +1,34 @@
+// Comparisons shared by the scene tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "scene/Matrix.h"
+#include "scene/Vector.h"
+
+namespace kessa_test {
+
+inline ::testing::AssertionResult vectorNear(const kessa::Vector& a, const kessa::Vector& b, double tolerance) {
+    if (std::fabs(a.x - b.x) <= tolerance && std::fabs(a.y - b.y) <= tolerance && std::fabs(a.z - b.z) <= tolerance)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "(" << a.x << ", " << a.y << ", " << a.z << ") vs (" << b.x << ", "
+                                         << b.y << ", " << b.z << ")";
+}
+
+inline ::testing::AssertionResult valuesNear(const kessa::Matrix& a, const double b[16], double tolerance) {
+    for (int i = 0; i < 16; ++i)
+        if (!(std::fabs(a.values()[i] - b[i]) <= tolerance))
+            return ::testing::AssertionFailure()
+                   << "value " << i << " (row " << i / 4 << ", col " << i % 4 << "): " << a.values()[i] << " vs "
+                   << b[i];
+    return ::testing::AssertionSuccess();
+}
+
+// The full 4 x 4 product, computed plainly.
+inline void fullProduct(const kessa::Matrix& a, const kessa::Matrix& b, double out[16]) {
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            out[4 * i + j] = a(i, 0) * b(0, j) + a(i, 1) * b(1, j) + a(i, 2) * b(2, j) + a(i, 3) * b(3, j);
+}
+
+}  // namespace kessa_test
