@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include <unistd.h>
+
 #include "base/Debug.h"
 
 class LogCapture {
@@ -25,6 +27,16 @@ public:
         while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0)
             out.append(buffer, n);
         std::fseek(file_, 0, SEEK_END);
+        return out;
+    }
+
+    // What was logged since the last take, which is then forgotten.
+    std::string take() {
+        std::string out = text();
+        std::fflush(file_);
+        if (ftruncate(fileno(file_), 0) != 0)
+            return out;
+        std::rewind(file_);
         return out;
     }
 

@@ -1,0 +1,317 @@
+// The GIF reader on hand-made files: the exact small vectors, every block
+// kind, and broken code streams.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "gui/gl/GifReader.h"
+#include "tests/gui/GifWriter.h"
+#include "tests/gui/LogCapture.h"
+
+using pellium::Image;
+
+namespace {
+
+const std::string corrupted = "GIF decode failed: corrupted file\n";
+const std::string endOfFile = "GIF decode failed: unexpected end of file\n";
+
+struct Decoded {
+    Image image;
+    bool made;
+    std::string log;
+};
+
+Decoded decode(const Bytes& file) {
+    LogCapture log;
+    Image image(3, 3);  // must be emptied by every decode
+    bool made = pellium::loadGIF(image, file.data(), file.size());
+    EXPECT_EQ(made, !image.empty());
+    return {image, made, log.text()};
+}
+
+std::vector<uint32_t> pixelsOf(const Image& image) {
+    const uint32_t* p = image.constPixels();
+    return std::vector<uint32_t>(p, p + size_t(image.width()) * image.height());
+}
+
+Bytes fromHex(const char* hex) {
+    Bytes out;
+    for (; hex[0] && hex[1]; hex += 2)
+        out.push_back(uint8_t(std::stoi(std::string(hex, 2), nullptr, 16)));
+    return out;
+}
+
+// The classic 43-byte 1 x 1 transparent GIF.
+const char* const pixel43 =
+    "47494638396101000100800000ffffff00000021f90401000000002c00000000010001000002024401003b";
+
+TEST(GifReader, TheSmallestTransparentGif) {
+    Bytes file = fromHex(pixel43);
+    ASSERT_EQ(file.size(), 43u);
+    Decoded d = decode(file);
+    ASSERT_TRUE(d.made);
+    EXPECT_EQ(d.image.width(), 1);
+    EXPECT_EQ(d.image.height(), 1);
+    EXPECT_EQ(d.image.mode(), 4);
+    EXPECT_EQ(pixelsOf(d.image), std::vector<uint32_t>{0x00FFFFFF});
+    EXPECT_EQ(d.log, "");
+}
+
+TEST(GifReader, WithoutTheTransparencyFlagTheImageIsOpaqueMode3) {
+    Bytes file = fromHex(pixel43);
+    file[22] = 0x00;  // the control block's packed byte
+    Decoded d = decode(file);
+    ASSERT_TRUE(d.made);
+    EXPECT_EQ(d.image.mode(), 3);
+    EXPECT_EQ(pixelsOf(d.image), std::vector<uint32_t>{0xFFFFFFFF});
+}
+
+TEST(GifReader, AnotherSignatureGivesNoImageAndNoLogLine) {
+    for (const char* signature : {"GIF88a", "GIF89b", "gif89a", "PNG\r\n\x1a"}) {
+        Bytes file = fromHex(pixel43);
+        std::copy(signature, signature + 6, file.begin());
+        Decoded d = decode(file);
+        EXPECT_FALSE(d.made) << signature;
+        EXPECT_EQ(d.log, "") << signature;
+    }
+    Bytes old = fromHex(pixel43);
+    old[4] = '7';  // GIF87a is read the same way
+    EXPECT_TRUE(decode(old).made);
+}
+
+TEST(GifReader, TransparentIndexFiveOfAGlobalTable) {
+    Palette palette;
+    for (unsigned i = 0; i < 8; ++i)
+        palette.push_back(0x102030 * i);
+    const std::vector<unsigned> indices = {5, 1, 5, 7, 0, 5};
+    Bytes file = GifBuilder().screen(palette).control(1, 5).descriptor(3, 2).data(3, lzwEncode(indices, 3)).trailer();
+    Decoded d = decode(file);
+    ASSERT_TRUE(d.made) << d.log;
+    EXPECT_EQ(d.image.mode(), 4);
+    // The top row (5 1 5) arrives first and is the last stored row.
+    // Index 5 (0x50A0F0) keeps its colour with alpha 0.
+    EXPECT_EQ(pixelsOf(d.image),
+              (std::vector<uint32_t>{0xFF70E150, 0xFF000000, 0x0050A0F0, 0x0050A0F0, 0xFF102030, 0x0050A0F0}));
+}
+
+TEST(GifReader, ALocalTableReplacesTheGlobalOne) {
+    const Palette global = {0x111111, 0x222222}, local = {0xAA0000, 0x00BB00, 0x0000CC, 0xDDDDDD};
+    Bytes file = GifBuilder()
+                     .screen(global)
+                     .comment("made by hand")
+                     .control(1, 2)
+                     .descriptor(4, 1, local)
+                     .data(2, lzwEncode({0, 1, 2, 3}, 2))
+                     .trailer();
+    Decoded d = decode(file);
+    ASSERT_TRUE(d.made) << d.log;
+    EXPECT_EQ(pixelsOf(d.image), (std::vector<uint32_t>{0xFFAA0000, 0xFF00BB00, 0x000000CC, 0xFFDDDDDD}));
+}
+
+TEST(GifReader, OnlyTheFirstImageIsDecoded) {
+    const Palette palette = {0xFF0000, 0x0000FF};
+    Bytes file = GifBuilder()
+                     .screen(palette)
+                     .descriptor(2, 1)
+                     .data(2, lzwEncode({0, 0}, 2))
+                     .control(1, 0)
+                     .descriptor(2, 1)
+                     .data(2, lzwEncode({1, 1}, 2))
+                     .trailer();
+    Decoded d = decode(file);
+    ASSERT_TRUE(d.made);
+    EXPECT_EQ(d.image.mode(), 3);
+    EXPECT_EQ(pixelsOf(d.image), (std::vector<uint32_t>{0xFFFF0000, 0xFFFF0000}));
+}
+
+TEST(GifReader, StrayBytesBetweenBlocksAreSkipped) {
+    Bytes file = GifBuilder().screen({0x000000, 0xFFFFFF}).raw({0x99, 0x01, 0xFF}).descriptor(1, 1).data(2, lzwEncode({1}, 2)).trailer();
+    Decoded d = decode(file);
+    ASSERT_TRUE(d.made);
+    EXPECT_EQ(pixelsOf(d.image), std::vector<uint32_t>{0xFFFFFFFF});
+}
+
+TEST(GifReader, TrailerOrZeroBeforeAnyImageGivesNoImageQuietly) {
+    for (uint8_t stop : {0x3B, 0x00}) {
+        Bytes file = GifBuilder().screen({0, 0}).raw({stop}).descriptor(1, 1).data(2, lzwEncode({1}, 2)).trailer();
+        Decoded d = decode(file);
+        EXPECT_FALSE(d.made);
+        EXPECT_EQ(d.log, "");
+    }
+}
+
+TEST(GifReader, TheInterlaceFlagIsNotRead) {
+    // Rows stay in arrival order: row k of the file is picture row k.
+    const unsigned h = 10;
+    std::vector<unsigned> indices;
+    for (unsigned r = 0; r < h; ++r)
+        indices.push_back(r);
+    Palette palette;
+    for (unsigned i = 0; i < 16; ++i)
+        palette.push_back(i);
+    Bytes file = GifBuilder().screen(palette).descriptor(1, h, {}, 0x40).data(4, lzwEncode(indices, 4)).trailer();
+    Decoded d = decode(file);
+    ASSERT_TRUE(d.made);
+    for (unsigned r = 0; r < h; ++r)
+        EXPECT_EQ(pixelsOf(d.image)[h - 1 - r], 0xFF000000u | r);
+}
+
+TEST(GifReader, IndicesBeyondTheTableAndMissingTablesAreOpaqueBlack) {
+    // Code size 4 over a 4-entry table.
+    Bytes small = GifBuilder().screen({0x010101, 0x020202, 0x030303, 0x040404}).descriptor(3, 1).data(4, lzwEncode({3, 4, 15}, 4)).trailer();
+    Decoded d = decode(small);
+    ASSERT_TRUE(d.made);
+    EXPECT_EQ(pixelsOf(d.image), (std::vector<uint32_t>{0xFF040404, 0xFF000000, 0xFF000000}));
+    Bytes none = GifBuilder().screen({}).descriptor(2, 1).data(8, lzwEncode({7, 200}, 8)).trailer();
+    d = decode(none);
+    ASSERT_TRUE(d.made);
+    EXPECT_EQ(pixelsOf(d.image), (std::vector<uint32_t>{0xFF000000, 0xFF000000}));
+}
+
+TEST(GifReader, ATransparentIndexOutsideTheTableStillGivesMode4) {
+    // Index 9 is used, but only entries of the file's table become see-through.
+    Bytes file = GifBuilder().screen({0x123456, 0x654321}).control(1, 9).descriptor(3, 1).data(4, lzwEncode({0, 1, 9}, 4)).trailer();
+    Decoded d = decode(file);
+    ASSERT_TRUE(d.made);
+    EXPECT_EQ(d.image.mode(), 4);
+    EXPECT_EQ(pixelsOf(d.image), (std::vector<uint32_t>{0xFF123456, 0xFF654321, 0xFF000000}));
+}
+
+TEST(GifReader, WideLiteralCodesAreAcceptedUpToElevenBits) {
+    Palette palette(256);
+    palette[255] = 0xABCDEF;
+    Bytes file = GifBuilder().screen(palette).descriptor(3, 1).data(9, lzwEncode({255, 256, 511}, 9)).trailer();
+    Decoded d = decode(file);
+    ASSERT_TRUE(d.made) << d.log;
+    EXPECT_EQ(pixelsOf(d.image), (std::vector<uint32_t>{0xFFABCDEF, 0xFF000000, 0xFF000000}));
+    EXPECT_TRUE(decode(GifBuilder().screen({}).descriptor(1, 1).data(11, lzwEncode({2047}, 11)).trailer()).made);
+}
+
+TEST(GifReader, CodeSizesOutsideOneToElevenAreCorrupt) {
+    for (unsigned size : {0u, 12u, 200u}) {
+        Bytes file = GifBuilder().screen({}).descriptor(1, 1).data(size, {0xFF, 0xFF, 0xFF}).trailer();
+        Decoded d = decode(file);
+        EXPECT_FALSE(d.made);
+        EXPECT_EQ(d.log, corrupted) << size;
+    }
+}
+
+TEST(GifReader, ALongPictureFillsTheDictionaryWithAndWithoutClears) {
+    // Enough varied pixels to fill the 4096-entry table several times.
+    const unsigned w = 300, h = 200;
+    std::vector<unsigned> indices;
+    uint32_t seed = 1;
+    for (unsigned i = 0; i < w * h; ++i) {
+        seed = seed * 1103515245 + 12345;
+        indices.push_back((seed >> 16) % 7 == 0 ? (seed >> 8) & 255 : (i / 3) & 255);
+    }
+    Palette palette;
+    for (unsigned i = 0; i < 256; ++i)
+        palette.push_back(i * 0x010203);
+    for (bool clears : {true, false}) {
+        Bytes file = GifBuilder().screen(palette).descriptor(w, h).data(8, lzwEncode(indices, 8, clears)).trailer();
+        Decoded d = decode(file);
+        ASSERT_TRUE(d.made) << d.log;
+        std::vector<uint32_t> pixels = pixelsOf(d.image);
+        for (unsigned i = 0; i < w * h; ++i) {
+            unsigned stored = (h - 1 - i / w) * w + i % w;
+            ASSERT_EQ(pixels[stored], 0xFF000000u | (indices[i] * 0x010203)) << i << (clears ? " with" : " without");
+        }
+    }
+}
+
+TEST(GifReader, ClearThenEndGivesAnUntouchedImage) {
+    CodePacker codes;
+    codes.put(4, 3);  // clear
+    codes.put(5, 3);  // end
+    Decoded d = decode(GifBuilder().screen({0xFFFFFF, 0xFFFFFF}).descriptor(2, 2).data(2, codes.finish()).trailer());
+    ASSERT_TRUE(d.made);
+    EXPECT_EQ(pixelsOf(d.image), std::vector<uint32_t>(4, 0u));
+    EXPECT_EQ(d.log, "");
+}
+
+TEST(GifReader, RepeatedClearsAndAMissingFirstClear) {
+    CodePacker codes;
+    codes.put(1, 3);  // a literal with no clear before it
+    codes.put(4, 3);
+    codes.put(4, 3);
+    codes.put(2, 3);
+    codes.put(6, 3);  // the entry being made: 2 2
+    codes.put(5, 3);
+    Decoded d = decode(GifBuilder().screen({0x000000, 0x111111, 0x222222, 0x333333}).descriptor(4, 1).data(2, codes.finish()).trailer());
+    ASSERT_TRUE(d.made) << d.log;
+    EXPECT_EQ(pixelsOf(d.image), (std::vector<uint32_t>{0xFF111111, 0xFF222222, 0xFF222222, 0xFF222222}));
+}
+
+Decoded decodeCodes(const std::vector<std::pair<unsigned, unsigned>>& list, unsigned w = 4, unsigned h = 1) {
+    CodePacker codes;
+    for (auto [code, width] : list)
+        codes.put(code, width);
+    return decode(GifBuilder().screen({0, 0, 0, 0}).descriptor(w, h).data(2, codes.finish()).trailer());
+}
+
+TEST(GifReader, BrokenCodeStreamsAreCorrupt) {
+    // A code above the next free one.
+    EXPECT_EQ(decodeCodes({{4, 3}, {1, 3}, {7, 3}}).log, corrupted);
+    // After a clear only a literal may come.
+    EXPECT_EQ(decodeCodes({{4, 3}, {6, 3}}).log, corrupted);
+    EXPECT_EQ(decodeCodes({{6, 3}}).log, corrupted);
+    // A pixel past the last row.
+    EXPECT_EQ(decodeCodes({{4, 3}, {1, 3}, {1, 3}, {1, 3}}, 1, 2).log, corrupted);
+    EXPECT_EQ(decodeCodes({{4, 3}, {1, 3}, {6, 3}}, 2, 1).log, corrupted);
+    Decoded d = decodeCodes({{4, 3}, {1, 3}, {6, 3}, {5, 3}}, 3, 1);  // exactly fits
+    EXPECT_TRUE(d.made) << d.log;
+}
+
+TEST(GifReader, RunningOutOfCodesIsAnUnexpectedEnd) {
+    // No end code before the zero-length block.
+    Decoded d = decodeCodes({{4, 3}, {1, 3}});
+    EXPECT_FALSE(d.made);
+    EXPECT_EQ(d.log, endOfFile);
+    // Cut inside the header, the tables and the blocks.
+    Bytes file = fromHex(pixel43);
+    for (size_t cut : {size_t(0), size_t(3), size_t(10), size_t(15), size_t(25), size_t(38)}) {
+        Decoded c = decode(Bytes(file.begin(), file.begin() + long(cut)));
+        EXPECT_FALSE(c.made) << cut;
+        EXPECT_EQ(c.log, endOfFile) << cut;
+    }
+    // Once the end code is read, nothing after it is needed.
+    EXPECT_TRUE(decode(Bytes(file.begin(), file.begin() + 41)).made);
+}
+
+TEST(GifReader, SubBlockBoundariesCanFallAnywhere) {
+    std::vector<unsigned> indices;
+    for (unsigned i = 0; i < 500; ++i)
+        indices.push_back((i * 7 + i / 13) % 16);
+    Palette palette;
+    for (unsigned i = 0; i < 16; ++i)
+        palette.push_back(i * 0x100000);
+    const Bytes codes = lzwEncode(indices, 4);
+    std::vector<uint32_t> reference;
+    for (size_t block : {size_t(1), size_t(2), size_t(7), size_t(255)}) {
+        Decoded d = decode(GifBuilder().screen(palette).descriptor(25, 20).data(4, codes, block).trailer());
+        ASSERT_TRUE(d.made) << block;
+        if (reference.empty())
+            reference = pixelsOf(d.image);
+        EXPECT_EQ(pixelsOf(d.image), reference) << block;
+    }
+    EXPECT_EQ(reference[19 * 25 + 1], 0xFF700000u);
+}
+
+TEST(GifReader, OversizedImagesAreRefusedBeforeAllocating) {
+    for (auto [w, h] : {std::pair{16385u, 1u}, {1u, 16385u}, {16384u, 4097u}, {65535u, 65535u}}) {
+        Decoded d = decode(GifBuilder().screen({}).descriptor(w, h).data(2, lzwEncode({0}, 2)).trailer());
+        EXPECT_FALSE(d.made);
+        EXPECT_EQ(d.log, corrupted);
+    }
+}
+
+TEST(GifReader, AZeroSizedImageGivesNoImage) {
+    Decoded d = decode(GifBuilder().screen({}).descriptor(0, 5).data(2, lzwEncode({}, 2)).trailer());
+    EXPECT_FALSE(d.made);
+    EXPECT_EQ(d.log, "");
+    d = decode(GifBuilder().screen({}).descriptor(0, 5).data(2, lzwEncode({1}, 2)).trailer());
+    EXPECT_EQ(d.log, corrupted);
+}
+
+}  // namespace

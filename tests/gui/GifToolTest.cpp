@@ -1,0 +1,144 @@
+// The GIF reader against files ImageMagick writes, compared pixel by pixel
+// with the tool's own decoding of them.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "gui/gl/GifReader.h"
+#include "tests/gui/LogCapture.h"
+#include "tests/gui/ToolGifs.h"
+
+using pellium::Image;
+
+namespace {
+
+Image decode(const Bytes& file) {
+    LogCapture log;
+    Image image;
+    pellium::loadGIF(image, file.data(), file.size());
+    EXPECT_EQ(log.text(), "");
+    return image;
+}
+
+// Compares alpha everywhere and the colour where the pixel is opaque (the
+// tool gives see-through pixels no colour). topRow[k] is the tool's row that
+// our picture row k (counted from the top) must equal.
+void expectSamePixels(const Image& image, const ToolGifs::Frame& frame, const std::vector<int>& topRow = {}) {
+    ASSERT_EQ(image.width(), frame.width);
+    ASSERT_EQ(image.height(), frame.height);
+    const int w = frame.width, h = frame.height;
+    int differences = 0;
+    for (int y = 0; y < h && differences < 10; ++y) {
+        const int from = topRow.empty() ? y : topRow[size_t(y)];
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* ref = &frame.rgba[(size_t(from) * w + x) * 4];
+            uint32_t ours = image.constPixels()[size_t(h - 1 - y) * w + x];
+            uint32_t alpha = ours >> 24;
+            bool same = alpha == ref[3] &&
+                        (alpha != 255 || ours == (0xFF000000u | uint32_t(ref[0]) << 16 | uint32_t(ref[1]) << 8 | ref[2]));
+            if (!same && ++differences < 10)
+                ADD_FAILURE() << "pixel " << x << "," << y << ": ours " << std::hex << ours << ", the tool's "
+                              << int(ref[0]) << " " << int(ref[1]) << " " << int(ref[2]) << " " << int(ref[3]);
+        }
+    }
+}
+
+struct Case {
+    const char* name;
+    const char* arguments;
+    const char* version;
+    int mode;
+};
+
+class GifFromTool : public ::testing::TestWithParam<Case> {};
+
+TEST_P(GifFromTool, DecodesToThePixelsTheToolReports) {
+    const Case& c = GetParam();
+    ToolGifs tool;
+    std::string path = tool.make(c.arguments, std::string(c.name) + ".gif", c.version[4] == '7' ? "GIF87:" : "");
+    ASSERT_FALSE(path.empty());
+    Bytes file = ToolGifs::read(path);
+    ASSERT_GE(file.size(), 6u);
+    EXPECT_EQ(std::string(file.begin(), file.begin() + 6), c.version);
+    Image image = decode(file);
+    EXPECT_EQ(image.mode(), c.mode);
+    expectSamePixels(image, ToolGifs::frame(path));
+}
+
+const Case cases[] = {
+    {"rose64", "rose: -colors 64 +dither", "GIF89a", 3},
+    {"rose16", "rose: -colors 16", "GIF87a", 3},
+    {"noise256", "-seed 7 -size 200x160 xc: +noise Random -colors 256 +dither", "GIF89a", 3},
+    {"mono", "-size 13x7 xc:black -fill white -draw 'point 3,2' -colors 2", "GIF89a", 3},
+    {"transparent", "-size 40x30 xc:red -fill blue -draw 'rectangle 5,5 20,20' -transparent red", "GIF89a", 4},
+    {"transparentRose", "rose: -colors 32 -fuzz 20% -transparent '#C04040'", "GIF89a", 4},
+    {"offset", "-size 10x8 xc:red -repage 40x30+5+7", "GIF89a", 3},
+    {"animated", "-delay 10 -size 16x16 xc:red xc:lime xc:blue", "GIF89a", 3},
+    {"one", "-size 1x1 xc:green", "GIF89a", 3},
+    {"oneWide", "-size 1x37 gradient:yellow-navy -colors 8", "GIF89a", 3},
+    {"oneHigh", "-size 37x1 gradient:yellow-navy -colors 8", "GIF89a", 3},
+    {"strip87", "-size 255x3 plasma:fractal -seed 3 -colors 100", "GIF87a", 3},
+    {"large", "-seed 11 -size 640x480 plasma:fractal -colors 256", "GIF89a", 3},
+    {"grey4", "-size 64x64 gradient: -colors 4", "GIF89a", 3},
+};
+
+INSTANTIATE_TEST_SUITE_P(ImageMagick, GifFromTool, ::testing::ValuesIn(cases),
+                         [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+TEST(GifFromToolAnimated, TheFirstFrameIsRed) {
+    ToolGifs tool;
+    std::string path = tool.make("-delay 10 -size 16x16 xc:red xc:lime xc:blue", "anim.gif");
+    Image image = decode(ToolGifs::read(path));
+    ASSERT_EQ(image.width(), 16);
+    for (int i = 0; i < 256; ++i)
+        ASSERT_EQ(image.constPixels()[i], 0xFFFF0000u);
+}
+
+TEST(GifFromToolInterlaced, RowsStayInArrivalOrder) {
+    ToolGifs tool;
+    std::string path = tool.make("rose: -colors 32 -interlace GIF", "interlaced.gif");
+    Bytes file = ToolGifs::read(path);
+    ToolGifs::Frame frame = ToolGifs::frame(path);
+    // Arrival order of an interlaced picture: every 8th row from 0, every
+    // 8th from 4, every 4th from 2, then the odd rows.
+    std::vector<int> arrival;
+    for (auto [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})
+        for (int r = start; r < frame.height; r += step)
+            arrival.push_back(r);
+    ASSERT_EQ(arrival.size(), size_t(frame.height));
+    expectSamePixels(decode(file), frame, arrival);
+}
+
+// The tool writes a global table; moving it into the image descriptor, with
+// a global table of other colours left in front, must not change a pixel.
+TEST(GifFromToolLocalTable, ALocalTableReplacesTheGlobalOne) {
+    ToolGifs tool;
+    std::string path = tool.make("rose: -colors 64 -fuzz 30% -transparent '#FFFFFF'", "global.gif");
+    Bytes file = ToolGifs::read(path);
+    ASSERT_GT(file.size(), 13u);
+    ASSERT_TRUE(file[10] & 0x80);
+    const unsigned bits = file[10] & 7;
+    const size_t tableEnd = 13 + (size_t(2) << bits) * 3;
+    size_t descriptor = tableEnd;
+    while (descriptor < file.size() && file[descriptor] != 0x2C) {
+        // Extensions: introducer, label, then sub-blocks.
+        size_t p = descriptor + 2;
+        while (p < file.size() && file[p])
+            p += file[p] + 1;
+        descriptor = p + 1;
+    }
+    ASSERT_LT(descriptor + 10, file.size());
+    Bytes moved(file.begin(), file.begin() + 13);
+    moved[10] = 0x80;  // a two-colour global table...
+    moved.insert(moved.end(), {0x12, 0x34, 0x56, 0x65, 0x43, 0x21});
+    moved.insert(moved.end(), file.begin() + long(tableEnd), file.begin() + long(descriptor + 10));
+    moved.back() = uint8_t(0x80 | bits);  // ...and the real one local
+    moved.insert(moved.end(), file.begin() + 13, file.begin() + long(tableEnd));
+    moved.insert(moved.end(), file.begin() + long(descriptor + 10), file.end());
+    Image image = decode(moved);
+    EXPECT_EQ(image.mode(), 4);
+    expectSamePixels(image, ToolGifs::frame(path));
+}
+
+}  // namespace
