@@ -18,8 +18,9 @@ double getTime() {
 }
 
 void sleep(double seconds) {
-    if (seconds > 0)
-        platform::sleepMilliseconds(unsigned(seconds * 1000));
+    double ms = seconds * 1000;
+    if (ms >= 1)
+        platform::sleepMilliseconds(ms < 4294967295.0 ? unsigned(ms) : 4294967295u);
 }
 
 void sleepMs(unsigned ms) { platform::sleepMilliseconds(ms); }

@@ -13,19 +13,28 @@ namespace {
 std::atomic<FILE*> file{nullptr};
 constexpr int maxText = 10000;
 
+Mutex& debugMutex() {
+    // Never destroyed: threads may still log while the process exits.
+    static Mutex& mutex = *new Mutex("Debug mutex");
+    return mutex;
+}
+
 }  // namespace
 
-void setDebugFile(FILE* f) { file = f; }
+void setDebugFile(FILE* f) {
+    // Waits for a line being written, so the caller may close the old file
+    // as soon as this returns.
+    MutexLock lock(debugMutex(), __LINE__);
+    file = f;
+}
 
 FILE* debugFile() { return file; }
 
 void debug(const char* format, ...) {
     if (!file.load(std::memory_order_acquire))
         return;
-    // Never destroyed: threads may still log while the process exits.
-    static Mutex& mutex = *new Mutex("Debug mutex");
     static char text[maxText + 1];
-    MutexLock lock(mutex, __LINE__);
+    MutexLock lock(debugMutex(), __LINE__);
     va_list args;
     va_start(args, format);
     int n = std::vsnprintf(text, sizeof text, format, args);

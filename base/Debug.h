@@ -6,6 +6,8 @@
 
 namespace orvel {
 
+// Sets (or, with null, clears) the log file. A line being written by another
+// thread is finished first, so the old file may be closed after the call.
 void setDebugFile(FILE* file);
 FILE* debugFile();
 

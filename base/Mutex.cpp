@@ -1,7 +1,6 @@
 #include "Mutex.h"
 
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <map>
 #include <mutex>
@@ -17,8 +16,10 @@ struct Mutex::Record {
     bool global = false;
     std::atomic<int> holderLine{-1};
     std::recursive_timed_mutex local;
-    // Global form only: the lock between processes, taken by the outermost
-    // holder in this process.
+    // Named form only: the lock between processes, held while this process's
+    // recursion depth is above 0. Null for an unnamed global mutex and when
+    // the lock file could not be opened: such a mutex excludes within this
+    // process only.
     std::unique_ptr<platform::NamedLock> named;
     int depth = 0;
 };
@@ -40,14 +41,14 @@ thread_local bool loggingWait = false;
 }  // namespace
 
 Mutex::Mutex(const char* name, bool global) {
-    if (!global) {
+    if (!global || !name || !*name) {
         rec_ = std::make_shared<Record>();
         rec_->name = name;
+        rec_->global = global;
         return;
     }
     std::lock_guard<std::mutex> guard(tableLock);
-    std::string key = name ? name : "";
-    auto& slot = globalTable()[key];
+    auto& slot = globalTable()[name];
     rec_ = slot.lock();
     if (rec_)
         return;
@@ -55,13 +56,15 @@ Mutex::Mutex(const char* name, bool global) {
     rec_->name = name;
     rec_->global = true;
     rec_->named = std::make_unique<platform::NamedLock>(name);
-    if (!rec_->named->valid())
+    if (!rec_->named->valid()) {
         debug("Mutex creation failed because: %d\n", rec_->named->error());
+        rec_->named.reset();
+    }
     slot = rec_;
 }
 
 Mutex::~Mutex() {
-    if (!rec_->global)
+    if (!rec_->global || rec_->name.empty())
         return;
     std::lock_guard<std::mutex> guard(tableLock);
     std::string key = rec_->name.c_str();
@@ -83,7 +86,7 @@ void Mutex::lock(int line) {
             loggingWait = false;
         }
     }
-    if (r.global && r.depth++ == 0)
+    if (r.named && r.depth++ == 0)
         r.named->lock();
     r.holderLine = line;
 }
@@ -92,11 +95,11 @@ bool Mutex::tryLock() {
     Record& r = *rec_;
     if (!r.local.try_lock())
         return false;
-    if (r.global && r.depth == 0 && !r.named->tryLock()) {
+    if (r.named && r.depth == 0 && !r.named->tryLock()) {
         r.local.unlock();
         return false;
     }
-    if (r.global)
+    if (r.named)
         ++r.depth;
     return true;
 }
@@ -104,7 +107,7 @@ bool Mutex::tryLock() {
 void Mutex::unlock() {
     Record& r = *rec_;
     r.holderLine = -1;
-    if (r.global && --r.depth == 0)
+    if (r.named && --r.depth == 0)
         r.named->unlock();
     r.local.unlock();
 }

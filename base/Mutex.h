@@ -10,6 +10,8 @@ namespace orvel {
 
 class Mutex {
 public:
+    // A global mutex is shared with every process (and every Mutex of this
+    // process) that uses the same name; without a name it is private.
     explicit Mutex(const char* name = nullptr, bool global = false);
     ~Mutex();
     Mutex(const Mutex&) = delete;

@@ -1,12 +1,19 @@
 #include "NamedLock.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 namespace platform {
+
+namespace {
+
+constexpr size_t maxPlain = 200;
+
+}  // namespace
 
 std::string NamedLock::pathFor(const char* name) {
     std::string folder;
@@ -15,17 +22,36 @@ std::string NamedLock::pathFor(const char* name) {
         folder = std::string(runtime) + "/kalvora-";
     else
         folder = "/tmp/kalvora-" + std::to_string(getuid()) + "-";
+    // Every other byte, '_' included, becomes "_xx", so distinct names never
+    // share a file.
+    static const char hex[] = "0123456789abcdef";
     std::string safe;
     for (const char* p = name ? name : ""; *p; ++p) {
-        char c = *p;
-        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
-        safe += plain ? c : '_';
+        unsigned char c = static_cast<unsigned char>(*p);
+        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+        if (plain) {
+            safe += char(c);
+        } else {
+            safe += '_';
+            safe += hex[c >> 4];
+            safe += hex[c & 15];
+        }
+    }
+    // File names end at 255 bytes: a long name keeps its start and a hash of the whole.
+    if (safe.size() > maxPlain) {
+        uint64_t hash = 14695981039346656037ull;
+        for (char c : safe)
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        safe.resize(maxPlain - 17);
+        safe += '~';
+        for (int shift = 60; shift >= 0; shift -= 4)
+            safe += hex[(hash >> shift) & 15];
     }
     return folder + safe + ".lock";
 }
 
 NamedLock::NamedLock(const char* name) : path_(pathFor(name)) {
-    fd_ = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    fd_ = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd_ < 0)
         error_ = errno;
 }

@@ -1,0 +1,264 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <poll.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "LogCapture.h"
+#include "base/Clock.h"
+#include "base/Mutex.h"
+#include "platform/NamedLock.h"
+
+namespace {
+
+// A lock name of this test process, so parallel runs never meet.
+std::string uniqueName(const char* what) { return std::string("test-") + what + "-" + std::to_string(getpid()); }
+
+// Polls `done` for up to `seconds`.
+template <class F>
+bool waitFor(F done, double seconds = 5) {
+    for (double end = orvel::getTime() + seconds; !done();) {
+        if (orvel::getTime() > end)
+            return false;
+        orvel::sleepMs(1);
+    }
+    return true;
+}
+
+// The lock-holder helper running as a real second process.
+class Holder {
+public:
+    explicit Holder(const std::string& name) {
+        int fds[2];
+        if (pipe(fds) != 0)
+            return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(fds[1], 1);
+            close(fds[0]);
+            close(fds[1]);
+            execl(LOCK_HOLDER, LOCK_HOLDER, name.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        out_ = fds[0];
+    }
+    ~Holder() {
+        kill();
+        if (out_ >= 0)
+            close(out_);
+    }
+
+    // True once the helper says it holds the lock, within `ms`.
+    bool locked(int ms) {
+        pollfd p{out_, POLLIN, 0};
+        if (poll(&p, 1, ms) != 1)
+            return false;
+        char text[16] = {};
+        return read(out_, text, sizeof text - 1) > 0 && std::string(text) == "locked\n";
+    }
+
+    // SIGKILL, then reaps it: its open files, and so its lock, are gone.
+    void kill() {
+        if (pid_ <= 0)
+            return;
+        ::kill(pid_, SIGKILL);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+};
+
+TEST(Mutex, KeepsNameAndForm) {
+    orvel::Mutex plain("plain");
+    EXPECT_STREQ(plain.name().c_str(), "plain");
+    EXPECT_FALSE(plain.isGlobal());
+    orvel::Mutex unnamed;
+    EXPECT_TRUE(unnamed.name().empty());
+    EXPECT_EQ(unnamed.holderLine(), -1);
+}
+
+TEST(Mutex, RecursiveOwnerBlocksAnotherThreadUntilTheLastUnlock) {
+    orvel::Mutex mutex("contended");
+    mutex.lock(10);
+    mutex.lock(11);
+    mutex.lock(12);
+    EXPECT_EQ(mutex.holderLine(), 12);
+    EXPECT_TRUE(mutex.tryLock());  // the owner may always add one more
+    mutex.unlock();
+
+    std::atomic<bool> triedFree{true};
+    std::thread([&] { triedFree = mutex.tryLock(); }).join();
+    EXPECT_FALSE(triedFree);
+
+    std::atomic<bool> got{false};
+    std::atomic<int> lineSeen{0};
+    std::thread other([&] {
+        orvel::MutexLock lock(mutex, 20);
+        lineSeen = mutex.holderLine();
+        got = true;
+    });
+    orvel::sleepMs(50);
+    EXPECT_FALSE(got);
+    mutex.unlock();
+    orvel::sleepMs(30);
+    EXPECT_FALSE(got);
+    mutex.unlock();
+    orvel::sleepMs(30);
+    EXPECT_FALSE(got);
+    mutex.unlock();
+    other.join();
+    EXPECT_TRUE(got);
+    EXPECT_EQ(lineSeen, 20);
+    EXPECT_EQ(mutex.holderLine(), -1);
+    EXPECT_TRUE(mutex.tryLock());
+    mutex.unlock();
+}
+
+TEST(Mutex, MutexLockUnlocksEarlyOnceOnly) {
+    orvel::Mutex mutex("scoped");
+    {
+        orvel::MutexLock lock(mutex, 30);
+        lock.unlock();
+        std::atomic<bool> free{false};
+        std::thread([&] {
+            free = mutex.tryLock();
+            if (free)
+                mutex.unlock();
+        }).join();
+        EXPECT_TRUE(free);
+        mutex.lock(31);  // held by hand across the lock's end: not released twice
+    }
+    std::atomic<bool> taken{true};
+    std::thread([&] { taken = mutex.tryLock(); }).join();
+    EXPECT_FALSE(taken);
+    mutex.unlock();
+}
+
+TEST(Mutex, LogsALongWaitOncePerSecond) {
+    LogCapture log;
+    orvel::Mutex mutex("slow");
+    const int holdLine = __LINE__;
+    mutex.lock(holdLine);
+    const int waitLine = __LINE__;
+    std::thread waiter([&] { orvel::MutexLock lock(mutex, waitLine); });
+    orvel::sleepMs(2500);
+    mutex.unlock();
+    waiter.join();
+    std::string line = "Mutex slow taking a int32 time at " + std::to_string(waitLine) + " (locked from " +
+                       std::to_string(holdLine) + ")...\n";
+    EXPECT_EQ(log.text(), line + line);
+}
+
+TEST(Mutex, GlobalLockHeldByAnotherProcessIsReleasedWhenItIsKilled) {
+    std::string name = uniqueName("killed");
+    Holder holder(name);
+    ASSERT_TRUE(holder.locked(10000));
+
+    orvel::Mutex mutex(name.c_str(), true);
+    EXPECT_TRUE(mutex.isGlobal());
+    EXPECT_FALSE(mutex.tryLock());
+    std::atomic<bool> got{false};
+    std::thread waiter([&] {
+        orvel::MutexLock lock(mutex, __LINE__);
+        got = true;
+    });
+    orvel::sleepMs(100);
+    EXPECT_FALSE(got);
+
+    holder.kill();
+    EXPECT_TRUE(waitFor([&] { return got.load(); }));
+    waiter.join();
+    EXPECT_TRUE(mutex.tryLock());
+    mutex.unlock();
+}
+
+TEST(Mutex, GlobalLockOfThisProcessKeepsAnotherProcessOut) {
+    std::string name = uniqueName("kept-out");
+    orvel::Mutex mutex(name.c_str(), true);
+    mutex.lock(__LINE__);
+    Holder holder(name);
+    EXPECT_FALSE(holder.locked(300));
+    mutex.unlock();
+    EXPECT_TRUE(holder.locked(10000));
+}
+
+TEST(Mutex, TwoGlobalMutexesOfOneNameShareTheLockInOneProcess) {
+    std::string name = uniqueName("shared");
+    orvel::Mutex a(name.c_str(), true);
+    orvel::Mutex b(name.c_str(), true);
+    a.lock(__LINE__);
+    // The same thread takes it again through the second object: no deadlock.
+    EXPECT_TRUE(b.tryLock());
+    b.lock(__LINE__);
+
+    std::atomic<bool> taken{true};
+    std::thread([&] { taken = b.tryLock(); }).join();
+    EXPECT_FALSE(taken);
+
+    b.unlock();
+    b.unlock();
+    a.unlock();
+    std::thread([&] {
+        taken = b.tryLock();
+        if (taken)
+            b.unlock();
+    }).join();
+    EXPECT_TRUE(taken);
+
+    // The record outlives the first object while the second one holds it.
+    {
+        orvel::Mutex c(name.c_str(), true);
+        c.lock(__LINE__);
+        std::thread([&] { taken = a.tryLock(); }).join();
+        EXPECT_FALSE(taken);
+        c.unlock();
+    }
+    EXPECT_TRUE(a.tryLock());
+    a.unlock();
+}
+
+TEST(Mutex, GlobalMutexWithoutANameIsPrivate) {
+    orvel::Mutex a(nullptr, true);
+    orvel::Mutex b("", true);
+    EXPECT_TRUE(a.isGlobal());
+    a.lock(__LINE__);
+    std::atomic<bool> taken{false};
+    std::thread([&] {
+        taken = b.tryLock();
+        if (taken)
+            b.unlock();
+    }).join();
+    EXPECT_TRUE(taken);
+    a.unlock();
+}
+
+TEST(Mutex, GlobalMutexWhoseLockFileCannotBeOpenedIsLoggedAndStillExcludesThreads) {
+    std::string name = uniqueName("blocked");
+    std::string path = platform::NamedLock::pathFor(name.c_str());
+    ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
+    {
+        LogCapture log;
+        orvel::Mutex mutex(name.c_str(), true);
+        EXPECT_EQ(log.text(), "Mutex creation failed because: " + std::to_string(EISDIR) + "\n");
+        EXPECT_TRUE(mutex.tryLock());
+        std::atomic<bool> taken{true};
+        std::thread([&] { taken = mutex.tryLock(); }).join();
+        EXPECT_FALSE(taken);
+        mutex.unlock();
+    }
+    rmdir(path.c_str());
+}
+
+}  // namespace
