@@ -1,7 +1,11 @@
 #include "scene/Bounds.h"
 
+#include <GL/gl.h>
+
 #include <algorithm>
 
+#include "base/DataDest.h"
+#include "base/DataSource.h"
 #include "scene/Matrix.h"
 
 namespace kessa {
@@ -10,6 +14,13 @@ namespace {
 
 unsigned long transforms = 0;
 constexpr double huge = 1e300;
+constexpr int circleSegments = 32;
+
+enum Tag : unsigned { endTag = 0, boxTag = 1, sphereTag = 2 };
+
+void writeVector(orvel::DataDest& out, const Vector& v) { out << v.x << v.y << v.z; }
+
+void readVector(orvel::DataSource& in, Vector& v) { in >> v.x >> v.y >> v.z; }
 
 }  // namespace
 
@@ -147,6 +158,84 @@ bool Bounds::intersects(const Bounds& other) const {
         return (other.centre_ - centre_).lengthSquared() <= reach * reach;
     }
     return true;
+}
+
+void Bounds::draw() const {
+    if (!valid_)
+        return;
+    const Vector* c = corners();
+    // The max-z face, the min-z face, then the four edges between them.
+    const int loops[2][4] = {{0, 1, 3, 2}, {4, 5, 7, 6}};
+    for (const auto& loop : loops) {
+        glBegin(GL_LINE_LOOP);
+        for (int i : loop)
+            glVertex3d(c[i].x, c[i].y, c[i].z);
+        glEnd();
+    }
+    glBegin(GL_LINES);
+    for (int i = 0; i < 4; ++i) {
+        glVertex3d(c[i].x, c[i].y, c[i].z);
+        glVertex3d(c[i + 4].x, c[i + 4].y, c[i + 4].z);
+    }
+    glEnd();
+
+    static const struct Circle {
+        double cosine[circleSegments], sine[circleSegments];
+        Circle() {
+            for (int i = 0; i < circleSegments; ++i) {
+                cosine[i] = std::cos(i * 3.141592653589793 / 16);
+                sine[i] = std::sin(i * 3.141592653589793 / 16);
+            }
+        }
+    } circle;
+    for (int plane = 0; plane < 3; ++plane) {
+        glBegin(GL_LINE_LOOP);
+        for (int i = 0; i < circleSegments; ++i) {
+            double a = radius_ * circle.cosine[i], b = radius_ * circle.sine[i];
+            Vector p = plane == 0 ? Vector(a, b, 0) : plane == 1 ? Vector(a, 0, b) : Vector(0, a, b);
+            p += centre_;
+            glVertex3d(p.x, p.y, p.z);
+        }
+        glEnd();
+    }
+}
+
+void Bounds::write(orvel::DataDest& out) const {
+    if (valid_) {
+        out.writeCompact(boxTag);
+        writeVector(out, min_);
+        writeVector(out, max_);
+        out.writeCompact(sphereTag);
+        writeVector(out, centre_);
+        out << radius_;
+    }
+    out.writeCompact(endTag);
+}
+
+bool Bounds::read(orvel::DataSource& in) {
+    *this = Bounds();
+    while (in.good()) {
+        unsigned tag = in.readCompact();
+        if (in.fail)
+            break;
+        if (tag == endTag)
+            return true;
+        if (tag == boxTag) {
+            Vector min, max;
+            readVector(in, min);
+            readVector(in, max);
+            if (!in.fail)
+                set(min, max);
+        } else if (tag == sphereTag) {
+            Vector centre;
+            double radius = 0;
+            readVector(in, centre);
+            in >> radius;
+            if (!in.fail)
+                setSphere(centre, radius);
+        }
+    }
+    return false;
 }
 
 unsigned long Bounds::transformCount() { return transforms; }

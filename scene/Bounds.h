@@ -6,6 +6,11 @@
 
 #include "scene/Vector.h"
 
+namespace orvel {
+class DataSource;
+class DataDest;
+}  // namespace orvel
+
 namespace kessa {
 
 class Matrix;
@@ -46,6 +51,19 @@ public:
     // set (else from max), y from min when bit 1 is set, z from min when i is
     // 4 or more. Computed on first use and cached until the box changes.
     const Vector* corners() const;
+
+    // Draws a non-empty record with GL lines: the box's twelve edges, and the
+    // sphere as three circles through its centre parallel to the XY, XZ and
+    // YZ planes.
+    void draw() const;
+
+    // Stream form, a tagged block: for a non-empty record tag 1 with the box
+    // and tag 2 with the centre and radius, then tag 0.
+    void write(orvel::DataDest& out) const;
+    // Reads a block into an emptied record; unknown tags are passed over.
+    // Returns false when the source ended or failed before tag 0 (what was
+    // read whole until then is kept).
+    bool read(orvel::DataSource& in);
 
     // Number of setTransformed calls on non-empty records in this process.
     static unsigned long transformCount();

@@ -1,8 +1,13 @@
 #include "scene/Matrix.h"
 
+#include <GL/gl.h>
+
 #include <cmath>
 #include <cstring>
 
+#include "base/DataDest.h"
+#include "base/DataSource.h"
+#include "base/Debug.h"
 #include "scene/Placement.h"
 
 namespace kessa {
@@ -16,6 +21,9 @@ constexpr double unitHigh = 1.0000000000001;
 constexpr double orthogonalLimit = 1e-13;
 constexpr double tooShort = 1e-100;
 constexpr double radiansPerDegree = 3.141592653589793 * 0.005555555555555556;
+
+constexpr unsigned streamMarker = 0xFFFFFFFF;
+constexpr int generalKindByte = 100;
 
 const double identityValues[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
 
@@ -363,6 +371,48 @@ void Matrix::transformPoints(const Vector* in, Vector* out, std::size_t count) c
         }
         return;
     }
+}
+
+void Matrix::multGL() const {
+    float f[16];
+    for (int i = 0; i < 16; ++i)
+        f[i] = float(values()[i]);
+    glMultMatrixf(f);
+}
+
+void Matrix::write(orvel::DataDest& out) const {
+    out.writeUInt32(streamMarker);
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            out << m_[r][c];
+    out.writeByte(char(kind_ >= Identity && kind_ <= Affine ? kind_ + 1 : generalKindByte));
+}
+
+bool Matrix::read(orvel::DataSource& in) {
+    unsigned first = in.readUInt32();
+    Matrix m;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            in >> m.m_[r][c];
+    int actual = m.classify();
+    int kind = actual;
+    if (first == streamMarker) {
+        int b = in.readByte();
+        if (b < 0)
+            return false;
+        kind = b >= 1 && b <= 4 ? b - 1 : General;
+    }
+    if (!in.good())
+        return false;
+    // The kinds nest (each holds every narrower one), so a stored kind is
+    // sound when it is at least what the values are.
+    if (kind < actual) {
+        orvel::debug("Matrix::read() - kind %d does not fit the values, taking %d\n", kind, actual);
+        kind = actual;
+    }
+    m.kind_ = kind;
+    *this = m;
+    return true;
 }
 
 bool Matrix::operator==(const Matrix& o) const {

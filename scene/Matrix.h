@@ -12,6 +12,11 @@
 
 #include "scene/Vector.h"
 
+namespace orvel {
+class DataSource;
+class DataDest;
+}  // namespace orvel
+
 namespace kessa {
 
 struct Placement;
@@ -93,6 +98,19 @@ public:
     // matrix every result is divided by its w; for the other kinds w stays 1
     // and the work done is only what the kind needs. in and out may be the same.
     void transformPoints(const Vector* in, Vector* out, std::size_t count) const;
+
+    // Multiplies the current GL matrix by this one (as floats). GL's column
+    // layout read row by row is this row-vector layout, so no transpose.
+    void multGL() const;
+
+    // Stream form: the word 0xFFFFFFFF, the 16 values row by row, then the
+    // kind as one byte (kind + 1, and 100 for a general matrix).
+    void write(orvel::DataDest& out) const;
+    // Reads the stream form, or the older one without the marker word and kind
+    // byte (its kind is recomputed). A kind byte that claims less than the
+    // values are is not trusted. Returns false, leaving the matrix as it was,
+    // when the source ends or fails first.
+    bool read(orvel::DataSource& in);
 
     // Same kind and the same 16 values.
     bool operator==(const Matrix& o) const;
