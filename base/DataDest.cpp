@@ -15,7 +15,7 @@ void putUInt32(unsigned char* out, unsigned value, bool bigEndian) {
 
 DataDest::~DataDest() = default;
 
-bool DataDest::good() const { return !fail; }
+bool DataDest::good() const { return !fail_; }
 
 void DataDest::close() {}
 

@@ -46,12 +46,16 @@ public:
     void setStringMode(int mode) { stringMode = mode; }
 
     // Set on any failed write; later writes are dropped.
-    bool fail = false;
+    bool fail() const { return fail_; }
+    void setFail() { fail_ = true; }
+
     // Multi-byte values are big-endian when set.
     bool swap = false;
     int stringMode = stringCompactLength;
 
 private:
+    bool fail_ = false;
+
     DataDest& writeText(const char* text, unsigned length);
 };
 

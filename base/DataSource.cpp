@@ -16,7 +16,7 @@ constexpr unsigned firstStep = 65536;
 DataSource::~DataSource() = default;
 
 void DataSource::skip(unsigned count) {
-    if (fail)
+    if (fail_)
         return;
     unsigned inWindow = unsigned(windowEnd - windowNext);
     if (inWindow > count)
@@ -24,7 +24,7 @@ void DataSource::skip(unsigned count) {
     windowNext += inWindow;
     for (count -= inWindow; count > 0; --count) {
         if (readByte() < 0) {
-            fail = true;
+            setFail();
             return;
         }
     }
@@ -41,21 +41,21 @@ void DataSource::seek(unsigned) {}
 unsigned DataSource::bytesRemaining() const { return 0; }
 
 bool DataSource::takeSlow(void* out, unsigned count) {
-    if (fail)
+    if (fail_)
         return false;
     if (read(out, count) < count) {
-        fail = true;
+        setFail();
         return false;
     }
     return true;
 }
 
 int DataSource::takeByteSlow() {
-    if (fail)
+    if (fail_)
         return -1;
     int c = readByte();
     if (c < 0)
-        fail = true;
+        setFail();
     return c;
 }
 
@@ -136,7 +136,7 @@ DataSource& DataSource::operator>>(double& value) {
 
 DataSource& DataSource::readString(orvel_string& text) {
     text.clear();
-    if (fail)
+    if (fail_)
         return *this;
     switch (stringMode) {
     case stringTerminated:
@@ -157,7 +157,7 @@ DataSource& DataSource::readString(orvel_string& text) {
     }
     case stringCompactLength: {
         unsigned length = readCompact();
-        if (!fail)
+        if (!fail_)
             readCounted(text, length);
         break;
     }
@@ -204,7 +204,7 @@ void DataSource::readCounted(orvel_string& text, unsigned length) {
     if (length == 0)
         return;
     if (length >= orvel_string::npos || (isSeekable() && length > bytesRemaining())) {
-        fail = true;
+        setFail();
         return;
     }
     unsigned step = isSeekable() ? length : firstStep;

@@ -80,11 +80,16 @@ public:
 
     void setStringMode(int mode) { stringMode = mode; }
 
+    // Set on any failed operation; later reads give -1 or nothing.
+    bool fail() const { return fail_; }
+    void setFail() {
+        fail_ = true;
+        windowEnd = windowNext;
+    }
+
     // The object-stream reader attached to this source, null until a type is
     // registered on it.
     StreamReader* context = nullptr;
-    // Set on any failed operation; later reads give -1 or nothing.
-    bool fail = false;
     // Multi-byte values are big-endian when set.
     bool swap = false;
     int stringMode = stringCompactLength;
@@ -92,17 +97,24 @@ public:
     void* readerTag = nullptr;
 
 protected:
+    // A source that clears the flag makes its window true again.
+    void clearFail() { fail_ = false; }
+
     // Bytes already in memory that are the stream's very next ones. A source
     // that has them (a file buffer, a memory block) points this window at
     // them and keeps it true; the typed readers then copy straight out of it,
     // and consuming window bytes must be the same as reading them. Sources
-    // without one leave it empty and every read goes through read().
+    // without one leave it empty and every read goes through read(). A failed
+    // source has an empty window (setFail sees to that), so the fast paths
+    // need not test the flag.
     const unsigned char* windowNext = nullptr;
     const unsigned char* windowEnd = nullptr;
 
 private:
+    bool fail_ = false;
+
     bool take(void* out, unsigned count) {
-        if (!fail && unsigned(windowEnd - windowNext) >= count) {
+        if (unsigned(windowEnd - windowNext) >= count) {
             std::memcpy(out, windowNext, count);
             windowNext += count;
             return true;
@@ -112,7 +124,7 @@ private:
     bool takeSlow(void* out, unsigned count);
     // One byte, or -1 with fail set.
     int takeByte() {
-        if (!fail && windowNext != windowEnd)
+        if (windowNext != windowEnd)
             return *windowNext++;
         return takeByteSlow();
     }

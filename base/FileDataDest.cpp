@@ -13,19 +13,19 @@ FileDataDest::~FileDataDest() { close(); }
 
 DataDest& FileDataDest::writeByte(char c) {
     if (good() && std::fputc((unsigned char)c, file_) == EOF)
-        fail = true;
+        setFail();
     return *this;
 }
 
 DataDest& FileDataDest::write(const void* data, unsigned count) {
     if (good() && count > 0 && std::fwrite(data, 1, count, file_) < count)
-        fail = true;
+        setFail();
     return *this;
 }
 
 void FileDataDest::close() {
     if (file_ && std::fclose(file_) != 0)
-        fail = true;
+        setFail();
     file_ = nullptr;
 }
 

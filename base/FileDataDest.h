@@ -13,7 +13,7 @@ public:
     explicit FileDataDest(const char* name);
     ~FileDataDest() override;
 
-    bool good() const override { return file_ && !fail; }
+    bool good() const override { return file_ && !fail(); }
     DataDest& writeByte(char c) override;
     DataDest& write(const void* data, unsigned count) override;
     // Closes the file; an error while flushing what was written fails the sink.

@@ -16,6 +16,7 @@ FileDataSource::~FileDataSource() { close(); }
 
 void FileDataSource::emptyBuffer(unsigned start) {
     bufferStart_ = start;
+    loaded_ = 0;
     windowNext = windowEnd = buffer_.get();
 }
 
@@ -29,7 +30,7 @@ void FileDataSource::close() {
 
 void FileDataSource::open(const char* name) {
     close();
-    fail = false;
+    clearFail();
     if (!name)
         return;
     platform::FileStatus status = platform::fileStatus(name);
@@ -38,7 +39,7 @@ void FileDataSource::open(const char* name) {
     size_ = status.size > 0xFFFFFFFFu ? 0xFFFFFFFFu : unsigned(status.size);
     file_ = platform::openFile(name, "rb");
     if (!file_) {
-        fail = true;
+        setFail();
         return;
     }
     // This source does its own buffering.
@@ -51,22 +52,23 @@ void FileDataSource::open(const char* name) {
 bool FileDataSource::refill() {
     emptyBuffer(position());
     if (!file_ || std::ferror(file_)) {
-        fail = true;
+        setFail();
         return false;
     }
     unsigned n = size_ - bufferStart_;
     if (n > bufferSize)
         n = bufferSize;
     if (n == 0 || std::fread(buffer_.get(), 1, n, file_) < n) {
-        fail = true;
+        setFail();
         return false;
     }
+    loaded_ = n;
     windowEnd = buffer_.get() + n;
     return true;
 }
 
 int FileDataSource::readByte() {
-    if (fail)
+    if (fail())
         return -1;
     if (windowNext == windowEnd && !refill())
         return -1;
@@ -74,7 +76,7 @@ int FileDataSource::readByte() {
 }
 
 int FileDataSource::peekByte() {
-    if (fail)
+    if (fail())
         return -1;
     if (windowNext == windowEnd && !refill())
         return -1;
@@ -84,7 +86,7 @@ int FileDataSource::peekByte() {
 unsigned FileDataSource::read(void* buffer, unsigned count) {
     unsigned char* out = static_cast<unsigned char*>(buffer);
     unsigned done = 0;
-    while (done < count && !fail) {
+    while (done < count && !fail()) {
         unsigned inBuffer = unsigned(windowEnd - windowNext);
         if (inBuffer > 0) {
             unsigned n = count - done < inBuffer ? count - done : inBuffer;
@@ -97,7 +99,7 @@ unsigned FileDataSource::read(void* buffer, unsigned count) {
             // Large reads go straight from the file into the caller's block.
             emptyBuffer(position());
             if (!file_) {
-                fail = true;
+                setFail();
                 break;
             }
             unsigned want = count - done;
@@ -105,14 +107,14 @@ unsigned FileDataSource::read(void* buffer, unsigned count) {
             bufferStart_ += got;
             done += got;
             if (got < want)
-                fail = true;
+                setFail();
         }
     }
     return done;
 }
 
 void FileDataSource::skip(unsigned count) {
-    if (fail)
+    if (fail())
         return;
     unsigned inBuffer = unsigned(windowEnd - windowNext);
     if (count <= inBuffer) {
@@ -125,9 +127,9 @@ void FileDataSource::skip(unsigned count) {
         if (!refill())
             return;
         // Near the end the block may hold fewer bytes than the skip needs.
-        if (rest > unsigned(windowEnd - windowNext)) {
+        if (rest > loaded_) {
             windowNext = windowEnd;
-            fail = true;
+            setFail();
             return;
         }
         windowNext += rest;
@@ -135,24 +137,25 @@ void FileDataSource::skip(unsigned count) {
     }
     unsigned long long target = (unsigned long long)position() + count;
     if (target > size_) {
-        fail = true;
+        setFail();
         return;
     }
     seek(unsigned(target));
 }
 
+// A seek moves the position but does not clear fail.
 void FileDataSource::seek(unsigned p) {
     if (!file_ || p > size_) {
-        fail = true;
+        setFail();
         return;
     }
-    unsigned loaded = unsigned(windowEnd - buffer_.get());
-    if (p >= bufferStart_ && p - bufferStart_ <= loaded) {
+    if (p >= bufferStart_ && p - bufferStart_ <= loaded_) {
         windowNext = buffer_.get() + (p - bufferStart_);
+        windowEnd = fail() ? windowNext : buffer_.get() + loaded_;
         return;
     }
     if (std::fseek(file_, long(p), SEEK_SET) != 0) {
-        fail = true;
+        setFail();
         return;
     }
     emptyBuffer(p);

@@ -25,7 +25,7 @@ public:
     // the source unopened (not good); one that cannot be opened fails it.
     void open(const char* name);
 
-    bool good() const override { return file_ && !fail; }
+    bool good() const override { return file_ && !fail(); }
     int readByte() override;
     unsigned read(void* buffer, unsigned count) override;
     int peekByte() override;
@@ -47,9 +47,11 @@ private:
     FILE* file_ = nullptr;
     // Sizes and positions are 32-bit; a larger file reads as its first 4 GiB.
     unsigned size_ = 0;
-    // The file position of buffer_[0]. The C file stands at the end of the
-    // bytes loaded into the buffer.
+    // The file position of buffer_[0], and how many bytes the buffer holds
+    // from there. The C file stands at the end of those bytes. (The window
+    // may end earlier: a failed source has an empty one.)
     unsigned bufferStart_ = 0;
+    unsigned loaded_ = 0;
 };
 
 }  // namespace orvel

@@ -17,12 +17,12 @@ MemoryDataDest::~MemoryDataDest() { std::free(data_); }
 // Sizes are 32-bit: a block that would pass 4 GiB fails the sink.
 bool MemoryDataDest::grow(unsigned long long capacity) {
     if (capacity > largest) {
-        fail = true;
+        setFail();
         return false;
     }
     void* block = std::realloc(data_, size_t(capacity));
     if (!block) {
-        fail = true;
+        setFail();
         return false;
     }
     data_ = static_cast<unsigned char*>(block);
@@ -31,7 +31,7 @@ bool MemoryDataDest::grow(unsigned long long capacity) {
 }
 
 DataDest& MemoryDataDest::writeByte(char c) {
-    if (fail)
+    if (fail())
         return *this;
     if (size_ == capacity_ && !grow(capacity_ ? 2ull * capacity_ : 1))
         return *this;
@@ -40,7 +40,7 @@ DataDest& MemoryDataDest::writeByte(char c) {
 }
 
 DataDest& MemoryDataDest::write(const void* data, unsigned count) {
-    if (fail || count == 0)
+    if (fail() || count == 0)
         return *this;
     unsigned long long needed = (unsigned long long)size_ + count;
     if (needed > capacity_) {

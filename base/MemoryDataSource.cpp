@@ -2,7 +2,7 @@
 
 namespace orvel {
 
-MemoryDataSource::MemoryDataSource() { fail = true; }
+MemoryDataSource::MemoryDataSource() { setFail(); }
 
 MemoryDataSource::MemoryDataSource(const void* data, unsigned size, bool copy) {
     if (!data)
@@ -14,26 +14,24 @@ MemoryDataSource::MemoryDataSource(const void* data, unsigned size, bool copy) {
         bytes = copy_.get();
     }
     begin_ = bytes;
-    windowNext = bytes;
-    windowEnd = bytes + size;
+    end_ = bytes + size;
+    windowNext = begin_;
+    windowEnd = end_;
 }
 
 MemoryDataSource::~MemoryDataSource() = default;
 
+// A failed source has an empty window: these need no test of the flag.
 int MemoryDataSource::readByte() {
-    if (fail)
-        return -1;
     if (windowNext == windowEnd) {
-        fail = true;
+        setFail();
         return -1;
     }
     return *windowNext++;
 }
 
 unsigned MemoryDataSource::read(void* buffer, unsigned count) {
-    if (fail)
-        return 0;
-    unsigned n = bytesRemaining();
+    unsigned n = unsigned(windowEnd - windowNext);
     if (count < n)
         n = count;
     if (n > 0)
@@ -42,19 +40,16 @@ unsigned MemoryDataSource::read(void* buffer, unsigned count) {
     return n;
 }
 
-int MemoryDataSource::peekByte() {
-    if (fail || windowNext == windowEnd)
-        return -1;
-    return *windowNext;
-}
+int MemoryDataSource::peekByte() { return windowNext == windowEnd ? -1 : *windowNext; }
 
 void MemoryDataSource::seek(unsigned position) {
     if (position >= size()) {
-        fail = true;
+        setFail();
         return;
     }
-    fail = false;
+    clearFail();
     windowNext = begin_ + position;
+    windowEnd = end_;
 }
 
 }  // namespace orvel

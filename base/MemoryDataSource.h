@@ -16,25 +16,26 @@ public:
     MemoryDataSource(const void* data, unsigned size, bool copy);
     ~MemoryDataSource() override;
 
-    bool good() const override { return !fail; }
+    bool good() const override { return !fail(); }
     // At the end: -1, and the source fails.
     int readByte() override;
     // Delivers what is left, up to count; it does not fail by itself.
     unsigned read(void* buffer, unsigned count) override;
     // At the end: -1, without failing.
     int peekByte() override;
-    void close() override { fail = true; }
+    void close() override { setFail(); }
     bool isSeekable() const override { return true; }
     unsigned position() const override { return unsigned(windowNext - begin_); }
     // A position inside the block clears fail; one at or past its end fails.
     void seek(unsigned position) override;
-    unsigned bytesRemaining() const override { return unsigned(windowEnd - windowNext); }
+    unsigned bytesRemaining() const override { return unsigned(end_ - windowNext); }
 
-    unsigned size() const { return unsigned(windowEnd - begin_); }
+    unsigned size() const { return unsigned(end_ - begin_); }
 
 private:
     std::unique_ptr<unsigned char[]> copy_;
     const unsigned char* begin_ = nullptr;
+    const unsigned char* end_ = nullptr;
 };
 
 }  // namespace orvel

@@ -124,9 +124,9 @@ TEST_P(Sources, CompactCountsReadBack) {
     EXPECT_EQ(src.readCompact(), 255u);
     EXPECT_EQ(src.readCompact(), 70000u);
     EXPECT_EQ(src.readCompact(), 0u);
-    EXPECT_FALSE(src.fail);
+    EXPECT_FALSE(src.fail());
     EXPECT_EQ(src.readCompact(), 0xFFFFFFFFu);
-    EXPECT_TRUE(src.fail);
+    EXPECT_TRUE(src.fail());
 
     DataSource& swapped = over({0xFF, 0x00, 0x01, 0x11, 0x70});
     swapped.swap = true;
@@ -136,7 +136,7 @@ TEST_P(Sources, CompactCountsReadBack) {
 TEST_P(Sources, CompactCountCutShortFails) {
     DataSource& src = over({0xFF, 0x01, 0x02});
     EXPECT_EQ(src.readCompact(), 0xFFFFFFFFu);
-    EXPECT_TRUE(src.fail);
+    EXPECT_TRUE(src.fail());
     EXPECT_FALSE(src.good());
 }
 
@@ -188,14 +188,14 @@ TEST_P(Sources, Int32WithThreeBytesLeftFailsAndKeepsTarget) {
     int value = 77;
     src >> value;
     EXPECT_EQ(value, 77);
-    EXPECT_TRUE(src.fail);
+    EXPECT_TRUE(src.fail());
     EXPECT_EQ(src.readByte(), -1);
     EXPECT_EQ(src.peekByte(), -1);
 }
 
 TEST_P(Sources, FailedSourceLeavesEveryTargetUnchanged) {
     DataSource& src = over({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
-    src.fail = true;
+    src.setFail();
     bool b = true;
     char c = 'k';
     unsigned short s = 9;
@@ -289,7 +289,7 @@ TEST_P(Sources, UnknownStringModeReadsNothing) {
     orvel_string text("x");
     src >> text;
     EXPECT_EQ(text, "");
-    EXPECT_FALSE(src.fail);
+    EXPECT_FALSE(src.fail());
     EXPECT_EQ(src.position(), 0u);
 }
 
@@ -339,7 +339,7 @@ TEST_P(Sources, LengthsLongerThanTheDataGiveEmptyTextAndFail) {
         src >> text;
         EXPECT_EQ(text, "") << "mode " << c.mode << " size " << c.bytes.size();
         EXPECT_LE(text.capacity(), 1024u);
-        EXPECT_TRUE(src.fail);
+        EXPECT_TRUE(src.fail());
         EXPECT_FALSE(src.good());
     }
 }
@@ -349,14 +349,14 @@ TEST_P(Sources, SkipRunsOutAtTheEnd) {
     src.skip(3);
     EXPECT_EQ(src.readByte(), 4);
     src.skip(6);
-    EXPECT_FALSE(src.fail);
+    EXPECT_FALSE(src.fail());
     EXPECT_EQ(src.bytesRemaining(), 0u);
     src.skip(1);
-    EXPECT_TRUE(src.fail);
+    EXPECT_TRUE(src.fail());
 
     DataSource& hostile = over({1, 2, 3});
     hostile.skip(0xFFFFFFFF);
-    EXPECT_TRUE(hostile.fail);
+    EXPECT_TRUE(hostile.fail());
 }
 
 TEST_P(Sources, ReadingUntilNotGoodAlwaysEnds) {
@@ -388,7 +388,7 @@ TEST(MemoryDataSource, SeekRules) {
     EXPECT_TRUE(src.good());
     EXPECT_EQ(src.readByte(), 9);
     src.seek(10);
-    EXPECT_TRUE(src.fail);
+    EXPECT_TRUE(src.fail());
     EXPECT_EQ(src.readByte(), -1);
     src.seek(0);
     EXPECT_TRUE(src.good());
@@ -416,11 +416,11 @@ TEST(MemoryDataSource, EndFailsReadsButNotPeeksOrBlockReads) {
     MemoryDataSource src(two, 2, false);
     unsigned char block[8] = {};
     EXPECT_EQ(src.read(block, 8), 2u);
-    EXPECT_FALSE(src.fail);  // a short block read is for the caller to judge
+    EXPECT_FALSE(src.fail());  // a short block read is for the caller to judge
     EXPECT_EQ(src.peekByte(), -1);
-    EXPECT_FALSE(src.fail);
+    EXPECT_FALSE(src.fail());
     EXPECT_EQ(src.readByte(), -1);
-    EXPECT_TRUE(src.fail);
+    EXPECT_TRUE(src.fail());
 }
 
 TEST(MemoryDataSource, ReadsInPlaceUnlessAskedToCopy) {
@@ -460,7 +460,7 @@ TEST(MemoryDataDest, GrowthByBytesAndBlocks) {
 TEST(DataDest, WritesAreDroppedAfterFailure) {
     MemoryDataDest dest;
     dest << 1;
-    dest.fail = true;
+    dest.setFail();
     dest << 2 << "abc" << 'c';
     dest.writeCompact(300);
     EXPECT_FALSE(dest.good());

@@ -198,8 +198,14 @@ TEST_F(FileStreams, SeekAndSkipAcrossBlocks) {
 
     FileDataSource beyond(name.c_str());
     beyond.seek(unsigned(bytes.size()) + 1);
-    EXPECT_TRUE(beyond.fail);
+    EXPECT_TRUE(beyond.fail());
     EXPECT_EQ(beyond.bytesRemaining(), 0u);
+    beyond.seek(0);  // a seek does not clear the failure
+    EXPECT_EQ(beyond.position(), 0u);
+    EXPECT_FALSE(beyond.good());
+    int kept = -1;
+    beyond >> kept;
+    EXPECT_EQ(kept, -1);
 }
 
 TEST_F(FileStreams, SkipNearTheEndStopsAtTheLoadedBytes) {
@@ -210,7 +216,7 @@ TEST_F(FileStreams, SkipNearTheEndStopsAtTheLoadedBytes) {
     src.skip(FileDataSource::bufferSize - 10);
     // 10 bytes in the buffer, 100 in the file: 1000 more than there are.
     src.skip(1110);
-    EXPECT_TRUE(src.fail);
+    EXPECT_TRUE(src.fail());
     EXPECT_LE(src.position(), unsigned(bytes.size()));
     EXPECT_EQ(src.readByte(), -1);
 
@@ -236,7 +242,7 @@ TEST_F(FileStreams, LargeBlockReadsGoAroundTheBuffer) {
     Bytes rest(bytes.size());
     unsigned left = unsigned(bytes.size() - 8 - out.size());
     EXPECT_EQ(src.read(rest.data(), unsigned(rest.size())), left);
-    EXPECT_TRUE(src.fail);
+    EXPECT_TRUE(src.fail());
     EXPECT_TRUE(std::equal(rest.begin(), rest.begin() + left, bytes.end() - left));
 }
 

@@ -21,23 +21,23 @@ namespace {
 class StreamingSource : public DataSource {
 public:
     explicit StreamingSource(const Bytes& bytes) : bytes_(bytes) {}
-    bool good() const override { return !fail; }
+    bool good() const override { return !fail(); }
     int readByte() override {
-        if (fail || next_ == bytes_.size()) {
-            fail = true;
+        if (fail() || next_ == bytes_.size()) {
+            setFail();
             return -1;
         }
         return bytes_[next_++];
     }
     unsigned read(void* buffer, unsigned count) override {
-        if (fail)
+        if (fail())
             return 0;
         unsigned n = std::min<unsigned>(count, unsigned(bytes_.size() - next_));
         std::copy_n(bytes_.begin() + long(next_), n, static_cast<unsigned char*>(buffer));
         next_ += n;
         return n;
     }
-    int peekByte() override { return fail || next_ == bytes_.size() ? -1 : bytes_[next_]; }
+    int peekByte() override { return fail() || next_ == bytes_.size() ? -1 : bytes_[next_]; }
 
 private:
     const Bytes& bytes_;
@@ -98,7 +98,7 @@ void readEverything(DataSource& src, size_t size, std::mt19937& random, bool see
         case 12: {
             unsigned char block[64];
             if (src.read(block, random() % 64 + 1) == 0)
-                src.fail = true;  // as any caller does when nothing comes
+                src.setFail();  // as any caller does when nothing comes
             break;
         }
         default:
@@ -197,7 +197,7 @@ TEST(StreamFuzz, HugeLengthsAllocateNothing) {
             src->setStringMode(mode);
             orvel_string text;
             *src >> text;
-            EXPECT_TRUE(src->fail);
+            EXPECT_TRUE(src->fail());
             EXPECT_EQ(text.length(), 0u);
             EXPECT_LE(text.capacity(), 2u * 65536);
         }
