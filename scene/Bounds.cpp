@@ -216,7 +216,7 @@ bool Bounds::read(orvel::DataSource& in) {
     *this = Bounds();
     while (in.good()) {
         unsigned tag = in.readCompact();
-        if (in.fail)
+        if (in.fail())
             break;
         if (tag == endTag)
             return true;
@@ -224,14 +224,14 @@ bool Bounds::read(orvel::DataSource& in) {
             Vector min, max;
             readVector(in, min);
             readVector(in, max);
-            if (!in.fail)
+            if (!in.fail())
                 set(min, max);
         } else if (tag == sphereTag) {
             Vector centre;
             double radius = 0;
             readVector(in, centre);
             in >> radius;
-            if (!in.fail)
+            if (!in.fail())
                 setSphere(centre, radius);
         }
     }
