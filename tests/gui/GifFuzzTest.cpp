@@ -9,7 +9,7 @@
 
 #include "gui/gl/GifReader.h"
 #include "tests/gui/LogCapture.h"
-#include "tests/gui/ToolGifs.h"
+#include "tests/gui/ToolImages.h"
 
 using pellium::Image;
 
@@ -18,7 +18,7 @@ namespace {
 const std::string corrupted = "GIF decode failed: corrupted file\n";
 const std::string endOfFile = "GIF decode failed: unexpected end of file\n";
 
-std::vector<Bytes> makeSeeds(ToolGifs& tool) {
+std::vector<Bytes> makeSeeds(ToolImages& tool) {
     std::vector<Bytes> seeds;
     for (auto [arguments, name] : {std::pair{"rose: -colors 64 +dither", "rose.gif"},
                                    {"rose: -colors 16 -interlace GIF", "interlaced.gif"},
@@ -27,7 +27,7 @@ std::vector<Bytes> makeSeeds(ToolGifs& tool) {
                                    {"-delay 10 -size 8x8 xc:red xc:lime", "anim.gif"}}) {
         std::string path = tool.make(arguments, name);
         if (!path.empty())
-            seeds.push_back(ToolGifs::read(path));
+            seeds.push_back(ToolImages::read(path));
     }
     // A full table with no clear, and wide literal codes.
     std::vector<unsigned> indices;
@@ -61,7 +61,7 @@ bool samePixels(const Image& a, const Image& b) {
 }
 
 TEST(GifFuzz, EveryCutOfARealFileIsAnUnexpectedEndOrTheWholeImage) {
-    ToolGifs tool;
+    ToolImages tool;
     LogCapture log;
     std::vector<Bytes> seeds = makeSeeds(tool);
     ASSERT_EQ(seeds.size(), 7u);
@@ -90,7 +90,7 @@ TEST(GifFuzz, EveryCutOfARealFileIsAnUnexpectedEndOrTheWholeImage) {
 }
 
 TEST(GifFuzz, MutatedFilesGiveAnImageOrAnErrorLine) {
-    ToolGifs tool;
+    ToolImages tool;
     LogCapture log;
     std::vector<Bytes> seeds = makeSeeds(tool);
     ASSERT_EQ(seeds.size(), 7u);

@@ -7,7 +7,7 @@
 
 #include "gui/gl/GifReader.h"
 #include "tests/gui/LogCapture.h"
-#include "tests/gui/ToolGifs.h"
+#include "tests/gui/ToolImages.h"
 
 using pellium::Image;
 
@@ -24,7 +24,7 @@ Image decode(const Bytes& file) {
 // Compares alpha everywhere and the colour where the pixel is opaque (the
 // tool gives see-through pixels no colour). topRow[k] is the tool's row that
 // our picture row k (counted from the top) must equal.
-void expectSamePixels(const Image& image, const ToolGifs::Frame& frame, const std::vector<int>& topRow = {}) {
+void expectSamePixels(const Image& image, const ToolImages::Frame& frame, const std::vector<int>& topRow = {}) {
     ASSERT_EQ(image.width(), frame.width);
     ASSERT_EQ(image.height(), frame.height);
     const int w = frame.width, h = frame.height;
@@ -55,15 +55,15 @@ class GifFromTool : public ::testing::TestWithParam<Case> {};
 
 TEST_P(GifFromTool, DecodesToThePixelsTheToolReports) {
     const Case& c = GetParam();
-    ToolGifs tool;
+    ToolImages tool;
     std::string path = tool.make(c.arguments, std::string(c.name) + ".gif", c.version[4] == '7' ? "GIF87:" : "");
     ASSERT_FALSE(path.empty());
-    Bytes file = ToolGifs::read(path);
+    Bytes file = ToolImages::read(path);
     ASSERT_GE(file.size(), 6u);
     EXPECT_EQ(std::string(file.begin(), file.begin() + 6), c.version);
     Image image = decode(file);
     EXPECT_EQ(image.mode(), c.mode);
-    expectSamePixels(image, ToolGifs::frame(path));
+    expectSamePixels(image, ToolImages::frame(path));
 }
 
 const Case cases[] = {
@@ -87,19 +87,19 @@ INSTANTIATE_TEST_SUITE_P(ImageMagick, GifFromTool, ::testing::ValuesIn(cases),
                          [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 TEST(GifFromToolAnimated, TheFirstFrameIsRed) {
-    ToolGifs tool;
+    ToolImages tool;
     std::string path = tool.make("-delay 10 -size 16x16 xc:red xc:lime xc:blue", "anim.gif");
-    Image image = decode(ToolGifs::read(path));
+    Image image = decode(ToolImages::read(path));
     ASSERT_EQ(image.width(), 16);
     for (int i = 0; i < 256; ++i)
         ASSERT_EQ(image.constPixels()[i], 0xFFFF0000u);
 }
 
 TEST(GifFromToolInterlaced, RowsStayInArrivalOrder) {
-    ToolGifs tool;
+    ToolImages tool;
     std::string path = tool.make("rose: -colors 32 -interlace GIF", "interlaced.gif");
-    Bytes file = ToolGifs::read(path);
-    ToolGifs::Frame frame = ToolGifs::frame(path);
+    Bytes file = ToolImages::read(path);
+    ToolImages::Frame frame = ToolImages::frame(path);
     // Arrival order of an interlaced picture: every 8th row from 0, every
     // 8th from 4, every 4th from 2, then the odd rows.
     std::vector<int> arrival;
@@ -113,9 +113,9 @@ TEST(GifFromToolInterlaced, RowsStayInArrivalOrder) {
 // The tool writes a global table; moving it into the image descriptor, with
 // a global table of other colours left in front, must not change a pixel.
 TEST(GifFromToolLocalTable, ALocalTableReplacesTheGlobalOne) {
-    ToolGifs tool;
+    ToolImages tool;
     std::string path = tool.make("rose: -colors 64 -fuzz 30% -transparent '#FFFFFF'", "global.gif");
-    Bytes file = ToolGifs::read(path);
+    Bytes file = ToolImages::read(path);
     ASSERT_GT(file.size(), 13u);
     ASSERT_TRUE(file[10] & 0x80);
     const unsigned bits = file[10] & 7;
@@ -138,7 +138,7 @@ TEST(GifFromToolLocalTable, ALocalTableReplacesTheGlobalOne) {
     moved.insert(moved.end(), file.begin() + long(descriptor + 10), file.end());
     Image image = decode(moved);
     EXPECT_EQ(image.mode(), 4);
-    expectSamePixels(image, ToolGifs::frame(path));
+    expectSamePixels(image, ToolImages::frame(path));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// GIF files made by ImageMagick, the independent reference: the tool writes
+// Files made by ImageMagick, the independent reference: the tool writes
 // a file into a private folder and reports its first frame's pixels.
 #pragma once
 
@@ -15,21 +15,21 @@
 
 #include "tests/gui/GifWriter.h"
 
-class ToolGifs {
+class ToolImages {
 public:
-    ToolGifs() {
-        char pattern[] = "/tmp/kalvora-gif-XXXXXX";
+    ToolImages() {
+        char pattern[] = "/tmp/kalvora-image-XXXXXX";
         if (mkdtemp(pattern))
             dir_ = pattern;
     }
-    ~ToolGifs() {
+    ~ToolImages() {
         for (const std::string& f : files_)
             std::remove(f.c_str());
         if (!dir_.empty())
             rmdir(dir_.c_str());
     }
-    ToolGifs(const ToolGifs&) = delete;
-    ToolGifs& operator=(const ToolGifs&) = delete;
+    ToolImages(const ToolImages&) = delete;
+    ToolImages& operator=(const ToolImages&) = delete;
 
     // Runs the tool with `arguments`, the output file name last; returns the
     // file's path, or "" (and a test failure) when it could not be made.
