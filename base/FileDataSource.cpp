@@ -102,8 +102,11 @@ unsigned FileDataSource::read(void* buffer, unsigned count) {
                 setFail();
                 break;
             }
+            // Never past the size taken at opening, so that positions stay
+            // within it even when the file has grown since.
             unsigned want = count - done;
-            unsigned got = unsigned(std::fread(out + done, 1, want, file_));
+            unsigned left = size_ - bufferStart_;
+            unsigned got = unsigned(std::fread(out + done, 1, want < left ? want : left, file_));
             bufferStart_ += got;
             done += got;
             if (got < want)

@@ -180,19 +180,23 @@ std::vector<orvel_string> FilePath::list(const char* pattern) const {
 
 bool FilePath::removeTree(bool recursive) const {
     // The link's own status: a link to a folder is removed as a link, and
-    // nothing it points to is touched.
-    platform::FileStatus s = platform::linkStatus(c_str());
+    // nothing it points to is touched. A final separator would make the
+    // system look through the link, so it is left off.
+    orvel_string self = path_;
+    if (self.length() > 1 && self[self.length() - 1] == sep)
+        self.resize(self.length() - 1);
+    platform::FileStatus s = platform::linkStatus(self.c_str());
     if (!s.isDirectory)
-        return platform::removeFile(c_str());
+        return platform::removeFile(self.c_str());
     if (recursive) {
-        orvel_string folder = path_;
+        orvel_string folder = self;
         if (folder[folder.length() - 1] != sep)
             folder.push_back(sep);
         for (const orvel_string& name : list("*"))
             if (!FilePath(folder + name).removeTree(true))
                 return false;
     }
-    return platform::removeDirectory(c_str());
+    return platform::removeDirectory(self.c_str());
 }
 
 DataDest& operator<<(DataDest& dest, const FilePath& path) { return dest << path.str(); }

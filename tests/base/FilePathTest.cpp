@@ -254,6 +254,12 @@ TEST_F(FilePathDisk, RemoveTreeDoesNotFollowLinks) {
     EXPECT_FALSE(fs::exists(folder.path() / "Tree"));
     EXPECT_TRUE(fs::exists(folder.path() / "outside" / "keep.txt"));
 
+    // Named with a final separator, a link to a folder is still only a link.
+    fs::create_directory_symlink(folder.path() / "outside", folder.path() / "dirlink");
+    EXPECT_TRUE(FilePath(at("dirlink\\").c_str()).removeTree(true));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(folder.path() / "dirlink")));
+    EXPECT_TRUE(fs::exists(folder.path() / "outside" / "keep.txt"));
+
     writeFile(folder / "single.txt", {1});
     EXPECT_TRUE(FilePath(at("single.txt").c_str()).removeTree(false));
     EXPECT_FALSE(fs::exists(folder.path() / "single.txt"));

@@ -340,3 +340,20 @@ TEST_F(FileStreams, DestinationCreatesAndTruncates) {
     }
     EXPECT_EQ(readFile(name), Bytes({'h', 'i', 0, 'x', 'y'}));
 }
+
+TEST_F(FileStreams, AFileThatChangesAfterOpeningIsReadAsItWasSized) {
+    std::string name = folder / "changing.bin";
+    writeFile(name, Bytes(FileDataSource::bufferSize + 10, 1));
+    FileDataSource grown(name.c_str());
+    writeFile(name, Bytes(4 * FileDataSource::bufferSize, 2));
+    Bytes out(3 * FileDataSource::bufferSize);
+    EXPECT_EQ(grown.read(out.data(), unsigned(out.size())), FileDataSource::bufferSize + 10);
+    EXPECT_TRUE(grown.fail());
+    EXPECT_EQ(grown.position(), grown.size());
+
+    FileDataSource shrunk(name.c_str());
+    std::filesystem::resize_file(name, 10);
+    shrunk.skip(FileDataSource::bufferSize);
+    EXPECT_EQ(shrunk.readByte(), -1);  // the next block is not there any more
+    EXPECT_FALSE(shrunk.good());
+}
