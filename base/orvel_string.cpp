@@ -213,13 +213,9 @@ orvel_string orvel_string::substr(unsigned pos, unsigned count) const {
     return orvel_string(data_ + pos, count >= rest ? rest : count);
 }
 
-void orvel_string::push_back(char c) {
-    if (length_ >= inlineSize - 1 && length_ >= capacity_) {
-        checkedSum(length_, length_);
-        reserve(2 * length_, true);
-    }
-    data_[length_] = c;
-    data_[++length_] = 0;
+void orvel_string::grow() {
+    checkedSum(length_, length_);
+    reserve(2 * length_, true);
 }
 
 orvel_string& orvel_string::append(const char* text, unsigned count) {

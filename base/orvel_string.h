@@ -66,7 +66,12 @@ public:
     unsigned find_last_of(char c, unsigned pos = npos) const;
     orvel_string substr(unsigned pos, unsigned count = npos) const;
 
-    void push_back(char c);
+    void push_back(char c) {
+        if (length_ >= inlineSize - 1 && length_ >= capacity_)
+            grow();
+        data_[length_] = c;
+        data_[++length_] = 0;
+    }
     orvel_string& append(const char* text, unsigned count);
     orvel_string& append(const char* text);
     orvel_string& append(const orvel_string& other) { return append(other.data_, other.length_); }
@@ -91,6 +96,8 @@ private:
     void reserve(unsigned n, bool keep, bool backToInline = false);
     static unsigned checkedSum(unsigned a, unsigned b);
     void takeHeapFrom(orvel_string& other) noexcept;
+    // push_back's slow path: double the block.
+    void grow();
 
     char inline_[inlineSize];
     char* data_;
