@@ -1,10 +1,14 @@
 #include "startProgram.h"
 
 #include <cstdio>
+#include <exception>
 
 #include "base/Debug.h"
 #include "base/FilePath.h"
 #include "base/Mutex.h"
+#include "gui/AppWindow.h"
+#include "gui/Application.h"
+#include "gui/ErrorStage.h"
 #include "platform/FileSystem.h"
 
 namespace {
@@ -25,9 +29,22 @@ int startProgram(const std::vector<orvel_string>& words) {
     for (const orvel_string& w : words)
         orvel::debug("Command line word: %s\n", w.c_str());
 
+    int code = 0;
+    try {
+        pellium::AppWindow window;
+        window.setTitle("Kalvora");
+        window.setSize(640, 480);
+        window.run();
+    } catch (const std::exception& e) {
+        char text[600];
+        std::snprintf(text, sizeof text, "%.500s\n\nError code %u", e.what(), unsigned(pellium::errorStageCode));
+        pellium::errorBox(text, nullptr);
+        code = 1;
+    }
+
     orvel::setDebugFile(nullptr);
     if (log)
         std::fclose(log);
     single.unlock();
-    return 0;
+    return code;
 }

@@ -1,0 +1,7 @@
+#include "ErrorStage.h"
+
+namespace pellium {
+
+std::uint32_t errorStageCode = 0;
+
+}  // namespace pellium

@@ -1,0 +1,505 @@
+#include "Window.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "base/Debug.h"
+#include "gui/Application.h"
+#include "gui/DisplayModes.h"
+#include "gui/EventQueue.h"
+#include "gui/PopupController.h"
+#include "gui/WindowInternals.h"
+#include "gui/WindowPlacement.h"
+#include "platform/Windows.h"
+
+namespace pellium {
+
+namespace {
+
+const int fullScreenWidths[] = {640, 800, 1024, 1280, 1600};
+const int fullScreenHeights[] = {480, 600, 768, 1024, 1200};
+
+// The deepest visible and enabled component that contains the point; the
+// container itself when no child does. Later children lie on top.
+Component* componentAt(Container* container, int x, int y) {
+    const auto& children = container->children();
+    for (auto it = children.rbegin(); it != children.rend(); ++it) {
+        Component* child = it->get();
+        if (!child->isVisible() || !child->isEnabled() || !child->getBounds().contains(x, y))
+            continue;
+        if (Container* c = child->asContainer())
+            return c->isWindow() ? child : componentAt(c, x, y);
+        return child;
+    }
+    return container;
+}
+
+Component* findShortcut(Container* container, int code) {
+    int wanted = std::tolower(code & 0xFF);
+    for (auto& child : container->children()) {
+        char letter = child->getShortcut();
+        if (!letter)
+            continue;
+        orvel::debug("Checking %s  %c (%c)\n", child->getLabel().c_str(), letter, char(code));
+        if (std::tolower(static_cast<unsigned char>(letter)) == wanted)
+            return child.get();
+    }
+    for (auto& child : container->children())
+        if (Container* c = child->asContainer())
+            if (Component* found = findShortcut(c, code))
+                return found;
+    return nullptr;
+}
+
+Event retyped(const Event& e, int type) {
+    Event copy = e;
+    copy.type = type;
+    return copy;
+}
+
+void showWindowCursor(Window* w) {
+    const platform::Cursor* c = w->internals().cursor;
+    platform::showCursor(c ? c : platform::systemCursor(platform::SystemCursor::Arrow));
+}
+
+// The pointer moved onto another component: the old one hears that it left,
+// the new one that it entered, and the window takes the new one's cursor.
+void changePointerComponent(Window* window, Component* now, const Event& event) {
+    ToolkitState& t = toolkit();
+    Component* old = t.pointerComponent;
+    if (now == old)
+        return;
+    t.pointerComponent = now;
+    if (old && (!t.mouseGrab || t.mouseGrab == old))
+        old->handleEvent(retyped(event, EventType::Leave));
+    if (now && (!t.mouseGrab || t.mouseGrab == now))
+        now->handleEvent(retyped(event, EventType::Enter));
+    const platform::Cursor* cursor = nullptr;
+    for (Component* c = now; c && !cursor; c = c->getParent())
+        cursor = c->getCursor();
+    window->internals().cursor = cursor;
+    showWindowCursor(window);
+}
+
+}  // namespace
+
+ToolkitState& toolkit() {
+    static ToolkitState state;
+    return state;
+}
+
+Window::Window(Window* parent) : internals_(new WindowInternals) {
+    internals_->owner = this;
+    internals_->parent = parent;
+    setLabel("pellium", false);
+    Container::setBounds({-1, -1, -1, -1});
+    setWindowOf(this, this);
+    platform::setWindowProcedure(WindowProc);
+    toolkit().windows.push_back(this);
+}
+
+Window::~Window() {
+    if (internals_->open)
+        close();
+    destroyNative();
+    ToolkitState& t = toolkit();
+    t.windows.erase(std::remove(t.windows.begin(), t.windows.end(), this), t.windows.end());
+    if (t.pointerWindow == this)
+        t.pointerWindow = nullptr;
+    if (t.keyboardFocusWindow == this) {
+        t.keyboardFocusWindow = nullptr;
+        t.keyboardFocus = nullptr;
+    }
+    if (t.hoverWindow == this)
+        t.hoverWindow = nullptr;
+    if (t.lastMove.window == this)
+        t.lastMove = Event();
+}
+
+void Window::setWindowType(int type) { internals_->type = type; }
+int Window::getWindowType() const { return internals_->type; }
+void Window::setParentWindow(Window* parent) { internals_->parent = parent; }
+Window* Window::getParentWindow() const { return internals_->parent; }
+
+void Window::setMonitor(int index) {
+    if (index >= 0 && index < monitorCount())
+        internals_->monitor = index;
+}
+
+void Window::setShadow() { internals_->shadow = true; }
+
+void Window::setPopupAnchor(int x, int y) {
+    internals_->anchorX = x;
+    internals_->anchorY = y;
+}
+
+void Window::setResizable(bool resizable) { internals_->resizable = resizable; }
+void Window::setOpenGL(bool opengl) { internals_->opengl = opengl; }
+
+void Window::setScreenMode(int resolution, int depth, int refresh) {
+    internals_->resolution = resolution;
+    internals_->depth = depth;
+    internals_->refresh = refresh;
+    // Only a test here: opening the window full screen makes the switch.
+    applyScreenMode({resolution, depth, refresh}, internals_->monitor, true);
+}
+
+bool Window::modeWasChanged() const { return internals_->modeChanged; }
+
+void Window::setTitle(const char* title) {
+    if (internals_->open)
+        platform::setWindowTitle(internals_->handle, title);
+    setLabel(title, false);
+}
+
+void Window::setBounds(const Rect& bounds) {
+    WindowInternals& in = *internals_;
+    if (in.open && in.type == Subwindow && in.parent) {
+        Placement p = placeSubwindow(in.parent->getBounds().height, bounds.x, bounds.y, bounds.width, bounds.height);
+        platform::placeWindow(in.handle, p.x, p.y, p.width, p.height);
+        Container::setBounds({0, 0, bounds.width, bounds.height});
+        return;
+    }
+    Container::setBounds(bounds);
+}
+
+void Window::setSize(int width, int height) { setBounds({-1, -1, width, height}); }
+
+void Window::open() {
+    WindowInternals& in = *internals_;
+    if (in.open)
+        return;
+    in.monitor = 0;
+    Rect b = getBounds();
+    if (b.width < 0 || b.height < 0)
+        getPreferredSize(b.width, b.height);
+    platform::ScreenMetrics screen = platform::screenMetrics();
+    platform::WindowParams params;
+    params.title = getLabel().c_str();
+    params.opengl = in.opengl;
+    params.width = b.width;
+    params.height = b.height;
+    Placement place;
+    switch (in.type) {
+    case TopLevel:
+        params.kind = platform::WindowKind::TopLevel;
+        params.resizable = in.resizable;
+        place = placeTopLevel(screen, b.x, b.y, b.width, b.height);
+        break;
+    case Popup: {
+        if (!in.parent || !in.parent->isOpen()) {
+            userError("A popup window has no parent. Please call setParent() somewhere");
+            return;
+        }
+        params.kind = platform::WindowKind::Popup;
+        Placement parent;
+        platform::clientRect(in.parent->getHWND(), parent.x, parent.y, parent.width, parent.height);
+        place = placePopup(screen, parent, b.x, b.y, b.width, b.height, in.anchorX, in.anchorY);
+        break;
+    }
+    case Subwindow:
+        if (!in.parent || !in.parent->isOpen()) {
+            userError("A subwindow has no parent. Please call setParent() somewhere");
+            return;
+        }
+        params.kind = platform::WindowKind::Child;
+        params.parent = in.parent->getHWND();
+        place = placeSubwindow(in.parent->getBounds().height, b.x, b.y, b.width, b.height);
+        break;
+    default: {
+        params.kind = platform::WindowKind::FullScreen;
+        params.monitor = in.monitor;
+        DisplayMode mode{in.resolution, in.depth, in.refresh};
+        in.modeChanged = applyScreenMode(mode, in.monitor, false);
+        Rect m = monitorRect(in.monitor);
+        bool listed = in.resolution >= 0 && in.resolution < 5;
+        place = {m.x, m.y, listed ? fullScreenWidths[in.resolution] : m.width,
+                 listed ? fullScreenHeights[in.resolution] : m.height};
+        break;
+    }
+    }
+    params.x = place.x;
+    params.y = place.y;
+    params.width = place.width;
+    params.height = place.height;
+
+    ToolkitState& t = toolkit();
+    t.creating = this;
+    in.handle = 0;
+    platform::WindowId made = platform::createWindow(params);
+    t.creating = nullptr;
+    if (!made || made != in.handle) {
+        if (made)
+            platform::destroyWindow(made);
+        in.handle = 0;
+        in.open = false;
+        fatalError("Window create failed");
+        return;
+    }
+    if (in.type == TopLevel && in.resizable) {
+        int w, h;
+        getPreferredSize(w, h);
+        platform::setMinimumSize(made, w, h);
+    }
+    platform::showWindow(made, in.type == TopLevel || in.type == FullScreen);
+    int x, y, w, h;
+    platform::clientRect(made, x, y, w, h);
+    Container::setBounds({0, 0, w, h});
+    in.dirty = true;
+}
+
+void Window::close() {
+    WindowInternals& in = *internals_;
+    if (!in.open)
+        return;
+    // Copy: closing a child may change the list.
+    std::vector<Window*> all = toolkit().windows;
+    for (Window* w : all)
+        if (isWindow(w) && w->internals_->parent == this && w->internals_->open) {
+            w->close();
+            w->destroyNative();
+        }
+    in.open = false;
+    in.closePending = true;
+    platform::hideWindow(in.handle);
+    onClose();
+}
+
+void Window::destroyNative() {
+    WindowInternals& in = *internals_;
+    if (!in.handle)
+        return;
+    in.closePending = false;
+    platform::destroyWindow(in.handle);
+    in.handle = 0;
+    in.open = false;
+}
+
+bool Window::isOpen() const { return internals_->open; }
+platform::WindowId Window::getHWND() const { return internals_->handle; }
+bool Window::isBlocked() const { return internals_->blocked; }
+void Window::setBlocked(bool blocked) { internals_->blocked = blocked; }
+void Window::invalidate() { internals_->dirty = true; }
+bool Window::isDirty() const { return internals_->dirty; }
+
+void Window::repaint() {
+    WindowInternals& in = *internals_;
+    if (!in.open)
+        return;
+    in.dirty = false;
+    if (in.opengl)
+        paintGL();
+}
+
+void Window::setDefaultButton(Component* button) { internals_->defaultButton = button; }
+void Window::setCancelButton(Component* button) { internals_->cancelButton = button; }
+Component* Window::getDefaultButton() const { return internals_->defaultButton; }
+Component* Window::getCancelButton() const { return internals_->cancelButton; }
+int Window::lastPointerX() const { return internals_->lastX; }
+int Window::lastPointerY() const { return internals_->lastY; }
+
+void Window::handleWindowEvent(Event& event) {
+    ToolkitState& t = toolkit();
+    int type = event.type;
+    if (t.swallowButtonUp && (type == EventType::LeftUp || type == EventType::RightUp)) {
+        t.swallowButtonUp = false;
+        return;
+    }
+    if (internals_->blocked)
+        return;
+    // Alt alone opens a menu bar; this toolkit has none to open.
+    if (type == EventType::Key && event.code == Key::AltAlone)
+        return;
+    if ((type == EventType::Key || type == EventType::Shortcut) && t.keyboardFocus) {
+        t.keyboardFocus->handleKey(event);
+        return;
+    }
+    if (type == EventType::Enter)
+        return;
+    if (type == EventType::Leave) {
+        t.pointerComponent = nullptr;
+        return;
+    }
+    if (type == EventType::Shortcut) {
+        orvel::debug("shortcut key...\n");
+        if (Component* found = findShortcut(this, event.code)) {
+            orvel::debug("Shortcut - component %s\n", found->getLabel().c_str());
+            found->handleKey(event);
+        }
+        return;
+    }
+
+    Component* under = componentAt(this, event.x, event.y);
+    if (t.activePopup && !t.activePopup->popupEvent(event) &&
+        (type == EventType::LeftDown || type == EventType::RightDown)) {
+        closeActivePopup();
+        t.swallowButtonUp = true;
+        return;
+    }
+    if (type == EventType::Move) {
+        changePointerComponent(this, under, event);
+        t.lastMove = event;
+    }
+
+    Component* receiver = t.mouseGrab;
+    if (!receiver) {
+        switch (type) {
+        case EventType::LeftDown:
+        case EventType::RightDown:
+            receiver = under;
+            if (!t.activePopup)
+                setKeyboardFocus(this, under);
+            break;
+        case EventType::Wheel:
+            for (Component* c = under; c; c = c->getParent())
+                if (c->isEnabled() && c->wantsEvent(event)) {
+                    setKeyboardFocus(this, c);
+                    break;
+                }
+            return;
+        case EventType::Key:
+            receiver = t.keyboardFocus;
+            break;
+        case EventType::Hover:
+            return;  // tooltips are shown by the components that have them
+        default:
+            receiver = under;
+        }
+    }
+    if (!receiver || !receiver->isEnabled())
+        return;
+    if (type >= EventType::Move && type <= EventType::RightUp)
+        receiver->handleEvent(event);
+    else if (type == EventType::Wheel)
+        receiver->wantsEvent(event);
+    else
+        receiver->handleKey(event);
+}
+
+void Window::setMouseGrab(Component* component) {
+    ToolkitState& t = toolkit();
+    t.mouseGrab = component;
+    Window* w = component ? component->getWindow() : nullptr;
+    if (w && w->isOpen()) {
+        platform::setCapture(w->getHWND());
+        platform::setInputFocus(w->getHWND());
+        return;
+    }
+    platform::releaseCapture();
+    // The pointer may rest on another component now.
+    if (isWindow(t.lastMove.window) && t.lastMove.window->isOpen()) {
+        Window* last = t.lastMove.window;
+        changePointerComponent(last, componentAt(last, t.lastMove.x, t.lastMove.y), t.lastMove);
+    }
+}
+
+Component* Window::getMouseGrab() { return toolkit().mouseGrab; }
+
+void Window::setKeyboardFocus(Window* window, Component* component) {
+    ToolkitState& t = toolkit();
+    Component* old = t.keyboardFocus;
+    if (old == component)
+        return;
+    t.keyboardFocus = component;
+    t.keyboardFocusWindow = component ? window : nullptr;
+    if (old) {
+        old->focusLost();
+        if (Window* w = old->getWindow())
+            w->invalidate();
+    }
+    if (component) {
+        component->focusGained();
+        if (window)
+            window->invalidate();
+    }
+}
+
+Component* Window::getKeyboardFocus() { return toolkit().keyboardFocus; }
+
+void Window::setActivePopup(PopupController* controller) { toolkit().activePopup = controller; }
+PopupController* Window::getActivePopup() { return toolkit().activePopup; }
+
+void Window::closeActivePopup() {
+    ToolkitState& t = toolkit();
+    PopupController* controller = t.activePopup;
+    if (!controller)
+        return;
+    controller->closePopup();
+    destroyClosedWindows();
+    t.activePopup = nullptr;
+}
+
+void Window::forgetComponent(Component* component) {
+    ToolkitState& t = toolkit();
+    if (t.pointerComponent == component)
+        t.pointerComponent = nullptr;
+    if (t.mouseGrab == component) {
+        t.mouseGrab = nullptr;
+        platform::releaseCapture();
+    }
+    if (t.keyboardFocus == component) {
+        t.keyboardFocus = nullptr;
+        t.keyboardFocusWindow = nullptr;
+    }
+    for (Window* w : t.windows) {
+        if (w->internals_->defaultButton == component)
+            w->internals_->defaultButton = nullptr;
+        if (w->internals_->cancelButton == component)
+            w->internals_->cancelButton = nullptr;
+    }
+}
+
+Component* Window::getPointerComponent() { return toolkit().pointerComponent; }
+
+bool Window::isWindow(Window* window) {
+    if (!window)
+        return false;
+    const std::vector<Window*>& list = toolkit().windows;
+    return std::find(list.begin(), list.end(), window) != list.end();
+}
+
+Window* Window::findWindow(platform::WindowId handle) {
+    if (!handle)
+        return nullptr;
+    for (Window* w : toolkit().windows)
+        if (w->internals_->handle == handle)
+            return w;
+    return nullptr;
+}
+
+bool Window::anyWindowOpen() {
+    for (Window* w : toolkit().windows)
+        if (w->internals_->open)
+            return true;
+    return false;
+}
+
+int Window::repaintDirtyWindows() {
+    int count = 0;
+    // By index: a repaint may open or close windows.
+    const std::vector<Window*>& list = toolkit().windows;
+    for (size_t i = 0; i < list.size(); ++i) {
+        Window* w = list[i];
+        if (w->internals_->open && w->internals_->dirty) {
+            w->repaint();
+            ++count;
+        }
+    }
+    return count;
+}
+
+void Window::destroyClosedWindows() {
+    // Destroying may change the list: start over after each one.
+    bool again = true;
+    while (again) {
+        again = false;
+        for (Window* w : toolkit().windows)
+            if (w->internals_->closePending) {
+                w->destroyNative();
+                again = true;
+                break;
+            }
+    }
+}
+
+}  // namespace pellium

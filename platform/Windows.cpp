@@ -1,0 +1,650 @@
+#include "Windows.h"
+
+#include <SDL_syswm.h>
+
+#include <cstdlib>
+#include <map>
+#include <vector>
+
+#include "platform/Display.h"
+#include "platform/SdlVideo.h"
+
+namespace platform {
+
+namespace {
+
+struct Entry {
+    SDL_Window* sdl = nullptr;
+    WindowKind kind = WindowKind::TopLevel;
+    WindowId parent = 0;
+    int childX = 0, childY = 0;  // a child's place in its parent
+    int monitor = 0;
+};
+
+struct State {
+    bool started = false;
+    bool available = false;
+    WindowProcedure procedure = nullptr;
+    std::map<WindowId, Entry> windows;
+    bool keys[KeyCount] = {};
+    std::uint8_t buttons = 0;  // as the messages handed out so far left them
+    int cursorX = 0, cursorY = 0;
+    WindowId captured = 0;
+    bool appActive = false;
+    SDL_Cursor* cursors[9] = {};
+};
+
+State& state() {
+    static State s;
+    return s;
+}
+
+void stopVideo() {
+    State& s = state();
+    restoreDisplayModes();
+    for (SDL_Cursor*& c : s.cursors)
+        if (c) {
+            SDL_FreeCursor(c);
+            c = nullptr;
+        }
+    for (auto& w : s.windows)
+        SDL_DestroyWindow(w.second.sdl);
+    s.windows.clear();
+    s.available = false;
+    SDL_Quit();
+}
+
+Entry* find(WindowId id) {
+    auto it = state().windows.find(id);
+    return it == state().windows.end() ? nullptr : &it->second;
+}
+
+long deliver(const Message& m) {
+    State& s = state();
+    if (!s.procedure)
+        return 0;
+    return s.procedure(m);
+}
+
+// The screen position of a window's client origin.
+void clientOrigin(WindowId id, int& x, int& y) {
+    x = y = 0;
+    Entry* e = find(id);
+    if (!e)
+        return;
+    if (e->kind == WindowKind::Child) {
+        clientOrigin(e->parent, x, y);
+        x += e->childX;
+        y += e->childY;
+        return;
+    }
+    SDL_GetWindowPosition(e->sdl, &x, &y);
+}
+
+void noteKey(int key, bool down) {
+    State& s = state();
+    if (key <= KeyNone || key >= KeyCount)
+        return;
+    s.keys[key] = down;
+    if (key == KeyLeftShift || key == KeyRightShift)
+        s.keys[KeyShift] = s.keys[KeyLeftShift] || s.keys[KeyRightShift];
+    if (key == KeyLeftControl || key == KeyRightControl)
+        s.keys[KeyControl] = s.keys[KeyLeftControl] || s.keys[KeyRightControl];
+}
+
+// Keeps key state and pointer position in step with a message about to be handed out.
+void follow(const Message& m) {
+    switch (m.type) {
+    case MessageType::KeyDown:
+    case MessageType::SysKeyDown:
+        noteKey(m.key, true);
+        break;
+    case MessageType::KeyUp:
+    case MessageType::SysKeyUp:
+        noteKey(m.key, false);
+        break;
+    case MessageType::MouseMove:
+    case MessageType::LeftButtonDown:
+    case MessageType::LeftButtonUp:
+    case MessageType::MiddleButtonDown:
+    case MessageType::MiddleButtonUp:
+    case MessageType::RightButtonDown:
+    case MessageType::RightButtonUp: {
+        int ox, oy;
+        clientOrigin(m.window, ox, oy);
+        state().cursorX = ox + m.x;
+        state().cursorY = oy + m.y;
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void send(const Message& m) {
+    follow(m);
+    deliver(m);
+}
+
+int keyOf(SDL_Keycode k) {
+    if (k >= SDLK_a && k <= SDLK_z)
+        return 'A' + (k - SDLK_a);
+    if (k >= SDLK_0 && k <= SDLK_9)
+        return '0' + (k - SDLK_0);
+    if (k >= SDLK_F1 && k <= SDLK_F12)
+        return KeyF1 + (k - SDLK_F1);
+    switch (k) {
+    case SDLK_BACKSPACE: return KeyBackspace;
+    case SDLK_TAB: return KeyTab;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER: return KeyEnter;
+    case SDLK_ESCAPE: return KeyEscape;
+    case SDLK_SPACE: return KeySpace;
+    case SDLK_LSHIFT: return KeyLeftShift;
+    case SDLK_RSHIFT: return KeyRightShift;
+    case SDLK_LCTRL: return KeyLeftControl;
+    case SDLK_RCTRL: return KeyRightControl;
+    case SDLK_LALT:
+    case SDLK_RALT: return KeyAlt;
+    case SDLK_LEFT: return KeyLeft;
+    case SDLK_RIGHT: return KeyRight;
+    case SDLK_UP: return KeyUp;
+    case SDLK_DOWN: return KeyDown;
+    case SDLK_INSERT: return KeyInsert;
+    case SDLK_DELETE: return KeyDelete;
+    case SDLK_HOME: return KeyHome;
+    case SDLK_END: return KeyEnd;
+    case SDLK_PAGEUP: return KeyPageUp;
+    case SDLK_PAGEDOWN: return KeyPageDown;
+    default: return KeyOther;
+    }
+}
+
+// A message with the key and button state as the messages before it left it.
+// (SDL's own state is already that after the last waiting event.)
+Message base(MessageType type, WindowId window) {
+    State& s = state();
+    Message m;
+    m.type = type;
+    m.window = window;
+    m.shift = s.keys[KeyShift];
+    m.ctrl = s.keys[KeyControl];
+    m.alt = s.keys[KeyAlt];
+    m.buttons = s.buttons;
+    return m;
+}
+
+void withModifiers(Message& m, Uint16 mod) {
+    m.shift = (mod & KMOD_SHIFT) != 0;
+    m.ctrl = (mod & KMOD_CTRL) != 0;
+    m.alt = (mod & KMOD_ALT) != 0;
+}
+
+// Win32 order: the key message, then the character it types. Alt turns keys
+// into system keys; F10 is one even without Alt.
+void translateKey(const SDL_KeyboardEvent& k) {
+    WindowId w = k.windowID;
+    int key = keyOf(k.keysym.sym);
+    bool alt = (k.keysym.mod & KMOD_ALT) != 0 || key == KeyAlt;
+    bool down = k.type == SDL_KEYDOWN;
+    Message m = base(MessageType::KeyDown, w);
+    withModifiers(m, k.keysym.mod);
+    m.key = key;
+    if (alt) {
+        m.type = down ? MessageType::SysKeyDown : MessageType::SysKeyUp;
+        m.altContext = true;
+    } else if (key == KeyF1 + 9) {
+        m.type = down ? MessageType::SysKeyDown : MessageType::SysKeyUp;
+    } else if (!down) {
+        m.type = MessageType::KeyUp;
+    }
+    send(m);
+    if (!down || alt)
+        return;
+    int character = 0;
+    switch (key) {
+    case KeyBackspace: character = 8; break;
+    case KeyTab: character = 9; break;
+    case KeyEnter: character = 13; break;
+    case KeyEscape: character = 27; break;
+    default:
+        // SDL types no text for Ctrl+letter; Win32 gives the control character.
+        if ((k.keysym.mod & KMOD_CTRL) && key >= 'A' && key <= 'Z')
+            character = key - 'A' + 1;
+    }
+    if (character) {
+        Message c = base(MessageType::Char, w);
+        withModifiers(c, k.keysym.mod);
+        c.character = character;
+        send(c);
+    }
+}
+
+// UTF-8 text to Latin-1 characters; anything beyond becomes '?'.
+void translateText(const SDL_TextInputEvent& t) {
+    if (state().keys[KeyAlt] || state().keys[KeyControl])
+        return;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(t.text);
+    while (*p) {
+        unsigned c = *p++;
+        if (c >= 0x80) {
+            unsigned extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+            c &= 0x3F >> extra;
+            for (unsigned i = 0; i < extra && (*p & 0xC0) == 0x80; ++i)
+                c = (c << 6) | (*p++ & 0x3F);
+            if (extra == 0 || c > 0xFF)
+                c = '?';
+        }
+        Message m = base(MessageType::Char, t.windowID);
+        m.character = int(c);
+        send(m);
+    }
+}
+
+MessageType buttonMessage(Uint8 button, bool down) {
+    switch (button) {
+    case SDL_BUTTON_LEFT: return down ? MessageType::LeftButtonDown : MessageType::LeftButtonUp;
+    case SDL_BUTTON_MIDDLE: return down ? MessageType::MiddleButtonDown : MessageType::MiddleButtonUp;
+    default: return down ? MessageType::RightButtonDown : MessageType::RightButtonUp;
+    }
+}
+
+void translateWindowEvent(const SDL_WindowEvent& e) {
+    WindowId w = e.windowID;
+    switch (e.event) {
+    case SDL_WINDOWEVENT_SIZE_CHANGED: {
+        Message m = base(MessageType::Size, w);
+        m.width = e.data1;
+        m.height = e.data2;
+        send(m);
+        break;
+    }
+    case SDL_WINDOWEVENT_EXPOSED:
+        send(base(MessageType::Paint, w));
+        break;
+    case SDL_WINDOWEVENT_MOVED:
+        send(base(MessageType::Move, w));
+        break;
+    case SDL_WINDOWEVENT_CLOSE:
+        send(base(MessageType::Close, w));
+        break;
+    case SDL_WINDOWEVENT_LEAVE: {
+        // The pointer left: a move at its real place lets the toolkit see that.
+        int gx, gy, ox, oy;
+        SDL_GetGlobalMouseState(&gx, &gy);
+        clientOrigin(w, ox, oy);
+        Message m = base(MessageType::MouseMove, w);
+        m.x = gx - ox;
+        m.y = gy - oy;
+        send(m);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void translate(const SDL_Event& e) {
+    switch (e.type) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        if (find(e.key.windowID))
+            translateKey(e.key);
+        break;
+    case SDL_TEXTINPUT:
+        if (find(e.text.windowID))
+            translateText(e.text);
+        break;
+    case SDL_MOUSEMOTION:
+        if (find(e.motion.windowID)) {
+            Message m = base(MessageType::MouseMove, e.motion.windowID);
+            m.buttons = std::uint8_t(((e.motion.state & SDL_BUTTON_LMASK) ? 1 : 0) |
+                                     ((e.motion.state & SDL_BUTTON_MMASK) ? 2 : 0) |
+                                     ((e.motion.state & SDL_BUTTON_RMASK) ? 4 : 0));
+            m.x = e.motion.x;
+            m.y = e.motion.y;
+            send(m);
+        }
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        if (find(e.button.windowID) && e.button.button <= SDL_BUTTON_RIGHT) {
+            // A press counts its own button as down, a release no longer.
+            bool down = e.type == SDL_MOUSEBUTTONDOWN;
+            std::uint8_t bit = e.button.button == SDL_BUTTON_LEFT ? 1 : e.button.button == SDL_BUTTON_MIDDLE ? 2 : 4;
+            State& s = state();
+            s.buttons = std::uint8_t(down ? s.buttons | bit : s.buttons & ~bit);
+            Message m = base(buttonMessage(e.button.button, down), e.button.windowID);
+            m.x = e.button.x;
+            m.y = e.button.y;
+            send(m);
+        }
+        break;
+    case SDL_MOUSEWHEEL:
+        if (find(e.wheel.windowID) && e.wheel.y != 0) {
+            Message m = base(MessageType::MouseWheel, e.wheel.windowID);
+            int notches = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+            m.wheel = notches * 120;
+            m.x = e.wheel.mouseX;
+            m.y = e.wheel.mouseY;
+            send(m);
+        }
+        break;
+    case SDL_WINDOWEVENT:
+        if (find(e.window.windowID))
+            translateWindowEvent(e.window);
+        break;
+    case SDL_QUIT: {
+        // The system asks the program to end: every top-level window is asked to close.
+        std::vector<WindowId> closing;
+        for (auto& w : state().windows)
+            if (w.second.kind == WindowKind::TopLevel || w.second.kind == WindowKind::FullScreen)
+                closing.push_back(w.first);
+        for (WindowId w : closing)
+            if (find(w))
+                send(base(MessageType::Close, w));
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// The application is active while one of its windows has the keyboard focus;
+// focus moving between its own windows changes nothing.
+void settleActivation() {
+    State& s = state();
+    bool active = inputFocus() != 0;
+    if (active == s.appActive)
+        return;
+    s.appActive = active;
+    WindowId target = inputFocus();
+    if (!target && !s.windows.empty())
+        target = s.windows.begin()->first;
+    if (!target)
+        return;
+    Message m = base(MessageType::ActivateApp, target);
+    m.activate = active;
+    send(m);
+}
+
+// Puts a child window inside its parent where the system allows it.
+void embed(SDL_Window* child, SDL_Window* parent, int x, int y) {
+    SDL_SysWMinfo ci, pi;
+    SDL_VERSION(&ci.version);
+    SDL_VERSION(&pi.version);
+    if (SDL_GetWindowWMInfo(child, &ci) && SDL_GetWindowWMInfo(parent, &pi) && ci.subsystem == SDL_SYSWM_X11 &&
+        pi.subsystem == SDL_SYSWM_X11) {
+        XReparentWindow(ci.info.x11.display, ci.info.x11.window, pi.info.x11.window, x, y);
+        XFlush(ci.info.x11.display);
+        return;
+    }
+    int px, py;
+    SDL_GetWindowPosition(parent, &px, &py);
+    SDL_SetWindowPosition(child, px + x, py + y);
+}
+
+}  // namespace
+
+namespace sdl {
+
+bool start() {
+    State& s = state();
+    if (s.started)
+        return s.available;
+    s.started = true;
+    // SDL turns SIGINT and SIGTERM into a quit event, which closes the windows.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    if (SDL_Init(SDL_INIT_VIDEO) != 0)
+        return false;
+    s.available = true;
+    std::atexit(stopVideo);
+    return true;
+}
+
+SDL_Window* window(WindowId id) {
+    Entry* e = find(id);
+    return e ? e->sdl : nullptr;
+}
+
+SDL_Window* fullScreenWindow(int monitor) {
+    for (auto& w : state().windows)
+        if (w.second.kind == WindowKind::FullScreen && w.second.monitor == monitor)
+            return w.second.sdl;
+    return nullptr;
+}
+
+}  // namespace sdl
+
+bool videoAvailable() { return sdl::start(); }
+
+void setWindowProcedure(WindowProcedure procedure) { state().procedure = procedure; }
+
+WindowId createWindow(const WindowParams& p) {
+    if (!sdl::start())
+        return 0;
+    Uint32 flags = SDL_WINDOW_HIDDEN;
+    if (p.opengl)
+        flags |= SDL_WINDOW_OPENGL;
+    int x = p.x, y = p.y, w = p.width < 1 ? 1 : p.width, h = p.height < 1 ? 1 : p.height;
+    switch (p.kind) {
+    case WindowKind::TopLevel:
+        if (p.resizable)
+            flags |= SDL_WINDOW_RESIZABLE;
+        break;
+    case WindowKind::Popup:
+        flags |= SDL_WINDOW_POPUP_MENU | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR;
+        break;
+    case WindowKind::Child:
+        if (!find(p.parent))
+            return 0;
+        flags |= SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR;
+        x = y = 0;
+        break;
+    case WindowKind::FullScreen: {
+        flags |= SDL_WINDOW_BORDERLESS;
+        SDL_Rect bounds;
+        if (SDL_GetDisplayBounds(p.monitor, &bounds) != 0)
+            bounds = SDL_Rect{0, 0, 0, 0};
+        x = bounds.x;
+        y = bounds.y;
+        break;
+    }
+    }
+    SDL_Window* sdlWindow = SDL_CreateWindow(p.title ? p.title : "", x, y, w, h, flags);
+    if (!sdlWindow)
+        return 0;
+    WindowId id = SDL_GetWindowID(sdlWindow);
+    Entry e;
+    e.sdl = sdlWindow;
+    e.kind = p.kind;
+    e.parent = p.parent;
+    e.childX = p.x;
+    e.childY = p.y;
+    e.monitor = p.monitor;
+    state().windows[id] = e;
+    if (p.kind == WindowKind::Child)
+        embed(sdlWindow, sdl::window(p.parent), p.x, p.y);
+    if (p.kind == WindowKind::FullScreen)
+        sdl::applyRequestedMode(sdlWindow, p.monitor);
+    deliver(base(MessageType::Create, id));
+    return id;
+}
+
+void destroyWindow(WindowId id) {
+    Entry* e = find(id);
+    if (!e)
+        return;
+    deliver(base(MessageType::Destroy, id));
+    e = find(id);
+    if (!e)
+        return;
+    SDL_Window* w = e->sdl;
+    bool fullScreen = e->kind == WindowKind::FullScreen;
+    int monitor = e->monitor;
+    State& s = state();
+    s.windows.erase(id);
+    if (s.captured == id)
+        s.captured = 0;
+    SDL_DestroyWindow(w);
+    if (fullScreen)
+        restoreDisplayMode(monitor);
+}
+
+bool windowExists(WindowId id) { return find(id) != nullptr; }
+
+void showWindow(WindowId id, bool activate) {
+    Entry* e = find(id);
+    if (!e)
+        return;
+    SDL_Window* focused = SDL_GetKeyboardFocus();
+    SDL_ShowWindow(e->sdl);
+    if (activate) {
+        // Without a window manager nobody hands out the focus: take it.
+        SDL_RaiseWindow(e->sdl);
+        SDL_SetWindowInputFocus(e->sdl);
+    } else if (focused && focused != e->sdl) {
+        // SDL focuses every window it shows when no window manager runs; a
+        // popup must leave the keys with the window that had them.
+        SDL_SetWindowInputFocus(focused);
+    }
+}
+
+void hideWindow(WindowId id) {
+    if (Entry* e = find(id))
+        SDL_HideWindow(e->sdl);
+}
+
+void setWindowTitle(WindowId id, const char* title) {
+    if (Entry* e = find(id))
+        SDL_SetWindowTitle(e->sdl, title ? title : "");
+}
+
+void placeWindow(WindowId id, int x, int y, int width, int height) {
+    Entry* e = find(id);
+    if (!e)
+        return;
+    SDL_SetWindowSize(e->sdl, width < 1 ? 1 : width, height < 1 ? 1 : height);
+    if (e->kind == WindowKind::Child) {
+        e->childX = x;
+        e->childY = y;
+        embed(e->sdl, sdl::window(e->parent), x, y);
+    } else if (e->kind != WindowKind::FullScreen) {
+        SDL_SetWindowPosition(e->sdl, x, y);
+    }
+}
+
+void setMinimumSize(WindowId id, int width, int height) {
+    if (Entry* e = find(id))
+        SDL_SetWindowMinimumSize(e->sdl, width < 1 ? 1 : width, height < 1 ? 1 : height);
+}
+
+bool clientRect(WindowId id, int& x, int& y, int& width, int& height) {
+    Entry* e = find(id);
+    if (!e)
+        return false;
+    clientOrigin(id, x, y);
+    SDL_GetWindowSize(e->sdl, &width, &height);
+    return true;
+}
+
+void pumpMessages() {
+    if (!state().available)
+        return;
+    SDL_Event e;
+    while (SDL_PollEvent(&e))
+        translate(e);
+    settleActivation();
+}
+
+void injectMessage(const Message& message) { send(message); }
+
+bool isKeyDown(int key) { return key > KeyNone && key < KeyCount && state().keys[key]; }
+
+void cursorPosition(int& x, int& y) {
+    x = state().cursorX;
+    y = state().cursorY;
+}
+
+void moveCursor(int x, int y) {
+    if (!sdl::start())
+        return;
+    SDL_WarpMouseGlobal(x, y);
+    state().cursorX = x;
+    state().cursorY = y;
+}
+
+WindowId windowAt(int x, int y) {
+    // Children lie over their parents and popups over everything.
+    static const WindowKind order[] = {WindowKind::Popup, WindowKind::Child, WindowKind::FullScreen,
+                                       WindowKind::TopLevel};
+    for (WindowKind kind : order)
+        for (auto& w : state().windows) {
+            if (w.second.kind != kind || !(SDL_GetWindowFlags(w.second.sdl) & SDL_WINDOW_SHOWN))
+                continue;
+            int wx, wy, ww, wh;
+            clientRect(w.first, wx, wy, ww, wh);
+            if (x >= wx && y >= wy && x < wx + ww && y < wy + wh)
+                return w.first;
+        }
+    return 0;
+}
+
+void setCapture(WindowId window) { state().captured = window; }
+void releaseCapture() { state().captured = 0; }
+WindowId capture() { return state().captured; }
+
+void setInputFocus(WindowId id) {
+    if (Entry* e = find(id))
+        SDL_SetWindowInputFocus(e->sdl);
+}
+
+WindowId inputFocus() {
+    if (!state().available)
+        return 0;
+    SDL_Window* w = SDL_GetKeyboardFocus();
+    WindowId id = w ? SDL_GetWindowID(w) : 0;
+    return find(id) ? id : 0;
+}
+
+ScreenMetrics screenMetrics() {
+    ScreenMetrics m;
+    SDL_Rect r;
+    if (sdl::start() && SDL_GetDisplayBounds(0, &r) == 0) {
+        m.width = r.w;
+        m.height = r.h;
+    }
+    return m;
+}
+
+class Cursor {
+public:
+    SDL_Cursor* sdl;
+};
+
+const Cursor* systemCursor(SystemCursor id) {
+    static Cursor cursors[9];
+    int i = int(id);
+    State& s = state();
+    if (!sdl::start())
+        return nullptr;
+    if (!s.cursors[i]) {
+        static const SDL_SystemCursor ids[9] = {SDL_SYSTEM_CURSOR_ARROW,   SDL_SYSTEM_CURSOR_IBEAM,
+                                                SDL_SYSTEM_CURSOR_WAIT,    SDL_SYSTEM_CURSOR_CROSSHAIR,
+                                                SDL_SYSTEM_CURSOR_SIZEWE,  SDL_SYSTEM_CURSOR_SIZENS,
+                                                SDL_SYSTEM_CURSOR_SIZEALL, SDL_SYSTEM_CURSOR_NO,
+                                                SDL_SYSTEM_CURSOR_HAND};
+        s.cursors[i] = SDL_CreateSystemCursor(ids[i]);
+    }
+    cursors[i].sdl = s.cursors[i];
+    return &cursors[i];
+}
+
+void showCursor(const Cursor* cursor) {
+    if (cursor && cursor->sdl && SDL_GetCursor() != cursor->sdl)
+        SDL_SetCursor(cursor->sdl);
+}
+
+}  // namespace platform

@@ -1,0 +1,88 @@
+// Native windows on SDL2 and the messages they produce. Every message goes to
+// the one window procedure set with setWindowProcedure, Win32 style, so the
+// toolkit above translates all input in one place.
+#pragma once
+
+#include "platform/Messages.h"
+
+namespace platform {
+
+enum class WindowKind {
+    TopLevel,   // a framed window placed on the screen
+    Popup,      // tooltips, menus, lists: never takes the focus, no frame
+    Child,      // lives inside its parent's client area
+    FullScreen  // covers one monitor; applies the monitor's requested display mode
+};
+
+struct WindowParams {
+    WindowKind kind = WindowKind::TopLevel;
+    WindowId parent = 0;
+    // Where the client area goes, top-down: screen pixels, or the parent's
+    // client pixels for a child. Ignored for a full-screen window.
+    int x = 0, y = 0;
+    int width = 1, height = 1;
+    bool resizable = true;
+    bool opengl = false;  // the window can carry an OpenGL context
+    int monitor = 0;      // for a full-screen window
+    const char* title = "";
+};
+
+// Starts the video layer on first use; false when there is no display. Every
+// other call below does nothing (or answers "none") while this is false.
+bool videoAvailable();
+
+void setWindowProcedure(WindowProcedure procedure);
+
+// Creates a hidden window. Its Create message reaches the procedure before
+// this returns. 0 on failure.
+WindowId createWindow(const WindowParams& params);
+// Sends Destroy to the procedure, then destroys the window.
+void destroyWindow(WindowId window);
+bool windowExists(WindowId window);
+void showWindow(WindowId window, bool activate);
+void hideWindow(WindowId window);
+void setWindowTitle(WindowId window, const char* title);
+// Moves and sizes the client area, in the coordinates createWindow took.
+void placeWindow(WindowId window, int x, int y, int width, int height);
+void setMinimumSize(WindowId window, int width, int height);
+// The client area in screen pixels, top-down.
+bool clientRect(WindowId window, int& x, int& y, int& width, int& height);
+
+// Takes every waiting SDL event, turns it into messages and hands them to the
+// procedure. Never waits.
+void pumpMessages();
+// Hands a message to the procedure as if it had come from SDL: key state and
+// pointer position follow it.
+void injectMessage(const Message& message);
+
+// State as the messages handed out so far left it.
+bool isKeyDown(int key);
+void cursorPosition(int& x, int& y);
+// Puts the real pointer at a screen point.
+void moveCursor(int x, int y);
+// The window under a screen point (children before their parents), 0 for none.
+WindowId windowAt(int x, int y);
+
+// Capture is a record of which window follows the pointer; it grabs nothing.
+void setCapture(WindowId window);
+void releaseCapture();
+WindowId capture();
+
+void setInputFocus(WindowId window);
+// The window holding the keyboard focus, 0 when none of ours does.
+WindowId inputFocus();
+
+struct ScreenMetrics {
+    int width = 0, height = 0;                  // the primary monitor
+    int frameWidth = 0, frameHeight = 0, captionHeight = 0;  // the window manager draws frames
+    double doubleClickSeconds = 0.5;
+};
+ScreenMetrics screenMetrics();
+
+enum class SystemCursor { Arrow, IBeam, Wait, Crosshair, SizeWE, SizeNS, SizeAll, NotAllowed, Hand };
+class Cursor;
+const Cursor* systemCursor(SystemCursor id);
+// Shows a cursor while the pointer is over any window of the program.
+void showCursor(const Cursor* cursor);
+
+}  // namespace platform

@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "base/Clock.h"
+#include "gui/Application.h"
+#include "platform/Locale.h"
+#include "platform/MessageBox.h"
+
+namespace {
+
+std::vector<std::string> split(const char* line) {
+    std::vector<std::string> out;
+    for (const orvel_string& w : pellium::splitCommandLine(line))
+        out.emplace_back(w.c_str(), w.length());
+    return out;
+}
+
+using Words = std::vector<std::string>;
+
+std::vector<orvel_string> received;
+
+int recordingMain(const std::vector<orvel_string>& words) {
+    received = words;
+    return 42;
+}
+
+std::string code(const char* abbreviation) {
+    char c[16];
+    std::memset(c, 'z', sizeof c);
+    pellium::makeCountryCode(abbreviation, c);
+    return c;
+}
+
+class MessageBoxTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::setMessageBoxRecording(true);
+        platform::clearRecordedMessageBoxes();
+    }
+};
+
+}  // namespace
+
+TEST(CommandLineTest, BlanksSeparateAndQuotesGroup) {
+    EXPECT_EQ(split("a \"b c\" d"), (Words{"a", "b c", "d"}));
+    EXPECT_EQ(split("\"abc"), (Words{"abc"}));
+    EXPECT_EQ(split("a  b"), (Words{"a", "b"}));
+    EXPECT_EQ(split("x\"y z\""), (Words{"x\"y", "z\""}));
+    EXPECT_EQ(split("  lead and trail  "), (Words{"lead", "and", "trail"}));
+    EXPECT_EQ(split("\"\" x"), (Words{"", "x"}));
+    EXPECT_EQ(split("\"a\"b"), (Words{"a", "b"}));
+    EXPECT_EQ(split("tab\tstays"), (Words{"tab\tstays"}));
+    EXPECT_TRUE(split("").empty());
+    EXPECT_TRUE(split("    ").empty());
+    EXPECT_TRUE(split(nullptr).empty());
+}
+
+TEST(CommandLineTest, LongWordsSurvive) {
+    std::string longWord(5000, 'w');
+    std::string line = "a \"" + longWord + " x\" " + longWord;
+    Words words = split(line.c_str());
+    ASSERT_EQ(words.size(), 3u);
+    EXPECT_EQ(words[1], longWord + " x");
+    EXPECT_EQ(words[2], longWord);
+}
+
+TEST(CommandLineTest, RandomLinesNeverLoseACharacterOutsideQuotesAndBlanks) {
+    // Every character that is neither a blank nor a word-opening quote ends up in a word.
+    unsigned seed = 12345;
+    const char alphabet[] = "ab \"c";
+    for (int round = 0; round < 3000; ++round) {
+        std::string line;
+        int n = int((seed = seed * 1103515245 + 12345) >> 16) % 24;
+        for (int i = 0; i < n; ++i)
+            line += alphabet[((seed = seed * 1103515245 + 12345) >> 16) % 5];
+        size_t kept = 0;
+        for (const std::string& w : split(line.c_str())) {
+            if (w.find(' ') != std::string::npos) {
+                EXPECT_NE(line.find('"'), std::string::npos) << "blanks only inside quotes: " << line;
+            }
+            kept += w.size();
+        }
+        size_t letters = 0;
+        for (char c : line)
+            letters += c != ' ' && c != '"';
+        EXPECT_GE(kept, letters) << line;
+        EXPECT_LE(kept, line.size()) << line;
+    }
+}
+
+TEST(EntryTest, WinMainHandsTheWordsOverAndReturnsTheResult) {
+    EXPECT_EQ(pellium::WinMain("-window \"my file\" 3", recordingMain), 42);
+    ASSERT_EQ(received.size(), 3u);
+    EXPECT_STREQ(received[0].c_str(), "-window");
+    EXPECT_STREQ(received[1].c_str(), "my file");
+    EXPECT_STREQ(received[2].c_str(), "3");
+    EXPECT_EQ(pellium::WinMain("", recordingMain), 42);
+    EXPECT_TRUE(received.empty());
+}
+
+TEST(CountryCodeTest, Rules) {
+    EXPECT_EQ(code("DEU"), "DE");
+    EXPECT_EQ(code("USA"), "USA");
+    EXPECT_EQ(code("gbr"), "GB");
+    EXPECT_EQ(code("usa"), "US");
+    EXPECT_EQ(code("NL"), "NL");
+    EXPECT_EQ(code("f"), "F");
+    EXPECT_EQ(code(""), "US");
+    EXPECT_EQ(code(nullptr), "US");
+    EXPECT_EQ(code("d1x"), "D1");
+    EXPECT_EQ(code("a very long abbreviation indeed"), "A ");
+}
+
+TEST(CountryCodeTest, FollowsTheLocaleAndIsKept) {
+    std::string expected = code(platform::countryAbbreviation().c_str());
+    const char* first = pellium::countryCode();
+    EXPECT_EQ(first, expected);
+    EXPECT_EQ(pellium::countryCode(), first);
+    EXPECT_GE(std::strlen(first), 1u);
+    EXPECT_LE(std::strlen(first), 3u);
+}
+
+TEST_F(MessageBoxTest, TitlesOfTheThreeBoxes) {
+    EXPECT_EQ(pellium::errorBox("disk on fire", nullptr), 1);
+    pellium::errorBox("plain", "My title");
+    pellium::userError("wrong use");
+    pellium::fatalError("the end");
+    const auto& boxes = platform::recordedMessageBoxes();
+    ASSERT_EQ(boxes.size(), 4u);
+    EXPECT_EQ(boxes[0].title, "Error:");
+    EXPECT_EQ(boxes[0].text, "disk on fire");
+    EXPECT_EQ(boxes[0].icon, platform::MessageBoxIcon::Error);
+    EXPECT_EQ(boxes[1].title, "My title");
+    EXPECT_EQ(boxes[2].title, "Pellium API: user error:");
+    EXPECT_EQ(boxes[3].title, "Fatal error:");
+    EXPECT_EQ(boxes[3].text, "the end");
+}
+
+TEST_F(MessageBoxTest, NullTextIsAnEmptyBox) {
+    pellium::errorBox(nullptr, nullptr);
+    ASSERT_EQ(platform::recordedMessageBoxes().size(), 1u);
+    EXPECT_EQ(platform::recordedMessageBoxes()[0].text, "");
+}
+
+TEST(IdleTest, IdleSleepSleepsAboutAMillisecond) {
+    double start = orvel::getTime();
+    for (int i = 0; i < 5; ++i)
+        pellium::idleSleep();
+    double took = orvel::getTime() - start;
+    EXPECT_GE(took, 0.005);
+    EXPECT_LT(took, 0.5);
+}

@@ -1,0 +1,168 @@
+#include "GuiTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include "base/Clock.h"
+#include "base/Debug.h"
+#include "gui/EventQueue.h"
+#include "platform/MessageBox.h"
+#include "platform/Windows.h"
+
+namespace guitest {
+
+namespace {
+
+// Boxes must never wait for a person in a test.
+class Environment : public ::testing::Environment {
+public:
+    void SetUp() override { platform::setMessageBoxRecording(true); }
+};
+
+::testing::Environment* const environment = ::testing::AddGlobalTestEnvironment(new Environment);
+
+double readClock() { return FakeClock::now; }
+
+}  // namespace
+
+double FakeClock::now = 0;
+
+FakeClock::FakeClock() {
+    now = 100;
+    pellium::setEventClock(readClock);
+}
+
+FakeClock::~FakeClock() { pellium::setEventClock(nullptr); }
+
+LogCapture::LogCapture() : file_(std::tmpfile()) { orvel::setDebugFile(file_); }
+
+LogCapture::~LogCapture() {
+    orvel::setDebugFile(nullptr);
+    std::fclose(file_);
+}
+
+std::string LogCapture::text() {
+    std::fflush(file_);
+    std::string all;
+    std::rewind(file_);
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0)
+        all.append(buffer, n);
+    return all;
+}
+
+void openAt(pellium::Window& window, int left, int bottom, int width, int height) {
+    platform::ScreenMetrics screen = platform::screenMetrics();
+    platform::moveCursor(screen.width - 1, screen.height - 1);
+    window.setBounds({left, bottom, width, height});
+    window.open();
+    ASSERT_TRUE(window.isOpen());
+    // Real focus arrives through SDL; a few passes take it in.
+    pellium::Event e;
+    for (int i = 0; i < 400 && !pellium::isApplicationActive(); ++i) {
+        while (pellium::getNextEvent(e, nullptr) && e.type != pellium::EventType::None)
+            pellium::dispatchEvent(e);
+        orvel::sleepMs(5);
+    }
+    ASSERT_TRUE(pellium::isApplicationActive()) << "the window never got the focus";
+    dispatchAll();
+}
+
+namespace {
+
+// Runs passes until two in a row are idle: a hover is made at the end of an
+// idle pass and comes out of the next one.
+std::vector<pellium::Event> run(bool dispatch) {
+    std::vector<pellium::Event> events;
+    pellium::Event e;
+    int idle = 0;
+    for (int i = 0; i < 10000 && idle < 2; ++i) {
+        bool open = pellium::getNextEvent(e, nullptr);
+        if (e.type == pellium::EventType::None) {
+            ++idle;
+        } else {
+            idle = 0;
+            events.push_back(e);
+            if (dispatch)
+                pellium::dispatchEvent(e);
+        }
+        if (!open)
+            break;
+    }
+    return events;
+}
+
+}  // namespace
+
+std::vector<pellium::Event> takeEvents() { return run(false); }
+
+void dispatchAll() { run(true); }
+
+std::vector<int> typesOf(const std::vector<pellium::Event>& events) {
+    std::vector<int> types;
+    for (const pellium::Event& e : events)
+        types.push_back(e.type);
+    return types;
+}
+
+platform::Message message(platform::MessageType type, const pellium::Window& window) {
+    platform::Message m;
+    m.type = type;
+    m.window = window.getHWND();
+    return m;
+}
+
+void mouse(platform::MessageType type, const pellium::Window& window, int x, int y, int buttons) {
+    platform::Message m = message(type, window);
+    m.x = x;
+    m.y = y;
+    m.buttons = std::uint8_t(buttons);
+    platform::injectMessage(m);
+}
+
+void key(platform::MessageType type, const pellium::Window& window, int k, bool altContext) {
+    platform::Message m = message(type, window);
+    m.key = k;
+    m.altContext = altContext;
+    m.alt = altContext;
+    platform::injectMessage(m);
+}
+
+void character(const pellium::Window& window, int c) {
+    platform::Message m = message(platform::MessageType::Char, window);
+    m.character = c;
+    platform::injectMessage(m);
+}
+
+void activate(const pellium::Window& window, bool active) {
+    platform::Message m = message(platform::MessageType::ActivateApp, window);
+    m.activate = active;
+    platform::injectMessage(m);
+}
+
+Recorder::Recorder(const char* label, pellium::Rect bounds) {
+    setLabel(label, true);
+    setBounds(bounds);
+}
+
+void Recorder::handleEvent(const pellium::Event& event) {
+    events.push_back(event);
+    log.push_back("event " + std::to_string(event.type));
+    Component::handleEvent(event);
+}
+
+bool Recorder::wantsEvent(const pellium::Event& event) {
+    log.push_back("wants " + std::to_string(event.type));
+    if (takesWheel)
+        events.push_back(event);
+    return takesWheel;
+}
+
+void Recorder::handleKey(const pellium::Event& event) {
+    events.push_back(event);
+    log.push_back("key " + std::to_string(event.type) + " " + std::to_string(event.code));
+    if (passKeysOn)
+        Component::handleKey(event);
+}
+
+}  // namespace guitest

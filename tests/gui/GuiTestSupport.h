@@ -1,0 +1,73 @@
+// Shared by the toolkit's tests: a clock the test drives, the debug log read
+// back, windows opened at a known place, and messages injected through the
+// platform layer's own dispatch.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "gui/Component.h"
+#include "gui/Event.h"
+#include "gui/Window.h"
+#include "platform/Messages.h"
+
+namespace guitest {
+
+// Stamps events with a time the test sets.
+class FakeClock {
+public:
+    FakeClock();
+    ~FakeClock();
+    void set(double seconds) { now = seconds; }
+    void advance(double seconds) { now += seconds; }
+    static double now;
+};
+
+// Collects what orvel::debug writes while it lives.
+class LogCapture {
+public:
+    LogCapture();
+    ~LogCapture();
+    std::string text();
+
+private:
+    FILE* file_;
+};
+
+// Opens a top-level window whose client area's bottom-left corner stands at
+// (left, bottom) of the screen, counted upward, and waits until the
+// application is active. The real pointer is parked in the far corner first.
+void openAt(pellium::Window& window, int left, int bottom, int width, int height);
+
+// Passes of the loop until one goes idle; the events, not dispatched.
+std::vector<pellium::Event> takeEvents();
+// Passes of the loop, dispatching, until one goes idle.
+void dispatchAll();
+// The types of a list of events.
+std::vector<int> typesOf(const std::vector<pellium::Event>& events);
+
+platform::Message message(platform::MessageType type, const pellium::Window& window);
+// Client positions here are top-down, as the platform layer gives them.
+void mouse(platform::MessageType type, const pellium::Window& window, int x, int y, int buttons = 0);
+void key(platform::MessageType type, const pellium::Window& window, int key, bool altContext = false);
+void character(const pellium::Window& window, int c);
+void activate(const pellium::Window& window, bool active);
+
+// A component that notes every call the toolkit makes on it.
+class Recorder : public pellium::Component {
+public:
+    explicit Recorder(const char* label = "recorder", pellium::Rect bounds = {0, 0, 1, 1});
+    void handleEvent(const pellium::Event& event) override;
+    bool wantsEvent(const pellium::Event& event) override;
+    void handleKey(const pellium::Event& event) override;
+    void focusGained() override { log.push_back("gained"); }
+    void focusLost() override { log.push_back("lost"); }
+
+    std::vector<pellium::Event> events;
+    std::vector<std::string> log;
+    bool takesWheel = false;
+    bool passKeysOn = false;  // hand keys on to the base behaviour
+};
+
+}  // namespace guitest

@@ -1,0 +1,140 @@
+// Input made by the X server itself (XTest through xdotool), not injected:
+// it must come through SDL and the window procedure as toolkit events.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "base/Clock.h"
+#include "gui/EventQueue.h"
+#include "gui/Window.h"
+#include "platform/Windows.h"
+#include "tests/gui/GuiTestSupport.h"
+
+using namespace guitest;
+using pellium::Event;
+namespace EventType = pellium::EventType;
+
+namespace {
+
+class RealInputTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (std::system("command -v xdotool >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "xdotool is not installed";
+        window.setTitle("real input");
+        openAt(window, 100, 100, 300, 200);
+        platform::clientRect(window.getHWND(), left, top, width, height);
+    }
+
+    void xdotool(const std::string& args) {
+        ASSERT_EQ(std::system(("xdotool " + args).c_str()), 0) << args;
+    }
+
+    // Passes of the loop, dispatching, until an event of the type arrives
+    // (or two seconds pass); every event is kept.
+    bool waitFor(int type) {
+        double end = orvel::getTime() + 2;
+        Event e;
+        while (orvel::getTime() < end) {
+            pellium::getNextEvent(e, nullptr);
+            if (e.type == EventType::None) {
+                orvel::sleepMs(2);
+                continue;
+            }
+            events.push_back(e);
+            pellium::dispatchEvent(e);
+            if (e.type == type)
+                return true;
+        }
+        return false;
+    }
+
+    const Event* find(int type) const {
+        for (const Event& e : events)
+            if (e.type == type)
+                return &e;
+        return nullptr;
+    }
+
+    pellium::Window window;
+    int left = 0, top = 0, width = 0, height = 0;
+    std::vector<Event> events;
+};
+
+}  // namespace
+
+TEST_F(RealInputTest, ClickArrivesWithBottomUpCoordinates) {
+    Recorder* r = new Recorder("r", {0, 0, 300, 200});
+    window.add(r);
+    xdotool("mousemove " + std::to_string(left + 40) + " " + std::to_string(top + 50));
+    ASSERT_TRUE(waitFor(EventType::Enter));
+    xdotool("mousemove " + std::to_string(left + 41) + " " + std::to_string(top + 50) + " click 1");
+    ASSERT_TRUE(waitFor(EventType::LeftUp));
+    const Event* down = find(EventType::LeftDown);
+    ASSERT_NE(down, nullptr);
+    EXPECT_EQ(down->window, &window);
+    EXPECT_EQ(down->x, 41);
+    EXPECT_EQ(down->y, 199 - 50);
+    EXPECT_EQ(down->left, 1);
+    const Event* move = find(EventType::Move);
+    ASSERT_NE(move, nullptr);
+    EXPECT_EQ(move->x, 41);
+    EXPECT_EQ(move->y, 149);
+    ASSERT_FALSE(r->events.empty()) << "the events reached the component";
+    EXPECT_EQ(r->events.back().type, EventType::LeftUp);
+    EXPECT_TRUE(r->isKeyboardFocus());
+}
+
+TEST_F(RealInputTest, KeysAndCharactersArriveOncePerPress) {
+    xdotool("key --clearmodifiers a");
+    ASSERT_TRUE(waitFor(EventType::Key));
+    EXPECT_EQ(events.back().code, 'a');
+    xdotool("key Tab");
+    ASSERT_TRUE(waitFor(EventType::Key));
+    EXPECT_EQ(events.back().code, 9);
+    xdotool("key Left");
+    ASSERT_TRUE(waitFor(EventType::Key));
+    EXPECT_EQ(events.back().code, pellium::Key::Left);
+    xdotool("key ctrl+c");
+    ASSERT_TRUE(waitFor(EventType::Key));
+    EXPECT_EQ(events.back().code, 3);
+    EXPECT_EQ(events.back().ctrl, 1);
+    // Nothing more is waiting: each press made exactly one event.
+    size_t count = events.size();
+    waitFor(-1);
+    EXPECT_EQ(events.size(), count);
+}
+
+TEST_F(RealInputTest, AltLetterIsAShortcutAndAltAloneOpensTheMenuBar) {
+    xdotool("key alt+f");
+    ASSERT_TRUE(waitFor(EventType::Shortcut));
+    EXPECT_EQ(events.back().code, 'f');
+    events.clear();
+    xdotool("key alt");
+    ASSERT_TRUE(waitFor(EventType::Key));
+    EXPECT_EQ(events.back().code, -1);
+}
+
+TEST_F(RealInputTest, WheelAndRightButton) {
+    xdotool("mousemove " + std::to_string(left + 10) + " " + std::to_string(top + 10));
+    ASSERT_TRUE(waitFor(EventType::Enter));
+    xdotool("click 4");
+    ASSERT_TRUE(waitFor(EventType::Wheel));
+    EXPECT_EQ(events.back().wheel, 120);
+    xdotool("click 5");
+    ASSERT_TRUE(waitFor(EventType::Wheel));
+    EXPECT_EQ(events.back().wheel, -120);
+    xdotool("click 3");
+    ASSERT_TRUE(waitFor(EventType::RightUp));
+    ASSERT_NE(find(EventType::RightDown), nullptr);
+    EXPECT_EQ(find(EventType::RightDown)->y, 189);
+}
+
+TEST_F(RealInputTest, LeavingTheWindowMakesALeaveEvent) {
+    xdotool("mousemove " + std::to_string(left + 10) + " " + std::to_string(top + 10));
+    ASSERT_TRUE(waitFor(EventType::Enter));
+    xdotool("mousemove " + std::to_string(left + width + 50) + " " + std::to_string(top + 10));
+    ASSERT_TRUE(waitFor(EventType::Leave));
+    EXPECT_EQ(events.back().window, &window);
+}

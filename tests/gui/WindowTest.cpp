@@ -1,0 +1,638 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "gui/AppWindow.h"
+#include "gui/Container.h"
+#include "gui/EventQueue.h"
+#include "gui/MessageDest.h"
+#include "gui/PopupController.h"
+#include "gui/Window.h"
+#include "gui/WindowPlacement.h"
+#include "platform/MessageBox.h"
+#include "platform/Windows.h"
+#include "tests/gui/GuiTestSupport.h"
+
+using namespace guitest;
+using pellium::Container;
+using pellium::Event;
+using pellium::Placement;
+using pellium::Rect;
+using pellium::Window;
+namespace EventType = pellium::EventType;
+using platform::MessageType;
+
+namespace {
+
+platform::ScreenMetrics screen(int w, int h, int frame = 0, int caption = 0) {
+    platform::ScreenMetrics s;
+    s.width = w;
+    s.height = h;
+    s.frameWidth = s.frameHeight = frame;
+    s.captionHeight = caption;
+    return s;
+}
+
+struct ClientRect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+ClientRect clientOf(const Window& w) {
+    ClientRect r;
+    platform::clientRect(w.getHWND(), r.x, r.y, r.width, r.height);
+    return r;
+}
+
+class MessageLog : public pellium::MessageDest {
+public:
+    void message(pellium::Component* source, int id, int detail) override {
+        sources.push_back(source);
+        ids.push_back(id);
+        details.push_back(detail);
+    }
+    std::vector<pellium::Component*> sources;
+    std::vector<int> ids, details;
+};
+
+class FakePopup : public pellium::PopupController {
+public:
+    void closePopup() override { ++closed; }
+    bool popupEvent(const Event& e) override {
+        seen.push_back(e.type);
+        return takes;
+    }
+    int closed = 0;
+    bool takes = false;
+    std::vector<int> seen;
+};
+
+// A window that notes the keys that reach its own key handling.
+class KeyWindow : public Window {
+public:
+    void handleKey(const Event& e) override {
+        codes.push_back(e.code);
+        Window::handleKey(e);
+    }
+    std::vector<int> codes;
+};
+
+}  // namespace
+
+TEST(WindowPlacementTest, TopLevelIsCentredOrPlacedFromTheBottom) {
+    Placement p = pellium::placeTopLevel(screen(1024, 768), -1, -1, 400, 300);
+    EXPECT_EQ(p.x, 312);
+    EXPECT_EQ(p.y, 234);
+    EXPECT_EQ(p.width, 400);
+    EXPECT_EQ(p.height, 300);
+    // y counts upward: a window at the bottom edge.
+    p = pellium::placeTopLevel(screen(1024, 768), 10, 0, 400, 300);
+    EXPECT_EQ(p.x, 10);
+    EXPECT_EQ(p.y, 468);
+    // With a frame and caption the client area sits inside them.
+    p = pellium::placeTopLevel(screen(1024, 768, 4, 19), -1, -1, 400, 300);
+    EXPECT_EQ(p.x, 308 + 4);
+    EXPECT_EQ(p.y, 768 - 220 - 327 + 4 + 19);
+}
+
+TEST(WindowPlacementTest, ScreenSizedTopLevelStandsInsetBy64) {
+    Placement p = pellium::placeTopLevel(screen(1024, 768), -1, -1, 1024, 768);
+    EXPECT_EQ(p.x, 64);
+    EXPECT_EQ(p.y, 64);
+    EXPECT_EQ(p.width, 896);
+    EXPECT_EQ(p.height, 640);
+    // Only as wide as the screen is no full-size window.
+    p = pellium::placeTopLevel(screen(1024, 768), -1, -1, 1024, 700);
+    EXPECT_EQ(p.width, 1024);
+}
+
+TEST(WindowPlacementTest, PopupFromItsParentsClientArea) {
+    Placement parent{100, 50, 500, 400};
+    Placement p = pellium::placePopup(screen(1024, 768), parent, 10, 20, 80, 60, Window::noAnchor, Window::noAnchor);
+    EXPECT_EQ(p.x, 110);
+    EXPECT_EQ(p.y, 450 - 60 - 20);
+    // Off the right edge: the far-edge anchor puts it against the edge; none leaves it.
+    p = pellium::placePopup(screen(1024, 768), parent, 900, 20, 80, 60, Window::farEdge, Window::noAnchor);
+    EXPECT_EQ(p.x, 1024 - 80);
+    p = pellium::placePopup(screen(1024, 768), parent, 900, 20, 80, 60, Window::noAnchor, Window::noAnchor);
+    EXPECT_EQ(p.x, 1000);
+    // Off the left edge with the far-edge anchor: against the left edge.
+    p = pellium::placePopup(screen(1024, 768), parent, -150, 20, 80, 60, Window::farEdge, Window::noAnchor);
+    EXPECT_EQ(p.x, 0);
+    // A plain anchor is a position from the parent's corner like x and y.
+    p = pellium::placePopup(screen(1024, 768), parent, 900, 20, 80, 60, 300, Window::noAnchor);
+    EXPECT_EQ(p.x, 400);
+    // Below the screen: anchored vertically.
+    p = pellium::placePopup(screen(1024, 768), parent, 10, -400, 80, 60, Window::noAnchor, Window::farEdge);
+    EXPECT_EQ(p.y, 768 - 60);
+    p = pellium::placePopup(screen(1024, 768), parent, 10, -400, 80, 60, Window::noAnchor, 100);
+    EXPECT_EQ(p.y, 450 - 60 - 100);
+    p = pellium::placePopup(screen(1024, 768), parent, 10, 500, 80, 60, Window::noAnchor, Window::farEdge);
+    EXPECT_EQ(p.y, 0);
+}
+
+TEST(WindowPlacementTest, SubwindowCountsUpFromItsParentsBottom) {
+    Placement p = pellium::placeSubwindow(200, 10, 0, 50, 30);
+    EXPECT_EQ(p.x, 10);
+    EXPECT_EQ(p.y, 170);
+    p = pellium::placeSubwindow(200, 0, 170, 50, 30);
+    EXPECT_EQ(p.y, 0);
+}
+
+TEST(WindowTest, ConstructedClosedWithDefaults) {
+    Window w;
+    EXPECT_FALSE(w.isOpen());
+    EXPECT_EQ(w.getHWND(), 0u);
+    EXPECT_STREQ(w.getLabel().c_str(), "pellium");
+    EXPECT_EQ(w.getBounds(), (Rect{-1, -1, -1, -1}));
+    EXPECT_TRUE(w.isDirty());
+    EXPECT_TRUE(w.isWindow());
+    EXPECT_EQ(w.getWindow(), &w);
+    EXPECT_TRUE(Window::isWindow(&w));
+    EXPECT_FALSE(Window::anyWindowOpen());
+}
+
+TEST(WindowTest, DestroyedWindowLeavesTheList) {
+    Window* w = new Window;
+    EXPECT_TRUE(Window::isWindow(w));
+    delete w;
+    EXPECT_FALSE(Window::isWindow(w));
+}
+
+TEST(WindowTest, TopLevelOpensCentredWithTheClientSize) {
+    Window w;
+    w.setTitle("centred");
+    w.setSize(400, 300);
+    w.open();
+    ASSERT_TRUE(w.isOpen());
+    ClientRect r = clientOf(w);
+    platform::ScreenMetrics s = platform::screenMetrics();
+    EXPECT_EQ(r.x, (s.width - 400) / 2);
+    EXPECT_EQ(r.y, (s.height - 300) / 2);
+    EXPECT_EQ(w.getBounds(), (Rect{0, 0, 400, 300}));
+    EXPECT_EQ(Window::findWindow(w.getHWND()), &w);
+    EXPECT_TRUE(Window::anyWindowOpen());
+}
+
+TEST(WindowTest, ScreenSizedTopLevelOpensInset) {
+    platform::ScreenMetrics s = platform::screenMetrics();
+    Window w;
+    w.setResizable(false);
+    w.setSize(s.width, s.height);
+    w.open();
+    ClientRect r = clientOf(w);
+    EXPECT_EQ(r.x, 64);
+    EXPECT_EQ(r.y, 64);
+    EXPECT_EQ(r.width, s.width - 128);
+    EXPECT_EQ(r.height, s.height - 128);
+}
+
+TEST(WindowTest, NegativeSizeTakesThePreferredSize) {
+    Window w;
+    w.open();
+    EXPECT_EQ(w.getBounds(), (Rect{0, 0, 4, 4}));
+}
+
+TEST(WindowTest, SubwindowAtYZeroSitsAtTheBottomOfItsParent) {
+    Window parent;
+    openAt(parent, 100, 100, 300, 200);
+    Window child(&parent);
+    child.setWindowType(Window::Subwindow);
+    child.setBounds({10, 0, 50, 30});
+    child.open();
+    ASSERT_TRUE(child.isOpen());
+    ClientRect p = clientOf(parent), c = clientOf(child);
+    EXPECT_EQ(c.x, p.x + 10);
+    EXPECT_EQ(c.y + c.height, p.y + p.height);
+    EXPECT_EQ(c.width, 50);
+    // Moving it moves the native window.
+    child.setBounds({20, 100, 40, 30});
+    c = clientOf(child);
+    EXPECT_EQ(c.x, p.x + 20);
+    EXPECT_EQ(c.y, p.y + 200 - 100 - 30);
+    EXPECT_EQ(child.getBounds(), (Rect{0, 0, 40, 30}));
+}
+
+TEST(WindowTest, PopupStandsAtItsPlaceFromTheParent) {
+    Window parent;
+    openAt(parent, 100, 100, 300, 200);
+    Window popup(&parent);
+    popup.setWindowType(Window::Popup);
+    popup.setBounds({10, 20, 80, 60});
+    popup.open();
+    ASSERT_TRUE(popup.isOpen());
+    ClientRect p = clientOf(parent), c = clientOf(popup);
+    EXPECT_EQ(c.x, p.x + 10);
+    EXPECT_EQ(c.y, p.y + p.height - 60 - 20);
+    // A popup never takes the focus from its owner.
+    platform::pumpMessages();
+    EXPECT_NE(platform::inputFocus(), popup.getHWND());
+}
+
+TEST(WindowTest, PopupOrSubwindowWithoutParentIsAUserError) {
+    platform::clearRecordedMessageBoxes();
+    Window popup;
+    popup.setWindowType(Window::Popup);
+    popup.open();
+    Window sub;
+    sub.setWindowType(Window::Subwindow);
+    sub.open();
+    EXPECT_FALSE(popup.isOpen());
+    EXPECT_FALSE(sub.isOpen());
+    const auto& boxes = platform::recordedMessageBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].title, "Pellium API: user error:");
+    EXPECT_EQ(boxes[0].text, "A popup window has no parent. Please call setParent() somewhere");
+    EXPECT_EQ(boxes[1].text, "A subwindow has no parent. Please call setParent() somewhere");
+}
+
+TEST(WindowTest, ClosingClosesPopupsFirstAndDestroysAtTheEndOfThePass) {
+    struct Noting : Window {
+        explicit Noting(std::vector<std::string>& log, const char* name, Window* parent = nullptr)
+            : Window(parent), log(log), name(name) {}
+        void onClose() override { log.push_back(name); }
+        std::vector<std::string>& log;
+        std::string name;
+    };
+    std::vector<std::string> log;
+    Noting parent(log, "parent");
+    openAt(parent, 100, 100, 300, 200);
+    Noting popup(log, "popup", &parent), inner(log, "inner", &popup);
+    popup.setWindowType(Window::Popup);
+    popup.setBounds({10, 10, 50, 50});
+    popup.open();
+    inner.setWindowType(Window::Popup);
+    inner.setBounds({5, 5, 20, 20});
+    inner.open();
+    platform::WindowId parentHandle = parent.getHWND(), popupHandle = popup.getHWND(), innerHandle = inner.getHWND();
+
+    parent.close();
+    EXPECT_EQ(log, (std::vector<std::string>{"inner", "popup", "parent"}));
+    EXPECT_FALSE(platform::windowExists(popupHandle)) << "children go at once";
+    EXPECT_FALSE(platform::windowExists(innerHandle));
+    EXPECT_TRUE(platform::windowExists(parentHandle)) << "the window itself at the end of the pass";
+    Event e;
+    EXPECT_FALSE(pellium::getNextEvent(e, nullptr));
+    EXPECT_FALSE(platform::windowExists(parentHandle));
+    parent.close();  // closing again does nothing
+    EXPECT_EQ(log.size(), 3u);
+}
+
+TEST(WindowTest, ReopenedAfterClose) {
+    Window w;
+    openAt(w, 100, 100, 100, 80);
+    w.close();
+    Window::destroyClosedWindows();
+    w.setBounds({100, 100, 120, 90});
+    w.open();
+    EXPECT_TRUE(w.isOpen());
+    EXPECT_EQ(w.getBounds(), (Rect{0, 0, 120, 90}));
+}
+
+TEST(WindowTest, DestructorOfAnOpenWindowDestroysTheNativeWindowAtOnce) {
+    platform::WindowId handle;
+    {
+        Window w;
+        openAt(w, 100, 100, 100, 80);
+        handle = w.getHWND();
+        EXPECT_TRUE(platform::windowExists(handle));
+    }
+    EXPECT_FALSE(platform::windowExists(handle));
+    EXPECT_FALSE(Window::anyWindowOpen());
+}
+
+TEST(WindowTest, SetTitleChangesLabelAndNativeText) {
+    Window w;
+    w.setTitle("first");
+    openAt(w, 100, 100, 100, 80);
+    w.setTitle("second");
+    EXPECT_STREQ(w.getLabel().c_str(), "second");
+}
+
+// Routing: one window with a few recording components.
+class RoutingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        a = new Recorder("a", {10, 10, 50, 50});
+        b = new Recorder("b", {100, 10, 50, 50});
+        panel = new Container;
+        panel->setBounds({200, 0, 100, 100});
+        inner = new Recorder("inner", {210, 10, 30, 30});
+        panel->add(inner);
+        window.add(a);
+        window.add(b);
+        window.add(panel);
+        openAt(window, 20, 20, 300, 200);
+    }
+
+    // Toolkit positions are bottom-up; the messages are top-down.
+    void post(MessageType type, int x, int y) { mouse(type, window, x, 199 - y); }
+    void clickAt(int x, int y) {
+        clock.advance(1);
+        post(MessageType::LeftButtonDown, x, y);
+        post(MessageType::LeftButtonUp, x, y);
+        dispatchAll();
+    }
+
+    FakeClock clock;
+    KeyWindow window;
+    Recorder *a, *b, *inner;
+    Container* panel;
+};
+
+TEST_F(RoutingTest, PressGivesTheKeyboardFocusAndKeysFollowIt) {
+    clickAt(20, 20);
+    ASSERT_EQ(a->events.size(), 2u);
+    EXPECT_EQ(a->events[0].type, EventType::LeftDown);
+    EXPECT_EQ(a->events[1].type, EventType::LeftUp);
+    EXPECT_TRUE(a->isKeyboardFocus());
+    EXPECT_EQ(a->log.front(), "gained");
+    character(window, 'x');
+    dispatchAll();
+    EXPECT_EQ(a->log.back(), "key 102 120");
+    clickAt(110, 20);
+    EXPECT_TRUE(b->isKeyboardFocus());
+    EXPECT_NE(std::find(a->log.begin(), a->log.end(), "lost"), a->log.end());
+    // The deepest component: inside a child container.
+    clickAt(215, 15);
+    EXPECT_TRUE(inner->isKeyboardFocus());
+}
+
+TEST_F(RoutingTest, MovesChangeThePointerComponentWithLeaveAndEnter) {
+    post(MessageType::MouseMove, 20, 20);  // the window is entered
+    post(MessageType::MouseMove, 21, 20);
+    dispatchAll();
+    EXPECT_EQ(pellium::Window::getPointerComponent(), a);
+    post(MessageType::MouseMove, 110, 20);
+    dispatchAll();
+    EXPECT_EQ(pellium::Window::getPointerComponent(), b);
+    EXPECT_EQ(a->log, (std::vector<std::string>{"event 11", "event 10", "event 12"}));
+    EXPECT_EQ(b->log, (std::vector<std::string>{"event 11", "event 10"}));
+}
+
+TEST_F(RoutingTest, DisabledAndHiddenComponentsAreNotHit) {
+    a->setEnabled(false);
+    clickAt(20, 20);
+    EXPECT_TRUE(a->events.empty());
+    // The window itself is under the pointer then.
+    EXPECT_EQ(pellium::Window::getKeyboardFocus(), &window);
+    b->setVisible(false);
+    clickAt(110, 20);
+    EXPECT_TRUE(b->events.empty());
+}
+
+TEST_F(RoutingTest, MouseGrabTakesAllMouseEvents) {
+    a->setFocus();
+    EXPECT_EQ(pellium::Window::getMouseGrab(), a);
+    EXPECT_EQ(platform::capture(), window.getHWND());
+    clickAt(110, 20);
+    EXPECT_EQ(a->events.size(), 2u);
+    EXPECT_TRUE(b->events.empty());
+    EXPECT_FALSE(b->isKeyboardFocus()) << "a grabbed press moves no focus";
+    a->releaseFocus();
+    EXPECT_EQ(pellium::Window::getMouseGrab(), nullptr);
+    clickAt(110, 20);
+    EXPECT_EQ(b->events.size(), 2u);
+}
+
+TEST_F(RoutingTest, SetFocusOutsideAWindowThrows) {
+    Recorder loose;
+    EXPECT_THROW(loose.setFocus(), std::logic_error);
+    try {
+        loose.releaseFocus();
+        FAIL();
+    } catch (const std::logic_error& e) {
+        EXPECT_STREQ(e.what(), "Component::setFocus() - component isn't in a window");
+    }
+}
+
+TEST_F(RoutingTest, WheelClimbsToTheFirstComponentThatTakesIt) {
+    clickAt(215, 15);  // focus on inner; also the last pointer position
+    inner->takesWheel = false;
+    platform::Message m = message(MessageType::MouseWheel, window);
+    m.wheel = -120;
+    platform::injectMessage(m);
+    dispatchAll();
+    EXPECT_EQ(inner->log.back(), "wants 26");
+    // The panel is a plain container and takes nothing; nobody took the wheel.
+    EXPECT_TRUE(inner->isKeyboardFocus());
+    inner->takesWheel = true;
+    platform::injectMessage(m);
+    dispatchAll();
+    ASSERT_FALSE(inner->events.empty());
+    EXPECT_EQ(inner->events.back().wheel, -120);
+}
+
+TEST_F(RoutingTest, ShortcutFindsTheLabelledComponentAndLogs) {
+    LogCapture log;
+    Recorder* file = new Recorder("!File", {0, 150, 40, 20});
+    panel->add(file);
+    key(MessageType::SysKeyDown, window, platform::KeyAlt, true);
+    key(MessageType::SysKeyDown, window, 'F', true);
+    dispatchAll();
+    ASSERT_EQ(file->events.size(), 1u);
+    EXPECT_EQ(file->events[0].type, EventType::Shortcut);
+    EXPECT_EQ(file->events[0].code, 'f');
+    EXPECT_EQ(log.text(), "Alt-F\nshortcut key...\nChecking File  F (f)\nShortcut - component File\n");
+    // No component with that letter: nothing happens.
+    key(MessageType::SysKeyDown, window, 'Q', true);
+    dispatchAll();
+    EXPECT_EQ(file->events.size(), 1u);
+}
+
+TEST_F(RoutingTest, ShortcutGoesToTheFocusComponentWhenThereIsOne) {
+    Recorder* file = new Recorder("!File", {0, 150, 40, 20});
+    window.add(file);
+    clickAt(20, 20);
+    key(MessageType::SysKeyDown, window, 'F', true);
+    dispatchAll();
+    EXPECT_TRUE(file->events.empty());
+    EXPECT_EQ(a->events.back().type, EventType::Shortcut);
+}
+
+TEST_F(RoutingTest, EnterAndEscapeReachDefaultAndCancelButtons) {
+    MessageLog messages;
+    Recorder* ok = new Recorder("ok", {0, 150, 40, 20});
+    Recorder* cancel = new Recorder("cancel", {50, 150, 40, 20});
+    ok->setMessageDest(&messages, 7);
+    cancel->setMessageDest(&messages, 8);
+    window.add(ok);
+    window.add(cancel);
+    a->passKeysOn = true;
+    clickAt(20, 20);
+    character(window, 13);
+    dispatchAll();
+    EXPECT_EQ(window.codes, (std::vector<int>{13})) << "without a default button Enter reaches the window";
+    window.setDefaultButton(ok);
+    window.setCancelButton(cancel);
+    character(window, 13);
+    character(window, 27);
+    dispatchAll();
+    EXPECT_EQ(messages.ids, (std::vector<int>{7, 8}));
+    EXPECT_EQ(messages.details, (std::vector<int>{0, 0}));
+    EXPECT_EQ(window.codes.size(), 1u);
+}
+
+TEST_F(RoutingTest, UnhandledKeysEndInTheWindowWithoutLooping) {
+    a->passKeysOn = true;
+    clickAt(20, 20);
+    character(window, 'q');
+    dispatchAll();
+    EXPECT_EQ(window.codes, (std::vector<int>{'q'}));
+    // With the window itself focused (a click on the background) a key stops there too.
+    clickAt(180, 150);
+    EXPECT_EQ(pellium::Window::getKeyboardFocus(), &window);
+    character(window, 'r');
+    dispatchAll();
+    EXPECT_EQ(window.codes, (std::vector<int>{'q', 'r'}));
+}
+
+TEST_F(RoutingTest, PlainComponentPressSendsItsMessage) {
+    MessageLog messages;
+    pellium::Component* plain = new pellium::Component;
+    plain->setBounds({0, 150, 40, 20});
+    plain->setMessageDest(&messages, 42);
+    window.add(plain);
+    clickAt(5, 155);
+    ASSERT_EQ(messages.ids, (std::vector<int>{42}));
+    EXPECT_EQ(messages.sources[0], plain);
+}
+
+TEST_F(RoutingTest, PressOutsideAnOpenPopupClosesItAndSwallowsTheRelease) {
+    FakePopup popup;
+    Window::setActivePopup(&popup);
+    clickAt(20, 20);
+    EXPECT_EQ(popup.closed, 1);
+    EXPECT_EQ(popup.seen, (std::vector<int>{EventType::LeftDown}));
+    EXPECT_EQ(Window::getActivePopup(), nullptr);
+    EXPECT_TRUE(a->events.empty()) << "neither the press nor its release arrive";
+    clickAt(20, 20);
+    EXPECT_EQ(a->events.size(), 2u);
+}
+
+TEST_F(RoutingTest, PopupTakingAnEventKeepsItAndTheFocusStays) {
+    FakePopup popup;
+    popup.takes = true;
+    Window::setActivePopup(&popup);
+    clickAt(20, 20);
+    EXPECT_EQ(popup.closed, 0);
+    EXPECT_FALSE(a->isKeyboardFocus());
+    Window::setActivePopup(nullptr);
+}
+
+TEST_F(RoutingTest, DeactivationClosesThePopupAndClearsTheFocus) {
+    FakePopup popup;
+    clickAt(20, 20);
+    Window::setActivePopup(&popup);
+    activate(window, false);
+    dispatchAll();
+    EXPECT_EQ(popup.closed, 1);
+    EXPECT_EQ(Window::getKeyboardFocus(), nullptr);
+    EXPECT_EQ(a->log.back(), "lost");
+}
+
+TEST_F(RoutingTest, BlockedWindowDropsEverything) {
+    window.setBlocked(true);
+    clickAt(20, 20);
+    character(window, 'x');
+    dispatchAll();
+    EXPECT_TRUE(a->events.empty());
+    window.setBlocked(false);
+    clickAt(20, 20);
+    EXPECT_EQ(a->events.size(), 2u);
+}
+
+TEST_F(RoutingTest, RemovedComponentsAreForgotten) {
+    Recorder* gone = new Recorder("gone", {0, 150, 40, 20});
+    gone->ref();
+    window.add(gone);
+    clickAt(5, 155);
+    gone->setFocus();
+    window.setDefaultButton(gone);
+    EXPECT_TRUE(gone->isKeyboardFocus());
+    Window::forgetComponent(gone);
+    EXPECT_EQ(Window::getKeyboardFocus(), nullptr);
+    EXPECT_EQ(Window::getMouseGrab(), nullptr);
+    EXPECT_EQ(window.getDefaultButton(), nullptr);
+    gone->unref();
+}
+
+TEST(ComponentTest, LabelShortcuts) {
+    guitest::Recorder c;
+    struct Case {
+        const char* text;
+        const char* label;
+        char shortcut;
+    } cases[] = {{"E!xit", "Exit", 'x'}, {"Save !as...", "Save as...", 'a'}, {"!!Go", "Go", 'G'},
+                 {"End!", "End", 0},     {"!A!B", "AB", 'A'},             {"plain", "plain", 0}};
+    for (const Case& k : cases) {
+        c.setLabel(k.text, true);
+        EXPECT_STREQ(c.getLabel().c_str(), k.label) << k.text;
+        EXPECT_EQ(c.getShortcut(), k.shortcut) << k.text;
+    }
+    c.setLabel(nullptr, true);
+    EXPECT_STREQ(c.getLabel().c_str(), "");
+    EXPECT_EQ(c.getShortcut(), 0);
+    c.setLabel("a!b", false);
+    EXPECT_STREQ(c.getLabel().c_str(), "a!b");
+}
+
+TEST(ComponentTest, TreeHandsTheWindowDownAndShowingNeedsEveryAncestor) {
+    Window w;
+    Container* outer = new Container;
+    Container* middle = new Container;
+    guitest::Recorder* leaf = new guitest::Recorder;
+    middle->add(leaf);
+    outer->add(middle);
+    EXPECT_EQ(leaf->getWindow(), nullptr);
+    w.add(outer);
+    EXPECT_EQ(leaf->getWindow(), &w);
+    EXPECT_EQ(leaf->getParent(), middle);
+    EXPECT_TRUE(leaf->isShowing());
+    outer->setVisible(false);
+    EXPECT_FALSE(leaf->isShowing());
+    EXPECT_TRUE(leaf->isVisible());
+    w.setEnabled(false);
+    EXPECT_FALSE(leaf->isEnabled());
+}
+
+TEST(ComponentTest, LockedContainerAddsNothingAndLogs) {
+    LogCapture log;
+    orvel::ref_ptr<Container> box(new Container);
+    orvel::ref_ptr<guitest::Recorder> child(new guitest::Recorder);
+    box->lock();
+    EXPECT_EQ(box->add(child.get()), child.get());
+    EXPECT_TRUE(box->children().empty());
+    EXPECT_EQ(child->getParent(), nullptr);
+    EXPECT_EQ(log.text(), "**** Tried to add something to a locked Container!\n");
+}
+
+TEST(ComponentTest, SingleChildContainerFillsTheInsets) {
+    orvel::ref_ptr<Container> box(new Container);
+    Container* child = new Container;
+    box->add(child);
+    box->setBounds({10, 20, 200, 100});
+    box->setInsets(1, 2, 3, 4);
+    box->layout();
+    EXPECT_EQ(child->getBounds(), (Rect{11, 22, 196, 94}));
+}
+
+TEST(AppWindowTest, RunsUntilItsWindowCloses) {
+    struct Closing : pellium::AppWindow {
+        void beforeFirstPaint() override { log.push_back("before"); }
+        void afterFirstPaint() override { log.push_back("after"); }
+        void idle() override {
+            log.push_back("idle");
+            AppWindow::idle();
+            close();
+        }
+        std::vector<std::string> log;
+    } app;
+    app.setSize(200, 100);
+    app.run();
+    ASSERT_GE(app.log.size(), 3u);
+    EXPECT_EQ(app.log[0], "before");
+    EXPECT_EQ(app.log[1], "after");
+    EXPECT_EQ(app.log.back(), "idle");
+    EXPECT_FALSE(app.isOpen());
+    EXPECT_FALSE(Window::anyWindowOpen());
+}

@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "platform/Locale.h"
+#include "platform/MessageBox.h"
+#include "platform/SystemColors.h"
+#include "platform/Windows.h"
+
+using platform::Message;
+using platform::MessageType;
+using platform::WindowId;
+
+namespace {
+
+std::vector<Message> received;
+
+long recordingProcedure(const Message& m) {
+    received.push_back(m);
+    return 0;
+}
+
+class PlatformWindowsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(platform::videoAvailable());
+        platform::setWindowProcedure(recordingProcedure);
+        received.clear();
+    }
+    void TearDown() override { platform::setWindowProcedure(nullptr); }
+
+    WindowId make(platform::WindowKind kind, WindowId parent, int x, int y, int w, int h) {
+        platform::WindowParams p;
+        p.kind = kind;
+        p.parent = parent;
+        p.x = x;
+        p.y = y;
+        p.width = w;
+        p.height = h;
+        p.title = "platform test";
+        return platform::createWindow(p);
+    }
+};
+
+}  // namespace
+
+TEST_F(PlatformWindowsTest, CreateArrivesBeforeCreateWindowReturnsAndDestroyBeforeTheWindowGoes) {
+    WindowId id = make(platform::WindowKind::TopLevel, 0, 30, 40, 200, 100);
+    ASSERT_NE(id, 0u);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].type, MessageType::Create);
+    EXPECT_EQ(received[0].window, id);
+    EXPECT_TRUE(platform::windowExists(id));
+    platform::destroyWindow(id);
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[1].type, MessageType::Destroy);
+    EXPECT_FALSE(platform::windowExists(id));
+    platform::destroyWindow(id);  // twice: nothing happens
+    EXPECT_EQ(received.size(), 2u);
+}
+
+TEST_F(PlatformWindowsTest, ClientAreaStandsWhereItWasPut) {
+    WindowId id = make(platform::WindowKind::TopLevel, 0, 30, 40, 200, 100);
+    platform::showWindow(id, true);
+    int x, y, w, h;
+    ASSERT_TRUE(platform::clientRect(id, x, y, w, h));
+    EXPECT_EQ(x, 30);
+    EXPECT_EQ(y, 40);
+    EXPECT_EQ(w, 200);
+    EXPECT_EQ(h, 100);
+    platform::placeWindow(id, 50, 60, 220, 110);
+    platform::clientRect(id, x, y, w, h);
+    EXPECT_EQ(x, 50);
+    EXPECT_EQ(y, 60);
+    EXPECT_EQ(w, 220);
+    EXPECT_EQ(platform::windowAt(55, 65), id);
+    EXPECT_EQ(platform::windowAt(49, 65), 0u);
+    EXPECT_FALSE(platform::clientRect(9999, x, y, w, h));
+    platform::destroyWindow(id);
+}
+
+TEST_F(PlatformWindowsTest, ChildLivesInsideItsParentAndIsFoundFirst) {
+    WindowId parent = make(platform::WindowKind::TopLevel, 0, 100, 100, 300, 200);
+    platform::showWindow(parent, true);
+    WindowId child = make(platform::WindowKind::Child, parent, 20, 30, 50, 40);
+    ASSERT_NE(child, 0u);
+    platform::showWindow(child, false);
+    int x, y, w, h;
+    platform::clientRect(child, x, y, w, h);
+    EXPECT_EQ(x, 120);
+    EXPECT_EQ(y, 130);
+    EXPECT_EQ(platform::windowAt(125, 135), child);
+    EXPECT_EQ(platform::windowAt(105, 105), parent);
+    EXPECT_EQ(make(platform::WindowKind::Child, 12345, 0, 0, 10, 10), 0u) << "a child needs a living parent";
+    platform::destroyWindow(child);
+    platform::destroyWindow(parent);
+}
+
+TEST_F(PlatformWindowsTest, InjectedMessagesMoveKeyStateAndPointer) {
+    WindowId id = make(platform::WindowKind::TopLevel, 0, 30, 40, 200, 100);
+    platform::showWindow(id, true);
+    received.clear();
+    Message m;
+    m.window = id;
+    m.type = MessageType::KeyDown;
+    m.key = platform::KeyRightShift;
+    platform::injectMessage(m);
+    EXPECT_TRUE(platform::isKeyDown(platform::KeyRightShift));
+    EXPECT_TRUE(platform::isKeyDown(platform::KeyShift));
+    EXPECT_FALSE(platform::isKeyDown(platform::KeyLeftShift));
+    m.type = MessageType::KeyUp;
+    platform::injectMessage(m);
+    EXPECT_FALSE(platform::isKeyDown(platform::KeyShift));
+    EXPECT_FALSE(platform::isKeyDown(-5));
+    EXPECT_FALSE(platform::isKeyDown(platform::KeyCount));
+    m.type = MessageType::MouseMove;
+    m.x = 7;
+    m.y = 9;
+    platform::injectMessage(m);
+    int cx, cy;
+    platform::cursorPosition(cx, cy);
+    EXPECT_EQ(cx, 37);
+    EXPECT_EQ(cy, 49);
+    EXPECT_EQ(received.size(), 3u);
+    platform::destroyWindow(id);
+}
+
+TEST_F(PlatformWindowsTest, CaptureIsARecord) {
+    EXPECT_EQ(platform::capture(), 0u);
+    platform::setCapture(77);
+    EXPECT_EQ(platform::capture(), 77u);
+    platform::releaseCapture();
+    EXPECT_EQ(platform::capture(), 0u);
+}
+
+TEST_F(PlatformWindowsTest, ShownTopLevelTakesTheFocusWithoutAWindowManager) {
+    WindowId id = make(platform::WindowKind::TopLevel, 0, 30, 40, 200, 100);
+    platform::showWindow(id, true);
+    for (int i = 0; i < 200 && platform::inputFocus() != id; ++i)
+        platform::pumpMessages();
+    EXPECT_EQ(platform::inputFocus(), id);
+    bool activated = false;
+    for (const Message& m : received)
+        activated |= m.type == MessageType::ActivateApp && m.activate;
+    EXPECT_TRUE(activated);
+    platform::destroyWindow(id);
+}
+
+TEST_F(PlatformWindowsTest, SystemCursorsExist) {
+    const platform::Cursor* arrow = platform::systemCursor(platform::SystemCursor::Arrow);
+    ASSERT_NE(arrow, nullptr);
+    EXPECT_EQ(platform::systemCursor(platform::SystemCursor::Arrow), arrow);
+    EXPECT_NE(platform::systemCursor(platform::SystemCursor::NotAllowed), arrow);
+    platform::showCursor(arrow);
+    platform::showCursor(nullptr);
+}
+
+TEST(PlatformMessageBoxTest, RecordModeKeepsBoxesAndAnswersAtOnce) {
+    platform::setMessageBoxRecording(true);
+    platform::clearRecordedMessageBoxes();
+    EXPECT_EQ(platform::messageBox("text", "title", platform::MessageBoxIcon::Warning), 1);
+    EXPECT_EQ(platform::messageBox(nullptr, nullptr, platform::MessageBoxIcon::Information), 1);
+    const auto& boxes = platform::recordedMessageBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].title, "title");
+    EXPECT_EQ(boxes[0].text, "text");
+    EXPECT_EQ(boxes[0].icon, platform::MessageBoxIcon::Warning);
+    EXPECT_EQ(boxes[1].text, "");
+    platform::clearRecordedMessageBoxes();
+    EXPECT_TRUE(platform::recordedMessageBoxes().empty());
+}
+
+TEST(PlatformLocaleTest, CountryOfTheLocale) {
+    // The C locale names no country; a named one gives three letters.
+    std::string abbreviation = platform::countryAbbreviation();
+    EXPECT_TRUE(abbreviation.empty() || abbreviation.size() == 3) << abbreviation;
+}
+
+TEST(PlatformSystemColorsTest, TableCanBeChangedAndReset) {
+    std::uint32_t face = platform::systemColor(platform::SystemColor::ButtonFace);
+    EXPECT_EQ(face, 0xC0C0C0u);
+    platform::setSystemColor(platform::SystemColor::ButtonFace, 0xFF123456);
+    EXPECT_EQ(platform::systemColor(platform::SystemColor::ButtonFace), 0x123456u) << "only 24 bits";
+    EXPECT_EQ(platform::systemColor(platform::SystemColor::Count), 0u);
+    platform::resetSystemColors();
+    EXPECT_EQ(platform::systemColor(platform::SystemColor::ButtonFace), face);
+}
