@@ -1,0 +1,96 @@
+#include "scene/Branch.h"
+
+#include "scene/BranchProcessor.h"
+#include "scene/BranchRenderable.h"
+#include "scene/GroupBranch.h"
+#include "scene/Matrix.h"
+#include "scene/Object.h"
+#include "scene/render/TraversalCallback.h"
+#include "scene/render/Traverser.h"
+
+namespace kessa {
+
+Branch::~Branch() {
+    if (parent_)
+        parent_->detach(this);
+    Branch::setOwner(nullptr);
+}
+
+bool Branch::hasChildren() const { return false; }
+
+int Branch::childCount() const { return 0; }
+
+Branch* Branch::child(int) { return this; }
+
+bool Branch::apply(BranchProcessor& processor) { return processor.process(this); }
+
+bool Branch::growBounds(const Bounds& b) {
+    if (!bounds_.extendWithMargin(b, 0.0))
+        return false;
+    passBoundsUp();
+    return true;
+}
+
+void Branch::passBoundsUp() {
+    if (parent_)
+        parent_->growBounds(bounds_);
+    else if (owner_)
+        owner_->rootBoundsGrew(bounds_);
+}
+
+void Branch::markDirty() {
+    if (dirty_)
+        return;
+    dirty_ = true;
+    if (parent_)
+        parent_->markDirty();
+    else if (owner_)
+        owner_->markDirty();
+}
+
+void Branch::clean() { dirty_ = false; }
+
+bool Branch::isDirty() const { return dirty_; }
+
+void Branch::visitSelf(Traverser& traverser) {
+    if (traverser.isCullingActive() && traverser.isCulled(this))
+        return;
+    TraversalCallback* callback = callback_.get();
+    if (callback && !callback->enter(traverser, this))
+        return;
+    traverser.visitBranch(this);
+    if (callback)
+        callback->leave(traverser, this);
+}
+
+void Branch::traverse(Traverser& traverser) { visitSelf(traverser); }
+
+void Branch::update() {
+    if (renderable_)
+        renderable_->update();
+}
+
+void Branch::transformBounds(Bounds& out, const Matrix& m) const { out.setTransformed(bounds_, m); }
+
+void Branch::setOwner(Object* owner) { owner_ = owner; }
+
+std::unique_ptr<Branch> Branch::replaceBy(std::unique_ptr<Branch>& holder) {
+    GroupBranch* parent = parent_;
+    if (!parent || !holder)
+        return nullptr;
+    Branch* replacement = holder.release();
+    for (Branch*& slot : parent->children_)
+        if (slot == this) {
+            slot = replacement;
+            break;
+        }
+    replacement->parent_ = parent;
+    replacement->setOwner(parent->owner());
+    parent_ = nullptr;
+    setOwner(nullptr);
+    parent->relinkLods();
+    parent->markDirty();
+    return std::unique_ptr<Branch>(this);
+}
+
+}  // namespace kessa

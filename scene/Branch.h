@@ -1,0 +1,117 @@
+// The node of every scene. An object holds a tree of branches; group branches
+// hold ordered children, and the special kinds (switch, level of detail,
+// instance, joint, external reference, geometry) derive from these two.
+//
+// A branch's bounds are in its parent's space. Changes travel upwards in two
+// ways: markDirty (the next clean recomputes bounds bottom-up) and growBounds
+// (bounds only grow, at once, along the ancestors).
+#pragma once
+
+#include <memory>
+
+#include "base/Refcountable.h"
+#include "base/counted_ptr.h"
+#include "base/orvel_string.h"
+#include "scene/Bounds.h"
+
+namespace kessa {
+
+class BranchCollidable;
+class BranchProcessor;
+class BranchRenderable;
+class GroupBranch;
+class Matrix;
+class Object;
+class TraversalCallback;
+class Traverser;
+
+class Branch : public orvel::Refcountable {
+public:
+    enum CollisionMode : int {
+        collideAlways = 0,
+        collideNever = 1,
+        collideInMode2 = 2,   // only while the database's mode-2 switch is on
+        ignoredInMode3 = 3,   // not while the database's mode-3 switch is on
+    };
+
+    Branch() = default;
+    // Leaves the parent's children and the owner.
+    ~Branch() override;
+    Branch(const Branch&) = delete;
+    Branch& operator=(const Branch&) = delete;
+
+    virtual bool hasChildren() const;
+    virtual int childCount() const;
+    // The branch itself; groups give their child i.
+    virtual Branch* child(int i);
+    // Returns the processor's answer for this branch; groups walk their
+    // children too.
+    virtual bool apply(BranchProcessor& processor);
+    // Grows the bounds to hold b and, when they grew, passes them upwards.
+    // Returns whether they grew.
+    virtual bool growBounds(const Bounds& b);
+    // Marks this branch and, once, every ancestor, its object and database.
+    virtual void markDirty();
+    // Brings the bounds up to date and clears the dirty flag.
+    virtual void clean();
+    virtual bool isDirty() const;
+    virtual void traverse(Traverser& traverser);
+    // Tells the renderable that the geometry changed.
+    virtual void update();
+    // out = the bounds moved by m.
+    virtual void transformBounds(Bounds& out, const Matrix& m) const;
+    virtual void setOwner(Object* owner);
+
+    // Moves the branch held by holder (which is emptied) into this branch's
+    // place in its parent and returns this branch, now detached, to the
+    // caller. Without a parent nothing happens and null is returned.
+    std::unique_ptr<Branch> replaceBy(std::unique_ptr<Branch>& holder);
+
+    void setName(const orvel_string& name) { name_ = name; }
+    const orvel_string& name() const { return name_; }
+    void setCallback(const orvel::counted_ptr<TraversalCallback>& callback) { callback_ = callback; }
+    const orvel::counted_ptr<TraversalCallback>& callback() const { return callback_; }
+    void setCollisionMode(int mode) { collisionMode_ = mode; }
+    int collisionMode() const { return collisionMode_; }
+    // A word stored and written for the model library; the scene leaves it alone.
+    void setUserWord(unsigned word) { userWord_ = word; }
+    unsigned userWord() const { return userWord_; }
+
+    const Bounds& bounds() const { return bounds_; }
+    Object* owner() const { return owner_; }
+    GroupBranch* parent() const { return parent_; }
+    // This branch when it is a group, else null.
+    GroupBranch* group() const { return group_; }
+    BranchRenderable* renderable() const { return renderable_; }
+    BranchCollidable* collidable() const { return collidable_; }
+
+protected:
+    // Hands the bounds to the parent's growBounds or, at an object's root, to
+    // the object and every instance that shows it.
+    void passBoundsUp();
+    // Visits this branch alone: the culling test, the callback's enter, the
+    // visit, the callback's leave.
+    void visitSelf(Traverser& traverser);
+
+    void setGroup(GroupBranch* group) { group_ = group; }
+    void setRenderable(BranchRenderable* renderable) { renderable_ = renderable; }
+    void setCollidable(BranchCollidable* collidable) { collidable_ = collidable; }
+
+    Bounds bounds_;
+    bool dirty_ = true;
+
+private:
+    friend class GroupBranch;
+
+    unsigned userWord_ = 0;
+    orvel_string name_;
+    Object* owner_ = nullptr;
+    GroupBranch* parent_ = nullptr;
+    int collisionMode_ = collideAlways;
+    orvel::counted_ptr<TraversalCallback> callback_;
+    GroupBranch* group_ = nullptr;
+    BranchRenderable* renderable_ = nullptr;
+    BranchCollidable* collidable_ = nullptr;
+};
+
+}  // namespace kessa

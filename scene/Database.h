@@ -1,0 +1,75 @@
+// One scene: the objects read from one file or built by one model reader, the
+// root object that is drawn, the file it came from, and the external-reference
+// branches that show it inside other scenes. The model library derives its
+// model database from it, so clean stays virtual.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "base/FilePath.h"
+#include "scene/Bounds.h"
+
+namespace kessa {
+
+class ExrefBranch;
+class Object;
+class Traverser;
+
+class Database {
+public:
+    class ObjectProcessor {
+    public:
+        virtual ~ObjectProcessor() = default;
+        virtual void process(Object* object) = 0;
+    };
+
+    Database() = default;
+    // Deletes the objects, the last first.
+    virtual ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // Cleans every object when dirty.
+    virtual void clean();
+
+    // Takes the object over; the first one added becomes the root.
+    void addObject(std::unique_ptr<Object> object);
+    void setRootObject(Object* object) { root_ = object; }
+    Object* rootObject() const { return root_; }
+    const std::vector<Object*>& objects() const { return objects_; }
+    void processObjects(ObjectProcessor& processor);
+
+    void markDirty() { dirty_ = true; }
+    bool isDirty() const { return dirty_; }
+    // The root object's bounds, cleaned first; an empty record without a root.
+    const Bounds& bounds();
+    // Walks the root object.
+    void accumulate(Traverser& traverser);
+
+    // The external-reference branches showing this database; each is listed once.
+    void addExref(ExrefBranch* branch);
+    void removeExref(ExrefBranch* branch);
+    const std::vector<ExrefBranch*>& exrefs() const { return exrefs_; }
+
+    const orvel::FilePath& path() const { return path_; }
+    void setPath(const orvel::FilePath& path) { path_ = path; }
+    // The file name part of the path.
+    const orvel_string& name() const { return path_.fileName(); }
+
+    // The collision switches for branches of collision modes 2 and 3.
+    void setMode2Collides(bool on) { mode2Collides_ = on; }
+    void setMode3Ignored(bool on) { mode3Ignored_ = on; }
+    bool mode2Collides() const { return mode2Collides_; }
+    bool mode3Ignored() const { return mode3Ignored_; }
+
+private:
+    bool dirty_ = true;
+    bool mode2Collides_ = false, mode3Ignored_ = false;
+    std::vector<Object*> objects_;
+    Object* root_ = nullptr;
+    orvel::FilePath path_;
+    std::vector<ExrefBranch*> exrefs_;
+};
+
+}  // namespace kessa

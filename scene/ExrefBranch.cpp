@@ -1,0 +1,48 @@
+#include "scene/ExrefBranch.h"
+
+#include "base/Debug.h"
+#include "scene/Database.h"
+#include "scene/Object.h"
+#include "scene/render/TraversalCallback.h"
+#include "scene/render/Traverser.h"
+
+namespace kessa {
+
+ExrefBranch::~ExrefBranch() {
+    if (target_)
+        target_->removeExref(this);
+}
+
+void ExrefBranch::setTarget(const orvel::counted_ptr<Database>& target) {
+    if (target == target_)
+        return;
+    // The old target must not keep pointing at a branch it no longer shows.
+    if (target_)
+        target_->removeExref(this);
+    target_ = target;
+    if (target_)
+        target_->addExref(this);
+}
+
+void ExrefBranch::clean() {
+    orvel::debug("Cleaning exref branch \"%s\"\n", name().c_str());
+    if (target_ && target_->rootObject()) {
+        target_->clean();
+        bounds_ = target_->rootObject()->bounds();
+    }
+    dirty_ = false;
+}
+
+void ExrefBranch::traverse(Traverser& traverser) {
+    if (!target_ || !target_->rootObject())
+        return;
+    TraversalCallback* callback = this->callback().get();
+    if (callback && !callback->enter(traverser, this))
+        return;
+    if (!traverser.isCullingActive() || !traverser.isCulled(this))
+        target_->accumulate(traverser);
+    if (callback)
+        callback->leave(traverser, this);
+}
+
+}  // namespace kessa

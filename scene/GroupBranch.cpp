@@ -1,0 +1,177 @@
+#include "scene/GroupBranch.h"
+
+#include <stdexcept>
+
+#include "scene/BranchProcessor.h"
+#include "scene/LodBranch.h"
+#include "scene/render/TraversalCallback.h"
+#include "scene/render/Traverser.h"
+
+namespace kessa {
+
+namespace {
+
+unsigned long unculledVisits = 0;
+unsigned long singleChildVisits = 0;
+
+}  // namespace
+
+GroupBranch::GroupBranch() { setGroup(this); }
+
+GroupBranch::~GroupBranch() {
+    // Detached first, so that no child looks for itself in a vector that is
+    // being emptied.
+    std::vector<Branch*> doomed;
+    doomed.swap(children_);
+    for (Branch* child : doomed) {
+        child->parent_ = nullptr;
+        delete child;
+    }
+}
+
+bool GroupBranch::hasChildren() const { return true; }
+
+int GroupBranch::childCount() const { return int(children_.size()); }
+
+Branch* GroupBranch::child(int i) {
+    if (i < 0 || std::size_t(i) >= children_.size())
+        throw std::out_of_range("invalid vector<T> subscript");
+    return children_[i];
+}
+
+bool GroupBranch::apply(BranchProcessor& processor) {
+    if (!processor.process(this))
+        return false;
+    std::size_t i = 0;
+    while (i < children_.size()) {
+        std::size_t before = children_.size();
+        if (!children_[i]->apply(processor))
+            return false;
+        // A child removed during the call moved the next one into its index.
+        // A child added does not: the walk must not visit the same child again.
+        if (children_.size() >= before)
+            ++i;
+    }
+    return true;
+}
+
+void GroupBranch::clean() {
+    if (!dirty_)
+        return;
+    bounds_.clear();
+    for (Branch* child : children_) {
+        if (child->isDirty())
+            child->clean();
+        bounds_.extend(child->bounds());
+    }
+    dirty_ = false;
+}
+
+void GroupBranch::traverse(Traverser& traverser) {
+    bool masked = false;
+    if (traverser.isCullingActive()) {
+        if (traverser.isCulled(this))
+            return;
+        traverser.pushCullMask();
+        masked = true;
+    }
+    walk(traverser);
+    if (masked)
+        traverser.popCullMask();
+}
+
+void GroupBranch::walk(Traverser& traverser) {
+    TraversalCallback* callback = this->callback().get();
+    if (callback && !callback->enter(traverser, this))
+        return;
+    traverser.visitBranch(this);
+    if (children_.size() == 1)
+        ++singleChildVisits;
+    for (std::size_t i = 0; i < children_.size(); ++i) {
+        if (!traverser.isCullingActive())
+            ++unculledVisits;
+        children_[i]->traverse(traverser);
+    }
+    if (callback)
+        callback->leave(traverser, this);
+}
+
+void GroupBranch::update() {
+    for (Branch* child : children_)
+        child->update();
+}
+
+void GroupBranch::setOwner(Object* owner) {
+    Branch::setOwner(owner);
+    for (Branch* child : children_)
+        child->setOwner(owner);
+}
+
+void GroupBranch::addChild(std::unique_ptr<Branch> child) {
+    if (!child)
+        throw std::logic_error("kessa::GroupBranch::addChild() - Can't add null branches");
+    Branch* added = child.release();
+    added->parent_ = this;
+    added->setOwner(owner());
+    // Appending can only extend the chain that ends with the last child.
+    if (LodBranch* lod = dynamic_cast<LodBranch*>(added)) {
+        LodBranch* before = children_.empty() ? nullptr : dynamic_cast<LodBranch*>(children_.back());
+        lod->previous_ = before;
+        lod->next_ = nullptr;
+        if (before)
+            before->next_ = lod;
+    }
+    children_.push_back(added);
+    markDirty();
+}
+
+void GroupBranch::moveChildrenTo(GroupBranch& target) {
+    if (&target == this)
+        return;
+    std::vector<Branch*> old;
+    old.swap(target.children_);
+    for (Branch* child : old) {
+        child->parent_ = nullptr;
+        delete child;
+    }
+    target.children_.swap(children_);
+    for (Branch* child : target.children_) {
+        child->parent_ = &target;
+        child->setOwner(target.owner());
+    }
+    relinkLods();
+    target.relinkLods();
+    markDirty();
+    target.markDirty();
+}
+
+void GroupBranch::relinkLods() {
+    LodBranch* before = nullptr;
+    for (Branch* child : children_) {
+        LodBranch* lod = dynamic_cast<LodBranch*>(child);
+        if (lod) {
+            lod->previous_ = before;
+            lod->next_ = nullptr;
+            if (before)
+                before->next_ = lod;
+        }
+        before = lod;
+    }
+}
+
+void GroupBranch::detach(Branch* child) {
+    for (auto it = children_.begin(); it != children_.end(); ++it)
+        if (*it == child) {
+            children_.erase(it);
+            break;
+        }
+    child->parent_ = nullptr;
+    relinkLods();
+    markDirty();
+}
+
+unsigned long GroupBranch::unculledChildVisits() { return unculledVisits; }
+
+unsigned long GroupBranch::singleChildGroupVisits() { return singleChildVisits; }
+
+}  // namespace kessa

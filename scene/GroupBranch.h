@@ -1,0 +1,64 @@
+// A branch with ordered children that it owns: deleting a group deletes its
+// children. Its bounds are the union of its children's.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "scene/Branch.h"
+
+namespace kessa {
+
+class LodBranch;
+
+class GroupBranch : public Branch {
+public:
+    GroupBranch();
+    ~GroupBranch() override;
+
+    bool hasChildren() const override;
+    int childCount() const override;
+    // Throws std::out_of_range for an index outside the children.
+    Branch* child(int i) override;
+    // The processor sees this group, then each child's subtree in order. A
+    // processor may delete the leaf it is given; the walk then goes on with
+    // the child that took its place.
+    bool apply(BranchProcessor& processor) override;
+    // Recomputes the bounds from the children, cleaning the dirty ones.
+    void clean() override;
+    // The branch protocol, with the children walked after the visit.
+    void traverse(Traverser& traverser) override;
+    void update() override;
+    void setOwner(Object* owner) override;
+
+    // Appends the branch and takes it over. An empty holder throws
+    // std::logic_error and leaves the group as it was.
+    void addChild(std::unique_ptr<Branch> child);
+    // Replaces target's children (which are deleted) by this group's, in
+    // order; both groups are marked dirty.
+    void moveChildrenTo(GroupBranch& target);
+
+    const std::vector<Branch*>& children() const { return children_; }
+
+    // Walk statistics: child visits made while culling was inactive, and
+    // visits of groups with exactly one child.
+    static unsigned long unculledChildVisits();
+    static unsigned long singleChildGroupVisits();
+
+protected:
+    // The callback's enter, the visit, every child's traverse and the
+    // callback's leave: traverse after its culling test.
+    void walk(Traverser& traverser);
+    // Links each run of neighbouring level-of-detail children into a chain.
+    void relinkLods();
+
+private:
+    friend class Branch;
+
+    // Takes child out of the children without deleting it.
+    void detach(Branch* child);
+
+    std::vector<Branch*> children_;
+};
+
+}  // namespace kessa

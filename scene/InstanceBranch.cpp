@@ -1,0 +1,95 @@
+#include "scene/InstanceBranch.h"
+
+#include <algorithm>
+
+#include "base/Debug.h"
+#include "scene/Object.h"
+#include "scene/Stopwatch.h"
+#include "scene/render/TraversalCallback.h"
+#include "scene/render/Traverser.h"
+
+namespace kessa {
+
+namespace {
+
+const char* const messedUp = "InstanceBranch::setInstance() - object.instances is messed up!";
+
+}  // namespace
+
+InstanceBranch::~InstanceBranch() {
+    // A destructor cannot throw: broken bookkeeping is logged instead.
+    try {
+        setInstance(nullptr);
+    } catch (const char* text) {
+        orvel::debug("%s\n", text);
+    }
+}
+
+void InstanceBranch::setInstance(Object* o) {
+    if (o == instance_)
+        return;
+    if (instance_) {
+        std::vector<InstanceBranch*>& table = instance_->instances_;
+        auto it = std::find(table.begin(), table.end(), this);
+        if (it == table.end()) {
+            instance_ = nullptr;
+            throw messedUp;
+        }
+        table.erase(it);
+    }
+    instance_ = o;
+    if (o)
+        o->instances_.push_back(this);
+}
+
+void InstanceBranch::setMatrix(const Matrix& m) {
+    matrix_ = m;
+    m.invert(inverse_);
+    if (instance_) {
+        bounds_.setTransformed(instance_->bounds(), matrix_);
+        passBoundsUp();
+    }
+    stamp_ = Stopwatch::lastTick();
+}
+
+void InstanceBranch::clean() {
+    if (instance_) {
+        instance_->clean();
+        bounds_.setTransformed(instance_->bounds(), matrix_);
+    }
+    dirty_ = false;
+}
+
+bool InstanceBranch::growBounds(const Bounds& b) {
+    Bounds moved;
+    moved.setTransformed(b, matrix_);
+    bounds_.extendWithMargin(moved, 0.0);
+    passBoundsUp();
+    return true;
+}
+
+void InstanceBranch::traverse(Traverser& traverser) {
+    TraversalCallback* callback = this->callback().get();
+    if (callback && !callback->enter(traverser, this))
+        return;
+    traverser.countInstanceVisit();
+    traverser.visitBranch(this);
+    if (instance_) {
+        bool culling = traverser.isCullingActive();
+        if (!culling || !traverser.isCulled(this)) {
+            if (culling)
+                traverser.pushCullMask();
+            traverser.pushRecordedBranch(this);
+            traverser.pushTransform(matrix_, inverse_);
+            instance_->traverse(traverser);
+            traverser.popTransform();
+            traverser.popRecordedBranch();
+            if (culling)
+                traverser.popCullMask();
+        }
+    }
+    if (callback)
+        callback->leave(traverser, this);
+}
+
+}  // namespace kessa

@@ -1,0 +1,45 @@
+// Shows another object under its own matrix. The object lists every instance
+// branch that shows it, so that a change inside the object reaches each place
+// it is drawn.
+#pragma once
+
+#include "scene/Branch.h"
+#include "scene/Matrix.h"
+
+namespace kessa {
+
+class InstanceBranch : public Branch {
+public:
+    InstanceBranch() = default;
+    // Leaves the object's instances table.
+    ~InstanceBranch() override;
+
+    bool growBounds(const Bounds& b) override;
+    void clean() override;
+    void traverse(Traverser& traverser) override;
+
+    // Moves this branch from the current object's instances table to o's.
+    // Throws the C string "InstanceBranch::setInstance() - object.instances
+    // is messed up!" when the current object does not list this branch.
+    void setInstance(Object* o);
+    // Sets the matrix and its inverse, moves the bounds to the object's bounds
+    // under it and passes them upwards.
+    void setMatrix(const Matrix& m);
+    // Stored and written for the model library only.
+    void setFlag(bool flag) { flag_ = flag; }
+
+    Object* instance() const { return instance_; }
+    const Matrix& matrix() const { return matrix_; }
+    const Matrix& inverse() const { return inverse_; }
+    bool flag() const { return flag_; }
+    // Engine time of the last setMatrix, -1 before the first.
+    double stamp() const { return stamp_; }
+
+private:
+    bool flag_ = true;
+    Object* instance_ = nullptr;
+    Matrix matrix_, inverse_;
+    double stamp_ = -1;
+};
+
+}  // namespace kessa

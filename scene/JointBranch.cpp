@@ -1,0 +1,63 @@
+#include "scene/JointBranch.h"
+
+#include "scene/render/Traverser.h"
+
+namespace kessa {
+
+void JointBranch::setJoint(const Matrix& m) {
+    if (m.isIdentity()) {
+        hasJoint_ = false;
+        return;
+    }
+    hasJoint_ = true;
+    joint_ = m;
+    m.invert(jointInverse_);
+}
+
+void JointBranch::setTransform(const Matrix& t) {
+    if (hasJoint_) {
+        current_.multiply(jointInverse_, t);
+        current_.multiply(current_, joint_);
+    } else {
+        current_ = t;
+    }
+    current_.invert(currentInverse_);
+    Bounds moved;
+    moved.setTransformed(childBounds_, currentInverse_);
+    bounds_.extendWithMargin(moved, 0.0);
+    passBoundsUp();
+}
+
+bool JointBranch::growBounds(const Bounds& b) {
+    childBounds_.extendWithMargin(b, 0.0);
+    Bounds moved;
+    moved.setTransformed(b, currentInverse_);
+    bounds_.extendWithMargin(moved, 0.0);
+    passBoundsUp();
+    return true;
+}
+
+void JointBranch::clean() {
+    if (!dirty_)
+        return;
+    GroupBranch::clean();
+    childBounds_ = bounds_;
+    bounds_.setTransformed(childBounds_, currentInverse_);
+}
+
+void JointBranch::traverse(Traverser& traverser) {
+    bool masked = false;
+    if (traverser.isCullingActive()) {
+        if (traverser.isCulled(this))
+            return;
+        traverser.pushCullMask();
+        masked = true;
+    }
+    traverser.pushTransform(currentInverse_, current_);
+    walk(traverser);
+    traverser.popTransform();
+    if (masked)
+        traverser.popCullMask();
+}
+
+}  // namespace kessa

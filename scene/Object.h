@@ -1,0 +1,89 @@
+// A named piece of a scene: it owns one root branch and knows every instance
+// branch that shows it elsewhere, so that a change inside it reaches every
+// place it is drawn. A database holds a list of objects and one root object.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "base/Refcountable.h"
+#include "base/orvel_string.h"
+#include "scene/Bounds.h"
+
+namespace kessa {
+
+class Branch;
+class BranchProcessor;
+class Database;
+class InstanceBranch;
+class Traverser;
+
+class Object : public orvel::Refcountable {
+public:
+    // A record of the model reader's frame table, opaque to the scene.
+    struct FrameRecord {
+        unsigned words[4];
+    };
+
+    Object() = default;
+    // Unbinds every instance branch that shows the object, then deletes the
+    // root.
+    ~Object() override;
+    Object(const Object&) = delete;
+    Object& operator=(const Object&) = delete;
+
+    void setName(const orvel_string& name) { name_ = name; }
+    const orvel_string& name() const { return name_; }
+    // Makes the branch the root (the previous root is deleted) and marks the
+    // object dirty.
+    void attach(std::unique_ptr<Branch> root);
+    // Takes the table over; the previous one is freed.
+    void setFrameTable(std::vector<FrameRecord> table) { frameTable_ = std::move(table); }
+    const std::vector<FrameRecord>& frameTable() const { return frameTable_; }
+    // Pushed on the accumulator's animation stack while the object is drawn.
+    void setAnimation(int word) { animation_ = word; }
+    int animation() const { return animation_; }
+
+    // Marks the object, every instance branch showing it and the database.
+    void markDirty();
+    // Recomputes the bounds from the root when dirty.
+    void clean();
+    void traverse(Traverser& traverser);
+    // Runs the processor over the root's tree.
+    bool apply(BranchProcessor& processor);
+
+    bool isDirty() const { return dirty_; }
+    // In the object's own space.
+    const Bounds& bounds() const { return bounds_; }
+    Branch* root() const { return root_.get(); }
+    Database* database() const { return database_; }
+    // The instance branches showing this object, in the order they were bound.
+    const std::vector<InstanceBranch*>& instances() const { return instances_; }
+    // Points the model library keeps with the object.
+    std::vector<Vector>& points() { return points_; }
+
+    // Called by the root branch when its bounds grew: takes them and passes
+    // them to every instance branch.
+    void rootBoundsGrew(const Bounds& b);
+
+private:
+    friend class Database;
+    friend class InstanceBranch;
+
+    std::vector<Vector> points_;
+    orvel_string name_;
+    Database* database_ = nullptr;
+    bool dirty_ = true;
+    Bounds bounds_;
+    std::unique_ptr<Branch> root_;
+    std::vector<FrameRecord> frameTable_;
+    int animation_ = 0;
+    std::vector<InstanceBranch*> instances_;
+    // Set while the object is being cleaned, walked or growing its
+    // instances: an object that shows itself through its instances (or
+    // through a database that names itself) stops there instead of recursing
+    // without end.
+    bool cleaning_ = false, traversing_ = false, growing_ = false;
+};
+
+}  // namespace kessa

@@ -1,0 +1,449 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "../gui/LogCapture.h"
+#include "SceneDoubles.h"
+#include "SceneTestUtil.h"
+#include "scene/Database.h"
+#include "scene/ExrefBranch.h"
+#include "scene/JointBranch.h"
+#include "scene/LodBranch.h"
+#include "scene/Object.h"
+#include "scene/SwitchBranch.h"
+
+using kessa::GroupBranch;
+using kessa::LodBranch;
+using kessa::Matrix;
+using kessa::SwitchBranch;
+using kessa::Vector;
+using kessa_test::box;
+using kessa_test::RecordingTraverser;
+using kessa_test::TestLeaf;
+using Names = std::vector<std::string>;
+
+namespace {
+
+template <class T, class... Args>
+T* add(GroupBranch& group, Args&&... args) {
+    auto owned = std::make_unique<T>(std::forward<Args>(args)...);
+    T* raw = owned.get();
+    group.addChild(std::move(owned));
+    return raw;
+}
+
+void addLeaves(GroupBranch& g, std::initializer_list<const char*> names) {
+    for (const char* n : names)
+        add<TestLeaf>(g, n, Vector(-1, -1, -1), Vector(1, 1, 1));
+}
+
+Names traverseNames(kessa::Branch& b, RecordingTraverser&& t = RecordingTraverser()) {
+    b.traverse(t);
+    return t.visitedNames();
+}
+
+// ---- switch ----
+
+TEST(SwitchBranch, ModeTwoShowsTheClampedSelection) {
+    SwitchBranch s(2);
+    s.setName("s");
+    addLeaves(s, {"a", "b", "c"});
+    EXPECT_EQ(traverseNames(s), (Names{"s", "a"}));
+    s.select(1);
+    EXPECT_EQ(traverseNames(s), (Names{"s", "b"}));
+    s.select(-3);
+    EXPECT_EQ(traverseNames(s), (Names{"s", "a"}));
+    s.select(99);
+    EXPECT_EQ(traverseNames(s), (Names{"s", "c"}));
+    EXPECT_EQ(s.selected(), 99);
+}
+
+TEST(SwitchBranch, ModeTwoWithoutChildrenShowsNothing) {
+    SwitchBranch s(2);
+    s.setName("s");
+    s.select(5);
+    EXPECT_EQ(traverseNames(s), Names{});
+}
+
+TEST(SwitchBranch, ModeTwoIsCulledAsAWhole) {
+    SwitchBranch s(2);
+    s.setName("s");
+    addLeaves(s, {"a"});
+    RecordingTraverser t;
+    t.setCulling(true);
+    t.culled = {"s"};
+    EXPECT_EQ(traverseNames(s, std::move(t)), Names{});
+}
+
+TEST(SwitchBranch, ModeOneShowsAllOrNothing) {
+    SwitchBranch s(1);
+    s.setName("s");
+    addLeaves(s, {"a", "b"});
+    EXPECT_TRUE(s.visitAll());
+    EXPECT_EQ(traverseNames(s), (Names{"s", "a", "b"}));
+    s.setVisitAll(false);
+    EXPECT_EQ(traverseNames(s), Names{});
+}
+
+TEST(SwitchBranch, OtherModesShowNothing) {
+    for (int mode : {0, 3, -1}) {
+        SwitchBranch s(mode);
+        addLeaves(s, {"a"});
+        EXPECT_EQ(traverseNames(s), Names{}) << mode;
+    }
+}
+
+TEST(SwitchBranch, ValueIsOnlyKept) {
+    SwitchBranch s(2);
+    EXPECT_EQ(s.mode(), 2);
+    EXPECT_EQ(s.value(), 0);
+    s.setValue(2.5);
+    EXPECT_EQ(s.value(), 2.5);
+}
+
+// ---- level of detail ----
+
+// Two levels, ranges 10 and 100, each holding one leaf around the origin.
+struct TwoLevels {
+    TwoLevels(bool fadeFirst = false, bool fadeSecond = false) {
+        first = add<LodBranch>(parent);
+        first->setName("first");
+        first->setRange(10);
+        first->setFade(fadeFirst);
+        addLeaves(*first, {"near"});
+        second = add<LodBranch>(parent);
+        second->setName("second");
+        second->setRange(100);
+        second->setFade(fadeSecond);
+        addLeaves(*second, {"far"});
+        parent.clean();
+    }
+    // Walks the group with the viewer at squared distance d.
+    RecordingTraverser walk(double d, int mode = 0) {
+        RecordingTraverser t(mode);
+        t.reference = Vector(std::sqrt(d), 0, 0);
+        parent.traverse(t);
+        return t;
+    }
+    GroupBranch parent;
+    LodBranch* first;
+    LodBranch* second;
+};
+
+class LodTest : public ::testing::Test {
+protected:
+    void TearDown() override { LodBranch::setFading(true); }
+};
+
+TEST_F(LodTest, DefaultsAndRange) {
+    LodBranch lod;
+    EXPECT_EQ(lod.range(), 1000);
+    EXPECT_EQ(lod.rangeSquared(), 1000000);
+    EXPECT_FALSE(lod.fade());
+    lod.clean();
+    lod.setRange(10);
+    EXPECT_EQ(lod.rangeSquared(), 100);
+    EXPECT_TRUE(lod.isDirty());
+    EXPECT_TRUE(LodBranch::fading());
+}
+
+TEST_F(LodTest, DistancePicksOneLevelWithoutFading) {
+    TwoLevels lods;
+    EXPECT_EQ(lods.walk(50).visitedNames(), (Names{"", "first", "near"}));
+    EXPECT_EQ(lods.walk(5000).visitedNames(), (Names{"", "second", "far"}));
+    EXPECT_EQ(lods.walk(20000).visitedNames(), (Names{""}));
+    EXPECT_TRUE(lods.walk(5000).acc.log.empty());
+}
+
+TEST_F(LodTest, CrossFadeInsideTheRange) {
+    TwoLevels lods(true, true);
+    RecordingTraverser t = lods.walk(95);
+    ASSERT_EQ(t.visitedNames(), (Names{"", "second", "far", "first", "near"}));
+    EXPECT_EQ(t.visits[2].overrides, 3u);
+    EXPECT_FLOAT_EQ(t.visits[2].alpha, 0.5f);
+    EXPECT_EQ(t.visits[4].overrides, 1u);
+    EXPECT_EQ(t.visits[4].alpha, 1.0f);
+    EXPECT_EQ(t.acc.overrides.size(), 1u);
+    EXPECT_EQ(t.acc.alphas.size(), 1u);
+}
+
+TEST_F(LodTest, CrossFadePastTheRange) {
+    TwoLevels lods(true, true);
+    RecordingTraverser t = lods.walk(105);
+    ASSERT_EQ(t.visitedNames(), (Names{"", "second", "far", "first", "near"}));
+    EXPECT_EQ(t.visits[2].overrides, 3u);
+    EXPECT_EQ(t.visits[2].alpha, 1.0f);
+    EXPECT_EQ(t.visits[4].overrides, 1u);
+    EXPECT_FLOAT_EQ(t.visits[4].alpha, 0.5f);
+    EXPECT_EQ(t.acc.log, (Names{"override+1", "override+2", "override-", "alpha+0.500000", "alpha-",
+                                "override-"}));
+}
+
+TEST_F(LodTest, FadingNeedsTheSwitchARenderingWalkAndTheBranchFlag) {
+    {
+        TwoLevels lods(true, true);
+        LodBranch::setFading(false);
+        EXPECT_EQ(lods.walk(95).visitedNames(), (Names{"", "first", "near"}));
+        EXPECT_EQ(lods.walk(105).visitedNames(), (Names{"", "second", "far"}));
+        LodBranch::setFading(true);
+        EXPECT_EQ(lods.walk(95, 1).visitedNames(), (Names{"", "first", "near"}));
+    }
+    {
+        TwoLevels lods(false, true);
+        EXPECT_EQ(lods.walk(95).visitedNames(), (Names{"", "first", "near"}));
+        EXPECT_TRUE(lods.walk(95).acc.log.empty());
+    }
+}
+
+TEST_F(LodTest, LastLevelFadesOutFurther) {
+    GroupBranch parent;
+    LodBranch* only = add<LodBranch>(parent);
+    only->setName("only");
+    only->setRange(10);
+    only->setFade(true);
+    addLeaves(*only, {"leaf"});
+    parent.clean();
+    RecordingTraverser t;
+    t.reference = Vector(std::sqrt(115.0), 0, 0);
+    parent.traverse(t);
+    ASSERT_EQ(t.visitedNames(), (Names{"", "only", "leaf"}));
+    EXPECT_EQ(t.visits[2].overrides, 1u);
+    EXPECT_NEAR(t.visits[2].alpha, 0.25, 1e-6);
+    // Fading in with no next level to show.
+    RecordingTraverser in;
+    in.reference = Vector(std::sqrt(95.0), 0, 0);
+    parent.traverse(in);
+    EXPECT_EQ(in.visits[2].overrides, 1u);
+    EXPECT_EQ(in.visits[2].alpha, 1.0f);
+    EXPECT_EQ(in.acc.log, (Names{"override+1", "override-"}));
+    RecordingTraverser out;
+    out.reference = Vector(std::sqrt(125.0), 0, 0);
+    parent.traverse(out);
+    EXPECT_EQ(out.visitedNames(), (Names{""}));
+}
+
+TEST_F(LodTest, AnotherChildStartsANewChain) {
+    GroupBranch parent;
+    LodBranch* a = add<LodBranch>(parent);
+    a->setName("a");
+    a->setRange(10);
+    addLeaves(*a, {"a-leaf"});
+    addLeaves(parent, {"between"});
+    LodBranch* b = add<LodBranch>(parent);
+    b->setName("b");
+    b->setRange(10);
+    addLeaves(*b, {"b-leaf"});
+    parent.clean();
+    RecordingTraverser t;
+    t.reference = Vector(5, 0, 0);
+    parent.traverse(t);
+    EXPECT_EQ(t.visitedNames(), (Names{"", "a", "a-leaf", "between", "b", "b-leaf"}));
+}
+
+TEST_F(LodTest, OnlyTheFirstOfAChainActs) {
+    TwoLevels lods;
+    RecordingTraverser t;
+    t.reference = Vector(std::sqrt(5000.0), 0, 0);
+    lods.second->traverse(t);
+    EXPECT_TRUE(t.visits.empty());
+}
+
+TEST_F(LodTest, DistanceFollowsTheModelviewScaleAndTheFactor) {
+    GroupBranch parent;
+    LodBranch* lod = add<LodBranch>(parent);
+    lod->setName("lod");
+    lod->setRange(10);
+    addLeaves(*lod, {"leaf"});
+    parent.clean();
+    Matrix m;
+    m.scale({2, 2, 2});
+    m.translate({12, 0, 0});
+    // 144 at scale 1 is past the range; the scaled distance is 144 / 2.
+    RecordingTraverser scaled;
+    scaled.setModelview(m);
+    parent.traverse(scaled);
+    EXPECT_EQ(scaled.visitedNames(), (Names{"", "lod", "leaf"}));
+    m.setTranslation({12, 0, 0});
+    RecordingTraverser plain;
+    plain.setModelview(m);
+    parent.traverse(plain);
+    EXPECT_EQ(plain.visitedNames(), (Names{""}));
+    RecordingTraverser factored;
+    factored.setModelview(m);
+    factored.factor = 0.5;
+    parent.traverse(factored);
+    EXPECT_EQ(factored.visitedNames(), (Names{"", "lod", "leaf"}));
+}
+
+// ---- joint ----
+
+TEST(JointBranch, IdentityJointIsNoJoint) {
+    kessa::JointBranch j;
+    j.setJoint(Matrix());
+    EXPECT_FALSE(j.hasJoint());
+    Matrix t;
+    t.setRotation(30, {0, 0, 1});
+    t.translate({1, 2, 3});
+    j.setTransform(t);
+    EXPECT_EQ(j.current(), t);
+    Matrix inverse;
+    t.invert(inverse);
+    EXPECT_EQ(j.currentInverse(), inverse);
+}
+
+TEST(JointBranch, TransformTurnsAboutTheJoint) {
+    kessa::JointBranch j;
+    Matrix frame;
+    frame.setTranslation({5, 0, 0});
+    j.setJoint(frame);
+    ASSERT_TRUE(j.hasJoint());
+    Matrix turn;
+    turn.setRotation(90, {0, 0, 1});
+    j.setTransform(turn);
+    Vector p;
+    Matrix::transformPoint(p, {5, 0, 0}, j.current());
+    EXPECT_TRUE(kessa_test::vectorNear(p, {5, 0, 0}, 1e-12));
+    Matrix::transformPoint(p, {6, 0, 0}, j.current());
+    EXPECT_TRUE(kessa_test::vectorNear(p, {5, 1, 0}, 1e-12));
+}
+
+// A joint moved 100 along x: its children sit near x = 100 in their own space
+// and near 0 in the parent's.
+struct MovedJoint {
+    MovedJoint() {
+        joint = add<kessa::JointBranch>(parent);
+        joint->setName("joint");
+        Matrix t;
+        t.setTranslation({100, 0, 0});
+        joint->setTransform(t);
+        leaf = add<TestLeaf>(*joint, "leaf", Vector(100, 0, 0), Vector(101, 1, 1));
+        parent.setName("parent");
+        parent.clean();
+    }
+    GroupBranch parent;
+    kessa::JointBranch* joint;
+    TestLeaf* leaf;
+};
+
+TEST(JointBranch, CleaningKeepsBothSpaces) {
+    MovedJoint m;
+    EXPECT_EQ(m.joint->childBounds(), box({100, 0, 0}, {101, 1, 1}));
+    EXPECT_EQ(m.joint->bounds(), box({0, 0, 0}, {1, 1, 1}));
+    EXPECT_EQ(m.parent.bounds(), box({0, 0, 0}, {1, 1, 1}));
+}
+
+TEST(JointBranch, GrowingFromAChildMovesTheBoundsIntoTheParentsSpace) {
+    MovedJoint m;
+    m.leaf->growBounds(box({100, 0, 0}, {103, 1, 1}));
+    EXPECT_EQ(m.joint->childBounds().max().x, 103);
+    EXPECT_EQ(m.joint->bounds(), box({0, 0, 0}, {3, 1, 1}));
+    EXPECT_EQ(m.parent.bounds(), box({0, 0, 0}, {3, 1, 1}));
+}
+
+TEST(JointBranch, NewTransformGrowsTheBoundsUpwards) {
+    MovedJoint m;
+    Matrix t;
+    t.setTranslation({98, 0, 0});
+    m.joint->setTransform(t);
+    EXPECT_EQ(m.joint->bounds(), box({0, 0, 0}, {3, 1, 1}));
+    EXPECT_EQ(m.parent.bounds(), box({0, 0, 0}, {3, 1, 1}));
+}
+
+TEST(JointBranch, IsCulledInTheParentsSpaceAndWalksChildrenInTheirs) {
+    MovedJoint m;
+    RecordingTraverser t;
+    t.setCulling(true);
+    m.parent.traverse(t);
+    EXPECT_EQ(t.log, (Names{"test parent", "mask+", "visit parent", "test joint", "mask+", "push", "visit joint",
+                            "test leaf", "visit leaf", "pop", "mask-", "mask-"}));
+    // The leaf is drawn with the joint's inverse transform.
+    EXPECT_EQ(t.visits[2].modelview, m.joint->currentInverse());
+    RecordingTraverser culled;
+    culled.setCulling(true);
+    culled.culled = {"joint"};
+    m.parent.traverse(culled);
+    EXPECT_EQ(culled.visitedNames(), (Names{"parent"}));
+}
+
+// ---- external reference ----
+
+struct Target {
+    Target() : database(new kessa::Database) {
+        auto o = std::make_unique<kessa::Object>();
+        auto root = std::make_unique<GroupBranch>();
+        root->setName("target-root");
+        addLeaves(*root, {"target-leaf"});
+        o->attach(std::move(root));
+        database->addObject(std::move(o));
+    }
+    orvel::counted_ptr<kessa::Database> database;
+};
+
+TEST(ExrefBranch, TargetListsTheBranchWhileItPointsThere) {
+    Target a, b;
+    {
+        kessa::ExrefBranch e;
+        e.setTarget(a.database);
+        e.setTarget(a.database);
+        EXPECT_EQ(a.database->exrefs(), std::vector<kessa::ExrefBranch*>{&e});
+        e.setTarget(b.database);
+        EXPECT_TRUE(a.database->exrefs().empty());
+        EXPECT_EQ(b.database->exrefs(), std::vector<kessa::ExrefBranch*>{&e});
+        EXPECT_EQ(b.database.useCount(), 2u);
+    }
+    EXPECT_TRUE(b.database->exrefs().empty());
+    EXPECT_EQ(b.database.useCount(), 1u);
+}
+
+TEST(ExrefBranch, CleaningTakesTheTargetsRootBounds) {
+    LogCapture log;
+    Target a;
+    kessa::ExrefBranch e;
+    e.setName("door");
+    e.setTargetName("door.mdl");
+    e.setTarget(a.database);
+    e.clean();
+    EXPECT_EQ(log.take(), "Cleaning exref branch \"door\"\n");
+    EXPECT_FALSE(e.isDirty());
+    EXPECT_FALSE(a.database->isDirty());
+    EXPECT_EQ(e.bounds(), box({-1, -1, -1}, {1, 1, 1}));
+    EXPECT_EQ(e.targetName(), "door.mdl");
+
+    kessa::ExrefBranch empty;
+    empty.clean();
+    EXPECT_FALSE(empty.isDirty());
+    EXPECT_FALSE(empty.bounds().valid());
+    EXPECT_EQ(log.take(), "Cleaning exref branch \"\"\n");
+}
+
+TEST(ExrefBranch, WalksTheTargetsRootObject) {
+    Target a;
+    kessa::ExrefBranch e;
+    e.setName("exref");
+    EXPECT_EQ(traverseNames(e), Names{});
+    e.setTarget(a.database);
+    e.clean();
+    EXPECT_EQ(traverseNames(e), (Names{"target-root", "target-leaf"}));
+    RecordingTraverser t;
+    t.setCulling(true);
+    t.culled = {"exref"};
+    EXPECT_EQ(traverseNames(e, std::move(t)), Names{});
+}
+
+TEST(ExrefBranch, DatabaseThatShowsItselfStops) {
+    LogCapture log;
+    Target a;
+    auto e = std::make_unique<kessa::ExrefBranch>();
+    e->setName("self");
+    e->setTarget(a.database);
+    a.database->rootObject()->root()->group()->addChild(std::move(e));
+    a.database->clean();
+    EXPECT_NE(log.take().find("shows itself"), std::string::npos);
+    RecordingTraverser t;
+    a.database->accumulate(t);
+    EXPECT_EQ(t.visitedNames(), (Names{"target-root", "target-leaf"}));
+    // The database holds itself through the branch: break the loop to free it.
+    a.database->rootObject()->attach(nullptr);
+}
+
+}  // namespace
