@@ -1,0 +1,138 @@
+// Fonts made from the installed fonts (Liberation, which setup installs):
+// heights follow the Windows rule, width tables are sane, bad keys still give
+// usable fonts.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "gui/gl/Font.h"
+#include "LogCapture.h"
+#include "platform/FontBackend.h"
+
+using pellium::Font;
+using pellium::FontKey;
+
+namespace {
+
+TEST(RealFontTest, HeightEqualsTheRequestedSize) {
+    LogCapture log;
+    for (int face : {123, 124, 125})
+        for (int style = 0; style < 8; ++style)
+            for (int size = 7; size <= 28; ++size) {
+                Font font(FontKey(face, size, style));
+                SCOPED_TRACE("face " + std::to_string(face) + " style " + std::to_string(style) + " size " +
+                             std::to_string(size));
+                ASSERT_NE(font.platformFont(), nullptr);
+                EXPECT_EQ(font.height(), size);
+                EXPECT_EQ(font.ascent() + font.descent(), size);
+                EXPECT_GT(font.ascent(), font.descent());
+                EXPECT_GE(font.descent(), 1);
+                EXPECT_GE(font.externalLeading(), 0);
+                EXPECT_GT(font.averageWidth(), 0);
+                for (int c = 'A'; c <= 'z'; ++c) {
+                    EXPECT_GT(font.charWidth(c), 0) << c;
+                    EXPECT_LE(font.charWidth(c), size + 2) << c;
+                }
+            }
+    EXPECT_EQ(log.text(), "");
+}
+
+TEST(RealFontTest, WidthTableOfAFixedPitchFont) {
+    Font courier(FontKey(123, 14, 0));
+    for (int c = 32; c < 127; ++c)
+        EXPECT_EQ(courier.charWidth(c), 8) << c;
+    for (int c = 0; c < 32; ++c)
+        EXPECT_EQ(courier.charWidth(c), courier.averageWidth()) << c;
+    EXPECT_EQ(courier.averageWidth(), 8);
+    EXPECT_EQ(courier.stringWidth("Hello, world"), 12 * 8);
+}
+
+TEST(RealFontTest, WidthTableOfProportionalFonts) {
+    for (int face : {124, 125}) {
+        Font font(FontKey(face, 14, 0));
+        Font bold(FontKey(face, 14, FontKey::bold));
+        Font large(FontKey(face, 28, 0));
+        SCOPED_TRACE(face);
+        EXPECT_LT(font.charWidth('i'), font.charWidth('m'));
+        EXPECT_LT(font.charWidth('m'), font.charWidth('W') + 2);
+        const char* alphabet = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+        const int regular = font.stringWidth(alphabet);
+        EXPECT_GT(bold.stringWidth(alphabet), regular);
+        EXPECT_NEAR(large.stringWidth(alphabet), 2 * regular, regular / 10);
+        EXPECT_NEAR(font.averageWidth(), regular / 52.0, 2.0);
+        // Windows-1252 accented letters advance as their plain letters.
+        EXPECT_EQ(font.charWidth(char(0xE9)), font.charWidth('e'));
+        EXPECT_EQ(font.charWidth(char(0xC9)), font.charWidth('E'));
+        EXPECT_EQ(font.charWidth(0xFC), font.charWidth('u'));
+        EXPECT_GT(font.charWidth(0x80), 0);
+    }
+}
+
+TEST(RealFontTest, WidthsAreTheMetricCompatibleFontsAdvances) {
+    // Advances in font units of 2048 per em, as Arial's and Times New Roman's;
+    // hinting moves them by at most a pixel.
+    struct Advance {
+        int face;
+        char c;
+        int units;
+    };
+    const Advance advances[] = {{125, ' ', 569}, {125, 'W', 1933}, {125, '0', 1139}, {125, 'i', 455},
+                                {124, ' ', 512}, {124, 'M', 1821}, {124, '0', 1024}, {124, 'i', 569}};
+    for (int size : {12, 20, 40})
+        for (const Advance& a : advances) {
+            Font font(FontKey(a.face, size, 0));
+            EXPECT_NEAR(font.charWidth(a.c), a.units * size / 2048.0, 1.0) << a.face << " " << a.c << " " << size;
+        }
+}
+
+TEST(RealFontTest, SizeZeroGivesTheDefaultFonts) {
+    // The system's fixed font: 13 pixels high, 8 wide.
+    Font fixed(FontKey(123, 0, 0));
+    EXPECT_EQ(fixed.height(), 13);
+    for (int c = 32; c < 127; ++c)
+        EXPECT_EQ(fixed.charWidth(c), 8) << c;
+    for (int face : {126, 127}) {
+        Font system(FontKey(face, 0, 0));
+        EXPECT_EQ(system.height(), 11) << face;
+        EXPECT_GT(system.charWidth('W'), system.charWidth('i')) << face;
+    }
+    // A ten-pixel cell, of which the internal leading is not text height.
+    for (int face : {124, 125}) {
+        Font font(FontKey(face, 0, 0));
+        EXPECT_LE(font.height(), 10) << face;
+        EXPECT_GE(font.height(), 8) << face;
+        EXPECT_EQ(font.ascent() + font.descent(), font.height()) << face;
+    }
+}
+
+TEST(RealFontTest, HugeSizesStopAtTheLargestSize) {
+    LogCapture log;
+    Font huge(FontKey(125, 1000000, 0));
+    EXPECT_EQ(log.text(), "Font: size 1000000 is too large, using 127\n");
+    EXPECT_EQ(huge.height(), 127);
+    for (int c = 32; c < 256; ++c) {
+        EXPECT_GT(huge.charWidth(c), 0) << c;
+        EXPECT_LE(huge.charWidth(c), 127) << c;
+    }
+    EXPECT_NEAR(huge.charWidth('W'), 120, 4);  // 1933 / 2048 x 127
+    // The few characters wider than the em keep the widest width a table
+    // entry can hold rather than wrapping to a negative one.
+    EXPECT_EQ(huge.charWidth('@'), 127);      // 2079 / 2048 x 127
+    EXPECT_EQ(huge.charWidth(char(0x85)), 127);  // the ellipsis, one em
+}
+
+TEST(RealFontTest, BadKeysStillGiveUsableFonts) {
+    LogCapture log;
+    Font unknown(FontKey(999, 14, 0));
+    EXPECT_EQ(unknown.height(), 14);
+    EXPECT_GT(unknown.charWidth('a'), 0);
+    Font negative(FontKey(125, -14, 0));
+    EXPECT_GE(negative.height(), 8);
+    Font tiny(FontKey(125, 1, 0));
+    EXPECT_EQ(tiny.height(), 1);
+    EXPECT_EQ(log.text(),
+              "Font: face 999 is unknown, choosing any family\n"
+              "Font: size -14 is below 0, using the default size\n");
+}
+
+}  // namespace

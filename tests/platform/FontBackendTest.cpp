@@ -1,0 +1,375 @@
+// The FreeType backend against the installed Liberation fonts, the test
+// backend's exact numbers and glyphs, and the Windows-1252 mapping.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/FreeTypeFonts.h"
+#include "platform/TestFontBackend.h"
+
+using platform::FontRequest;
+using platform::FreeTypeFontBackend;
+using platform::PlatformFont;
+using platform::TestFontBackend;
+using platform::TextMetrics;
+
+namespace {
+
+FontRequest named(const std::string& name, int height, int weight = 400, bool italic = false) {
+    FontRequest r;
+    r.faceName = name;
+    r.height = height;
+    r.weight = weight;
+    r.italic = italic;
+    return r;
+}
+
+FontRequest stock(FontRequest::Stock s) {
+    FontRequest r;
+    r.stock = s;
+    return r;
+}
+
+int width(PlatformFont& font, unsigned char c) {
+    int w = -999;
+    EXPECT_TRUE(font.charWidth(c, w)) << int(c);
+    return w;
+}
+
+int characterHeight(const TextMetrics& m) {
+    return m.ascent + m.descent - m.internalLeading;
+}
+
+// An 8-bit canvas and what was drawn into it.
+struct Canvas {
+    Canvas(int w, int h) : pixels(size_t(w) * size_t(h), 0), canvas{pixels.data(), w, h, w} {}
+
+    uint8_t at(int x, int y) const { return pixels[size_t(y) * size_t(canvas.width) + size_t(x)]; }
+    int count() const { return int(std::count(pixels.begin(), pixels.end(), uint8_t(255))); }
+    bool onlyZeroOr255() const {
+        return std::all_of(pixels.begin(), pixels.end(), [](uint8_t p) { return p == 0 || p == 255; });
+    }
+    // The rows and columns that hold drawn pixels; top > bottom when empty.
+    void bounds(int& left, int& top, int& right, int& bottom) const {
+        left = top = 1 << 20;
+        right = bottom = -1;
+        for (int y = 0; y < canvas.height; ++y)
+            for (int x = 0; x < canvas.width; ++x)
+                if (at(x, y)) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+    }
+
+    std::vector<uint8_t> pixels;
+    platform::GlyphCanvas canvas;
+};
+
+class FreeTypeFontsTest : public ::testing::Test {
+protected:
+    std::unique_ptr<PlatformFont> open(const FontRequest& r) {
+        auto font = backend.open(r);
+        EXPECT_TRUE(font) << r.faceName << " " << r.height;
+        return font;
+    }
+
+    FreeTypeFontBackend backend;
+};
+
+TEST_F(FreeTypeFontsTest, FindsTheClassicFamiliesThroughTheirMetricTwins) {
+    EXPECT_TRUE(backend.hasFamily("Courier"));
+    EXPECT_TRUE(backend.hasFamily("Times"));
+    EXPECT_TRUE(backend.hasFamily("Arial"));
+    EXPECT_TRUE(backend.hasFamily("Liberation Sans"));
+    EXPECT_FALSE(backend.hasFamily("No Such Family Xyz"));
+    EXPECT_FALSE(backend.hasFamily(""));
+    // A generic name is no installed family.
+    EXPECT_FALSE(backend.hasFamily("sans-serif"));
+
+    EXPECT_EQ(open(named("Courier", -14))->familyName(), "Liberation Mono");
+    EXPECT_EQ(open(named("Times", -14))->familyName(), "Liberation Serif");
+    EXPECT_EQ(open(named("Arial", -14))->familyName(), "Liberation Sans");
+}
+
+TEST_F(FreeTypeFontsTest, NegativeHeightIsTheCharacterHeight) {
+    for (const char* name : {"Courier", "Times", "Arial"})
+        for (int weight : {400, 700})
+            for (bool italic : {false, true})
+                for (int size = 7; size <= 28; ++size) {
+                    auto font = open(named(name, -size, weight, italic));
+                    ASSERT_TRUE(font);
+                    const TextMetrics& m = font->metrics();
+                    SCOPED_TRACE(std::string(name) + " " + std::to_string(size));
+                    EXPECT_EQ(characterHeight(m), size);
+                    EXPECT_GE(m.internalLeading, 0);
+                    EXPECT_GT(m.ascent - m.internalLeading, m.descent);
+                    EXPECT_GT(m.descent, 0);
+                    EXPECT_GE(m.externalLeading, 0);
+                    EXPECT_GT(m.averageCharWidth, 0);
+                    EXPECT_LT(m.averageCharWidth, size);
+                }
+}
+
+TEST_F(FreeTypeFontsTest, PositiveHeightIsTheCellHeight) {
+    for (const char* name : {"Courier", "Times", "Arial"})
+        for (int cell : {8, 10, 13, 20, 40}) {
+            auto font = open(named(name, cell));
+            ASSERT_TRUE(font);
+            const TextMetrics& m = font->metrics();
+            EXPECT_EQ(m.ascent + m.descent, cell) << name;
+            // The em is smaller than the cell by the internal leading.
+            EXPECT_LT(characterHeight(m), cell) << name;
+        }
+}
+
+TEST_F(FreeTypeFontsTest, HeightZeroTakesTheDefaultCharacterHeight) {
+    auto font = open(named("Arial", 0));
+    ASSERT_TRUE(font);
+    EXPECT_EQ(characterHeight(font->metrics()), 12);
+}
+
+TEST_F(FreeTypeFontsTest, WidthsAreWholePixelAdvancesThatFollowTheFont) {
+    auto mono = open(named("Courier", -14));
+    auto sans = open(named("Arial", -14));
+    auto sansBold = open(named("Arial", -14, 700));
+    auto sansLarge = open(named("Arial", -28));
+    ASSERT_TRUE(mono && sans && sansBold && sansLarge);
+
+    const int fixed = width(*mono, 'M');
+    for (int c = 32; c < 127; ++c)
+        EXPECT_EQ(width(*mono, (unsigned char)c), fixed) << c;
+    EXPECT_EQ(fixed, 8);  // 0.6 em
+
+    EXPECT_LT(width(*sans, 'i'), width(*sans, 'm'));
+    EXPECT_LT(width(*sans, 'm'), width(*sans, 'W'));
+    int regular = 0, bold = 0, large = 0;
+    for (char c = 'a'; c <= 'z'; ++c) {
+        regular += width(*sans, c);
+        bold += width(*sansBold, c);
+        large += width(*sansLarge, c);
+    }
+    EXPECT_GT(bold, regular);
+    EXPECT_NEAR(large, 2 * regular, regular / 10);
+}
+
+TEST_F(FreeTypeFontsTest, HighBytesAreWindows1252Characters) {
+    auto sans = open(named("Arial", -20));
+    ASSERT_TRUE(sans);
+    // e acute and E acute advance as their plain letters do.
+    EXPECT_EQ(width(*sans, 0xE9), width(*sans, 'e'));
+    EXPECT_EQ(width(*sans, 0xC9), width(*sans, 'E'));
+
+    // The accent puts e acute's top above the plain e's.
+    Canvas plain(40, 40), accented(40, 40);
+    sans->drawChar('e', plain.canvas, 5, 30);
+    sans->drawChar(0xE9, accented.canvas, 5, 30);
+    int l1, t1, r1, b1, l2, t2, r2, b2;
+    plain.bounds(l1, t1, r1, b1);
+    accented.bounds(l2, t2, r2, b2);
+    EXPECT_LT(t2, t1 - 2);
+    EXPECT_EQ(b2, b1);
+
+    // 0x80 is the euro sign, a real glyph.
+    Canvas euro(40, 40);
+    sans->drawChar(0x80, euro.canvas, 5, 30);
+    EXPECT_GT(euro.count(), 20);
+}
+
+TEST_F(FreeTypeFontsTest, DrawsBiLevelGlyphsOnTheBaseline) {
+    auto sans = open(named("Arial", -20));
+    ASSERT_TRUE(sans);
+    Canvas h(40, 40);
+    sans->drawChar('H', h.canvas, 5, 30);
+    EXPECT_TRUE(h.onlyZeroOr255());
+    int left, top, right, bottom;
+    h.bounds(left, top, right, bottom);
+    EXPECT_EQ(bottom, 29);                   // sits on the baseline
+    EXPECT_NEAR(30 - top, 14, 1);            // cap height, 0.716 em
+    EXPECT_GE(left, 5);
+    EXPECT_LT(right, 5 + width(*sans, 'H'));
+
+    Canvas g(40, 40);
+    sans->drawChar('g', g.canvas, 5, 30);
+    g.bounds(left, top, right, bottom);
+    EXPECT_GT(bottom, 30);
+    EXPECT_LT(bottom, 30 + sans->metrics().descent);
+
+    Canvas nothing(40, 40);
+    sans->drawChar(' ', nothing.canvas, 5, 30);
+    sans->drawChar('\t', nothing.canvas, 5, 30);
+    sans->drawChar(0, nothing.canvas, 5, 30);
+    EXPECT_EQ(nothing.count(), 0);
+}
+
+TEST_F(FreeTypeFontsTest, DrawingIsClippedToTheCanvas) {
+    auto large = open(named("Arial", -60));
+    ASSERT_TRUE(large);
+    Canvas small(10, 6);
+    for (int x : {-40, -5, 3, 8, 40})
+        for (int baseline : {-30, 0, 3, 40, 90})
+            large->drawChar('W', small.canvas, x, baseline);
+    EXPECT_GT(small.count(), 0);
+    EXPECT_TRUE(small.onlyZeroOr255());
+}
+
+TEST_F(FreeTypeFontsTest, UnderlineRunsAlongTheAdvanceBelowTheBaseline) {
+    FontRequest r = named("Arial", -20);
+    r.underline = true;
+    auto underlined = open(r);
+    ASSERT_TRUE(underlined);
+    Canvas space(40, 40);
+    underlined->drawChar(' ', space.canvas, 5, 25);
+    int left, top, right, bottom;
+    space.bounds(left, top, right, bottom);
+    EXPECT_EQ(left, 5);
+    EXPECT_EQ(right, 5 + width(*underlined, ' ') - 1);
+    EXPECT_GT(top, 24);
+    EXPECT_LT(bottom, 25 + underlined->metrics().descent);
+    EXPECT_EQ(space.count(), (right - left + 1) * (bottom - top + 1));
+}
+
+TEST_F(FreeTypeFontsTest, AnUnknownFamilyFallsBackByPitchAndFamily) {
+    FontRequest fixed = named("No Such Family Xyz", -14);
+    fixed.pitch = FontRequest::Pitch::Fixed;
+    auto mono = open(fixed);
+    ASSERT_TRUE(mono);
+    for (int c = 33; c < 127; ++c)
+        EXPECT_EQ(width(*mono, (unsigned char)c), width(*mono, ' ')) << c;
+
+    FontRequest roman = named("", -14);
+    roman.family = FontRequest::Family::Roman;
+    auto serif = open(roman);
+    ASSERT_TRUE(serif);
+    EXPECT_NE(serif->familyName().find("Serif"), std::string::npos) << serif->familyName();
+
+    FontRequest swiss = named("", -14);
+    swiss.family = FontRequest::Family::Swiss;
+    auto sans = open(swiss);
+    ASSERT_TRUE(sans);
+    EXPECT_NE(width(*sans, 'i'), width(*sans, 'W'));
+    EXPECT_EQ(characterHeight(sans->metrics()), 14);
+}
+
+TEST_F(FreeTypeFontsTest, RefusesHeightsBeyondTheLimit) {
+    EXPECT_FALSE(backend.open(named("Arial", -(FreeTypeFontBackend::maxPixelHeight + 1))));
+    EXPECT_FALSE(backend.open(named("Arial", FreeTypeFontBackend::maxPixelHeight + 1)));
+    EXPECT_FALSE(backend.open(named("Arial", -2000000000)));
+    EXPECT_TRUE(backend.open(named("Arial", -FreeTypeFontBackend::maxPixelHeight)));
+}
+
+TEST_F(FreeTypeFontsTest, StockFontsAreDefined) {
+    auto fixed = open(stock(FontRequest::Stock::AnsiFixed));
+    ASSERT_TRUE(fixed);
+    EXPECT_EQ(characterHeight(fixed->metrics()), 13);
+    for (int c = 32; c < 127; ++c)
+        EXPECT_EQ(width(*fixed, (unsigned char)c), 8) << c;
+
+    for (auto s : {FontRequest::Stock::DefaultGui, FontRequest::Stock::Menu}) {
+        auto font = open(stock(s));
+        ASSERT_TRUE(font);
+        EXPECT_EQ(characterHeight(font->metrics()), 11);
+        EXPECT_EQ(font->familyName(), "Liberation Sans");
+    }
+}
+
+TEST(Cp1252Test, MapsBytesToUnicode) {
+    EXPECT_EQ(platform::cp1252ToUnicode('A'), 0x41u);
+    EXPECT_EQ(platform::cp1252ToUnicode(0), 0u);
+    EXPECT_EQ(platform::cp1252ToUnicode(0x80), 0x20ACu);
+    EXPECT_EQ(platform::cp1252ToUnicode(0x8A), 0x160u);
+    EXPECT_EQ(platform::cp1252ToUnicode(0x93), 0x201Cu);
+    EXPECT_EQ(platform::cp1252ToUnicode(0x9F), 0x178u);
+    EXPECT_EQ(platform::cp1252ToUnicode(0xA0), 0xA0u);
+    EXPECT_EQ(platform::cp1252ToUnicode(0xE9), 0xE9u);
+    EXPECT_EQ(platform::cp1252ToUnicode(0xFF), 0xFFu);
+    for (unsigned char undefined : {0x81, 0x8D, 0x8F, 0x90, 0x9D})
+        EXPECT_EQ(platform::cp1252ToUnicode(undefined), undefined);
+}
+
+TEST(TestFontBackendTest, GivesItsChosenNumbersForEveryRequest) {
+    TestFontBackend::Metrics m;
+    m.width = 7;
+    m.ascent = 11;
+    m.descent = 3;
+    m.internalLeading = 2;
+    m.externalLeading = 1;
+    m.averageWidth = 5;
+    TestFontBackend backend(m);
+    backend.setWidth('W', 12);
+    backend.setWidth('Q', TestFontBackend::noWidth);
+
+    for (const FontRequest& r : {named("Arial", -30), stock(FontRequest::Stock::Menu), named("Times", 5)}) {
+        auto font = backend.open(r);
+        ASSERT_TRUE(font);
+        EXPECT_EQ(font->metrics().ascent, 13);
+        EXPECT_EQ(font->metrics().descent, 3);
+        EXPECT_EQ(font->metrics().internalLeading, 2);
+        EXPECT_EQ(font->metrics().externalLeading, 1);
+        EXPECT_EQ(font->metrics().averageCharWidth, 5);
+        EXPECT_EQ(width(*font, 'A'), 7);
+        EXPECT_EQ(width(*font, 'W'), 12);
+        int w = 0;
+        EXPECT_FALSE(font->charWidth('Q', w));
+    }
+    ASSERT_EQ(backend.requests().size(), 3u);
+    EXPECT_EQ(backend.requests()[0].faceName, "Arial");
+    EXPECT_EQ(backend.requests()[1].stock, FontRequest::Stock::Menu);
+    EXPECT_EQ(backend.requests()[2].height, 5);
+}
+
+TEST(TestFontBackendTest, KnowsItsFamiliesAndRefusesWhatItIsTold) {
+    TestFontBackend backend;
+    EXPECT_TRUE(backend.hasFamily("Courier"));
+    EXPECT_TRUE(backend.hasFamily("Times"));
+    EXPECT_TRUE(backend.hasFamily("Arial"));
+    EXPECT_FALSE(backend.hasFamily("Helvetica"));
+    backend.setFamilies({"Helvetica"});
+    EXPECT_TRUE(backend.hasFamily("Helvetica"));
+    EXPECT_FALSE(backend.hasFamily("Arial"));
+
+    backend.setRefuse([](const FontRequest& r) { return r.weight == 700; });
+    EXPECT_FALSE(backend.open(named("Arial", -10, 700)));
+    EXPECT_TRUE(backend.open(named("Arial", -10, 400)));
+    EXPECT_EQ(backend.requests().size(), 2u);
+}
+
+TEST(TestFontBackendTest, GlyphsAreBlocksFromTheBaselineUpToTheAscent) {
+    TestFontBackend::Metrics m;
+    m.internalLeading = 2;  // not part of the block
+    TestFontBackend backend(m);
+    backend.setWidth('-', -3);
+    auto font = backend.open(named("Arial", -10));
+    Canvas canvas(20, 20);
+    font->drawChar('A', canvas.canvas, 2, 14);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x)
+            EXPECT_EQ(canvas.at(x, y), (x >= 2 && x <= 6 && y >= 4 && y <= 13) ? 255 : 0) << x << "," << y;
+
+    Canvas none(20, 20);
+    font->drawChar(' ', none.canvas, 2, 14);
+    font->drawChar('\n', none.canvas, 2, 14);
+    font->drawChar('-', none.canvas, 2, 14);
+    EXPECT_EQ(none.count(), 0);
+
+    Canvas clipped(4, 4);
+    font->drawChar('A', clipped.canvas, -3, 2);
+    EXPECT_EQ(clipped.count(), 2 * 2);
+}
+
+TEST(TestFontBackendTest, UnderlineTakesTheSecondRowBelowTheGlyphs) {
+    TestFontBackend backend;
+    FontRequest r = named("Arial", -10);
+    r.underline = true;
+    auto font = backend.open(r);
+    Canvas canvas(20, 20);
+    font->drawChar(' ', canvas.canvas, 3, 12);
+    for (int x = 0; x < 20; ++x)
+        EXPECT_EQ(canvas.at(x, 13), (x >= 3 && x < 9) ? 255 : 0) << x;
+    EXPECT_EQ(canvas.count(), 6);
+}
+
+}  // namespace
