@@ -7,6 +7,7 @@
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
+#include FT_ADVANCES_H
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 
@@ -136,7 +137,6 @@ private:
     struct Glyph {
         bool loaded = false;
         bool ok = false;
-        int advance = 0;
         int left = 0;
         int top = 0;
         int width = 0;
@@ -219,17 +219,13 @@ const FreeTypeFont::Glyph& FreeTypeFont::glyph(unsigned char c) {
         return g;
     g.loaded = true;
     FT_UInt index = FT_Get_Char_Index(face_, cp1252ToUnicode(c));
-    // Bi-level hinting and rendering: the advances and shapes of GDI text
-    // drawn without smoothing.
+    // Bi-level hinting and rendering: the shapes of GDI text drawn without
+    // smoothing.
     if (FT_Load_Glyph(face_, index, FT_LOAD_TARGET_MONO | FT_LOAD_RENDER) != 0)
         return g;
     const FT_GlyphSlot slot = face_->glyph;
     const FT_Bitmap& bitmap = slot->bitmap;
     g.ok = true;
-    // The design advance, rounded: what metric compatibility promises. The
-    // bi-level hinting of these fonts can move an advance by two pixels or
-    // more, which would change the layout of words.
-    g.advance = int((slot->linearHoriAdvance + 0x8000) >> 16);
     g.left = slot->bitmap_left;
     g.top = slot->bitmap_top;
     if (bitmap.pixel_mode != FT_PIXEL_MODE_MONO && bitmap.pixel_mode != FT_PIXEL_MODE_GRAY)
@@ -249,10 +245,14 @@ const FreeTypeFont::Glyph& FreeTypeFont::glyph(unsigned char c) {
 }
 
 bool FreeTypeFont::charWidth(unsigned char c, int& width) {
-    const Glyph& g = glyph(c);
-    if (!g.ok)
+    // The design advance, rounded: what metric compatibility promises. The
+    // bi-level hinting of these fonts can move an advance by two pixels or
+    // more, which would change the layout of words. Read without loading
+    // the glyph.
+    FT_Fixed advance = 0;
+    if (FT_Get_Advance(face_, FT_Get_Char_Index(face_, cp1252ToUnicode(c)), FT_LOAD_NO_HINTING, &advance) != 0)
         return false;
-    width = g.advance;
+    width = int((advance + 0x8000) >> 16);
     return true;
 }
 
@@ -274,14 +274,15 @@ void FreeTypeFont::drawChar(unsigned char c, GlyphCanvas& canvas, int x, int bas
                 out[px] = 255;
         }
     }
-    if (!underline_)
+    int advance = 0;
+    if (!underline_ || !charWidth(c, advance))
         return;
     for (int row = 0; row < underlineRows_; ++row) {
         int y = baseline + underlineTop_ + row;
         if (y < 0 || y >= canvas.height)
             continue;
         uint8_t* out = canvas.pixels + ptrdiff_t(y) * canvas.stride;
-        for (int px = std::max(x, 0); px < x + g.advance && px < canvas.width; ++px)
+        for (int px = std::max(x, 0); px < x + advance && px < canvas.width; ++px)
             out[px] = 255;
     }
 }

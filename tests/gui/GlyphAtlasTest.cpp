@@ -1,0 +1,310 @@
+// Glyph atlases: packing, growth, records and pixels with the test font's
+// block glyphs; the DXT1 form; atlases of real fonts.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <utility>
+
+#include "gui/gl/Font.h"
+#include "gui/gl/GlyphAtlas.h"
+#include "TestFonts.h"
+
+using pellium::Font;
+using pellium::FontKey;
+using pellium::GlyphAtlas;
+using pellium::GlyphRecord;
+using pellium::Image;
+using platform::TestFontBackend;
+
+namespace {
+
+constexpr uint32_t white = 0xFFFFFFFFu;
+constexpr uint32_t outline = 0x80000000u;
+
+uint32_t pixel(const GlyphAtlas& atlas, int x, int y) {
+    return atlas.image().constPixels()[size_t(y) * size_t(atlas.width()) + size_t(x)];
+}
+
+// White pixels inside a record's quad.
+int whiteIn(const GlyphAtlas& atlas, const GlyphRecord& g) {
+    int n = 0;
+    for (int y = g.y; y < g.y + g.height; ++y)
+        for (int x = g.x; x < g.x + g.width; ++x)
+            if (x >= 0 && y >= 0 && x < atlas.width() && y < atlas.height() && pixel(atlas, x, y) == white)
+                ++n;
+    return n;
+}
+
+// Test font: 6 wide, ascent 10, descent 3, so text height 13 and glyph
+// rows of 13 + 3 = 16.
+TEST(GlyphAtlasTest, PlacesDrawsAndRecordsASmallRange) {
+    TestFonts fonts;
+    Font font(FontKey(125, 13, 0));
+    GlyphAtlas atlas;
+    ASSERT_TRUE(atlas.build(font, 'A', 'C', false));
+    EXPECT_EQ(atlas.width(), 64);
+    EXPECT_EQ(atlas.height(), 64);
+    EXPECT_EQ(atlas.image().mode(), 2);
+    EXPECT_EQ(atlas.first(), 'A');
+    EXPECT_EQ(atlas.last(), 'C');
+
+    // The first row starts at y = descent from the top; stored bottom-up
+    // that is 64 - 16 - 3 + 1.
+    for (int i = 0; i < 3; ++i) {
+        const GlyphRecord& g = atlas.glyph('A' + i);
+        EXPECT_EQ(g.x, 6 * i);
+        EXPECT_EQ(g.y, 46);
+        EXPECT_EQ(g.width, 6);
+        EXPECT_EQ(g.height, 16);
+        EXPECT_EQ(g.advance, 6);
+    }
+    const GlyphRecord& b = atlas.glyph('B');
+    const float expected[8] = {6.45f / 64, 46.45f / 64, 12.45f / 64, 46.45f / 64,
+                               12.45f / 64, 62.45f / 64, 6.45f / 64, 62.45f / 64};
+    for (int i = 0; i < 8; ++i)
+        EXPECT_FLOAT_EQ(b.texCoords[i], expected[i]) << i;
+
+    // Each block is 5 columns by the 10 rows of the ascent, drawn from the
+    // cell top at row 3 (top-down), i.e. rows 51..60 bottom-up.
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const bool block = x < 18 && x % 6 < 5 && y >= 51 && y <= 60;
+            ASSERT_EQ(pixel(atlas, x, y), block ? white : 0u) << x << "," << y;
+        }
+}
+
+TEST(GlyphAtlasTest, TheDefaultRangeGrowsUntilEveryGlyphFits) {
+    TestFonts fonts;
+    Font font(FontKey(123, 13, 0));
+    GlyphAtlas atlas;
+    ASSERT_TRUE(atlas.build(font, 32, 126, false));
+    // 64 x 64 holds 3 rows of 10 glyphs and 128 x 64 3 rows of 21: too few.
+    EXPECT_EQ(atlas.width(), 128);
+    EXPECT_EQ(atlas.height(), 128);
+
+    int total = 0;
+    for (int c = 33; c <= 126; ++c) {
+        EXPECT_EQ(whiteIn(atlas, atlas.glyph(c)), 5 * 10) << c;
+        total += 5 * 10;
+    }
+    EXPECT_EQ(whiteIn(atlas, atlas.glyph(' ')), 0);
+    // No block overlaps another or was cut: every white pixel is counted once.
+    int white_pixels = 0;
+    for (int i = 0; i < 128 * 128; ++i)
+        white_pixels += atlas.image().constPixels()[i] == white;
+    EXPECT_EQ(white_pixels, total);
+}
+
+TEST(GlyphAtlasTest, GrowsWidthFirstThenHeightInTurn) {
+    std::set<std::pair<int, int>> seen;
+    for (int last : {79, 126, 255})
+        for (int w = 1; w <= 127; w += 3) {
+            TestFontBackend::Metrics m;
+            m.width = w;
+            TestFonts fonts(m);
+            Font font(FontKey(125, 13, 0));
+            GlyphAtlas atlas;
+            ASSERT_TRUE(atlas.build(font, 32, last, false)) << w;
+            const int aw = atlas.width();
+            const int ah = atlas.height();
+            EXPECT_TRUE(aw == ah || aw == 2 * ah) << aw << "x" << ah;
+            EXPECT_EQ(ah & (ah - 1), 0) << ah;
+            EXPECT_GE(ah, 64);
+            seen.insert({aw, ah});
+        }
+    for (int side = 64; side <= 512; side *= 2) {
+        EXPECT_TRUE(seen.count({side, side})) << side;
+        EXPECT_TRUE(seen.count({2 * side, side})) << side;
+    }
+}
+
+TEST(GlyphAtlasTest, OutlineAddsAPadAndAHalfTransparentRing) {
+    TestFonts fonts;
+    Font font(FontKey(125, 13, 0));
+    GlyphAtlas atlas;
+    ASSERT_TRUE(atlas.build(font, 'A', 'H', true));
+    const GlyphRecord& a = atlas.glyph('A');
+    // Quads are 2 pixels wider and higher than the glyphs.
+    EXPECT_EQ(a.width, 8);
+    EXPECT_EQ(a.height, 18);
+    EXPECT_EQ(a.advance, 6);
+    EXPECT_EQ(a.x, 1);
+    EXPECT_EQ(a.y, 64 - 16 - 4 + 1);
+    EXPECT_FLOAT_EQ(a.texCoords[0], 0.45f / 64);
+    EXPECT_FLOAT_EQ(a.texCoords[1], 44.45f / 64);
+    EXPECT_FLOAT_EQ(a.texCoords[2], 8.45f / 64);
+    EXPECT_FLOAT_EQ(a.texCoords[5], 62.45f / 64);
+    EXPECT_EQ(atlas.glyph('B').x, 9);
+    // Seven glyphs fill the first row; a new row starts at x = 0, 18 lower.
+    EXPECT_EQ(atlas.glyph('G').x, 49);
+    EXPECT_EQ(atlas.glyph('H').x, 0);
+    EXPECT_EQ(atlas.glyph('H').y, a.y - 18);
+
+    // A's block: columns 1..5, rows 50..59 bottom-up; its ring one pixel out.
+    EXPECT_EQ(pixel(atlas, 1, 50), white);
+    EXPECT_EQ(pixel(atlas, 5, 59), white);
+    EXPECT_EQ(pixel(atlas, 0, 55), outline);
+    EXPECT_EQ(pixel(atlas, 6, 55), outline);
+    EXPECT_EQ(pixel(atlas, 0, 49), outline);
+    EXPECT_EQ(pixel(atlas, 6, 60), outline);
+    EXPECT_EQ(pixel(atlas, 3, 61), 0u);
+    EXPECT_EQ(pixel(atlas, 3, 48), 0u);
+    EXPECT_EQ(pixel(atlas, 7, 55), 0u);
+    EXPECT_EQ(pixel(atlas, 8, 55), outline);  // B's ring
+    EXPECT_EQ(pixel(atlas, 9, 55), white);
+}
+
+TEST(GlyphAtlasTest, LeavesTwoSpareColumnsAfterTheI) {
+    TestFonts fonts;
+    Font font(FontKey(125, 13, 0));
+    GlyphAtlas atlas;
+    ASSERT_TRUE(atlas.build(font, 'h', 'k', false));
+    EXPECT_EQ(atlas.glyph('h').x, 0);
+    EXPECT_EQ(atlas.glyph('i').x, 6);
+    EXPECT_EQ(atlas.glyph('j').x, 14);
+    EXPECT_EQ(atlas.glyph('k').x, 20);
+}
+
+TEST(GlyphAtlasTest, CharactersOutsideTheRangeUseTheFirstGlyph) {
+    TestFonts fonts;
+    Font font(FontKey(125, 13, 0));
+    GlyphAtlas ascii;
+    ASSERT_TRUE(ascii.build(font, 32, 126, false));
+    const GlyphRecord* space = &ascii.glyph(' ');
+    EXPECT_EQ(&ascii.glyph(200), space);
+    EXPECT_EQ(&ascii.glyph(char(200)), space);
+    EXPECT_EQ(&ascii.glyph(31), space);
+    EXPECT_EQ(&ascii.glyph(127), space);
+    EXPECT_EQ(&ascii.glyph(0), space);
+    EXPECT_NE(&ascii.glyph('A'), space);
+
+    // Bytes above 127 are characters of their own, not negative ones.
+    GlyphAtlas latin;
+    ASSERT_TRUE(latin.build(font, 32, 255, false));
+    EXPECT_NE(&latin.glyph(char(200)), &latin.glyph(' '));
+    EXPECT_EQ(&latin.glyph(char(200)), &latin.glyph(200));
+    EXPECT_EQ(whiteIn(latin, latin.glyph(char(200))), 50);
+}
+
+TEST(GlyphAtlasTest, BadRangesAndFontsWithoutGlyphs) {
+    TestFonts fonts;
+    Font font(FontKey(125, 13, 0));
+    GlyphAtlas atlas;
+    EXPECT_FALSE(atlas.build(font, 'z', 'a', false));
+    EXPECT_TRUE(atlas.empty());
+    EXPECT_EQ(atlas.glyph('a').width, 0);
+
+    ASSERT_TRUE(atlas.build(font, -5, 300, false));
+    EXPECT_EQ(atlas.first(), 0);
+    EXPECT_EQ(atlas.last(), 255);
+
+    fonts.backend.setRefuse([](const platform::FontRequest&) { return true; });
+    Font failed(FontKey(125, 14, 0));
+    EXPECT_FALSE(atlas.build(failed, 32, 126, false));
+    EXPECT_TRUE(atlas.empty());
+    EXPECT_EQ(atlas.width(), 0);
+}
+
+TEST(GlyphAtlasTest, NegativeWidthsTakeNoRoom) {
+    TestFonts fonts;
+    fonts.backend.setWidth('B', -4);
+    Font font(FontKey(125, 13, 0));
+    GlyphAtlas atlas;
+    ASSERT_TRUE(atlas.build(font, 'A', 'C', false));
+    EXPECT_EQ(atlas.glyph('B').advance, -4);
+    EXPECT_EQ(atlas.glyph('B').width, 0);
+    EXPECT_EQ(atlas.glyph('B').x, 6);
+    EXPECT_EQ(atlas.glyph('C').x, 6);
+    EXPECT_EQ(whiteIn(atlas, atlas.glyph('C')), 50);
+}
+
+TEST(GlyphDxt1Test, EncodesBlocksOfWhiteBlackAndTransparent) {
+    Image opaque(4, 4);
+    opaque.fill(white);
+    EXPECT_EQ(pellium::encodeGlyphDxt1(opaque),
+              (std::vector<uint8_t>{0x00, 0x00, 0xFF, 0xFF, 0x55, 0x55, 0x55, 0x55}));
+
+    Image clear(4, 4);
+    EXPECT_EQ(pellium::encodeGlyphDxt1(clear),
+              (std::vector<uint8_t>{0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
+
+    // Two bits per pixel from the lowest up; the bottom row first. An
+    // outline pixel is black, not white.
+    Image mixed(4, 4);
+    *mixed.pixelAt(1, 0) = white;
+    *mixed.pixelAt(3, 2) = outline;
+    *mixed.pixelAt(0, 3) = white;
+    EXPECT_EQ(pellium::encodeGlyphDxt1(mixed),
+              (std::vector<uint8_t>{0x00, 0x00, 0xFF, 0xFF, 0xF7, 0xFF, 0x3F, 0xFD}));
+
+    EXPECT_TRUE(pellium::encodeGlyphDxt1(Image()).empty());
+}
+
+TEST(GlyphDxt1Test, BlocksRunLeftToRightThenUpwards) {
+    Image picture(8, 8);
+    *picture.pixelAt(4, 0) = white;  // second block
+    *picture.pixelAt(0, 4) = white;  // third block
+    const std::vector<uint8_t> blocks = pellium::encodeGlyphDxt1(picture);
+    ASSERT_EQ(blocks.size(), 4u * 8u);
+    EXPECT_EQ(blocks[4], 0xFF);
+    EXPECT_EQ(blocks[8 + 4], 0xFD);
+    EXPECT_EQ(blocks[16 + 4], 0xFD);
+    EXPECT_EQ(blocks[24 + 4], 0xFF);
+
+    // Sides that are not multiples of 4 are padded with transparent pixels.
+    Image odd(5, 1);
+    odd.fill(white);
+    const std::vector<uint8_t> padded = pellium::encodeGlyphDxt1(odd);
+    ASSERT_EQ(padded.size(), 16u);
+    EXPECT_EQ(padded[4], 0x55);
+    EXPECT_EQ(padded[5], 0xFF);
+    EXPECT_EQ(padded[12], 0xFD);
+    EXPECT_EQ(padded[13], 0xFF);
+}
+
+TEST(GlyphAtlasTest, RealFontGlyphsLieInTheirQuads) {
+    // The default GL font's key: the system's fixed font.
+    Font font(FontKey(123, 0, 0));
+    GlyphAtlas atlas;
+    ASSERT_TRUE(atlas.build(font, 32, 126, false));
+    EXPECT_EQ(atlas.width() & (atlas.width() - 1), 0);
+    EXPECT_EQ(atlas.height() & (atlas.height() - 1), 0);
+    EXPECT_EQ(whiteIn(atlas, atlas.glyph(' ')), 0);
+    std::vector<bool> inQuad(size_t(atlas.width()) * size_t(atlas.height()), false);
+    for (int c = 33; c <= 126; ++c) {
+        const GlyphRecord& g = atlas.glyph(c);
+        EXPECT_EQ(g.advance, 8) << c;
+        EXPECT_GT(whiteIn(atlas, g), 0) << c;
+        for (int y = g.y; y < g.y + g.height; ++y)
+            for (int x = g.x; x < g.x + g.width; ++x)
+                inQuad[size_t(y) * size_t(atlas.width()) + size_t(x)] = true;
+    }
+    int stray = 0;
+    for (size_t i = 0; i < inQuad.size(); ++i)
+        stray += atlas.image().constPixels()[i] == white && !inQuad[i];
+    EXPECT_EQ(stray, 0);
+}
+
+TEST(GlyphAtlasTest, RealFontOutlineRingsTheGlyphs) {
+    Font font(FontKey(125, 20, FontKey::bold));
+    GlyphAtlas atlas;
+    ASSERT_TRUE(atlas.build(font, 32, 126, true));
+    int rings = 0;
+    for (int y = 0; y < atlas.height(); ++y)
+        for (int x = 0; x < atlas.width(); ++x) {
+            if (pixel(atlas, x, y) != outline)
+                continue;
+            ++rings;
+            bool touches = false;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) {
+                    int nx = x + dx, ny = y + dy;
+                    touches |= nx >= 0 && ny >= 0 && nx < atlas.width() && ny < atlas.height() &&
+                               pixel(atlas, nx, ny) == white;
+                }
+            EXPECT_TRUE(touches) << x << "," << y;
+        }
+    EXPECT_GT(rings, 1000);
+}
+
+}  // namespace
