@@ -3,9 +3,13 @@
 // usable fonts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "gui/gl/Font.h"
+#include "gui/gl/GlyphAtlas.h"
 #include "LogCapture.h"
 #include "platform/FontBackend.h"
 
@@ -133,6 +137,34 @@ TEST(RealFontTest, BadKeysStillGiveUsableFonts) {
     EXPECT_EQ(log.text(),
               "Font: face 999 is unknown, choosing any family\n"
               "Font: size -14 is below 0, using the default size\n");
+}
+
+TEST(RealFontTest, RandomKeysAlwaysGiveUsableFontsAndAtlases) {
+    std::mt19937 random(20240607);
+    std::uniform_int_distribution<int> any;
+    LogCapture log;
+    for (int i = 0; i < 300; ++i) {
+        const int face = i % 3 == 0 ? any(random) : 123 + int(random() % 5);
+        const int size = i % 4 == 0 ? any(random) - (1 << 30) : int(random() % 140) - 6;
+        const int style = i % 5 == 0 ? any(random) : int(random() % 8);
+        Font font(FontKey(face, size, style));
+        SCOPED_TRACE(std::to_string(face) + " " + std::to_string(size) + " " + std::to_string(style));
+        ASSERT_NE(font.platformFont(), nullptr);
+        EXPECT_GE(font.height(), 1);
+        EXPECT_LE(font.height(), Font::maxSize);
+        EXPECT_EQ(font.ascent() + font.descent(), font.height());
+        EXPECT_EQ(font.charWidth('a'), font.charWidth('a' + 256));
+        EXPECT_EQ(font.charWidth(-1), font.charWidth(255));
+        if (i % 10 == 0) {
+            // Any range that overlaps the bytes builds; one that does not is refused.
+            const int first = int(random() % 300) - 20;
+            const int last = int(random() % 300);
+            pellium::GlyphAtlas atlas;
+            EXPECT_EQ(atlas.build(font, first, last, i % 20 == 0), std::max(first, 0) <= std::min(last, 255));
+            EXPECT_EQ(atlas.empty(), std::max(first, 0) > std::min(last, 255));
+        }
+    }
+    EXPECT_EQ(log.text().find("Font create failed!"), std::string::npos);
 }
 
 }  // namespace
