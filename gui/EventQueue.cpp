@@ -315,7 +315,11 @@ bool getNextEvent(Event& event, Idler* idler) {
         event = q.pendingHover;
         q.haveHover = false;
     } else {
-        platform::pumpMessages();
+        // Messages are taken in only when the queue has run dry: the order of
+        // events stays the same, and a burst of input is not slowed by asking
+        // the display for more after every event.
+        if (q.events.empty())
+            platform::pumpMessages();
         if (!q.events.empty()) {
             event = q.events.front();
             q.events.pop_front();

@@ -7,6 +7,7 @@
 #include "gui/Application.h"
 #include "gui/DisplayModes.h"
 #include "gui/EventQueue.h"
+#include "gui/Graphics.h"
 #include "gui/PopupController.h"
 #include "gui/WindowInternals.h"
 #include "gui/WindowPlacement.h"
@@ -287,8 +288,26 @@ void Window::repaint() {
     if (!in.open)
         return;
     in.dirty = false;
-    if (in.opengl)
+    if (in.opengl) {
         paintGL();
+        return;
+    }
+    const Rect& b = getBounds();
+    in.graphics.begin(this, {0, 0, b.width, b.height});
+    paint(in.graphics);
+    in.graphics.end();
+}
+
+void Window::drawBackground(Graphics& g) {
+    g.setColor(GuiColor::face);
+    g.fillRect(getBounds());
+}
+
+void Window::draw(Graphics& g) { drawBackground(g); }
+
+void Window::paint(Graphics& g) {
+    layout();
+    draw(g);
 }
 
 void Window::setDefaultButton(Component* button) { internals_->defaultButton = button; }

@@ -11,6 +11,7 @@
 
 namespace pellium {
 
+class Graphics;
 class PopupController;
 struct WindowInternals;
 
@@ -57,6 +58,8 @@ public:
     // Marks the window for a repaint in the next idle pass.
     void invalidate();
     bool isDirty() const;
+    // Draws the whole window now: through paintGL for an OpenGL window, else
+    // through paint on the window's graphics object.
     void repaint();
 
     void setDefaultButton(Component* button);
@@ -71,7 +74,13 @@ public:
     // Routes one event of the queue into the component tree.
     void handleWindowEvent(Event& event);
 
+    // Fills the window with the widget face colour.
+    virtual void drawBackground(Graphics& g);
+    // The background; children are drawn over it once components draw themselves.
+    virtual void draw(Graphics& g);
     virtual void paintGL() {}
+    // Lays the window out and draws it.
+    virtual void paint(Graphics& g);
     virtual void onClose() {}
 
     // Process-wide routing.

@@ -6,6 +6,7 @@
 
 #include "gui/Event.h"
 #include "gui/Window.h"
+#include "gui/gdiGraphics.h"
 
 namespace platform {
 class Cursor;
@@ -18,6 +19,7 @@ struct WindowInternals {
     Window* parent = nullptr;
     int type = Window::TopLevel;
     bool opengl = false;
+    gdiGraphics graphics;
     int anchorX = Window::noAnchor, anchorY = Window::noAnchor;
     bool shadow = false;
     bool open = false;

@@ -1,6 +1,7 @@
 #include "Windows.h"
 
 #include <SDL_syswm.h>
+#include <X11/Xutil.h>
 
 #include <cstdlib>
 #include <map>
@@ -39,6 +40,8 @@ State& state() {
     return s;
 }
 
+// At exit: the display modes go back and the windows go. SDL itself stays
+// loaded; the process is ending and its display connection ends with it.
 void stopVideo() {
     State& s = state();
     restoreDisplayModes();
@@ -51,7 +54,6 @@ void stopVideo() {
         SDL_DestroyWindow(w.second.sdl);
     s.windows.clear();
     s.available = false;
-    SDL_Quit();
 }
 
 Entry* find(WindowId id) {
@@ -547,6 +549,49 @@ bool clientRect(WindowId id, int& x, int& y, int& width, int& height) {
         return false;
     clientOrigin(id, x, y);
     SDL_GetWindowSize(e->sdl, &width, &height);
+    return true;
+}
+
+void presentPixels(WindowId id, const std::uint32_t* pixels, int stride, int x, int y, int width, int height) {
+    Entry* e = find(id);
+    if (!e || !pixels)
+        return;
+    SDL_Surface* surface = SDL_GetWindowSurface(e->sdl);
+    if (!surface)
+        return;
+    // Only the part that lies on the surface.
+    int left = x < 0 ? 0 : x, top = y < 0 ? 0 : y;
+    int right = x + width > surface->w ? surface->w : x + width;
+    int bottom = y + height > surface->h ? surface->h : y + height;
+    if (right <= left || bottom <= top)
+        return;
+    const std::uint32_t* from = pixels + (top - y) * stride + (left - x);
+    Uint8* to = static_cast<Uint8*>(surface->pixels) + top * surface->pitch + left * surface->format->BytesPerPixel;
+    SDL_ConvertPixels(right - left, bottom - top, SDL_PIXELFORMAT_ARGB8888, from, stride * 4, surface->format->format,
+                      to, surface->pitch);
+    SDL_Rect shown{left, top, right - left, bottom - top};
+    SDL_UpdateWindowSurfaceRects(e->sdl, &shown, 1);
+}
+
+bool captureWindow(WindowId id, std::vector<std::uint32_t>& pixels, int& width, int& height) {
+    Entry* e = find(id);
+    if (!e)
+        return false;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(e->sdl, &info) || info.subsystem != SDL_SYSWM_X11)
+        return false;
+    SDL_GetWindowSize(e->sdl, &width, &height);
+    XImage* image = XGetImage(info.info.x11.display, info.info.x11.window, 0, 0, unsigned(width), unsigned(height),
+                              AllPlanes, ZPixmap);
+    if (!image)
+        return false;
+    pixels.resize(size_t(width) * size_t(height));
+    for (int row = 0; row < height; ++row)
+        for (int col = 0; col < width; ++col)
+            pixels[size_t(row) * size_t(width) + size_t(col)] =
+                0xFF000000u | std::uint32_t(XGetPixel(image, col, row) & 0xFFFFFF);
+    XDestroyImage(image);
     return true;
 }
 

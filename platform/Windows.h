@@ -3,6 +3,9 @@
 // toolkit above translates all input in one place.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "platform/Messages.h"
 
 namespace platform {
@@ -47,6 +50,13 @@ void placeWindow(WindowId window, int x, int y, int width, int height);
 void setMinimumSize(WindowId window, int width, int height);
 // The client area in screen pixels, top-down.
 bool clientRect(WindowId window, int& x, int& y, int& width, int& height);
+
+// Copies a rectangle of 0xAARRGGBB pixels (rows top-down, stride in pixels)
+// onto the client area at (x, y), top-down, and shows it. For windows drawn
+// in software, not for OpenGL windows.
+void presentPixels(WindowId window, const std::uint32_t* pixels, int stride, int x, int y, int width, int height);
+// What the display shows of the client area, as 0xFFRRGGBB rows top-down.
+bool captureWindow(WindowId window, std::vector<std::uint32_t>& pixels, int& width, int& height);
 
 // Takes every waiting SDL event, turns it into messages and hands them to the
 // procedure. Never waits.
