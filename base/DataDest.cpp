@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "base/StreamWriter.h"
+
 namespace orvel {
 
 namespace {
@@ -18,6 +20,12 @@ DataDest::~DataDest() = default;
 bool DataDest::good() const { return !fail_; }
 
 void DataDest::close() {}
+
+DataDest& DataDest::writeStreamable(Streamable* object) {
+    if (context)
+        context->writeReference(*this, object);
+    return *this;
+}
 
 DataDest& DataDest::writeCompact(unsigned n) {
     if (n < 0xFF)

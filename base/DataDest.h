@@ -4,11 +4,16 @@
 #pragma once
 
 #include <cstring>
+#include <vector>
 
 #include "base/StringMode.h"
+#include "base/Streamable.h"
+#include "base/counted_ptr.h"
 #include "base/orvel_string.h"
 
 namespace orvel {
+
+class StreamWriter;
 
 class DataDest {
 public:
@@ -45,6 +50,18 @@ public:
 
     void setStringMode(int mode) { stringMode = mode; }
 
+    // A reference to another object inside an object body: its id in the
+    // stream being written (0 for null). Outside a StreamWriter there are no
+    // ids and nothing is written.
+    DataDest& writeStreamable(Streamable* object);
+    // A counted holder is written as a reference to its record.
+    template <class T>
+    DataDest& writeStreamable(const counted_ptr<T>& holder) {
+        return writeStreamable(static_cast<Streamable*>(holder.record()));
+    }
+
+    // The stream writer whose object bodies this sink takes, if any.
+    StreamWriter* context = nullptr;
     // Set on any failed write; later writes are dropped.
     bool fail() const { return fail_; }
     void setFail() { fail_ = true; }
@@ -58,5 +75,14 @@ private:
 
     DataDest& writeText(const char* text, unsigned length);
 };
+
+// A list of references: a compact count, then one reference per element.
+template <class T>
+DataDest& operator<<(DataDest& dest, const std::vector<T*>& list) {
+    dest.writeCompact(unsigned(list.size()));
+    for (T* object : list)
+        dest.writeStreamable(object);
+    return dest;
+}
 
 }  // namespace orvel

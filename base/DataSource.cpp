@@ -1,5 +1,8 @@
 #include "DataSource.h"
 
+#include "base/Debug.h"
+#include "base/StreamReader.h"
+
 namespace orvel {
 
 namespace {
@@ -13,7 +16,39 @@ constexpr unsigned firstStep = 65536;
 
 }  // namespace
 
-DataSource::~DataSource() = default;
+DataSource::~DataSource() {
+    if (context)
+        context->unref();
+}
+
+void DataSource::noteCountedPtr() {
+    if (context)
+        context->noteCountedPtr();
+}
+
+void DataSource::addReference(unsigned id, void* slot, FillSlot fill, bool counted) {
+    if (context)
+        context->addReference(id, slot, fill, counted);
+}
+
+const std::vector<unsigned>& DataSource::readReferenceIds() {
+    static const std::vector<unsigned> none;
+    unsigned count = readCompact();
+    if (fail_)
+        return none;
+    if (count >= 21)
+        debug("Size=weird\n");
+    if (!context)
+        return none;
+    // Ids are taken while the data lasts, so a lying count costs no more
+    // memory than the bytes that really came.
+    std::vector<unsigned>& ids = context->idBuffer();
+    ids.clear();
+    unsigned id;
+    for (unsigned i = 0; i < count && takeUInt32(id); ++i)
+        ids.push_back(id);
+    return ids;
+}
 
 void DataSource::skip(unsigned count) {
     if (fail_)

@@ -6,8 +6,11 @@
 #pragma once
 
 #include <cstring>
+#include <vector>
 
 #include "base/StringMode.h"
+#include "base/Streamable.h"
+#include "base/counted_ptr.h"
 #include "base/orvel_string.h"
 
 class StreamReader;
@@ -87,6 +90,35 @@ public:
         windowEnd = windowNext;
     }
 
+    // A reference to another object inside an object body. Without a reader
+    // attached nothing is read and the slot is left alone. Otherwise a 32-bit
+    // id is read, the slot becomes null, and it is filled when the stream's
+    // end mark is reached, so it must not move until then and is valid from
+    // postRead on. The typed forms cast the object found to the slot's type
+    // (null when it is not one); a counted holder is given the stream's
+    // record of the object, and is filled before any postRead.
+    template <class T>
+    DataSource& readStreamable(T*& slot);
+    template <class T>
+    DataSource& readStreamable(counted_ptr<T>& slot);
+    // Called by every counted-pointer record's read: such objects get their
+    // postRead before all others.
+    void noteCountedPtr();
+
+    // Puts the object found for a reference into its slot; true when the
+    // slot now holds it.
+    using FillSlot = bool (*)(void* slot, Streamable* object);
+    template <class T>
+    static bool fillPointer(void* slot, Streamable* object);
+    template <class T>
+    static bool fillCounted(void* slot, Streamable* object);
+    // The ids of a list of references: its compact count, then one id per
+    // element while the data lasts. Empty without a reader.
+    const std::vector<unsigned>& readReferenceIds();
+    // Fills slot when the end mark is reached; counted slots are given only
+    // counted-pointer records.
+    void addReference(unsigned id, void* slot, FillSlot fill, bool counted);
+
     // The object-stream reader attached to this source, null until a type is
     // registered on it.
     StreamReader* context = nullptr;
@@ -141,5 +173,55 @@ private:
     void readTerminated(orvel_string& text);
     void readCounted(orvel_string& text, unsigned length);
 };
+
+template <class T>
+bool DataSource::fillPointer(void* slot, Streamable* object) {
+    T* typed = dynamic_cast<T*>(object);
+    *static_cast<T**>(slot) = typed;
+    return typed != nullptr;
+}
+
+template <class T>
+bool DataSource::fillCounted(void* slot, Streamable* object) {
+    CountedRecord* record = static_cast<CountedRecord*>(object);
+    *static_cast<counted_ptr<T>*>(slot) = counted_ptr<T>::adopt(dynamic_cast<T*>(record->pointee()), record);
+    return true;
+}
+
+template <class T>
+DataSource& DataSource::readStreamable(T*& slot) {
+    if (!context)
+        return *this;
+    slot = nullptr;
+    unsigned id = readUInt32();
+    if (id != 0)
+        addReference(id, &slot, &fillPointer<T>, false);
+    return *this;
+}
+
+template <class T>
+DataSource& DataSource::readStreamable(counted_ptr<T>& slot) {
+    if (!context)
+        return *this;
+    slot.release();
+    unsigned id = readUInt32();
+    if (id != 0)
+        addReference(id, &slot, &fillCounted<T>, true);
+    return *this;
+}
+
+// A list of references: a compact count, then one reference per element.
+// The list is sized before its slots are recorded, and must keep its size
+// until the stream's end mark. Without a reader it comes back empty.
+template <class T>
+DataSource& operator>>(DataSource& source, std::vector<T*>& list) {
+    const std::vector<unsigned>& ids = source.readReferenceIds();
+    list.assign(ids.size(), nullptr);
+    for (size_t i = 0; i < ids.size(); ++i) {
+        if (ids[i] != 0)
+            source.addReference(ids[i], &list[i], &DataSource::fillPointer<T>, false);
+    }
+    return source;
+}
 
 }  // namespace orvel

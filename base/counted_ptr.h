@@ -1,28 +1,72 @@
 // Counted pointer to any polymorphic object. The count lives in a separate
 // record shared by every holder; the last release deletes the record and,
 // through it, the pointee.
+//
+// The record is also how a counted pointer travels in an object stream: a
+// holder is written as a reference to its record, whose body is the count
+// and a reference to the pointee, so every holder read back shares one
+// record again.
 #pragma once
+
+#include <type_traits>
+
+#include "base/Streamable.h"
+
+class StreamReader;
 
 namespace orvel {
 
 // The record shared by all holders of one object.
-class CountedRecord {
+class CountedRecord : public Streamable {
 public:
-    using Destroy = void (*)(void* object);
+    // How a record made for a T deletes it, and sees it as a Streamable.
+    struct Kind {
+        void (*destroy)(void* object);
+        Streamable* (*streamable)(void* object);
+    };
 
-    CountedRecord(void* object, Destroy destroy) noexcept : object_(object), destroy_(destroy) {}
+    // Made by the stream reader; its body says what it holds.
+    CountedRecord() noexcept : count(0) {}
+    CountedRecord(void* object, const Kind* kind) noexcept : object_(object), kind_(kind) {}
     CountedRecord(const CountedRecord&) = delete;
     CountedRecord& operator=(const CountedRecord&) = delete;
-    virtual ~CountedRecord() {
-        if (object_)
-            destroy_(object_);
-    }
+    ~CountedRecord() override;
+
+    // The pointee as a Streamable: null when it is none (or nothing is held).
+    Streamable* pointee() const noexcept;
+
+    // Body: the count, then the reference to the pointee. Inside a stream
+    // writer the count written is the number of references the stream
+    // makes to this record, so that what is read back holds exactly itself.
+    void read(DataSource& source) override;
+    const char* typeName() const override { return "internals::counted_ptr::orvel"; }
+    void write(DataDest& dest) override;
 
     unsigned count = 1;
 
-protected:
-    void* object_;
-    Destroy destroy_;
+private:
+    friend class ::StreamReader;
+
+    // Set for records made by a counted_ptr from a raw pointer.
+    void* object_ = nullptr;
+    const Kind* kind_ = nullptr;
+    // The pointee of a record read from a stream, which it deletes as a
+    // Streamable.
+    Streamable* read_ = nullptr;
+};
+
+template <class T>
+struct CountedKind {
+    static void destroy(void* object) { delete static_cast<T*>(object); }
+    static Streamable* streamable(void* object) {
+        if constexpr (std::is_convertible_v<T*, Streamable*>)
+            return static_cast<T*>(object);
+        else if constexpr (std::is_polymorphic_v<T>)
+            return dynamic_cast<Streamable*>(static_cast<T*>(object));
+        else
+            return nullptr;
+    }
+    static constexpr CountedRecord::Kind kind{&destroy, &streamable};
 };
 
 template <class T>
@@ -33,7 +77,7 @@ public:
     // A new record with count 1; a null pointer gives a null holder and no record.
     explicit counted_ptr(T* object) : ptr_(object) {
         if (object)
-            rec_ = new CountedRecord(object, [](void* o) { delete static_cast<T*>(o); });
+            rec_ = new CountedRecord(object, &CountedKind<T>::kind);
     }
     counted_ptr(const counted_ptr& other) noexcept : ptr_(other.ptr_), rec_(other.rec_) {
         if (rec_)
@@ -88,10 +132,18 @@ public:
         return typed ? counted_ptr<U>(typed, rec_) : counted_ptr<U>();
     }
 
-    // Joins an existing record (the stream reader's typed references).
+    // Joins an existing record, adding one count.
     counted_ptr(T* object, CountedRecord* record) noexcept : ptr_(object), rec_(record) {
         if (rec_)
             ++rec_->count;
+    }
+    // A holder that takes over one count the record already carries (the
+    // stream reader gives each holder it fills one of the counts it read).
+    static counted_ptr adopt(T* object, CountedRecord* record) noexcept {
+        counted_ptr p;
+        p.ptr_ = object;
+        p.rec_ = record;
+        return p;
     }
 
     T* get() const noexcept { return ptr_; }

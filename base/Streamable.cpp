@@ -1,0 +1,9 @@
+#include "Streamable.h"
+
+namespace orvel {
+
+void Streamable::registerTypes(DataSource&) {}
+
+void Streamable::postRead() {}
+
+}  // namespace orvel

@@ -1,0 +1,138 @@
+#include "StreamTestTypes.h"
+
+#include "base/StreamReader.h"
+
+namespace streamtest {
+
+std::set<orvel::Streamable*>& live() {
+    static std::set<orvel::Streamable*> objects;
+    return objects;
+}
+
+std::vector<int>& postReads() {
+    static std::vector<int> order;
+    return order;
+}
+
+void Node::read(orvel::DataSource& source) {
+    source >> value;
+    source.readStreamable(link);
+}
+
+void Node::write(orvel::DataDest& dest) {
+    dest << value;
+    dest.writeStreamable(link);
+}
+
+void CountedNode::read(orvel::DataSource& source) {
+    source.noteCountedPtr();
+    Node::read(source);
+}
+
+void MultiNode::read(orvel::DataSource& source) {
+    for (;;) {
+        unsigned tag = source.readCompact();
+        if (tag == 0 || !source.good())
+            return;
+        switch (tag) {
+        case 1: source >> payload; break;
+        case 2: source.readStreamable(next); break;
+        case 3: source.readStreamable(back); break;
+        default: break;
+        }
+    }
+}
+
+void MultiNode::write(orvel::DataDest& dest) {
+    dest.writeCompact(1) << payload;
+    dest.writeCompact(2).writeStreamable(next);
+    dest.writeCompact(3).writeStreamable(back);
+    dest.writeCompact(0);
+}
+
+void Graph::read(orvel::DataSource& source) {
+    for (;;) {
+        unsigned tag = source.readCompact();
+        if (tag == 0 || !source.good())
+            return;
+        switch (tag) {
+        case 1: source >> value; break;
+        case 2: source >> name; break;
+        case 3: source >> weight; break;
+        case 4: source.readStreamable(link); break;
+        case 5: source.readStreamable(shared); break;
+        case 6: source >> list; break;
+        case 7: source.readStreamable(extra); break;
+        case 8: source.readStreamable(multi); break;
+        default: break;
+        }
+    }
+}
+
+void Graph::write(orvel::DataDest& dest) {
+    dest.writeCompact(1) << value;
+    if (!name.empty())
+        dest.writeCompact(2) << name;
+    if (weight != 0)
+        dest.writeCompact(3) << weight;
+    dest.writeCompact(4).writeStreamable(link);
+    dest.writeCompact(5).writeStreamable(shared);
+    if (!list.empty())
+        dest.writeCompact(6) << list;
+    dest.writeCompact(7).writeStreamable(extra);
+    dest.writeCompact(8).writeStreamable(multi);
+    dest.writeCompact(0);
+}
+
+void Faulty::read(orvel::DataSource& source) {
+    Node::read(source);
+    if (value == throwLogicInRead)
+        throw std::logic_error("broken body");
+    if (value == throwOtherInRead)
+        throw 7;
+}
+
+void Faulty::postRead() {
+    Node::postRead();
+    if (value == throwInPostRead)
+        throw std::logic_error("broken link");
+}
+
+void registerTypes(orvel::DataSource& source) {
+    StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new Node); });
+    StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new CountedNode); });
+    StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new Holder); });
+    StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new MultiNode); });
+    StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new Graph); });
+    StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new Faulty); });
+}
+
+namespace {
+
+void releaseHolders(orvel::Streamable* object) {
+    if (auto* h = dynamic_cast<Holder*>(object))
+        h->node.release();
+    if (auto* m = dynamic_cast<MultiNode*>(object))
+        m->next.release();
+    if (auto* g = dynamic_cast<Graph*>(object)) {
+        g->shared.release();
+        g->extra.release();
+    }
+}
+
+}  // namespace
+
+void destroyAll() {
+    // Releasing a holder may delete other objects, whose own holders go
+    // with them; what is still alive afterwards is held by nothing.
+    std::vector<orvel::Streamable*> objects(live().begin(), live().end());
+    for (orvel::Streamable* o : objects) {
+        if (live().count(o))
+            releaseHolders(o);
+    }
+    objects.assign(live().begin(), live().end());
+    for (orvel::Streamable* o : objects)
+        delete o;
+}
+
+}  // namespace streamtest
