@@ -26,9 +26,9 @@ void DataSource::noteCountedPtr() {
         context->noteCountedPtr();
 }
 
-void DataSource::addReference(unsigned id, void* slot, FillSlot fill, bool counted) {
+void DataSource::addReference(unsigned id, void* slot, FillSlot fill, bool counted, unsigned index) {
     if (context)
-        context->addReference(id, slot, fill, counted);
+        context->addReference(id, slot, fill, counted, index);
 }
 
 const std::vector<unsigned>& DataSource::readReferenceIds() {

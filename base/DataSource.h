@@ -96,7 +96,10 @@ public:
     // end mark is reached, so it must not move until then and is valid from
     // postRead on. The typed forms cast the object found to the slot's type
     // (null when it is not one); a counted holder is given the stream's
-    // record of the object, and is filled before any postRead.
+    // record of the object, and is filled before any postRead. A plain slot
+    // given a counted-pointer record holds one of its counts, as every
+    // holder did when the count was written: its owner gives it back (or
+    // hands it to a holder with counted_ptr::adopt).
     template <class T>
     DataSource& readStreamable(T*& slot);
     template <class T>
@@ -105,19 +108,21 @@ public:
     // postRead before all others.
     void noteCountedPtr();
 
-    // Puts the object found for a reference into its slot; true when the
-    // slot now holds it.
-    using FillSlot = bool (*)(void* slot, Streamable* object);
+    // Puts the object found for a reference (null for id 0) into its slot,
+    // or into element index of a list; true when the slot now holds it.
+    using FillSlot = bool (*)(void* slot, unsigned index, Streamable* object);
     template <class T>
-    static bool fillPointer(void* slot, Streamable* object);
+    static bool fillPointer(void* slot, unsigned index, Streamable* object);
     template <class T>
-    static bool fillCounted(void* slot, Streamable* object);
+    static bool fillCounted(void* slot, unsigned index, Streamable* object);
+    template <class T>
+    static bool fillElement(void* list, unsigned index, Streamable* object);
     // The ids of a list of references: its compact count, then one id per
     // element while the data lasts. Empty without a reader.
     const std::vector<unsigned>& readReferenceIds();
     // Fills slot when the end mark is reached; counted slots are given only
     // counted-pointer records.
-    void addReference(unsigned id, void* slot, FillSlot fill, bool counted);
+    void addReference(unsigned id, void* slot, FillSlot fill, bool counted, unsigned index = 0);
 
     // The object-stream reader attached to this source, null until a type is
     // registered on it.
@@ -175,14 +180,26 @@ private:
 };
 
 template <class T>
-bool DataSource::fillPointer(void* slot, Streamable* object) {
+bool DataSource::fillPointer(void* slot, unsigned, Streamable* object) {
     T* typed = dynamic_cast<T*>(object);
     *static_cast<T**>(slot) = typed;
     return typed != nullptr;
 }
 
+// By index into the list as it is at the end mark: a list read again in
+// the meantime may have moved or shrunk.
 template <class T>
-bool DataSource::fillCounted(void* slot, Streamable* object) {
+bool DataSource::fillElement(void* list, unsigned index, Streamable* object) {
+    std::vector<T*>& elements = *static_cast<std::vector<T*>*>(list);
+    if (index >= elements.size())
+        return false;
+    T* typed = dynamic_cast<T*>(object);
+    elements[index] = typed;
+    return typed != nullptr;
+}
+
+template <class T>
+bool DataSource::fillCounted(void* slot, unsigned, Streamable* object) {
     CountedRecord* record = static_cast<CountedRecord*>(object);
     *static_cast<counted_ptr<T>*>(slot) = counted_ptr<T>::adopt(dynamic_cast<T*>(record->pointee()), record);
     return true;
@@ -211,16 +228,14 @@ DataSource& DataSource::readStreamable(counted_ptr<T>& slot) {
 }
 
 // A list of references: a compact count, then one reference per element.
-// The list is sized before its slots are recorded, and must keep its size
-// until the stream's end mark. Without a reader it comes back empty.
+// Its elements are filled at the stream's end mark, by index, with what the
+// list's last read gave them. Without a reader it comes back empty.
 template <class T>
 DataSource& operator>>(DataSource& source, std::vector<T*>& list) {
     const std::vector<unsigned>& ids = source.readReferenceIds();
     list.assign(ids.size(), nullptr);
-    for (size_t i = 0; i < ids.size(); ++i) {
-        if (ids[i] != 0)
-            source.addReference(ids[i], &list[i], &DataSource::fillPointer<T>, false);
-    }
+    for (size_t i = 0; i < ids.size(); ++i)
+        source.addReference(ids[i], &list, &DataSource::fillElement<T>, false, unsigned(i));
     return source;
 }
 

@@ -19,6 +19,8 @@ namespace {
 constexpr unsigned nearTypes = 1024;
 // Ordinary scenes read without growing the tables.
 constexpr unsigned readyEntries = 1024;
+// The target of a null reference.
+constexpr unsigned noTarget = 0xFFFFFFFF;
 
 Streamable* makeCountedRecord() { return new CountedRecord; }
 
@@ -87,8 +89,8 @@ orvel::counted_ptr<Streamable> StreamReader::read(DataSource& source) {
     return root;
 }
 
-void StreamReader::addReference(unsigned id, void* slot, DataSource::FillSlot fill, bool counted) {
-    references_.push_back({slot, fill, id, 0, counted});
+void StreamReader::addReference(unsigned id, void* slot, DataSource::FillSlot fill, bool counted, unsigned index) {
+    references_.push_back({slot, fill, id, index, noTarget, counted});
 }
 
 orvel::counted_ptr<Streamable> StreamReader::readStream(DataSource& source) {
@@ -132,11 +134,9 @@ orvel::counted_ptr<Streamable> StreamReader::readStream(DataSource& source) {
     else
         deleteObjects(true);
 
-    orvel::counted_ptr<Streamable> root;
-    if (root_)
-        root = rootRecord_ ? orvel::counted_ptr<Streamable>(root_, rootRecord_) : orvel::counted_ptr<Streamable>(root_);
+    orvel::counted_ptr<Streamable> root = handOut();
     if (ended)
-        deleteUnheld();
+        deleteUnheld(root.get());
     objects_.clear();
     references_.clear();
     root_ = nullptr;
@@ -218,6 +218,8 @@ void StreamReader::fixUp() {
     // bad one leaves all objects unshared and deletable.
     unsigned n = unsigned(objects_.size());
     for (Reference& r : references_) {
+        if (r.id == 0)
+            continue;
         // Ids from StreamWriter count up from 1 in stream order.
         unsigned i = r.id - 1;
         if (i >= n || objects_[i].id != r.id) {
@@ -243,9 +245,12 @@ void StreamReader::fixUp() {
 
     filled_ = true;
     for (const Reference& r : references_) {
-        Object& o = objects_[r.target];
-        if (!r.counted && r.fill(r.slot, o.object))
-            ++o.holders;
+        if (r.counted)
+            continue;
+        if (r.target == noTarget)
+            r.fill(r.slot, r.index, nullptr);
+        else if (r.fill(r.slot, r.index, objects_[r.target].object))
+            ++objects_[r.target].holders;
     }
     fillCounted();
 
@@ -259,11 +264,21 @@ void StreamReader::fixUp() {
     }
 }
 
+// A record of the stream that holds the root shares it with the caller.
+orvel::counted_ptr<Streamable> StreamReader::handOut() {
+    if (!root_)
+        return nullptr;
+    orvel::counted_ptr<Streamable> root =
+        rootRecord_ ? orvel::counted_ptr<Streamable>(root_, rootRecord_) : orvel::counted_ptr<Streamable>(root_);
+    root_ = nullptr;
+    return root;
+}
+
 // After the root is handed out, so that what holds it cannot take it along.
-void StreamReader::deleteUnheld() {
+void StreamReader::deleteUnheld(const Streamable* root) {
     unsigned dropped = 0;
     for (Object& o : objects_) {
-        if (o.holders == 0 && o.object != root_) {
+        if (o.holders == 0 && o.object != root) {
             delete o.object;
             ++dropped;
         }
@@ -299,7 +314,7 @@ void StreamReader::fillCounted() {
             --slot->second->holders;
     }
     for (const Reference& r : references_) {
-        if (r.counted && r.fill && objects_[r.target].record)
+        if (r.counted && r.fill && r.target != noTarget && objects_[r.target].record)
             ++objects_[r.target].holders;
     }
     // A count is what the stream holds of the record: fewer would free the
@@ -309,9 +324,8 @@ void StreamReader::fillCounted() {
             o.record->count = o.holders;
     }
     for (const Reference& r : references_) {
-        Object& o = objects_[r.target];
-        if (r.counted && r.fill && o.record)
-            r.fill(r.slot, o.record);
+        if (r.counted && r.fill && r.target != noTarget && objects_[r.target].record)
+            r.fill(r.slot, r.index, objects_[r.target].record);
     }
 }
 
@@ -326,11 +340,16 @@ void StreamReader::deleteObjects(bool keepRoot) {
         root_ = nullptr;
 }
 
+// Before any slot was filled nothing is shared: everything goes. After,
+// the read ends as one that worked would, and the root is dropped as its
+// caller would drop it: whatever the root owns goes with it.
 void StreamReader::abandon() {
-    if (!filled_)
+    if (!filled_) {
         deleteObjects(false);
-    else if (!objects_.empty())
-        orvel::debug("!!!Stream reader: left %u objects as they were after a failed read\n", unsigned(objects_.size()));
+    } else if (root_) {
+        orvel::counted_ptr<Streamable> root = handOut();
+        deleteUnheld(root.get());
+    }
     objects_.clear();
     references_.clear();
     root_ = nullptr;

@@ -24,9 +24,9 @@
 // What a read leaves behind: the root, handed out in a counted pointer, and
 // whatever the objects hold of one another. Objects that nothing refers to,
 // and every object but the root of a stream that stops before its end
-// mark, are deleted. A read that fails before the end mark deletes
-// everything it made; one that fails later (a postRead that throws) cannot
-// tell who owns what and leaves the objects be.
+// mark, are deleted. A read that fails before any reference is filled
+// deletes everything it made; one that fails later (a postRead that
+// throws) ends as if it had worked and its root were dropped at once.
 #pragma once
 
 #include <map>
@@ -58,7 +58,7 @@ public:
 
     // The source's hooks (see DataSource).
     void noteCountedPtr() { counted_ = true; }
-    void addReference(unsigned id, void* slot, orvel::DataSource::FillSlot fill, bool counted);
+    void addReference(unsigned id, void* slot, orvel::DataSource::FillSlot fill, bool counted, unsigned index);
     std::vector<unsigned>& idBuffer() { return ids_; }
 
 private:
@@ -77,7 +77,9 @@ private:
         void* slot;
         orvel::DataSource::FillSlot fill;
         unsigned id;
-        // Index of the object found for id.
+        // The element of a list.
+        unsigned index;
+        // Index of the object found for id; none for id 0.
         unsigned target;
         bool counted;
     };
@@ -95,7 +97,8 @@ private:
     CreateFunc typeFor(unsigned id) const;
     void fixUp();
     void fillCounted();
-    void deleteUnheld();
+    orvel::counted_ptr<orvel::Streamable> handOut();
+    void deleteUnheld(const orvel::Streamable* root);
     void deleteObjects(bool keepRoot);
     void abandon();
 

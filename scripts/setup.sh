@@ -10,6 +10,7 @@ packages=(
   libsqlite3-dev
   xvfb xauth xdotool
   imagemagick libgif-dev
+  locales
 )
 
 missing=()

@@ -1,8 +1,13 @@
 #include "StreamTestTypes.h"
 
+#include <random>
+#include <string>
+
 #include "base/StreamReader.h"
 
 namespace streamtest {
+
+using orvel::counted_ptr;
 
 std::set<orvel::Streamable*>& live() {
     static std::set<orvel::Streamable*> objects;
@@ -102,21 +107,68 @@ void registerTypes(orvel::DataSource& source) {
     StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new Node); });
     StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new CountedNode); });
     StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new Holder); });
+    StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new Loose); });
     StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new MultiNode); });
     StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new Graph); });
     StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new Faulty); });
 }
 
+Graph* randomGraph(unsigned n, unsigned seed) {
+    std::mt19937 random(seed);
+    std::vector<Graph*> nodes;
+    for (unsigned i = 0; i < n; ++i) {
+        nodes.push_back(new Graph);
+        nodes.back()->value = int(i);
+    }
+    auto any = [&] { return nodes[random() % n]; };
+    std::vector<counted_ptr<Graph>> handles;
+    for (unsigned i = 0; i < n / 4 + 1; ++i)
+        handles.push_back(counted_ptr<Graph>(new Graph));
+    std::vector<counted_ptr<Extra>> extras;
+    for (unsigned i = 0; i < n / 8 + 1; ++i) {
+        MultiNode* m = new MultiNode;
+        m->payload = int(1000 + i);
+        m->back = any();
+        if (i % 2 == 0)
+            m->next = handles[random() % handles.size()];
+        extras.push_back(counted_ptr<Extra>(m));
+    }
+    for (Graph* g : nodes) {
+        if (random() % 3 == 0)
+            g->name = ("node " + std::to_string(g->value)).c_str();
+        g->weight = random() % 2 ? 0.25 * g->value : 0;
+        if (random() % 4 != 0)
+            g->link = any();
+        if (random() % 2 == 0)
+            g->shared = handles[random() % handles.size()];
+        for (unsigned k = random() % 4; k > 0; --k)
+            g->list.push_back(random() % 5 == 0 ? nullptr : any());
+        if (random() % 3 == 0) {
+            g->extra = extras[random() % extras.size()];
+            g->multi = dynamic_cast<MultiNode*>(g->extra.get());
+        }
+    }
+    for (auto& h : handles)
+        h->value = -1;
+    // The root lists everyone, so that all are reachable.
+    Graph* root = nodes[0];
+    root->list.insert(root->list.end(), nodes.begin(), nodes.end());
+    return root;
+}
+
+
 namespace {
 
+// The holders leave the object before any is released: a release may
+// delete the object itself.
 void releaseHolders(orvel::Streamable* object) {
-    if (auto* h = dynamic_cast<Holder*>(object))
-        h->node.release();
-    if (auto* m = dynamic_cast<MultiNode*>(object))
-        m->next.release();
-    if (auto* g = dynamic_cast<Graph*>(object)) {
-        g->shared.release();
-        g->extra.release();
+    if (auto* h = dynamic_cast<Holder*>(object)) {
+        counted_ptr<Node> node = std::move(h->node);
+    } else if (auto* m = dynamic_cast<MultiNode*>(object)) {
+        counted_ptr<Graph> next = std::move(m->next);
+    } else if (auto* g = dynamic_cast<Graph*>(object)) {
+        counted_ptr<Graph> shared = std::move(g->shared);
+        counted_ptr<Extra> extra = std::move(g->extra);
     }
 }
 

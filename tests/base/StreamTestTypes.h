@@ -43,7 +43,7 @@ public:
     void write(orvel::DataDest& dest) override;
 
     int value;
-    orvel::Streamable* link = nullptr;
+    Node* link = nullptr;
 
 private:
     Tracker tracker_{this};
@@ -55,6 +55,19 @@ class CountedNode : public Node {
 public:
     void read(orvel::DataSource& source) override;
     const char* typeName() const override { return "zanthorium::test::CountedNode"; }
+};
+
+// Body: one reference, to anything.
+class Loose : public orvel::Streamable {
+public:
+    void read(orvel::DataSource& source) override { source.readStreamable(ref); }
+    const char* typeName() const override { return "zanthorium::test::Loose"; }
+    void write(orvel::DataDest& dest) override { dest.writeStreamable(ref); }
+
+    orvel::Streamable* ref = nullptr;
+
+private:
+    Tracker tracker_{this};
 };
 
 // Body: one counted reference to a Node.
@@ -125,6 +138,10 @@ public:
     void postRead() override;
     const char* typeName() const override { return "zanthorium::test::Faulty"; }
 };
+
+// A graph of n Graphs and some MultiNodes with every kind of reference,
+// shared objects and cycles among them, all reachable from the root.
+Graph* randomGraph(unsigned n, unsigned seed);
 
 // Registers the classes above.
 void registerTypes(orvel::DataSource& source);

@@ -5,7 +5,6 @@
 
 #include <map>
 #include <queue>
-#include <random>
 
 #include "tests/LogCapture.h"
 #include "tests/StreamRoundTrip.h"
@@ -128,51 +127,6 @@ private:
     std::queue<std::pair<Streamable*, Streamable*>> queue_;
 };
 
-// A graph of n Graphs and some MultiNodes with every kind of reference,
-// shared objects and cycles among them, all reachable from the root.
-Graph* randomGraph(unsigned n, unsigned seed) {
-    std::mt19937 random(seed);
-    std::vector<Graph*> nodes;
-    for (unsigned i = 0; i < n; ++i) {
-        nodes.push_back(new Graph);
-        nodes.back()->value = int(i);
-    }
-    auto any = [&] { return nodes[random() % n]; };
-    std::vector<counted_ptr<Graph>> handles;
-    for (unsigned i = 0; i < n / 4 + 1; ++i)
-        handles.push_back(counted_ptr<Graph>(new Graph));
-    std::vector<counted_ptr<Extra>> extras;
-    for (unsigned i = 0; i < n / 8 + 1; ++i) {
-        MultiNode* m = new MultiNode;
-        m->payload = int(1000 + i);
-        m->back = any();
-        if (i % 2 == 0)
-            m->next = handles[random() % handles.size()];
-        extras.push_back(counted_ptr<Extra>(m));
-    }
-    for (Graph* g : nodes) {
-        if (random() % 3 == 0)
-            g->name = ("node " + std::to_string(g->value)).c_str();
-        g->weight = random() % 2 ? 0.25 * g->value : 0;
-        if (random() % 4 != 0)
-            g->link = any();
-        if (random() % 2 == 0)
-            g->shared = handles[random() % handles.size()];
-        for (unsigned k = random() % 4; k > 0; --k)
-            g->list.push_back(random() % 5 == 0 ? nullptr : any());
-        if (random() % 3 == 0) {
-            g->extra = extras[random() % extras.size()];
-            g->multi = dynamic_cast<MultiNode*>(g->extra.get());
-        }
-    }
-    for (auto& h : handles)
-        h->value = -1;
-    // The root lists everyone, so that all are reachable.
-    Graph* root = nodes[0];
-    root->list.insert(root->list.end(), nodes.begin(), nodes.end());
-    return root;
-}
-
 }  // namespace
 
 TEST_F(StreamWriterTest, WritesTheLayoutTheReaderReads) {
@@ -280,7 +234,7 @@ TEST_F(StreamWriterTest, ObjectNamedOnlyWhenBodiesAreWrittenIsWrittenToo) {
     counted_ptr<Node> root = readStream(writeStream(&a), registerTypes).cast<Node>();
     ASSERT_TRUE(root);
     ASSERT_NE(root->link, nullptr);
-    EXPECT_EQ(static_cast<Node*>(root->link)->value, 5);
+    EXPECT_EQ(root->link->value, 5);
 }
 
 TEST_F(StreamWriterTest, RandomGraphsComeBackTheSame) {
