@@ -4,19 +4,24 @@ namespace orvel {
 
 MemoryDataSource::MemoryDataSource() { setFail(); }
 
-MemoryDataSource::MemoryDataSource(const void* data, unsigned size, bool copy) {
+MemoryDataSource::MemoryDataSource(const void* data, unsigned size, bool copy) { setData(data, size, copy); }
+
+void MemoryDataSource::setData(const void* data, unsigned size, bool copy) {
     if (!data)
         size = 0;
+    std::unique_ptr<unsigned char[]> own;
     const unsigned char* bytes = static_cast<const unsigned char*>(data);
     if (copy && size > 0) {
-        copy_.reset(new unsigned char[size]);
-        std::memcpy(copy_.get(), data, size);
-        bytes = copy_.get();
+        own.reset(new unsigned char[size]);
+        std::memcpy(own.get(), data, size);
+        bytes = own.get();
     }
+    copy_ = std::move(own);
     begin_ = bytes;
     end_ = bytes + size;
     windowNext = begin_;
     windowEnd = end_;
+    clearFail();
 }
 
 MemoryDataSource::~MemoryDataSource() = default;

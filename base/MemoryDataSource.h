@@ -16,6 +16,9 @@ public:
     MemoryDataSource(const void* data, unsigned size, bool copy);
     ~MemoryDataSource() override;
 
+    // Starts over on another block, as the constructor does; fail is cleared.
+    void setData(const void* data, unsigned size, bool copy);
+
     bool good() const override { return !fail(); }
     // At the end: -1, and the source fails.
     int readByte() override;

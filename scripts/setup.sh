@@ -9,6 +9,7 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-liberation2
   libsqlite3-dev
   xvfb xauth xdotool
+  xdg-utils
   imagemagick libgif-dev
   locales
 )

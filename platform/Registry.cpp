@@ -1,0 +1,214 @@
+#include "Registry.h"
+
+#include <cstdlib>
+#include <sqlite3.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+// How long a statement waits for another process's write to finish.
+constexpr int busyMs = 5000;
+
+const char* const schema =
+    "CREATE TABLE IF NOT EXISTS keys("
+    " id INTEGER PRIMARY KEY,"
+    " root INTEGER NOT NULL,"
+    " path TEXT NOT NULL COLLATE NOCASE,"
+    " UNIQUE(root, path));"
+    "CREATE TABLE IF NOT EXISTS vals("
+    " key INTEGER NOT NULL REFERENCES keys(id),"
+    " name TEXT NOT NULL COLLATE NOCASE,"
+    " type INTEGER NOT NULL,"
+    " data BLOB NOT NULL,"
+    " PRIMARY KEY(key, name)) WITHOUT ROWID;";
+
+std::vector<std::string> splitPath(const char* path) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (const char* p = path ? path : ""; ; ++p) {
+        if (*p == '\\' || *p == 0) {
+            if (!part.empty())
+                parts.push_back(part);
+            part.clear();
+            if (*p == 0)
+                break;
+        } else {
+            part += *p;
+        }
+    }
+    return parts;
+}
+
+std::string joinPath(const std::vector<std::string>& parts, std::size_t count) {
+    std::string path;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0)
+            path += '\\';
+        path += parts[i];
+    }
+    return path;
+}
+
+// A company word as one folder name.
+std::string folderName(std::string word) {
+    for (char& c : word)
+        if (c == '/')
+            c = '_';
+    if (word == "." || word == "..")
+        word = "_";
+    return word;
+}
+
+bool makeFolders(const std::string& file) {
+    for (std::size_t slash = file.find('/', 1); slash != std::string::npos; slash = file.find('/', slash + 1)) {
+        std::string folder = file.substr(0, slash);
+        struct stat st;
+        if (stat(folder.c_str(), &st) != 0 && mkdir(folder.c_str(), 0700) != 0)
+            return false;
+    }
+    return true;
+}
+
+// A prepared statement that finalises itself.
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr); }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool ok() const { return stmt_ != nullptr; }
+    sqlite3_stmt* get() const { return stmt_; }
+    int step() { return sqlite3_step(stmt_); }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+bool exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+// The id of a key, or 0 when it is missing (or there are no keys at all).
+long long findKey(sqlite3* db, int root, const std::string& path) {
+    Statement find(db, "SELECT id FROM keys WHERE root = ?1 AND path = ?2");
+    if (!find.ok())
+        return 0;
+    sqlite3_bind_int(find.get(), 1, root);
+    sqlite3_bind_text(find.get(), 2, path.c_str(), -1, SQLITE_TRANSIENT);
+    return find.step() == SQLITE_ROW ? sqlite3_column_int64(find.get(), 0) : 0;
+}
+
+// Makes the tables, the key and its parents in one transaction.
+long long createKey(sqlite3* db, int root, const std::vector<std::string>& parts) {
+    if (!exec(db, "BEGIN IMMEDIATE"))
+        return 0;
+    bool ok = exec(db, schema);
+    Statement insert(db, "INSERT OR IGNORE INTO keys(root, path) VALUES(?1, ?2)");
+    ok = ok && insert.ok();
+    for (std::size_t n = 1; ok && n <= parts.size(); ++n) {
+        std::string path = joinPath(parts, n);
+        sqlite3_reset(insert.get());
+        sqlite3_bind_int(insert.get(), 1, root);
+        sqlite3_bind_text(insert.get(), 2, path.c_str(), -1, SQLITE_TRANSIENT);
+        ok = insert.step() == SQLITE_DONE;
+    }
+    long long key = ok ? findKey(db, root, joinPath(parts, parts.size())) : 0;
+    if (key == 0 || !exec(db, "COMMIT")) {
+        exec(db, "ROLLBACK");
+        return 0;
+    }
+    return key;
+}
+
+}  // namespace
+
+std::string RegistryHandle::databaseFile(const char* path) {
+    const char* chosen = std::getenv("ORVEL_REGISTRY_FILE");
+    if (chosen && *chosen)
+        return chosen;
+    std::vector<std::string> parts = splitPath(path);
+    std::size_t company = !parts.empty() && strcasecmp(parts[0].c_str(), "Software") == 0 ? 1 : 0;
+    if (company >= parts.size())
+        return std::string();
+    std::string folder;
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    if (config && *config == '/')
+        folder = config;
+    else if (home && *home)
+        folder = std::string(home) + "/.config";
+    else
+        return std::string();
+    return folder + "/" + folderName(parts[company]) + "/registry.sqlite";
+}
+
+std::unique_ptr<RegistryHandle> RegistryHandle::open(int root, const char* path, bool create) {
+    std::vector<std::string> parts = splitPath(path);
+    std::string file = databaseFile(path);
+    if (parts.empty() || file.empty())
+        return nullptr;
+    struct stat st;
+    if (!create && stat(file.c_str(), &st) != 0)
+        return nullptr;
+    if (create && !makeFolders(file))
+        return nullptr;
+    sqlite3* db = nullptr;
+    int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    if (sqlite3_open_v2(file.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return nullptr;
+    }
+    sqlite3_busy_timeout(db, busyMs);
+    // WAL: readers never block the writer, and a killed writer's unfinished
+    // transaction is simply not there. NORMAL sync keeps every committed
+    // write across a process crash.
+    exec(db, "PRAGMA synchronous=NORMAL");
+    long long key = 0;
+    if (create) {
+        exec(db, "PRAGMA journal_mode=WAL");
+        key = createKey(db, root, parts);
+    } else {
+        key = findKey(db, root, joinPath(parts, parts.size()));
+    }
+    if (key == 0) {
+        sqlite3_close(db);
+        return nullptr;
+    }
+    return std::unique_ptr<RegistryHandle>(new RegistryHandle(db, key));
+}
+
+RegistryHandle::~RegistryHandle() { sqlite3_close(db_); }
+
+bool RegistryHandle::setValue(const char* name, unsigned type, const void* data, std::size_t size) {
+    Statement set(db_,
+                  "INSERT INTO vals(key, name, type, data) VALUES(?1, ?2, ?3, ?4)"
+                  " ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data");
+    if (!set.ok())
+        return false;
+    sqlite3_bind_int64(set.get(), 1, key_);
+    sqlite3_bind_text(set.get(), 2, name ? name : "", -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int64(set.get(), 3, (long long)type);
+    // A null pointer would bind SQL NULL, not an empty value.
+    sqlite3_bind_blob64(set.get(), 4, size ? data : "", size, SQLITE_TRANSIENT);
+    return set.step() == SQLITE_DONE;
+}
+
+bool RegistryHandle::readValue(const char* name, const Reader& reader) {
+    Statement get(db_, "SELECT type, data FROM vals WHERE key = ?1 AND name = ?2");
+    if (!get.ok())
+        return false;
+    sqlite3_bind_int64(get.get(), 1, key_);
+    sqlite3_bind_text(get.get(), 2, name ? name : "", -1, SQLITE_TRANSIENT);
+    if (get.step() != SQLITE_ROW)
+        return false;
+    unsigned type = unsigned(sqlite3_column_int64(get.get(), 0));
+    const unsigned char* data = static_cast<const unsigned char*>(sqlite3_column_blob(get.get(), 1));
+    std::size_t size = std::size_t(sqlite3_column_bytes(get.get(), 1));
+    reader(type, data, size);
+    return true;
+}
+
+}  // namespace platform
