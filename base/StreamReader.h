@@ -114,6 +114,7 @@ private:
     orvel::CountedRecord* rootRecord_ = nullptr;
     int version_ = -1;
     bool counted_ = false;
-    // Slots have been given objects: from here on nothing may be deleted.
+    // Slots have been given objects: from here on objects go only as their
+    // holders let them go.
     bool filled_ = false;
 };

@@ -192,6 +192,25 @@ TEST_F(ObjectStreamTest, HeaderEndsAtAZeroByte) {
     EXPECT_EQ(root->value, 42);
 }
 
+TEST_F(ObjectStreamTest, BodiesKnowTheVersion) {
+    static int seen = 0;
+    struct Versioned : Node {
+        void read(DataSource& source) override {
+            seen = source.context->version();
+            Node::read(source);
+        }
+    };
+    for (const char* h : {"ZanthaStream 1.00\n", "ZanthaStream 1.01\n"}) {
+        Bytes tag = h[16] == '0' ? text(nodeTag) + hex({0}) : Bytes{22} + text(nodeTag);
+        Bytes stream = text(h) + hex({0x3F, 0x01}) + tag + nodeRecord(1, 0x10, 1, 0) + end;
+        MemoryDataSource source(stream.data(), unsigned(stream.size()), false);
+        StreamReader::addFactory(source, [] { return static_cast<Streamable*>(new Versioned); });
+        seen = 0;
+        EXPECT_TRUE(StreamReader::read(source));
+        EXPECT_EQ(seen, h[16] == '0' ? 100 : 101);
+    }
+}
+
 TEST_F(ObjectStreamTest, UndeclaredTypeIsSkippedByItsLength) {
     Bytes stream = header101() + declare(1, nodeTag) + hex({0x21, 0x05, 0x00, 0x30, 0x00, 0x00, 0x03, 0xAA, 0xBB, 0xCC}) +
                    nodeRecord(1, 0x1000, 42, 0x2000) + nodeRecord(1, 0x2000, 7, 0) + end;
@@ -401,6 +420,7 @@ TEST_F(ObjectStreamTest, CountedRecordsAreSharedByTheirHolders) {
     EXPECT_EQ(root->node->value, 42);
     EXPECT_EQ(root->node.useCount(), 1u);
     EXPECT_EQ(root->node.record()->pointee(), root->node.get());
+    EXPECT_EQ(root->seen, 42);
     EXPECT_EQ(live().size(), 2u);
     root.release();
     EXPECT_TRUE(live().empty());

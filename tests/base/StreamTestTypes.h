@@ -74,10 +74,13 @@ private:
 class Holder : public orvel::Streamable {
 public:
     void read(orvel::DataSource& source) override { source.readStreamable(node); }
+    // Counted holders are filled before any postRead.
+    void postRead() override { seen = node ? node->value : -2; }
     const char* typeName() const override { return "zanthorium::test::Holder"; }
     void write(orvel::DataDest& dest) override { dest.writeStreamable(node); }
 
     orvel::counted_ptr<Node> node;
+    int seen = -1;
 
 private:
     Tracker tracker_{this};
