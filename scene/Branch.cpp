@@ -5,6 +5,7 @@
 #include "scene/GroupBranch.h"
 #include "scene/Matrix.h"
 #include "scene/Object.h"
+#include "scene/SceneStream.h"
 #include "scene/render/TraversalCallback.h"
 #include "scene/render/Traverser.h"
 
@@ -91,6 +92,68 @@ std::unique_ptr<Branch> Branch::replaceBy(std::unique_ptr<Branch>& holder) {
     parent->relinkLods();
     parent->markDirty();
     return std::unique_ptr<Branch>(this);
+}
+
+bool Branch::isRootOf(const Object* object) const { return object->root() == this; }
+
+void Branch::read(orvel::DataSource& in) {
+    firstOfStream_ = stream::isFirstOfStream(in);
+    while (unsigned tag = stream::nextTag(in)) {
+        switch (tag) {
+        case 1:
+            in >> name_;
+            break;
+        case 2:
+        case 3:
+            stream::skipReference(in);
+            break;
+        case 4:
+            in >> dirty_;
+            break;
+        case 5:
+            bounds_.read(in);
+            break;
+        case 6:
+            in >> collisionMode_;
+            break;
+        case 7:
+        case 11:
+            in.readStreamable(callback_);
+            break;
+        case 8:
+            in.readUInt32();
+            break;
+        case 10:
+            in >> userWord_;
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void Branch::write(orvel::DataDest& out) {
+    using stream::writeTag;
+    writeTag(out, 1);
+    out << name_;
+    // The owner and parent are written as null references: they are rebuilt
+    // by whoever takes the branch over, and naming them would pull the whole
+    // scene into a stream of one subtree.
+    writeTag(out, 2);
+    out.writeStreamable(static_cast<orvel::Streamable*>(nullptr));
+    writeTag(out, 3);
+    out.writeStreamable(static_cast<orvel::Streamable*>(nullptr));
+    writeTag(out, 4);
+    out << dirty_;
+    writeTag(out, 5);
+    bounds_.write(out);
+    writeTag(out, 6);
+    out << collisionMode_;
+    writeTag(out, 10);
+    out << userWord_;
+    writeTag(out, 11);
+    out.writeStreamable(callback_);
+    writeTag(out, 0);
 }
 
 }  // namespace kessa

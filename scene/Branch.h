@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "base/Refcountable.h"
+#include "base/Streamable.h"
 #include "base/counted_ptr.h"
 #include "base/orvel_string.h"
 #include "scene/Bounds.h"
@@ -25,7 +26,7 @@ class Object;
 class TraversalCallback;
 class Traverser;
 
-class Branch : public orvel::Refcountable {
+class Branch : public orvel::Refcountable, public orvel::Streamable {
 public:
     enum CollisionMode : int {
         collideAlways = 0,
@@ -67,6 +68,13 @@ public:
     // caller. Without a parent nothing happens and null is returned.
     std::unique_ptr<Branch> replaceBy(std::unique_ptr<Branch>& holder);
 
+    // Stream block: 1 name, 2 owner, 3 parent, 4 dirty, 5 bounds, 6 collision
+    // mode, 10 user word, 11 callback. Older streams carry the callback's
+    // record under 7, a dropped word under 8 and nothing under 9.
+    void read(orvel::DataSource& in) override;
+    const char* typeName() const override { return "zanthorium::kessa::Branch"; }
+    void write(orvel::DataDest& out) override;
+
     void setName(const orvel_string& name) { name_ = name; }
     const orvel_string& name() const { return name_; }
     void setCallback(const orvel::counted_ptr<TraversalCallback>& callback) { callback_ = callback; }
@@ -97,11 +105,17 @@ protected:
     void setRenderable(BranchRenderable* renderable) { renderable_ = renderable; }
     void setCollidable(BranchCollidable* collidable) { collidable_ = collidable; }
 
+    // Whether this branch may be taken over by an owner found in a stream.
+    bool canBeAdopted() const { return !parent_ && !(owner_ && isRootOf(owner_)) && !firstOfStream_; }
+
     Bounds bounds_;
     bool dirty_ = true;
 
 private:
     friend class GroupBranch;
+    friend class Object;
+
+    bool isRootOf(const Object* object) const;
 
     unsigned userWord_ = 0;
     orvel_string name_;
@@ -112,6 +126,7 @@ private:
     GroupBranch* group_ = nullptr;
     BranchRenderable* renderable_ = nullptr;
     BranchCollidable* collidable_ = nullptr;
+    bool firstOfStream_ = false;
 };
 
 }  // namespace kessa

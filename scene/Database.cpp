@@ -2,7 +2,10 @@
 
 #include <algorithm>
 
+#include "base/Debug.h"
+
 #include "scene/Object.h"
+#include "scene/SceneStream.h"
 
 namespace kessa {
 
@@ -60,6 +63,68 @@ void Database::removeExref(ExrefBranch* branch) {
     auto it = std::find(exrefs_.begin(), exrefs_.end(), branch);
     if (it != exrefs_.end())
         exrefs_.erase(it);
+}
+
+void Database::registerTypes(orvel::DataSource& source) { kessa::registerTypes(source); }
+
+void Database::read(orvel::DataSource& in) {
+    stream::isFirstOfStream(in);
+    while (unsigned tag = stream::nextTag(in)) {
+        switch (tag) {
+        case 1:
+            // A second list must not move the slots of the first.
+            if (streamObjects_.empty())
+                in >> streamObjects_;
+            else
+                in.readReferenceIds();
+            break;
+        case 2:
+            in.readStreamable(streamRoot_);
+            break;
+        case 3:
+            in >> dirty_;
+            break;
+        case 4:
+            in >> path_;
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void Database::postRead() {
+    std::vector<Object*> listed;
+    listed.swap(streamObjects_);
+    for (Object* object : listed) {
+        if (!object)
+            continue;
+        if (object->database_ || object->firstOfStream_) {
+            orvel::debug("!!!Database: an object that belongs elsewhere was dropped\n");
+            continue;
+        }
+        object->database_ = this;
+        objects_.push_back(object);
+    }
+    Object* named = streamRoot_;
+    streamRoot_ = nullptr;
+    if (named && std::find(objects_.begin(), objects_.end(), named) != objects_.end())
+        root_ = named;
+    else if (named)
+        orvel::debug("!!!Database: the root object is not one of its objects\n");
+}
+
+void Database::write(orvel::DataDest& out) {
+    using stream::writeTag;
+    writeTag(out, 1);
+    out << objects_;
+    writeTag(out, 2);
+    out.writeStreamable(root_);
+    writeTag(out, 3);
+    out << dirty_;
+    writeTag(out, 4);
+    out << path_;
+    writeTag(out, 0);
 }
 
 }  // namespace kessa

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/FilePath.h"
+#include "base/Streamable.h"
 #include "scene/Bounds.h"
 
 namespace kessa {
@@ -16,7 +17,7 @@ class ExrefBranch;
 class Object;
 class Traverser;
 
-class Database {
+class Database : public orvel::Streamable {
 public:
     class ObjectProcessor {
     public:
@@ -26,7 +27,7 @@ public:
 
     Database() = default;
     // Deletes the objects, the last first.
-    virtual ~Database();
+    ~Database() override;
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
@@ -63,6 +64,16 @@ public:
     bool mode2Collides() const { return mode2Collides_; }
     bool mode3Ignored() const { return mode3Ignored_; }
 
+    // Registers every scene type.
+    void registerTypes(orvel::DataSource& source) override;
+    // Stream block: 1 objects, 2 root, 3 dirty, 4 path.
+    void read(orvel::DataSource& in) override;
+    // Takes over the objects the stream listed, dropping any that belongs
+    // to another database.
+    void postRead() override;
+    const char* typeName() const override { return "zanthorium::kessa::Database"; }
+    void write(orvel::DataDest& out) override;
+
 private:
     bool dirty_ = true;
     bool mode2Collides_ = false, mode3Ignored_ = false;
@@ -70,6 +81,9 @@ private:
     Object* root_ = nullptr;
     orvel::FilePath path_;
     std::vector<ExrefBranch*> exrefs_;
+    // What a stream names, until postRead takes it over.
+    std::vector<Object*> streamObjects_;
+    Object* streamRoot_ = nullptr;
 };
 
 }  // namespace kessa

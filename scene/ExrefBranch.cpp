@@ -3,6 +3,7 @@
 #include "base/Debug.h"
 #include "scene/Database.h"
 #include "scene/Object.h"
+#include "scene/SceneStream.h"
 #include "scene/render/TraversalCallback.h"
 #include "scene/render/Traverser.h"
 
@@ -43,6 +44,20 @@ void ExrefBranch::traverse(Traverser& traverser) {
         target_->accumulate(traverser);
     if (callback)
         callback->leave(traverser, this);
+}
+
+void ExrefBranch::read(orvel::DataSource& in) {
+    Branch::read(in);
+    while (unsigned tag = stream::nextTag(in))
+        if (tag == 1)
+            in >> targetName_;
+}
+
+void ExrefBranch::write(orvel::DataDest& out) {
+    Branch::write(out);
+    stream::writeTag(out, 1);
+    out << targetName_;
+    stream::writeTag(out, 0);
 }
 
 }  // namespace kessa

@@ -26,6 +26,11 @@ public:
     const orvel::counted_ptr<Database>& target() const { return target_; }
     const orvel_string& targetName() const { return targetName_; }
 
+    // Stream block after the branch's: 1 targetName.
+    void read(orvel::DataSource& in) override;
+    const char* typeName() const override { return "zanthorium::kessa::ExrefBranch"; }
+    void write(orvel::DataDest& out) override;
+
 private:
     orvel::counted_ptr<Database> target_;
     orvel_string targetName_;

@@ -2,8 +2,11 @@
 
 #include <stdexcept>
 
+#include "base/Debug.h"
+
 #include "scene/BranchProcessor.h"
 #include "scene/LodBranch.h"
+#include "scene/SceneStream.h"
 #include "scene/render/TraversalCallback.h"
 #include "scene/render/Traverser.h"
 
@@ -168,6 +171,52 @@ void GroupBranch::detach(Branch* child) {
     child->parent_ = nullptr;
     relinkLods();
     markDirty();
+}
+
+bool GroupBranch::isWithin(const Branch* b) const {
+    for (const Branch* up = this; up; up = up->parent_)
+        if (up == b)
+            return true;
+    return false;
+}
+
+void GroupBranch::read(orvel::DataSource& in) {
+    Branch::read(in);
+    while (unsigned tag = stream::nextTag(in)) {
+        if (tag != 1)
+            continue;
+        // The reader fills the list's slots at the end mark: a second list
+        // must not move them.
+        if (streamChildren_.empty())
+            in >> streamChildren_;
+        else
+            in.readReferenceIds();
+    }
+}
+
+void GroupBranch::postRead() {
+    Branch::postRead();
+    std::vector<Branch*> listed;
+    listed.swap(streamChildren_);
+    for (Branch* child : listed) {
+        if (!child)
+            continue;
+        if (!child->canBeAdopted() || isWithin(child)) {
+            orvel::debug("!!!GroupBranch \"%s\": a child that belongs elsewhere was dropped\n", name().c_str());
+            continue;
+        }
+        child->parent_ = this;
+        child->setOwner(owner());
+        children_.push_back(child);
+    }
+    relinkLods();
+}
+
+void GroupBranch::write(orvel::DataDest& out) {
+    Branch::write(out);
+    stream::writeTag(out, 1);
+    out << children_;
+    stream::writeTag(out, 0);
 }
 
 unsigned long GroupBranch::unculledChildVisits() { return unculledVisits; }

@@ -40,6 +40,14 @@ public:
 
     const std::vector<Branch*>& children() const { return children_; }
 
+    // Stream block after the branch's: 1 children.
+    void read(orvel::DataSource& in) override;
+    // Takes over the children the stream listed, dropping (with a log line)
+    // any that belongs elsewhere or would hold this group.
+    void postRead() override;
+    const char* typeName() const override { return "zanthorium::kessa::GroupBranch"; }
+    void write(orvel::DataDest& out) override;
+
     // Walk statistics: child visits made while culling was inactive, and
     // visits of groups with exactly one child.
     static unsigned long unculledChildVisits();
@@ -58,7 +66,12 @@ private:
     // Takes child out of the children without deleting it.
     void detach(Branch* child);
 
+    // Whether b is this group or one of its ancestors.
+    bool isWithin(const Branch* b) const;
+
     std::vector<Branch*> children_;
+    // The children a stream named, until postRead takes them over.
+    std::vector<Branch*> streamChildren_;
 };
 
 }  // namespace kessa

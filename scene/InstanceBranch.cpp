@@ -4,6 +4,7 @@
 
 #include "base/Debug.h"
 #include "scene/Object.h"
+#include "scene/SceneStream.h"
 #include "scene/Stopwatch.h"
 #include "scene/render/TraversalCallback.h"
 #include "scene/render/Traverser.h"
@@ -90,6 +91,47 @@ void InstanceBranch::traverse(Traverser& traverser) {
     }
     if (callback)
         callback->leave(traverser, this);
+}
+
+void InstanceBranch::read(orvel::DataSource& in) {
+    Branch::read(in);
+    while (unsigned tag = stream::nextTag(in)) {
+        switch (tag) {
+        case 1:
+            in >> flag_;
+            break;
+        case 2:
+            // The object belongs to its database: an object that only instance
+            // branches name is not kept.
+            stream::readWeakReference(in, streamInstance_);
+            break;
+        case 3:
+            if (matrix_.read(in))
+                matrix_.invert(inverse_);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void InstanceBranch::postRead() {
+    Branch::postRead();
+    Object* o = streamInstance_;
+    streamInstance_ = nullptr;
+    if (o)
+        setInstance(o);
+}
+
+void InstanceBranch::write(orvel::DataDest& out) {
+    Branch::write(out);
+    stream::writeTag(out, 1);
+    out << flag_;
+    stream::writeTag(out, 2);
+    out.writeStreamable(instance_);
+    stream::writeTag(out, 3);
+    matrix_.write(out);
+    stream::writeTag(out, 0);
 }
 
 }  // namespace kessa

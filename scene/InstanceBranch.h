@@ -35,11 +35,21 @@ public:
     // Engine time of the last setMatrix, -1 before the first.
     double stamp() const { return stamp_; }
 
+    // Stream block after the branch's: 1 flag, 2 instance, 3 matrix (the
+    // inverse is computed on reading).
+    void read(orvel::DataSource& in) override;
+    // Binds the object the stream named (which the stream must also give to
+    // a database, or the reader deletes it).
+    void postRead() override;
+    const char* typeName() const override { return "zanthorium::kessa::InstanceBranch"; }
+    void write(orvel::DataDest& out) override;
+
 private:
     bool flag_ = true;
     Object* instance_ = nullptr;
     Matrix matrix_, inverse_;
     double stamp_ = -1;
+    Object* streamInstance_ = nullptr;
 };
 
 }  // namespace kessa

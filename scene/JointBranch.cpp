@@ -1,5 +1,6 @@
 #include "scene/JointBranch.h"
 
+#include "scene/SceneStream.h"
 #include "scene/render/Traverser.h"
 
 namespace kessa {
@@ -58,6 +59,40 @@ void JointBranch::traverse(Traverser& traverser) {
     traverser.popTransform();
     if (masked)
         traverser.popCullMask();
+}
+
+void JointBranch::read(orvel::DataSource& in) {
+    GroupBranch::read(in);
+    while (unsigned tag = stream::nextTag(in)) {
+        switch (tag) {
+        case 1:
+            in >> hasJoint_;
+            break;
+        case 2:
+            joint_.read(in);
+            jointInverse_.read(in);
+            break;
+        case 3:
+            current_.read(in);
+            currentInverse_.read(in);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void JointBranch::write(orvel::DataDest& out) {
+    GroupBranch::write(out);
+    stream::writeTag(out, 1);
+    out << hasJoint_;
+    stream::writeTag(out, 2);
+    joint_.write(out);
+    jointInverse_.write(out);
+    stream::writeTag(out, 3);
+    current_.write(out);
+    currentInverse_.write(out);
+    stream::writeTag(out, 0);
 }
 
 }  // namespace kessa

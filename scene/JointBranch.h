@@ -32,6 +32,12 @@ public:
     const Matrix& currentInverse() const { return currentInverse_; }
     const Bounds& childBounds() const { return childBounds_; }
 
+    // Stream block after the group's: 1 hasJoint, 2 the joint and its
+    // inverse, 3 the current transform and its inverse.
+    void read(orvel::DataSource& in) override;
+    const char* typeName() const override { return "zanthorium::kessa::JointBranch"; }
+    void write(orvel::DataDest& out) override;
+
 private:
     bool hasJoint_ = false;
     Matrix joint_, jointInverse_;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "scene/Matrix.h"
+#include "scene/SceneStream.h"
 #include "scene/render/RenderAccumulator.h"
 #include "scene/render/Traverser.h"
 
@@ -22,6 +23,39 @@ void LodBranch::setRange(double r) {
     range_ = r;
     rangeSquared_ = r * r;
     markDirty();
+}
+
+void LodBranch::read(orvel::DataSource& in) {
+    GroupBranch::read(in);
+    while (unsigned tag = stream::nextTag(in)) {
+        switch (tag) {
+        case 1:
+            in >> fade_;
+            break;
+        case 2:
+            in >> range_ >> rangeSquared_;
+            break;
+        case 3:
+            // The chain is rebuilt from the parent's children.
+            stream::skipReference(in);
+            stream::skipReference(in);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void LodBranch::write(orvel::DataDest& out) {
+    GroupBranch::write(out);
+    stream::writeTag(out, 1);
+    out << fade_;
+    stream::writeTag(out, 2);
+    out << range_ << rangeSquared_;
+    stream::writeTag(out, 3);
+    out.writeStreamable(static_cast<orvel::Streamable*>(nullptr));
+    out.writeStreamable(static_cast<orvel::Streamable*>(nullptr));
+    stream::writeTag(out, 0);
 }
 
 void LodBranch::traverse(Traverser& traverser) {

@@ -30,6 +30,12 @@ public:
     static void setFading(bool on);
     static bool fading();
 
+    // Stream block after the group's: 1 fade, 2 range and its square,
+    // 3 previous and next.
+    void read(orvel::DataSource& in) override;
+    const char* typeName() const override { return "zanthorium::kessa::LodBranch"; }
+    void write(orvel::DataDest& out) override;
+
 private:
     friend class GroupBranch;
 

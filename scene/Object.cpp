@@ -1,6 +1,11 @@
 #include "scene/Object.h"
 
+#include <stdexcept>
+
 #include "base/Debug.h"
+#include "scene/ExrefBranch.h"
+#include "scene/KessaDatabaseReader.h"
+#include "scene/SceneStream.h"
 #include "scene/Branch.h"
 #include "scene/Database.h"
 #include "scene/InstanceBranch.h"
@@ -84,6 +89,85 @@ void Object::rootBoundsGrew(const Bounds& b) {
     for (std::size_t i = 0; i < instances_.size(); ++i)
         instances_[i]->growBounds(bounds_);
     growing_ = false;
+}
+
+void Object::read(orvel::DataSource& in) {
+    firstOfStream_ = stream::isFirstOfStream(in);
+    while (unsigned tag = stream::nextTag(in)) {
+        switch (tag) {
+        case 1:
+            in >> name_;
+            break;
+        case 2:
+            stream::skipReference(in);
+            break;
+        case 3:
+            in >> dirty_;
+            break;
+        case 4:
+            bounds_.read(in);
+            break;
+        case 10:
+        case 11:
+        case 12:
+            // The instances table is rebuilt by the instance branches.
+            in.readReferenceIds();
+            break;
+        case 13:
+        case 14:
+            throw std::logic_error("kessa::Object::read() - object \"" + std::string(name_.c_str()) +
+                                   "\" uses a retired layout (tag " + std::to_string(tag) + ")");
+        case 20:
+            in.readStreamable(streamRoot_);
+            break;
+        case 21: {
+            orvel_string file;
+            in >> file;
+            if (in.good())
+                readExternalDatabase(external_, file);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+}
+
+void Object::postRead() {
+    if (Branch* r = streamRoot_) {
+        streamRoot_ = nullptr;
+        if (r->canBeAdopted()) {
+            root_.reset(r);
+            r->setOwner(this);
+        } else {
+            orvel::debug("!!!Object \"%s\": a root that belongs elsewhere was dropped\n", name_.c_str());
+        }
+    }
+    if (external_) {
+        auto exref = std::make_unique<ExrefBranch>();
+        exref->setTarget(external_);
+        external_.release();
+        attach(std::move(exref));
+    }
+}
+
+void Object::write(orvel::DataDest& out) {
+    using stream::writeTag;
+    writeTag(out, 1);
+    out << name_;
+    // The database is written as a null reference: it takes its objects over
+    // itself, and naming it would pull it into a stream of one object.
+    writeTag(out, 2);
+    out.writeStreamable(static_cast<orvel::Streamable*>(nullptr));
+    writeTag(out, 3);
+    out << dirty_;
+    writeTag(out, 4);
+    bounds_.write(out);
+    writeTag(out, 12);
+    out << instances_;
+    writeTag(out, 20);
+    out.writeStreamable(root_.get());
+    writeTag(out, 0);
 }
 
 }  // namespace kessa

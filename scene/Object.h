@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "base/Refcountable.h"
+#include "base/Streamable.h"
+#include "base/counted_ptr.h"
 #include "base/orvel_string.h"
 #include "scene/Bounds.h"
 
@@ -18,7 +20,7 @@ class Database;
 class InstanceBranch;
 class Traverser;
 
-class Object : public orvel::Refcountable {
+class Object : public orvel::Streamable, public orvel::Refcountable {
 public:
     // A record of the model reader's frame table, opaque to the scene.
     struct FrameRecord {
@@ -66,6 +68,18 @@ public:
     // them to every instance branch.
     void rootBoundsGrew(const Bounds& b);
 
+    // Stream block: 1 name, 2 database, 3 dirty, 4 bounds, 12 instances,
+    // 20 root. Older streams carry two lists under 10 and 11 (dropped) and
+    // the name of an external database under 21, which is read through the
+    // read hook and becomes the root; 13 and 14 belong to a layout that
+    // cannot be read, and reject the stream.
+    void read(orvel::DataSource& in) override;
+    // Takes over the root the stream named, or makes the external database's
+    // reference branch the root.
+    void postRead() override;
+    const char* typeName() const override { return "zanthorium::kessa::Object"; }
+    void write(orvel::DataDest& out) override;
+
 private:
     friend class Database;
     friend class InstanceBranch;
@@ -84,6 +98,11 @@ private:
     // through a database that names itself) stops there instead of recursing
     // without end.
     bool cleaning_ = false, traversing_ = false, growing_ = false;
+
+    // What a stream names, until postRead takes it over.
+    Branch* streamRoot_ = nullptr;
+    orvel::counted_ptr<Database> external_;
+    bool firstOfStream_ = false;
 };
 
 }  // namespace kessa

@@ -1,5 +1,6 @@
 #include "scene/SwitchBranch.h"
 
+#include "scene/SceneStream.h"
 #include "scene/render/TraversalCallback.h"
 #include "scene/render/Traverser.h"
 
@@ -27,6 +28,41 @@ void SwitchBranch::traverse(Traverser& traverser) {
     children()[index]->traverse(traverser);
     if (callback)
         callback->leave(traverser, this);
+}
+
+void SwitchBranch::read(orvel::DataSource& in) {
+    GroupBranch::read(in);
+    while (unsigned tag = stream::nextTag(in)) {
+        switch (tag) {
+        case 1:
+            in >> mode_;
+            break;
+        case 2:
+            in >> visitAll_;
+            break;
+        case 3:
+            in >> selected_;
+            break;
+        case 4:
+            in >> value_;
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void SwitchBranch::write(orvel::DataDest& out) {
+    GroupBranch::write(out);
+    stream::writeTag(out, 1);
+    out << mode_;
+    stream::writeTag(out, 2);
+    out << visitAll_;
+    stream::writeTag(out, 3);
+    out << selected_;
+    stream::writeTag(out, 4);
+    out << value_;
+    stream::writeTag(out, 0);
 }
 
 }  // namespace kessa

@@ -26,6 +26,11 @@ public:
     int selected() const { return selected_; }
     double value() const { return value_; }
 
+    // Stream block after the group's: 1 mode, 2 visitAll, 3 selected, 4 value.
+    void read(orvel::DataSource& in) override;
+    const char* typeName() const override { return "zanthorium::kessa::SwitchBranch"; }
+    void write(orvel::DataDest& out) override;
+
 private:
     int mode_;
     bool visitAll_ = true;

@@ -1,5 +1,7 @@
 #include "scene/render/TraversalCallback.h"
 
+#include "scene/SceneStream.h"
+
 namespace kessa {
 
 void TraversalCallback::visit(Traverser&) {}
@@ -7,5 +9,13 @@ void TraversalCallback::visit(Traverser&) {}
 bool TraversalCallback::enter(Traverser&, Branch*) { return true; }
 
 void TraversalCallback::leave(Traverser&, Branch*) {}
+
+void TraversalCallback::read(orvel::DataSource& in) {
+    stream::isFirstOfStream(in);
+    while (stream::nextTag(in) != 0) {
+    }
+}
+
+void TraversalCallback::write(orvel::DataDest& out) { stream::writeTag(out, 0); }
 
 }  // namespace kessa

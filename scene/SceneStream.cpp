@@ -1,0 +1,64 @@
+#include "scene/SceneStream.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "base/StreamReader.h"
+#include "scene/Database.h"
+#include "scene/ExrefBranch.h"
+#include "scene/InstanceBranch.h"
+#include "scene/JointBranch.h"
+#include "scene/LodBranch.h"
+#include "scene/Object.h"
+#include "scene/SwitchBranch.h"
+#include "scene/render/TraversalCallback.h"
+
+namespace kessa {
+
+namespace {
+
+// The readers whose first scene object has been read. A reader is made for
+// each stream and may reuse a finished one's address: registering the types
+// of a stream forgets its reader.
+std::vector<const void*> startedReaders;
+
+template <class T>
+orvel::Streamable* create() {
+    return new T;
+}
+
+orvel::Streamable* createSwitch() { return new SwitchBranch(SwitchBranch::selectOne); }
+
+}  // namespace
+
+void registerTypes(orvel::DataSource& source) {
+    StreamReader::addFactory(source, create<Database>);
+    StreamReader::addFactory(source, create<Object>);
+    StreamReader::addFactory(source, create<GroupBranch>);
+    StreamReader::addFactory(source, createSwitch);
+    StreamReader::addFactory(source, create<LodBranch>);
+    StreamReader::addFactory(source, create<JointBranch>);
+    StreamReader::addFactory(source, create<InstanceBranch>);
+    StreamReader::addFactory(source, create<ExrefBranch>);
+    StreamReader::addFactory(source, create<TraversalCallback>);
+    startedReaders.erase(std::remove(startedReaders.begin(), startedReaders.end(), source.context),
+                         startedReaders.end());
+}
+
+namespace stream {
+
+bool isFirstOfStream(orvel::DataSource& in) {
+    if (!in.context)
+        return false;
+    if (std::find(startedReaders.begin(), startedReaders.end(), in.context) != startedReaders.end())
+        return false;
+    // Streams read inside one another (external databases) are few at once.
+    if (startedReaders.size() >= 64)
+        startedReaders.erase(startedReaders.begin());
+    startedReaders.push_back(in.context);
+    return true;
+}
+
+}  // namespace stream
+
+}  // namespace kessa

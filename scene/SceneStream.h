@@ -1,0 +1,64 @@
+// How scene classes meet the object stream. A body is a run of blocks, one
+// per class level with the base class first; each field is a compact tag and
+// its payload, and tag 0 ends a block. A tag a reader does not know is passed
+// over without its payload: the next value is read as a tag.
+//
+// Links that the owning side makes (a branch's parent and owner, an object's
+// database, level-of-detail neighbours, an object's instance list) are
+// written as references but never taken from a stream: the owner rebuilds
+// them when it takes its parts over, so no stream can make a branch belong
+// to two owners or to itself.
+#pragma once
+
+#include "base/DataDest.h"
+#include "base/DataSource.h"
+#include "base/Streamable.h"
+
+namespace kessa {
+
+// Registers every scene type on the source, for StreamReader::read.
+void registerTypes(orvel::DataSource& source);
+
+namespace stream {
+
+// The next tag of a block: 0 at its end, and when the source can give no more.
+inline unsigned nextTag(orvel::DataSource& in) {
+    unsigned tag = in.readCompact();
+    return in.good() ? tag : 0;
+}
+
+inline void writeTag(orvel::DataDest& out, unsigned tag) { out.writeCompact(tag); }
+
+// A reference whose object the owning side links: its id is read and dropped.
+inline void skipReference(orvel::DataSource& in) {
+    if (in.context)
+        in.readUInt32();
+}
+
+// A reference that does not keep its object: an object that nothing else in
+// the stream holds is deleted by the reader once the read is over.
+template <class T>
+void readWeakReference(orvel::DataSource& in, T*& slot) {
+    if (!in.context)
+        return;
+    slot = nullptr;
+    unsigned id = in.readUInt32();
+    if (id != 0)
+        in.addReference(
+            id, &slot,
+            [](void* s, orvel::Streamable* object) {
+                *static_cast<T**>(s) = dynamic_cast<T*>(object);
+                return false;
+            },
+            false);
+}
+
+// Whether the object being read is the first of its stream (every scene
+// class asks as its read begins). The reader deletes
+// what nothing refers to only after handing out the first object, so an
+// owner must never take that one over: it would take it along.
+bool isFirstOfStream(orvel::DataSource& in);
+
+}  // namespace stream
+
+}  // namespace kessa
