@@ -46,7 +46,7 @@ void readWeakReference(orvel::DataSource& in, T*& slot) {
     if (id != 0)
         in.addReference(
             id, &slot,
-            [](void* s, orvel::Streamable* object) {
+            [](void* s, unsigned, orvel::Streamable* object) {
                 *static_cast<T**>(s) = dynamic_cast<T*>(object);
                 return false;
             },
