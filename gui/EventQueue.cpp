@@ -360,7 +360,7 @@ void dispatchEvent(Event& event) {
         return;
     case EventType::Deactivate:
         Window::closeActivePopup();
-        if (Window::isWindow(event.window) && t.keyboardFocusWindow == event.window)
+        if (Window::isWindow(event.window))
             Window::setKeyboardFocus(event.window, nullptr);
         return;
     default:

@@ -90,7 +90,6 @@ ToolkitState& toolkit() {
 }
 
 Window::Window(Window* parent) : internals_(new WindowInternals) {
-    internals_->owner = this;
     internals_->parent = parent;
     setLabel("pellium", false);
     Container::setBounds({-1, -1, -1, -1});

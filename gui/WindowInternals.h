@@ -15,7 +15,6 @@ class Cursor;
 namespace pellium {
 
 struct WindowInternals {
-    Window* owner = nullptr;
     Window* parent = nullptr;
     int type = Window::TopLevel;
     bool opengl = false;

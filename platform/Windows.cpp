@@ -32,6 +32,7 @@ struct State {
     int cursorX = 0, cursorY = 0;
     WindowId captured = 0;
     bool appActive = false;
+    WindowId lastFocused = 0;
     SDL_Cursor* cursors[9] = {};
 };
 
@@ -357,12 +358,15 @@ void translate(const SDL_Event& e) {
 void settleActivation() {
     State& s = state();
     bool active = inputFocus() != 0;
+    if (active)
+        s.lastFocused = inputFocus();
     if (active == s.appActive)
         return;
     s.appActive = active;
-    WindowId target = inputFocus();
-    if (!target && !s.windows.empty())
-        target = s.windows.begin()->first;
+    // Deactivation goes to the window that had the focus when it still exists.
+    WindowId target = active ? inputFocus() : s.lastFocused;
+    if (!find(target))
+        target = s.windows.empty() ? 0 : s.windows.begin()->first;
     if (!target)
         return;
     Message m = base(MessageType::ActivateApp, target);
