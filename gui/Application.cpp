@@ -3,11 +3,13 @@
 #include <cstring>
 
 #include "base/Clock.h"
+#include "base/Library.h"
 #include "gui/Event.h"
 #include "gui/EventQueue.h"
 #include "gui/Idler.h"
 #include "platform/Locale.h"
 #include "platform/MessageBox.h"
+#include "platform/Shell.h"
 
 namespace pellium {
 
@@ -85,6 +87,20 @@ int errorBox(const char* text, const char* title) {
 int userError(const char* text) { return errorBox(text, "Pellium API: user error:"); }
 
 int fatalError(const char* text) { return errorBox(text, "Fatal error:"); }
+
+void shellOpen(const char* target) {
+    orvel::Library shell("shell32.dll");
+    auto execute = reinterpret_cast<platform::ShellExecuteFunction>(shell.symbol("ShellExecuteEx"));
+    if (!execute)
+        return;
+    platform::ShellExecuteRecord record{};
+    record.size = 60;
+    record.mask = 0x140;  // keep the process handle, wait for the hand-over
+    record.verb = "";
+    record.file = target;
+    record.show = 0;
+    execute(&record);
+}
 
 void idleSleep() { orvel::sleepMs(1); }
 

@@ -38,6 +38,10 @@ int errorBox(const char* text, const char* title);
 int userError(const char* text);
 int fatalError(const char* text);
 
+// Opens a document, a file or a web address with the desktop's opener,
+// found as the shell's execute function; nothing happens without one.
+void shellOpen(const char* target);
+
 // The idle action of application windows: one millisecond of sleep.
 void idleSleep();
 

@@ -6,9 +6,11 @@
 #include "base/Debug.h"
 #include "base/FilePath.h"
 #include "base/Mutex.h"
+#include "base/SystemInfo.h"
 #include "gui/AppWindow.h"
 #include "gui/Application.h"
 #include "gui/ErrorStage.h"
+#include "launcher/VideoSettings.h"
 #include "platform/FileSystem.h"
 
 namespace {
@@ -26,8 +28,11 @@ int startProgram(const std::vector<orvel_string>& words) {
     FILE* log = platform::openFile(logName.c_str(), "w");
     orvel::setDebugFile(log);
     orvel::debug("Kalvora version %s\n", programVersion);
+    orvel::debug("System: %s %s, %d processors, %u bytes of memory\n", orvel::osFamilyName(), orvel::osVersionName(),
+                 orvel::processorCount(), orvel::physicalMemory());
     for (const orvel_string& w : words)
         orvel::debug("Command line word: %s\n", w.c_str());
+    game_launcher::readVideoSettings();
 
     int code = 0;
     try {
@@ -35,6 +40,7 @@ int startProgram(const std::vector<orvel_string>& words) {
         window.setTitle("Kalvora");
         window.setSize(640, 480);
         window.run();
+        game_launcher::writeVideoSettings();
     } catch (const std::exception& e) {
         char text[600];
         std::snprintf(text, sizeof text, "%.500s\n\nError code %u", e.what(), unsigned(pellium::errorStageCode));

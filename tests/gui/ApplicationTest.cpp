@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -152,4 +156,33 @@ TEST(IdleTest, IdleSleepSleepsAboutAMillisecond) {
     double took = orvel::getTime() - start;
     EXPECT_GE(took, 0.005);
     EXPECT_LT(took, 0.5);
+}
+
+TEST(ShellOpenTest, HandsTheTargetToTheDesktopsOpener) {
+    char folder[] = "/tmp/kalvora-shell-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    std::string record = std::string(folder) + "/opened", opener = std::string(folder) + "/opener";
+    {
+        std::ofstream script(opener);
+        script << "#!/bin/sh\nprintf '%s' \"$1\" > " << record << ".part && mv " << record << ".part " << record
+               << "\n";
+    }
+    ASSERT_EQ(chmod(opener.c_str(), 0755), 0);
+    setenv("ORVEL_SHELL_OPENER", opener.c_str(), 1);
+
+    pellium::shellOpen(nullptr);
+    pellium::shellOpen("");
+    pellium::shellOpen("https://example.org/a page?x=1");
+    std::string opened;
+    for (int i = 0; i < 500 && opened.empty(); ++i) {
+        std::ifstream in(record);
+        std::getline(in, opened);
+        if (opened.empty())
+            orvel::sleepMs(10);
+    }
+    EXPECT_EQ(opened, "https://example.org/a page?x=1") << "only the real target was opened";
+    unsetenv("ORVEL_SHELL_OPENER");
+    std::remove(record.c_str());
+    std::remove(opener.c_str());
+    rmdir(folder);
 }

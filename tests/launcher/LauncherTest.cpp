@@ -15,6 +15,8 @@
 #include <unistd.h>
 
 #include "base/Clock.h"
+#include "base/RegistryKey.h"
+#include "launcher/VideoSettings.h"
 
 extern char** environ;
 
@@ -34,6 +36,7 @@ protected:
         // this test apart from any other copy of the program.
         setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
         setenv("KALVORA_MESSAGE_BOXES", "record", 1);
+        setenv("ORVEL_REGISTRY_FILE", (folder / "registry.sqlite").c_str(), 1);
     }
 
     void TearDown() override {
@@ -93,6 +96,7 @@ TEST_F(LauncherTest, OpensItsWindowWritesTheLogAndRunsOnce) {
     ASSERT_TRUE(windowShown(first)) << "the application window is on the display";
     std::string text = log();
     EXPECT_EQ(text.rfind("Kalvora version ", 0), 0u) << text;
+    EXPECT_NE(text.find("\nSystem: Linux "), std::string::npos) << text;
     EXPECT_NE(text.find("Command line word: alpha\n"), std::string::npos) << text;
     EXPECT_NE(text.find("Command line word: two words\n"), std::string::npos) << text;
 
@@ -104,4 +108,11 @@ TEST_F(LauncherTest, OpensItsWindowWritesTheLogAndRunsOnce) {
     kill(first, SIGTERM);
     EXPECT_EQ(waitExit(first, 10), 0);
     first = -1;
+    // And on the way out it kept its video settings.
+    orvel::RegistryKey key(game_launcher::registryKey, false, 0);
+    bool lists = false, fog = false;
+    EXPECT_TRUE(key.getBool("Use display lists", lists));
+    EXPECT_TRUE(key.getBool("Enable fog", fog));
+    EXPECT_TRUE(lists);
+    EXPECT_TRUE(fog);
 }

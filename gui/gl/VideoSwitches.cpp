@@ -1,0 +1,8 @@
+#include "VideoSwitches.h"
+
+namespace pellium {
+
+bool fullGLacceleration = true;
+bool fogEnabled = true;
+
+}  // namespace pellium

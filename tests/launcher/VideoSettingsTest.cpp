@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+#include "base/RegistryKey.h"
+#include "gui/gl/VideoSwitches.h"
+#include "launcher/VideoSettings.h"
+#include "scene/LodBranch.h"
+
+namespace {
+
+class VideoSettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char name[] = "/tmp/kalvora-registry-XXXXXX";
+        int fd = mkstemp(name);
+        ASSERT_GE(fd, 0);
+        close(fd);
+        std::remove(name);
+        file = name;
+        setenv("ORVEL_REGISTRY_FILE", file.c_str(), 1);
+    }
+    void TearDown() override {
+        unsetenv("ORVEL_REGISTRY_FILE");
+        std::remove(file.c_str());
+        pellium::fullGLacceleration = pellium::fogEnabled = true;
+    }
+    std::string file;
+};
+
+}  // namespace
+
+TEST_F(VideoSettingsTest, WithoutStoredValuesBothSwitchesAreOnAndFadingToo) {
+    pellium::fullGLacceleration = false;
+    pellium::fogEnabled = false;
+    kessa::LodBranch::setFading(false);
+    game_launcher::readVideoSettings();
+    EXPECT_TRUE(pellium::fullGLacceleration);
+    EXPECT_TRUE(pellium::fogEnabled);
+    EXPECT_TRUE(kessa::LodBranch::fading());
+}
+
+TEST_F(VideoSettingsTest, StoredValuesAreTakenAndWrittenBack) {
+    {
+        orvel::RegistryKey key(game_launcher::registryKey, true, 0);
+        ASSERT_TRUE(key.setBool("Use display lists", false));
+        ASSERT_TRUE(key.setInt("Enable fog", 7));
+    }
+    game_launcher::readVideoSettings();
+    EXPECT_FALSE(pellium::fullGLacceleration);
+    EXPECT_TRUE(pellium::fogEnabled) << "any non-zero number is on";
+
+    pellium::fullGLacceleration = true;
+    pellium::fogEnabled = false;
+    game_launcher::writeVideoSettings();
+    orvel::RegistryKey key(game_launcher::registryKey, false, 0);
+    int lists = -1, fog = -1;
+    ASSERT_TRUE(key.getInt("Use display lists", lists));
+    ASSERT_TRUE(key.getInt("Enable fog", fog));
+    EXPECT_EQ(lists, 1);
+    EXPECT_EQ(fog, 0);
+}
+
+TEST_F(VideoSettingsTest, AValueOfTheWrongTypeKeepsTheDefault) {
+    {
+        orvel::RegistryKey key(game_launcher::registryKey, true, 0);
+        ASSERT_TRUE(key.setString("Use display lists", "no"));
+    }
+    pellium::fullGLacceleration = false;
+    game_launcher::readVideoSettings();
+    EXPECT_TRUE(pellium::fullGLacceleration);
+}
