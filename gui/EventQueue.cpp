@@ -427,11 +427,9 @@ long WindowProc(const Message& m) {
     case MessageType::SysKeyUp:
         if (m.key == platform::KeyAlt && q.altMark) {
             q.altMark = false;
-            queueEvent([&] {
-                Event e(EventType::Key, w);
-                e.code = Key::AltAlone;
-                return e;
-            }());
+            Event e(EventType::Key, w);
+            e.code = Key::AltAlone;
+            queueEvent(e);
         }
         break;
     case MessageType::MouseMove:

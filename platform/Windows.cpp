@@ -12,6 +12,11 @@
 
 namespace platform {
 
+class Cursor {
+public:
+    SDL_Cursor* sdl = nullptr;
+};
+
 namespace {
 
 struct Entry {
@@ -33,7 +38,7 @@ struct State {
     WindowId captured = 0;
     bool appActive = false;
     WindowId lastFocused = 0;
-    SDL_Cursor* cursors[9] = {};
+    Cursor cursors[9];
 };
 
 State& state() {
@@ -46,10 +51,10 @@ State& state() {
 void stopVideo() {
     State& s = state();
     restoreDisplayModes();
-    for (SDL_Cursor*& c : s.cursors)
-        if (c) {
-            SDL_FreeCursor(c);
-            c = nullptr;
+    for (Cursor& c : s.cursors)
+        if (c.sdl) {
+            SDL_FreeCursor(c.sdl);
+            c.sdl = nullptr;
         }
     for (auto& w : s.windows)
         SDL_DestroyWindow(w.second.sdl);
@@ -668,27 +673,16 @@ ScreenMetrics screenMetrics() {
     return m;
 }
 
-class Cursor {
-public:
-    SDL_Cursor* sdl;
-};
-
 const Cursor* systemCursor(SystemCursor id) {
-    static Cursor cursors[9];
-    int i = int(id);
-    State& s = state();
+    static const SDL_SystemCursor ids[9] = {SDL_SYSTEM_CURSOR_ARROW,  SDL_SYSTEM_CURSOR_IBEAM,   SDL_SYSTEM_CURSOR_WAIT,
+                                            SDL_SYSTEM_CURSOR_CROSSHAIR, SDL_SYSTEM_CURSOR_SIZEWE, SDL_SYSTEM_CURSOR_SIZENS,
+                                            SDL_SYSTEM_CURSOR_SIZEALL, SDL_SYSTEM_CURSOR_NO,    SDL_SYSTEM_CURSOR_HAND};
     if (!sdl::start())
         return nullptr;
-    if (!s.cursors[i]) {
-        static const SDL_SystemCursor ids[9] = {SDL_SYSTEM_CURSOR_ARROW,   SDL_SYSTEM_CURSOR_IBEAM,
-                                                SDL_SYSTEM_CURSOR_WAIT,    SDL_SYSTEM_CURSOR_CROSSHAIR,
-                                                SDL_SYSTEM_CURSOR_SIZEWE,  SDL_SYSTEM_CURSOR_SIZENS,
-                                                SDL_SYSTEM_CURSOR_SIZEALL, SDL_SYSTEM_CURSOR_NO,
-                                                SDL_SYSTEM_CURSOR_HAND};
-        s.cursors[i] = SDL_CreateSystemCursor(ids[i]);
-    }
-    cursors[i].sdl = s.cursors[i];
-    return &cursors[i];
+    Cursor& c = state().cursors[int(id)];
+    if (!c.sdl)
+        c.sdl = SDL_CreateSystemCursor(ids[int(id)]);
+    return &c;
 }
 
 void showCursor(const Cursor* cursor) {
