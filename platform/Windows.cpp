@@ -685,6 +685,33 @@ const Cursor* systemCursor(SystemCursor id) {
     return &c;
 }
 
+Cursor* createCursor(const std::uint8_t* andMask, const std::uint8_t* xorMask, int hotX, int hotY) {
+    if (!andMask || !xorMask || !sdl::start())
+        return nullptr;
+    // SDL's pair: mask set is drawn, then data set is black and clear white;
+    // mask clear with data set is SDL's inverted pixel, as AND and XOR both set.
+    Uint8 data[128], mask[128];
+    for (int i = 0; i < 128; ++i) {
+        mask[i] = Uint8(~andMask[i]);
+        data[i] = Uint8(~(andMask[i] ^ xorMask[i]));
+    }
+    hotX = hotX < 0 ? 0 : hotX > 31 ? 31 : hotX;
+    hotY = hotY < 0 ? 0 : hotY > 31 ? 31 : hotY;
+    SDL_Cursor* sdlCursor = SDL_CreateCursor(data, mask, 32, 32, hotX, hotY);
+    if (!sdlCursor)
+        return nullptr;
+    return new Cursor{sdlCursor};
+}
+
+// Touches no layer state: the toolkit's cursor cache may free its cursors
+// after the video layer has stopped at exit.
+void destroyCursor(Cursor* cursor) {
+    if (!cursor)
+        return;
+    SDL_FreeCursor(cursor->sdl);
+    delete cursor;
+}
+
 void showCursor(const Cursor* cursor) {
     if (cursor && cursor->sdl && SDL_GetCursor() != cursor->sdl)
         SDL_SetCursor(cursor->sdl);

@@ -92,6 +92,14 @@ ScreenMetrics screenMetrics();
 enum class SystemCursor { Arrow, IBeam, Wait, Crosshair, SizeWE, SizeNS, SizeAll, NotAllowed, Hand };
 class Cursor;
 const Cursor* systemCursor(SystemCursor id);
+// A cursor drawn from two 32 x 32 masks, 4 bytes a row from the top, the
+// leftmost pixel in a byte's highest bit, read as Windows reads them: AND
+// clear is drawn (black, or white where XOR is set), AND set is see-through
+// (with XOR set it would invert the screen; SDL draws that black). Null
+// without a display.
+Cursor* createCursor(const std::uint8_t* andMask, const std::uint8_t* xorMask, int hotX, int hotY);
+// Frees a cursor createCursor made; while it was shown, the arrow takes over.
+void destroyCursor(Cursor* cursor);
 // Shows a cursor while the pointer is over any window of the program.
 void showCursor(const Cursor* cursor);
 

@@ -1,0 +1,191 @@
+// The cursors' masks, built from their character pictures, bit by bit.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "gui/gl/Cursor.h"
+
+using pellium::Cursor;
+
+namespace {
+
+// One word per mask row, the leftmost pixel in the highest bit.
+using Rows = uint32_t[32];
+
+uint32_t row(const uint8_t* mask, int r) {
+    return uint32_t(mask[4 * r]) << 24 | uint32_t(mask[4 * r + 1]) << 16 | uint32_t(mask[4 * r + 2]) << 8 |
+           uint32_t(mask[4 * r + 3]);
+}
+
+void expectMasks(const Cursor& c, const Rows& andRows, const Rows& xorRows) {
+    for (int r = 0; r < 32; ++r) {
+        EXPECT_EQ(row(c.andMask(), r), andRows[r]) << "AND row " << r;
+        EXPECT_EQ(row(c.xorMask(), r), xorRows[r]) << "XOR row " << r;
+    }
+}
+
+void expectTransparentFrom(const Cursor& c, int first) {
+    for (int r = first; r < 32; ++r) {
+        EXPECT_EQ(row(c.andMask(), r), 0xFFFFFFFFu) << "AND row " << r;
+        EXPECT_EQ(row(c.xorMask(), r), 0u) << "XOR row " << r;
+    }
+}
+
+const Rows pointingAnd = {
+    0xFCFFFFFF, 0xF87FFFFF, 0xF87FFFFF, 0xF87FFFFF, 0xF87FFFFF, 0xF81FFFFF, 0xF803FFFF, 0xF800FFFF,
+    0x88007FFF, 0x80003FFF, 0x80003FFF, 0xC0003FFF, 0xE0003FFF, 0xE0003FFF, 0xF0003FFF, 0xF0007FFF,
+    0xF8007FFF, 0xF8007FFF, 0xFC00FFFF, 0xFC00FFFF, 0xFC00FFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF,
+    0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF};
+const Rows pointingXor = {
+    0x00000000, 0x03000000, 0x03000000, 0x03000000, 0x03000000, 0x03000000, 0x03600000, 0x036C0000,
+    0x036D0000, 0x33FD8000, 0x3BFF8000, 0x1BFF8000, 0x0BFF8000, 0x0FFF8000, 0x07FF8000, 0x07FF0000,
+    0x03FF0000, 0x03FF0000, 0x01FE0000, 0x01FE0000};
+const Rows openAnd = {
+    0xFF3FFFFF, 0xF207FFFF, 0xE003FFFF, 0xE002FFFF, 0xF0007FFF, 0xF0007FFF, 0xC0007FFF, 0x80007FFF,
+    0x8000FFFF, 0xC000FFFF, 0xE000FFFF, 0xE001FFFF, 0xF001FFFF, 0xF803FFFF, 0xFC03FFFF, 0xFC03FFFF,
+    0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF,
+    0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF};
+const Rows openXor = {
+    0x00000000, 0x00C00000, 0x0CD80000, 0x0CD80000, 0x06D90000, 0x06DB0000, 0x0BFB0000, 0x33FF0000,
+    0x3BFE0000, 0x1FFE0000, 0x0FFE0000, 0x0FFC0000, 0x07FC0000, 0x03F80000, 0x01F80000, 0x01F80000};
+const Rows grabbingAnd = {
+    0xE49FFFFF, 0xC007FFFF, 0xC003FFFF, 0xE403FFFF, 0xC003FFFF, 0x8003FFFF, 0x8007FFFF, 0xC007FFFF,
+    0xE00FFFFF, 0xF00FFFFF, 0xF00FFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF,
+    0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF,
+    0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF};
+const Rows grabbingXor = {
+    0x00000000, 0x1B600000, 0x1FE80000, 0x0BF80000, 0x0FF80000, 0x3FF80000, 0x3FF00000, 0x1FF00000,
+    0x0FE00000, 0x07E00000, 0x07E00000};
+
+}  // namespace
+
+TEST(CursorTest, PointingHandMasksAndHotSpot) {
+    Cursor c(Cursor::PointingHand);
+    EXPECT_TRUE(c.owned());
+    EXPECT_EQ(c.hotX(), 6);
+    EXPECT_EQ(c.hotY(), 1);
+    expectMasks(c, pointingAnd, pointingXor);
+}
+
+TEST(CursorTest, OpenHandMasksAndHotSpot) {
+    Cursor c(Cursor::OpenHand);
+    EXPECT_TRUE(c.owned());
+    EXPECT_EQ(c.hotX(), 7);
+    EXPECT_EQ(c.hotY(), 6);
+    expectMasks(c, openAnd, openXor);
+}
+
+TEST(CursorTest, GrabbingHandHotSpotIsSeeThrough) {
+    Cursor c(Cursor::GrabbingHand);
+    EXPECT_EQ(c.hotX(), 5);
+    EXPECT_EQ(c.hotY(), 3);
+    expectMasks(c, grabbingAnd, grabbingXor);
+    EXPECT_TRUE(c.andMask()[4 * 3] & 0x04) << "the hot pixel is drawn";
+}
+
+TEST(CursorTest, SystemIdsAreNotOwnedAndUnknownIdsAreTheArrow) {
+    for (int id : {0, 1, 3, 4, 5, 8, 9, 10, 11, -1, 1000}) {
+        Cursor c(id);
+        EXPECT_FALSE(c.owned()) << id;
+        EXPECT_EQ(c.hotX(), 16);
+        expectTransparentFrom(c, 0);
+    }
+}
+
+TEST(CursorTest, FiveRowsLeaveTheRestSeeThroughAndNoHotCharGivesTheCentre) {
+    // A missing row ends the picture: the sixth is never read.
+    const char* rows[] = {"#", "+", "##", "++", "#+#", nullptr, "#####", nullptr};
+    Cursor c(rows, false, false, '+', 'x', '+');
+    EXPECT_EQ(c.hotX(), 16);
+    EXPECT_EQ(c.hotY(), 16);
+    EXPECT_EQ(row(c.andMask(), 0), 0x7FFFFFFFu);
+    EXPECT_EQ(row(c.xorMask(), 0), 0u);
+    EXPECT_EQ(row(c.andMask(), 1), 0x7FFFFFFFu);
+    EXPECT_EQ(row(c.xorMask(), 1), 0x80000000u);
+    EXPECT_EQ(row(c.andMask(), 4), 0x1FFFFFFFu);
+    EXPECT_EQ(row(c.xorMask(), 4), 0x40000000u);
+    expectTransparentFrom(c, 5);
+}
+
+TEST(CursorTest, AnEmptyRowEndsThePicture) {
+    const char* rows[] = {"##", "", "##", nullptr};
+    Cursor c(rows, false, false, '+', 'x', '+');
+    EXPECT_EQ(row(c.andMask(), 0), 0x3FFFFFFFu);
+    expectTransparentFrom(c, 1);
+    Cursor none(nullptr, false, false, '+', 'x', '+');
+    expectTransparentFrom(none, 0);
+    EXPECT_TRUE(none.owned());
+}
+
+TEST(CursorTest, OnlyThirtyTwoColumnsAndRowsAreRead) {
+    // 40 white columns on 40 rows; a 33rd column or row would spill into the
+    // next row or past the masks.
+    const std::string wide(40, '+');
+    const char* rows[41];
+    for (int i = 0; i < 40; ++i)
+        rows[i] = wide.c_str();
+    rows[40] = nullptr;
+    Cursor c(rows, false, false, '+', 'x', '+');
+    for (int r = 0; r < 32; ++r) {
+        EXPECT_EQ(row(c.andMask(), r), 0u) << r;
+        EXPECT_EQ(row(c.xorMask(), r), 0xFFFFFFFFu) << r;
+    }
+    // A hot character past column 31 is never seen.
+    const std::string late = std::string(32, '#') + "x";
+    const char* lateRows[] = {late.c_str(), nullptr};
+    Cursor d(lateRows, false, false, '+', 'x', '+');
+    EXPECT_EQ(d.hotX(), 16);
+    EXPECT_EQ(d.hotY(), 16);
+}
+
+TEST(CursorTest, CharactersOtherThanBlankAndWhiteAreBlack) {
+    const char* rows[] = {"ab W.x", nullptr};
+    Cursor c(rows, false, false, 'W', 'x', '#');
+    EXPECT_EQ(c.hotX(), 5);
+    EXPECT_EQ(c.hotY(), 0);
+    EXPECT_EQ(row(c.andMask(), 0), 0x23FFFFFFu);  // columns 0, 1, 3, 4, 5 drawn
+    EXPECT_EQ(row(c.xorMask(), 0), 0x10000000u);  // only column 3 white
+}
+
+TEST(CursorTest, MirrorXReversesRowsAndMovesTheHotSpot) {
+    const char* rows[] = {"#+  x", " #", nullptr};
+    Cursor plain(rows, false, false, '+', 'x', '+');
+    Cursor mirrored(rows, true, false, '+', 'x', '+');
+    EXPECT_EQ(plain.hotX(), 4);
+    EXPECT_EQ(mirrored.hotX(), 27);
+    EXPECT_EQ(mirrored.hotY(), 0);
+    EXPECT_EQ(row(plain.andMask(), 0), 0x37FFFFFFu);
+    EXPECT_EQ(row(mirrored.andMask(), 0), 0xFFFFFFECu);
+    EXPECT_EQ(row(mirrored.xorMask(), 0), 0x00000012u);
+    EXPECT_EQ(row(mirrored.andMask(), 1), 0xFFFFFFFDu);
+    expectTransparentFrom(mirrored, 2);
+}
+
+TEST(CursorTest, MirrorYSwapsRowsAndMovesTheHotSpot) {
+    const char* rows[] = {"#", "x+", nullptr};
+    Cursor c(rows, false, true, '+', 'x', '#');
+    EXPECT_EQ(c.hotX(), 0);
+    EXPECT_EQ(c.hotY(), 30);
+    EXPECT_EQ(row(c.andMask(), 31), 0x7FFFFFFFu);
+    EXPECT_EQ(row(c.andMask(), 30), 0x3FFFFFFFu);
+    EXPECT_EQ(row(c.xorMask(), 30), 0x40000000u);
+    for (int r = 0; r < 30; ++r)
+        EXPECT_EQ(row(c.andMask(), r), 0xFFFFFFFFu) << r;
+
+    Cursor both(rows, true, true, '+', 'x', '#');
+    EXPECT_EQ(both.hotX(), 31);
+    EXPECT_EQ(both.hotY(), 30);
+    EXPECT_EQ(row(both.andMask(), 31), 0xFFFFFFFEu);
+    EXPECT_EQ(row(both.xorMask(), 30), 0x00000002u);
+}
+
+TEST(CursorTest, TheCacheKeepsOneCursorPerId) {
+    orvel::counted_ptr<Cursor>& hand = pellium::getCursor(Cursor::PointingHand);
+    ASSERT_TRUE(hand);
+    EXPECT_EQ(pellium::getCursor(Cursor::PointingHand).get(), hand.get());
+    EXPECT_NE(pellium::getCursor(Cursor::OpenHand).get(), hand.get());
+    EXPECT_TRUE(hand->owned());
+    EXPECT_FALSE(pellium::getCursor(11)->owned());
+    EXPECT_NE(pellium::getCursor(11).get(), pellium::getCursor(0).get());
+}
