@@ -4,8 +4,10 @@
 #include <vector>
 
 #include "base/StreamReader.h"
+#include "scene/BunchCallbacks.h"
 #include "scene/Database.h"
 #include "scene/ExrefBranch.h"
+#include "scene/GeoBunch.h"
 #include "scene/InstanceBranch.h"
 #include "scene/JointBranch.h"
 #include "scene/LodBranch.h"
@@ -41,6 +43,8 @@ void registerTypes(orvel::DataSource& source) {
     StreamReader::addFactory(source, create<InstanceBranch>);
     StreamReader::addFactory(source, create<ExrefBranch>);
     StreamReader::addFactory(source, create<TraversalCallback>);
+    StreamReader::addFactory(source, create<GeoBunch>);
+    StreamReader::addFactory(source, create<BunchCallbacks>);
     startedReaders.erase(std::remove(startedReaders.begin(), startedReaders.end(), source.context),
                          startedReaders.end());
 }

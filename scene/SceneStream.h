@@ -12,6 +12,7 @@
 
 #include "base/DataDest.h"
 #include "base/DataSource.h"
+#include "base/Refcountable.h"
 #include "base/Streamable.h"
 
 namespace kessa {
@@ -49,6 +50,30 @@ void readWeakReference(orvel::DataSource& in, T*& slot) {
             [](void* s, unsigned, orvel::Streamable* object) {
                 *static_cast<T**>(s) = dynamic_cast<T*>(object);
                 return false;
+            },
+            false);
+}
+
+// A reference held by the object's own count (an orvel::Refcountable in a
+// ref_ptr). The slot takes a count when the reference is filled, so every
+// object ends with as many counts as it has holders, whatever count the
+// stream stored for it. The first object of the stream, which the reader
+// hands out itself, is never taken (T tells with isFirstOfStream()).
+template <class T>
+void readHeldReference(orvel::DataSource& in, orvel::ref_ptr<T>& slot) {
+    if (!in.context)
+        return;
+    slot = nullptr;
+    unsigned id = in.readUInt32();
+    if (id != 0)
+        in.addReference(
+            id, &slot,
+            [](void* s, unsigned, orvel::Streamable* object) {
+                T* typed = dynamic_cast<T*>(object);
+                if (!typed || typed->isFirstOfStream())
+                    return false;
+                *static_cast<orvel::ref_ptr<T>*>(s) = typed;
+                return true;
             },
             false);
 }

@@ -1,0 +1,152 @@
+// What a triangle batch holds: its element streams with the first-element
+// pointers GL is handed, its animation frames, the result of the last check,
+// the cached triangle count, and the batch's place in a geometry branch.
+//
+// A batch is checked (verify) before it is first drawn and after it is read:
+// an invalid batch is never compiled nor drawn, so no array GL reads can be
+// shorter than the strips, indices and vertex count say.
+//
+// Stream block: 1 the valid byte; 2 the owner batch and branch (references,
+// passed over when read: the batch that takes these internals is their owner,
+// and the branch that lists the batch sets itself); 10 strips, 11 indices,
+// 12 vertices, 13 colours, 14 normals (references); 15 the number of
+// texture-coordinate slots (int32) and one reference per slot; 22 the frame
+// count (compact), then per frame its position count (compact) and the
+// positions as they lie in memory. Older streams carry a legacy material
+// under 3 (flag word), 4 and 5 (int32 each), 20 (a material reference) and
+// 21 (int32 count and texture references).
+#pragma once
+
+#include "base/Refcountable.h"
+#include "base/Streamable.h"
+#include "scene/GeoBunchStreams.h"
+
+namespace kessa {
+
+class BunchHolder;
+struct StorageStats;
+
+class GeoBunchInternals : public orvel::Streamable {
+public:
+    // Internals of no batch yet (as the stream reader makes them).
+    GeoBunchInternals();
+    ~GeoBunchInternals() override;
+    GeoBunchInternals(const GeoBunchInternals&) = delete;
+    GeoBunchInternals& operator=(const GeoBunchInternals&) = delete;
+
+    // Checks the streams against one another and returns the valid byte.
+    // Every failure is logged as "GeoBunchInternals::verify() - " and its
+    // text, followed by the batch's address and names when it is in a branch,
+    // and checking goes on. Beyond the cached pointers and the index values,
+    // the strips must fit in the indices (or vertices), every attribute
+    // stream must cover every vertex and every frame must hold one position
+    // per vertex.
+    bool verify();
+    // Fills the triangle-count cache when it holds no count.
+    void countTriangles();
+    // The batch's bounds: the box around every position of the vertex stream
+    // and of every frame, and the smallest sphere around them centred in the
+    // box; the box (-1, -1, -1) to (1, 1, 1) without positions.
+    void computeBounds();
+    // Calls the processor for every triangle, in the layout's order: a strip
+    // (a, b, c) first, then alternately (b, a, c) and (a, b, c); a fan around
+    // its first vertex; then the plain triangles.
+    void forEachTriangle(GeoBunch::TriangleProcessor& processor);
+    // Blends the vertices between two frames: t from 0 to 1 runs through the
+    // frames once; a negative t runs through -t of a loop that ends where it
+    // began. Only while valid and with frames.
+    void animate(float t);
+
+    // Adds every batch alive to the storage record.
+    static void forAll(StorageStats& stats);
+
+    bool valid() const { return valid_; }
+    // -1 until counted.
+    int cachedTriangleCount() const { return triangleCount_; }
+    // The plain triangles after the strips, as last counted.
+    int plainTriangleCount() const { return plainTriangles_; }
+    unsigned dirty() const { return dirty_; }
+    void clearDirty() { dirty_ = 0; }
+
+    GeoBunch* ownerBunch() const { return ownerBunch_; }
+    BunchHolder* ownerBranch() const { return ownerBranch_; }
+    // Set by the branch that lists the batch, cleared when it lets it go.
+    void setOwnerBranch(BunchHolder* branch) { ownerBranch_ = branch; }
+
+    const orvel::ref_ptr<GeoBunch::strip_data>& strips() const { return strips_; }
+    const orvel::ref_ptr<GeoBunch::index_data>& indices() const { return indices_; }
+    const orvel::ref_ptr<GeoBunch::vertex_data>& vertices() const { return vertices_; }
+    const orvel::ref_ptr<GeoBunch::color_data>& colors() const { return colors_; }
+    const orvel::ref_ptr<GeoBunch::normal_data>& normals() const { return normals_; }
+    // Set 0 or 1.
+    const orvel::ref_ptr<GeoBunch::texcoord_data>& texCoords(int set) const { return texCoords_[set & 1]; }
+    const GeoBunch::FrameList& frames() const { return frames_; }
+
+    // The first elements as GL takes them: null for a missing or empty stream.
+    const GeoBunch::Float3* vertexPointer() const { return vertexPointer_; }
+    const GeoBunch::Color4* colorPointer() const { return colorPointer_; }
+    const GeoBunch::Float3* normalPointer() const { return normalPointer_; }
+    const GeoBunch::Float2* texCoordPointer(int set) const { return texCoordPointer_[set & 1]; }
+
+    // What an older stream said of the batch's material.
+    struct Legacy {
+        bool present = false;
+        unsigned flags = 0;
+        int value4 = 0;
+        int value5 = 0;
+    };
+    const Legacy& legacy() const { return legacy_; }
+
+    void read(orvel::DataSource& in) override;
+    // Brings the cached pointers up to date and checks the batch; a batch
+    // that fails the check stays invalid.
+    void postRead() override;
+    const char* typeName() const override { return "zanthorium::kessa::GeoBunchInternals"; }
+    void write(orvel::DataDest& out) override;
+
+    bool isFirstOfStream() const { return firstOfStream_; }
+
+private:
+    friend class GeoBunch;
+
+    void refreshPointers();
+    void refreshVertexPointer();
+    void refreshColorPointer();
+    void refreshNormalPointer();
+    void refreshTexCoordPointer(int set);
+    void dropTriangleCount() { triangleCount_ = -1; }
+    // Logs one failure of verify (or of setAnimation) and clears valid.
+    void fail(const char* text);
+    void setAnimation(const GeoBunch::FrameList& frames);
+    // Number of positions the strips walk: indices, else vertices.
+    unsigned layoutTotal() const;
+    void readFrames(orvel::DataSource& in);
+    void readTexCoordSlots(orvel::DataSource& in, bool take);
+
+    unsigned dirty_ = 0;
+    Legacy legacy_;
+
+    GeoBunch* ownerBunch_ = nullptr;
+    BunchHolder* ownerBranch_ = nullptr;
+
+    orvel::ref_ptr<GeoBunch::strip_data> strips_;
+    orvel::ref_ptr<GeoBunch::index_data> indices_;
+    orvel::ref_ptr<GeoBunch::vertex_data> vertices_;
+    const GeoBunch::Float3* vertexPointer_ = nullptr;
+    orvel::ref_ptr<GeoBunch::color_data> colors_;
+    const GeoBunch::Color4* colorPointer_ = nullptr;
+    orvel::ref_ptr<GeoBunch::normal_data> normals_;
+    const GeoBunch::Float3* normalPointer_ = nullptr;
+    orvel::ref_ptr<GeoBunch::texcoord_data> texCoords_[2];
+    const GeoBunch::Float2* texCoordPointer_[2] = {nullptr, nullptr};
+
+    GeoBunch::FrameList frames_;
+
+    bool valid_ = true;
+    unsigned consumed_ = 0;
+    int triangleCount_ = -1;
+    int plainTriangles_ = 0;
+    bool firstOfStream_ = false;
+};
+
+}  // namespace kessa
