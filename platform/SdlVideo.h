@@ -18,5 +18,18 @@ void applyRequestedMode(SDL_Window* window, int monitor);
 // The full-screen window on a monitor, null when none.
 SDL_Window* fullScreenWindow(int monitor);
 
+// While it lives, OpenGL windows SDL makes take the pixel format requested
+// through GLContext.h (when one was).
+class GLFormatScope {
+public:
+    explicit GLFormatScope(bool opengl);
+    ~GLFormatScope();
+    GLFormatScope(const GLFormatScope&) = delete;
+    GLFormatScope& operator=(const GLFormatScope&) = delete;
+
+private:
+    bool set_ = false;
+};
+
 }  // namespace sdl
 }  // namespace platform

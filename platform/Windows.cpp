@@ -464,6 +464,7 @@ WindowId createWindow(const WindowParams& p) {
         break;
     }
     }
+    sdl::GLFormatScope format(p.opengl);
     SDL_Window* sdlWindow = SDL_CreateWindow(p.title ? p.title : "", x, y, w, h, flags);
     if (!sdlWindow)
         return 0;

@@ -1,12 +1,12 @@
-// Matrix::multGL and Bounds::draw against a real GL context (under Xvfb in
-// the test command), read back from the frame buffer.
+// Matrix::multGL and Bounds::draw against the toolkit's shared GL context
+// (under Xvfb in the test command), read back from the frame buffer.
 #include <gtest/gtest.h>
 
-#include <SDL.h>
 #include <GL/gl.h>
 
 #include <vector>
 
+#include "gui/gl/GLcontext.h"
 #include "scene/Bounds.h"
 #include "scene/Matrix.h"
 
@@ -16,24 +16,13 @@ using kessa::Vector;
 
 namespace {
 
-constexpr int side = 64;
-
-// One hidden window and context for the whole process, never torn down:
-// unloading the GL driver at exit would leave its allocations unexplained.
-bool makeContext() {
-    static bool made = [] {
-        if (SDL_Init(SDL_INIT_VIDEO) != 0)
-            return false;
-        SDL_Window* window = SDL_CreateWindow("GlDrawTest", 0, 0, side, side, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        return window && SDL_GL_CreateContext(window);
-    }();
-    return made;
-}
+// With no GL window open, the context lives on a hidden window of this size.
+constexpr int side = pellium::hiddenGLWindowSize;
 
 class GlDrawTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(makeContext()) << SDL_GetError();
+        ASSERT_NE(pellium::ensureContext(nullptr), 0u);
         glViewport(0, 0, side, side);
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();

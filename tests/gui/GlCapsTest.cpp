@@ -1,0 +1,165 @@
+// The capability probe and the extension loaders against the real driver
+// (Mesa's llvmpipe under Xvfb).
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <cstring>
+#include <string>
+
+#include "LogCapture.h"
+#include "gui/gl/GLcaps.h"
+#include "gui/gl/GLcontext.h"
+#include "gui/gl/GLextensions.h"
+#include "platform/GLContext.h"
+
+using ::testing::HasSubstr;
+
+namespace {
+
+int glInteger(GLenum name) {
+    GLint v = 0;
+    glGetIntegerv(name, &v);
+    return v;
+}
+
+TEST(GLSniffer, FindsAnAcceleratedDriverWithEightTextureUnits) {
+    const pellium::GLcaps& caps = pellium::getGLSniffer();
+    ASSERT_TRUE(caps.valid);
+    EXPECT_TRUE(caps.accelerated) << "llvmpipe's formats carry no slow caveat";
+    EXPECT_EQ(caps.textureUnits, 8);
+    EXPECT_EQ(caps.maxAnisotropy, 16);
+    EXPECT_EQ(caps.colorBits, 24);
+    EXPECT_GT(caps.depthBits, 0);
+    EXPECT_THAT(caps.renderer.c_str(), HasSubstr("llvmpipe"));
+    EXPECT_THAT(caps.vendor.c_str(), HasSubstr("Mesa"));
+    EXPECT_FALSE(caps.version.empty());
+    EXPECT_TRUE(caps.hasExtension("GL_ARB_vertex_buffer_object"));
+    EXPECT_TRUE(caps.hasExtension("GL_ARB_multitexture"));
+    EXPECT_TRUE(caps.hasExtension("GLX_ARB_create_context")) << "the window system's list is searched too";
+    EXPECT_FALSE(caps.hasExtension("GL_ARB_no_such_thing"));
+    EXPECT_TRUE(pellium::bgraUsable());
+    // The probe's context is its own and gone again.
+    EXPECT_EQ(platform::currentGLContext(), nullptr);
+    EXPECT_EQ(pellium::sharedContext(), nullptr);
+}
+
+TEST(GLSniffer, ASecondCallMakesNoWindow) {
+    pellium::getGLSniffer();
+    platform::WindowId before = platform::createHiddenGLWindow(4, 4);
+    pellium::GLcaps* first = &pellium::getGLSniffer();
+    platform::WindowId after = platform::createHiddenGLWindow(4, 4);
+    EXPECT_EQ(after, before + 1) << "window ids count every window made";
+    EXPECT_EQ(&pellium::getGLSniffer(), first);
+    platform::destroyHiddenGLWindow(before);
+    platform::destroyHiddenGLWindow(after);
+}
+
+TEST(GLSniffer, LogsItsInfoBlockFromTheDriver) {
+    LogCapture log;
+    pellium::getGLSniffer().logInfo();
+    std::string text = log.text();
+    EXPECT_EQ(text.rfind("\n\nOpenGL info\n-----------\nVendor = ", 0), 0u);
+    EXPECT_THAT(text, HasSubstr("Renderer = llvmpipe"));
+    EXPECT_THAT(text, HasSubstr("Hardware acceleration? Yes\nColor bits = 24\n"));
+    EXPECT_THAT(text, HasSubstr("Texture units = 8\nMax anisotropic filter = 16\n"));
+    EXPECT_THAT(text, HasSubstr("\nGL_ARB_vertex_buffer_object\n"));
+    EXPECT_THAT(text, HasSubstr("\n\nSupported WGL extensions\n------------------------\n"));
+    EXPECT_THAT(text, HasSubstr("\nGLX_ARB_create_context\n"));
+}
+
+TEST(GLcaps, StaysInvalidWithNoContextCurrent) {
+    platform::makeGLCurrent(0, nullptr);
+    pellium::GLcaps caps;
+    caps.fill();
+    EXPECT_FALSE(caps.valid);
+    EXPECT_TRUE(caps.vendor.empty());
+}
+
+TEST(GLcaps, FillsFromTheCurrentContext) {
+    ASSERT_NE(pellium::ensureContext(nullptr), 0u);
+    pellium::GLcaps caps;
+    caps.fill();
+    ASSERT_TRUE(caps.valid);
+    EXPECT_EQ(caps.colorBits, glInteger(GL_RED_BITS) + glInteger(GL_GREEN_BITS) + glInteger(GL_BLUE_BITS));
+    EXPECT_EQ(caps.depthBits, glInteger(GL_DEPTH_BITS));
+    EXPECT_EQ(caps.alphaBits, glInteger(GL_ALPHA_BITS));
+    EXPECT_EQ(caps.stencilBits, glInteger(GL_STENCIL_BITS));
+    EXPECT_EQ(caps.textureUnits, glInteger(GL_MAX_TEXTURE_UNITS_ARB));
+    EXPECT_STREQ(caps.extensions.c_str(), reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)));
+    EXPECT_TRUE(caps.accelerated);
+}
+
+TEST(Loaders, FindTheTextureExtensionsAndLogThem) {
+    ASSERT_NE(pellium::ensureContext(nullptr), 0u);
+    pellium::resetExtensionLoaders();
+    pellium::glVerbose = true;
+    LogCapture log;
+    const pellium::TextureExtensions& t = pellium::loadTextureExtensions();
+    EXPECT_TRUE(t.clampToEdge);
+    EXPECT_TRUE(t.clampToBorder);
+    EXPECT_TRUE(t.compression);
+    EXPECT_TRUE(t.s3Compression);
+    EXPECT_TRUE(t.anisotropicControl);
+    EXPECT_EQ(log.take(),
+              "Loading texture mapping extensions...\nweCanClampToEdge=1\nweCanClampToBorder=1\n"
+              "weCanCompressTextures=1\nweHaveS3Compression=1\nweHaveAnisotropicControl=1\n"
+              "Finished loading texture mapping extensions...\n");
+    pellium::loadTextureExtensions();
+    EXPECT_EQ(log.take(), "") << "searched once";
+}
+
+TEST(Loaders, QuietWithoutVerbose) {
+    ASSERT_NE(pellium::ensureContext(nullptr), 0u);
+    pellium::resetExtensionLoaders();
+    pellium::glVerbose = false;
+    LogCapture log;
+    pellium::loadTextureExtensions();
+    pellium::loadVBOExtensions();
+    EXPECT_EQ(log.text(), "");
+}
+
+TEST(Loaders, FindBuffersMultitexturingAndLockedArrays) {
+    ASSERT_NE(pellium::ensureContext(nullptr), 0u);
+    pellium::resetExtensionLoaders();
+    pellium::glVerbose = true;
+    LogCapture log;
+    const pellium::VBOEntryPoints* vbo = pellium::loadVBOExtensions();
+    ASSERT_NE(vbo, nullptr);
+    EXPECT_TRUE(vbo->genBuffers && vbo->deleteBuffers && vbo->bindBuffer && vbo->bufferData && vbo->bufferSubData &&
+                vbo->getBufferSubData && vbo->mapBuffer && vbo->unmapBuffer && vbo->getBufferParameteriv &&
+                vbo->getBufferPointerv);
+    std::string text = log.take();
+    EXPECT_THAT(text, HasSubstr("Loading VBO extensions...\nweHaveARBVertexBufferObjects=1\n"
+                                "Finished loading VBO extensions...\nLoading multitexture extensions...\n"
+                                "Finished loading multitexture extensions...\n"));
+    const pellium::MultiTextureEntryPoints* mt = pellium::loadMultiTextureExtensions();
+    ASSERT_NE(mt, nullptr);
+    EXPECT_EQ(mt->units, 8);
+    EXPECT_TRUE(mt->activeTexture && mt->clientActiveTexture && mt->multiTexCoord2f && mt->multiTexCoord2fv);
+    const pellium::CVAEntryPoints* cva = pellium::loadCVAExtensions();
+    ASSERT_NE(cva, nullptr);
+    EXPECT_TRUE(cva->lockArrays && cva->unlockArrays);
+    // A buffer made through the entry points is a real one.
+    GLuint name = 0;
+    vbo->genBuffers(1, &name);
+    vbo->bindBuffer(GL_ARRAY_BUFFER_ARB, name);
+    const float data[3] = {1, 2, 3};
+    vbo->bufferData(GL_ARRAY_BUFFER_ARB, sizeof data, data, GL_STATIC_DRAW_ARB);
+    float back[3] = {};
+    vbo->getBufferSubData(GL_ARRAY_BUFFER_ARB, 0, sizeof back, back);
+    EXPECT_EQ(back[2], 3);
+    vbo->bindBuffer(GL_ARRAY_BUFFER_ARB, 0);
+    vbo->deleteBuffers(1, &name);
+}
+
+TEST(Loaders, SeparateSpecularWhereTheDriverHasIt) {
+    ASSERT_NE(pellium::ensureContext(nullptr), 0u);
+    glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SINGLE_COLOR);
+    pellium::enableSeparateSpecular();
+    EXPECT_EQ(glInteger(GL_LIGHT_MODEL_COLOR_CONTROL), GL_SEPARATE_SPECULAR_COLOR);
+}
+
+}  // namespace

@@ -1,0 +1,418 @@
+// Vertex arrays drawn for real (llvmpipe under Xvfb): the client-memory path
+// with strips and fans and the buffer-object path with one triangle list must
+// light the same pixels; the array-state cache must never draw one buffer's
+// geometry for another.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "GlTestSupport.h"
+#include "LogCapture.h"
+#include "gui/ErrorStage.h"
+#include "gui/gl/GLcontext.h"
+#include "gui/gl/GLdraw.h"
+#include "gui/gl/GLextensions.h"
+#include "gui/gl/GLmatrix.h"
+#include "gui/gl/GLstate.h"
+#include "gui/gl/VertexArray.h"
+#include "platform/GLContext.h"
+
+using gltest::rgba;
+using pellium::VertexArray;
+using Pixels = std::vector<std::uint32_t>;
+
+namespace {
+
+constexpr int side = pellium::hiddenGLWindowSize;
+
+// Fifteen vertices: a red square as a strip, a green pentagon as a fan, a
+// blue and a yellow triangle, all counter-clockwise (culling stays on).
+// Stored in reverse by default, so that list entries differ from vertex numbers.
+struct Shapes {
+    static constexpr int count = 15;
+    std::vector<float> xyz;
+    std::vector<unsigned char> colors;
+    std::vector<int> indices;  // strip 4, fan 5, then two triangles
+    explicit Shapes(bool reversed = true) {
+        const float points[count][2] = {{4, 4},   {20, 4},  {4, 20},  {20, 20},            // strip
+                                        {30, 4},  {58, 4},  {58, 20}, {44, 28}, {30, 28},  // fan
+                                        {4, 36},  {28, 36}, {16, 58},                      // blue
+                                        {36, 36}, {60, 36}, {48, 58}};                     // yellow
+        const unsigned colorOf[count] = {0, 0, 0, 0, 1, 1, 1, 1, 1, 2, 2, 2, 3, 3, 3};
+        const unsigned char palette[4][4] = {{255, 0, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}, {255, 255, 0, 255}};
+        xyz.resize(count * 3);
+        colors.resize(count * 4);
+        for (int i = 0; i < count; ++i) {
+            int at = reversed ? count - 1 - i : i;
+            xyz[at * 3] = points[i][0];
+            xyz[at * 3 + 1] = points[i][1];
+            xyz[at * 3 + 2] = 0;
+            for (int c = 0; c < 4; ++c)
+                colors[at * 4 + c] = palette[colorOf[i]][c];
+            indices.push_back(reversed ? count - 1 - i : i);
+        }
+    }
+};
+
+class VertexArrays : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(pellium::ensureContext(nullptr), 0u);
+        pellium::resetGLState();
+        pellium::fullGLacceleration = true;
+    }
+    void TearDown() override {
+        pellium::fullGLacceleration = true;
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    }
+
+    static Pixels frame(const std::function<void()>& draw) {
+        pellium::GLRenderInfo info;
+        info.width = info.height = side;
+        pellium::setPixelProjection(info);
+        pellium::setDepthFunc(4);  // the reset leaves the depth function alone
+        pellium::clearBuffers(pellium::Color{0, 0, 0, 1}, 1 | 2);
+        draw();
+        return gltest::readPixels(side, side);
+    }
+
+    static VertexArray shapes(bool withIndices, bool withStrips) {
+        Shapes s(withIndices);
+        VertexArray a(Shapes::count);
+        a.setVertices(s.xyz.data());
+        a.setColors(s.colors.data());
+        if (withIndices)
+            a.setIndices(s.indices.data(), int(s.indices.size()));
+        if (withStrips) {
+            const int strips[] = {4, -5};
+            a.setStripLengths(strips, 2);
+        }
+        return a;
+    }
+
+    static int lit(const Pixels& p) {
+        int n = 0;
+        for (std::uint32_t v : p)
+            n += v != rgba(0, 0, 0);
+        return n;
+    }
+};
+
+TEST_F(VertexArrays, StripsFansAndTrianglesDrawTheSamePixelsBothWays) {
+    VertexArray client = shapes(true, true);
+    VertexArray buffered = shapes(true, true);
+    ASSERT_NE(buffered.makeVBO(false), 0u);
+    EXPECT_NE(buffered.indexBuffer(), 0u);
+    EXPECT_EQ(buffered.stripCount(), 0) << "the strips became one triangle list";
+    EXPECT_EQ(buffered.indexCount(), 3 * (2 + 3 + 2));
+    Pixels a = frame([&] { client.draw(); });
+    Pixels b = frame([&] { buffered.draw(); });
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(a[10 * side + 10], rgba(255, 0, 0)) << "the strip";
+    EXPECT_EQ(a[12 * side + 45], rgba(0, 255, 0)) << "the fan";
+    EXPECT_EQ(a[40 * side + 16], rgba(0, 0, 255)) << "a triangle";
+    EXPECT_EQ(a[2 * side + 2], rgba(0, 0, 0));
+    EXPECT_GT(lit(a), 1200);
+}
+
+TEST_F(VertexArrays, StripsOverTheVerticesAloneDrawTheSameBothWays) {
+    VertexArray client = shapes(false, true);
+    VertexArray buffered = shapes(false, true);
+    ASSERT_NE(buffered.makeVBO(false), 0u);
+    Pixels a = frame([&] { client.draw(); });
+    Pixels b = frame([&] { buffered.draw(); });
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(a[10 * side + 10], rgba(255, 0, 0));
+    EXPECT_EQ(a[12 * side + 45], rgba(0, 255, 0));
+    EXPECT_EQ(a[40 * side + 16], rgba(0, 0, 0)) << "no list: only the strips are drawn";
+}
+
+TEST_F(VertexArrays, APlainTriangleListDrawsTheSameBothWays) {
+    Shapes s;
+    // The strip and the fan written out as triangles, then the rest.
+    std::vector<int> list = {14, 13, 12, 12, 13, 11, 10, 9, 8, 10, 8, 7, 10, 7, 6, 5, 4, 3, 2, 1, 0};
+    VertexArray client(Shapes::count), buffered(Shapes::count);
+    for (VertexArray* a : {&client, &buffered}) {
+        a->setVertices(s.xyz.data());
+        a->setColors(s.colors.data());
+        a->setIndices(list.data(), int(list.size()));
+    }
+    ASSERT_NE(buffered.makeVBO(false), 0u);
+    Pixels a = frame([&] { client.draw(); });
+    Pixels b = frame([&] { buffered.draw(); });
+    EXPECT_EQ(a, b);
+    VertexArray stripped = shapes(true, true);
+    EXPECT_EQ(frame([&] { stripped.draw(); }), a) << "the same triangles as the strips and fan";
+}
+
+TEST_F(VertexArrays, TwoBufferArraysEachDrawTheirOwnGeometry) {
+    auto square = [](float x0, unsigned char r, unsigned char g) {
+        const float xyz[] = {x0, 10, 0, x0 + 20, 10, 0, x0, 50, 0, x0 + 20, 50, 0};
+        const unsigned char c[] = {r, g, 0, 255, r, g, 0, 255, r, g, 0, 255, r, g, 0, 255};
+        VertexArray a(4);
+        a.setVertices(xyz);
+        a.setColors(c);
+        const int strip[] = {4};
+        a.setStripLengths(strip, 1);
+        EXPECT_NE(a.makeVBO(false), 0u);
+        return a;
+    };
+    VertexArray left = square(4, 255, 0), right = square(40, 0, 255);
+    for (int pass = 0; pass < 2; ++pass) {
+        Pixels p = frame([&] {
+            left.draw();
+            right.draw();
+        });
+        EXPECT_EQ(p[30 * side + 14], rgba(255, 0, 0)) << pass;
+        EXPECT_EQ(p[30 * side + 50], rgba(0, 255, 0)) << pass;
+        EXPECT_EQ(p[30 * side + 32], rgba(0, 0, 0)) << pass;
+    }
+}
+
+TEST_F(VertexArrays, WithoutFullAccelerationNoBufferIsMade) {
+    VertexArray reference = shapes(true, true);
+    Pixels expected = frame([&] { reference.draw(); });
+    pellium::fullGLacceleration = false;
+    VertexArray a = shapes(true, true);
+    EXPECT_EQ(a.makeVBO(false), 0u);
+    EXPECT_EQ(a.arrayBuffer(), 0u);
+    EXPECT_EQ(a.indexBuffer(), 0u);
+    EXPECT_FALSE(a.isNarrowed());
+    EXPECT_EQ(a.stripCount(), 2);
+    EXPECT_EQ(frame([&] { a.draw(); }), expected);
+}
+
+TEST_F(VertexArrays, IndicesNarrowTo16BitsBelow65536Vertices) {
+    for (int count : {65535, 65536}) {
+        std::vector<float> xyz(size_t(count) * 3, 0.0f);
+        const int list[] = {0, 1, count - 1};
+        VertexArray a(count);
+        a.setVertices(xyz.data());
+        a.setIndices(list, 3);
+        ASSERT_NE(a.makeVBO(false), 0u);
+        EXPECT_EQ(a.isNarrowed(), count == 65535) << count;
+        EXPECT_NE(a.indexBuffer(), 0u);
+        GLint bytes = 0;
+        const pellium::VBOEntryPoints* vbo = pellium::loadVBOExtensions();
+        VertexArray::flushArrayState();
+        vbo->bindBuffer(GL_ELEMENT_ARRAY_BUFFER_ARB, a.indexBuffer());
+        vbo->getBufferParameteriv(GL_ELEMENT_ARRAY_BUFFER_ARB, GL_BUFFER_SIZE_ARB, &bytes);
+        vbo->bindBuffer(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
+        EXPECT_EQ(bytes, count == 65535 ? 6 : 12) << count;
+    }
+}
+
+TEST_F(VertexArrays, TextureCoordinatesOnlyForUnitsZeroAndOne) {
+    VertexArray a(3);
+    const float st[6] = {};
+    EXPECT_FALSE(a.setTexCoords(st, 2));
+    EXPECT_FALSE(a.setTexCoords(st, -1));
+    EXPECT_TRUE(a.setTexCoords(st, 1));
+    EXPECT_TRUE(a.setTexCoords(st, 0));
+}
+
+TEST_F(VertexArrays, ASecondDrawInARowSendsNoPointer) {
+    VertexArray first = shapes(true, true), second = shapes(true, false);
+    ASSERT_NE(first.makeVBO(false), 0u);
+    ASSERT_NE(second.makeVBO(false), 0u);
+    first.draw();
+    GLvoid* p = nullptr;
+    glGetPointerv(GL_VERTEX_ARRAY_POINTER, &p);
+    EXPECT_EQ(p, nullptr) << "vertices at offset 0";
+    // Behind the cache's back: if the next draw sent its pointer, it would undo this.
+    glVertexPointer(3, GL_FLOAT, 0, reinterpret_cast<const void*>(12));
+    first.draw();
+    glGetPointerv(GL_VERTEX_ARRAY_POINTER, &p);
+    EXPECT_EQ(p, reinterpret_cast<void*>(12));
+    // Another buffer is bound: every pointer goes again.
+    second.draw();
+    first.draw();
+    glGetPointerv(GL_VERTEX_ARRAY_POINTER, &p);
+    EXPECT_EQ(p, nullptr);
+}
+
+namespace {
+PFNGLBUFFERDATAARBPROC realBufferData = nullptr;
+// Uploads with a usage GL refuses, as a driver out of memory would refuse it.
+void APIENTRY refusedUpload(GLenum target, GLsizeiptrARB size, const void* data, GLenum) {
+    realBufferData(target, size, data, 0x1234);
+}
+}  // namespace
+
+TEST_F(VertexArrays, AFailedUploadKeepsTheClientArrays) {
+    VertexArray reference = shapes(true, true);
+    Pixels expected = frame([&] { reference.draw(); });
+    auto* vbo = const_cast<pellium::VBOEntryPoints*>(pellium::loadVBOExtensions());
+    ASSERT_NE(vbo, nullptr);
+    realBufferData = vbo->bufferData;
+    vbo->bufferData = refusedUpload;
+    LogCapture log;
+    VertexArray a = shapes(true, true);
+    unsigned made = a.makeVBO(false);
+    vbo->bufferData = realBufferData;
+    EXPECT_EQ(made, 0u);
+    EXPECT_EQ(a.arrayBuffer(), 0u);
+    EXPECT_EQ(log.text(), "Failed to upload a VBO!\n");
+    EXPECT_EQ(frame([&] { a.draw(); }), expected) << "the geometry is still there";
+    EXPECT_EQ(pellium::errorStageCode, 30404u) << "drawn from client memory";
+}
+
+TEST_F(VertexArrays, VerticesAreRewrittenInsideTheBuffer) {
+    Shapes s;
+    VertexArray a = shapes(true, true);
+    ASSERT_NE(a.makeVBO(true), 0u);
+    Pixels before = frame([&] { a.draw(); });
+    std::vector<float> moved = s.xyz;
+    for (size_t i = 1; i < moved.size(); i += 3)
+        moved[i] += 4;  // four pixels up
+    a.setVertices(moved.data());
+    Pixels after = frame([&] { a.draw(); });
+    EXPECT_EQ(after[6 * side + 10], rgba(0, 0, 0)) << "the strip left its lowest rows";
+    EXPECT_EQ(after[22 * side + 10], rgba(255, 0, 0));
+    EXPECT_NE(before, after);
+
+    // Rewritten while client arrays are in use: the client draw must not see the buffer.
+    VertexArray client = shapes(true, true);
+    Pixels clientPixels = frame([&] { client.draw(); });
+    a.setVertices(s.xyz.data());
+    EXPECT_EQ(frame([&] { client.draw(); }), clientPixels);
+    EXPECT_EQ(frame([&] { a.draw(); }), before);
+}
+
+TEST_F(VertexArrays, IndicesNamingNoVertexAreRefused) {
+    LogCapture log;
+    VertexArray a(3);
+    const int bad[] = {0, 1, 3};
+    a.setIndices(bad, 3);
+    EXPECT_EQ(a.indexCount(), 0);
+    EXPECT_EQ(log.take(), "Vertex array index 3 (at 2) names no vertex of 3; the index list is refused\n");
+    const int negative[] = {-1};
+    a.setIndices(negative, 1);
+    EXPECT_EQ(a.indexCount(), 0);
+    const int good[] = {0, 1, 2};
+    a.setIndices(good, 3);
+    EXPECT_EQ(a.indexCount(), 3);
+    a.setIndices(good, 2);
+    EXPECT_EQ(a.indexCount(), 3) << "set once";
+}
+
+TEST_F(VertexArrays, TheProgressWordNamesTheDrawPath) {
+    VertexArray client = shapes(true, true), buffered = shapes(true, true);
+    ASSERT_NE(buffered.makeVBO(false), 0u);
+    buffered.draw();
+    EXPECT_EQ(pellium::errorStageCode, 30403u);
+    client.draw();
+    EXPECT_EQ(pellium::errorStageCode, 30404u);
+}
+
+TEST_F(VertexArrays, TextureCoordinatesAndNormalsFindTheirBlocks) {
+    // A two-texel texture: red on the left, blue on the right.
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    const std::uint32_t texels[2] = {rgba(255, 0, 0), rgba(0, 0, 255)};
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    const float xyz[] = {8, 8, 0, 56, 8, 0, 8, 56, 0, 56, 56, 0};
+    const unsigned char white[16] = {255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255};
+    const float normals[] = {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1};
+    const float st[] = {0, 0, 1, 0, 0, 1, 1, 1};
+    const float st1[] = {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f};
+    const int strip[] = {4};
+    VertexArray client(4), buffered(4);
+    for (VertexArray* a : {&client, &buffered}) {
+        a->setVertices(xyz);
+        a->setColors(white);
+        a->setNormals(normals);
+        a->setTexCoords(st, 0);
+        a->setTexCoords(st1, 1);
+        a->setStripLengths(strip, 1);
+    }
+    ASSERT_NE(buffered.makeVBO(false), 0u);
+    auto textured = [&](VertexArray& a) {
+        return frame([&] {
+            pellium::enableGLState(2);
+            glBindTexture(GL_TEXTURE_2D, texture);
+            a.draw();
+            pellium::disableGLState(2);
+        });
+    };
+    Pixels p = textured(client);
+    EXPECT_EQ(p[32 * side + 12], rgba(255, 0, 0));
+    EXPECT_EQ(p[32 * side + 52], rgba(0, 0, 255));
+    EXPECT_EQ(textured(buffered), p);
+    // Unit 1's coordinates come after vertices, colours, normals and unit 0's.
+    pellium::selectClientTextureUnit(1);
+    GLvoid* pointer = nullptr;
+    glGetPointerv(GL_TEXTURE_COORD_ARRAY_POINTER, &pointer);
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
+    pellium::selectClientTextureUnit(0);
+    EXPECT_EQ(pointer, reinterpret_cast<void*>(4 * (12 + 4 + 12 + 8)));
+    glDeleteTextures(1, &texture);
+}
+
+TEST_F(VertexArrays, AReleasedArraysBufferNameServesTheNextArrayCorrectly) {
+    VertexArray a = shapes(true, true);
+    unsigned name = a.makeVBO(false);
+    ASSERT_NE(name, 0u);
+    a.draw();
+    a.release();
+    auto isBuffer = reinterpret_cast<PFNGLISBUFFERARBPROC>(platform::glProcAddress("glIsBufferARB"));
+    ASSERT_NE(isBuffer, nullptr);
+    EXPECT_FALSE(isBuffer(name));
+    EXPECT_EQ(a.arrayBuffer(), 0u);
+    a.draw();  // an empty handle draws nothing
+    VertexArray b = shapes(true, false);  // its list drawn as five plain triangles
+    ASSERT_NE(b.makeVBO(false), 0u);
+    VertexArray bClient = shapes(true, false);
+    EXPECT_EQ(frame([&] { b.draw(); }), frame([&] { bClient.draw(); }));
+}
+
+TEST_F(VertexArrays, ClientArrayWrappersTakeOverFromBufferDraws) {
+    VertexArray buffered = shapes(true, true);
+    ASSERT_NE(buffered.makeVBO(false), 0u);
+    const float corner[] = {40, 40, 0, 60, 40, 0, 40, 60, 0};
+    Pixels p = frame([&] {
+        buffered.draw();
+        pellium::disableGLState(5);
+        pellium::setVertexArray(corner, 0);
+        pellium::color4f(1, 1, 1, 1);
+        pellium::drawArrays(4, 0, 3);
+        pellium::setVertexArray(nullptr, 0);
+    });
+    EXPECT_EQ(p[44 * side + 44], rgba(255, 255, 255)) << "drawn from client memory, not from the buffer";
+    EXPECT_EQ(p[10 * side + 10], rgba(255, 0, 0));
+}
+
+TEST(VertexArraysInWindows, ABufferMadeInOneWindowDrawsInAnother) {
+    gltest::ProbeWindow a(64, 64, "a"), b(64, 64, "b");
+    std::unique_ptr<VertexArray> square;
+    a.draw = [&](pellium::GLRenderInfo&) {
+        const float xyz[] = {0, 0, 0, 64, 0, 0, 0, 64, 0, 64, 64, 0};
+        const unsigned char c[16] = {0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255, 255};
+        const int strip[] = {4};
+        square.reset(new VertexArray(4));
+        square->setVertices(xyz);
+        square->setColors(c);
+        square->setStripLengths(strip, 1);
+        EXPECT_NE(square->makeVBO(false), 0u);
+    };
+    a.paint();
+    b.draw = [&](pellium::GLRenderInfo& info) {
+        pellium::setPixelProjection(info);
+        pellium::clearBuffers(pellium::Color{0, 0, 0, 1}, 3);
+        square->draw();
+    };
+    b.paint();
+    EXPECT_EQ(b.pixel(32, 32), rgba(0, 0, 255));
+    EXPECT_EQ(b.pixel(1, 62), rgba(0, 0, 255));
+}
+
+}  // namespace
