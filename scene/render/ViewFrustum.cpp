@@ -1,0 +1,123 @@
+#include "scene/render/ViewFrustum.h"
+
+#include "scene/Bounds.h"
+#include "scene/Matrix.h"
+#include "scene/render/Viewer.h"
+
+namespace kessa {
+
+namespace {
+
+long tests = 0;
+constexpr double huge = 1e300;
+
+void setPlane(double p[4], const Vector& normal, const Vector& point) {
+    p[0] = -normal.dot(point);
+    p[1] = normal.x;
+    p[2] = normal.y;
+    p[3] = normal.z;
+    normalizePlane(p);
+}
+
+double side(const double p[4], const Vector& v) { return p[0] + p[1] * v.x + p[2] * v.y + p[3] * v.z; }
+
+}  // namespace
+
+ViewFrustum::ViewFrustum() {
+    for (double* p : planes_) {
+        p[0] = p[1] = p[2] = 0;
+        p[3] = 1;
+    }
+}
+
+long ViewFrustum::testCount() { return tests; }
+
+void ViewFrustum::resetTestCount() { tests = 0; }
+
+void ViewFrustum::build(Viewer& viewer, int x, int y, int width, int height) {
+    enabledMask_ = activeMask_ = allPlanes;
+    const int xs[2] = {x, x + width - 1}, ys[2] = {y, y + height - 1};
+    for (int i = 0; i < 4; ++i) {
+        PickRay ray = viewer.pickRay(xs[i >> 1], ys[i & 1]);
+        corners_[2 * i] = ray.start;
+        corners_[2 * i + 1] = ray.end;
+    }
+    buildFromCorners();
+}
+
+void ViewFrustum::transform(const ViewFrustum& source, const Matrix& m) {
+    enabledMask_ = source.enabledMask_;
+    if (enabledMask_ == 0)
+        return;
+    activeMask_ = enabledMask_;
+    for (int i = 0; i < 8; ++i)
+        Matrix::transformPoint(corners_[i], source.corners_[i], m);
+    buildFromCorners();
+}
+
+void ViewFrustum::buildFromCorners() {
+    boxMin_ = Vector(huge, huge, huge);
+    boxMax_ = Vector(-huge, -huge, -huge);
+    for (const Vector& c : corners_)
+        for (int a = 0; a < 3; ++a) {
+            if (c[a] < boxMin_[a])
+                boxMin_[a] = c[a];
+            if (c[a] > boxMax_[a])
+                boxMax_[a] = c[a];
+        }
+    // Near and far points of the corners (x0, y0), (x0, y1), (x1, y0), (x1, y1).
+    const Vector &n00 = corners_[0], &f00 = corners_[1], &n01 = corners_[2], &f01 = corners_[3];
+    const Vector &n10 = corners_[4], &f10 = corners_[5], &n11 = corners_[6], &f11 = corners_[7];
+    setPlane(planes_[nearPlane], (n10 - n00).cross(n01 - n00), n00);
+    setPlane(planes_[firstColumn], (n01 - n00).cross(f00 - n00), n00);
+    setPlane(planes_[firstRow], (f00 - n00).cross(n10 - n00), n00);
+    setPlane(planes_[farPlane], (f10 - f11).cross(f01 - f11), f11);
+    setPlane(planes_[lastColumn], (n11 - f11).cross(f10 - f11), f11);
+    setPlane(planes_[lastRow], (f01 - f11).cross(n11 - f11), f11);
+}
+
+bool ViewFrustum::test(const Bounds& bounds, unsigned mask) {
+    if (mask == 0)
+        return false;
+    ++tests;
+    if (!bounds.valid())
+        return true;
+
+    // The sphere decides most cases.
+    const Vector& c = bounds.centre();
+    const double r = bounds.radius();
+    int centreInside = 0, whollyInside = 0;
+    for (const double* p : planes_) {
+        double s = side(p, c);
+        if (s > r)
+            return true;
+        centreInside += s < 0;
+        whollyInside += s < -r;
+    }
+    if (whollyInside == 6) {
+        activeMask_ = 0;
+        return false;
+    }
+    activeMask_ = mask;
+    if (centreInside == 6)
+        return false;
+
+    const Vector &lo = bounds.min(), &hi = bounds.max();
+    if (boxMin_.z > hi.z || boxMax_.z < lo.z || boxMin_.x > hi.x || boxMax_.x < lo.x || boxMin_.y > hi.y ||
+        boxMax_.y < lo.y)
+        return true;
+    --tests;
+
+    // Culled when all eight box corners lie outside one plane.
+    const Vector* corners = bounds.corners();
+    for (const double* p : planes_) {
+        bool anyInside = false;
+        for (int k = 0; k < 8 && !anyInside; ++k)
+            anyInside = side(p, corners[k]) < 0;
+        if (!anyInside)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace kessa
