@@ -13,6 +13,8 @@
 #include "scene/LodBranch.h"
 #include "scene/Object.h"
 #include "scene/SwitchBranch.h"
+#include "scene/render/Material.h"
+#include "scene/render/Texture.h"
 #include "scene/render/TraversalCallback.h"
 
 namespace kessa {
@@ -29,6 +31,8 @@ orvel::Streamable* create() {
     return new T;
 }
 
+orvel::Streamable* createMaterial() { return new Material(pellium::Color{1, 1, 1, 1}); }
+
 orvel::Streamable* createSwitch() { return new SwitchBranch(SwitchBranch::selectOne); }
 
 }  // namespace
@@ -36,6 +40,8 @@ orvel::Streamable* createSwitch() { return new SwitchBranch(SwitchBranch::select
 void registerTypes(orvel::DataSource& source) {
     StreamReader::addFactory(source, create<Database>);
     StreamReader::addFactory(source, create<Object>);
+    StreamReader::addFactory(source, createMaterial);
+    StreamReader::addFactory(source, create<Texture>);
     StreamReader::addFactory(source, create<GroupBranch>);
     StreamReader::addFactory(source, createSwitch);
     StreamReader::addFactory(source, create<LodBranch>);
