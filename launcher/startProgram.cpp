@@ -7,9 +7,11 @@
 #include "base/FilePath.h"
 #include "base/Mutex.h"
 #include "base/SystemInfo.h"
-#include "gui/AppWindow.h"
 #include "gui/Application.h"
 #include "gui/ErrorStage.h"
+#include "gui/gl/GLcaps.h"
+#include "launcher/GraphicsCheck.h"
+#include "launcher/StartWindow.h"
 #include "launcher/VideoSettings.h"
 #include "platform/FileSystem.h"
 
@@ -24,21 +26,28 @@ int startProgram(const std::vector<orvel_string>& words) {
     if (!single.tryLock())
         return 0;
 
+    // Before anything else: a driver the program cannot draw with ends it here.
+    const pellium::GLcaps& caps = pellium::getGLSniffer();
+    if (const char* problem = game_launcher::graphicsCardProblem(caps)) {
+        pellium::errorBox(problem, nullptr);
+        single.unlock();
+        return 1;
+    }
+
     orvel::FilePath logName(orvel::programFolder() + "game.log");
     FILE* log = platform::openFile(logName.c_str(), "w");
     orvel::setDebugFile(log);
     orvel::debug("Kalvora version %s\n", programVersion);
     orvel::debug("System: %s %s, %d processors, %u bytes of memory\n", orvel::osFamilyName(), orvel::osVersionName(),
                  orvel::processorCount(), orvel::physicalMemory());
+    caps.logInfo();
     for (const orvel_string& w : words)
         orvel::debug("Command line word: %s\n", w.c_str());
     game_launcher::readVideoSettings();
 
     int code = 0;
     try {
-        pellium::AppWindow window;
-        window.setTitle("Kalvora");
-        window.setSize(640, 480);
+        game_launcher::StartWindow window;
         window.run();
         game_launcher::writeVideoSettings();
     } catch (const std::exception& e) {

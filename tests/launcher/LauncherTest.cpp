@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fcntl.h>
 #include <fstream>
 #include <spawn.h>
 #include <sstream>
@@ -47,13 +48,19 @@ protected:
         fs::remove_all(folder);
     }
 
+    // Starts the program; its error stream goes to the file "stderr" in the folder.
     pid_t start(std::vector<std::string> args) {
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (std::string& a : args)
             argv.push_back(&a[0]);
         argv.push_back(nullptr);
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        std::string errors = (folder / "stderr").string();
+        posix_spawn_file_actions_addopen(&files, 2, errors.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
         pid_t pid = -1;
-        EXPECT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+        EXPECT_EQ(posix_spawn(&pid, program.c_str(), &files, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&files);
         return pid;
     }
 
@@ -69,17 +76,40 @@ protected:
         return -1;
     }
 
-    std::string log() {
-        std::ifstream in(folder / "game.log");
+    std::string read(const char* name) {
+        std::ifstream in(folder / name);
         std::stringstream s;
         s << in.rdbuf();
         return s.str();
+    }
+    std::string log() { return read("game.log"); }
+
+    // Waits until the log holds the text; false when it never did.
+    bool logged(const std::string& text, double seconds) {
+        double end = orvel::getTime() + seconds;
+        while (orvel::getTime() < end) {
+            if (log().find(text) != std::string::npos)
+                return true;
+            orvel::sleepMs(20);
+        }
+        return false;
     }
 
     bool windowShown(pid_t pid) {
         std::string command = "xdotool search --onlyvisible --pid " + std::to_string(pid) +
                               " --name '^Kalvora$' >/dev/null 2>&1";
         return std::system(command.c_str()) == 0;
+    }
+
+    // What the display shows at a point of the program's window, as ImageMagick
+    // names a colour ("srgb(r,g,b)"), taken from a screenshot of that window.
+    std::string shownColour(pid_t pid, int x, int y) {
+        std::string command = "import -window \"$(xdotool search --onlyvisible --pid " + std::to_string(pid) +
+                              " --name '^Kalvora$' | head -n 1)\" -format '%[pixel:p{" + std::to_string(x) + "," +
+                              std::to_string(y) + "}]' info: > '" + (folder / "pixel").string() + "' 2>/dev/null";
+        if (std::system(command.c_str()) != 0)
+            return "";
+        return read("pixel");
     }
 
     fs::path folder, program;
@@ -94,11 +124,25 @@ TEST_F(LauncherTest, OpensItsWindowWritesTheLogAndRunsOnce) {
     while (orvel::getTime() < end && !windowShown(first))
         orvel::sleepMs(50);
     ASSERT_TRUE(windowShown(first)) << "the application window is on the display";
+    ASSERT_TRUE(logged("wglMakeCurrent() returned OK\n", 20)) << "its first paint bound OpenGL";
     std::string text = log();
     EXPECT_EQ(text.rfind("Kalvora version ", 0), 0u) << text;
     EXPECT_NE(text.find("\nSystem: Linux "), std::string::npos) << text;
     EXPECT_NE(text.find("Command line word: alpha\n"), std::string::npos) << text;
     EXPECT_NE(text.find("Command line word: two words\n"), std::string::npos) << text;
+    // The capability probe ran before the log was open, and its findings are in it.
+    size_t info = text.find("\n\nOpenGL info\n-----------\nVendor = ");
+    EXPECT_NE(info, std::string::npos) << text;
+    EXPECT_LT(text.find("\nSystem: Linux "), info);
+    EXPECT_NE(text.find("Hardware acceleration? Yes\n"), std::string::npos);
+    EXPECT_NE(text.find("Texture units = 8\n"), std::string::npos);
+    EXPECT_NE(text.find("\nGL_ARB_vertex_buffer_object\n"), std::string::npos);
+    // The window clears to the program's colour, and the screen shows it.
+    std::string shown;
+    double until = orvel::getTime() + 10;
+    while (orvel::getTime() < until && (shown = shownColour(first, 320, 240)) != "srgb(32,64,128)")
+        orvel::sleepMs(50);
+    EXPECT_EQ(shown, "srgb(32,64,128)");
 
     pid_t second = start({"beta"});
     EXPECT_EQ(waitExit(second, 10), 0) << "a second copy returns at once";
@@ -115,4 +159,16 @@ TEST_F(LauncherTest, OpensItsWindowWritesTheLogAndRunsOnce) {
     EXPECT_TRUE(key.getBool("Enable fog", fog));
     EXPECT_TRUE(lists);
     EXPECT_TRUE(fog);
+}
+
+TEST_F(LauncherTest, RefusesADriverWithOneTextureUnit) {
+    // Mesa offers only the extensions of 1997: no multitexturing.
+    setenv("MESA_EXTENSION_MAX_YEAR", "1997", 1);
+    pid_t pid = start({});
+    unsetenv("MESA_EXTENSION_MAX_YEAR");
+    EXPECT_EQ(waitExit(pid, 20), 1);
+    EXPECT_NE(read("stderr").find("Fatal graphics card error (not enough texture units)."), std::string::npos)
+        << read("stderr");
+    EXPECT_FALSE(fs::exists(folder / "game.log")) << "the check comes before the log";
+    EXPECT_FALSE(windowShown(pid));
 }

@@ -1,0 +1,129 @@
+// Drawing a 100,000-triangle indexed array in a 640 x 480 GL window, from
+// client memory and from buffer objects, and the cost of a state call that
+// changes nothing. Needs a display (Mesa's llvmpipe under Xvfb will do):
+//   xvfb-run -a -s "-screen 0 1280x1024x24" build-release/bench/bench_gl
+#include <benchmark/benchmark.h>
+
+#include <GL/gl.h>
+
+#include <memory>
+#include <vector>
+
+#include "gui/gl/GLcontext.h"
+#include "gui/gl/GLmatrix.h"
+#include "gui/gl/GLstate.h"
+#include "gui/gl/GLwindow.h"
+#include "gui/gl/VertexArray.h"
+
+namespace {
+
+constexpr int width = 640, height = 480;
+constexpr int columns = 250, rows = 200;  // 250 × 200 cells of two triangles
+
+class BenchWindow : public pellium::GLwindow {
+public:
+    BenchWindow() {
+        setTitle("bench_gl");
+        setResizable(false);
+        setBounds({-1, -1, width, height});
+        open();
+    }
+};
+
+BenchWindow& window() {
+    static BenchWindow w;
+    return w;
+}
+
+// A grid over the whole window, coloured by place, as one indexed triangle list.
+std::unique_ptr<pellium::VertexArray> grid() {
+    int count = (columns + 1) * (rows + 1);
+    std::vector<float> xyz;
+    std::vector<unsigned char> colors;
+    for (int r = 0; r <= rows; ++r)
+        for (int c = 0; c <= columns; ++c) {
+            xyz.insert(xyz.end(), {float(c) * width / columns, float(r) * height / rows, 0});
+            colors.insert(colors.end(), {(unsigned char)(c), (unsigned char)(r), 128, 255});
+        }
+    std::vector<int> indices;
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < columns; ++c) {
+            int v = r * (columns + 1) + c, up = v + columns + 1;
+            indices.insert(indices.end(), {v, v + 1, up, up, v + 1, up + 1});
+        }
+    std::unique_ptr<pellium::VertexArray> a(new pellium::VertexArray(count));
+    a->setVertices(xyz.data());
+    a->setColors(colors.data());
+    a->setIndices(indices.data(), int(indices.size()));
+    return a;
+}
+
+bool prepare(benchmark::State& state) {
+    if (!window().makeCurrent(&window())) {
+        state.SkipWithError("no GL window (is there a display?)");
+        return false;
+    }
+    pellium::GLRenderInfo info;
+    info.width = width;
+    info.height = height;
+    pellium::setPixelProjection(info);
+    pellium::disableGLState(5);
+    return true;
+}
+
+void drawTriangles(benchmark::State& state, bool buffers) {
+    if (!prepare(state))
+        return;
+    std::unique_ptr<pellium::VertexArray> a = grid();
+    if (buffers && !a->makeVBO(false)) {
+        state.SkipWithError("no buffer objects");
+        return;
+    }
+    for (auto _ : state) {
+        a->draw();
+        glFinish();
+    }
+    state.SetItemsProcessed(state.iterations() * columns * rows * 2);
+    state.SetLabel("items = triangles");
+}
+
+void BM_TrianglesClientArrays(benchmark::State& state) { drawTriangles(state, false); }
+void BM_TrianglesBufferObjects(benchmark::State& state) { drawTriangles(state, true); }
+BENCHMARK(BM_TrianglesClientArrays)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TrianglesBufferObjects)->Unit(benchmark::kMillisecond);
+
+// Each call finds its state already set: a cache hit and no GL call.
+void BM_StateCallThatChangesNothing(benchmark::State& state) {
+    if (!prepare(state))
+        return;
+    pellium::enableGLState(4);
+    for (auto _ : state) {
+        pellium::enableGLState(4);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_StateCallThatChangesNothing);
+
+void BM_BlendModeThatChangesNothing(benchmark::State& state) {
+    if (!prepare(state))
+        return;
+    pellium::setBlendMode(2, 3);
+    for (auto _ : state) {
+        pellium::setBlendMode(2, 3);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_BlendModeThatChangesNothing);
+
+// For scale: the same state sent to GL every time.
+void BM_StateSentToGL(benchmark::State& state) {
+    if (!prepare(state))
+        return;
+    for (auto _ : state) {
+        glEnable(GL_ALPHA_TEST);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_StateSentToGL);
+
+}  // namespace
