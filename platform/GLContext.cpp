@@ -129,8 +129,6 @@ bool requestPixelFormat(int index) {
     return true;
 }
 
-int requestedPixelFormat() { return gl().requested; }
-
 int windowPixelFormat(WindowId window) {
     SDL_Window* w = sdlWindow(window);
     if (!w || !(SDL_GetWindowFlags(w) & SDL_WINDOW_OPENGL))

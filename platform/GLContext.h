@@ -36,7 +36,6 @@ const PixelFormat* pixelFormat(int index);
 // Every OpenGL window made from now on takes this format; false (and no
 // change) when the index names no format a window can have.
 bool requestPixelFormat(int index);
-int requestedPixelFormat();
 // The format a window was made with; 0 for a window without OpenGL or with
 // no format of the driver's list.
 int windowPixelFormat(WindowId window);

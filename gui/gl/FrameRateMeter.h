@@ -8,7 +8,6 @@ public:
     // Starts measuring afresh.
     void start();
     void stop();
-    bool isOn() const { return on_; }
     // Notes a frame at the given time in seconds and returns the rate over
     // the last 32 frames: 0 while off and for the first 31 frames.
     double frame(double now);

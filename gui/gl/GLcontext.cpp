@@ -107,7 +107,6 @@ platform::WindowId ensureContext(GLclient* client) {
             continue;
         found = true;
         platform::WindowId window = w->getHWND();
-        setupPixelFormat(window);
         makeWindowRC(window, client);
         GLclient::doBind(window, shared, client);
     }
@@ -125,14 +124,16 @@ void resetGLState() {
     VertexArray::flushArrayState();
     glDisable(GL_LIGHTING);
     glDisable(GL_BLEND);
-    // Unit 0 always exists; the others as long as they can be selected.
-    for (int unit = 0; unit == 0 || selectTextureUnit(unit); ++unit) {
-        selectTextureUnit(unit);
+    // Unit 0 always exists (it is the only one without multitexturing); the
+    // others as long as they can be selected.
+    int unit = 0;
+    selectTextureUnit(0);
+    do {
         glDisable(GL_TEXTURE_2D);
         glDisableClientState(GL_NORMAL_ARRAY);
         selectClientTextureUnit(unit);
         glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-    }
+    } while (selectTextureUnit(++unit));
     selectTextureUnit(0);
     selectClientTextureUnit(0);
     glDisable(GL_FOG);

@@ -160,11 +160,11 @@ void enableSeparateSpecular() {
 
 bool bgraUsable() { return extensionListed(getGLSniffer().extensions.c_str(), "GL_EXT_bgra"); }
 
-bool swapIntervalUsable() {
-    const GLcaps& probe = getGLSniffer();
-    return extensionListed(probe.wglExtensions.c_str(), "GLX_EXT_swap_control") ||
-           extensionListed(probe.wglExtensions.c_str(), "GLX_MESA_swap_control") ||
-           extensionListed(probe.wglExtensions.c_str(), "GLX_SGI_swap_control");
+bool setSwapInterval(int frames) {
+    const char* list = getGLSniffer().wglExtensions.c_str();
+    bool control = extensionListed(list, "GLX_EXT_swap_control") || extensionListed(list, "GLX_MESA_swap_control") ||
+                   extensionListed(list, "GLX_SGI_swap_control");
+    return control && platform::setSwapInterval(frames);
 }
 
 void resetExtensionLoaders() { loaders() = Loaders(); }

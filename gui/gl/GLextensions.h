@@ -57,9 +57,11 @@ const CVAEntryPoints* loadCVAExtensions();
 // Specular light added after texturing when the driver can, else single colour.
 void enableSeparateSpecular();
 
-// What the probe learnt: BGRA pixels can be uploaded, and the swap interval can be set.
+// Whether the probe found that BGRA pixels can be uploaded.
 bool bgraUsable();
-bool swapIntervalUsable();
+// Frames to wait for at each swap of the current context (0 off); false when
+// the probe found no swap control.
+bool setSwapInterval(int frames);
 
 // Forgets every loader's result; the next use searches the current context again.
 void resetExtensionLoaders();

@@ -42,7 +42,6 @@ bool GLwindow::makeCurrent(GLclient* client) {
     if (!isOpen())
         return false;
     platform::WindowId window = getHWND();
-    setupPixelFormat(window);
     makeWindowRC(window, client);
     return GLclient::doBind(window, sharedContext(), client);
 }

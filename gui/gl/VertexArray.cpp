@@ -139,6 +139,8 @@ struct VertexArrayInternals {
             std::vector<std::uint16_t> t = trianglesFromStrips<std::uint16_t>(strips, &indices16, count);
             if (!t.empty())
                 indices16.swap(t);
+            else
+                return;
         } else {
             std::vector<std::uint32_t> t =
                 trianglesFromStrips<std::uint32_t>(strips, indices32.empty() ? nullptr : &indices32, count);
@@ -446,7 +448,6 @@ void VertexArrayInternals::drawFromBuffers() {
             arrays.tex[u] = offset(texOffset[u]);
         }
     }
-    selectClientUnit(0);
     unsigned changed = mask ^ arrays.mask;
     if (changed & HasVertices)
         clientArray(GL_VERTEX_ARRAY, mask & HasVertices);
@@ -475,7 +476,6 @@ void VertexArrayInternals::drawFromClientMemory() {
     }
     if (vertices.empty())
         return;
-    loadMultiTextureExtensions();
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(3, GL_FLOAT, 0, vertices.data());
     clientArray(GL_COLOR_ARRAY, !colors.empty());

@@ -70,6 +70,14 @@ TEST(GLSniffer, LogsItsInfoBlockFromTheDriver) {
     EXPECT_THAT(text, HasSubstr("\nGLX_ARB_create_context\n"));
 }
 
+TEST(GLSniffer, SwapIntervalOnlyWithSwapControl) {
+    ASSERT_NE(pellium::ensureContext(nullptr), 0u);
+    const pellium::GLcaps& caps = pellium::getGLSniffer();
+    bool control = caps.hasExtension("GLX_EXT_swap_control") || caps.hasExtension("GLX_MESA_swap_control") ||
+                   caps.hasExtension("GLX_SGI_swap_control");
+    EXPECT_EQ(pellium::setSwapInterval(0), control);
+}
+
 TEST(GLcaps, StaysInvalidWithNoContextCurrent) {
     platform::makeGLCurrent(0, nullptr);
     pellium::GLcaps caps;

@@ -341,7 +341,9 @@ TEST_F(GlState, OrthoProjection) {
 }
 
 TEST_F(GlState, ZUpViewTurnsWorldZIntoEyeY) {
+    EXPECT_FALSE(pellium::zAxisUp());
     pellium::setZAxisUp(true);
+    EXPECT_TRUE(pellium::zAxisUp());
     pellium::setOrtho(-1, 1, -1, 1, -1, 1);
     auto m = matrix(GL_MODELVIEW_MATRIX);
     // Columns of GL's matrix are where the world axes go.

@@ -196,6 +196,7 @@ TEST_F(VertexArrays, IndicesNarrowTo16BitsBelow65536Vertices) {
         a.setVertices(xyz.data());
         a.setIndices(list, 3);
         ASSERT_NE(a.makeVBO(false), 0u);
+        EXPECT_EQ(a.vertexCount(), count);
         EXPECT_EQ(a.isNarrowed(), count == 65535) << count;
         EXPECT_NE(a.indexBuffer(), 0u);
         GLint bytes = 0;
@@ -206,6 +207,19 @@ TEST_F(VertexArrays, IndicesNarrowTo16BitsBelow65536Vertices) {
         vbo->bindBuffer(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
         EXPECT_EQ(bytes, count == 65535 ? 6 : 12) << count;
     }
+}
+
+TEST_F(VertexArrays, StripsThatMakeNoTriangleStayAsTheyAre) {
+    const float xyz[9] = {};
+    const int list[] = {0, 1}, strips[] = {2};
+    VertexArray a(3);
+    a.setVertices(xyz);
+    a.setIndices(list, 2);
+    a.setStripLengths(strips, 1);
+    ASSERT_NE(a.makeVBO(false), 0u);
+    EXPECT_TRUE(a.isNarrowed());
+    EXPECT_EQ(a.indexCount(), 2);
+    a.draw();  // nothing to draw, and no error
 }
 
 TEST_F(VertexArrays, TextureCoordinatesOnlyForUnitsZeroAndOne) {
