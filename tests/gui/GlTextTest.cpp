@@ -1,0 +1,300 @@
+// GL text on Mesa's llvmpipe under Xvfb: strings drawn into GL windows show
+// the glyphs of the atlas at the places the font's widths give them; the
+// state around the drawing is put back.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "GlTestSupport.h"
+#include "LogCapture.h"
+#include "gui/gl/GLcontext.h"
+#include "gui/gl/GLextensions.h"
+#include "gui/gl/GLfont.h"
+#include "gui/gl/GLstate.h"
+
+using gltest::ProbeWindow;
+using gltest::rgba;
+using pellium::GLfont;
+using pellium::GlyphRecord;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+namespace {
+
+constexpr int W = 160, H = 48;
+
+// Colours as read back: red in the lowest byte.
+constexpr uint32_t grey = rgba(64, 64, 64);
+
+// What the frame should hold after drawing text at (x, y) over a grey
+// background: every quad pixel whose texel passes the alpha test takes the
+// texel's colour times the string's colour, later characters over earlier.
+std::vector<uint32_t> expectedFrame(const GLfont& font, int x, int y, const char* text,
+                                    const std::vector<uint32_t>& colours) {
+    std::vector<uint32_t> frame(size_t(W) * H, grey);
+    const pellium::GlyphAtlas& atlas = font.atlas();
+    const uint32_t* texels = atlas.image().constPixels();
+    const int pad = font.outline() ? 1 : 0;
+    int pen = x;
+    for (size_t i = 0; text[i]; ++i) {
+        int c = static_cast<signed char>(text[i]);
+        if (c < font.first() || c > font.last())
+            c = font.first();
+        const GlyphRecord& g = atlas.glyph(c);
+        for (int r = 0; r < g.height; ++r)
+            for (int q = 0; q < g.width; ++q) {
+                const uint32_t t = texels[size_t(g.y - pad + r) * size_t(atlas.width()) + size_t(g.x - pad + q)];
+                const int px = pen + q, py = y + r;
+                if ((t >> 24) <= 51 || px < 0 || py < 0 || px >= W || py >= H)
+                    continue;
+                // White texels show the colour, black ones stay black.
+                const uint32_t colour = colours[colours.size() == 1 ? 0 : i];
+                frame[size_t(py) * W + size_t(px)] = (t & 0xFFFFFF) ? (colour | 0xFF000000u) : rgba(0, 0, 0);
+            }
+        pen += font.charWidth(c);
+    }
+    return frame;
+}
+
+int lit(const std::vector<uint32_t>& frame) {
+    int n = 0;
+    for (uint32_t p : frame)
+        n += p != grey;
+    return n;
+}
+
+class GLtextTest : public ::testing::Test {
+protected:
+    GLtextTest() : window(W, H, "text") {}
+
+    // Paints one frame: grey, then whatever draw does.
+    const std::vector<uint32_t>& paint(const std::function<void(pellium::GLRenderInfo&)>& draw) {
+        window.draw = [&](pellium::GLRenderInfo& info) {
+            glClearColor(0.25f, 0.25f, 0.25f, 1);
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            pellium::setBlendMode(1, 0);
+            draw(info);
+        };
+        return window.paint();
+    }
+
+    ProbeWindow window;
+};
+
+}  // namespace
+
+TEST_F(GLtextTest, StringsShowTheirGlyphsWhereTheWidthsPutThem) {
+    GLfont& font = pellium::defaultGLFont();
+    EXPECT_EQ(&pellium::defaultGLFont(), &font);
+    EXPECT_EQ(font.key(), pellium::FontKey(123, 0, 0));
+    EXPECT_EQ(font.first(), 32);
+    EXPECT_EQ(font.last(), 126);
+    const char* text = "Hg!|W_";
+    int end = 0;
+    const auto& frame =
+        paint([&](pellium::GLRenderInfo& info) { end = font.drawString(info, 7, 9, text, 0xFFFFFFFFu); });
+    ASSERT_FALSE(font.atlas().empty());
+    EXPECT_EQ(end, 7 + font.stringWidth(text));
+    const std::vector<uint32_t> want = expectedFrame(font, 7, 9, text, {rgba(255, 255, 255)});
+    ASSERT_GT(lit(want), 40) << "the glyphs have pixels to show";
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            ASSERT_EQ(frame[size_t(y) * W + size_t(x)], want[size_t(y) * W + size_t(x)]) << "at " << x << ", " << y;
+
+    // Every character's pixels lie between its pen position and the next,
+    // from the bottom of its quad to the top of the text.
+    int pen = 7;
+    for (const char* c = text; *c; ++c) {
+        const int next = pen + font.charWidth(*c);
+        int inside = 0;
+        for (int y = 9; y < 9 + font.height() + font.descent(); ++y)
+            for (int x = pen; x < next; ++x)
+                inside += frame[size_t(y) * W + size_t(x)] != grey;
+        EXPECT_GT(inside, 0) << "'" << *c << "' shows between " << pen << " and " << next;
+        pen = next;
+    }
+}
+
+TEST_F(GLtextTest, EachCharacterTakesItsOwnColour) {
+    GLfont& font = pellium::defaultGLFont();
+    const char* text = "AB";
+    const uint32_t colours[2] = {0xFF0000FFu, 0xFF00FF00u};  // red, green: bytes red, green, blue, alpha
+    int end = 0;
+    const auto& frame =
+        paint([&](pellium::GLRenderInfo& info) { end = font.drawColouredString(info, 3, 5, text, colours); });
+    EXPECT_EQ(end, 3 + font.stringWidth(text));
+    const auto want = expectedFrame(font, 3, 5, text, {rgba(255, 0, 0), rgba(0, 255, 0)});
+    EXPECT_EQ(frame, want);
+    EXPECT_GT(lit(want), 10);
+}
+
+TEST_F(GLtextTest, CharactersOutsideTheRangeAreDrawnAsTheFirst) {
+    GLfont& font = pellium::defaultGLFont();
+    const char* text = "A\xC8" "B\x7F";
+    int end = 0;
+    const auto& frame =
+        paint([&](pellium::GLRenderInfo& info) { end = font.drawString(info, 0, 0, text, 0xFFFFFFFFu); });
+    // 200 and 127 draw the blank and move the pen by its width.
+    EXPECT_EQ(end, font.charWidth('A') + font.charWidth('B') + 2 * font.charWidth(' '));
+    const auto want = expectedFrame(font, 0, 0, "A B ", {rgba(255, 255, 255)});
+    EXPECT_EQ(frame, want);
+}
+
+TEST_F(GLtextTest, EmptyAndNullStringsDrawNothing) {
+    GLfont& font = pellium::defaultGLFont();
+    int a = -1, b = -1, c = -1;
+    const auto& frame = paint([&](pellium::GLRenderInfo& info) {
+        a = font.drawString(info, 12, 3, "", 0xFFFFFFFFu);
+        b = font.drawString(info, 13, 3, nullptr, 0xFFFFFFFFu);
+        c = font.drawTransformed(info, nullptr, "", 0xFFFFFFFFu);
+    });
+    EXPECT_EQ(a, 12);
+    EXPECT_EQ(b, 13);
+    EXPECT_EQ(c, 0);
+    EXPECT_EQ(lit(frame), 0);
+}
+
+TEST_F(GLtextTest, TransformedTextFollowsTheMatrix) {
+    GLfont& font = pellium::defaultGLFont();
+    const float moved[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 40, 20, 0, 1};
+    int advance = 0;
+    const auto& frame =
+        paint([&](pellium::GLRenderInfo& info) { advance = font.drawTransformed(info, moved, "Tx", 0xFFFFFFFFu); });
+    EXPECT_EQ(advance, font.stringWidth("Tx"));
+    EXPECT_EQ(frame, expectedFrame(font, 40, 20, "Tx", {rgba(255, 255, 255)}));
+}
+
+TEST_F(GLtextTest, BeginAndEndPutTheStateBack) {
+    GLfont& font = pellium::defaultGLFont();
+    paint([&](pellium::GLRenderInfo& info) {
+        GLuint other = 0;
+        glGenTextures(1, &other);
+        glBindTexture(GL_TEXTURE_2D, other);
+        glDisable(GL_BLEND);
+        glEnable(GL_LIGHTING);
+        glDisable(GL_TEXTURE_2D);
+        glEnable(GL_DEPTH_TEST);
+        glDisable(GL_ALPHA_TEST);
+        glAlphaFunc(GL_LEQUAL, 0.75f);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glFrustum(-1, 1, -1, 1, 1, 10);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glTranslatef(1, 2, 3);
+        GLfloat projection[16], modelview[16];
+        glGetFloatv(GL_PROJECTION_MATRIX, projection);
+        glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+
+        ASSERT_TRUE(font.begin(info));
+        EXPECT_TRUE(glIsEnabled(GL_BLEND));
+        EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
+        EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+        EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
+        EXPECT_TRUE(glIsEnabled(GL_ALPHA_TEST));
+        GLint func = 0, bound = 0;
+        GLfloat ref = 0;
+        glGetIntegerv(GL_ALPHA_TEST_FUNC, &func);
+        glGetFloatv(GL_ALPHA_TEST_REF, &ref);
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+        EXPECT_EQ(func, GL_GREATER);
+        EXPECT_FLOAT_EQ(ref, 0.2f);
+        EXPECT_EQ(GLuint(bound), font.textureName());
+        // Nested pairs leave the outer one's state alone.
+        ASSERT_TRUE(font.begin(info));
+        font.drawString(info, 1, 1, "x", 0xFFFFFFFFu);
+        font.end(info);
+        EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+        font.end(info);
+
+        EXPECT_FALSE(glIsEnabled(GL_BLEND));
+        EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
+        EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+        EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+        EXPECT_FALSE(glIsEnabled(GL_ALPHA_TEST));
+        EXPECT_FALSE(glIsEnabled(GL_COLOR_ARRAY));
+        EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
+        glGetIntegerv(GL_ALPHA_TEST_FUNC, &func);
+        glGetFloatv(GL_ALPHA_TEST_REF, &ref);
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+        EXPECT_EQ(func, GL_LEQUAL);
+        EXPECT_FLOAT_EQ(ref, 0.75f);
+        EXPECT_EQ(GLuint(bound), other);
+        GLfloat p2[16], m2[16];
+        glGetFloatv(GL_PROJECTION_MATRIX, p2);
+        glGetFloatv(GL_MODELVIEW_MATRIX, m2);
+        EXPECT_EQ(0, std::memcmp(projection, p2, sizeof p2));
+        EXPECT_EQ(0, std::memcmp(modelview, m2, sizeof m2));
+        font.end(info);  // one end too many changes nothing
+        EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
+        glDisable(GL_LIGHTING);
+        glDeleteTextures(1, &other);
+        pellium::invalidateGLStateCache();
+    });
+}
+
+TEST_F(GLtextTest, TheGlyphTextureIsDxt1AndItsMakingIsLogged) {
+    pellium::glVerbose = true;
+    LogCapture log;
+    GLfont font(pellium::FontKey(125, 14, 0), 'a', 'z', false);
+    EXPECT_EQ(font.textureName(), 0u);
+    EXPECT_TRUE(font.atlas().empty()) << "nothing is made before the first begin";
+    const auto& frame = paint([&](pellium::GLRenderInfo& info) { font.drawString(info, 2, 4, "quick", 0xFFFFFFFFu); });
+    ASSERT_NE(font.textureName(), 0u);
+    EXPECT_THAT(log.text(), HasSubstr("Font grab took: "));
+    EXPECT_THAT(log.text(), Not(HasSubstr("internal format didn't match")));
+    glBindTexture(GL_TEXTURE_2D, font.textureName());
+    GLint format = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+    EXPECT_EQ(format, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT);
+    GLint minFilter = 0, magFilter = 0;
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &magFilter);
+    EXPECT_EQ(minFilter, GL_NEAREST);
+    EXPECT_EQ(magFilter, GL_NEAREST);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    EXPECT_EQ(frame, expectedFrame(font, 2, 4, "quick", {rgba(255, 255, 255)}));
+}
+
+TEST_F(GLtextTest, OutlinedGlyphsHaveABlackRim) {
+    GLfont font(pellium::FontKey(125, 16, 1), 'A', 'Z', true);
+    const auto& frame = paint([&](pellium::GLRenderInfo& info) { font.drawString(info, 5, 5, "OK", 0xFFFFFFFFu); });
+    ASSERT_FALSE(font.atlas().empty());
+    const GlyphRecord& o = font.atlas().glyph('O');
+    EXPECT_EQ(o.width, font.charWidth('O') + 2);
+    EXPECT_EQ(o.height, font.height() + font.descent() + 2);
+    const auto want = expectedFrame(font, 5, 5, "OK", {rgba(255, 255, 255)});
+    EXPECT_EQ(frame, want);
+    int black = 0;
+    for (uint32_t p : want)
+        black += p == rgba(0, 0, 0);
+    EXPECT_GT(black, 20) << "the rim shows";
+}
+
+TEST_F(GLtextTest, AFontWithoutGlyphsDrawsNothingAndTriesOnce) {
+    GLfont empty(pellium::FontKey(125, 12, 0), 90, 80, false);
+    int end = 0;
+    bool began = true;
+    pellium::glVerbose = true;
+    LogCapture log;
+    const auto& frame = paint([&](pellium::GLRenderInfo& info) {
+        began = empty.begin(info);
+        end = empty.drawString(info, 4, 4, "abc", 0xFFFFFFFFu);
+        empty.end(info);
+    });
+    EXPECT_FALSE(began);
+    const std::string text = log.text();
+    EXPECT_EQ(text.find("Font grab took: "), text.rfind("Font grab took: ")) << "grabbed once, not again";
+    EXPECT_NE(text.find("Font grab took: "), std::string::npos);
+    EXPECT_EQ(empty.textureName(), 0u);
+    EXPECT_EQ(end, 4 + 3 * empty.charWidth(90)) << "the pen still moves by the first character's width";
+    EXPECT_EQ(lit(frame), 0);
+}
+
