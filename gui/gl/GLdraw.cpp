@@ -4,6 +4,7 @@
 
 #include "base/Debug.h"
 #include "gui/gl/GLextensions.h"
+#include "gui/gl/GLfont.h"
 #include "gui/gl/VertexArray.h"
 
 namespace pellium {
@@ -113,6 +114,14 @@ void lockArrays(int first, int count) {
 void unlockArrays() {
     if (const CVAEntryPoints* cva = loadCVAExtensions())
         cva->unlockArrays();
+}
+
+int drawText(const GLRenderInfo& info, int x, int y, const char* text, std::uint32_t colour) {
+    return defaultGLFont().drawString(info, x, y, text, colour);
+}
+
+int drawText(const GLRenderInfo& info, int x, int y, const char* text, const std::uint32_t* colours) {
+    return defaultGLFont().drawColouredString(info, x, y, text, colours);
 }
 
 }  // namespace pellium

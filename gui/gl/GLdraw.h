@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "gui/gl/GLclient.h"
+
 namespace pellium {
 
 // Primitive numbers (others do nothing): 0 points, 1 lines, 2 line strip,
@@ -38,5 +40,10 @@ void multiTexCoord2fv(int unit, const float* v);
 // Locked (compiled) vertex arrays, when the driver has them.
 void lockArrays(int first, int count);
 void unlockArrays();
+
+// Text with the default GL font at (x, y) of the pixel projection: in one
+// packed colour, or one per character. Both return x plus the advance.
+int drawText(const GLRenderInfo& info, int x, int y, const char* text, std::uint32_t colour);
+int drawText(const GLRenderInfo& info, int x, int y, const char* text, const std::uint32_t* colours);
 
 }  // namespace pellium

@@ -3,9 +3,11 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "base/Clock.h"
 #include "gui/gl/GLcontext.h"
+#include "gui/gl/GLfont.h"
 #include "gui/gl/PixelFormat.h"
 #include "platform/Windows.h"
 
@@ -41,6 +43,7 @@ GLwindow::~GLwindow() {
 bool GLwindow::makeCurrent(GLclient* client) {
     if (!isOpen())
         return false;
+    defaultGLFont();
     platform::WindowId window = getHWND();
     makeWindowRC(window, client);
     return GLclient::doBind(window, sharedContext(), client);
@@ -61,6 +64,15 @@ void GLwindow::paintGL() {
 }
 
 double GLwindow::frameRate() { return meter_.frame(orvel::getTime()); }
+
+void GLwindow::drawFrameRate(const GLRenderInfo& info, int x, int y) {
+    const double rate = frameRate();
+    if (rate <= 0 || rate >= 100000)
+        return;
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f frames/sec.", rate);
+    defaultGLFont().drawString(info, x, y, text, 0xFFFFFFFFu);
+}
 
 const std::vector<GLwindow*>& GLwindow::glWindows() { return list(); }
 

@@ -15,6 +15,7 @@
 #include "GlTestSupport.h"
 #include "LogCapture.h"
 #include "gui/gl/GLcontext.h"
+#include "gui/gl/GLdraw.h"
 #include "gui/gl/GLextensions.h"
 #include "gui/gl/GLfont.h"
 #include "gui/gl/GLstate.h"
@@ -298,3 +299,55 @@ TEST_F(GLtextTest, AFontWithoutGlyphsDrawsNothingAndTriesOnce) {
     EXPECT_EQ(lit(frame), 0);
 }
 
+TEST_F(GLtextTest, TheTextWrappersUseTheDefaultFont) {
+    GLfont& font = pellium::defaultGLFont();
+    int one = 0, each = 0;
+    const uint32_t colours[3] = {0xFFFFFFFFu, 0xFF0000FFu, 0xFFFF0000u};
+    const auto& frame = paint([&](pellium::GLRenderInfo& info) {
+        one = pellium::drawText(info, 2, 2, "Mw", 0xFFFFFFFFu);
+        each = pellium::drawText(info, 2, 24, "Mw@", colours);
+    });
+    EXPECT_EQ(one, 2 + font.stringWidth("Mw"));
+    EXPECT_EQ(each, 2 + font.stringWidth("Mw@"));
+    std::vector<uint32_t> want = expectedFrame(font, 2, 2, "Mw", {rgba(255, 255, 255)});
+    const std::vector<uint32_t> upper =
+        expectedFrame(font, 2, 24, "Mw@", {rgba(255, 255, 255), rgba(255, 0, 0), rgba(0, 0, 255)});
+    for (size_t i = 0; i < want.size(); ++i)
+        if (upper[i] != grey)
+            want[i] = upper[i];
+    EXPECT_EQ(frame, want);
+}
+
+TEST(GLwindowFrameRateTest, TheRateIsWrittenFromThe32ndFrame) {
+    ProbeWindow w(W, H, "frame rate");
+    w.startFrameRate();
+    w.draw = [&](pellium::GLRenderInfo& info) {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        w.drawFrameRate(info, 3, 4);
+    };
+    auto litPixels = [&] {
+        int n = 0;
+        for (uint32_t p : w.pixels)
+            n += p != rgba(0, 0, 0);
+        return n;
+    };
+    for (int i = 0; i < 31; ++i) {
+        w.paint();
+        ASSERT_EQ(litPixels(), 0) << "frame " << i;
+    }
+    w.paint();
+    EXPECT_GT(litPixels(), 50);
+    const GLfont& font = pellium::defaultGLFont();
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            const uint32_t p = w.pixel(x, y);
+            if (p == rgba(0, 0, 0))
+                continue;
+            EXPECT_EQ(p, rgba(255, 255, 255));
+            EXPECT_TRUE(x >= 3 && y >= 4 && y < 4 + font.height() + font.descent()) << x << ", " << y;
+        }
+    w.stopFrameRate();
+    w.paint();
+    EXPECT_EQ(litPixels(), 0);
+}
