@@ -1,0 +1,162 @@
+// Textures and GL text on a driver without BGRA uploads, texture
+// compression, S3 compression, edge or border clamping and anisotropic
+// filtering: Mesa told to hide those extensions as this process makes its
+// first context.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "GlTestSupport.h"
+#include "LogCapture.h"
+#include "gui/gl/GLcaps.h"
+#include "gui/gl/GLcontext.h"
+#include "gui/gl/GLextensions.h"
+#include "gui/gl/GLfont.h"
+#include "gui/gl/GLstate.h"
+#include "gui/gl/GLtexture.h"
+#include "gui/gl/VideoSwitches.h"
+
+using gltest::rgba;
+using pellium::GLtexture;
+using pellium::Image;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+namespace {
+
+const bool plainDriver =
+    setenv("MESA_EXTENSION_OVERRIDE",
+           "-GL_EXT_bgra -GL_ARB_texture_compression -GL_EXT_texture_compression_s3tc -GL_EXT_texture_edge_clamp "
+           "-GL_SGIS_texture_edge_clamp -GL_ARB_texture_border_clamp -GL_EXT_texture_filter_anisotropic",
+           1) == 0;
+
+GLint parameter(GLenum what) {
+    GLint v = -1;
+    glGetTexParameteriv(GL_TEXTURE_2D, what, &v);
+    return v;
+}
+
+GLint levelParameter(int level, GLenum what) {
+    GLint v = -1;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, what, &v);
+    return v;
+}
+
+class PlainDriver : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(plainDriver);
+        ASSERT_NE(pellium::ensureContext(nullptr), 0u);
+        pellium::fullGLacceleration = true;
+        const pellium::TextureExtensions& can = pellium::loadTextureExtensions();
+        ASSERT_FALSE(can.compression || can.s3Compression || can.clampToEdge || can.clampToBorder ||
+                     can.anisotropicControl)
+            << "Mesa did not take the override";
+        ASSERT_FALSE(pellium::bgraUsable());
+    }
+};
+
+}  // namespace
+
+TEST_F(PlainDriver, WithoutBgraThePixelsAreSwappedAndStillReadBack) {
+    Image picture(8, 8);
+    uint32_t* p = picture.pixels();
+    for (int i = 0; i < 64; ++i)
+        p[i] = 0xFF000000u | uint32_t(i) << 16 | uint32_t(255 - i) << 8 | uint32_t(3 * i);
+    GLtexture t;
+    t.setFilterModes(1, 0);
+    t.setImage(picture);
+    std::vector<uint32_t> back(64);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, back.data());
+    EXPECT_EQ(back, std::vector<uint32_t>(p, p + 64));
+}
+
+TEST_F(PlainDriver, CompressionFallsBackToTheComponentCountAtHalfSize) {
+    Image picture(16, 8);
+    picture.fill(0xFF336699u);
+    picture.setMode(3);
+    GLtexture t;
+    t.setCompressed();
+    t.setFilterModes(1, 0);
+    t.setImage(picture);
+    EXPECT_EQ(levelParameter(0, GL_TEXTURE_WIDTH), 8);
+    EXPECT_EQ(levelParameter(0, GL_TEXTURE_HEIGHT), 4);
+    EXPECT_THAT(levelParameter(0, GL_TEXTURE_INTERNAL_FORMAT), ::testing::AnyOf(3, GL_RGB));
+    EXPECT_EQ(t.size(), 8u * 4u * 4u);
+
+    GLtexture small;
+    small.setCompressed();
+    small.setFilterModes(1, 0);
+    small.setImage(Image(2, 16));
+    EXPECT_EQ(levelParameter(0, GL_TEXTURE_WIDTH), 2) << "not halved while a side is 2 or less";
+    EXPECT_EQ(levelParameter(0, GL_TEXTURE_HEIGHT), 16);
+}
+
+TEST_F(PlainDriver, ClampingFallsBackToPlainClamp) {
+    GLtexture edge;
+    edge.setClamp(GLtexture::ClampToEdge, 0);
+    edge.bind();
+    EXPECT_EQ(parameter(GL_TEXTURE_WRAP_S), GL_CLAMP);
+    EXPECT_EQ(parameter(GL_TEXTURE_WRAP_T), GL_CLAMP);
+    EXPECT_FALSE(edge.borderClampMissing());
+
+    GLtexture border;
+    border.setClamp(GLtexture::ClampWithBorder, 0xFFFFFFFFu);
+    border.bind();
+    EXPECT_TRUE(border.borderClampMissing());
+    EXPECT_EQ(parameter(GL_TEXTURE_WRAP_S), GL_CLAMP);
+    GLfloat colour[4] = {1, 1, 1, 1};
+    glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, colour);
+    EXPECT_EQ(colour[0], 0.0f) << "no border colour set";
+}
+
+TEST_F(PlainDriver, AnisotropyIsLeftAloneAndFadingStillForcesTrilinear) {
+    GLtexture t;
+    t.setAnisotropy(0);
+    t.bind();
+    EXPECT_EQ(parameter(GL_TEXTURE_MIN_FILTER), GL_NEAREST_MIPMAP_LINEAR);
+    GLtexture fading;
+    fading.setAnisotropy(0);
+    fading.setFadeMipmaps();
+    fading.bind();
+    EXPECT_EQ(parameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+}
+
+TEST_F(PlainDriver, GlyphsGoUpAsFourBitLuminanceAndAlphaAndStillShow) {
+    ASSERT_FALSE(pellium::getGLSniffer().hasExtension("GL_EXT_texture_compression_s3tc"));
+    LogCapture log;
+    pellium::GLfont font(pellium::FontKey(125, 14, 0), 32, 126, false);
+    gltest::ProbeWindow w(96, 32, "plain text");
+    int lit = 0, misplaced = 0;
+    w.draw = [&](pellium::GLRenderInfo& info) {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        pellium::setBlendMode(1, 0);
+        font.drawString(info, 4, 6, "Kalvora", 0xFFFFFFFFu);
+    };
+    const std::vector<uint32_t>& frame = w.paint();
+    ASSERT_NE(font.textureName(), 0u);
+    glBindTexture(GL_TEXTURE_2D, font.textureName());
+    EXPECT_EQ(levelParameter(0, GL_TEXTURE_INTERNAL_FORMAT), GL_LUMINANCE4_ALPHA4);
+    EXPECT_THAT(log.text(), Not(HasSubstr("internal format didn't match")));
+    glBindTexture(GL_TEXTURE_2D, 0);
+    // Glyph pixels are white and lie inside the string's box; nothing else is drawn.
+    const int right = 4 + font.stringWidth("Kalvora");
+    const int top = 6 + font.height() + font.descent();
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 96; ++x) {
+            const uint32_t p = frame[size_t(y) * 96 + size_t(x)];
+            if (p == rgba(0, 0, 0))
+                continue;
+            ++lit;
+            EXPECT_EQ(p, rgba(255, 255, 255)) << x << ", " << y;
+            misplaced += x < 4 || x >= right || y < 6 || y >= top;
+        }
+    EXPECT_GT(lit, 40);
+    EXPECT_EQ(misplaced, 0);
+}
