@@ -93,10 +93,12 @@ platform::WindowId ensureContext(GLclient* client) {
     if (platform::currentGLContext())
         return platform::currentGLWindow();
     // The context exists but was let go (its window closed, say): bind it
-    // again rather than let GL calls fall into nothing.
+    // again rather than let GL calls fall into nothing. A GL window is its
+    // own client: the bind resets GL, so the window must set its state again
+    // now, as its next paint will find the bind done.
     if (shared) {
         for (GLwindow* w : GLwindow::glWindows())
-            if (w->isOpen() && GLclient::doBind(w->getHWND(), shared, client))
+            if (w->isOpen() && GLclient::doBind(w->getHWND(), shared, w))
                 return w->getHWND();
         platform::WindowId hidden = holderWindow();
         return hidden && GLclient::doBind(hidden, shared, client) ? hidden : 0;
@@ -107,8 +109,8 @@ platform::WindowId ensureContext(GLclient* client) {
             continue;
         found = true;
         platform::WindowId window = w->getHWND();
-        makeWindowRC(window, client);
-        GLclient::doBind(window, shared, client);
+        makeWindowRC(window, w);
+        GLclient::doBind(window, shared, w);
     }
     if (!found) {
         orvel::debug("Couldn't find an OpenGL window...\n");

@@ -19,8 +19,9 @@ void makeWindowRC(platform::WindowId window, GLclient* client);
 
 // Makes sure some context is current before GL is touched: the current
 // drawable when there is one; else binds the shared context to an open
-// OpenGL window, or to a hidden window when none is open, making the context
-// first when needed. 0 when no context could be bound.
+// OpenGL window (for that window as client), or to a hidden window when none
+// is open (for the given client), making the context first when needed. 0
+// when no context could be bound.
 platform::WindowId ensureContext(GLclient* client);
 
 // Lighting, blending, texturing, fog and sphere mapping off; alpha test

@@ -134,43 +134,34 @@ struct VertexArrayInternals {
         vbo->bindBuffer(GL_ARRAY_BUFFER_ARB, 0);
     }
 
-    void toTriangles() {
-        if (narrowed) {
-            std::vector<std::uint16_t> t = trianglesFromStrips<std::uint16_t>(strips, &indices16, count);
-            if (!t.empty())
-                indices16.swap(t);
-            else
-                return;
-        } else {
-            std::vector<std::uint32_t> t =
-                trianglesFromStrips<std::uint32_t>(strips, indices32.empty() ? nullptr : &indices32, count);
-            if (!t.empty())
-                indices32.swap(t);
-            else
-                return;
-        }
-        indexCount = int(narrowed ? indices16.size() : indices32.size());
+    // Strips and fans become one triangle list, when any triangle comes out.
+    template <typename Index>
+    void compile(std::vector<Index>& list) {
+        std::vector<Index> t = trianglesFromStrips<Index>(strips, list.empty() ? nullptr : &list, count);
+        if (t.empty())
+            return;
+        list.swap(t);
+        indexCount = int(list.size());
         freeVector(strips);
     }
 
-    bool buildIndexBuffer(const VBOEntryPoints* vbo) {
+    void buildIndexBuffer(const VBOEntryPoints* vbo) {
         GLuint name = 0;
         vbo->genBuffers(1, &name);
         if (!name)
-            return false;
+            return;
         vbo->bindBuffer(GL_ELEMENT_ARRAY_BUFFER_ARB, name);
         vbo->bufferData(GL_ELEMENT_ARRAY_BUFFER_ARB, GLsizeiptrARB(size_t(indexCount) * indexSize()), clientIndices(),
                         GL_STATIC_DRAW_ARB);
         if (glGetError() != GL_NO_ERROR) {
             vbo->bindBuffer(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
             vbo->deleteBuffers(1, &name);
-            return false;
+            return;
         }
         indexBuffer = name;
         freeVector(indices32);
         freeVector(indices16);
         freeVector(strips);
-        return true;
     }
 
     void drawFromBuffers();
@@ -333,7 +324,10 @@ unsigned VertexArray::makeVBO(bool dynamic) {
     vbo->genBuffers(1, &name);
     if (!name)
         return 0;
-    in.toTriangles();
+    if (in.narrowed)
+        in.compile(in.indices16);
+    else
+        in.compile(in.indices32);
 
     // One block per array, one after the other.
     size_t count = size_t(in.count);

@@ -308,6 +308,7 @@ TEST(EnsureContext, BindsTheSharedContextAgainWhenNoneIsCurrent) {
     platform::makeGLCurrent(0, nullptr);
     EXPECT_EQ(pellium::ensureContext(nullptr), w.getHWND()) << "an open GL window comes first";
     EXPECT_EQ(platform::currentGLContext(), pellium::sharedContext());
+    EXPECT_EQ(w.inits, 2) << "the window set up its state again after the reset";
 
     // Its window goes: the context is let go with it, and lives on.
     w.close();
