@@ -96,6 +96,17 @@ public:
     // Members of the set, the default material among them once it is shared.
     static int sharedCount();
 
+    // Turns GL state into this material's. Within a frame (after
+    // beginFrame) only what differs from the material applied last reaches
+    // GL; otherwise everything is set.
+    void apply() const;
+    // Applies the default material in full unless the applied state is
+    // known, and from then on trusts it. Call as a frame begins.
+    static void beginFrame();
+    // GL state was changed behind the materials' back (or the context was
+    // bound anew): the next apply sets everything again.
+    static void forgetAppliedState();
+
     void read(orvel::DataSource& in) override;
     const char* typeName() const override { return "zanthorium::kessa::Material"; }
     void write(orvel::DataDest& out) override;

@@ -1,5 +1,9 @@
 #include "scene/render/ViewFrustum.h"
 
+#include <cstdint>
+
+#include "gui/gl/GLdraw.h"
+#include "gui/gl/GLstate.h"
 #include "scene/Bounds.h"
 #include "scene/Matrix.h"
 #include "scene/render/Viewer.h"
@@ -118,6 +122,35 @@ bool ViewFrustum::test(const Bounds& bounds, unsigned mask) {
             return true;
     }
     return false;
+}
+
+void ViewFrustum::drawDebug() const {
+    if (enabledMask_ == 0)
+        return;
+    constexpr int points = 0, lines = 1, lineLoop = 3;
+    constexpr std::uint32_t blue = 0xFFFF0000, yellow = 0xFF00FFFF;  // bytes red, green, blue, alpha
+    // Around a rectangle: (x0, y0), (x0, y1), (x1, y1), (x1, y0).
+    constexpr int loop[4] = {0, 1, 3, 2};
+    pellium::beginPrimitive(lines);
+    for (int i = 0; i < 4; ++i) {
+        pellium::vertex3dv(&corners_[2 * i].x);
+        pellium::vertex3dv(&corners_[2 * i + 1].x);
+    }
+    pellium::endPrimitive();
+    for (int far = 0; far < 2; ++far) {
+        pellium::color4ub(far ? yellow : blue);
+        pellium::beginPrimitive(lineLoop);
+        for (int i : loop)
+            pellium::vertex3dv(&corners_[2 * i + far].x);
+        pellium::endPrimitive();
+    }
+    pellium::pointSize(3);
+    pellium::color4ub(blue);
+    pellium::beginPrimitive(points);
+    for (const Vector& c : corners_)
+        pellium::vertex3dv(&c.x);
+    pellium::endPrimitive();
+    pellium::pointSize(1);
 }
 
 }  // namespace kessa

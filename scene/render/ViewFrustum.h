@@ -33,6 +33,11 @@ public:
     // becomes mask. A mask of 0 tests nothing.
     bool test(const Bounds& bounds, unsigned mask);
 
+    // Draws the four edges in the current colour, the near rectangle in
+    // blue, the far one in yellow and the corners as blue points, for
+    // debugging. A cleared frustum draws nothing.
+    void drawDebug() const;
+
     unsigned enabledMask() const { return enabledMask_; }
     unsigned activeMask() const { return activeMask_; }
     // Plane i as {d, nx, ny, nz}: p lies outside when d + n . p > 0.

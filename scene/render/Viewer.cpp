@@ -4,6 +4,10 @@
 #include <cmath>
 
 #include "base/Debug.h"
+#include "gui/gl/GLclient.h"
+#include "gui/gl/GLdraw.h"
+#include "gui/gl/GLmatrix.h"
+#include "gui/gl/GLstate.h"
 #include "scene/Bounds.h"
 
 namespace kessa {
@@ -117,6 +121,38 @@ void Viewer::setWindowSize(int width, int height) {
         computeAspect();
         invalidate();
     }
+}
+
+void Viewer::setWindowSize(const pellium::GLRenderInfo& info) {
+    setWindowSize(info.width, info.height);
+    if (perspective_) {
+        pellium::setPerspective(info, fieldOfView_, near_, far_, aspect_);
+    } else {
+        double r[4];
+        orthoRect(r);
+        pellium::setOrtho(r[0], r[1], r[2], r[3], near_, far_);
+    }
+    pellium::loadViewIdentity();
+    view_.multGL();
+}
+
+void Viewer::drawViewportOutline(const pellium::GLRenderInfo& info) {
+    if (!explicitViewport_)
+        return;
+    constexpr int depthTest = 5, lineLoop = 3;
+    pellium::setPixelProjection(info);
+    pellium::disableGLState(depthTest);
+    pellium::color4f(1, 0.5f, 0.5f, 1);
+    const float x0 = float(viewport_[0]), y0 = float(viewport_[1]);
+    const float x1 = float(viewport_[0] + viewport_[2] - 1), y1 = float(viewport_[1] + viewport_[3] - 1);
+    pellium::beginPrimitive(lineLoop);
+    pellium::vertex3f(x0, y0, 0);
+    pellium::vertex3f(x1, y0, 0);
+    pellium::vertex3f(x1, y1, 0);
+    pellium::vertex3f(x0, y1, 0);
+    pellium::endPrimitive();
+    pellium::enableGLState(depthTest);
+    setWindowSize(info);
 }
 
 void Viewer::setViewport(int x, int y, int width, int height) {

@@ -66,7 +66,11 @@ public:
     void setAspectScale(float f);
     double aspect() const { return aspect_; }
 
-    // A window smaller than 1 x 1 is logged and ignored.
+    // Called as a frame begins: takes the window's size (a window smaller
+    // than 1 x 1 is logged and ignored), loads the projection into GL and
+    // the view matrix as the modelview.
+    void setWindowSize(const pellium::GLRenderInfo& info);
+    // The size part alone, without GL.
     void setWindowSize(int width, int height);
     double width() const { return width_; }
     double height() const { return height_; }
@@ -91,6 +95,9 @@ public:
     PickRay pickRay(double px, double py);
     // Places the camera to show the bounds whole.
     void frameBounds(const Bounds& bounds);
+    // Outlines an explicit viewport in the window, for debugging, then
+    // loads the viewer's projection again.
+    void drawViewportOutline(const pellium::GLRenderInfo& info);
 
     // Set by every setter, for the owner to poll and clear.
     bool changed = false;

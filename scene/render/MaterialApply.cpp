@@ -1,0 +1,147 @@
+// Materials into GL state, through a cache of what was applied last.
+#include <GL/gl.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "gui/gl/GLdraw.h"
+#include "gui/gl/GLstate.h"
+#include "scene/render/Light.h"
+#include "scene/render/Material.h"
+
+namespace kessa {
+
+namespace {
+
+enum GLState { lightingState = 0, smoothShadingState = 8, sphereMapState = 9 };
+
+// What the materials last put into GL. The lit colours are kept as well, so
+// that switching to an equal lit material sends nothing; they are not known
+// while colour material lets the current colour write them.
+struct AppliedState {
+    bool valid = false;
+    bool colourMaterial = false, lighting = false, smoothShading = false, sphereMap = false;
+    bool coloursKnown = false;
+    float colours[17];  // ambient, diffuse, specular, emission, shininess × 128
+} applied;
+
+constexpr float black[4] = {0, 0, 0, 0};
+
+void startColourMaterial() {
+    glDisable(GL_COLOR_MATERIAL);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, black);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, black);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, black);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    glEnable(GL_COLOR_MATERIAL);
+    pellium::enableGLState(lightingState);
+    applied.lighting = true;
+    applied.coloursKnown = false;
+}
+
+void setLitColours(const Material& m, bool always) {
+    const pellium::Color* c[4] = {&m.ambient(), &m.diffuse(), &m.specular(), &m.emission()};
+    float values[17];
+    for (int i = 0; i < 4; ++i) {
+        values[4 * i] = c[i]->red;
+        values[4 * i + 1] = c[i]->green;
+        values[4 * i + 2] = c[i]->blue;
+        values[4 * i + 3] = c[i]->alpha;
+    }
+    values[16] = m.shininess() * 128;
+    if (!always && applied.coloursKnown && std::memcmp(values, applied.colours, sizeof values) == 0)
+        return;
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, values);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, values + 4);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, values + 8);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, values + 12);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, values[16]);
+    std::memcpy(applied.colours, values, sizeof values);
+    applied.coloursKnown = true;
+}
+
+// The unlit colour. Colour arrays and immediate drawing change the current
+// colour all the time, so it is always sent. Transparent black would draw
+// nothing at all, and stands for white.
+void setPlainColour(const Material& m) {
+    std::uint32_t packed = m.colour().toPacked();
+    pellium::color4ub(packed ? packed : 0xFFFFFFFF);
+}
+
+void setState(int n, bool on) {
+    if (on)
+        pellium::enableGLState(n);
+    else
+        pellium::disableGLState(n);
+}
+
+}  // namespace
+
+void Material::apply() const {
+    if (!applied.valid) {
+        if (colourMaterial_) {
+            startColourMaterial();
+        } else {
+            glDisable(GL_COLOR_MATERIAL);
+            setState(lightingState, lighting_);
+            if (lighting_)
+                setLitColours(*this, true);
+            else
+                setPlainColour(*this);
+            applied.lighting = lighting_;
+        }
+        setState(smoothShadingState, smoothShading_);
+        setState(sphereMapState, sphereMap_);
+        applied.colourMaterial = colourMaterial_;
+        applied.smoothShading = smoothShading_;
+        applied.sphereMap = sphereMap_;
+        return;
+    }
+
+    if (colourMaterial_ != applied.colourMaterial) {
+        if (colourMaterial_) {
+            startColourMaterial();
+        } else {
+            glDisable(GL_COLOR_MATERIAL);
+            const pellium::Color& light = Light::lastAppliedColour();
+            const float diffuse[4] = {light.red, light.green, light.blue, light.alpha};
+            glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+        }
+        applied.colourMaterial = colourMaterial_;
+    }
+    if (!colourMaterial_) {
+        if (lighting_ != applied.lighting) {
+            setState(lightingState, lighting_);
+            applied.lighting = lighting_;
+        }
+        if (lighting_)
+            setLitColours(*this, false);
+        else
+            setPlainColour(*this);
+    }
+    if (smoothShading_ != applied.smoothShading) {
+        setState(smoothShadingState, smoothShading_);
+        applied.smoothShading = smoothShading_;
+    }
+    if (sphereMap_ != applied.sphereMap) {
+        setState(sphereMapState, sphereMap_);
+        applied.sphereMap = sphereMap_;
+    }
+}
+
+void Material::beginFrame() {
+    if (applied.valid)
+        return;
+    getDefault()->apply();
+    applied.valid = true;
+}
+
+void Material::forgetAppliedState() {
+    // What changed GL behind the materials' back went past the GL layer's
+    // own cache too.
+    pellium::invalidateGLStateCache();
+    applied.valid = false;
+    applied.coloursKnown = false;
+}
+
+}  // namespace kessa

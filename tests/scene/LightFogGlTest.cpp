@@ -1,0 +1,180 @@
+// Lights, the light model and fog applied to GL, read back from GL.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <cmath>
+
+#include "scene/Matrix.h"
+#include "scene/render/Fog.h"
+#include "scene/render/Light.h"
+#include "scene/render/LightModel.h"
+#include "scene/render/Viewer.h"
+#include "tests/scene/SceneGlSupport.h"
+
+using kessa::Fog;
+using kessa::Light;
+using kessa::LightModel;
+using kessa::Vector;
+using kessa::Viewer;
+using kessa_test::near4;
+using Color = pellium::Color;
+
+namespace {
+
+constexpr float r3 = 0.57735026918962573f;
+
+using LightFogGl = kessa_test::SceneGl;
+
+}  // namespace
+
+TEST_F(LightFogGl, ADirectionalLightInCameraSpace) {
+    Light l;
+    EXPECT_NEAR(l.direction().x, 1 / std::sqrt(3.0), 1e-15);
+    EXPECT_NEAR(l.direction().y, -1 / std::sqrt(3.0), 1e-15);
+    EXPECT_NEAR(l.direction().z, 1 / std::sqrt(3.0), 1e-15);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(5, 6, 7);
+    l.setColour(Color{0.5f, 0.25f, 1, 0.5f});
+    l.apply(2);
+    // World z is eye y and world y is eye -z: (1, -1, 1) becomes (1, 1, 1).
+    EXPECT_TRUE(near4(light(GL_LIGHT2, GL_POSITION), r3, r3, r3, 0));
+    EXPECT_TRUE(near4(light(GL_LIGHT2, GL_AMBIENT), 0.5f, 0.25f, 1, 1));
+    EXPECT_TRUE(near4(light(GL_LIGHT2, GL_DIFFUSE), 0.5f, 0.25f, 1, 1));
+    EXPECT_TRUE(near4(light(GL_LIGHT2, GL_SPECULAR), 0.5f, 0.25f, 1, 1));
+    EXPECT_TRUE(on(GL_LIGHT2));
+    EXPECT_TRUE(near4({Light::lastAppliedColour().red, Light::lastAppliedColour().green,
+                       Light::lastAppliedColour().blue, Light::lastAppliedColour().alpha},
+                      0.5f, 0.25f, 1, 1));
+    // The modelview is as it was.
+    EXPECT_FLOAT_EQ(matrix(GL_MODELVIEW_MATRIX)[12], 5);
+    EXPECT_FLOAT_EQ(matrix(GL_MODELVIEW_MATRIX)[14], 7);
+}
+
+TEST_F(LightFogGl, APositionalLightIsAttenuated) {
+    Light l;
+    l.setKind(Light::positional);
+    l.setPosition(1, 2, 3);
+    l.apply(1);
+    EXPECT_TRUE(near4(light(GL_LIGHT1, GL_POSITION), 1, 3, -2, 1));
+    EXPECT_FLOAT_EQ(light(GL_LIGHT1, GL_CONSTANT_ATTENUATION)[0], 1);
+    EXPECT_FLOAT_EQ(light(GL_LIGHT1, GL_LINEAR_ATTENUATION)[0], 0.2f);
+    EXPECT_FLOAT_EQ(light(GL_LIGHT1, GL_QUADRATIC_ATTENUATION)[0], 0);
+}
+
+TEST_F(LightFogGl, OnlyIndicesZeroToSevenAreLights) {
+    Light l;
+    l.setColour(Color{0.1f, 0.2f, 0.3f, 1});
+    glDisable(GL_LIGHT6);
+    Light before;
+    before.setColour(Color{0.7f, 0.7f, 0.7f, 1});
+    before.apply(7);
+    for (int index : {8, -1, 100})
+        l.apply(index);
+    EXPECT_TRUE(near4(light(GL_LIGHT7, GL_DIFFUSE), 0.7f, 0.7f, 0.7f, 1));
+    EXPECT_FLOAT_EQ(Light::lastAppliedColour().red, 0.7f);
+    EXPECT_FALSE(on(GL_LIGHT6));
+}
+
+TEST_F(LightFogGl, ALightWithTheViewStaysInTheWorld) {
+    Viewer viewer;
+    kessa::Matrix camera;
+    camera.setRotation(90, Vector(0, 0, 1));  // looking along world -x
+    camera.translate(Vector(10, 0, 0));
+    viewer.setCameraMatrix(camera);
+    Light l;
+    l.setDirection(-1, 0, 0);  // towards the light: straight ahead of the camera
+    l.applyWithView(viewer, 0);
+    // Camera space (0, 1, 0), eye space (0, 0, -1).
+    EXPECT_TRUE(near4(light(GL_LIGHT0, GL_POSITION), 0, 0, -1, 0));
+    l.setKind(Light::positional);
+    l.setPosition(10, 0, 5);  // the camera's own position, 5 up
+    l.applyWithView(viewer, 0);
+    EXPECT_TRUE(near4(light(GL_LIGHT0, GL_POSITION), 0, 5, 0, 1));
+}
+
+TEST_F(LightFogGl, TheLightModel) {
+    LightModel model;
+    EXPECT_FALSE(model.localViewer());
+    EXPECT_TRUE(model.separateSpecular());
+    model.setAmbient(Color{0.1f, 0.2f, 0.3f, 0.4f});
+    model.setLocalViewer(true);
+    model.apply();
+    EXPECT_TRUE(near4(floats(GL_LIGHT_MODEL_AMBIENT), 0.1f, 0.2f, 0.3f, 0.4f));
+    EXPECT_EQ(integer(GL_LIGHT_MODEL_LOCAL_VIEWER), GL_TRUE);
+    EXPECT_EQ(integer(GL_LIGHT_MODEL_COLOR_CONTROL), GL_SEPARATE_SPECULAR_COLOR);
+    model.setSeparateSpecular(false);
+    model.setLocalViewer(false);
+    model.apply();
+    EXPECT_EQ(integer(GL_LIGHT_MODEL_COLOR_CONTROL), GL_SINGLE_COLOR);
+    EXPECT_EQ(integer(GL_LIGHT_MODEL_LOCAL_VIEWER), GL_FALSE);
+    LightModel defaults;
+    defaults.apply();
+    EXPECT_TRUE(near4(floats(GL_LIGHT_MODEL_AMBIENT), 0, 0, 0, 1));
+}
+
+TEST_F(LightFogGl, LinearFog) {
+    Fog fog;
+    EXPECT_EQ(fog.mode, Fog::off);
+    EXPECT_EQ(fog.end, 1000);
+    EXPECT_FLOAT_EQ(fog.density, 0.005f);
+    fog.mode = Fog::linear;
+    fog.start = 5;
+    fog.end = 50;
+    fog.colour = Color{0.25f, 0.5f, 0.75f, 0};
+    fog.apply();
+    EXPECT_TRUE(on(GL_FOG));
+    EXPECT_EQ(integer(GL_FOG_MODE), GL_LINEAR);
+    EXPECT_FLOAT_EQ(floats(GL_FOG_START)[0], 5);
+    EXPECT_FLOAT_EQ(floats(GL_FOG_END)[0], 50);
+    EXPECT_TRUE(near4(floats(GL_FOG_COLOR), 0.25f, 0.5f, 0.75f, 1));
+    fog.mode = Fog::off;
+    fog.apply();
+    EXPECT_FALSE(on(GL_FOG));
+}
+
+TEST_F(LightFogGl, ExponentialFogIgnoresStartAndEnd) {
+    glFogf(GL_FOG_START, 3);
+    glFogf(GL_FOG_END, 4);
+    Fog fog;
+    fog.mode = Fog::exponential;
+    fog.start = 100;
+    fog.end = 200;
+    fog.density = 0.25f;
+    fog.apply();
+    EXPECT_TRUE(on(GL_FOG));
+    EXPECT_EQ(integer(GL_FOG_MODE), GL_EXP);
+    EXPECT_FLOAT_EQ(floats(GL_FOG_DENSITY)[0], 0.25f);
+    EXPECT_FLOAT_EQ(floats(GL_FOG_START)[0], 3);
+    EXPECT_FLOAT_EQ(floats(GL_FOG_END)[0], 4);
+    fog.mode = Fog::squaredExponential;
+    fog.density = 0.5f;
+    fog.apply();
+    EXPECT_EQ(integer(GL_FOG_MODE), GL_EXP2);
+    EXPECT_FLOAT_EQ(floats(GL_FOG_DENSITY)[0], 0.5f);
+}
+
+TEST_F(LightFogGl, WithFogSwitchedOffNothingChanges) {
+    const float none[4] = {0, 0, 0, 0};
+    glFogfv(GL_FOG_COLOR, none);
+    glFogi(GL_FOG_MODE, GL_EXP);
+    pellium::fogEnabled = false;
+    for (int mode : {1, 2, 3, 0}) {
+        Fog fog;
+        fog.mode = mode;
+        fog.colour = Color{1, 0, 0, 1};
+        fog.apply();
+        EXPECT_FALSE(on(GL_FOG));
+        EXPECT_EQ(integer(GL_FOG_MODE), GL_EXP);
+        EXPECT_TRUE(near4(floats(GL_FOG_COLOR), 0, 0, 0, 0));
+    }
+    pellium::fogEnabled = true;
+    glEnable(GL_FOG);
+    pellium::invalidateGLStateCache();
+    pellium::fogEnabled = false;
+    Fog off;
+    off.apply();
+    EXPECT_TRUE(on(GL_FOG));
+}
