@@ -178,8 +178,8 @@ int GLfont::draw(const float* matrix, float x, float y, const char* text, const 
     g.colours.clear();
     int pen = 0;
     for (size_t i = 0; text[i]; ++i) {
-        // Taken as a signed byte, so everything from 128 up is drawn as first.
-        int c = static_cast<signed char>(text[i]);
+        // Unsigned, so that a font reaching past 127 draws its upper characters.
+        int c = static_cast<unsigned char>(text[i]);
         if (c < g.first || c > g.last)
             c = g.first;
         if (drawing) {

@@ -45,7 +45,7 @@ std::vector<uint32_t> expectedFrame(const GLfont& font, int x, int y, const char
     const int pad = font.outline() ? 1 : 0;
     int pen = x;
     for (size_t i = 0; text[i]; ++i) {
-        int c = static_cast<signed char>(text[i]);
+        int c = static_cast<unsigned char>(text[i]);
         if (c < font.first() || c > font.last())
             c = font.first();
         const GlyphRecord& g = atlas.glyph(c);
@@ -262,6 +262,19 @@ TEST_F(GLtextTest, TheGlyphTextureIsDxt1AndItsMakingIsLogged) {
     EXPECT_EQ(magFilter, GL_NEAREST);
     glBindTexture(GL_TEXTURE_2D, 0);
     EXPECT_EQ(frame, expectedFrame(font, 2, 4, "quick", {rgba(255, 255, 255)}));
+}
+
+TEST_F(GLtextTest, CharactersAbove127DrawTheirOwnGlyphs) {
+    // Latin-1 letters such as 0xE9 come after 127; read as signed bytes they
+    // would fall outside the range and draw as the first character.
+    GLfont font(pellium::FontKey(125, 16, 0), 32, 255, false);
+    const char text[] = "caf\xE9";
+    const auto& frame = paint([&](pellium::GLRenderInfo& info) { font.drawString(info, 3, 6, text, 0xFFFFFFFFu); });
+    ASSERT_FALSE(font.atlas().empty());
+    EXPECT_EQ(frame, expectedFrame(font, 3, 6, text, {rgba(255, 255, 255)}));
+    const char asFirst[] = "caf ";
+    EXPECT_NE(frame, expectedFrame(font, 3, 6, asFirst, {rgba(255, 255, 255)}));
+    EXPECT_EQ(font.stringWidth(text), font.stringWidth("caf") + font.charWidth(char(0xE9)));
 }
 
 TEST_F(GLtextTest, OutlinedGlyphsHaveABlackRim) {
