@@ -14,6 +14,7 @@
 #include "launcher/StartWindow.h"
 #include "launcher/VideoSettings.h"
 #include "platform/FileSystem.h"
+#include "scene/MemoryOption.h"
 
 namespace {
 
@@ -44,6 +45,7 @@ int startProgram(const std::vector<orvel_string>& words) {
     for (const orvel_string& w : words)
         orvel::debug("Command line word: %s\n", w.c_str());
     game_launcher::readVideoSettings();
+    kessa::enablePolygonArena();
 
     int code = 0;
     try {
@@ -51,8 +53,9 @@ int startProgram(const std::vector<orvel_string>& words) {
         window.run();
         game_launcher::writeVideoSettings();
     } catch (const std::exception& e) {
-        char text[600];
-        std::snprintf(text, sizeof text, "%.500s\n\nError code %u", e.what(), unsigned(pellium::errorStageCode));
+        orvel::debug("---%.500s\n", e.what());
+        char text[64];
+        std::snprintf(text, sizeof text, "Kalvora: Error - code %d", int(pellium::errorStageCode));
         pellium::errorBox(text, nullptr);
         code = 1;
     }
