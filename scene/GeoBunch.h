@@ -20,6 +20,7 @@
 #include "base/Streamable.h"
 #include "scene/Bounds.h"
 #include "scene/ElementArray.h"
+#include "scene/render/Material.h"
 
 namespace kessa {
 
@@ -78,7 +79,8 @@ public:
         dirtyTexCoords1 = 1u << 17,
     };
 
-    // Empty, with empty bounds; joins the process-wide list of batches.
+    // Empty, with the default material and empty bounds; joins the
+    // process-wide list of batches.
     GeoBunch();
     // Leaves the branch that lists it and the process-wide list.
     ~GeoBunch() override;
@@ -119,6 +121,12 @@ public:
     // Null for a set other than 0 or 1.
     orvel::ref_ptr<texcoord_data>* texcoordDataSlot(int set);
 
+    // The material and its flags (the first is the one-sided flag of ray
+    // tests and collision gathering). A batch read from a current stream has
+    // the default material: the record does not carry one.
+    MaterialRef& material() { return material_; }
+    const MaterialRef& material() const { return material_; }
+
     const Bounds& bounds() const { return bounds_; }
     void setBounds(const Bounds& b) { bounds_ = b; }
     GeoBunchInternals& internals() const { return *internals_; }
@@ -143,6 +151,7 @@ private:
 
     static bool adoptInternals(void* bunch, unsigned, orvel::Streamable* object);
 
+    MaterialRef material_;
     std::unique_ptr<GeoBunchInternals> internals_;
     Bounds bounds_;
     GeoBunch* prev_ = nullptr;

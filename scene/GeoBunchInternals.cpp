@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/Debug.h"
+#include "gui/gl/VertexArray.h"
 #include "scene/Branch.h"
 #include "scene/BunchHolder.h"
 #include "scene/Object.h"
@@ -353,6 +354,8 @@ void GeoBunchInternals::animate(float t) {
         out[v].y = a[v].y + (b[v].y - a[v].y) * f;
         out[v].z = a[v].z + (b[v].z - a[v].z) * f;
     }
+    if (vertexArray_ && vertexArray_->vertexCount() == int(n))
+        vertexArray_->setVertices(reinterpret_cast<const float*>(out));
 }
 
 void GeoBunchInternals::forAll(StorageStats& stats) {

@@ -14,15 +14,23 @@
 // count (compact), then per frame its position count (compact) and the
 // positions as they lie in memory. Older streams carry a legacy material
 // under 3 (flag word), 4 and 5 (int32 each), 20 (a material reference) and
-// 21 (int32 count and texture references).
+// 21 (int32 count and texture references); after the read it becomes the
+// batch's material.
 #pragma once
+
+#include <memory>
 
 #include "base/Refcountable.h"
 #include "base/Streamable.h"
 #include "scene/GeoBunchStreams.h"
 
+namespace pellium {
+class VertexArray;
+}
+
 namespace kessa {
 
+class BunchCallbacks;
 class BunchHolder;
 struct StorageStats;
 
@@ -54,8 +62,25 @@ public:
     void forEachTriangle(GeoBunch::TriangleProcessor& processor);
     // Blends the vertices between two frames: t from 0 to 1 runs through the
     // frames once; a negative t runs through -t of a loop that ends where it
-    // began. Only while valid and with frames.
+    // began. Only while valid and with frames. A vertex-array object gets the
+    // new vertices.
     void animate(float t);
+
+    // Draws a valid batch with its vertices, compiling it first when it has
+    // never been; material and transform are the caller's. GL errors are
+    // logged, and the progress word is set before each step (30301 compile,
+    // 30302 the branch's hook, 30303 uploading what the hook changed, 30304
+    // drawing the vertex-array object, 30305 drawing from client arrays).
+    void render();
+    // Decides once how the batch is drawn: a valid batch of two triangles or
+    // more goes into a vertex-array object while fullGLacceleration is set
+    // (built for changing data when it has frames or the branch's hook changed
+    // something); any other is drawn from client arrays.
+    void compile();
+    // Drops the vertex-array object: the next draw compiles again.
+    void releaseVertexArray();
+    bool compiled() const { return compiled_; }
+    pellium::VertexArray* vertexArray() const { return vertexArray_.get(); }
 
     // Adds every batch alive to the storage record.
     static void forAll(StorageStats& stats);
@@ -122,9 +147,23 @@ private:
     unsigned layoutTotal() const;
     void readFrames(orvel::DataSource& in);
     void readTexCoordSlots(orvel::DataSource& in, bool take);
+    void readLegacyTextures(orvel::DataSource& in);
+    // The owner batch's material from the legacy block.
+    void applyLegacyMaterial();
+    // The branch's hook, when the batch is in a branch that has one.
+    BunchCallbacks* hook() const;
+    void buildVertexArray(bool dynamic);
+    void uploadDirtyArrays();
+    void drawClientArrays();
 
+    bool compiled_ = false;
+    std::unique_ptr<pellium::VertexArray> vertexArray_;
     unsigned dirty_ = 0;
     Legacy legacy_;
+    // Named by an older stream, for the read's postRead only (the reader may
+    // let them go afterwards): a material or texture, or a counted record of one.
+    orvel::Streamable* legacyMaterial_ = nullptr;
+    orvel::Streamable* legacyTextures_[2] = {nullptr, nullptr};
 
     GeoBunch* ownerBunch_ = nullptr;
     BunchHolder* ownerBranch_ = nullptr;

@@ -2,6 +2,8 @@
 #include "base/Debug.h"
 #include "scene/GeoBunchInternals.h"
 #include "scene/SceneStream.h"
+#include "scene/render/Material.h"
+#include "scene/render/Texture.h"
 
 namespace kessa {
 
@@ -29,7 +31,74 @@ bool referencesFit(orvel::DataSource& in, long long count) {
     return true;
 }
 
+// A reference kept only until postRead: the reader fills it without making
+// the slot a holder.
+void readPassingReference(orvel::DataSource& in, orvel::Streamable*& slot) {
+    if (!in.context)
+        return;
+    slot = nullptr;
+    unsigned id = in.readUInt32();
+    if (id != 0)
+        in.addReference(
+            id, &slot,
+            [](void* s, unsigned, orvel::Streamable* object) {
+                *static_cast<orvel::Streamable**>(s) = object;
+                return false;
+            },
+            false);
+}
+
+// A T named directly or through its counted record; records are complete
+// only once every reference is filled, that is from postRead on.
+template <class T>
+T* resolve(orvel::Streamable* object) {
+    if (auto* typed = dynamic_cast<T*>(object))
+        return typed;
+    if (auto* record = dynamic_cast<orvel::CountedRecord*>(object))
+        return dynamic_cast<T*>(record->pointee());
+    return nullptr;
+}
+
 }  // namespace
+
+void GeoBunchInternals::readLegacyTextures(orvel::DataSource& in) {
+    int count = in.readInt32();
+    if (!in.good() || count <= 0)
+        return;
+    if (!referencesFit(in, count)) {
+        orvel::debug("GeoBunchInternals::read() - %d legacy textures do not fit in the record\n", count);
+        return;
+    }
+    if (count > 2)
+        orvel::debug("GeoBunchInternals::read() - %d legacy textures, only the first 2 are kept\n", count);
+    for (int i = 0; i < count && in.good(); ++i) {
+        if (i < 2)
+            readPassingReference(in, legacyTextures_[i]);
+        else
+            stream::skipReference(in);
+    }
+}
+
+void GeoBunchInternals::applyLegacyMaterial() {
+    const unsigned flags = legacy_.flags;
+    Material m(Material::Color{1, 1, 1, 1});
+    if (Material* old = resolve<Material>(legacyMaterial_))
+        m = *old;
+    m.setLighting(flags & 0x1);
+    m.setSphereMap(flags & 0x4);
+    m.setSmoothShading(!(flags & 0x10));
+    if (flags & 0x400) {
+        m.setVertexColours(true);
+        m.setVertexNormals(true);
+    }
+    for (int slot = 0; slot < 2; ++slot)
+        if (Texture* texture = resolve<Texture>(legacyTextures_[slot]))
+            m.setTexture(Texture::create(*texture), slot);
+    MaterialRef& ref = ownerBunch_->material();
+    ref.setMaterial(Material::share(m));
+    ref.first = flags & 0x8 ? 0 : 1;
+    ref.second = flags & 0x2 ? 1 : 0;
+}
 
 void GeoBunchInternals::readTexCoordSlots(orvel::DataSource& in, bool take) {
     int count = in.readInt32();
@@ -127,15 +196,11 @@ void GeoBunchInternals::read(orvel::DataSource& in) {
             named |= 1u << 5;
             break;
         case 20:
-            stream::skipReference(in);
+            readPassingReference(in, legacyMaterial_);
             break;
-        case 21: {
-            int count = in.readInt32();
-            if (in.good() && count > 0 && referencesFit(in, count))
-                for (int i = 0; i < count && in.good(); ++i)
-                    stream::skipReference(in);
+        case 21:
+            readLegacyTextures(in);
             break;
-        }
         case 22:
             readFrames(in);
             break;
@@ -146,6 +211,10 @@ void GeoBunchInternals::read(orvel::DataSource& in) {
 }
 
 void GeoBunchInternals::postRead() {
+    if (legacy_.present && ownerBunch_)
+        applyLegacyMaterial();
+    legacyMaterial_ = nullptr;
+    legacyTextures_[0] = legacyTextures_[1] = nullptr;
     refreshPointers();
     dropTriangleCount();
     verify();

@@ -13,6 +13,7 @@
 #include "base/StreamReader.h"
 #include "base/StreamWriter.h"
 #include "scene/SceneStream.h"
+#include "scene/render/Texture.h"
 
 using kessa::GeoBunch;
 using kessa::GeoBunchInternals;
@@ -396,6 +397,76 @@ TEST(GeoBunchStream, LegacyFieldsAreReadInStep) {
     EXPECT_EQ(legacy.value4, 7);
     EXPECT_EQ(legacy.value5, -1);
     EXPECT_EQ(b->vertexCount(), 3);
+}
+
+// A batch of an older stream: its internals carry a legacy material block
+// with flags, and optionally a material (object 4, tag 20, directly or
+// through a counted record 6) and a texture (object 5, tag 21).
+Bytes legacyStream(unsigned flags, bool withMaterial, bool throughRecord, bool withTexture) {
+    Bytes101 in = body();
+    in.byte(3).u32(flags).byte(12).u32(3);
+    if (withMaterial)
+        in.byte(20).u32(throughRecord ? 6 : 4);
+    if (withTexture)
+        in.byte(21).u32(2).u32(5).u32(0);
+    in.byte(0);
+    Bytes101 s;
+    s.declare(1, bunchTag).object(1, 1, body().byte(1).u32(2).byte(0));
+    s.declare(2, internalsTag).object(2, 2, in);
+    s.declare(3, vertexTag).object(3, 3, body().byte(2).byte(3).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0).byte(0));
+    Bytes101 m = body();
+    m.byte(1).string("Old").byte(11);
+    f32(f32(f32(f32(m, 0.5f), 0.25f), 0), 1).byte(0);
+    s.declare(4, "zanthorium::kessa::Material").object(4, 4, m);
+    s.declare(5, "zanthorium::kessa::Texture").object(5, 5, body().byte(4).string("bricks").byte(0));
+    s.declare(6, "internals::counted_ptr::orvel").object(6, 6, body().u32(1).u32(4));
+    return s.end().bytes;
+}
+
+TEST(GeoBunchStream, LegacyFlagsBecomeTheMaterial) {
+    auto lit = readAs<GeoBunch>(legacyStream(0x409, false, false, false));
+    ASSERT_TRUE(lit);
+    const kessa::Material& m = *lit->material().material();
+    EXPECT_TRUE(m.lighting());
+    EXPECT_TRUE(m.smoothShading());
+    EXPECT_FALSE(m.sphereMap());
+    EXPECT_TRUE(m.vertexColours());
+    EXPECT_TRUE(m.vertexNormals());
+    EXPECT_TRUE(m.shared());
+    EXPECT_EQ(lit->material().first, 0);
+    EXPECT_EQ(lit->material().second, 0);
+
+    auto blended = readAs<GeoBunch>(legacyStream(0x002, false, false, false));
+    ASSERT_TRUE(blended);
+    const kessa::Material& b = *blended->material().material();
+    EXPECT_FALSE(b.lighting());
+    EXPECT_TRUE(b.vertexColours());
+    EXPECT_FALSE(b.vertexNormals());
+    EXPECT_EQ(blended->material().first, 1);
+    EXPECT_EQ(blended->material().second, 1);
+
+    auto flat = readAs<GeoBunch>(legacyStream(0x014, false, false, false));
+    ASSERT_TRUE(flat);
+    EXPECT_FALSE(flat->material().material()->smoothShading());
+    EXPECT_TRUE(flat->material().material()->sphereMap());
+    // Equal legacy blocks share one material.
+    auto again = readAs<GeoBunch>(legacyStream(0x409, false, false, false));
+    EXPECT_EQ(again->material().material(), lit->material().material());
+}
+
+TEST(GeoBunchStream, LegacyMaterialAndTextureAreTakenOver) {
+    for (bool throughRecord : {false, true}) {
+        auto b = readAs<GeoBunch>(legacyStream(0x001, true, throughRecord, true));
+        ASSERT_TRUE(b);
+        const kessa::Material& m = *b->material().material();
+        EXPECT_EQ(m.diffuse().red, 0.5f) << throughRecord;
+        EXPECT_EQ(m.diffuse().green, 0.25f);
+        EXPECT_TRUE(m.lighting());
+        ASSERT_TRUE(m.texture(0)) << throughRecord;
+        EXPECT_EQ(m.texture(0)->name(), "bricks");
+        EXPECT_FALSE(m.texture(1));
+        EXPECT_TRUE(m.usesTexCoords(0));
+    }
 }
 
 TEST(GeoBunchStream, CurrentRecordHasNoLegacyBlock) {

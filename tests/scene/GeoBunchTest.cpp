@@ -23,6 +23,17 @@ namespace {
 
 const std::string prefix = "GeoBunchInternals::verify() - ";
 
+TEST(GeoBunch, NewBatchHasTheDefaultMaterial) {
+    GeoBunch b;
+    EXPECT_EQ(b.material().material(), kessa::Material::getDefault());
+    EXPECT_EQ(b.material().first, 1);
+    EXPECT_EQ(b.material().second, 0);
+    EXPECT_FALSE(b.bounds().valid());
+    EXPECT_TRUE(b.internals().valid());
+    EXPECT_EQ(b.internals().ownerBunch(), &b);
+    EXPECT_EQ(b.internals().ownerBranch(), nullptr);
+}
+
 // --- counting and enumeration ---
 
 TEST(GeoBunchLayout, StripThenFanThenPlainTriangles) {
