@@ -201,8 +201,6 @@ std::vector<Index> trianglesFromStrips(const std::vector<int>& strips, const std
         }
         next += n;
     }
-    if (!indices)
-        return out;
     size_t rest = available - next;
     for (size_t i = next; i + 3 <= available; i += 3)
         out.insert(out.end(), {at(i), at(i + 1), at(i + 2)});
@@ -256,14 +254,29 @@ void VertexArray::setVertices(const float* vertices) {
         copyInto(in.vertices, vertices, n);
 }
 
+// With an array buffer, colours and normals are rewritten in their blocks
+// (when the buffer has them), as vertices are: a batch's hook may change
+// them on any frame.
 void VertexArray::setColors(const unsigned char* colors) {
-    if (in_ && colors && !in_->arrayBuffer)
-        copyInto(in_->colors, colors, size_t(in_->count) * 4);
+    if (!in_ || !colors)
+        return;
+    VertexArrayInternals& in = *in_;
+    size_t n = size_t(in.count) * 4;
+    if (!in.arrayBuffer)
+        copyInto(in.colors, colors, n);
+    else if (in.layout & HasColors)
+        in.writeBuffer(in.colorOffset, colors, n);
 }
 
 void VertexArray::setNormals(const float* normals) {
-    if (in_ && normals && !in_->arrayBuffer)
-        copyInto(in_->normals, normals, size_t(in_->count) * 3);
+    if (!in_ || !normals)
+        return;
+    VertexArrayInternals& in = *in_;
+    size_t n = size_t(in.count) * 3;
+    if (!in.arrayBuffer)
+        copyInto(in.normals, normals, n);
+    else if (in.layout & HasNormals)
+        in.writeBuffer(in.normalOffset, normals, n * sizeof(float));
 }
 
 bool VertexArray::setTexCoords(const float* coords, int unit) {
@@ -505,13 +518,19 @@ void VertexArrayInternals::drawFromClientMemory() {
             glDrawElements(GL_TRIANGLES, GLsizei(total - next), indexType(), list + next * indexSize());
     } else {
         GLint next = 0;
+        bool fits = true;
         for (int length : strips) {
             long long n = length > 0 ? length : -static_cast<long long>(length);
-            if (n > count - next)
+            if (n > count - next) {
+                fits = false;
                 break;
+            }
             glDrawArrays(length > 0 ? GL_TRIANGLE_STRIP : GL_TRIANGLE_FAN, next, GLsizei(n));
             next += GLint(n);
         }
+        // The vertices after the strips are plain triangles, as in the buffers.
+        if (fits && next < count)
+            glDrawArrays(GL_TRIANGLES, next, count - next);
     }
     unlockArrays();
     glDisableClientState(GL_COLOR_ARRAY);

@@ -29,8 +29,8 @@ public:
 
     // count × 3 floats. With an array buffer they are rewritten in it.
     void setVertices(const float* vertices);
-    // count × 4 bytes (red, green, blue, alpha) and count × 3 floats; only
-    // before makeVBO.
+    // count × 4 bytes (red, green, blue, alpha) and count × 3 floats. With
+    // an array buffer they are rewritten in it, when it was made with them.
     void setColors(const unsigned char* colors);
     void setNormals(const float* normals);
     // count × 2 floats for unit 0 or 1; false (and nothing done) for another unit.
@@ -63,7 +63,7 @@ private:
 
 // Turns strips and fans over an index list (or, without one, over the vertex
 // numbers 0, 1, 2 ...) into a plain triangle list with GL's winding; the
-// indices after the strips are taken three at a time. A strip running past
+// entries (or vertices) after the strips are taken three at a time. A strip running past
 // the list and a remainder of one or two indices are dropped and logged.
 // Vertex numbers are checked against the vertex count.
 template <typename Index>

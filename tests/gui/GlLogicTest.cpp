@@ -180,6 +180,13 @@ TEST(TrianglesFromStrips, WithoutAListTheStripsWalkTheVertices) {
     EXPECT_EQ(t, (Triangles32{0, 1, 2, 0, 2, 3, 4, 5, 6}));
 }
 
+TEST(TrianglesFromStrips, WithoutAListTheVerticesAfterTheStripsAreTriangles) {
+    Triangles32 t = pellium::trianglesFromStrips<std::uint32_t>({3}, nullptr, 9);
+    EXPECT_EQ(t, (Triangles32{0, 1, 2, 3, 4, 5, 6, 7, 8}));
+    t = pellium::trianglesFromStrips<std::uint32_t>({}, nullptr, 6);
+    EXPECT_EQ(t, (Triangles32{0, 1, 2, 3, 4, 5}));
+}
+
 TEST(TrianglesFromStrips, StripsRunningPastTheEndAreDroppedAndLogged) {
     LogCapture log;
     Triangles32 indices = {0, 1, 2, 3, 4};

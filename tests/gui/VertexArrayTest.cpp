@@ -130,7 +130,7 @@ TEST_F(VertexArrays, StripsOverTheVerticesAloneDrawTheSameBothWays) {
     EXPECT_EQ(a, b);
     EXPECT_EQ(a[10 * side + 10], rgba(255, 0, 0));
     EXPECT_EQ(a[12 * side + 45], rgba(0, 255, 0));
-    EXPECT_EQ(a[40 * side + 16], rgba(0, 0, 0)) << "no list: only the strips are drawn";
+    EXPECT_EQ(a[40 * side + 16], rgba(0, 0, 255)) << "the vertices after the strips are triangles";
 }
 
 TEST_F(VertexArrays, APlainTriangleListDrawsTheSameBothWays) {
@@ -297,6 +297,24 @@ TEST_F(VertexArrays, VerticesAreRewrittenInsideTheBuffer) {
     a.setVertices(s.xyz.data());
     EXPECT_EQ(frame([&] { client.draw(); }), clientPixels);
     EXPECT_EQ(frame([&] { a.draw(); }), before);
+}
+
+TEST_F(VertexArrays, ColoursAreRewrittenInsideTheBuffer) {
+    Shapes s;
+    VertexArray a = shapes(true, true);
+    ASSERT_NE(a.makeVBO(true), 0u);
+    std::vector<unsigned char> white(s.colors.size(), 255);
+    a.setColors(white.data());
+    Pixels after = frame([&] { a.draw(); });
+    EXPECT_EQ(after[10 * side + 10], rgba(255, 255, 255)) << "the strip";
+    EXPECT_EQ(after[40 * side + 16], rgba(255, 255, 255)) << "a triangle";
+    // A buffer made without colours has nowhere to put them.
+    VertexArray bare(Shapes::count);
+    bare.setVertices(s.xyz.data());
+    ASSERT_NE(bare.makeVBO(true), 0u);
+    bare.setColors(white.data());
+    bare.setNormals(s.xyz.data());
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
 TEST_F(VertexArrays, IndicesNamingNoVertexAreRefused) {

@@ -1,0 +1,408 @@
+// Batches drawn for real (llvmpipe under Xvfb): compiled into buffer objects,
+// from client arrays, and with fullGLacceleration off, the same batch must
+// light the same pixels.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "../gui/GlTestSupport.h"
+#include "../gui/LogCapture.h"
+#include "BunchTestUtil.h"
+#include "gui/ErrorStage.h"
+#include "gui/gl/GLcontext.h"
+#include "gui/gl/GLmatrix.h"
+#include "gui/gl/GLstate.h"
+#include "gui/gl/VertexArray.h"
+
+using gltest::rgba;
+using kessa::GeoBunch;
+using kessa::GeoBunchInternals;
+using Pixels = std::vector<std::uint32_t>;
+
+namespace {
+
+constexpr int side = pellium::hiddenGLWindowSize;
+
+const GeoBunch::Color4 red{255, 0, 0, 255}, green{0, 255, 0, 255}, blue{0, 0, 255, 255}, yellow{255, 255, 0, 255};
+
+// Ten vertices: a red triangle as a strip of 3, a green rectangle as a fan
+// of 4, and a blue plain triangle; all counter-clockwise (culling stays on).
+struct Shapes {
+    std::vector<GeoBunch::Float3> points{{4, 4, 0},  {20, 4, 0},  {4, 20, 0},  {30, 4, 0},  {58, 4, 0},
+                                         {58, 20, 0}, {30, 20, 0}, {4, 36, 0}, {28, 36, 0}, {16, 58, 0}};
+    std::vector<GeoBunch::Color4> colours{red, red, red, green, green, green, green, blue, blue, blue};
+    std::vector<GeoBunch::Float2> coords{{0, 0}, {1, 0}, {0, 1}, {0, 0}, {1, 0}, {1, 1}, {0, 1}, {0, 0}, {1, 0}, {0.5f, 1}};
+};
+
+enum Layout { stripsOverVertices, stripsOverIndices, plainOverVertices, plainOverIndices };
+
+// The shapes as one batch. With indices the vertices are stored in reverse,
+// so that list entries differ from vertex numbers.
+std::unique_ptr<GeoBunch> shapes(Layout layout, bool withCoords = false) {
+    Shapes s;
+    const bool indexed = layout == stripsOverIndices || layout == plainOverIndices;
+    const unsigned n = unsigned(s.points.size());
+    orvel::ref_ptr<GeoBunch::vertex_data> v(new GeoBunch::vertex_data);
+    orvel::ref_ptr<GeoBunch::color_data> c(new GeoBunch::color_data);
+    orvel::ref_ptr<GeoBunch::texcoord_data> t(new GeoBunch::texcoord_data);
+    v->resize(n);
+    c->resize(n);
+    t->resize(n);
+    for (unsigned i = 0; i < n; ++i) {
+        unsigned at = indexed ? n - 1 - i : i;
+        (*v)[at] = s.points[i];
+        (*c)[at] = s.colours[i];
+        (*t)[at] = s.coords[i];
+    }
+    auto b = std::make_unique<GeoBunch>();
+    b->setVertexData(v, true);
+    b->setColorData(c);
+    if (withCoords)
+        b->setTexcoordData(t, 0);
+    std::vector<unsigned> order;
+    if (layout == stripsOverVertices || layout == stripsOverIndices)
+        b->setStripData(kessa_test::strips({3, -4}));
+    else
+        order = {0, 1, 2, 3, 4, 5, 3, 5, 6, 7, 8, 9};
+    if (indexed) {
+        if (order.empty())
+            for (unsigned i = 0; i < n; ++i)
+                order.push_back(i);
+        orvel::ref_ptr<GeoBunch::index_data> list(new GeoBunch::index_data);
+        for (unsigned i : order)
+            list->push_back(n - 1 - i);
+        b->setIndexData(list);
+    } else if (!order.empty()) {
+        // Plain triangles over the vertices: the fan written out.
+        orvel::ref_ptr<GeoBunch::vertex_data> w(new GeoBunch::vertex_data);
+        orvel::ref_ptr<GeoBunch::color_data> d(new GeoBunch::color_data);
+        for (unsigned i : order) {
+            w->push_back(s.points[i]);
+            d->push_back(s.colours[i]);
+        }
+        b->setVertexData(w, true);
+        b->setColorData(d);
+    }
+    return b;
+}
+
+class BunchRendering : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(pellium::ensureContext(nullptr), 0u);
+        pellium::resetGLState();
+        pellium::fullGLacceleration = true;
+    }
+    void TearDown() override {
+        pellium::fullGLacceleration = true;
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    }
+
+    static Pixels frame(const std::function<void()>& draw) {
+        pellium::GLRenderInfo info;
+        info.width = info.height = side;
+        pellium::setPixelProjection(info);
+        pellium::setDepthFunc(4);
+        pellium::clearBuffers(pellium::Color{0, 0, 0, 1}, 1 | 2);
+        draw();
+        return gltest::readPixels(side, side);
+    }
+    static Pixels frameOf(GeoBunch& b) {
+        return frame([&] { b.internals().render(); });
+    }
+    static std::uint32_t at(const Pixels& p, int x, int y) { return p[size_t(y) * side + size_t(x)]; }
+};
+
+TEST_F(BunchRendering, EveryLayoutDrawsTheSamePixelsCompiledAndFromClientArrays) {
+    for (Layout layout : {stripsOverVertices, stripsOverIndices, plainOverVertices, plainOverIndices}) {
+        pellium::fullGLacceleration = true;
+        auto compiled = shapes(layout);
+        Pixels a = frameOf(*compiled);
+        ASSERT_NE(compiled->internals().vertexArray(), nullptr) << layout;
+        EXPECT_NE(compiled->internals().vertexArray()->arrayBuffer(), 0u) << "in buffer objects";
+        pellium::fullGLacceleration = false;
+        auto client = shapes(layout);
+        Pixels b = frameOf(*client);
+        EXPECT_EQ(client->internals().vertexArray(), nullptr);
+        EXPECT_TRUE(client->internals().compiled());
+        EXPECT_EQ(a, b) << layout;
+        EXPECT_EQ(at(a, 8, 8), rgba(255, 0, 0)) << layout << ": the strip";
+        EXPECT_EQ(at(a, 50, 12), rgba(0, 255, 0)) << layout << ": the fan";
+        EXPECT_EQ(at(a, 16, 42), rgba(0, 0, 255)) << layout << ": the plain triangle";
+        EXPECT_EQ(at(a, 40, 50), rgba(0, 0, 0)) << layout;
+        // Drawn again, nothing changes.
+        pellium::fullGLacceleration = true;
+        EXPECT_EQ(frameOf(*compiled), a);
+        EXPECT_EQ(frameOf(*client), a);
+    }
+}
+
+TEST_F(BunchRendering, TexturedBatchDrawsTheSameBothWays) {
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    const unsigned char texels[8] = {255, 255, 255, 255, 64, 64, 64, 255};
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    auto textured = [&](GeoBunch& b) {
+        return frame([&] {
+            pellium::enableGLState(2);
+            glBindTexture(GL_TEXTURE_2D, texture);
+            b.internals().render();
+            pellium::disableGLState(2);
+        });
+    };
+    auto compiled = shapes(stripsOverIndices, true);
+    Pixels a = textured(*compiled);
+    ASSERT_NE(compiled->internals().vertexArray(), nullptr);
+    pellium::fullGLacceleration = false;
+    auto client = shapes(stripsOverIndices, true);
+    Pixels b = textured(*client);
+    EXPECT_EQ(a, b);
+    EXPECT_NE(a, frameOf(*client)) << "the texture shows";
+    glDeleteTextures(1, &texture);
+}
+
+TEST_F(BunchRendering, IndexedStripsThatUseEveryIndexDrawNoPlainTriangles) {
+    for (bool accelerated : {true, false}) {
+        pellium::fullGLacceleration = accelerated;
+        auto b = shapes(stripsOverIndices);
+        // Only the strip and the fan: the blue triangle's vertices stay unused.
+        orvel::ref_ptr<GeoBunch::index_data> list(new GeoBunch::index_data);
+        for (unsigned i = 0; i < 7; ++i)
+            list->push_back(9 - i);
+        b->setIndexData(list);
+        Pixels p = frameOf(*b);
+        EXPECT_EQ(at(p, 8, 8), rgba(255, 0, 0)) << accelerated;
+        EXPECT_EQ(at(p, 50, 12), rgba(0, 255, 0)) << accelerated;
+        EXPECT_EQ(at(p, 16, 42), rgba(0, 0, 0)) << accelerated;
+    }
+}
+
+TEST_F(BunchRendering, OneTriangleIsDrawnFromClientArraysEvenWhenAccelerated) {
+    GeoBunch b;
+    b.setVertexData(kessa_test::positions({{4, 36, 0}, {28, 36, 0}, {16, 58, 0}}), true);
+    b.setColorData(kessa_test::makeStream<GeoBunch::color_data>({yellow, yellow, yellow}));
+    Pixels p = frameOf(b);
+    EXPECT_TRUE(b.internals().compiled());
+    EXPECT_EQ(b.internals().vertexArray(), nullptr);
+    EXPECT_EQ(at(p, 16, 42), rgba(255, 255, 0));
+    EXPECT_EQ(pellium::errorStageCode, 30305u);
+    // Two triangles are compiled.
+    auto two = shapes(stripsOverVertices);
+    two->setStripData(kessa_test::strips({4}));
+    frameOf(*two);
+    EXPECT_EQ(two->triangleCount(), 2 + 2);
+    EXPECT_NE(two->internals().vertexArray(), nullptr);
+}
+
+TEST_F(BunchRendering, WithoutAccelerationNoBatchEverGetsAVertexArray) {
+    pellium::fullGLacceleration = false;
+    auto b = shapes(stripsOverVertices);
+    for (int i = 0; i < 3; ++i) {
+        frameOf(*b);
+        EXPECT_EQ(b->internals().vertexArray(), nullptr);
+        EXPECT_EQ(pellium::errorStageCode, 30305u);
+    }
+    // The switch counts only for batches compiled afterwards.
+    pellium::fullGLacceleration = true;
+    frameOf(*b);
+    EXPECT_EQ(b->internals().vertexArray(), nullptr);
+    b->internals().releaseVertexArray();
+    EXPECT_FALSE(b->internals().compiled());
+    frameOf(*b);
+    EXPECT_NE(b->internals().vertexArray(), nullptr);
+    EXPECT_GE(pellium::errorStageCode, 30401u) << "the vertex array drew last";
+    pellium::fullGLacceleration = false;
+    b->internals().releaseVertexArray();
+    EXPECT_EQ(b->internals().vertexArray(), nullptr);
+    frameOf(*b);
+    EXPECT_EQ(b->internals().vertexArray(), nullptr);
+}
+
+TEST_F(BunchRendering, InvalidBatchDrawsNothingAndIsNotCompiled) {
+    LogCapture log;
+    auto b = shapes(stripsOverIndices);
+    b->setIndexData(kessa_test::indices({0, 1, 2, 3, 4, 5, 99}));
+    EXPECT_FALSE(b->internals().verify());
+    Pixels p = frameOf(*b);
+    EXPECT_FALSE(b->internals().compiled());
+    EXPECT_EQ(b->internals().vertexArray(), nullptr);
+    for (std::uint32_t v : p)
+        ASSERT_EQ(v, rgba(0, 0, 0));
+    // A batch that turns out invalid at its first draw is logged once and skipped.
+    auto late = shapes(stripsOverVertices);
+    late->vertexDataSlot() = kessa_test::row(10);
+    log.take();
+    frameOf(*late);
+    frameOf(*late);
+    EXPECT_EQ(log.take(), "GeoBunchInternals::verify() - vertices isn't set properly\n");
+    EXPECT_TRUE(late->internals().compiled());
+    EXPECT_EQ(late->internals().vertexArray(), nullptr);
+}
+
+TEST_F(BunchRendering, ClientArraysLeaveOnlyTheVertexArrayOn) {
+    pellium::fullGLacceleration = false;
+    auto b = shapes(stripsOverIndices, true);
+    b->setNormalData(kessa_test::makeStream<GeoBunch::normal_data>(
+        {GeoBunch::Float3{0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1},
+         {0, 0, 1}, {0, 0, 1}}));
+    b->setTexcoordData(b->internals().texCoords(0), 1);
+    frameOf(*b);
+    EXPECT_TRUE(glIsEnabled(GL_VERTEX_ARRAY));
+    EXPECT_FALSE(glIsEnabled(GL_COLOR_ARRAY));
+    EXPECT_FALSE(glIsEnabled(GL_NORMAL_ARRAY));
+    for (int unit = 1; unit >= 0; --unit) {
+        pellium::selectClientTextureUnit(unit);
+        EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY)) << unit;
+    }
+    GLint active = 0;
+    pellium::selectClientTextureUnit(1);
+    b->internals().render();
+    glGetIntegerv(GL_CLIENT_ACTIVE_TEXTURE, &active);
+    EXPECT_EQ(active, GL_TEXTURE0);
+}
+
+// A branch hook that records the progress word it is called under and, when
+// asked, recolours the batch in place.
+class Recolour : public kessa::BunchCallbacks {
+public:
+    void processBunch(GeoBunch& bunch) override {
+        stages.push_back(pellium::errorStageCode);
+        if (!colour)
+            return;
+        const auto& colours = bunch.internals().colors();
+        for (unsigned i = 0; i < colours->size(); ++i)
+            (*colours)[i] = *colour;
+        bunch.addFlags(GeoBunch::dirtyColors);
+    }
+    std::vector<std::uint32_t> stages;
+    const GeoBunch::Color4* colour = nullptr;
+};
+
+TEST_F(BunchRendering, AHookThatRecoloursACompiledBatchIsSeenOnThatFrame) {
+    kessa_test::TestHolder holder("Sign", "face");
+    orvel::ref_ptr<Recolour> hook(new Recolour);
+    holder.callbacks = hook;
+    auto b = shapes(stripsOverIndices);
+    b->internals().setOwnerBranch(&holder);
+    Pixels first = frameOf(*b);
+    ASSERT_NE(b->internals().vertexArray(), nullptr);
+    EXPECT_EQ(hook->stages, (std::vector<std::uint32_t>{30301, 30302})) << "compile, then the draw";
+    EXPECT_EQ(at(first, 8, 8), rgba(255, 0, 0));
+    hook->colour = &yellow;
+    Pixels second = frameOf(*b);
+    EXPECT_EQ(b->flags(), unsigned(GeoBunch::dirtyColors));
+    EXPECT_EQ(at(second, 8, 8), rgba(255, 255, 0));
+    EXPECT_EQ(at(second, 50, 12), rgba(255, 255, 0));
+    EXPECT_EQ(at(second, 16, 42), rgba(255, 255, 0));
+    // The same frame from client arrays.
+    pellium::fullGLacceleration = false;
+    auto client = shapes(stripsOverIndices);
+    client->internals().setOwnerBranch(&holder);
+    EXPECT_EQ(frameOf(*client), second);
+    client->internals().setOwnerBranch(nullptr);
+    b->internals().setOwnerBranch(nullptr);
+}
+
+// Normals a hook turns away from the light reach the buffer objects too.
+class TurnAway : public kessa::BunchCallbacks {
+public:
+    void processBunch(GeoBunch& bunch) override {
+        if (!turn)
+            return;
+        const auto& normals = bunch.internals().normals();
+        for (unsigned i = 0; i < normals->size(); ++i)
+            (*normals)[i] = {0, 0, -1};
+        bunch.addFlags(GeoBunch::dirtyNormals);
+    }
+    bool turn = false;
+};
+
+TEST_F(BunchRendering, AHookThatTurnsNormalsIsSeenOnACompiledBatch) {
+    kessa_test::TestHolder holder("Lamp", "shade");
+    orvel::ref_ptr<TurnAway> hook(new TurnAway);
+    holder.callbacks = hook;
+    auto b = shapes(stripsOverVertices);
+    b->setColorData(nullptr);
+    orvel::ref_ptr<GeoBunch::normal_data> normals(new GeoBunch::normal_data);
+    for (int i = 0; i < b->vertexCount(); ++i)
+        normals->push_back({0, 0, 1});
+    b->setNormalData(normals);
+    b->internals().setOwnerBranch(&holder);
+    auto lit = [&] {
+        return frame([&] {
+            pellium::enableGLState(0);
+            glEnable(GL_LIGHT0);
+            b->internals().render();
+            glDisable(GL_LIGHT0);
+            pellium::disableGLState(0);
+        });
+    };
+    Pixels facing = lit();
+    ASSERT_NE(b->internals().vertexArray(), nullptr);
+    hook->turn = true;
+    Pixels away = lit();
+    EXPECT_GT(at(facing, 8, 8) & 0xFF, 150u);
+    EXPECT_LT(at(away, 8, 8) & 0xFF, 60u);
+    b->internals().setOwnerBranch(nullptr);
+}
+
+TEST_F(BunchRendering, AnimatedBatchMovesOnceCompiled) {
+    auto b = shapes(stripsOverVertices);
+    GeoBunch::Frame rest, raised;
+    for (const GeoBunch::Float3& p : *b->internals().vertices()) {
+        rest.push_back(p);
+        raised.push_back({p.x, p.y + 4, p.z});
+    }
+    b->setAnimation({rest, raised});
+    Pixels before = frameOf(*b);
+    ASSERT_NE(b->internals().vertexArray(), nullptr);
+    EXPECT_EQ(at(before, 8, 5), rgba(255, 0, 0));
+    EXPECT_EQ(at(before, 6, 19), rgba(0, 0, 0));
+    b->internals().animate(1);
+    Pixels after = frameOf(*b);
+    EXPECT_EQ(at(after, 8, 5), rgba(0, 0, 0)) << "the strip left its lowest rows";
+    EXPECT_EQ(at(after, 6, 19), rgba(255, 0, 0));
+    // The same frame from client arrays.
+    pellium::fullGLacceleration = false;
+    auto client = shapes(stripsOverVertices);
+    client->setAnimation({rest, raised});
+    client->internals().animate(1);
+    EXPECT_EQ(frameOf(*client), after);
+}
+
+// Leaves a GL error behind for render to find.
+class Troublemaker : public kessa::BunchCallbacks {
+public:
+    void processBunch(GeoBunch&) override { glEnable(GLenum(0x7FFF)); }
+};
+
+TEST_F(BunchRendering, GLErrorsAreLoggedAndDrawingGoesOn) {
+    LogCapture log;
+    auto b = shapes(stripsOverVertices);
+    glEnable(GLenum(0x7FFF));
+    Pixels p = frameOf(*b);
+    EXPECT_EQ(log.take(), "GL had an error at the start of GeoBunchInternals::render()\n");
+    EXPECT_EQ(at(p, 8, 8), rgba(255, 0, 0));
+
+    kessa_test::TestHolder holder("o", "b");
+    holder.callbacks = orvel::ref_ptr<kessa::BunchCallbacks>(new Troublemaker);
+    auto c = shapes(stripsOverVertices);
+    c->internals().setOwnerBranch(&holder);
+    p = frameOf(*c);
+    // The hook runs twice: before the vertex array is built (which finds
+    // the error first), and before the draw.
+    EXPECT_EQ(log.take(),
+              "GL had an error at the start of makeVBO()\nGL had an error during GeoBunchInternals::render()\n");
+    EXPECT_EQ(at(p, 8, 8), rgba(255, 0, 0));
+    c->internals().setOwnerBranch(nullptr);
+}
+
+}  // namespace
