@@ -8,12 +8,13 @@
 #include "gui/gl/GLstate.h"
 #include "scene/render/Light.h"
 #include "scene/render/Material.h"
+#include "scene/render/Texture.h"
 
 namespace kessa {
 
 namespace {
 
-enum GLState { lightingState = 0, smoothShadingState = 8, sphereMapState = 9 };
+enum GLState { lightingState = 0, texturingState = 2, smoothShadingState = 8, sphereMapState = 9 };
 
 // What the materials last put into GL. The lit colours are kept as well, so
 // that switching to an equal lit material sends nothing; they are not known
@@ -23,6 +24,7 @@ struct AppliedState {
     bool colourMaterial = false, lighting = false, smoothShading = false, sphereMap = false;
     bool coloursKnown = false;
     float colours[17];  // ambient, diffuse, specular, emission, shininess × 128
+    const Texture* textures[2] = {nullptr, nullptr};
 } applied;
 
 constexpr float black[4] = {0, 0, 0, 0};
@@ -75,6 +77,19 @@ void setState(int n, bool on) {
         pellium::disableGLState(n);
 }
 
+// Texturing on the selected unit, with the texture bound, or off.
+void bindOnUnit(const orvel::counted_ptr<Texture>& texture) {
+    setState(texturingState, bool(texture));
+    if (texture)
+        texture->bind();
+}
+
+// A sequence shows another frame as the clock runs, and a changed texture
+// builds its GL side anew: both must be bound again though they are the same.
+bool sameBinding(const Texture* cached, const orvel::counted_ptr<Texture>& texture) {
+    return cached == texture.get() && (!cached || (!cached->sequence() && !cached->dirty()));
+}
+
 }  // namespace
 
 void Material::apply() const {
@@ -95,6 +110,13 @@ void Material::apply() const {
         applied.colourMaterial = colourMaterial_;
         applied.smoothShading = smoothShading_;
         applied.sphereMap = sphereMap_;
+        for (int unit = 0; unit < 2; ++unit) {
+            if (!pellium::selectTextureUnit(unit) && unit > 0)
+                break;
+            bindOnUnit(textures_[unit]);
+            applied.textures[unit] = textures_[unit].get();
+        }
+        pellium::selectTextureUnit(0);
         return;
     }
 
@@ -127,6 +149,18 @@ void Material::apply() const {
         setState(sphereMapState, sphereMap_);
         applied.sphereMap = sphereMap_;
     }
+    bool unitChanged = false;
+    for (int unit = 0; unit < 2; ++unit) {
+        if (sameBinding(applied.textures[unit], textures_[unit]))
+            continue;
+        if (!pellium::selectTextureUnit(unit) && unit > 0)
+            break;
+        bindOnUnit(textures_[unit]);
+        applied.textures[unit] = textures_[unit].get();
+        unitChanged = true;
+    }
+    if (unitChanged)
+        pellium::selectTextureUnit(0);
 }
 
 void Material::beginFrame() {

@@ -8,7 +8,10 @@
 #include "base/DataDest.h"
 #include "base/DataSource.h"
 #include "base/Debug.h"
+#include "gui/gl/GLdraw.h"
+#include "gui/gl/GLtexture.h"
 #include "scene/SceneStream.h"
+#include "scene/StorageStats.h"
 #include "scene/render/TextureInternals.h"
 
 namespace kessa {
@@ -69,11 +72,22 @@ std::map<const Texture*, float>& legacyValues() {
     return values;
 }
 
+void countTextures(StorageStats& stats) {
+    stats.textures = pellium::GLtexture::count();
+    stats.textureBytes = double(pellium::GLtexture::totalSize());
+}
+
+void registerStorage() {
+    static bool done = (addStorageSource(&countTextures), true);
+    (void)done;
+}
+
 }  // namespace
 
-Texture::Texture() : internals_(new TextureInternals(this)) {}
+Texture::Texture() : internals_(new TextureInternals(this)) { registerStorage(); }
 
 Texture::Texture(const Texture& other) : Streamable(other), Refcountable(other), internals_(new TextureInternals(this)) {
+    registerStorage();
     copyFrom(other);
 }
 
@@ -143,6 +157,7 @@ void Texture::setImage(const pellium::Image& image) {
     if (refused())
         return;
     file_ = orvel::FilePath();
+    internals_->frames.clear();
     internals_->image = image;
     internals_->width = image.width();
     internals_->height = image.height();
@@ -205,6 +220,57 @@ void Texture::setBorder(bool on, std::uint32_t colour) {
     border_ = on;
     borderColour_ = colour;
     touch();
+}
+
+void Texture::bind() {
+    if (internals_->dirty)
+        internals_->frames.clear();
+    internals_->bind();
+}
+
+int Texture::width() {
+    if (internals_->width == 0 && internals_->frames.empty())
+        internals_->load();
+    return internals_->width;
+}
+
+int Texture::height() {
+    if (internals_->height == 0 && internals_->frames.empty())
+        internals_->load();
+    return internals_->height;
+}
+
+void Texture::drawQuad(float x, float y) {
+    const float w = float(width()), h = float(height());
+    bind();
+    constexpr int polygon = 9;
+    const float s = 1 - 1 / w, t = 1 - 1 / h;
+    pellium::beginPrimitive(polygon);
+    pellium::texCoord2f(0, 0);
+    pellium::vertex3f(x, y, 0);
+    pellium::texCoord2f(s, 0);
+    pellium::vertex3f(x + w - 1, y, 0);
+    pellium::texCoord2f(s, t);
+    pellium::vertex3f(x + w - 1, y + h - 1, 0);
+    pellium::texCoord2f(0, t);
+    pellium::vertex3f(x, y + h - 1, 0);
+    pellium::endPrimitive();
+}
+
+const orvel::counted_ptr<Texture>& Texture::whiteTexture(bool alpha) {
+    // Made on first use and kept to the end of the process.
+    static auto* solid = new orvel::counted_ptr<Texture>(new Texture);
+    static auto* clear = new orvel::counted_ptr<Texture>(new Texture);
+    if ((*solid)->internals_->frames.empty()) {
+        pellium::Image white(4, 4), none(4, 4);
+        white.fill(0xFFFFFFFF);
+        none.fill(0);
+        (*solid)->setImage(white);
+        (*solid)->name_ = "whiteTextureSolid";
+        (*clear)->setImage(none);
+        (*clear)->name_ = "whiteTextureAlpha";
+    }
+    return alpha ? *clear : *solid;
 }
 
 orvel_string Texture::cacheKey(const orvel_string& resolvedFile) const {

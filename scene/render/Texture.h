@@ -75,6 +75,20 @@ public:
     // The GL side must be rebuilt before the next bind.
     bool dirty() const;
 
+    // Makes the texture current in GL: builds its GL side on the first bind
+    // and after every change, and picks the frame of a sequence by the
+    // engine clock. Missing files bind a black texture.
+    void bind();
+    // The picture's size, loading it when not yet known.
+    int width();
+    int height();
+    // Draws the picture one texel to a pixel with its lower left corner at
+    // (x, y) (under a pixel projection).
+    void drawQuad(float x, float y);
+
+    // The two built-in white textures, solid and fully transparent (4 x 4).
+    static const orvel::counted_ptr<Texture>& whiteTexture(bool alpha);
+
     // The key under which files with equal options share a GL texture: the
     // file as the current image reader resolves it, ":", one "0" or "1" per
     // option, and "n" for an unscaled texture.
