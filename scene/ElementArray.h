@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <type_traits>
 
 #include "base/Heap.h"
@@ -68,8 +69,11 @@ public:
             grow(n);
     }
     void push_back(const E& e) {
-        if (size_ == capacity_)
+        if (size_ == capacity_) {
+            if (capacity_ == 0xFFFFFFFFu)
+                throw std::length_error("kessa::ElementArray - no room for another element");
             grow(capacity_ < 8 ? 8 : capacity_ > 0x7FFFFFFFu ? 0xFFFFFFFFu : capacity_ * 2);
+        }
         data_[size_++] = e;
     }
     void assign(const E* elements, unsigned count) {
