@@ -24,7 +24,6 @@ std::vector<kessa::Bounds> scatter(int count, double size, bool spheres) {
         b.set(c - h, c + h);
         if (spheres)
             b.setSphere(c, h.length());
-        b.corners();
     }
     return list;
 }
@@ -35,7 +34,7 @@ kessa::ViewFrustum defaultFrustum() {
     return viewer.frustum();
 }
 
-// Argument: the number of records; a million of them (288 MB) stream from
+// Argument: the number of records; a million of them (about 100 MB) stream from
 // memory, ten thousand stay in the cache.
 void testAll(benchmark::State& state, double size) {
     const int count = int(state.range(0));

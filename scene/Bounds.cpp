@@ -25,7 +25,7 @@ void readVector(orvel::DataSource& in, Vector& v) { in >> v.x >> v.y >> v.z; }
 }  // namespace
 
 void Bounds::clear() {
-    valid_ = hasSphere_ = cornersValid_ = false;
+    valid_ = hasSphere_ = false;
     radius_ = radiusSquared_ = 1;
 }
 
@@ -33,7 +33,7 @@ void Bounds::deriveSphere() {
     centre_ = (min_ + max_) * 0.5;
     radiusSquared_ = (centre_ - min_).lengthSquared();
     radius_ = std::sqrt(radiusSquared_);
-    hasSphere_ = cornersValid_ = false;
+    hasSphere_ = false;
 }
 
 void Bounds::set(const Vector& min, const Vector& max) {
@@ -52,14 +52,6 @@ void Bounds::setSphere(const Vector& centre, double radius) {
     hasSphere_ = true;
 }
 
-const Vector* Bounds::corners() const {
-    if (!cornersValid_) {
-        for (int i = 0; i < 8; ++i)
-            corners_[i] = Vector(i & 1 ? min_.x : max_.x, i & 2 ? min_.y : max_.y, i & 4 ? min_.z : max_.z);
-        cornersValid_ = true;
-    }
-    return corners_;
-}
 
 void Bounds::setTransformed(const Bounds& other, const Matrix& m) {
     if (!other.valid_) {
@@ -119,7 +111,6 @@ void Bounds::extend(const Bounds& other) {
     }
     radiusSquared_ = radius_ * radius_;
     valid_ = hasSphere_ = true;
-    cornersValid_ = false;
 }
 
 bool Bounds::extendWithMargin(const Bounds& other, double fraction) {
@@ -163,7 +154,9 @@ bool Bounds::intersects(const Bounds& other) const {
 void Bounds::draw() const {
     if (!valid_)
         return;
-    const Vector* c = corners();
+    Vector c[8];
+    for (int i = 0; i < 8; ++i)
+        c[i] = corner(i);
     // The max-z face, the min-z face, then the four edges between them.
     const int loops[2][4] = {{0, 1, 3, 2}, {4, 5, 7, 6}};
     for (const auto& loop : loops) {

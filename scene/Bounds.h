@@ -47,10 +47,13 @@ public:
     const Vector& centre() const { return centre_; }
     double radius() const { return radius_; }
     double radiusSquared() const { return radiusSquared_; }
-    // The eight box corners: corner i takes x from min when bit 0 of i is
-    // set (else from max), y from min when bit 1 is set, z from min when i is
-    // 4 or more. Computed on first use and cached until the box changes.
-    const Vector* corners() const;
+    // Box corner i (0..7): x from min when bit 0 of i is set (else from
+    // max), y from min when bit 1 is set, z from min when i is 4 or more.
+    // Computed when asked: a cache of all eight would make the record three
+    // times larger, and culling walks these records by the hundred thousand.
+    Vector corner(int i) const {
+        return Vector(i & 1 ? min_.x : max_.x, i & 2 ? min_.y : max_.y, i & 4 ? min_.z : max_.z);
+    }
 
     // Draws a non-empty record with GL lines: the box's twelve edges, and the
     // sphere as three circles through its centre parallel to the XY, XZ and
@@ -79,8 +82,6 @@ private:
     double radius_ = 1, radiusSquared_ = 1;
     bool valid_ = false;
     bool hasSphere_ = false;
-    mutable bool cornersValid_ = false;
-    mutable Vector corners_[8];
 };
 
 }  // namespace kessa

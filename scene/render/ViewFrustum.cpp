@@ -113,7 +113,9 @@ bool ViewFrustum::test(const Bounds& bounds, unsigned mask) {
     --tests;
 
     // Culled when all eight box corners lie outside one plane.
-    const Vector* corners = bounds.corners();
+    Vector corners[8];
+    for (int k = 0; k < 8; ++k)
+        corners[k] = bounds.corner(k);
     for (const double* p : planes_) {
         bool anyInside = false;
         for (int k = 0; k < 8 && !anyInside; ++k)

@@ -73,17 +73,15 @@ TEST(BoundsTest, ClearEmptiesButKeepsTheBox) {
 
 TEST(BoundsTest, CornerOrder) {
     Bounds b = box(Vector(-1, -2, -3), Vector(1, 2, 3));
-    const Vector* c = b.corners();
-    EXPECT_EQ(c[0], Vector(1, 2, 3));
-    EXPECT_EQ(c[1], Vector(-1, 2, 3));
-    EXPECT_EQ(c[2], Vector(1, -2, 3));
-    EXPECT_EQ(c[3], Vector(-1, -2, 3));
-    EXPECT_EQ(c[4], Vector(1, 2, -3));
-    EXPECT_EQ(c[7], Vector(-1, -2, -3));
-    // The cache follows the box.
+    EXPECT_EQ(b.corner(0), Vector(1, 2, 3));
+    EXPECT_EQ(b.corner(1), Vector(-1, 2, 3));
+    EXPECT_EQ(b.corner(2), Vector(1, -2, 3));
+    EXPECT_EQ(b.corner(3), Vector(-1, -2, 3));
+    EXPECT_EQ(b.corner(4), Vector(1, 2, -3));
+    EXPECT_EQ(b.corner(7), Vector(-1, -2, -3));
     b.set(Vector(0, 0, 0), Vector(5, 5, 5));
-    EXPECT_EQ(b.corners()[0], Vector(5, 5, 5));
-    EXPECT_EQ(b.corners()[7], Vector(0, 0, 0));
+    EXPECT_EQ(b.corner(0), Vector(5, 5, 5));
+    EXPECT_EQ(b.corner(7), Vector(0, 0, 0));
 }
 
 TEST(BoundsTest, ExtendUnitesBoxesAndSpheres) {
@@ -97,17 +95,16 @@ TEST(BoundsTest, ExtendUnitesBoxesAndSpheres) {
     EXPECT_TRUE(vectorNear(a.centre(), Vector(1.5, 0, 0), 1e-15));
     EXPECT_DOUBLE_EQ(a.radius(), 2.5);
     EXPECT_DOUBLE_EQ(a.radiusSquared(), 6.25);
-    EXPECT_EQ(a.corners()[0], Vector(4, 1, 1));
+    EXPECT_EQ(a.corner(0), Vector(4, 1, 1));
 }
 
 TEST(BoundsTest, ExtendEmptyAndByEmpty) {
     Bounds b = sphereBox(Vector(2, -1, -1), Vector(4, 1, 1), Vector(3, 0, 0), 1);
-    b.corners();
     Bounds empty;
     empty.extend(b);
     EXPECT_EQ(empty, b);
     EXPECT_TRUE(empty.hasSphere());
-    EXPECT_EQ(empty.corners()[7], Vector(2, -1, -1));
+    EXPECT_EQ(empty.corner(7), Vector(2, -1, -1));
     Bounds before = b;
     b.extend(Bounds());
     EXPECT_EQ(b, before);
@@ -201,7 +198,7 @@ TEST(BoundsTest, SetTransformedEqualsTheCornerBoxExactly) {
         Vector expectMin(1e300, 1e300, 1e300), expectMax(-1e300, -1e300, -1e300);
         for (int i = 0; i < 8; ++i) {
             Vector p;
-            Matrix::transformPoint(p, source.corners()[i], m);
+            Matrix::transformPoint(p, source.corner(i), m);
             for (int k = 0; k < 3; ++k) {
                 expectMin[k] = std::min(expectMin[k], p[k]);
                 expectMax[k] = std::max(expectMax[k], p[k]);
@@ -237,7 +234,7 @@ TEST(BoundsTest, ExtendWithMarginZeroIsAPlainUnion) {
     EXPECT_EQ(b.max(), Vector(3, 1, 2));
     EXPECT_FALSE(b.hasSphere());
     EXPECT_EQ(b.centre(), Vector(1.5, 0.5, 1));
-    EXPECT_EQ(b.corners()[0], Vector(3, 1, 2));
+    EXPECT_EQ(b.corner(0), Vector(3, 1, 2));
 }
 
 TEST(BoundsTest, ExtendWithMarginOfEmptyTakesTheOtherWithMargins) {
