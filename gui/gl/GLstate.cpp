@@ -210,7 +210,18 @@ bool selectClientTextureUnit(int n) {
     return true;
 }
 
-void invalidateGLStateCache() { cache.forget(); }
+namespace {
+
+unsigned stateGeneration = 0;
+
+}  // namespace
+
+void invalidateGLStateCache() {
+    cache.forget();
+    ++stateGeneration;
+}
+
+unsigned glStateGeneration() { return stateGeneration; }
 
 void noteTextureUnitsReset() { cache.activeUnit = cache.clientUnit = 0; }
 

@@ -46,6 +46,10 @@ bool selectClientTextureUnit(int n);
 
 // Forgets what the setters sent; the next call of each goes to GL.
 void invalidateGLStateCache();
+// Counts the calls of invalidateGLStateCache (context binds and resets
+// among them), so that caches kept above this layer can tell that GL state
+// may have changed behind them.
+unsigned glStateGeneration();
 // After a reset that left texture unit 0 selected for both the server and
 // the client side.
 void noteTextureUnitsReset();

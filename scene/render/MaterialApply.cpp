@@ -25,7 +25,18 @@ struct AppliedState {
     bool coloursKnown = false;
     float colours[17];  // ambient, diffuse, specular, emission, shininess × 128
     const Texture* textures[2] = {nullptr, nullptr};
+    unsigned generation = 0;  // of the GL layer's state when this was recorded
 } applied;
+
+// A context bound anew, or GL state reset, makes what was recorded worthless.
+void checkGeneration() {
+    unsigned now = pellium::glStateGeneration();
+    if (applied.generation != now) {
+        applied.generation = now;
+        applied.valid = false;
+        applied.coloursKnown = false;
+    }
+}
 
 constexpr float black[4] = {0, 0, 0, 0};
 
@@ -93,6 +104,7 @@ bool sameBinding(const Texture* cached, const orvel::counted_ptr<Texture>& textu
 }  // namespace
 
 void Material::apply() const {
+    checkGeneration();
     if (!applied.valid) {
         if (colourMaterial_) {
             startColourMaterial();
@@ -164,6 +176,7 @@ void Material::apply() const {
 }
 
 void Material::beginFrame() {
+    checkGeneration();
     if (applied.valid)
         return;
     getDefault()->apply();

@@ -233,3 +233,24 @@ TEST_F(MaterialGl, WithoutBeginFrameEveryApplyIsFull) {
     m.apply();
     EXPECT_EQ(integer(GL_SHADE_MODEL), GL_FLAT);
 }
+
+TEST_F(MaterialGl, AResetOfGLStateMakesTheNextApplyFull) {
+    // A context bound anew resets GL through the GL layer; the materials must
+    // not trust what they recorded before it.
+    Material m(Color{0.5f, 0.5f, 0.5f, 1});
+    m.setLighting(true);
+    m.setSmoothShading(false);
+    Material::beginFrame();
+    m.apply();
+    pellium::resetGLState();
+    EXPECT_FALSE(on(GL_LIGHTING));
+    m.apply();
+    EXPECT_TRUE(on(GL_LIGHTING));
+    EXPECT_EQ(integer(GL_SHADE_MODEL), GL_FLAT);
+    const Color& d = m.diffuse();
+    EXPECT_TRUE(near4(material(GL_DIFFUSE), d.red, d.green, d.blue, d.alpha));
+    // The same frame goes on incrementally afterwards.
+    glShadeModel(GL_SMOOTH);
+    m.apply();
+    EXPECT_EQ(integer(GL_SHADE_MODEL), GL_SMOOTH);
+}
