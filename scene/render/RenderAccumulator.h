@@ -1,27 +1,93 @@
-// What one frame draws is gathered here while a scene is walked. The state
-// stacks give every item added the state current at that moment; the scene's
-// branches and objects push and pop them around what they contain.
+// What one frame draws, gathered while the scene is walked and then drawn in
+// a fixed order with as few GL state changes as possible.
+//
+// While items are added, four state stacks (override bits, animation value,
+// transparency, fog) give each item the state current at that moment; the
+// scene's branches and objects push and pop them around what they contain.
+// An item keeps pointers (its matrix, fog, renderable or batch): what they
+// point at must live until the frame is drawn.
 #pragma once
+
+#include <memory>
+
+namespace pellium {
+struct GLRenderInfo;
+}
 
 namespace kessa {
 
+class GeoBunch;
+class Matrix;
+class Renderable;
+class Viewer;
+struct RenderAccumulatorInternals;
+
 class RenderAccumulator {
 public:
-    // Override bits: items under ordered go to the ordered list, items under
-    // noDepthWrite are drawn with depth writes off. Pushing ORs the bits into
-    // the current top, so they accumulate down a subtree.
+    // Override bits: items under ordered are drawn after the solid ones in
+    // the order added, items under noDepthWrite with depth writes off.
+    // Pushing ORs the bits into the current top, so they accumulate down a
+    // subtree.
     enum OverrideBits : unsigned { ordered = 1, noDepthWrite = 2 };
 
-    virtual ~RenderAccumulator() = default;
+    // The item lists, in the order they are drawn (grouped solid batches
+    // first, blended items last).
+    enum List { solidStuff, solidRenderables, orderedStuff, bunches, listCount };
 
-    virtual void pushOverrideState(unsigned bits) = 0;
-    virtual void popOverrideState() = 0;
+    struct Item {
+        unsigned overrides;
+        int animation;
+        float transparency;
+        const Matrix* matrix;  // null: the viewer's view matrix
+        Renderable* renderable;  // exactly one of renderable and bunch is set
+        GeoBunch* bunch;
+        int next;  // the next item of the same group of solid batches, or -1
+    };
+
+    RenderAccumulator();
+    ~RenderAccumulator();
+    RenderAccumulator(const RenderAccumulator&) = delete;
+    RenderAccumulator& operator=(const RenderAccumulator&) = delete;
+
+    // The viewer of this frame, not owned.
+    void setViewer(Viewer* viewer);
+    Viewer* viewer() const;
+    // Near and far of the depth range of the main passes.
+    void setDepthRange(float nearValue, float farValue);
+
+    // A renderable drawn under matrix with the current state; blended ones
+    // are drawn after every solid item.
+    void add(Renderable* renderable, const Matrix* matrix, bool blended);
+
+    void pushOverrideState(unsigned bits);
+    void popOverrideState();
     // 1.0 is opaque.
-    virtual void pushTransparency(float alpha) = 0;
-    virtual void popTransparency() = 0;
+    void pushTransparency(float alpha);
+    void popTransparency();
     // The value a triangle batch chooses its animation frame by.
-    virtual void pushAnimation(int value) = 0;
-    virtual void popAnimation() = 0;
+    void pushAnimation(int value);
+    void popAnimation();
+
+    // The stack tops.
+    unsigned overrideState() const;
+    float transparency() const;
+    int animation() const;
+
+    // What has been gathered for the frame.
+    int itemCount(List list) const;
+    const Item& item(List list, int i) const;
+    // Empties every list and stack and forgets the viewer: the next frame
+    // begins.
+    void reset();
+    // Counts the frames begun.
+    unsigned frame() const;
+
+    // Loads m as GL's modelview (world z up on the screen when the GL
+    // layer's z-up flag is set).
+    static void loadModelview(const Matrix& m);
+
+private:
+    std::unique_ptr<RenderAccumulatorInternals> d_;
 };
 
 }  // namespace kessa

@@ -241,22 +241,27 @@ TEST(Object, TraversalShowsTheObjectUnderEachInstance) {
     RecordingTraverser t;
     s.database.accumulate(t);
     EXPECT_EQ(t.visitedNames(), (Names{"scene-root", "first", "part-root", "leaf", "second", "part-root", "leaf"}));
-    EXPECT_EQ(t.instanceVisits, 2);
+    EXPECT_EQ(t.instanceVisits(), 2);
     EXPECT_EQ(t.visits[3].animation, 7);
     EXPECT_EQ(t.visits[1].animation, 3);
+    EXPECT_EQ(t.visits[4].animation, 3);
+    EXPECT_EQ(t.visits[5].animation, 7);
     EXPECT_EQ(t.visits[3].modelview, s.first->matrix());
     EXPECT_EQ(t.visits[6].modelview, s.second->matrix());
-    EXPECT_TRUE(t.recorded.empty());
-    EXPECT_EQ(t.depth(), 1);
-    EXPECT_EQ(t.acc.log, (Names{"anim+3", "anim+7", "anim-", "anim+7", "anim-", "anim-"}));
+    EXPECT_TRUE(t.recordedBranches().empty());
+    EXPECT_EQ(t.depth(), 0);
+    EXPECT_EQ(t.accumulator().animation(), 0);
 }
 
 TEST(Object, OnlyRenderingWalksPushTheAnimation) {
     Scene s;
+    s.part->setAnimation(7);
+    s.scene->setAnimation(3);
     RecordingTraverser t(1);
     s.database.accumulate(t);
-    EXPECT_TRUE(t.acc.log.empty());
-    EXPECT_EQ(t.visits.size(), 7u);
+    ASSERT_EQ(t.visits.size(), 7u);
+    for (const kessa_test::Visit& v : t.visits)
+        EXPECT_EQ(v.animation, 0) << v.name;
 }
 
 TEST(Object, CulledInstanceIsVisitedButNotEntered) {
@@ -266,7 +271,7 @@ TEST(Object, CulledInstanceIsVisitedButNotEntered) {
     t.culled = {"first"};
     s.database.accumulate(t);
     EXPECT_EQ(t.visitedNames(), (Names{"scene-root", "first", "second", "part-root", "leaf"}));
-    EXPECT_EQ(t.instanceVisits, 2);
+    EXPECT_EQ(t.instanceVisits(), 2);
 }
 
 // Records the branches inside an instance while it is walked.
@@ -274,7 +279,7 @@ class RecordingCheck : public kessa::TraversalCallback {
 public:
     explicit RecordingCheck(RecordingTraverser& t) : t_(t) {}
     bool enter(kessa::Traverser&, kessa::Branch*) override {
-        depths.push_back(int(t_.recorded.size()));
+        depths.push_back(int(t_.recordedBranches().size()));
         return true;
     }
     std::vector<int> depths;

@@ -1,5 +1,5 @@
-// Stand-ins for the walk and the render accumulator that record what the
-// branches ask of them, and a leaf branch whose bounds a test sets.
+// A walk that records what the branches ask of it, and a leaf branch whose
+// bounds a test sets.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,39 +15,6 @@
 
 namespace kessa_test {
 
-class RecordingAccumulator : public kessa::RenderAccumulator {
-public:
-    void pushOverrideState(unsigned bits) override {
-        overrides.push_back(overrides.back() | bits);
-        log.push_back("override+" + std::to_string(bits));
-    }
-    void popOverrideState() override {
-        overrides.pop_back();
-        log.push_back("override-");
-    }
-    void pushTransparency(float alpha) override {
-        alphas.push_back(alpha);
-        log.push_back("alpha+" + std::to_string(alpha));
-    }
-    void popTransparency() override {
-        alphas.pop_back();
-        log.push_back("alpha-");
-    }
-    void pushAnimation(int value) override {
-        animations.push_back(value);
-        log.push_back("anim+" + std::to_string(value));
-    }
-    void popAnimation() override {
-        animations.pop_back();
-        log.push_back("anim-");
-    }
-
-    std::vector<unsigned> overrides{0};
-    std::vector<float> alphas{1.0f};
-    std::vector<int> animations{0};
-    std::vector<std::string> log;
-};
-
 // What a branch was visited with.
 struct Visit {
     std::string name;
@@ -57,56 +24,50 @@ struct Visit {
     kessa::Matrix modelview;
 };
 
+// A walk that records every visit with the accumulator's state and the
+// modelview at that moment, and culls the branches a test names.
 class RecordingTraverser : public kessa::Traverser {
 public:
-    explicit RecordingTraverser(int mode = 0) : mode_(mode) { stack_.push_back({kessa::Matrix(), kessa::Matrix()}); }
+    // The base class began a walk with its own culling answer: begin again.
+    explicit RecordingTraverser(int mode = 0) : kessa::Traverser(mode) { traverseWith(kessa::Matrix(), kessa::Matrix()); }
 
-    int mode() const override { return mode_; }
-    bool isCullingActive() const override { return culling_.back(); }
+    bool cullingActive() override { return cullingOn_; }
     bool isCulled(kessa::Branch* branch) override {
         log.push_back("test " + name(branch));
         return culled.count(branch->name().c_str()) != 0;
     }
     void visitBranch(kessa::Branch* branch) override {
         log.push_back("visit " + name(branch));
-        visits.push_back({name(branch), acc.overrides.back(), acc.alphas.back(), acc.animations.back(),
-                          stack_.back().first});
+        kessa::RenderAccumulator& acc = accumulator();
+        visits.push_back({name(branch), acc.overrideState(), acc.transparency(), acc.animation(), modelview()});
+        kessa::Traverser::visitBranch(branch);
     }
-    void pushTransform(const kessa::Matrix& matrix, const kessa::Matrix& inverse) override {
-        kessa::Matrix a, b;
-        a.multiply(matrix, stack_.back().first);
-        b.multiply(stack_.back().second, inverse);
-        stack_.push_back({a, b});
-        log.push_back("push");
-    }
-    void popTransform() override {
-        stack_.pop_back();
-        log.push_back("pop");
-    }
-    void pushCullMask() override {
+    void transformView(const kessa::Matrix&) override { log.push_back("push"); }
+    void restoreView() override { log.push_back("pop"); }
+    bool pushMask() override {
         // Children of a branch listed as wholly inside need no tests.
-        culling_.push_back(culling_.back() && !inside.count(lastTested()));
+        masks_.push_back(masks_.back() && !inside.count(lastTested()));
         log.push_back("mask+");
+        return masks_.back();
     }
-    void popCullMask() override {
-        culling_.pop_back();
+    bool popMask() override {
+        masks_.pop_back();
         log.push_back("mask-");
+        return masks_.back();
     }
-    void pushRecordedBranch(kessa::Branch* branch) override { recorded.push_back(branch); }
-    void popRecordedBranch() override { recorded.pop_back(); }
-    void countInstanceVisit() override { ++instanceVisits; }
-    kessa::RenderAccumulator& accumulator() override { return acc; }
-    const kessa::Matrix& modelview() const override { return stack_.back().first; }
-    const kessa::Vector& referencePoint() const override { return reference; }
-    double lodFactor() const override { return factor; }
 
-    void setCulling(bool on) { culling_ = {on}; }
+    // Starts a walk with culling on or off.
+    void setCulling(bool on) {
+        cullingOn_ = on;
+        masks_ = {on};
+        traverseWith(kessa::Matrix(), kessa::Matrix());
+    }
+    // Starts a walk under m.
     void setModelview(const kessa::Matrix& m) {
         kessa::Matrix inverse;
         m.invert(inverse);
-        stack_ = {{m, inverse}};
+        traverseWith(m, inverse);
     }
-    int depth() const { return int(stack_.size()); }
 
     // The names of the visited branches, in order.
     std::vector<std::string> visitedNames() const {
@@ -116,14 +77,9 @@ public:
         return out;
     }
 
-    RecordingAccumulator acc;
     std::set<std::string> culled, inside;
     std::vector<std::string> log;
     std::vector<Visit> visits;
-    std::vector<kessa::Branch*> recorded;
-    int instanceVisits = 0;
-    kessa::Vector reference;
-    double factor = 1.0;
 
 private:
     static std::string name(kessa::Branch* b) { return b->name().c_str(); }
@@ -134,9 +90,8 @@ private:
         return "";
     }
 
-    int mode_;
-    std::vector<bool> culling_{false};
-    std::vector<std::pair<kessa::Matrix, kessa::Matrix>> stack_;
+    bool cullingOn_ = false;
+    std::vector<bool> masks_{false};
 };
 
 // A leaf with bounds of its own, as a geometry branch has.

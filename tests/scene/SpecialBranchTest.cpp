@@ -119,10 +119,10 @@ struct TwoLevels {
         parent.clean();
     }
     // Walks the group with the viewer at squared distance d.
-    RecordingTraverser walk(double d, int mode = 0) {
-        RecordingTraverser t(mode);
-        t.reference = Vector(std::sqrt(d), 0, 0);
-        parent.traverse(t);
+    std::unique_ptr<RecordingTraverser> walk(double d, int mode = 0) {
+        auto t = std::make_unique<RecordingTraverser>(mode);
+        t->setReferencePoint(std::sqrt(d), 0, 0);
+        parent.traverse(*t);
         return t;
     }
     GroupBranch parent;
@@ -149,49 +149,62 @@ TEST_F(LodTest, DefaultsAndRange) {
 
 TEST_F(LodTest, DistancePicksOneLevelWithoutFading) {
     TwoLevels lods;
-    EXPECT_EQ(lods.walk(50).visitedNames(), (Names{"", "first", "near"}));
-    EXPECT_EQ(lods.walk(5000).visitedNames(), (Names{"", "second", "far"}));
-    EXPECT_EQ(lods.walk(20000).visitedNames(), (Names{""}));
-    EXPECT_TRUE(lods.walk(5000).acc.log.empty());
+    EXPECT_EQ(lods.walk(50)->visitedNames(), (Names{"", "first", "near"}));
+    EXPECT_EQ(lods.walk(5000)->visitedNames(), (Names{"", "second", "far"}));
+    EXPECT_EQ(lods.walk(20000)->visitedNames(), (Names{""}));
+    std::unique_ptr<RecordingTraverser> far = lods.walk(5000);
+    for (const kessa_test::Visit& v : far->visits) {
+        EXPECT_EQ(v.overrides, 0u);
+        EXPECT_EQ(v.alpha, 1.0f);
+    }
 }
 
 TEST_F(LodTest, CrossFadeInsideTheRange) {
     TwoLevels lods(true, true);
-    RecordingTraverser t = lods.walk(95);
+    LogCapture log;
+    std::unique_ptr<RecordingTraverser> walked = lods.walk(95);
+    const RecordingTraverser& t = *walked;
     ASSERT_EQ(t.visitedNames(), (Names{"", "second", "far", "first", "near"}));
     EXPECT_EQ(t.visits[2].overrides, 3u);
     EXPECT_FLOAT_EQ(t.visits[2].alpha, 0.5f);
     EXPECT_EQ(t.visits[4].overrides, 1u);
     EXPECT_EQ(t.visits[4].alpha, 1.0f);
-    EXPECT_EQ(t.acc.overrides.size(), 1u);
-    EXPECT_EQ(t.acc.alphas.size(), 1u);
+    EXPECT_EQ(walked->accumulator().overrideState(), 0u);
+    EXPECT_EQ(walked->accumulator().transparency(), 1.0f);
+    EXPECT_EQ(log.text(), "");
 }
 
 TEST_F(LodTest, CrossFadePastTheRange) {
     TwoLevels lods(true, true);
-    RecordingTraverser t = lods.walk(105);
+    LogCapture log;
+    std::unique_ptr<RecordingTraverser> walked = lods.walk(105);
+    const RecordingTraverser& t = *walked;
     ASSERT_EQ(t.visitedNames(), (Names{"", "second", "far", "first", "near"}));
+    EXPECT_EQ(t.visits[3].overrides, 1u);
     EXPECT_EQ(t.visits[2].overrides, 3u);
     EXPECT_EQ(t.visits[2].alpha, 1.0f);
     EXPECT_EQ(t.visits[4].overrides, 1u);
     EXPECT_FLOAT_EQ(t.visits[4].alpha, 0.5f);
-    EXPECT_EQ(t.acc.log, (Names{"override+1", "override+2", "override-", "alpha+0.500000", "alpha-",
-                                "override-"}));
+    EXPECT_EQ(walked->accumulator().overrideState(), 0u);
+    EXPECT_EQ(walked->accumulator().transparency(), 1.0f);
+    EXPECT_EQ(log.text(), "");
 }
 
 TEST_F(LodTest, FadingNeedsTheSwitchARenderingWalkAndTheBranchFlag) {
     {
         TwoLevels lods(true, true);
         LodBranch::setFading(false);
-        EXPECT_EQ(lods.walk(95).visitedNames(), (Names{"", "first", "near"}));
-        EXPECT_EQ(lods.walk(105).visitedNames(), (Names{"", "second", "far"}));
+        EXPECT_EQ(lods.walk(95)->visitedNames(), (Names{"", "first", "near"}));
+        EXPECT_EQ(lods.walk(105)->visitedNames(), (Names{"", "second", "far"}));
         LodBranch::setFading(true);
-        EXPECT_EQ(lods.walk(95, 1).visitedNames(), (Names{"", "first", "near"}));
+        EXPECT_EQ(lods.walk(95, 1)->visitedNames(), (Names{"", "first", "near"}));
     }
     {
         TwoLevels lods(false, true);
-        EXPECT_EQ(lods.walk(95).visitedNames(), (Names{"", "first", "near"}));
-        EXPECT_TRUE(lods.walk(95).acc.log.empty());
+        std::unique_ptr<RecordingTraverser> t = lods.walk(95);
+        EXPECT_EQ(t->visitedNames(), (Names{"", "first", "near"}));
+        for (const kessa_test::Visit& v : t->visits)
+            EXPECT_EQ(v.overrides, 0u);
     }
 }
 
@@ -204,20 +217,20 @@ TEST_F(LodTest, LastLevelFadesOutFurther) {
     addLeaves(*only, {"leaf"});
     parent.clean();
     RecordingTraverser t;
-    t.reference = Vector(std::sqrt(115.0), 0, 0);
+    t.setReferencePoint(std::sqrt(115.0), 0, 0);
     parent.traverse(t);
     ASSERT_EQ(t.visitedNames(), (Names{"", "only", "leaf"}));
     EXPECT_EQ(t.visits[2].overrides, 1u);
     EXPECT_NEAR(t.visits[2].alpha, 0.25, 1e-6);
     // Fading in with no next level to show.
     RecordingTraverser in;
-    in.reference = Vector(std::sqrt(95.0), 0, 0);
+    in.setReferencePoint(std::sqrt(95.0), 0, 0);
     parent.traverse(in);
     EXPECT_EQ(in.visits[2].overrides, 1u);
     EXPECT_EQ(in.visits[2].alpha, 1.0f);
-    EXPECT_EQ(in.acc.log, (Names{"override+1", "override-"}));
+    EXPECT_EQ(in.accumulator().overrideState(), 0u);
     RecordingTraverser out;
-    out.reference = Vector(std::sqrt(125.0), 0, 0);
+    out.setReferencePoint(std::sqrt(125.0), 0, 0);
     parent.traverse(out);
     EXPECT_EQ(out.visitedNames(), (Names{""}));
 }
@@ -235,7 +248,7 @@ TEST_F(LodTest, AnotherChildStartsANewChain) {
     addLeaves(*b, {"b-leaf"});
     parent.clean();
     RecordingTraverser t;
-    t.reference = Vector(5, 0, 0);
+    t.setReferencePoint(5, 0, 0);
     parent.traverse(t);
     EXPECT_EQ(t.visitedNames(), (Names{"", "a", "a-leaf", "between", "b", "b-leaf"}));
 }
@@ -243,7 +256,7 @@ TEST_F(LodTest, AnotherChildStartsANewChain) {
 TEST_F(LodTest, OnlyTheFirstOfAChainActs) {
     TwoLevels lods;
     RecordingTraverser t;
-    t.reference = Vector(std::sqrt(5000.0), 0, 0);
+    t.setReferencePoint(std::sqrt(5000.0), 0, 0);
     lods.second->traverse(t);
     EXPECT_TRUE(t.visits.empty());
 }
@@ -270,7 +283,7 @@ TEST_F(LodTest, DistanceFollowsTheModelviewScaleAndTheFactor) {
     EXPECT_EQ(plain.visitedNames(), (Names{""}));
     RecordingTraverser factored;
     factored.setModelview(m);
-    factored.factor = 0.5;
+    factored.setLodScale(float(std::sqrt(2.0)));
     parent.traverse(factored);
     EXPECT_EQ(factored.visitedNames(), (Names{"", "lod", "leaf"}));
 }

@@ -1,0 +1,38 @@
+// Debug drawing that any code may queue during a frame: boxes under a
+// matrix, each in one colour. Every traverser owns one and puts
+// it in its accumulator as a walk begins; drawing empties the queue.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "scene/Bounds.h"
+#include "scene/render/Renderable.h"
+
+namespace kessa {
+
+class Matrix;
+
+class BoxRenderList : public Renderable {
+public:
+    // Colours are packed with the bytes red, green, blue, alpha in memory
+    // order. A null matrix draws in world space (under the view matrix);
+    // the matrix must live until the frame is drawn.
+    void addBox(const Matrix* matrix, std::uint32_t colour, const Bounds& box);
+
+    // Draws the queued boxes, then empties the queue.
+    void render(pellium::GLRenderInfo& context, Viewer& viewer) override;
+
+    int boxCount() const { return int(boxes_.size()); }
+
+private:
+    struct QueuedBox {
+        const Matrix* matrix;
+        std::uint32_t colour;
+        Bounds box;
+    };
+
+    std::vector<QueuedBox> boxes_;
+};
+
+}  // namespace kessa

@@ -1,0 +1,140 @@
+// How the render accumulator sorts what is added into its lists, and its
+// state stacks, without drawing.
+#include <gtest/gtest.h>
+
+#include "../gui/LogCapture.h"
+#include "scene/Matrix.h"
+#include "scene/render/RenderAccumulator.h"
+#include "scene/render/Renderable.h"
+
+using kessa::Matrix;
+using kessa::RenderAccumulator;
+
+namespace {
+
+struct AccumulatorListTest : ::testing::Test {
+    const RenderAccumulator::Item& only(RenderAccumulator::List list) {
+        EXPECT_EQ(acc.itemCount(list), 1);
+        return acc.item(list, 0);
+    }
+    int total() {
+        int n = 0;
+        for (int l = 0; l < RenderAccumulator::listCount; ++l)
+            n += acc.itemCount(RenderAccumulator::List(l));
+        return n;
+    }
+    RenderAccumulator acc;
+    kessa::Renderable r;
+    Matrix m;
+};
+
+}  // namespace
+
+TEST_F(AccumulatorListTest, OpaqueRenderablesAreSolid) {
+    acc.add(&r, &m, false);
+    const RenderAccumulator::Item& item = only(RenderAccumulator::solidRenderables);
+    EXPECT_EQ(item.renderable, &r);
+    EXPECT_EQ(item.matrix, &m);
+    EXPECT_EQ(item.bunch, nullptr);
+    EXPECT_EQ(item.overrides, 0u);
+    EXPECT_EQ(item.animation, 0);
+    EXPECT_EQ(item.transparency, 1.0f);
+    EXPECT_EQ(total(), 1);
+}
+
+TEST_F(AccumulatorListTest, BlendedOrTransparentRenderablesGoLast) {
+    acc.add(&r, nullptr, true);
+    acc.pushTransparency(0.5f);
+    acc.add(&r, &m, false);
+    acc.popTransparency();
+    ASSERT_EQ(acc.itemCount(RenderAccumulator::bunches), 2);
+    EXPECT_EQ(acc.item(RenderAccumulator::bunches, 0).matrix, nullptr);
+    EXPECT_EQ(acc.item(RenderAccumulator::bunches, 1).transparency, 0.5f);
+    EXPECT_EQ(total(), 2);
+}
+
+TEST_F(AccumulatorListTest, OrderedBitWinsOverEverything) {
+    acc.pushOverrideState(RenderAccumulator::ordered);
+    acc.add(&r, &m, true);
+    acc.pushOverrideState(RenderAccumulator::noDepthWrite);
+    acc.pushTransparency(0.25f);
+    acc.add(&r, &m, false);
+    ASSERT_EQ(acc.itemCount(RenderAccumulator::orderedStuff), 2);
+    EXPECT_EQ(acc.item(RenderAccumulator::orderedStuff, 0).overrides, 1u);
+    EXPECT_EQ(acc.item(RenderAccumulator::orderedStuff, 1).overrides, 3u);
+    EXPECT_EQ(acc.item(RenderAccumulator::orderedStuff, 1).transparency, 0.25f);
+    EXPECT_EQ(total(), 2);
+    // Bits accumulate down a subtree and come off one push at a time.
+    acc.popOverrideState();
+    EXPECT_EQ(acc.overrideState(), 1u);
+    acc.popOverrideState();
+    EXPECT_EQ(acc.overrideState(), 0u);
+}
+
+TEST_F(AccumulatorListTest, NoDepthWriteAloneStaysSolid) {
+    acc.pushOverrideState(RenderAccumulator::noDepthWrite);
+    acc.add(&r, &m, false);
+    EXPECT_EQ(only(RenderAccumulator::solidRenderables).overrides, 2u);
+}
+
+TEST_F(AccumulatorListTest, ItemsKeepTheStateOfTheirMoment) {
+    acc.pushAnimation(5);
+    acc.add(&r, &m, false);
+    acc.pushAnimation(9);
+    acc.add(&r, &m, false);
+    acc.popAnimation();
+    acc.add(&r, &m, false);
+    ASSERT_EQ(acc.itemCount(RenderAccumulator::solidRenderables), 3);
+    EXPECT_EQ(acc.item(RenderAccumulator::solidRenderables, 0).animation, 5);
+    EXPECT_EQ(acc.item(RenderAccumulator::solidRenderables, 1).animation, 9);
+    EXPECT_EQ(acc.item(RenderAccumulator::solidRenderables, 2).animation, 5);
+}
+
+TEST_F(AccumulatorListTest, PoppingTheInitialEntryIsLoggedAndKeepsIt) {
+    LogCapture log;
+    acc.popOverrideState();
+    acc.popTransparency();
+    acc.popAnimation();
+    EXPECT_EQ(log.take(),
+              "Error: RenderAccumulator::popOverrideState() - stack underflow\n"
+              "Error: RenderAccumulator::popTransparency() - stack underflow\n"
+              "Error: RenderAccumulator::popAnimation() - stack underflow\n");
+    EXPECT_EQ(acc.overrideState(), 0u);
+    EXPECT_EQ(acc.transparency(), 1.0f);
+    EXPECT_EQ(acc.animation(), 0);
+    acc.pushAnimation(3);
+    acc.popAnimation();
+    EXPECT_EQ(log.take(), "");
+    acc.popAnimation();
+    EXPECT_EQ(log.take(), "Error: RenderAccumulator::popAnimation() - stack underflow\n");
+}
+
+TEST_F(AccumulatorListTest, ResetBeginsAFrame) {
+    unsigned frame = acc.frame();
+    kessa::Viewer* viewer = reinterpret_cast<kessa::Viewer*>(&m);
+    acc.setViewer(viewer);
+    acc.pushOverrideState(RenderAccumulator::ordered);
+    acc.pushTransparency(0.5f);
+    acc.pushAnimation(4);
+    acc.add(&r, &m, false);
+    acc.reset();
+    EXPECT_EQ(acc.frame(), frame + 1);
+    EXPECT_EQ(total(), 0);
+    EXPECT_EQ(acc.viewer(), nullptr);
+    EXPECT_EQ(acc.overrideState(), 0u);
+    EXPECT_EQ(acc.transparency(), 1.0f);
+    EXPECT_EQ(acc.animation(), 0);
+    LogCapture log;
+    acc.popOverrideState();
+    EXPECT_NE(log.take(), "");
+}
+
+TEST_F(AccumulatorListTest, ListsGrowPastTheirFirstCapacity) {
+    for (int i = 0; i < 5000; ++i) {
+        acc.pushAnimation(i);
+        acc.add(&r, &m, false);
+    }
+    ASSERT_EQ(acc.itemCount(RenderAccumulator::solidRenderables), 5000);
+    EXPECT_EQ(acc.item(RenderAccumulator::solidRenderables, 4999).animation, 4999);
+    EXPECT_EQ(acc.animation(), 4999);
+}
