@@ -13,7 +13,8 @@ RenderAccumulatorInternals::RenderAccumulatorInternals() {
 int RenderAccumulatorInternals::append(RenderAccumulator::List list, const Matrix* matrix, Renderable* renderable,
                                        GeoBunch* bunch) {
     std::vector<Item>& items = lists[list];
-    items.push_back({overrides.top(), animations.top(), transparencies.top(), matrix, renderable, bunch, -1});
+    items.push_back(
+        {overrides.top(), animations.top(), transparencies.top(), fogs.top(), matrix, renderable, bunch, -1});
     return int(items.size()) - 1;
 }
 
@@ -60,11 +61,22 @@ void RenderAccumulator::popAnimation() {
         orvel::debug("Error: RenderAccumulator::popAnimation() - stack underflow\n");
 }
 
+void RenderAccumulator::pushFog(const Fog* fog) { d_->fogs.push(fog ? fog : &d_->defaultFog); }
+
+void RenderAccumulator::popFog() {
+    if (!d_->fogs.pop())
+        orvel::debug("Error: RenderAccumulator::popFog() - stack underflow\n");
+}
+
 unsigned RenderAccumulator::overrideState() const { return d_->overrides.top(); }
 
 float RenderAccumulator::transparency() const { return d_->transparencies.top(); }
 
 int RenderAccumulator::animation() const { return d_->animations.top(); }
+
+const Fog* RenderAccumulator::fog() const { return d_->fogs.top(); }
+
+const Fog& RenderAccumulator::defaultFog() const { return d_->defaultFog; }
 
 int RenderAccumulator::itemCount(List list) const { return int(d_->lists[list].size()); }
 
@@ -74,6 +86,7 @@ void RenderAccumulator::reset() {
     d_->overrides.reset();
     d_->animations.reset();
     d_->transparencies.reset();
+    d_->fogs.reset();
     for (std::vector<Item>& list : d_->lists)
         list.clear();
     d_->viewer = nullptr;

@@ -18,6 +18,7 @@ namespace kessa {
 
 class GeoBunch;
 class Matrix;
+struct Fog;
 class Renderable;
 class Viewer;
 struct RenderAccumulatorInternals;
@@ -38,6 +39,7 @@ public:
         unsigned overrides;
         int animation;
         float transparency;
+        const Fog* fog;
         const Matrix* matrix;  // null: the viewer's view matrix
         Renderable* renderable;  // exactly one of renderable and bunch is set
         GeoBunch* bunch;
@@ -67,11 +69,19 @@ public:
     // The value a triangle batch chooses its animation frame by.
     void pushAnimation(int value);
     void popAnimation();
+    // The fog of the items added until the matching pop; null pushes the
+    // accumulator's default fog (off). The record must live until the frame
+    // is drawn.
+    void pushFog(const Fog* fog);
+    void popFog();
 
     // The stack tops.
     unsigned overrideState() const;
     float transparency() const;
     int animation() const;
+    const Fog* fog() const;
+    // Mode off, start 0, end 1000, density 0.005, white.
+    const Fog& defaultFog() const;
 
     // What has been gathered for the frame.
     int itemCount(List list) const;

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "scene/render/Fog.h"
 #include "scene/render/RenderAccumulator.h"
 
 namespace kessa {
@@ -45,6 +46,8 @@ struct RenderAccumulatorInternals {
     StateStack<unsigned> overrides{0};
     StateStack<int> animations{0};
     StateStack<float> transparencies{1.0f};
+    Fog defaultFog;
+    StateStack<const Fog*> fogs{&defaultFog};
     float depthNear = 0, depthFar = 1;
     std::vector<Item> lists[RenderAccumulator::listCount];
     unsigned frame = 0;

@@ -4,6 +4,7 @@
 
 #include "../gui/LogCapture.h"
 #include "scene/Matrix.h"
+#include "scene/render/Fog.h"
 #include "scene/render/RenderAccumulator.h"
 #include "scene/render/Renderable.h"
 
@@ -90,18 +91,46 @@ TEST_F(AccumulatorListTest, ItemsKeepTheStateOfTheirMoment) {
     EXPECT_EQ(acc.item(RenderAccumulator::solidRenderables, 2).animation, 5);
 }
 
+TEST_F(AccumulatorListTest, ItemsCarryTheFogPushedAndNullIsTheDefault) {
+    const kessa::Fog& def = acc.defaultFog();
+    EXPECT_EQ(def.mode, kessa::Fog::off);
+    EXPECT_EQ(def.start, 0.0f);
+    EXPECT_EQ(def.end, 1000.0f);
+    EXPECT_EQ(def.density, 0.005f);
+    EXPECT_EQ(def.colour.red + def.colour.green + def.colour.blue + def.colour.alpha, 4.0f);
+    acc.add(&r, &m, false);
+    kessa::Fog thick;
+    thick.mode = kessa::Fog::exponential;
+    acc.pushFog(&thick);
+    acc.add(&r, &m, false);
+    acc.pushFog(nullptr);
+    acc.add(&r, &m, false);
+    acc.popFog();
+    acc.add(&r, &m, false);
+    acc.popFog();
+    ASSERT_EQ(acc.itemCount(RenderAccumulator::solidRenderables), 4);
+    EXPECT_EQ(acc.item(RenderAccumulator::solidRenderables, 0).fog, &def);
+    EXPECT_EQ(acc.item(RenderAccumulator::solidRenderables, 1).fog, &thick);
+    EXPECT_EQ(acc.item(RenderAccumulator::solidRenderables, 2).fog, &def);
+    EXPECT_EQ(acc.item(RenderAccumulator::solidRenderables, 3).fog, &thick);
+    EXPECT_EQ(acc.fog(), &def);
+}
+
 TEST_F(AccumulatorListTest, PoppingTheInitialEntryIsLoggedAndKeepsIt) {
     LogCapture log;
     acc.popOverrideState();
     acc.popTransparency();
     acc.popAnimation();
+    acc.popFog();
     EXPECT_EQ(log.take(),
               "Error: RenderAccumulator::popOverrideState() - stack underflow\n"
               "Error: RenderAccumulator::popTransparency() - stack underflow\n"
-              "Error: RenderAccumulator::popAnimation() - stack underflow\n");
+              "Error: RenderAccumulator::popAnimation() - stack underflow\n"
+              "Error: RenderAccumulator::popFog() - stack underflow\n");
     EXPECT_EQ(acc.overrideState(), 0u);
     EXPECT_EQ(acc.transparency(), 1.0f);
     EXPECT_EQ(acc.animation(), 0);
+    EXPECT_EQ(acc.fog(), &acc.defaultFog());
     acc.pushAnimation(3);
     acc.popAnimation();
     EXPECT_EQ(log.take(), "");
@@ -116,6 +145,8 @@ TEST_F(AccumulatorListTest, ResetBeginsAFrame) {
     acc.pushOverrideState(RenderAccumulator::ordered);
     acc.pushTransparency(0.5f);
     acc.pushAnimation(4);
+    kessa::Fog fog;
+    acc.pushFog(&fog);
     acc.add(&r, &m, false);
     acc.reset();
     EXPECT_EQ(acc.frame(), frame + 1);
@@ -124,6 +155,7 @@ TEST_F(AccumulatorListTest, ResetBeginsAFrame) {
     EXPECT_EQ(acc.overrideState(), 0u);
     EXPECT_EQ(acc.transparency(), 1.0f);
     EXPECT_EQ(acc.animation(), 0);
+    EXPECT_EQ(acc.fog(), &acc.defaultFog());
     LogCapture log;
     acc.popOverrideState();
     EXPECT_NE(log.take(), "");
