@@ -131,6 +131,10 @@ public:
 
     bool isFirstOfStream() const { return firstOfStream_; }
 
+    // Where a render accumulator last grouped the items that draw this
+    // batch: the index of the group in its frame, a hint it checks before use.
+    int accumulatorGroup = -1;
+
 private:
     friend class GeoBunch;
 

@@ -1,6 +1,8 @@
 #include "scene/render/RenderAccumulator.h"
 
 #include "base/Debug.h"
+#include "scene/GeoBunch.h"
+#include "scene/GeoBunchInternals.h"
 #include "scene/render/RenderAccumulatorInternals.h"
 
 namespace kessa {
@@ -8,6 +10,7 @@ namespace kessa {
 RenderAccumulatorInternals::RenderAccumulatorInternals() {
     for (std::vector<Item>& list : lists)
         list.reserve(1024);
+    groups.reserve(1024);
 }
 
 int RenderAccumulatorInternals::append(RenderAccumulator::List list, const Matrix* matrix, Renderable* renderable,
@@ -26,6 +29,8 @@ void RenderAccumulator::setViewer(Viewer* viewer) { d_->viewer = viewer; }
 
 Viewer* RenderAccumulator::viewer() const { return d_->viewer; }
 
+void RenderAccumulator::setSkyRenderer(SkyRenderer* renderer) { d_->sky = renderer; }
+
 void RenderAccumulator::setDepthRange(float nearValue, float farValue) {
     d_->depthNear = nearValue;
     d_->depthFar = farValue;
@@ -38,6 +43,28 @@ void RenderAccumulator::add(Renderable* renderable, const Matrix* matrix, bool b
     else if (!blended && d_->transparencies.top() >= 1.0f)
         list = solidRenderables;
     d_->append(list, matrix, renderable, nullptr);
+}
+
+void RenderAccumulator::addBunch(GeoBunch* bunch, const Matrix* matrix) {
+    RenderAccumulatorInternals& d = *d_;
+    if (d.overrides.top() & ordered) {
+        d.append(orderedStuff, matrix, nullptr, bunch);
+        return;
+    }
+    if (bunch->material().second || d.transparencies.top() < 1.0f) {
+        d.append(bunches, matrix, nullptr, bunch);
+        return;
+    }
+    int index = d.append(solidStuff, matrix, nullptr, bunch);
+    GeoBunchInternals* geometry = &bunch->internals();
+    int& slot = geometry->accumulatorGroup;
+    if (slot < 0 || std::size_t(slot) >= d.groups.size() || d.groups[slot].geometry != geometry) {
+        slot = int(d.groups.size());
+        d.groups.push_back({geometry, -1});
+    }
+    RenderAccumulatorInternals::Group& group = d.groups[slot];
+    d.lists[solidStuff][index].next = group.newest;
+    group.newest = index;
 }
 
 void RenderAccumulator::pushOverrideState(unsigned bits) { d_->overrides.push(d_->overrides.top() | bits); }
@@ -89,7 +116,9 @@ void RenderAccumulator::reset() {
     d_->fogs.reset();
     for (std::vector<Item>& list : d_->lists)
         list.clear();
+    d_->groups.clear();
     d_->viewer = nullptr;
+    d_->sky = nullptr;
     d_->depthNear = 0;
     d_->depthFar = 1;
     ++d_->frame;

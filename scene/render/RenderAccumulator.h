@@ -35,6 +35,13 @@ public:
     // first, blended items last).
     enum List { solidStuff, solidRenderables, orderedStuff, bunches, listCount };
 
+    // Draws the sky of a frame; the game implements it.
+    class SkyRenderer {
+    public:
+        virtual ~SkyRenderer() = default;
+        virtual void renderSky(pellium::GLRenderInfo& context, Viewer& viewer) = 0;
+    };
+
     struct Item {
         unsigned overrides;
         int animation;
@@ -51,15 +58,22 @@ public:
     RenderAccumulator(const RenderAccumulator&) = delete;
     RenderAccumulator& operator=(const RenderAccumulator&) = delete;
 
-    // The viewer of this frame, not owned.
+    // The viewer of this frame, not owned. The sky needs one; the other
+    // passes fall back to a default viewer.
     void setViewer(Viewer* viewer);
     Viewer* viewer() const;
+    // The sky of this frame, not owned; drawn only with a viewer.
+    void setSkyRenderer(SkyRenderer* renderer);
     // Near and far of the depth range of the main passes.
     void setDepthRange(float nearValue, float farValue);
 
     // A renderable drawn under matrix with the current state; blended ones
     // are drawn after every solid item.
     void add(Renderable* renderable, const Matrix* matrix, bool blended);
+    // A triangle batch drawn under matrix with the current state. Opaque
+    // batches that share their geometry are drawn together, with one
+    // material change for the group.
+    void addBunch(GeoBunch* bunch, const Matrix* matrix);
 
     void pushOverrideState(unsigned bits);
     void popOverrideState();
@@ -86,8 +100,14 @@ public:
     // What has been gathered for the frame.
     int itemCount(List list) const;
     const Item& item(List list, int i) const;
-    // Empties every list and stack and forgets the viewer: the next frame
-    // begins.
+    // Draws the frame: the sky, the opaque batches grouped by their
+    // geometry, the opaque renderables, the ordered items in the order
+    // added, then the blended ones in the order added (they are not sorted
+    // by depth). Then resets, drawn or not. Holding the left Ctrl key skips
+    // the ordered items, the left Shift key the blended ones.
+    void render(pellium::GLRenderInfo& context);
+    // Empties every list and stack and forgets the viewer and the sky: the
+    // next frame begins.
     void reset();
     // Counts the frames begun.
     unsigned frame() const;
@@ -95,6 +115,13 @@ public:
     // Loads m as GL's modelview (world z up on the screen when the GL
     // layer's z-up flag is set).
     static void loadModelview(const Matrix& m);
+    // An animation value carries the time handed to a batch's animation
+    // (its bits); a value that is no finite time gives 0.
+    static int animationValue(float t);
+    static float animationTime(int value);
+    // The texture coordinate of the fading texel for a transparency: the
+    // centre of texel k = 255 x transparency.
+    static void fadeTexCoord(float transparency, float out[2]);
 
 private:
     std::unique_ptr<RenderAccumulatorInternals> d_;

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "../gui/LogCapture.h"
+#include "scene/GeoBunch.h"
+#include "scene/GeoBunchInternals.h"
 #include "scene/Matrix.h"
 #include "scene/render/Fog.h"
 #include "scene/render/RenderAccumulator.h"
 #include "scene/render/Renderable.h"
 
+using kessa::GeoBunch;
 using kessa::Matrix;
 using kessa::RenderAccumulator;
 
@@ -169,4 +172,61 @@ TEST_F(AccumulatorListTest, ListsGrowPastTheirFirstCapacity) {
     ASSERT_EQ(acc.itemCount(RenderAccumulator::solidRenderables), 5000);
     EXPECT_EQ(acc.item(RenderAccumulator::solidRenderables, 4999).animation, 4999);
     EXPECT_EQ(acc.animation(), 4999);
+}
+
+// ---- batches ----
+
+TEST_F(AccumulatorListTest, BatchesAreSortedLikeRenderables) {
+    GeoBunch opaque, blended;
+    blended.material().second = 1;
+    acc.addBunch(&opaque, &m);
+    acc.addBunch(&blended, &m);
+    acc.pushTransparency(0.5f);
+    acc.addBunch(&opaque, &m);
+    acc.popTransparency();
+    acc.pushOverrideState(RenderAccumulator::ordered);
+    acc.addBunch(&blended, &m);
+    const RenderAccumulator::Item& solid = only(RenderAccumulator::solidStuff);
+    EXPECT_EQ(solid.bunch, &opaque);
+    EXPECT_EQ(solid.renderable, nullptr);
+    EXPECT_EQ(solid.next, -1);
+    ASSERT_EQ(acc.itemCount(RenderAccumulator::bunches), 2);
+    EXPECT_EQ(acc.item(RenderAccumulator::bunches, 0).bunch, &blended);
+    EXPECT_EQ(acc.item(RenderAccumulator::bunches, 1).transparency, 0.5f);
+    EXPECT_EQ(only(RenderAccumulator::orderedStuff).bunch, &blended);
+    EXPECT_EQ(total(), 4);
+}
+
+TEST_F(AccumulatorListTest, OpaqueItemsOfOneBatchChainNewestFirst) {
+    GeoBunch a, b;
+    acc.addBunch(&a, &m);
+    acc.addBunch(&b, &m);
+    acc.addBunch(&a, nullptr);
+    acc.addBunch(&a, &m);
+    ASSERT_EQ(acc.itemCount(RenderAccumulator::solidStuff), 4);
+    EXPECT_EQ(acc.item(RenderAccumulator::solidStuff, 3).next, 2);
+    EXPECT_EQ(acc.item(RenderAccumulator::solidStuff, 2).next, 0);
+    EXPECT_EQ(acc.item(RenderAccumulator::solidStuff, 0).next, -1);
+    EXPECT_EQ(acc.item(RenderAccumulator::solidStuff, 1).next, -1);
+    // A new frame starts new chains.
+    acc.reset();
+    acc.addBunch(&a, &m);
+    EXPECT_EQ(only(RenderAccumulator::solidStuff).next, -1);
+}
+
+TEST_F(AccumulatorListTest, ABatchGatheredByTwoAccumulatorsAtOnceLosesNoItem) {
+    GeoBunch a, b;
+    RenderAccumulator other;
+    other.addBunch(&b, &m);
+    acc.addBunch(&a, &m);
+    other.addBunch(&a, &m);  // a's group hint now names other's group
+    acc.addBunch(&a, &m);
+    other.addBunch(&a, &m);
+    // acc starts a second group for a rather than follow other's hint into
+    // a group of its own that holds another batch; other's chain is whole.
+    EXPECT_EQ(acc.item(RenderAccumulator::solidStuff, 0).next, -1);
+    EXPECT_EQ(acc.item(RenderAccumulator::solidStuff, 1).next, -1);
+    EXPECT_EQ(other.item(RenderAccumulator::solidStuff, 2).next, 1);
+    EXPECT_EQ(other.item(RenderAccumulator::solidStuff, 1).next, -1);
+    EXPECT_EQ(other.item(RenderAccumulator::solidStuff, 0).next, -1);
 }

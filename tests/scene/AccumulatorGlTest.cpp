@@ -1,0 +1,379 @@
+// The render accumulator's passes, read back from the frame buffer: what is
+// drawn over what tells the order. The default viewer looks along +y from the
+// origin with z up; a quad 10 units ahead and 20 wide fills the view.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "../gui/LogCapture.h"
+#include "BunchTestUtil.h"
+#include "gui/gl/GLdraw.h"
+#include "gui/gl/VideoSwitches.h"
+#include "scene/GeoBunch.h"
+#include "scene/render/Fog.h"
+#include "scene/render/RenderAccumulator.h"
+#include "scene/render/Renderable.h"
+#include "scene/render/Viewer.h"
+#include "tests/scene/SceneGlSupport.h"
+
+using kessa::GeoBunch;
+using kessa::RenderAccumulator;
+using kessa::Viewer;
+using kessa_test::glSide;
+using kessa_test::pixelNear;
+using Color = pellium::Color;
+
+namespace {
+
+enum { depthTestState = 5, faceCullingState = 10 };
+
+// Names of what was drawn, in order.
+std::vector<std::string> drawn;
+
+// A quad across the view at distance y, between x0 and x1 and z0 and z1.
+struct Rect {
+    float y, x0, x1, z0, z1;
+};
+constexpr Rect full{10, -10, 10, -10, 10};
+constexpr Rect centre{10, -1, 1, -1, 1};
+constexpr Rect left{10, -10, 0, -10, 10};
+constexpr Rect right{10, 0, 10, -10, 10};
+
+class Quad : public kessa::Renderable {
+public:
+    Quad(const char* name, const Rect& r, const Color& c, bool depthTest = true)
+        : name_(name), r_(r), c_(c), depthTest_(depthTest) {}
+    void draw(pellium::GLRenderInfo&) override {
+        drawn.push_back(name_);
+        pellium::disableGLState(faceCullingState);
+        if (!depthTest_)
+            pellium::disableGLState(depthTestState);
+        pellium::color4f(c_.red, c_.green, c_.blue, c_.alpha);
+        pellium::beginPrimitive(7);
+        pellium::vertex3f(r_.x0, r_.y, r_.z0);
+        pellium::vertex3f(r_.x1, r_.y, r_.z0);
+        pellium::vertex3f(r_.x1, r_.y, r_.z1);
+        pellium::vertex3f(r_.x0, r_.y, r_.z1);
+        pellium::endPrimitive();
+        pellium::enableGLState(depthTestState);
+    }
+
+private:
+    const char* name_;
+    Rect r_;
+    Color c_;
+    bool depthTest_;
+};
+
+// Fills the view with blue from nearer than the scene, and notes the state
+// it was called in.
+class BlueSky : public RenderAccumulator::SkyRenderer {
+public:
+    void renderSky(pellium::GLRenderInfo&, Viewer& viewer) override {
+        seen = &viewer;
+        glGetFloatv(GL_DEPTH_RANGE, range);
+        GLboolean mask = GL_TRUE;
+        glGetBooleanv(GL_DEPTH_WRITEMASK, &mask);
+        depthWrites = mask == GL_TRUE;
+        Quad("sky", Rect{5, -10, 10, -10, 10}, Color{0, 0, 1, 1}).draw(context);
+    }
+    Viewer* seen = nullptr;
+    float range[2] = {0, 0};
+    bool depthWrites = true;
+    pellium::GLRenderInfo context;
+};
+
+// A quad batch facing the camera (counter-clockwise as seen from it).
+orvel::ref_ptr<GeoBunch> quadBunch(const Rect& r) {
+    orvel::ref_ptr<GeoBunch> b(new GeoBunch);
+    b->setVertexData(kessa_test::positions({{r.x0, r.y, r.z0}, {r.x1, r.y, r.z0}, {r.x0, r.y, r.z1}, {r.x1, r.y, r.z1}}),
+                     true);
+    b->setStripData(kessa_test::strips({4}));
+    return b;
+}
+
+// Fog so thick that a surface 10 units away takes its colour.
+kessa::Fog solidFog(const Color& c) {
+    kessa::Fog f;
+    f.mode = kessa::Fog::exponential;
+    f.density = 100;
+    f.colour = c;
+    return f;
+}
+
+class AccumulatorGl : public kessa_test::SceneGl {
+protected:
+    void SetUp() override {
+        kessa_test::SceneGl::SetUp();
+        drawn.clear();
+        pellium::clearBuffers(Color{0, 0, 0, 1}, 3);
+    }
+    void TearDown() override {
+        pellium::fullGLacceleration = true;
+        kessa_test::SceneGl::TearDown();
+    }
+    void frame() { acc.render(context); }
+    std::uint32_t at(int x, int y) { return pixels()[size_t(y) * glSide + x]; }
+    std::uint32_t middle() { return at(glSide / 2, glSide / 2); }
+
+    Viewer viewer;
+    RenderAccumulator acc;
+    pellium::GLRenderInfo context = info();
+};
+
+}  // namespace
+
+// ---- frames and the sky ----
+
+TEST_F(AccumulatorGl, AnEmptyFrameTouchesNoStateButEnds) {
+    glEnable(GL_BLEND);
+    glDepthRange(0.25, 0.75);
+    acc.setViewer(&viewer);
+    acc.pushOverrideState(RenderAccumulator::ordered);
+    acc.pushTransparency(0.5f);
+    frame();
+    EXPECT_TRUE(on(GL_BLEND));
+    EXPECT_TRUE(kessa_test::near4(floats(GL_DEPTH_RANGE), 0.25f, 0.75f, 0, 0));
+    // Nothing of it reaches the next frame.
+    EXPECT_EQ(acc.viewer(), nullptr);
+    EXPECT_EQ(acc.overrideState(), 0u);
+    EXPECT_EQ(acc.transparency(), 1.0f);
+    glDisable(GL_BLEND);
+    glDepthRange(0, 1);
+}
+
+TEST_F(AccumulatorGl, TheSkyLiesBehindEverything) {
+    BlueSky sky;
+    Quad red("red", centre, Color{1, 0, 0, 1});
+    acc.setViewer(&viewer);
+    acc.setSkyRenderer(&sky);
+    acc.add(&red, nullptr, false);
+    frame();
+    EXPECT_EQ(sky.seen, &viewer);
+    EXPECT_FLOAT_EQ(sky.range[0], 0.9999f);
+    EXPECT_FLOAT_EQ(sky.range[1], 1.0f);
+    EXPECT_FALSE(sky.depthWrites);
+    EXPECT_TRUE(pixelNear(middle(), 255, 0, 0, 0));
+    EXPECT_TRUE(pixelNear(at(2, 2), 0, 0, 255, 0));
+    EXPECT_TRUE(kessa_test::near4(floats(GL_DEPTH_RANGE), 0, 1, 0, 0));
+    // The sky is for one frame.
+    pellium::clearBuffers(Color{0, 0, 0, 1}, 3);
+    sky.seen = nullptr;
+    acc.setViewer(&viewer);
+    acc.add(&red, nullptr, false);
+    frame();
+    EXPECT_EQ(sky.seen, nullptr);
+    EXPECT_TRUE(pixelNear(at(2, 2), 0, 0, 0, 0));
+}
+
+TEST_F(AccumulatorGl, AFrameOfOnlyASkyIsDrawn) {
+    BlueSky sky;
+    acc.setViewer(&viewer);
+    acc.setSkyRenderer(&sky);
+    frame();
+    EXPECT_TRUE(pixelNear(middle(), 0, 0, 255, 0));
+}
+
+TEST_F(AccumulatorGl, WithoutAViewerTheSkyIsSkippedAndTheRestDrawn) {
+    LogCapture log;
+    BlueSky sky;
+    Quad red("red", centre, Color{1, 0, 0, 1});
+    // The default viewer's camera is this one's; the projection is left as it is.
+    viewer.setWindowSize(context);
+    acc.setSkyRenderer(&sky);
+    acc.add(&red, nullptr, false);
+    frame();
+    EXPECT_EQ(log.take(), "RenderAccumulator::renderSky(). Error: You didn't set a Viewer...\n");
+    EXPECT_EQ(sky.seen, nullptr);
+    EXPECT_TRUE(pixelNear(middle(), 255, 0, 0, 0));
+    EXPECT_TRUE(pixelNear(at(2, 2), 0, 0, 0, 0));
+}
+
+// ---- the order of the passes ----
+
+TEST_F(AccumulatorGl, SolidRenderablesGoUnderBlendedOnesAddedBefore) {
+    Quad green("green", full, Color{0, 1, 0, 0.5f});
+    Quad red("red", full, Color{1, 0, 0, 1}, false);
+    acc.setViewer(&viewer);
+    acc.add(&green, nullptr, true);
+    acc.add(&red, nullptr, false);
+    frame();
+    EXPECT_EQ(drawn, (std::vector<std::string>{"red", "green"}));
+    EXPECT_TRUE(pixelNear(middle(), 128, 128, 0, 2));
+}
+
+TEST_F(AccumulatorGl, OrderedItemsComeBetweenSolidAndBlended) {
+    Quad green("green", full, Color{0, 1, 0, 0.5f});
+    Quad blue("blue", full, Color{0, 0, 1, 1}, false);
+    Quad red("red", full, Color{1, 0, 0, 1}, false);
+    acc.setViewer(&viewer);
+    acc.add(&green, nullptr, true);
+    acc.pushOverrideState(RenderAccumulator::ordered);
+    acc.add(&blue, nullptr, false);
+    acc.popOverrideState();
+    acc.add(&red, nullptr, false);
+    frame();
+    EXPECT_EQ(drawn, (std::vector<std::string>{"red", "blue", "green"}));
+    EXPECT_TRUE(pixelNear(middle(), 0, 128, 128, 2));
+}
+
+TEST_F(AccumulatorGl, BlendedItemsAreDrawnInTheOrderAddedNotByDepth) {
+    Quad nearQuad("near", Rect{5, -10, 0, -10, 10}, Color{1, 0, 0, 0.5f});
+    Quad farQuad("far", Rect{10, -10, 10, -10, 10}, Color{0, 1, 0, 0.5f});
+    acc.setViewer(&viewer);
+    acc.add(&nearQuad, nullptr, true);
+    acc.add(&farQuad, nullptr, true);
+    frame();
+    // The near quad wrote its depth first: the far one is hidden behind it.
+    EXPECT_TRUE(pixelNear(at(16, 32), 128, 0, 0, 2));
+    EXPECT_TRUE(pixelNear(at(48, 32), 0, 128, 0, 2));
+
+    pellium::clearBuffers(Color{0, 0, 0, 1}, 3);
+    drawn.clear();
+    acc.setViewer(&viewer);
+    acc.add(&farQuad, nullptr, true);
+    acc.add(&nearQuad, nullptr, true);
+    frame();
+    EXPECT_EQ(drawn, (std::vector<std::string>{"far", "near"}));
+    EXPECT_TRUE(pixelNear(at(16, 32), 128, 64, 0, 2));
+}
+
+TEST_F(AccumulatorGl, NoDepthWriteLetsLaterItemsThrough) {
+    Quad nearQuad("near", Rect{5, -10, 0, -10, 10}, Color{1, 0, 0, 1});
+    Quad farQuad("far", Rect{10, -10, 10, -10, 10}, Color{0, 1, 0, 0.5f});
+    acc.setViewer(&viewer);
+    acc.pushOverrideState(RenderAccumulator::ordered);
+    acc.pushOverrideState(RenderAccumulator::noDepthWrite);
+    acc.add(&nearQuad, nullptr, false);
+    acc.popOverrideState();
+    acc.popOverrideState();
+    acc.add(&farQuad, nullptr, true);
+    frame();
+    EXPECT_TRUE(pixelNear(at(16, 32), 128, 128, 0, 2));
+    // Depth writes are on again after the frame.
+    GLboolean mask = GL_FALSE;
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &mask);
+    EXPECT_EQ(mask, GL_TRUE);
+}
+
+// ---- fading ----
+
+TEST_F(AccumulatorGl, FadedItemsTakeTheirAlphaFromTheFadingTexel) {
+    float st[2];
+    RenderAccumulator::fadeTexCoord(0.5f, st);
+    EXPECT_FLOAT_EQ(st[0], 0.96875f);
+    EXPECT_FLOAT_EQ(st[1], 0.46875f);
+    RenderAccumulator::fadeTexCoord(0.25f, st);
+    EXPECT_FLOAT_EQ(st[0], 0.96875f);
+    EXPECT_FLOAT_EQ(st[1], 0.21875f);
+
+    Quad white("white", full, Color{1, 1, 1, 1});
+    const float alphas[2] = {0.5f, 0.25f};
+    const int expected[2] = {127, 63};
+    for (int i = 0; i < 2; ++i) {
+        pellium::clearBuffers(Color{0, 0, 0, 1}, 3);
+        acc.setViewer(&viewer);
+        acc.pushTransparency(alphas[i]);
+        acc.add(&white, nullptr, false);
+        ASSERT_EQ(acc.itemCount(RenderAccumulator::bunches), 1);
+        frame();
+        EXPECT_TRUE(pixelNear(middle(), expected[i], expected[i], expected[i], 1)) << alphas[i];
+    }
+    // The fading unit is off again.
+    ASSERT_TRUE(pellium::selectTextureUnit(2));
+    EXPECT_FALSE(on(GL_TEXTURE_2D));
+    pellium::selectTextureUnit(0);
+}
+
+TEST_F(AccumulatorGl, WithoutFullAccelerationFadedItemsAreOnlyBlended) {
+    pellium::fullGLacceleration = false;
+    Quad white("white", full, Color{1, 1, 1, 1});
+    acc.setViewer(&viewer);
+    acc.pushTransparency(0.5f);
+    acc.add(&white, nullptr, false);
+    frame();
+    EXPECT_TRUE(pixelNear(middle(), 255, 255, 255, 0));
+}
+
+// ---- batches ----
+
+TEST_F(AccumulatorGl, BatchesSharingGeometryAreDrawnNewestFirstGroupByGroup) {
+    // Items at one place: the one drawn first wins the depth test, and its
+    // fog tells which it was.
+    orvel::ref_ptr<GeoBunch> x = quadBunch(left), y = quadBunch(full);
+    kessa::Fog red = solidFog(Color{1, 0, 0, 1}), blue = solidFog(Color{0, 0, 1, 1}),
+               green = solidFog(Color{0, 1, 0, 1});
+    auto add = [&](GeoBunch* b, kessa::Fog* fog) {
+        acc.pushFog(fog);
+        acc.addBunch(b, nullptr);
+        acc.popFog();
+    };
+    acc.setViewer(&viewer);
+    add(x.get(), &red);
+    add(x.get(), &blue);
+    ASSERT_EQ(acc.itemCount(RenderAccumulator::solidStuff), 2);
+    EXPECT_EQ(acc.item(RenderAccumulator::solidStuff, 1).next, 0);
+    frame();
+    EXPECT_TRUE(pixelNear(at(16, 32), 0, 0, 255, 1));
+    EXPECT_TRUE(pixelNear(at(48, 32), 0, 0, 0, 0));
+
+    // Groups come in the reverse order of their first item.
+    pellium::clearBuffers(Color{0, 0, 0, 1}, 3);
+    acc.setViewer(&viewer);
+    add(x.get(), &red);
+    add(y.get(), &green);
+    add(x.get(), &blue);
+    frame();
+    EXPECT_TRUE(pixelNear(at(16, 32), 0, 255, 0, 1));
+    EXPECT_TRUE(pixelNear(at(48, 32), 0, 255, 0, 1));
+}
+
+TEST_F(AccumulatorGl, EachItemOfAGroupShowsItsOwnAnimationFrame) {
+    orvel::ref_ptr<GeoBunch> b = quadBunch(left);
+    GeoBunch::FrameList frames;
+    frames.push_back(kessa_test::frame({{-10, 10, -10}, {0, 10, -10}, {-10, 10, 10}, {0, 10, 10}}));
+    frames.push_back(kessa_test::frame({{0, 10, -10}, {10, 10, -10}, {0, 10, 10}, {10, 10, 10}}));
+    b->setAnimation(frames);
+    acc.setViewer(&viewer);
+    acc.pushAnimation(RenderAccumulator::animationValue(0));
+    acc.addBunch(b.get(), nullptr);
+    acc.popAnimation();
+    acc.pushAnimation(RenderAccumulator::animationValue(1));
+    acc.addBunch(b.get(), nullptr);
+    acc.popAnimation();
+    frame();
+    EXPECT_TRUE(pixelNear(at(16, 32), 255, 255, 255, 0));
+    EXPECT_TRUE(pixelNear(at(48, 32), 255, 255, 255, 0));
+}
+
+TEST_F(AccumulatorGl, TheCullingByteDecidesWhetherBackFacesShow) {
+    // Seen from behind: the camera turned round to look along -y.
+    kessa::Matrix turned;
+    turned.setRotation(180, kessa::Vector(0, 0, 1));
+    viewer.setCameraMatrix(turned);
+    orvel::ref_ptr<GeoBunch> b = quadBunch(Rect{-10, -10, 10, -10, 10});
+    acc.setViewer(&viewer);
+    acc.addBunch(b.get(), nullptr);
+    frame();
+    EXPECT_TRUE(pixelNear(middle(), 0, 0, 0, 0));
+    b->material().first = 0;
+    acc.setViewer(&viewer);
+    acc.addBunch(b.get(), nullptr);
+    frame();
+    EXPECT_TRUE(pixelNear(middle(), 255, 255, 255, 0));
+}
+
+TEST_F(AccumulatorGl, BlendedAndFadedBatchesComeLast) {
+    orvel::ref_ptr<GeoBunch> b = quadBunch(full);
+    Quad red("red", full, Color{1, 0, 0, 1}, false);
+    acc.setViewer(&viewer);
+    acc.pushTransparency(0.5f);
+    acc.addBunch(b.get(), nullptr);
+    acc.popTransparency();
+    acc.add(&red, nullptr, false);
+    ASSERT_EQ(acc.itemCount(RenderAccumulator::bunches), 1);
+    frame();
+    // Half white over red.
+    EXPECT_TRUE(pixelNear(middle(), 255, 127, 127, 1));
+}
