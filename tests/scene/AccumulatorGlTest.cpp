@@ -8,6 +8,7 @@
 
 #include "../gui/LogCapture.h"
 #include "BunchTestUtil.h"
+#include "gui/EventQueue.h"
 #include "gui/gl/GLdraw.h"
 #include "gui/gl/VideoSwitches.h"
 #include "scene/GeoBunch.h"
@@ -15,6 +16,7 @@
 #include "scene/render/RenderAccumulator.h"
 #include "scene/render/Renderable.h"
 #include "scene/render/Viewer.h"
+#include "platform/Windows.h"
 #include "tests/scene/SceneGlSupport.h"
 
 using kessa::GeoBunch;
@@ -376,4 +378,45 @@ TEST_F(AccumulatorGl, BlendedAndFadedBatchesComeLast) {
     frame();
     // Half white over red.
     EXPECT_TRUE(pixelNear(middle(), 255, 127, 127, 1));
+}
+
+// ---- the keys that hide passes ----
+
+namespace {
+
+void holdKey(int key, bool down) {
+    platform::Message m;
+    m.type = down ? platform::MessageType::KeyDown : platform::MessageType::KeyUp;
+    m.key = key;
+    platform::injectMessage(m);
+}
+
+}  // namespace
+
+TEST_F(AccumulatorGl, LeftCtrlHidesOrderedItemsAndLeftShiftBlendedOnes) {
+    Quad red("red", left, Color{1, 0, 0, 1});
+    Quad green("green", right, Color{0, 1, 0, 1});
+    auto gather = [&] {
+        pellium::clearBuffers(Color{0, 0, 0, 1}, 3);
+        acc.setViewer(&viewer);
+        acc.pushOverrideState(RenderAccumulator::ordered);
+        acc.add(&red, nullptr, false);
+        acc.popOverrideState();
+        acc.add(&green, nullptr, true);
+    };
+    holdKey(platform::KeyLeftControl, true);
+    ASSERT_TRUE(pellium::isModifierDown(pellium::Key::LeftCtrl));
+    gather();
+    frame();
+    holdKey(platform::KeyLeftControl, false);
+    EXPECT_TRUE(pixelNear(at(16, 32), 0, 0, 0, 0));
+    EXPECT_TRUE(pixelNear(at(48, 32), 0, 255, 0, 0));
+
+    holdKey(platform::KeyLeftShift, true);
+    gather();
+    frame();
+    holdKey(platform::KeyLeftShift, false);
+    EXPECT_TRUE(pixelNear(at(16, 32), 255, 0, 0, 0));
+    EXPECT_TRUE(pixelNear(at(48, 32), 0, 0, 0, 0));
+    EXPECT_FALSE(pellium::isModifierDown(pellium::Key::LeftShift));
 }

@@ -180,6 +180,27 @@ TEST_F(DatabaseFrame, QueuedDebugBoxesAreDrawnForOneFrame) {
     EXPECT_EQ(red, 0);
 }
 
+TEST_F(DatabaseFrame, AWideFirstFrameIsCulledWithItsOwnFrustum) {
+    // A window twice as wide as high: the viewer starts square, so a walk
+    // before the size is known would cull what lies in the wider parts.
+    Database db;
+    db.addObject(objectWith("edge", std::make_unique<GeometryLeaf>(square({6, 10, 0}, {255, 255, 0, 255}))));
+    context.width = glSide;
+    context.height = glSide / 2;
+    glViewport(0, 0, context.width, context.height);
+    drawFrame(db);
+    EXPECT_EQ(gathered, 1);
+    // Six units right of the centre, ten ahead: 32 + 6 / 8.28 x 32 pixels.
+    EXPECT_TRUE(pixelNear(at(55, 16), 255, 255, 0, 0));
+
+    // The same walk with the size taken too late misses it.
+    kessa::Viewer late;
+    kessa::ViewCulledTraverser lateWalk;
+    lateWalk.traverse(late);
+    db.accumulate(lateWalk);
+    EXPECT_EQ(lateWalk.accumulator().itemCount(RenderAccumulator::solidStuff), 0);
+}
+
 TEST(DatabaseStream, ALongObjectListIsLoggedAndKeptWhole) {
     Database db;
     for (int i = 0; i < 25; ++i) {
