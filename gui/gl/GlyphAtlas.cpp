@@ -114,7 +114,8 @@ bool GlyphAtlas::build(const Font& font, int first, int last, bool outline) {
         const int gw = widths[size_t(i)];
         g.advance = font.charWidth(first + i);
         g.x = places[size_t(i)].x;
-        g.y = h - rowHeight - places[size_t(i)].y + 1;
+        // The cell's bottom row, counted from the bottom of the picture.
+        g.y = h - rowHeight - places[size_t(i)].y;
         g.width = gw + 2 * pad;
         g.height = rowHeight + 2 * pad;
         const float sLeft = (float(g.x) + 0.45f - float(pad)) / fw;

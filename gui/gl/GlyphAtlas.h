@@ -15,7 +15,9 @@ class Font;
 
 struct GlyphRecord {
     int advance = 0;
-    // The glyph's place in the picture, y counted from the bottom row.
+    // The bottom-left pixel of the glyph's cell, y counted from the bottom
+    // row of the picture; the texture corners frame exactly the cell (and
+    // the pad around it).
     int x = 0;
     int y = 0;
     // The quad drawn for it: the glyph plus the pad on every side.

@@ -14,6 +14,7 @@
 
 #include "GlTestSupport.h"
 #include "LogCapture.h"
+#include "TestFonts.h"
 #include "gui/gl/GLcontext.h"
 #include "gui/gl/GLdraw.h"
 #include "gui/gl/GLextensions.h"
@@ -24,6 +25,7 @@ using gltest::ProbeWindow;
 using gltest::rgba;
 using pellium::GLfont;
 using pellium::GlyphRecord;
+using platform::TestFontBackend;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -290,6 +292,33 @@ TEST_F(GLtextTest, OutlinedGlyphsHaveABlackRim) {
     for (uint32_t p : want)
         black += p == rgba(0, 0, 0);
     EXPECT_GT(black, 20) << "the rim shows";
+}
+
+TEST_F(GLtextTest, TextShowsItsWholeCellFromThePenUp) {
+    // Test font blocks 5 x 10 above the baseline and, with descent 1, the
+    // underline one row below it: the cell's last row. Drawn at (x, y), the
+    // cell's last row lands on row y, so the underline does, and the blocks
+    // fill rows y + 2 to y + 11, for a character of the first atlas row ('A')
+    // and of a later one ('K') alike.
+    TestFontBackend::Metrics m;
+    m.descent = 1;
+    TestFonts fonts(m);
+    GLfont font(pellium::FontKey(125, 11, pellium::FontKey::underline), 'A', 'Z', false);
+    const int x = 10, y = 20;
+    int end = 0;
+    const auto& frame = paint([&](pellium::GLRenderInfo& info) { end = font.drawString(info, x, y, "AK", 0xFFFFFFFFu); });
+    ASSERT_FALSE(font.atlas().empty());
+    ASSERT_LT(font.atlas().glyph('K').y, font.atlas().glyph('A').y) << "'K' lies in a later atlas row";
+    EXPECT_EQ(end, x + 12);
+    std::vector<uint32_t> want(size_t(W) * H, grey);
+    for (int pen = x; pen < x + 12; pen += 6) {
+        for (int col = pen; col < pen + 6; ++col)
+            want[size_t(y) * W + size_t(col)] = rgba(255, 255, 255);
+        for (int row = y + 2; row < y + 12; ++row)
+            for (int col = pen; col < pen + 5; ++col)
+                want[size_t(row) * W + size_t(col)] = rgba(255, 255, 255);
+    }
+    EXPECT_EQ(frame, want);
 }
 
 TEST_F(GLtextTest, AFontWithoutGlyphsDrawsNothingAndTriesOnce) {

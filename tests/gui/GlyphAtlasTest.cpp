@@ -2,6 +2,7 @@
 // block glyphs; the DXT1 form; atlases of real fonts.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
 #include <utility>
 
@@ -48,19 +49,19 @@ TEST(GlyphAtlasTest, PlacesDrawsAndRecordsASmallRange) {
     EXPECT_EQ(atlas.first(), 'A');
     EXPECT_EQ(atlas.last(), 'C');
 
-    // The first row starts at y = descent from the top; stored bottom-up
-    // that is 64 - 16 - 3 + 1.
+    // The first row's cells span rows 3..18 from the top (descent 3, 16
+    // high); stored bottom-up the cell's bottom row is 64 - 16 - 3.
     for (int i = 0; i < 3; ++i) {
         const GlyphRecord& g = atlas.glyph('A' + i);
         EXPECT_EQ(g.x, 6 * i);
-        EXPECT_EQ(g.y, 46);
+        EXPECT_EQ(g.y, 45);
         EXPECT_EQ(g.width, 6);
         EXPECT_EQ(g.height, 16);
         EXPECT_EQ(g.advance, 6);
     }
     const GlyphRecord& b = atlas.glyph('B');
-    const float expected[8] = {6.45f / 64, 46.45f / 64, 12.45f / 64, 46.45f / 64,
-                               12.45f / 64, 62.45f / 64, 6.45f / 64, 62.45f / 64};
+    const float expected[8] = {6.45f / 64, 45.45f / 64, 12.45f / 64, 45.45f / 64,
+                               12.45f / 64, 61.45f / 64, 6.45f / 64, 61.45f / 64};
     for (int i = 0; i < 8; ++i)
         EXPECT_FLOAT_EQ(b.texCoords[i], expected[i]) << i;
 
@@ -129,11 +130,11 @@ TEST(GlyphAtlasTest, OutlineAddsAPadAndAHalfTransparentRing) {
     EXPECT_EQ(a.height, 18);
     EXPECT_EQ(a.advance, 6);
     EXPECT_EQ(a.x, 1);
-    EXPECT_EQ(a.y, 64 - 16 - 4 + 1);
+    EXPECT_EQ(a.y, 64 - 16 - 4);
     EXPECT_FLOAT_EQ(a.texCoords[0], 0.45f / 64);
-    EXPECT_FLOAT_EQ(a.texCoords[1], 44.45f / 64);
+    EXPECT_FLOAT_EQ(a.texCoords[1], 43.45f / 64);
     EXPECT_FLOAT_EQ(a.texCoords[2], 8.45f / 64);
-    EXPECT_FLOAT_EQ(a.texCoords[5], 62.45f / 64);
+    EXPECT_FLOAT_EQ(a.texCoords[5], 61.45f / 64);
     EXPECT_EQ(atlas.glyph('B').x, 9);
     // Seven glyphs fill the first row; a new row starts at x = 0, 18 lower.
     EXPECT_EQ(atlas.glyph('G').x, 49);
@@ -152,6 +153,40 @@ TEST(GlyphAtlasTest, OutlineAddsAPadAndAHalfTransparentRing) {
     EXPECT_EQ(pixel(atlas, 7, 55), 0u);
     EXPECT_EQ(pixel(atlas, 8, 55), outline);  // B's ring
     EXPECT_EQ(pixel(atlas, 9, 55), white);
+}
+
+// White pixels in the texels a record's texture corners frame, one texel
+// per pixel of its quad.
+int whiteSampled(const GlyphAtlas& atlas, const GlyphRecord& g) {
+    const int x0 = int(std::floor(g.texCoords[0] * float(atlas.width())));
+    const int y0 = int(std::floor(g.texCoords[1] * float(atlas.height())));
+    int n = 0;
+    for (int y = y0; y < y0 + g.height; ++y)
+        for (int x = x0; x < x0 + g.width; ++x)
+            if (x >= 0 && y >= 0 && x < atlas.width() && y < atlas.height() && pixel(atlas, x, y) == white)
+                ++n;
+    return n;
+}
+
+TEST(GlyphAtlasTest, TextureCornersFrameTheWholeCellAndNothingAbove) {
+    // Descent 1: the underline drawn one row below the baseline is the
+    // cell's last row (11 + 1 rows high), right above the next atlas row.
+    TestFontBackend::Metrics m;
+    m.descent = 1;
+    TestFonts fonts(m);
+    Font font(FontKey(125, 11, FontKey::underline));
+    GlyphAtlas atlas;
+    ASSERT_TRUE(atlas.build(font, 'A', 'Z', false));
+    ASSERT_LT(atlas.glyph('Z').y, atlas.glyph('A').y) << "the range takes more than one atlas row";
+    int total = 0;
+    for (int c = 'A'; c <= 'Z'; ++c) {
+        EXPECT_EQ(whiteSampled(atlas, atlas.glyph(c)), 5 * 10 + 6) << char(c);
+        total += whiteSampled(atlas, atlas.glyph(c));
+    }
+    int white_pixels = 0;
+    for (int i = 0; i < atlas.width() * atlas.height(); ++i)
+        white_pixels += atlas.image().constPixels()[i] == white;
+    EXPECT_EQ(total, white_pixels) << "no glyph shows a neighbour's pixels";
 }
 
 TEST(GlyphAtlasTest, LeavesTwoSpareColumnsAfterTheI) {
