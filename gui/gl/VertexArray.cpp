@@ -134,6 +134,15 @@ struct VertexArrayInternals {
         vbo->bindBuffer(GL_ARRAY_BUFFER_ARB, 0);
     }
 
+    // A 32-bit list over fewer than 65536 vertices becomes the 16-bit one.
+    void narrow() {
+        if (indices32.empty() || count >= 65536)
+            return;
+        indices16.assign(indices32.begin(), indices32.end());
+        freeVector(indices32);
+        narrowed = true;
+    }
+
     // Strips and fans become one triangle list, when any triangle comes out.
     template <typename Index>
     void compile(std::vector<Index>& list) {
@@ -318,11 +327,7 @@ unsigned VertexArray::makeVBO(bool dynamic) {
     VertexArrayInternals& in = *in_;
     if (!fullGLacceleration || in.vertices.empty())
         return in.arrayBuffer;
-    if (!in.indices32.empty() && in.count < 65536) {
-        in.indices16.assign(in.indices32.begin(), in.indices32.end());
-        freeVector(in.indices32);
-        in.narrowed = true;
-    }
+    in.narrow();
     if (in.arrayBuffer)
         return in.arrayBuffer;
 
@@ -337,10 +342,13 @@ unsigned VertexArray::makeVBO(bool dynamic) {
     vbo->genBuffers(1, &name);
     if (!name)
         return 0;
-    if (in.narrowed)
+    if (in.narrowed) {
         in.compile(in.indices16);
-    else
+    } else {
+        // Strips over the vertices alone make their list only now.
         in.compile(in.indices32);
+        in.narrow();
+    }
 
     // One block per array, one after the other.
     size_t count = size_t(in.count);

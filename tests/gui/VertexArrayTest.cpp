@@ -125,6 +125,8 @@ TEST_F(VertexArrays, StripsOverTheVerticesAloneDrawTheSameBothWays) {
     VertexArray client = shapes(false, true);
     VertexArray buffered = shapes(false, true);
     ASSERT_NE(buffered.makeVBO(false), 0u);
+    EXPECT_TRUE(buffered.isNarrowed()) << "the list the strips made is 16-bit too";
+    EXPECT_EQ(buffered.indexCount(), 3 * (2 + 3 + 2));
     Pixels a = frame([&] { client.draw(); });
     Pixels b = frame([&] { buffered.draw(); });
     EXPECT_EQ(a, b);
