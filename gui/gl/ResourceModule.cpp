@@ -1,5 +1,6 @@
 #include "gui/gl/ResourceModule.h"
 
+#include <algorithm>
 #include <cstring>
 #include <strings.h>
 
@@ -61,7 +62,9 @@ Image decodeDib(const uint8_t* dib, size_t size) {
         return Image();
 
     // Table entries are blue, green, red, reserved: our pixel order already.
-    uint32_t table[256] = {};
+    // Indices past a short table are opaque black, as every pixel is opaque.
+    uint32_t table[256];
+    std::fill(table, table + 256, 0xFF000000u);
     for (uint32_t i = 0; i < colours; ++i)
         table[i] = read32(dib + tableAt + i * 4) | 0xFF000000u;
     Image image(width, height);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "gui/gl/ResourceModule.h"
 #include "tests/gui/ToolImages.h"
@@ -116,6 +117,22 @@ TEST(Dib, BrokenBitmapsGiveEmptyImages) {
     EXPECT_TRUE(withField(12, 0x00100001).empty());  // 16 bits a pixel
     EXPECT_EQ(withField(32, 9999).width(), 70);      // a colour count over the maximum means the maximum
     EXPECT_TRUE(pellium::decodeDib(nullptr, 100).empty());
+}
+
+TEST(Dib, IndicesPastAShortColourTableAreOpaqueBlack) {
+    // 8 bits a pixel, two colours in the table, one row: indices 1 and 200.
+    Bytes dib(40, 0);
+    const std::pair<size_t, uint32_t> fields[] = {{0, 40}, {4, 2}, {8, 1}, {12, 0x00080001}, {32, 2}};
+    for (const auto& f : fields)
+        for (int i = 0; i < 4; ++i)
+            dib[f.first + size_t(i)] = uint8_t(f.second >> (8 * i));
+    dib.insert(dib.end(), {0, 0, 0, 0, 0x30, 0x20, 0x10, 0});
+    dib.insert(dib.end(), {1, 200, 0, 0});
+    Image image = pellium::decodeDib(dib.data(), dib.size());
+    ASSERT_EQ(image.width(), 2);
+    ASSERT_EQ(image.height(), 1);
+    EXPECT_EQ(image.constPixels()[0], 0xFF102030u);
+    EXPECT_EQ(image.constPixels()[1], 0xFF000000u);
 }
 
 TEST(ResourceModule, TheCommonControlsAreFoundByLibraryName) {
