@@ -11,7 +11,6 @@
 
 #include "GlTestSupport.h"
 #include "LogCapture.h"
-#include "base/Clock.h"
 #include "gui/Window.h"
 #include "gui/gl/GLcontext.h"
 #include "gui/gl/GLextensions.h"
@@ -357,22 +356,6 @@ TEST(CheckGLError, NamesTheErrorAndTheLabel) {
     glLineWidth(-1);
     EXPECT_TRUE(pellium::checkGLError(0));
     EXPECT_EQ(log.take(), "OpenGL error \"Invalid value\" at label 0\n");
-}
-
-TEST(GLwindowTest, TheFrameRateShowsFromThe32ndFrame) {
-    ProbeWindow w(16, 16);
-    EXPECT_EQ(w.frameRate(), 0) << "off";
-    w.startFrameRate();
-    for (int i = 0; i < 31; ++i) {
-        orvel::sleepMs(1);
-        EXPECT_EQ(w.frameRate(), 0) << i;
-    }
-    orvel::sleepMs(1);
-    double rate = w.frameRate();
-    EXPECT_GT(rate, 0);
-    EXPECT_LT(rate, 1001);
-    w.stopFrameRate();
-    EXPECT_EQ(w.frameRate(), 0);
 }
 
 }  // namespace
