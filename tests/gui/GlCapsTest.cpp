@@ -9,21 +9,17 @@
 #include <cstring>
 #include <string>
 
+#include "GlTestSupport.h"
 #include "LogCapture.h"
 #include "gui/gl/GLcaps.h"
 #include "gui/gl/GLcontext.h"
 #include "gui/gl/GLextensions.h"
 #include "platform/GLContext.h"
 
+using gltest::integer;
 using ::testing::HasSubstr;
 
 namespace {
-
-int glInteger(GLenum name) {
-    GLint v = 0;
-    glGetIntegerv(name, &v);
-    return v;
-}
 
 TEST(GLSniffer, FindsAnAcceleratedDriverWithEightTextureUnits) {
     const pellium::GLcaps& caps = pellium::getGLSniffer();
@@ -91,11 +87,11 @@ TEST(GLcaps, FillsFromTheCurrentContext) {
     pellium::GLcaps caps;
     caps.fill();
     ASSERT_TRUE(caps.valid);
-    EXPECT_EQ(caps.colorBits, glInteger(GL_RED_BITS) + glInteger(GL_GREEN_BITS) + glInteger(GL_BLUE_BITS));
-    EXPECT_EQ(caps.depthBits, glInteger(GL_DEPTH_BITS));
-    EXPECT_EQ(caps.alphaBits, glInteger(GL_ALPHA_BITS));
-    EXPECT_EQ(caps.stencilBits, glInteger(GL_STENCIL_BITS));
-    EXPECT_EQ(caps.textureUnits, glInteger(GL_MAX_TEXTURE_UNITS_ARB));
+    EXPECT_EQ(caps.colorBits, integer(GL_RED_BITS) + integer(GL_GREEN_BITS) + integer(GL_BLUE_BITS));
+    EXPECT_EQ(caps.depthBits, integer(GL_DEPTH_BITS));
+    EXPECT_EQ(caps.alphaBits, integer(GL_ALPHA_BITS));
+    EXPECT_EQ(caps.stencilBits, integer(GL_STENCIL_BITS));
+    EXPECT_EQ(caps.textureUnits, integer(GL_MAX_TEXTURE_UNITS_ARB));
     EXPECT_STREQ(caps.extensions.c_str(), reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)));
     EXPECT_TRUE(caps.accelerated);
 }
@@ -167,7 +163,7 @@ TEST(Loaders, SeparateSpecularWhereTheDriverHasIt) {
     ASSERT_NE(pellium::ensureContext(nullptr), 0u);
     glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SINGLE_COLOR);
     pellium::enableSeparateSpecular();
-    EXPECT_EQ(glInteger(GL_LIGHT_MODEL_COLOR_CONTROL), GL_SEPARATE_SPECULAR_COLOR);
+    EXPECT_EQ(integer(GL_LIGHT_MODEL_COLOR_CONTROL), GL_SEPARATE_SPECULAR_COLOR);
 }
 
 }  // namespace

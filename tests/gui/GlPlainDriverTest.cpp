@@ -21,7 +21,9 @@
 #include "gui/gl/GLtexture.h"
 #include "gui/gl/VideoSwitches.h"
 
+using gltest::levelParameter;
 using gltest::rgba;
+using gltest::textureParameter;
 using pellium::GLtexture;
 using pellium::Image;
 using ::testing::HasSubstr;
@@ -34,18 +36,6 @@ const bool plainDriver =
            "-GL_EXT_bgra -GL_ARB_texture_compression -GL_EXT_texture_compression_s3tc -GL_EXT_texture_edge_clamp "
            "-GL_SGIS_texture_edge_clamp -GL_ARB_texture_border_clamp -GL_EXT_texture_filter_anisotropic",
            1) == 0;
-
-GLint parameter(GLenum what) {
-    GLint v = -1;
-    glGetTexParameteriv(GL_TEXTURE_2D, what, &v);
-    return v;
-}
-
-GLint levelParameter(int level, GLenum what) {
-    GLint v = -1;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, what, &v);
-    return v;
-}
 
 class PlainDriver : public ::testing::Test {
 protected:
@@ -101,15 +91,15 @@ TEST_F(PlainDriver, ClampingFallsBackToPlainClamp) {
     GLtexture edge;
     edge.setClamp(GLtexture::ClampToEdge, 0);
     edge.bind();
-    EXPECT_EQ(parameter(GL_TEXTURE_WRAP_S), GL_CLAMP);
-    EXPECT_EQ(parameter(GL_TEXTURE_WRAP_T), GL_CLAMP);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_WRAP_S), GL_CLAMP);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_WRAP_T), GL_CLAMP);
     EXPECT_FALSE(edge.borderClampMissing());
 
     GLtexture border;
     border.setClamp(GLtexture::ClampWithBorder, 0xFFFFFFFFu);
     border.bind();
     EXPECT_TRUE(border.borderClampMissing());
-    EXPECT_EQ(parameter(GL_TEXTURE_WRAP_S), GL_CLAMP);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_WRAP_S), GL_CLAMP);
     GLfloat colour[4] = {1, 1, 1, 1};
     glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, colour);
     EXPECT_EQ(colour[0], 0.0f) << "no border colour set";
@@ -119,12 +109,12 @@ TEST_F(PlainDriver, AnisotropyIsLeftAloneAndFadingStillForcesTrilinear) {
     GLtexture t;
     t.setAnisotropy(0);
     t.bind();
-    EXPECT_EQ(parameter(GL_TEXTURE_MIN_FILTER), GL_NEAREST_MIPMAP_LINEAR);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_MIN_FILTER), GL_NEAREST_MIPMAP_LINEAR);
     GLtexture fading;
     fading.setAnisotropy(0);
     fading.setFadeMipmaps();
     fading.bind();
-    EXPECT_EQ(parameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
 }
 
 TEST_F(PlainDriver, GlyphsGoUpAsFourBitLuminanceAndAlphaAndStillShow) {

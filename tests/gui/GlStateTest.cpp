@@ -17,6 +17,7 @@
 #include "gui/gl/GLmatrix.h"
 #include "gui/gl/GLstate.h"
 
+using gltest::integer;
 using gltest::rgba;
 
 namespace {
@@ -41,11 +42,6 @@ protected:
     }
 
     static bool on(GLenum cap) { return glIsEnabled(cap) == GL_TRUE; }
-    static int integer(GLenum name) {
-        GLint v = 0;
-        glGetIntegerv(name, &v);
-        return v;
-    }
     static std::array<float, 16> matrix(GLenum name) {
         std::array<float, 16> m{};
         glGetFloatv(name, m.data());

@@ -13,6 +13,24 @@ std::vector<std::uint32_t> readPixels(int width, int height) {
     return p;
 }
 
+int integer(GLenum name) {
+    GLint v = 0;
+    glGetIntegerv(name, &v);
+    return v;
+}
+
+int textureParameter(GLenum what) {
+    GLint v = -1;
+    glGetTexParameteriv(GL_TEXTURE_2D, what, &v);
+    return v;
+}
+
+int levelParameter(int level, GLenum what) {
+    GLint v = -1;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, what, &v);
+    return v;
+}
+
 ProbeWindow::ProbeWindow(int w, int h, const char* title) : width(w), height(h) {
     setTitle(title);
     setResizable(false);

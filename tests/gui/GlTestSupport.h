@@ -6,6 +6,8 @@
 #include <functional>
 #include <vector>
 
+#include <GL/gl.h>
+
 #include "gui/gl/GLwindow.h"
 
 namespace gltest {
@@ -17,6 +19,12 @@ constexpr std::uint32_t rgba(unsigned r, unsigned g, unsigned b, unsigned a = 25
 
 // The back buffer of the current drawable, rows bottom-up.
 std::vector<std::uint32_t> readPixels(int width, int height);
+
+// GL's integer state; a parameter of the bound 2D texture; a parameter of one
+// of its levels. -1 when GL gives nothing back for a texture's parameter.
+int integer(GLenum name);
+int textureParameter(GLenum what);
+int levelParameter(int level, GLenum what);
 
 class ProbeWindow : public pellium::GLwindow {
 public:

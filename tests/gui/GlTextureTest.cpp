@@ -19,7 +19,9 @@
 #include "gui/gl/VideoSwitches.h"
 #include "platform/GLContext.h"
 
+using gltest::levelParameter;
 using gltest::rgba;
+using gltest::textureParameter;
 using pellium::GLtexture;
 using pellium::Image;
 
@@ -35,18 +37,6 @@ Image noisePicture(int w, int h, uint32_t seed, int mode = 4) {
     }
     image.setMode(mode);
     return image;
-}
-
-GLint levelParameter(int level, GLenum what) {
-    GLint v = -1;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, what, &v);
-    return v;
-}
-
-GLint parameter(GLenum what) {
-    GLint v = -1;
-    glGetTexParameteriv(GL_TEXTURE_2D, what, &v);
-    return v;
 }
 
 // A level as 0xAARRGGBB words, rows bottom-up, as an Image holds them.
@@ -163,7 +153,7 @@ TEST_F(GLtextureTest, FadingLevelsLoseAlpha) {
         for (uint32_t p : levelPixels(level))
             ASSERT_EQ(p >> 24, alphas[level]) << "level " << level;
     EXPECT_EQ(levelParameter(0, GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA8) << "fading takes alpha, even when opaque";
-    EXPECT_EQ(parameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
 }
 
 TEST_F(GLtextureTest, BothChannelOrdersReadBackAsTheResampledPicture) {
@@ -240,14 +230,14 @@ TEST_F(GLtextureTest, FilterWordsOtherThanTwoGiveNearest) {
     t.bind();
     EXPECT_TRUE(t.created());
     EXPECT_NE(t.name(), 0u);
-    EXPECT_EQ(parameter(GL_TEXTURE_MIN_FILTER), GL_NEAREST);
-    EXPECT_EQ(parameter(GL_TEXTURE_MAG_FILTER), GL_NEAREST);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_MIN_FILTER), GL_NEAREST);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_MAG_FILTER), GL_NEAREST);
     EXPECT_FALSE(t.mipmapperInfo().wantsMipmaps());
 
     GLtexture defaults;
     defaults.bind();
-    EXPECT_EQ(parameter(GL_TEXTURE_MIN_FILTER), GL_NEAREST_MIPMAP_LINEAR) << "GL's own default stays";
-    EXPECT_EQ(parameter(GL_TEXTURE_WRAP_S), GL_REPEAT);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_MIN_FILTER), GL_NEAREST_MIPMAP_LINEAR) << "GL's own default stays";
+    EXPECT_EQ(textureParameter(GL_TEXTURE_WRAP_S), GL_REPEAT);
 }
 
 TEST_F(GLtextureTest, AnisotropyChosenForTheDriver) {
@@ -262,7 +252,7 @@ TEST_F(GLtextureTest, AnisotropyChosenForTheDriver) {
         GLfloat got = 0;
         glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, &got);
         EXPECT_EQ(got, level == 0 ? 4.0f : 3.0f);
-        EXPECT_EQ(parameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+        EXPECT_EQ(textureParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
     }
     GLtexture nearest;
     nearest.setAnisotropy(0);
@@ -278,8 +268,8 @@ TEST_F(GLtextureTest, ClampModes) {
     GLtexture border;
     border.setClamp(GLtexture::ClampWithBorder, 0x80FF4000u);
     border.bind();
-    EXPECT_EQ(parameter(GL_TEXTURE_WRAP_S), 0x812F) << "the edge mode, with the border colour set";
-    EXPECT_EQ(parameter(GL_TEXTURE_WRAP_T), 0x812F);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_WRAP_S), 0x812F) << "the edge mode, with the border colour set";
+    EXPECT_EQ(textureParameter(GL_TEXTURE_WRAP_T), 0x812F);
     EXPECT_FALSE(border.borderClampMissing());
     GLfloat colour[4] = {};
     glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, colour);
@@ -291,13 +281,13 @@ TEST_F(GLtextureTest, ClampModes) {
     GLtexture edge;
     edge.setClamp(GLtexture::ClampToEdge, 0);
     edge.bind();
-    EXPECT_EQ(parameter(GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE);
 
     GLtexture other;
     other.setClamp(7, 0);
     other.bind();
-    EXPECT_EQ(parameter(GL_TEXTURE_WRAP_S), GL_CLAMP);
-    EXPECT_EQ(parameter(GL_TEXTURE_WRAP_T), GL_CLAMP);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_WRAP_S), GL_CLAMP);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_WRAP_T), GL_CLAMP);
 }
 
 TEST_F(GLtextureTest, SettersAfterTheFirstBindChangeNothing) {
@@ -307,8 +297,8 @@ TEST_F(GLtextureTest, SettersAfterTheFirstBindChangeNothing) {
     t.setClamp(GLtexture::ClampToEdge, 0);
     t.setFilterModes(1, 2);
     t.bind();
-    EXPECT_EQ(parameter(GL_TEXTURE_WRAP_S), GL_REPEAT);
-    EXPECT_EQ(parameter(GL_TEXTURE_MIN_FILTER), GL_NEAREST);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_WRAP_S), GL_REPEAT);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_MIN_FILTER), GL_NEAREST);
 }
 
 TEST_F(GLtextureTest, BindMakesAContextWhenNoneIsCurrent) {
