@@ -408,6 +408,10 @@ bool start() {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    // Software windows go to the screen through X's own images. SDL would
+    // otherwise present them with a GL renderer of its own, slow to start and
+    // leaving its GL context current under the toolkit's shared one.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO) != 0)
         return false;
     s.available = true;

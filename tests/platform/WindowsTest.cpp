@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/GLContext.h"
 #include "platform/Locale.h"
 #include "platform/MessageBox.h"
 #include "platform/SystemColors.h"
@@ -132,6 +133,24 @@ TEST_F(PlatformWindowsTest, CaptureIsARecord) {
     EXPECT_EQ(platform::capture(), 77u);
     platform::releaseCapture();
     EXPECT_EQ(platform::capture(), 0u);
+}
+
+TEST_F(PlatformWindowsTest, SoftwarePixelsReachTheScreenWithoutTouchingOpenGL) {
+    WindowId id = make(platform::WindowKind::TopLevel, 0, 30, 40, 40, 30);
+    platform::showWindow(id, true);
+    ASSERT_EQ(platform::currentGLContext(), nullptr);
+    std::vector<std::uint32_t> pixels(40 * 30, 0xFF336699u);
+    platform::presentPixels(id, pixels.data(), 40, 0, 0, 40, 30);
+    // A GL context of the layer's own, left current, would catch the GL calls
+    // meant for the toolkit's shared context.
+    EXPECT_EQ(platform::currentGLContext(), nullptr);
+    std::vector<std::uint32_t> shown;
+    int w = 0, h = 0;
+    ASSERT_TRUE(platform::captureWindow(id, shown, w, h));
+    ASSERT_EQ(shown.size(), pixels.size());
+    EXPECT_EQ(shown.front(), 0xFF336699u);
+    EXPECT_EQ(shown.back(), 0xFF336699u);
+    platform::destroyWindow(id);
 }
 
 TEST_F(PlatformWindowsTest, ShownTopLevelTakesTheFocusWithoutAWindowManager) {
