@@ -1,5 +1,7 @@
 #include "Color.h"
 
+#include <cmath>
+
 namespace pellium {
 
 namespace {
@@ -27,10 +29,12 @@ std::uint32_t Color::toPacked() const {
 }
 
 Color Color::fromHSV(float h, float s, float v) {
-    while (h < 0)
+    // Remainder, not repeated steps of 360: far-out hues would never arrive.
+    h = std::isfinite(h) ? std::fmod(h, 360.0f) : 0;
+    if (h < 0)
         h += 360;
-    while (h >= 360)
-        h -= 360;
+    if (h >= 360)  // a tiny negative hue rounds up to 360
+        h = 0;
     s = clamp01(s);
     v = clamp01(v);
     Color c;

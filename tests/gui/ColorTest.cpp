@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 
 #include "gui/Color.h"
@@ -138,6 +139,16 @@ TEST(ColorTest, FromHsvJustBelow360StaysInTheLastSector) {
     EXPECT_FLOAT_EQ(c.red, 1);
     EXPECT_FLOAT_EQ(c.green, 0);
     EXPECT_NEAR(c.blue, 0, 1e-4);
+}
+
+TEST(ColorTest, FromHsvTakesHuesOfAnySize) {
+    // Far out, 360 is below a float's step: wrapping by subtraction would never end.
+    EXPECT_EQ(Color::fromHSV(1e12f, 1, 1).toPacked(), Color::fromHSV(std::fmod(1e12f, 360.0f), 1, 1).toPacked());
+    EXPECT_EQ(Color::fromHSV(-1e30f, 1, 1).toPacked(), Color::fromHSV(360 - std::fmod(1e30f, 360.0f), 1, 1).toPacked());
+    EXPECT_EQ(Color::fromHSV(-1e-9f, 1, 1).toPacked(), 0xFF0000FFu) << "a hue that rounds to 360 is red";
+    for (float bad : {std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                      std::numeric_limits<float>::quiet_NaN()})
+        EXPECT_EQ(Color::fromHSV(bad, 1, 1).toPacked(), 0xFF0000FFu) << "no hue reads as hue 0";
 }
 
 TEST(ColorTest, ToHsv) {
