@@ -67,10 +67,10 @@ bool Component::isShowing() const {
     return true;
 }
 
-void Component::setCursor(const platform::Cursor* cursor) {
+void Component::setCursor(const orvel::counted_ptr<Cursor>& cursor) {
     cursor_ = cursor;
-    if (window_ && Window::getPointerComponent() == this)
-        window_->internals().cursor = cursor;
+    if (window_)
+        updatePointerCursor(window_);
 }
 
 void Component::setMessageDest(MessageDest* dest, int id) {

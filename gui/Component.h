@@ -4,17 +4,15 @@
 #pragma once
 
 #include "base/Refcountable.h"
+#include "base/counted_ptr.h"
 #include "base/orvel_string.h"
 #include "gui/Event.h"
 #include "gui/Rect.h"
 
-namespace platform {
-class Cursor;
-}
-
 namespace pellium {
 
 class Container;
+class Cursor;
 class MessageDest;
 class Window;
 
@@ -53,8 +51,11 @@ public:
     const orvel_string& getLabel() const { return label_; }
     char getShortcut() const { return shortcut_; }
 
-    void setCursor(const platform::Cursor* cursor);
-    const platform::Cursor* getCursor() const { return cursor_; }
+    // The cursor shown over the component; without one the nearest ancestor's
+    // shows, and the arrow when none has one. A change shows at once when the
+    // pointer rests on the component.
+    void setCursor(const orvel::counted_ptr<Cursor>& cursor);
+    const orvel::counted_ptr<Cursor>& getCursor() const { return cursor_; }
 
     void setMessageDest(MessageDest* dest, int id);
     void sendMessage(int detail);
@@ -77,7 +78,7 @@ private:
     Rect bounds_{0, 0, 1, 1};
     orvel_string label_;
     char shortcut_ = 0;
-    const platform::Cursor* cursor_ = nullptr;
+    orvel::counted_ptr<Cursor> cursor_;
     int messageId_ = 0;
     MessageDest* messageDest_ = nullptr;
 };

@@ -200,12 +200,6 @@ void sysKeyDown(Window* w, const Message& m) {
     queueEvent(e);
 }
 
-void setCursorFor(Window* w) {
-    WindowInternals& in = w->internals();
-    const platform::Cursor* c = in.blocked ? platform::systemCursor(platform::SystemCursor::NotAllowed) : in.cursor;
-    platform::showCursor(c ? c : platform::systemCursor(platform::SystemCursor::Arrow));
-}
-
 // Follows the pointer from window to window: the window under it is captured
 // so that leaving it is seen. True when the pointer changed windows (then the
 // move makes no move event).
@@ -242,7 +236,7 @@ bool trackMouse() {
 }
 
 void mouseMove(Window* w, const Message& m) {
-    setCursorFor(w);
+    showWindowCursor(w);
     if (trackMouse())
         return;
     WindowInternals& in = w->internals();

@@ -11,6 +11,7 @@
 #include "gui/PopupController.h"
 #include "gui/WindowInternals.h"
 #include "gui/WindowPlacement.h"
+#include "gui/gl/Cursor.h"
 #include "platform/Windows.h"
 
 namespace pellium {
@@ -58,9 +59,11 @@ Event retyped(const Event& e, int type) {
     return copy;
 }
 
-void showWindowCursor(Window* w) {
-    const platform::Cursor* c = w->internals().cursor;
-    platform::showCursor(c ? c : platform::systemCursor(platform::SystemCursor::Arrow));
+orvel::counted_ptr<Cursor> cursorOf(Component* c) {
+    for (; c; c = c->getParent())
+        if (c->getCursor())
+            return c->getCursor();
+    return nullptr;
 }
 
 // The pointer moved onto another component: the old one hears that it left,
@@ -75,10 +78,7 @@ void changePointerComponent(Window* window, Component* now, const Event& event) 
         old->handleEvent(retyped(event, EventType::Leave));
     if (now && (!t.mouseGrab || t.mouseGrab == now))
         now->handleEvent(retyped(event, EventType::Enter));
-    const platform::Cursor* cursor = nullptr;
-    for (Component* c = now; c && !cursor; c = c->getParent())
-        cursor = c->getCursor();
-    window->internals().cursor = cursor;
+    window->internals().cursor = cursorOf(now);
     showWindowCursor(window);
 }
 
@@ -87,6 +87,22 @@ void changePointerComponent(Window* window, Component* now, const Event& event) 
 ToolkitState& toolkit() {
     static ToolkitState state;
     return state;
+}
+
+void showWindowCursor(Window* window) {
+    WindowInternals& in = window->internals();
+    Cursor* cursor = in.blocked ? getCursor(Cursor::NotAllowed).get()
+                     : in.cursor ? in.cursor.get()
+                                 : getCursor(Cursor::Arrow).get();
+    platform::showCursor(cursor->handle());
+}
+
+void updatePointerCursor(Window* window) {
+    Component* pointer = toolkit().pointerComponent;
+    if (!pointer || pointer->getWindow() != window)
+        return;
+    window->internals().cursor = cursorOf(pointer);
+    showWindowCursor(window);
 }
 
 Window::Window(Window* parent) : internals_(new WindowInternals) {

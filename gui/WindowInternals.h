@@ -4,15 +4,14 @@
 
 #include <vector>
 
+#include "base/counted_ptr.h"
 #include "gui/Event.h"
 #include "gui/Window.h"
 #include "gui/gdiGraphics.h"
 
-namespace platform {
-class Cursor;
-}
-
 namespace pellium {
+
+class Cursor;
 
 struct WindowInternals {
     Window* parent = nullptr;
@@ -33,7 +32,7 @@ struct WindowInternals {
     int resolution = -1, depth = -1, refresh = -1;
     int lastX = -1, lastY = -1;
     platform::WindowId handle = 0;
-    const platform::Cursor* cursor = nullptr;  // null: the arrow
+    orvel::counted_ptr<Cursor> cursor;  // the pointer component's; null: the arrow
 };
 
 struct ToolkitState {
@@ -58,5 +57,12 @@ ToolkitState& toolkit();
 
 // Appends an event to the queue.
 void queueEvent(const Event& event);
+
+// Shows the window's cursor: "not allowed" over a blocked window, else the
+// one the pointer component asked for.
+void showWindowCursor(Window* window);
+// The pointer component, or an ancestor, changed its cursor: when the pointer
+// is in this window, its cursor follows.
+void updatePointerCursor(Window* window);
 
 }  // namespace pellium

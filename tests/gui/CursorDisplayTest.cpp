@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/Clock.h"
+#include "gui/Container.h"
 #include "gui/EventQueue.h"
 #include "gui/Window.h"
 #include "gui/gl/Cursor.h"
@@ -63,8 +64,8 @@ TEST(CursorDisplayTest, HandsShowOverTheComponentsThatAskForThem) {
 
     Recorder* leftHalf = new Recorder("left", {0, 0, 150, 200});
     Recorder* rightHalf = new Recorder("right", {150, 0, 150, 200});
-    leftHalf->setCursor(native);
-    rightHalf->setCursor(grabbing.handle());
+    leftHalf->setCursor(pellium::getCursor(Cursor::PointingHand));
+    rightHalf->setCursor(pellium::getCursor(Cursor::GrabbingHand));
     window.add(leftHalf);
     window.add(rightHalf);
 
@@ -76,6 +77,30 @@ TEST(CursorDisplayTest, HandsShowOverTheComponentsThatAskForThem) {
     moveTo(left + 200, top + 50);
     ASSERT_TRUE(waitForHotSpot(shown, 5, 3)) << "the grabbing hand never showed";
     expectShows(shown, grabbing);
+}
+
+TEST(CursorDisplayTest, ComponentsWithoutACursorShowTheirParentsAndChangesShowAtOnce) {
+    pellium::Window window;
+    window.setTitle("inherited cursors");
+    openAt(window, 100, 100, 300, 200);
+    int left, top, width, height;
+    platform::clientRect(window.getHWND(), left, top, width, height);
+    pellium::Container* panel = new pellium::Container;
+    panel->setBounds({0, 0, 300, 200});
+    Recorder* leaf = new Recorder("leaf", {0, 0, 150, 200});
+    panel->add(leaf);
+    window.add(panel);
+    panel->setCursor(pellium::getCursor(Cursor::OpenHand));
+
+    moveTo(left + 40, top + 50);
+    ScreenCursor shown;
+    ASSERT_TRUE(waitForHotSpot(shown, 7, 6)) << "the leaf shows its panel's open hand";
+    ASSERT_EQ(pellium::Window::getPointerComponent(), leaf);
+    // The pointer rests; the new cursor must not wait for the next move.
+    leaf->setCursor(pellium::getCursor(Cursor::PointingHand));
+    ASSERT_TRUE(waitForHotSpot(shown, 6, 1)) << "the leaf's own cursor never showed";
+    leaf->setCursor(nullptr);
+    ASSERT_TRUE(waitForHotSpot(shown, 7, 6)) << "without its own cursor the leaf shows the panel's again";
 }
 
 TEST(CursorDisplayTest, SystemIdsGiveTheSystemCursors) {
