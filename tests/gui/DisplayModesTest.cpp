@@ -8,9 +8,7 @@
 #include "gui/Window.h"
 #include "platform/Display.h"
 #include "platform/Windows.h"
-#include "tests/gui/GuiTestSupport.h"
-
-using guitest::LogCapture;
+#include "tests/LogCapture.h"
 using pellium::DisplayMode;
 
 namespace {

@@ -10,6 +10,7 @@
 #include "gui/Updatable.h"
 #include "gui/Window.h"
 #include "platform/Windows.h"
+#include "tests/LogCapture.h"
 #include "tests/gui/GuiTestSupport.h"
 
 using namespace guitest;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "base/Clock.h"
-#include "base/Debug.h"
 #include "gui/EventQueue.h"
 #include "platform/MessageBox.h"
 #include "platform/Windows.h"
@@ -32,24 +31,6 @@ FakeClock::FakeClock() {
 }
 
 FakeClock::~FakeClock() { pellium::setEventClock(nullptr); }
-
-LogCapture::LogCapture() : file_(std::tmpfile()) { orvel::setDebugFile(file_); }
-
-LogCapture::~LogCapture() {
-    orvel::setDebugFile(nullptr);
-    std::fclose(file_);
-}
-
-std::string LogCapture::text() {
-    std::fflush(file_);
-    std::string all;
-    std::rewind(file_);
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0)
-        all.append(buffer, n);
-    return all;
-}
 
 void openAt(pellium::Window& window, int left, int bottom, int width, int height) {
     platform::ScreenMetrics screen = platform::screenMetrics();

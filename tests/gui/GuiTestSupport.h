@@ -1,9 +1,7 @@
-// Shared by the toolkit's tests: a clock the test drives, the debug log read
-// back, windows opened at a known place, and messages injected through the
-// platform layer's own dispatch.
+// Shared by the toolkit's tests: a clock the test drives, windows opened at a
+// known place, and messages injected through the platform layer's own dispatch.
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -22,17 +20,6 @@ public:
     void set(double seconds) { now = seconds; }
     void advance(double seconds) { now += seconds; }
     static double now;
-};
-
-// Collects what orvel::debug writes while it lives.
-class LogCapture {
-public:
-    LogCapture();
-    ~LogCapture();
-    std::string text();
-
-private:
-    FILE* file_;
 };
 
 // Opens a top-level window whose client area's bottom-left corner stands at

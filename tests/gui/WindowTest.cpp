@@ -11,6 +11,7 @@
 #include "gui/WindowPlacement.h"
 #include "platform/MessageBox.h"
 #include "platform/Windows.h"
+#include "tests/LogCapture.h"
 #include "tests/gui/GuiTestSupport.h"
 
 using namespace guitest;
