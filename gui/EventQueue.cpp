@@ -110,27 +110,31 @@ bool runUpdates() {
     return worked;
 }
 
-void fillPointer(Event& e, const Message& m, Window* w) {
-    WindowInternals& in = w->internals();
-    int height = w->getBounds().height;
-    e.x = m.x;
-    e.y = height - 1 - m.y;
-    in.lastX = e.x;
-    in.lastY = e.y;
-    e.left = m.buttons & 1;
-    e.middle = (m.buttons >> 1) & 1;
-    e.right = (m.buttons >> 2) & 1;
+void fillModifiers(Event& e, const Message& m) {
     e.shift = m.shift;
     e.ctrl = m.ctrl;
     e.alt = m.alt;
 }
 
-void queueKey(Window* w, int code, const Message& m) {
-    Event e(EventType::Key, w);
+// A position counted upward in the client area, which becomes the window's
+// last pointer position, and the buttons and modifiers of the message.
+void fillPointer(Event& e, const Message& m, Window* w, int x, int y) {
+    WindowInternals& in = w->internals();
+    e.x = in.lastX = x;
+    e.y = in.lastY = y;
+    e.left = m.buttons & 1;
+    e.middle = (m.buttons >> 1) & 1;
+    e.right = (m.buttons >> 2) & 1;
+    fillModifiers(e, m);
+}
+
+// The message's own position, turned to count upward.
+void fillPointer(Event& e, const Message& m, Window* w) { fillPointer(e, m, w, m.x, w->getBounds().height - 1 - m.y); }
+
+void queueKey(int type, Window* w, int code, const Message& m) {
+    Event e(type, w);
     e.code = code;
-    e.shift = m.shift;
-    e.ctrl = m.ctrl;
-    e.alt = m.alt;
+    fillModifiers(e, m);
     queueEvent(e);
 }
 
@@ -164,13 +168,13 @@ void keyDown(Window* w, const Message& m) {
     // These four also type a character; each must make one event only.
     if (code == 8 || code == 9 || code == 13 || code == 27)
         queue().swallowChar = true;
-    queueKey(w, code, m);
+    queueKey(EventType::Key, w, code, m);
 }
 
 void sysKeyDown(Window* w, const Message& m) {
     Queue& q = queue();
     if (!m.altContext) {
-        queueKey(w, Key::F10, m);
+        queueKey(EventType::Key, w, Key::F10, m);
         return;
     }
     int key = m.key;
@@ -190,14 +194,8 @@ void sysKeyDown(Window* w, const Message& m) {
     } else if (key >= '0' && key <= '9') {
         code = key;
     }
-    if (!code)
-        return;
-    Event e(EventType::Shortcut, w);
-    e.code = code;
-    e.shift = m.shift;
-    e.ctrl = m.ctrl;
-    e.alt = m.alt;
-    queueEvent(e);
+    if (code)
+        queueKey(EventType::Shortcut, w, code, m);
 }
 
 // Follows the pointer from window to window: the window under it is captured
@@ -239,8 +237,7 @@ void mouseMove(Window* w, const Message& m) {
     showWindowCursor(w);
     if (trackMouse())
         return;
-    WindowInternals& in = w->internals();
-    int lastX = in.lastX, lastY = in.lastY;
+    int lastX = w->lastPointerX(), lastY = w->lastPointerY();
     Event e(EventType::Move, w);
     fillPointer(e, m, w);
     if (e.x != lastX || e.y != lastY)
@@ -412,7 +409,7 @@ long WindowProc(const Message& m) {
         break;
     case MessageType::Char:
         if (!q.swallowChar)
-            queueKey(w, m.character, m);
+            queueKey(EventType::Key, w, m.character, m);
         q.swallowChar = false;
         break;
     case MessageType::SysKeyDown:
@@ -443,12 +440,9 @@ long WindowProc(const Message& m) {
     case MessageType::MouseWheel: {
         if (m.wheel == 0)
             break;
-        WindowInternals& in = w->internals();
-        int lastX = in.lastX, lastY = in.lastY;
+        // Where the pointer last was: the wheel's own position is not used.
         Event e(EventType::Wheel, w);
-        fillPointer(e, m, w);
-        e.x = in.lastX = lastX;
-        e.y = in.lastY = lastY;
+        fillPointer(e, m, w, w->lastPointerX(), w->lastPointerY());
         e.wheel = m.wheel;
         queueEvent(e);
         break;
