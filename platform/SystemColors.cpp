@@ -1,10 +1,15 @@
 #include "SystemColors.h"
 
+#include <array>
+#include <cstddef>
+
 namespace platform {
 
 namespace {
 
-const std::uint32_t classic[int(SystemColor::Count)] = {
+using Table = std::array<std::uint32_t, size_t(SystemColor::Count)>;
+
+constexpr Table classic = {
     0x404040,  // 3D dark shadow
     0x808080,  // button shadow
     0xC0C0C0,  // button face
@@ -24,33 +29,19 @@ const std::uint32_t classic[int(SystemColor::Count)] = {
     0x800000,  // highlight
 };
 
-std::uint32_t table[int(SystemColor::Count)] = {};
-bool filled = false;
+Table table = classic;
 
-void fill() {
-    if (!filled)
-        resetSystemColors();
-}
+bool valid(SystemColor which) { return int(which) >= 0 && int(which) < int(SystemColor::Count); }
 
 }  // namespace
 
-std::uint32_t systemColor(SystemColor which) {
-    fill();
-    int i = int(which);
-    return i >= 0 && i < int(SystemColor::Count) ? table[i] : 0;
-}
+std::uint32_t systemColor(SystemColor which) { return valid(which) ? table[size_t(which)] : 0; }
 
 void setSystemColor(SystemColor which, std::uint32_t bgr) {
-    fill();
-    int i = int(which);
-    if (i >= 0 && i < int(SystemColor::Count))
-        table[i] = bgr & 0xFFFFFF;
+    if (valid(which))
+        table[size_t(which)] = bgr & 0xFFFFFF;
 }
 
-void resetSystemColors() {
-    for (int i = 0; i < int(SystemColor::Count); ++i)
-        table[i] = classic[i];
-    filled = true;
-}
+void resetSystemColors() { table = classic; }
 
 }  // namespace platform
