@@ -39,10 +39,7 @@ platform::DisplayMode makeRecord(const DisplayMode& mode, int monitor) {
     platform::DisplayMode record, current;
     bool known = platform::displayBackend().currentMode(monitor, current);
     if (mode.resolution != -1) {
-        if (mode.resolution >= 0 && mode.resolution < 5) {
-            record.width = widths[mode.resolution];
-            record.height = heights[mode.resolution];
-        } else {
+        if (!resolutionSize(mode.resolution, record.width, record.height)) {
             Rect screen = primaryScreen();
             record.width = screen.width;
             record.height = screen.height;
@@ -75,6 +72,14 @@ const char* resolutionName(int i) {
     return i == -1 ? "current" : i >= 0 && i < 5 ? names[i] : "...";
 }
 
+bool resolutionSize(int i, int& width, int& height) {
+    if (i < 0 || i >= 5)
+        return false;
+    width = widths[i];
+    height = heights[i];
+    return true;
+}
+
 const char* depthName(int i) {
     static const char* const names[] = {"16 bit", "32 bit"};
     return i == -1 ? "current" : i >= 0 && i < 2 ? names[i] : "...";
@@ -86,8 +91,7 @@ const char* refreshName(int i) {
 }
 
 void refreshMonitors() {
-    std::vector<Monitor>* list = &monitorList;
-    list->clear();
+    monitorList.clear();
     platform::DisplayBackend& backend = platform::displayBackend();
     int reported = backend.monitorCount();
     if (reported >= 2) {
@@ -96,15 +100,15 @@ void refreshMonitors() {
             platform::ScreenRect b;
             if (!backend.monitorBounds(i, b))
                 break;
-            list->push_back({{b.x, screen.height - b.y - b.height, b.width, b.height},
-                             orvel_string(backend.monitorName(i).c_str())});
+            monitorList.push_back({{b.x, screen.height - b.y - b.height, b.width, b.height},
+                                  orvel_string(backend.monitorName(i).c_str())});
         }
-        if (int(list->size()) == reported)
+        if (int(monitorList.size()) == reported)
             return;
         orvel::debug("Number of monitors didn't add up!\n");
-        list->clear();
+        monitorList.clear();
     }
-    list->push_back({primaryScreen(), "Monitor"});
+    monitorList.push_back({primaryScreen(), "Monitor"});
 }
 
 int monitorCount() { return int(monitors().size()); }

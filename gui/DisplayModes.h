@@ -15,6 +15,8 @@ struct DisplayMode {
 };
 
 const char* resolutionName(int index);
+// The size of a listed resolution; false, leaving both alone, for any other index.
+bool resolutionSize(int index, int& width, int& height);
 const char* depthName(int index);
 const char* refreshName(int index);
 

@@ -18,9 +18,6 @@ namespace pellium {
 
 namespace {
 
-const int fullScreenWidths[] = {640, 800, 1024, 1280, 1600};
-const int fullScreenHeights[] = {480, 600, 768, 1024, 1200};
-
 // The deepest visible and enabled component that contains the point; the
 // container itself when no child does. Later children lie on top.
 Component* componentAt(Container* container, int x, int y) {
@@ -228,9 +225,8 @@ void Window::open() {
         DisplayMode mode{in.resolution, in.depth, in.refresh};
         in.modeChanged = applyScreenMode(mode, in.monitor, false);
         Rect m = monitorRect(in.monitor);
-        bool listed = in.resolution >= 0 && in.resolution < 5;
-        place = {m.x, m.y, listed ? fullScreenWidths[in.resolution] : m.width,
-                 listed ? fullScreenHeights[in.resolution] : m.height};
+        place = {m.x, m.y, m.width, m.height};
+        resolutionSize(in.resolution, place.width, place.height);
         break;
     }
     }
