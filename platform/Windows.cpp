@@ -236,11 +236,12 @@ void translateText(const SDL_TextInputEvent& t) {
     while (*p) {
         unsigned c = *p++;
         if (c >= 0x80) {
-            unsigned extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+            unsigned extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0, read = 0;
             c &= 0x3F >> extra;
-            for (unsigned i = 0; i < extra && (*p & 0xC0) == 0x80; ++i)
+            for (; read < extra && (*p & 0xC0) == 0x80; ++read)
                 c = (c << 6) | (*p++ & 0x3F);
-            if (extra == 0 || c > 0xFF)
+            // A cut-off sequence must not pass for a control character.
+            if (extra == 0 || read < extra || c > 0xFF)
                 c = '?';
         }
         Message m = base(MessageType::Char, t.windowID);

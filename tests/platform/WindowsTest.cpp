@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <vector>
+
+#include <SDL.h>
 
 #include "platform/GLContext.h"
 #include "platform/Locale.h"
@@ -124,6 +127,26 @@ TEST_F(PlatformWindowsTest, InjectedMessagesMoveKeyStateAndPointer) {
     EXPECT_EQ(cx, 37);
     EXPECT_EQ(cy, 49);
     EXPECT_EQ(received.size(), 3u);
+    platform::destroyWindow(id);
+}
+
+TEST_F(PlatformWindowsTest, TypedTextArrivesAsLatin1Characters) {
+    WindowId id = make(platform::WindowKind::TopLevel, 0, 30, 40, 200, 100);
+    // Two-byte e-acute, a cut-off lead byte before 'A', the euro sign (beyond
+    // Latin-1), a stray continuation byte, then a lead byte at the very end.
+    const char* typed = "\xC3\xA9" "\xC3" "A" "\xE2\x82\xAC" "\x80" "z" "\xE2\x82";
+    SDL_Event e{};
+    e.type = SDL_TEXTINPUT;
+    e.text.windowID = id;
+    std::strcpy(e.text.text, typed);
+    ASSERT_EQ(SDL_PushEvent(&e), 1);
+    received.clear();
+    platform::pumpMessages();
+    std::vector<int> characters;
+    for (const Message& m : received)
+        if (m.type == MessageType::Char)
+            characters.push_back(m.character);
+    EXPECT_EQ(characters, (std::vector<int>{0xE9, '?', 'A', '?', '?', 'z', '?'}));
     platform::destroyWindow(id);
 }
 
