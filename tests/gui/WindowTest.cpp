@@ -301,9 +301,10 @@ TEST(WindowTest, DestructorOfAnOpenWindowDestroysTheNativeWindowAtOnce) {
     EXPECT_FALSE(Window::anyWindowOpen());
 }
 
-TEST(WindowTest, SetTitleChangesLabelAndNativeText) {
+TEST(WindowTest, SetTitleChangesTheLabelOpenOrClosed) {
     Window w;
     w.setTitle("first");
+    EXPECT_STREQ(w.getLabel().c_str(), "first");
     openAt(w, 100, 100, 100, 80);
     w.setTitle("second");
     EXPECT_STREQ(w.getLabel().c_str(), "second");

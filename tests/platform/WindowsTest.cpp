@@ -150,14 +150,6 @@ TEST_F(PlatformWindowsTest, TypedTextArrivesAsLatin1Characters) {
     platform::destroyWindow(id);
 }
 
-TEST_F(PlatformWindowsTest, CaptureIsARecord) {
-    EXPECT_EQ(platform::capture(), 0u);
-    platform::setCapture(77);
-    EXPECT_EQ(platform::capture(), 77u);
-    platform::releaseCapture();
-    EXPECT_EQ(platform::capture(), 0u);
-}
-
 TEST_F(PlatformWindowsTest, SoftwarePixelsReachTheScreenWithoutTouchingOpenGL) {
     WindowId id = make(platform::WindowKind::TopLevel, 0, 30, 40, 40, 30);
     platform::showWindow(id, true);
