@@ -15,6 +15,8 @@ CountedRecord::~CountedRecord() {
     }
 }
 
+void CountedRecord::destroy(CountedRecord* record) noexcept { delete record; }
+
 Streamable* CountedRecord::pointee() const noexcept {
     if (kind_)
         return object_ ? kind_->streamable(object_) : nullptr;
