@@ -264,12 +264,13 @@ void StreamReader::fixUp() {
     }
 }
 
-// A record of the stream that holds the root shares it with the caller.
+// A record of the stream that holds the root shares it with the caller,
+// who takes the count fillCounted gave it.
 orvel::counted_ptr<Streamable> StreamReader::handOut() {
     if (!root_)
         return nullptr;
-    orvel::counted_ptr<Streamable> root =
-        rootRecord_ ? orvel::counted_ptr<Streamable>(root_, rootRecord_) : orvel::counted_ptr<Streamable>(root_);
+    orvel::counted_ptr<Streamable> root = rootRecord_ ? orvel::counted_ptr<Streamable>::adopt(root_, rootRecord_)
+                                                      : orvel::counted_ptr<Streamable>(root_);
     root_ = nullptr;
     return root;
 }
@@ -300,8 +301,12 @@ void StreamReader::fillCounted() {
             continue;
         Streamable* pointee = record->read_;
         if (!dynamic_cast<CountedRecord*>(pointee) && owned.insert(pointee).second) {
-            if (pointee == root_)
+            // The caller's holder of the root will share this record: it
+            // counts, so the record outlives what the stream drops.
+            if (pointee == root_) {
                 rootRecord_ = record;
+                ++o.holders;
+            }
             continue;
         }
         record->read_ = nullptr;

@@ -543,6 +543,20 @@ TEST_F(ObjectStreamTest, RootSurvivesWhatNothingRefersTo) {
     EXPECT_TRUE(live().empty());
 }
 
+TEST_F(ObjectStreamTest, RootOfARecordNothingRefersToOutlivesTheRecord) {
+    LogCapture log;
+    Bytes stream = header101() + declare(1, nodeTag) + declare(2, recordTag) + nodeRecord(1, 0x1000, 42, 0) +
+                   countedRecord(2, 0x10, 1, 0x1000) + end;
+    counted_ptr<Node> root = read(stream).cast<Node>();
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->value, 42);
+    EXPECT_EQ(root.useCount(), 1u);
+    EXPECT_EQ(live().size(), 1u);
+    EXPECT_EQ(log.text(), "");
+    root.release();
+    EXPECT_TRUE(live().empty());
+}
+
 TEST_F(ObjectStreamTest, RecordAsRootIsRefused) {
     LogCapture log;
     Bytes stream = header101() + declare(1, nodeTag) + declare(2, recordTag) + countedRecord(2, 0x10, 1, 0x20) +
