@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "LogCapture.h"
+#include "tests/LogCapture.h"
 #include "base/Debug.h"
 
 namespace {

@@ -4,9 +4,9 @@
 
 #include <unistd.h>
 
+#include "tests/LogCapture.h"
 #include "tests/TempFolder.h"
 #include "base/Clock.h"
-#include "base/Debug.h"
 #include "base/FileDataSource.h"
 #include "base/FilePath.h"
 #include "base/MemoryDataDest.h"
@@ -16,27 +16,6 @@ using namespace orvel;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Everything the debug log receives while it lives.
-class LogCapture {
-public:
-    LogCapture() : file_(std::tmpfile()) { setDebugFile(file_); }
-    ~LogCapture() {
-        setDebugFile(nullptr);
-        std::fclose(file_);
-    }
-    std::string text() {
-        std::fflush(file_);
-        std::rewind(file_);
-        std::string out;
-        for (int c; (c = std::fgetc(file_)) != EOF;)
-            out += char(c);
-        return out;
-    }
-
-private:
-    FILE* file_;
-};
 
 // A temporary folder in the program's own path form.
 std::string programForm(const fs::path& p) {

@@ -11,7 +11,7 @@
 #include <thread>
 #include <unistd.h>
 
-#include "LogCapture.h"
+#include "tests/LogCapture.h"
 #include "base/Clock.h"
 #include "base/Mutex.h"
 #include "platform/NamedLock.h"

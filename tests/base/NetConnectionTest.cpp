@@ -4,7 +4,7 @@
 #include <cstring>
 #include <thread>
 
-#include "tests/base/LogCapture.h"
+#include "tests/LogCapture.h"
 #include "tests/base/LoopbackPeer.h"
 #include "base/MemoryDataSource.h"
 #include "base/NetConnection.h"

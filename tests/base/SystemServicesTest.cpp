@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <thread>
 
-#include "tests/base/LogCapture.h"
+#include "tests/LogCapture.h"
 #include "tests/TempFolder.h"
 #include "base/Buffer.h"
 #include "base/Heap.h"

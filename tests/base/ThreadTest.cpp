@@ -13,7 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "LogCapture.h"
+#include "tests/LogCapture.h"
 #include "base/Clock.h"
 #include "base/Thread.h"
 #include "platform/Threads.h"

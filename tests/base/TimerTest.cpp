@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "LogCapture.h"
+#include "tests/LogCapture.h"
 #include "base/Clock.h"
 #include "base/ThreadPriority.h"
 #include "base/Timer.h"
