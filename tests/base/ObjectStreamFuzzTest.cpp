@@ -12,36 +12,12 @@
 #include "tests/base/AllocationWatch.h"
 #include "base/Debug.h"
 #include "tests/base/StreamTestTypes.h"
+#include "tests/base/StreamingSource.h"
 
 using namespace orvel;
 using namespace streamtest;
 
 namespace {
-
-// A source that cannot seek or tell what is left, like a connection.
-class StreamingSource : public DataSource {
-public:
-    explicit StreamingSource(const StreamBytes& bytes) : bytes_(bytes) {}
-    bool good() const override { return !fail(); }
-    int readByte() override {
-        if (fail() || next_ == bytes_.size()) {
-            setFail();
-            return -1;
-        }
-        return bytes_[next_++];
-    }
-    unsigned read(void* buffer, unsigned count) override {
-        unsigned n = 0;
-        for (; n < count && !fail() && next_ < bytes_.size(); ++n)
-            static_cast<unsigned char*>(buffer)[n] = bytes_[next_++];
-        return n;
-    }
-    int peekByte() override { return fail() || next_ == bytes_.size() ? -1 : bytes_[next_]; }
-
-private:
-    const StreamBytes& bytes_;
-    size_t next_ = 0;
-};
 
 // Streams to damage: graphs of every kind of reference, a chain of the
 // plain test classes, and a version 1.00 stream.

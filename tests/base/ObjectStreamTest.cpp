@@ -12,6 +12,7 @@
 #include "base/MemoryDataSource.h"
 #include "base/StreamReader.h"
 #include "tests/base/StreamTestTypes.h"
+#include "tests/base/StreamingSource.h"
 
 using namespace orvel;
 using namespace streamtest;
@@ -101,31 +102,6 @@ protected:
 
 private:
     std::unique_ptr<MemoryDataSource> source_;
-};
-
-// A source that cannot seek, like a network connection.
-class StreamingSource : public DataSource {
-public:
-    explicit StreamingSource(const Bytes& bytes) : bytes_(bytes) {}
-    bool good() const override { return !fail(); }
-    int readByte() override {
-        if (fail() || next_ == bytes_.size()) {
-            setFail();
-            return -1;
-        }
-        return bytes_[next_++];
-    }
-    unsigned read(void* buffer, unsigned count) override {
-        unsigned n = 0;
-        for (int c; n < count && (c = readByte()) >= 0; ++n)
-            static_cast<unsigned char*>(buffer)[n] = (unsigned char)c;
-        return n;
-    }
-    int peekByte() override { return fail() || next_ == bytes_.size() ? -1 : bytes_[next_]; }
-
-private:
-    Bytes bytes_;
-    size_t next_ = 0;
 };
 
 }  // namespace

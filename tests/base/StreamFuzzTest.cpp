@@ -11,38 +11,12 @@
 #include "base/FileDataSource.h"
 #include "base/MemoryDataDest.h"
 #include "base/MemoryDataSource.h"
+#include "tests/base/StreamingSource.h"
 
 using namespace orvel;
 using Bytes = std::vector<unsigned char>;
 
 namespace {
-
-// A source that cannot tell how much is left, as a network connection.
-class StreamingSource : public DataSource {
-public:
-    explicit StreamingSource(const Bytes& bytes) : bytes_(bytes) {}
-    bool good() const override { return !fail(); }
-    int readByte() override {
-        if (fail() || next_ == bytes_.size()) {
-            setFail();
-            return -1;
-        }
-        return bytes_[next_++];
-    }
-    unsigned read(void* buffer, unsigned count) override {
-        if (fail())
-            return 0;
-        unsigned n = std::min<unsigned>(count, unsigned(bytes_.size() - next_));
-        std::copy_n(bytes_.begin() + long(next_), n, static_cast<unsigned char*>(buffer));
-        next_ += n;
-        return n;
-    }
-    int peekByte() override { return fail() || next_ == bytes_.size() ? -1 : bytes_[next_]; }
-
-private:
-    const Bytes& bytes_;
-    size_t next_ = 0;
-};
 
 // The largest text a source of `size` bytes may make a reader allocate.
 unsigned allowedCapacity(size_t size, bool seekable) {
