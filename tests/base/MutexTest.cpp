@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "tests/LogCapture.h"
+#include "tests/base/Waiting.h"
 #include "base/Clock.h"
 #include "base/Mutex.h"
 #include "platform/NamedLock.h"
@@ -20,17 +21,6 @@ namespace {
 
 // A lock name of this test process, so parallel runs never meet.
 std::string uniqueName(const char* what) { return std::string("test-") + what + "-" + std::to_string(getpid()); }
-
-// Polls `done` for up to `seconds`.
-template <class F>
-bool waitFor(F done, double seconds = 5) {
-    for (double end = orvel::getTime() + seconds; !done();) {
-        if (orvel::getTime() > end)
-            return false;
-        orvel::sleepMs(1);
-    }
-    return true;
-}
 
 // The lock-holder helper running as a real second process.
 class Holder {

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "tests/LogCapture.h"
+#include "tests/base/Waiting.h"
 #include "tests/base/LoopbackPeer.h"
 #include "base/MemoryDataSource.h"
 #include "base/NetConnection.h"
@@ -16,13 +17,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
-
 // Polls the server as the game's loop does until a connection waits.
 counted_ptr<NetConnection> acceptFrom(Server& server) {
-    Clock::time_point start = Clock::now();
-    while (!server.hasConnection() && secondsSince(start) < 5)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    waitFor([&] { return server.hasConnection(); });
     return server.nextConnection();
 }
 
@@ -151,9 +148,7 @@ TEST(NetConnection, NonBlockingPreferenceReadsWhatIsThere) {
     c.setBlocking(false);
     int peer = loopback::acceptOne(listener);
     ASSERT_GE(peer, 0);
-    Clock::time_point start = Clock::now();
-    while (!c.isReady() && secondsSince(start) < 5)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(waitFor([&] { return c.isReady(); }));
     unsigned char buffer[8];
     EXPECT_EQ(c.input().read(buffer, sizeof buffer), 0u);
     EXPECT_EQ(c.input().peekByte(), -1);
@@ -161,7 +156,7 @@ TEST(NetConnection, NonBlockingPreferenceReadsWhatIsThere) {
     const unsigned char three[] = {1, 2, 3};
     ASSERT_TRUE(loopback::sendAll(peer, three, 3));
     ASSERT_TRUE(loopback::waitFor(peer, POLLOUT, 100));
-    start = Clock::now();
+    Clock::time_point start = Clock::now();
     unsigned got = 0;
     while (got < 3 && secondsSince(start) < 5)
         got += c.input().read(buffer + got, sizeof buffer - got);
@@ -314,9 +309,7 @@ TEST(Server, HasConnectionTwiceAcceptsOnce) {
     int second = loopback::connectTo(server.port());
     ASSERT_GE(first, 0);
     ASSERT_GE(second, 0);
-    Clock::time_point start = Clock::now();
-    while (!server.hasConnection() && secondsSince(start) < 5)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(waitFor([&] { return server.hasConnection(); }));
     EXPECT_TRUE(server.hasConnection());
     EXPECT_TRUE(server.hasConnection());
     counted_ptr<NetConnection> a = server.nextConnection();

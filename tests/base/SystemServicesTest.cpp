@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "tests/LogCapture.h"
+#include "tests/base/Waiting.h"
 #include "tests/TempFolder.h"
 #include "base/Buffer.h"
 #include "base/Heap.h"
@@ -24,8 +25,6 @@ using namespace orvel;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 std::string hexDumpText(const std::vector<unsigned char>& bytes, int size) {
     LogCapture log;

@@ -14,21 +14,12 @@
 #include <unistd.h>
 
 #include "tests/LogCapture.h"
+#include "tests/base/Waiting.h"
 #include "base/Clock.h"
 #include "base/Thread.h"
 #include "platform/Threads.h"
 
 namespace {
-
-template <class F>
-bool waitFor(F done, double seconds = 5) {
-    for (double end = orvel::getTime() + seconds; !done();) {
-        if (orvel::getTime() > end)
-            return false;
-        orvel::sleepMs(1);
-    }
-    return true;
-}
 
 struct Returns : orvel::Threadable {
     int run() override { return 7; }
