@@ -187,7 +187,8 @@ DataDest& SocketWriter::write(const void* data, unsigned count) {
             giveUp = Clock::now() + std::chrono::milliseconds(writeStallMs);
             continue;
         }
-        // A full send buffer: wait for room rather than drop the rest.
+        // A full send buffer, in either mode: wait for room rather than drop
+        // the rest, but not for ever on a peer that has stopped reading.
         if (r == platform::Socket::wouldBlock && rec_.socket.waitWritable(msLeft(giveUp)))
             continue;
         rec_.setError(netIoFailed);

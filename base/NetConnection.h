@@ -1,6 +1,8 @@
 // A TCP connection as a pair of byte streams over one socket. A connection
 // made here starts non-blocking and completes in the background; the streams
 // wait for it only when the blocking preference is set (the default).
+// A write waits for room to send all its bytes, in either mode, and fails
+// when the peer takes nothing for two seconds.
 // Errors are recorded, never thrown: the streams then give -1 or nothing.
 #pragma once
 

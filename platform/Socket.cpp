@@ -108,7 +108,7 @@ long Socket::receive(void* buffer, std::size_t count, bool peek) {
 
 long Socket::send(const void* data, std::size_t count) {
     for (;;) {
-        ssize_t r = ::send(fd_, data, count, MSG_NOSIGNAL);
+        ssize_t r = ::send(fd_, data, count, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (r >= 0)
             return long(r);
         if (errno == EINTR)

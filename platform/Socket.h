@@ -44,7 +44,9 @@ public:
     // Bytes received (peek leaves them queued), 0 when the peer has closed,
     // wouldBlock or failed.
     long receive(void* buffer, std::size_t count, bool peek = false);
-    // Bytes sent, wouldBlock or failed.
+    // Bytes sent, wouldBlock or failed. It never waits, even in blocking
+    // mode: wouldBlock when the send buffer is full (waitWritable waits for
+    // room, with a time limit a blocking send would not have).
     long send(const void* data, std::size_t count);
     // True when the socket became writable (or readable) within timeoutMs;
     // a timeout leaves ETIMEDOUT in error().

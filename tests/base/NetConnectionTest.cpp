@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <future>
 #include <thread>
 
 #include "tests/LogCapture.h"
@@ -275,6 +276,36 @@ TEST(NetConnection, AWriteThatStaysBlockedGivesUpWithError3) {
     EXPECT_GT(took, 1.5);
     EXPECT_LT(took, 10.0);
     close(client);
+}
+
+TEST(NetConnection, ABlockingWriteThatStaysBlockedGivesUpWithError3) {
+    std::uint16_t port = 0;
+    int listener = loopback::bound(port, true);
+    ASSERT_GE(listener, 0);
+    NetConnection c(InternetAddress(loopback::address, port));
+    int peer = loopback::acceptOne(listener);
+    ASSERT_GE(peer, 0);
+    ASSERT_TRUE(waitFor([&] { return c.isReady(); }));
+    LogCapture log;
+    // The peer never reads. Should the write hang, closing the peer after
+    // a while ends it, and the test fails on the time taken.
+    std::promise<void> written;
+    std::thread watchdog([&] {
+        if (written.get_future().wait_for(std::chrono::seconds(12)) != std::future_status::ready)
+            loopback::abort(peer);
+    });
+    const std::vector<unsigned char> sent = pattern(32 << 20);
+    Clock::time_point start = Clock::now();
+    c.output().write(sent.data(), unsigned(sent.size()));
+    double took = secondsSince(start);
+    written.set_value();
+    watchdog.join();
+    EXPECT_EQ(c.errorState(), netIoFailed);
+    EXPECT_EQ(log.text(), "network write error! 110.");
+    EXPECT_GT(took, 1.5);
+    EXPECT_LT(took, 10.0);
+    close(peer);
+    close(listener);
 }
 
 TEST(Server, ListensOnAPortOfItsChoosing) {
