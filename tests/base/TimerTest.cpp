@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/LogCapture.h"
+#include "tests/base/Waiting.h"
 #include "base/Clock.h"
 #include "base/ThreadPriority.h"
 #include "base/Timer.h"
@@ -44,13 +45,8 @@ struct Ticks : orvel::TimerFunc {
         std::lock_guard<std::mutex> guard(lock);
         return times.at(size_t(index));
     }
-    bool waitForCount(int n, double seconds = 5) {
-        for (double end = orvel::getTime() + seconds; count() < n;) {
-            if (orvel::getTime() > end)
-                return false;
-            orvel::sleepMs(1);
-        }
-        return true;
+    bool waitForCount(int n) {
+        return waitFor([&] { return count() >= n; });
     }
 };
 
