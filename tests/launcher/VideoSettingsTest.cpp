@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <string>
-#include <unistd.h>
 
+#include "tests/TempFolder.h"
 #include "base/RegistryKey.h"
 #include "gui/gl/VideoSwitches.h"
 #include "launcher/VideoSettings.h"
@@ -14,21 +12,12 @@ namespace {
 
 class VideoSettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char name[] = "/tmp/kalvora-registry-XXXXXX";
-        int fd = mkstemp(name);
-        ASSERT_GE(fd, 0);
-        close(fd);
-        std::remove(name);
-        file = name;
-        setenv("ORVEL_REGISTRY_FILE", file.c_str(), 1);
-    }
+    void SetUp() override { setenv("ORVEL_REGISTRY_FILE", (folder / "registry.sqlite").c_str(), 1); }
     void TearDown() override {
         unsetenv("ORVEL_REGISTRY_FILE");
-        std::remove(file.c_str());
         pellium::fullGLacceleration = pellium::fogEnabled = true;
     }
-    std::string file;
+    TempFolder folder;
 };
 
 }  // namespace
