@@ -214,8 +214,7 @@ TEST_F(Shell, OpensTheTargetWithoutWaiting) {
     EXPECT_EQ(execute(nullptr, target), 1);
     EXPECT_LT(secondsSince(start), 0.8);
     EXPECT_FALSE(std::filesystem::exists(opened));
-    while (!std::filesystem::exists(opened) && secondsSince(start) < 10)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(opened); }, 10));
     EXPECT_EQ(fileText(opened), std::string("1|") + target);
 }
 
