@@ -17,9 +17,10 @@
 // mark; then every object gets its postRead, first those that called
 // noteCountedPtr (the counted-pointer records), each group by ascending id.
 //
-// A counted-pointer record read back counts the slots that were given it:
-// fewer would free its object under a holder, more could never be
-// released, so the count in the stream is not taken as it stands.
+// A counted-pointer record read back counts the slots that were given it,
+// and the caller's holder when it holds the root: fewer would free its
+// object under a holder, more could never be released, so the count in
+// the stream is not taken as it stands.
 //
 // What a read leaves behind: the root, handed out in a counted pointer, and
 // whatever the objects hold of one another. Objects that nothing refers to,
