@@ -69,17 +69,19 @@ void Database::registerTypes(orvel::DataSource& source) { kessa::registerTypes(s
 
 void Database::read(orvel::DataSource& in) {
     stream::isFirstOfStream(in);
+    bool listed = false;
     while (unsigned tag = stream::nextTag(in)) {
         switch (tag) {
         case 1:
-            // A second list must not move the slots of the first.
-            if (streamObjects_.empty())
-                in >> streamObjects_;
-            else
+            if (listed)
                 in.readReferenceIds();
+            else
+                stream::readOwnedList(in, this, &takeObject);
+            listed = true;
             break;
         case 2:
-            in.readStreamable(streamRoot_);
+            // Only the list keeps an object; a root outside it is not kept.
+            stream::readWeakReference(in, streamRoot_);
             break;
         case 3:
             in >> dirty_;
@@ -93,19 +95,21 @@ void Database::read(orvel::DataSource& in) {
     }
 }
 
-void Database::postRead() {
-    std::vector<Object*> listed;
-    listed.swap(streamObjects_);
-    for (Object* object : listed) {
-        if (!object)
-            continue;
-        if (object->database_ || object->firstOfStream_) {
-            orvel::debug("!!!Database: an object that belongs elsewhere was dropped\n");
-            continue;
-        }
-        object->database_ = this;
-        objects_.push_back(object);
+bool Database::takeObject(void* database, unsigned, orvel::Streamable* object) {
+    auto* self = static_cast<Database*>(database);
+    auto* o = dynamic_cast<Object*>(object);
+    if (!o)
+        return false;
+    if (o->database_ || o->firstOfStream_) {
+        orvel::debug("!!!Database: an object that belongs elsewhere was dropped\n");
+        return false;
     }
+    o->database_ = self;
+    self->objects_.push_back(o);
+    return true;
+}
+
+void Database::postRead() {
     Object* named = streamRoot_;
     streamRoot_ = nullptr;
     if (named && std::find(objects_.begin(), objects_.end(), named) != objects_.end())

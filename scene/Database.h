@@ -66,10 +66,11 @@ public:
 
     // Registers every scene type.
     void registerTypes(orvel::DataSource& source) override;
-    // Stream block: 1 objects, 2 root, 3 dirty, 4 path.
+    // Stream block: 1 objects, 2 root, 3 dirty, 4 path. The database takes
+    // over the objects listed (a second list is passed over), dropping any
+    // that belongs to another database.
     void read(orvel::DataSource& in) override;
-    // Takes over the objects the stream listed, dropping any that belongs
-    // to another database.
+    // Makes the object named under 2 the root, when it is one of the objects.
     void postRead() override;
     const char* typeName() const override { return "zanthorium::kessa::Database"; }
     void write(orvel::DataDest& out) override;
@@ -81,8 +82,10 @@ private:
     Object* root_ = nullptr;
     orvel::FilePath path_;
     std::vector<ExrefBranch*> exrefs_;
-    // What a stream names, until postRead takes it over.
-    std::vector<Object*> streamObjects_;
+    // The reader's hand-over of a listed object.
+    static bool takeObject(void* database, unsigned index, orvel::Streamable* object);
+
+    // The root a stream names, until postRead checks it.
     Object* streamRoot_ = nullptr;
 };
 

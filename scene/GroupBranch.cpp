@@ -182,33 +182,35 @@ bool GroupBranch::isWithin(const Branch* b) const {
 
 void GroupBranch::read(orvel::DataSource& in) {
     Branch::read(in);
+    bool listed = false;
     while (unsigned tag = stream::nextTag(in)) {
         if (tag != 1)
             continue;
-        // The reader fills the list's slots at the end mark: a second list
-        // must not move them.
-        if (streamChildren_.empty())
-            in >> streamChildren_;
-        else
+        if (listed)
             in.readReferenceIds();
+        else
+            stream::readOwnedList(in, this, &takeChild);
+        listed = true;
     }
+}
+
+bool GroupBranch::takeChild(void* group, unsigned, orvel::Streamable* object) {
+    auto* self = static_cast<GroupBranch*>(group);
+    auto* child = dynamic_cast<Branch*>(object);
+    if (!child)
+        return false;
+    if (!child->canBeAdopted() || self->isWithin(child)) {
+        orvel::debug("!!!GroupBranch \"%s\": a child that belongs elsewhere was dropped\n", self->name().c_str());
+        return false;
+    }
+    child->parent_ = self;
+    child->setOwner(self->owner());
+    self->children_.push_back(child);
+    return true;
 }
 
 void GroupBranch::postRead() {
     Branch::postRead();
-    std::vector<Branch*> listed;
-    listed.swap(streamChildren_);
-    for (Branch* child : listed) {
-        if (!child)
-            continue;
-        if (!child->canBeAdopted() || isWithin(child)) {
-            orvel::debug("!!!GroupBranch \"%s\": a child that belongs elsewhere was dropped\n", name().c_str());
-            continue;
-        }
-        child->parent_ = this;
-        child->setOwner(owner());
-        children_.push_back(child);
-    }
     relinkLods();
 }
 

@@ -40,10 +40,10 @@ public:
 
     const std::vector<Branch*>& children() const { return children_; }
 
-    // Stream block after the branch's: 1 children.
+    // Stream block after the branch's: 1 children. The group takes over the
+    // children listed (a second list is passed over), dropping with a log
+    // line any that belongs elsewhere or would hold this group.
     void read(orvel::DataSource& in) override;
-    // Takes over the children the stream listed, dropping (with a log line)
-    // any that belongs elsewhere or would hold this group.
     void postRead() override;
     const char* typeName() const override { return "zanthorium::kessa::GroupBranch"; }
     void write(orvel::DataDest& out) override;
@@ -65,13 +65,13 @@ private:
 
     // Takes child out of the children without deleting it.
     void detach(Branch* child);
+    // The reader's hand-over of a listed child.
+    static bool takeChild(void* group, unsigned index, orvel::Streamable* object);
 
     // Whether b is this group or one of its ancestors.
     bool isWithin(const Branch* b) const;
 
     std::vector<Branch*> children_;
-    // The children a stream named, until postRead takes them over.
-    std::vector<Branch*> streamChildren_;
 };
 
 }  // namespace kessa

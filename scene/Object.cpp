@@ -93,6 +93,7 @@ void Object::rootBoundsGrew(const Bounds& b) {
 
 void Object::read(orvel::DataSource& in) {
     firstOfStream_ = stream::isFirstOfStream(in);
+    bool rootNamed = false;
     while (unsigned tag = stream::nextTag(in)) {
         switch (tag) {
         case 1:
@@ -118,7 +119,11 @@ void Object::read(orvel::DataSource& in) {
             throw std::logic_error("kessa::Object::read() - object \"" + std::string(name_.c_str()) +
                                    "\" uses a retired layout (tag " + std::to_string(tag) + ")");
         case 20:
-            in.readStreamable(streamRoot_);
+            if (rootNamed)
+                stream::skipReference(in);
+            else
+                stream::readOwnedReference(in, this, &takeRoot);
+            rootNamed = true;
             break;
         case 21: {
             orvel_string file;
@@ -133,16 +138,22 @@ void Object::read(orvel::DataSource& in) {
     }
 }
 
-void Object::postRead() {
-    if (Branch* r = streamRoot_) {
-        streamRoot_ = nullptr;
-        if (r->canBeAdopted()) {
-            root_.reset(r);
-            r->setOwner(this);
-        } else {
-            orvel::debug("!!!Object \"%s\": a root that belongs elsewhere was dropped\n", name_.c_str());
-        }
+bool Object::takeRoot(void* object, unsigned, orvel::Streamable* branch) {
+    auto* self = static_cast<Object*>(object);
+    auto* root = dynamic_cast<Branch*>(branch);
+    // An external database becomes the root in postRead.
+    if (!root || self->external_)
+        return false;
+    if (!root->canBeAdopted()) {
+        orvel::debug("!!!Object \"%s\": a root that belongs elsewhere was dropped\n", self->name_.c_str());
+        return false;
     }
+    self->root_.reset(root);
+    root->setOwner(self);
+    return true;
+}
+
+void Object::postRead() {
     if (external_) {
         auto exref = std::make_unique<ExrefBranch>();
         exref->setTarget(external_);

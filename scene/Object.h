@@ -69,13 +69,13 @@ public:
     void rootBoundsGrew(const Bounds& b);
 
     // Stream block: 1 name, 2 database, 3 dirty, 4 bounds, 12 instances,
-    // 20 root. Older streams carry two lists under 10 and 11 (dropped) and
-    // the name of an external database under 21, which is read through the
-    // read hook and becomes the root; 13 and 14 belong to a layout that
-    // cannot be read, and reject the stream.
+    // 20 root (taken over unless it belongs elsewhere; a second one is passed
+    // over). Older streams carry two lists under 10 and 11 (dropped) and the
+    // name of an external database under 21, which is read through the read
+    // hook and becomes the root in place of any named under 20; 13 and 14
+    // belong to a layout that cannot be read, and reject the stream.
     void read(orvel::DataSource& in) override;
-    // Takes over the root the stream named, or makes the external database's
-    // reference branch the root.
+    // Makes the external database's reference branch the root.
     void postRead() override;
     const char* typeName() const override { return "zanthorium::kessa::Object"; }
     void write(orvel::DataDest& out) override;
@@ -99,8 +99,10 @@ private:
     // without end.
     bool cleaning_ = false, traversing_ = false, growing_ = false;
 
-    // What a stream names, until postRead takes it over.
-    Branch* streamRoot_ = nullptr;
+    // The reader's hand-over of the root a stream names.
+    static bool takeRoot(void* object, unsigned, orvel::Streamable* branch);
+
+    // The external database a stream names, until postRead shows it.
     orvel::counted_ptr<Database> external_;
     bool firstOfStream_ = false;
 };

@@ -10,6 +10,9 @@
 // to two owners or to itself.
 #pragma once
 
+#include <cstddef>
+#include <vector>
+
 #include "base/DataDest.h"
 #include "base/DataSource.h"
 #include "base/Refcountable.h"
@@ -34,6 +37,28 @@ inline void writeTag(orvel::DataDest& out, unsigned tag) { out.writeCompact(tag)
 inline void skipReference(orvel::DataSource& in) {
     if (in.context)
         in.readUInt32();
+}
+
+// A reference that makes its object part of owner. Once every object of the
+// stream is read, and before any postRead, take(owner, index, object) is
+// called and answers whether owner took the object over. Taking is decided
+// there, reference by reference, so that an object goes to one owner at most
+// and never to one it holds itself: owners form trees, and the reader deletes
+// every tree whose top nothing took, rings that no owner reaches included.
+inline void readOwnedReference(orvel::DataSource& in, void* owner, orvel::DataSource::FillSlot take) {
+    if (!in.context)
+        return;
+    unsigned id = in.readUInt32();
+    if (id != 0)
+        in.addReference(id, owner, take, false);
+}
+
+// A list of such references; take is given each element's index.
+inline void readOwnedList(orvel::DataSource& in, void* owner, orvel::DataSource::FillSlot take) {
+    const std::vector<unsigned>& ids = in.readReferenceIds();
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        if (ids[i] != 0)
+            in.addReference(ids[i], owner, take, false, unsigned(i));
 }
 
 // A reference that does not keep its object: an object that nothing else in
