@@ -166,12 +166,11 @@ void GeoBunch::read(orvel::DataSource& in) {
     while (unsigned tag = stream::nextTag(in)) {
         switch (tag) {
         case 1:
-            if (in.context) {
-                unsigned id = in.readUInt32();
-                if (id != 0 && !internalsNamed)
-                    in.addReference(id, this, &adoptInternals, false);
-                internalsNamed = true;
-            }
+            if (internalsNamed)
+                stream::skipReference(in);
+            else
+                stream::readOwnedReference(in, this, &adoptInternals);
+            internalsNamed = true;
             break;
         case 2:
             bounds_.read(in);

@@ -20,10 +20,6 @@ namespace kessa {
 
 namespace {
 
-// The vertices a strip or fan length takes (n > 0 a strip of n, else a fan
-// of -n), without overflowing on the most negative length.
-unsigned long long stripVertices(int n) { return n > 0 ? (unsigned long long)n : 0ull - (long long)n; }
-
 template <class Stream, class Element>
 void refresh(const orvel::ref_ptr<Stream>& stream, const Element*& pointer) {
     pointer = stream && !stream->empty() ? stream->data() : nullptr;

@@ -144,6 +144,9 @@ private:
     void refreshNormalPointer();
     void refreshTexCoordPointer(int set);
     void dropTriangleCount() { triangleCount_ = -1; }
+    // The vertices a strip length takes (n > 0 a strip of n, else a fan of
+    // -n), without overflowing on the most negative length.
+    static unsigned stripVertices(int n) { return n > 0 ? unsigned(n) : 0u - unsigned(n); }
     // Logs one failure of verify (or of setAnimation) and clears valid.
     void fail(const char* text);
     void setAnimation(const GeoBunch::FrameList& frames);

@@ -31,23 +31,6 @@ bool referencesFit(orvel::DataSource& in, long long count) {
     return true;
 }
 
-// A reference kept only until postRead: the reader fills it without making
-// the slot a holder.
-void readPassingReference(orvel::DataSource& in, orvel::Streamable*& slot) {
-    if (!in.context)
-        return;
-    slot = nullptr;
-    unsigned id = in.readUInt32();
-    if (id != 0)
-        in.addReference(
-            id, &slot,
-            [](void* s, unsigned, orvel::Streamable* object) {
-                *static_cast<orvel::Streamable**>(s) = object;
-                return false;
-            },
-            false);
-}
-
 // A T named directly or through its counted record; records are complete
 // only once every reference is filled, that is from postRead on.
 template <class T>
@@ -73,7 +56,7 @@ void GeoBunchInternals::readLegacyTextures(orvel::DataSource& in) {
         orvel::debug("GeoBunchInternals::read() - %d legacy textures, only the first 2 are kept\n", count);
     for (int i = 0; i < count && in.good(); ++i) {
         if (i < 2)
-            readPassingReference(in, legacyTextures_[i]);
+            stream::readWeakReference(in, legacyTextures_[i]);
         else
             stream::skipReference(in);
     }
@@ -196,7 +179,7 @@ void GeoBunchInternals::read(orvel::DataSource& in) {
             named |= 1u << 5;
             break;
         case 20:
-            readPassingReference(in, legacyMaterial_);
+            stream::readWeakReference(in, legacyMaterial_);
             break;
         case 21:
             readLegacyTextures(in);

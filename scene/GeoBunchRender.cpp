@@ -22,8 +22,6 @@ const float* floats(const GeoBunch::Float3* p) { return reinterpret_cast<const f
 const float* floats(const GeoBunch::Float2* p) { return reinterpret_cast<const float*>(p); }
 const unsigned char* bytes(const GeoBunch::Color4* p) { return reinterpret_cast<const unsigned char*>(p); }
 
-unsigned stripLength(int n) { return n > 0 ? unsigned(n) : 0u - unsigned(n); }
-
 }  // namespace
 
 BunchCallbacks* GeoBunchInternals::hook() const {
@@ -146,7 +144,7 @@ void GeoBunchInternals::drawClientArrays() {
         unsigned first = 0;
         if (strips_) {
             for (int n : *strips_) {
-                unsigned length = stripLength(n);
+                unsigned length = stripVertices(n);
                 glDrawArrays(n > 0 ? GL_TRIANGLE_STRIP : GL_TRIANGLE_FAN, GLint(first), GLsizei(length));
                 first += length;
             }
@@ -158,7 +156,7 @@ void GeoBunchInternals::drawClientArrays() {
         const unsigned* end = next + indices_->size();
         if (strips_) {
             for (int n : *strips_) {
-                unsigned length = stripLength(n);
+                unsigned length = stripVertices(n);
                 glDrawElements(n > 0 ? GL_TRIANGLE_STRIP : GL_TRIANGLE_FAN, GLsizei(length), GL_UNSIGNED_INT, next);
                 next += length;
             }
