@@ -106,13 +106,9 @@ void GeoBunchInternals::countTriangles() {
                     count += len - 2;
             }
         }
-        if (consumed < total) {
-            plain = (total - consumed) / 3;
-            count += plain;
-            consumed = total;
-        }
+        plain = (total - consumed) / 3;
+        count += plain;
     }
-    consumed_ = unsigned(consumed);
     triangleCount_ = int(std::min<unsigned long long>(count, INT_MAX));
     plainTriangles_ = int(std::min<unsigned long long>(plain, INT_MAX));
 }

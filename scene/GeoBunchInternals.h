@@ -189,7 +189,6 @@ private:
     GeoBunch::FrameList frames_;
 
     bool valid_ = true;
-    unsigned consumed_ = 0;
     int triangleCount_ = -1;
     int plainTriangles_ = 0;
     bool firstOfStream_ = false;

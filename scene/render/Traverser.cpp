@@ -36,11 +36,6 @@ void Traverser::setLodScale(float scale) {
 }
 
 void Traverser::traverseWith(const Matrix& modelview, const Matrix& inverse) {
-    current_ = -1;
-    depth_ = -1;
-    nextFree_ = 0;
-    if (recordCapacity() - nextFree_ < 4)
-        addPools();
     MatrixRecord& a = recordA(0);
     MatrixRecord& b = recordB(0);
     a.parent = b.parent = -1;
