@@ -15,49 +15,14 @@
 using kessa::Branch;
 using kessa::GroupBranch;
 using kessa::Vector;
+using kessa_test::add;
 using kessa_test::box;
+using kessa_test::CountingGroup;
+using kessa_test::MortalLeaf;
 using kessa_test::RecordingTraverser;
 using kessa_test::TestLeaf;
 
 namespace {
-
-// A group that counts the requests reaching it from below.
-class CountingGroup : public GroupBranch {
-public:
-    explicit CountingGroup(const char* name) { setName(name); }
-    void markDirty() override {
-        ++dirtyCalls;
-        GroupBranch::markDirty();
-    }
-    bool growBounds(const kessa::Bounds& b) override {
-        ++growCalls;
-        return GroupBranch::growBounds(b);
-    }
-    void clean() override {
-        if (isDirty())
-            ++cleans;
-        GroupBranch::clean();
-    }
-    int dirtyCalls = 0, growCalls = 0, cleans = 0;
-};
-
-// A leaf that tells when it is deleted.
-class MortalLeaf : public TestLeaf {
-public:
-    MortalLeaf(const char* name, int& deaths) : TestLeaf(name), deaths_(deaths) {}
-    ~MortalLeaf() override { ++deaths_; }
-
-private:
-    int& deaths_;
-};
-
-template <class T, class... Args>
-T* add(GroupBranch& group, Args&&... args) {
-    auto owned = std::make_unique<T>(std::forward<Args>(args)...);
-    T* raw = owned.get();
-    group.addChild(std::move(owned));
-    return raw;
-}
 
 std::vector<std::string> childNames(const GroupBranch& g) {
     std::vector<std::string> out;

@@ -17,32 +17,14 @@ using kessa::InstanceBranch;
 using kessa::Matrix;
 using kessa::Object;
 using kessa::Vector;
+using kessa_test::add;
 using kessa_test::box;
+using kessa_test::CountingGroup;
 using kessa_test::RecordingTraverser;
 using kessa_test::TestLeaf;
 using Names = std::vector<std::string>;
 
 namespace {
-
-template <class T, class... Args>
-T* add(GroupBranch& group, Args&&... args) {
-    auto owned = std::make_unique<T>(std::forward<Args>(args)...);
-    T* raw = owned.get();
-    group.addChild(std::move(owned));
-    return raw;
-}
-
-class CountingGroup : public GroupBranch {
-public:
-    explicit CountingGroup(const char* name) { setName(name); }
-    // Counts the requests that found the group clean.
-    void markDirty() override {
-        if (!isDirty())
-            ++dirtyCalls;
-        GroupBranch::markDirty();
-    }
-    int dirtyCalls = 0;
-};
 
 // Object "part" (a leaf in (0,0,0)-(1,1,1)) shown twice in object "scene",
 // moved by 10 and by 20 along x.
@@ -120,12 +102,7 @@ TEST(Object, AttachReplacesAndDeletesTheOldRoot) {
     EXPECT_EQ(firstRaw->owner(), &o);
     EXPECT_TRUE(o.isDirty());
     int deaths = 0;
-    struct Mortal : TestLeaf {
-        explicit Mortal(int& d) : deaths(d) {}
-        ~Mortal() override { ++deaths; }
-        int& deaths;
-    };
-    o.attach(std::make_unique<Mortal>(deaths));
+    o.attach(std::make_unique<kessa_test::MortalLeaf>("mortal", deaths));
     o.attach(std::make_unique<TestLeaf>("next"));
     EXPECT_EQ(deaths, 1);
     EXPECT_EQ(o.root()->name(), "next");
@@ -184,8 +161,8 @@ TEST(Object, ChangeInsideReachesEveryInstanceOnce) {
     EXPECT_TRUE(s.second->isDirty());
     EXPECT_TRUE(s.scene->isDirty());
     EXPECT_TRUE(s.database.isDirty());
-    EXPECT_EQ(s.sceneGroup->dirtyCalls, 1);
-    EXPECT_EQ(s.partGroup->dirtyCalls, 1);
+    EXPECT_EQ(s.sceneGroup->markings, 1);
+    EXPECT_EQ(s.partGroup->markings, 1);
     s.database.clean();
     EXPECT_EQ(s.first->bounds(), box({10, 0, 0}, {12, 1, 1}));
     EXPECT_TRUE(kessa_test::boxIs(s.scene->bounds(), {10, 0, 0}, {22, 1, 1}));

@@ -1,25 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "base/Debug.h"
+#include "../gui/LogCapture.h"
 #include "scene/KessaDatabaseReader.h"
 #include "scene/MemoryOption.h"
 
 namespace {
-
-std::string readLog(FILE* f) {
-    std::string out;
-    std::rewind(f);
-    char buffer[256];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        out.append(buffer, n);
-    return out;
-}
 
 // A reader whose files name other files: reading one reads the ones it names
 // through the hook, as an object stream with external references would.
@@ -39,19 +28,11 @@ public:
 
 class ReadHookTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        log_ = std::tmpfile();
-        orvel::setDebugFile(log_);
-    }
-    void TearDown() override {
-        kessa::setReadHook(nullptr);
-        orvel::setDebugFile(nullptr);
-        std::fclose(log_);
-    }
-    std::string log() const { return readLog(log_); }
+    void TearDown() override { kessa::setReadHook(nullptr); }
+    std::string log() const { return log_.text(); }
 
 private:
-    FILE* log_ = nullptr;
+    LogCapture log_;
 };
 
 TEST_F(ReadHookTest, InstalledReaderIsCalled) {

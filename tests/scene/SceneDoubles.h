@@ -1,14 +1,18 @@
-// A walk that records what the branches ask of it, and a leaf branch whose
-// bounds a test sets.
+// Doubles of the scene tests: a walk that records what the branches ask of
+// it, leaf branches whose bounds a test sets, a group that counts what
+// reaches it, and the building of branch trees.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "scene/Branch.h"
+#include "scene/GroupBranch.h"
 #include "scene/Matrix.h"
 #include "scene/render/RenderAccumulator.h"
 #include "scene/render/Traverser.h"
@@ -117,6 +121,56 @@ public:
 private:
     kessa::Bounds box_;
 };
+
+// A leaf that counts its deletion in deaths.
+class MortalLeaf : public TestLeaf {
+public:
+    MortalLeaf(const char* name, int& deaths) : TestLeaf(name), deaths_(deaths) {}
+    ~MortalLeaf() override { ++deaths_; }
+
+private:
+    int& deaths_;
+};
+
+// A group that counts the requests reaching it from below.
+class CountingGroup : public kessa::GroupBranch {
+public:
+    explicit CountingGroup(const char* name) { setName(name); }
+    void markDirty() override {
+        ++dirtyCalls;
+        if (!isDirty())
+            ++markings;
+        kessa::GroupBranch::markDirty();
+    }
+    bool growBounds(const kessa::Bounds& b) override {
+        ++growCalls;
+        return kessa::GroupBranch::growBounds(b);
+    }
+    void clean() override {
+        if (isDirty())
+            ++cleans;
+        kessa::GroupBranch::clean();
+    }
+    // markings counts the markDirty calls that found the group clean.
+    int dirtyCalls = 0, markings = 0, growCalls = 0, cleans = 0;
+};
+
+// Makes a T of args, appends it to group and returns it.
+template <class T, class... Args>
+T* add(kessa::GroupBranch& group, Args&&... args) {
+    auto owned = std::make_unique<T>(std::forward<Args>(args)...);
+    T* raw = owned.get();
+    group.addChild(std::move(owned));
+    return raw;
+}
+
+// The same, named.
+template <class T, class... Args>
+T* addNamed(kessa::GroupBranch& group, const char* name, Args&&... args) {
+    T* added = add<T>(group, std::forward<Args>(args)...);
+    added->setName(name);
+    return added;
+}
 
 inline kessa::Bounds box(const kessa::Vector& min, const kessa::Vector& max) {
     kessa::Bounds b;

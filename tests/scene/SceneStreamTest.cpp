@@ -17,6 +17,7 @@
 #include "scene/render/TraversalCallback.h"
 
 using namespace kessa;
+using kessa_test::addNamed;
 using kessa_test::Bytes101;
 using kessa_test::box;
 using kessa_test::readScene;
@@ -24,15 +25,6 @@ using kessa_test::roundTrip;
 using kessa_test::writeScene;
 
 namespace {
-
-template <class T, class... Args>
-T* add(GroupBranch& group, const char* name, Args&&... args) {
-    auto owned = std::make_unique<T>(std::forward<Args>(args)...);
-    T* raw = owned.get();
-    raw->setName(name);
-    group.addChild(std::move(owned));
-    return raw;
-}
 
 // One of every kind: object "scene" shows object "part" through an
 // instance branch.
@@ -48,7 +40,7 @@ struct FullScene {
 
         auto partRoot = std::make_unique<GroupBranch>();
         partRoot->setName("part-root");
-        add<GroupBranch>(*partRoot, "part-leaf")->growBounds(box({0, 0, 0}, {1, 2, 3}));
+        addNamed<GroupBranch>(*partRoot, "part-leaf")->growBounds(box({0, 0, 0}, {1, 2, 3}));
         part->attach(std::move(partRoot));
 
         auto root = std::make_unique<GroupBranch>();
@@ -58,35 +50,35 @@ struct FullScene {
         orvel::counted_ptr<TraversalCallback> shared(new TraversalCallback);
         root->setCallback(shared);
 
-        SwitchBranch* sw = add<SwitchBranch>(*root, "switch", 1);
+        SwitchBranch* sw = addNamed<SwitchBranch>(*root, "switch", 1);
         sw->setVisitAll(false);
         sw->select(2);
         sw->setValue(1.5);
-        add<GroupBranch>(*sw, "s0");
-        add<GroupBranch>(*sw, "s1")->setCallback(shared);
+        addNamed<GroupBranch>(*sw, "s0");
+        addNamed<GroupBranch>(*sw, "s1")->setCallback(shared);
 
-        LodBranch* near = add<LodBranch>(*root, "near");
+        LodBranch* near = addNamed<LodBranch>(*root, "near");
         near->setRange(10);
         near->setFade(true);
-        add<GroupBranch>(*near, "near-leaf");
-        add<LodBranch>(*root, "far")->setRange(100);
+        addNamed<GroupBranch>(*near, "near-leaf");
+        addNamed<LodBranch>(*root, "far")->setRange(100);
 
-        JointBranch* joint = add<JointBranch>(*root, "joint");
+        JointBranch* joint = addNamed<JointBranch>(*root, "joint");
         Matrix frame, turn;
         frame.setTranslation({1, 2, 3});
         turn.setRotation(30, {0, 0, 1});
         joint->setJoint(frame);
         joint->setTransform(turn);
-        add<GroupBranch>(*joint, "joint-child");
+        addNamed<GroupBranch>(*joint, "joint-child");
 
-        InstanceBranch* inst = add<InstanceBranch>(*root, "inst");
+        InstanceBranch* inst = addNamed<InstanceBranch>(*root, "inst");
         inst->setFlag(false);
         inst->setInstance(part);
         Matrix m;
         m.setTranslation({10, 0, 0});
         inst->setMatrix(m);
 
-        add<ExrefBranch>(*root, "exref")->setTargetName("door.mdl");
+        addNamed<ExrefBranch>(*root, "exref")->setTargetName("door.mdl");
         scene->attach(std::move(root));
 
         db.addObject(std::move(s));

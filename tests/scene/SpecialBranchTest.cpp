@@ -17,20 +17,13 @@ using kessa::LodBranch;
 using kessa::Matrix;
 using kessa::SwitchBranch;
 using kessa::Vector;
+using kessa_test::add;
 using kessa_test::box;
 using kessa_test::RecordingTraverser;
 using kessa_test::TestLeaf;
 using Names = std::vector<std::string>;
 
 namespace {
-
-template <class T, class... Args>
-T* add(GroupBranch& group, Args&&... args) {
-    auto owned = std::make_unique<T>(std::forward<Args>(args)...);
-    T* raw = owned.get();
-    group.addChild(std::move(owned));
-    return raw;
-}
 
 void addLeaves(GroupBranch& g, std::initializer_list<const char*> names) {
     for (const char* n : names)

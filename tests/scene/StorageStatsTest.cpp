@@ -1,36 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
-#include "base/Debug.h"
+#include "../gui/LogCapture.h"
 #include "scene/StorageStats.h"
 
 using kessa::StorageStats;
 
 namespace {
-
-// Captures what the debug log receives.
-class LogCapture {
-public:
-    LogCapture() : file_(std::tmpfile()) { orvel::setDebugFile(file_); }
-    ~LogCapture() {
-        orvel::setDebugFile(nullptr);
-        std::fclose(file_);
-    }
-    std::string text() const {
-        std::string out;
-        std::rewind(file_);
-        char buffer[512];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0)
-            out.append(buffer, n);
-        return out;
-    }
-
-private:
-    FILE* file_;
-};
 
 void geometry(StorageStats& s) {
     s.triangles += 1000;

@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "base/Debug.h"
+#include "../gui/LogCapture.h"
 #include "base/MemoryDataDest.h"
 #include "base/MemoryDataSource.h"
 #include "scene/Bounds.h"
@@ -61,27 +60,6 @@ Matrix sample(int kind) {
     }
     return m;
 }
-
-class LogCapture {
-public:
-    LogCapture() : file_(std::tmpfile()) { orvel::setDebugFile(file_); }
-    ~LogCapture() {
-        orvel::setDebugFile(nullptr);
-        std::fclose(file_);
-    }
-    std::string text() const {
-        std::string out;
-        std::rewind(file_);
-        char buffer[256];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0)
-            out.append(buffer, n);
-        return out;
-    }
-
-private:
-    FILE* file_;
-};
 
 TEST(MatrixStreamTest, IdentityBytes) {
     Bytes b = written(Matrix());

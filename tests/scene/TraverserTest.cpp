@@ -30,18 +30,11 @@ using kessa::RenderAccumulator;
 using kessa::Traverser;
 using kessa::Vector;
 using kessa::ViewCulledTraverser;
+using kessa_test::add;
 using kessa_test::TestLeaf;
 using Names = std::vector<std::string>;
 
 namespace {
-
-template <class T, class... Args>
-T* add(GroupBranch& group, Args&&... args) {
-    auto owned = std::make_unique<T>(std::forward<Args>(args)...);
-    T* raw = owned.get();
-    group.addChild(std::move(owned));
-    return raw;
-}
 
 // A leaf that adds itself to the accumulator when visited, under the
 // current modelview, as a geometry branch adds its batches.
