@@ -12,7 +12,6 @@
 
 namespace {
 
-
 // Records scattered through a box around the default viewer's frustum
 // (which reaches 1000 ahead): some inside, some outside, some crossing.
 std::vector<kessa::Bounds> scatter(int count, double size, bool spheres) {

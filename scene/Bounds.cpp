@@ -52,7 +52,6 @@ void Bounds::setSphere(const Vector& centre, double radius) {
     hasSphere_ = true;
 }
 
-
 void Bounds::setTransformed(const Bounds& other, const Matrix& m) {
     if (!other.valid_) {
         *this = Bounds();

@@ -12,7 +12,6 @@ class Traverser;
 
 class TraversalCallback : public orvel::Streamable {
 public:
-
     virtual void visit(Traverser& traverser);
     // False skips the branch and everything below it.
     virtual bool enter(Traverser& traverser, Branch* branch);
