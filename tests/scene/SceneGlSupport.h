@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "../gui/GlTestSupport.h"
 #include "gui/gl/GLclient.h"
 #include "gui/gl/GLcontext.h"
 #include "gui/gl/GLmatrix.h"
@@ -44,11 +45,7 @@ protected:
         return i;
     }
     static bool on(GLenum cap) { return glIsEnabled(cap) == GL_TRUE; }
-    static int integer(GLenum name) {
-        GLint v = 0;
-        glGetIntegerv(name, &v);
-        return v;
-    }
+    static int integer(GLenum name) { return gltest::integer(name); }
     static std::array<float, 4> floats(GLenum name) {
         std::array<float, 4> v{};
         glGetFloatv(name, v.data());
@@ -70,14 +67,7 @@ protected:
         return m;
     }
     // The back buffer, rows bottom-up, each pixel's bytes red, green, blue, alpha.
-    static std::vector<std::uint32_t> pixels() {
-        std::vector<std::uint32_t> p(glSide * glSide);
-        glFinish();
-        glReadBuffer(GL_BACK);
-        glPixelStorei(GL_PACK_ALIGNMENT, 4);
-        glReadPixels(0, 0, glSide, glSide, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
-        return p;
-    }
+    static std::vector<std::uint32_t> pixels() { return gltest::readPixels(glSide, glSide); }
     static int channel(std::uint32_t pixel, int i) { return int(pixel >> (8 * i) & 0xFF); }
 };
 
