@@ -6,17 +6,17 @@
 #include <string>
 #include <vector>
 
-#include "../gui/LogCapture.h"
 #include "BunchTestUtil.h"
 #include "gui/EventQueue.h"
 #include "gui/gl/GLdraw.h"
 #include "gui/gl/VideoSwitches.h"
+#include "platform/Windows.h"
 #include "scene/GeoBunch.h"
 #include "scene/render/Fog.h"
 #include "scene/render/RenderAccumulator.h"
 #include "scene/render/Renderable.h"
 #include "scene/render/Viewer.h"
-#include "platform/Windows.h"
+#include "tests/LogCapture.h"
 #include "tests/scene/SceneGlSupport.h"
 
 using kessa::GeoBunch;

@@ -2,13 +2,13 @@
 // state stacks, without drawing.
 #include <gtest/gtest.h>
 
-#include "../gui/LogCapture.h"
 #include "scene/GeoBunch.h"
 #include "scene/GeoBunchInternals.h"
 #include "scene/Matrix.h"
 #include "scene/render/Fog.h"
 #include "scene/render/RenderAccumulator.h"
 #include "scene/render/Renderable.h"
+#include "tests/LogCapture.h"
 
 using kessa::GeoBunch;
 using kessa::Matrix;

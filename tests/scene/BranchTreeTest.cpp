@@ -2,7 +2,6 @@
 
 #include <stdexcept>
 
-#include "../gui/LogCapture.h"
 #include "SceneDoubles.h"
 #include "scene/BranchProcessor.h"
 #include "scene/BranchRenderable.h"
@@ -11,6 +10,7 @@
 #include "scene/LodBranch.h"
 #include "scene/Object.h"
 #include "scene/render/TraversalCallback.h"
+#include "tests/LogCapture.h"
 
 using kessa::Branch;
 using kessa::GroupBranch;

@@ -6,7 +6,6 @@
 #include <memory>
 #include <string>
 
-#include "../gui/LogCapture.h"
 #include "BunchTestUtil.h"
 #include "GeometryLeaf.h"
 #include "SceneStreams.h"
@@ -18,6 +17,7 @@
 #include "scene/render/RenderAccumulator.h"
 #include "scene/render/ViewCulledTraverser.h"
 #include "scene/render/Viewer.h"
+#include "tests/LogCapture.h"
 #include "tests/scene/SceneGlSupport.h"
 
 using kessa::Database;

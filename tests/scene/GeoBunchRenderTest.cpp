@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "../gui/GlTestSupport.h"
-#include "../gui/LogCapture.h"
 #include "BunchTestUtil.h"
 #include "gui/ErrorStage.h"
 #include "gui/gl/GLcontext.h"
 #include "gui/gl/GLmatrix.h"
 #include "gui/gl/GLstate.h"
 #include "gui/gl/VertexArray.h"
+#include "tests/LogCapture.h"
 
 using gltest::rgba;
 using kessa::GeoBunch;

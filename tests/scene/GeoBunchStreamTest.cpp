@@ -5,7 +5,6 @@
 #include <random>
 #include <string>
 
-#include "../gui/LogCapture.h"
 #include "BunchTestUtil.h"
 #include "SceneStreams.h"
 #include "base/MemoryDataDest.h"
@@ -14,6 +13,7 @@
 #include "base/StreamWriter.h"
 #include "scene/SceneStream.h"
 #include "scene/render/Texture.h"
+#include "tests/LogCapture.h"
 
 using kessa::GeoBunch;
 using kessa::GeoBunchInternals;

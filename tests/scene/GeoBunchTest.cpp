@@ -6,8 +6,8 @@
 #include <string>
 
 #include "BunchTestUtil.h"
-#include "../gui/LogCapture.h"
 #include "scene/StorageStats.h"
+#include "tests/LogCapture.h"
 
 using kessa::GeoBunch;
 using kessa::GeoBunchInternals;

@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "../gui/LogCapture.h"
 #include "SceneDoubles.h"
 #include "SceneTestUtil.h"
-#include "scene/render/TraversalCallback.h"
 #include "scene/BranchProcessor.h"
 #include "scene/Database.h"
 #include "scene/GroupBranch.h"
@@ -11,6 +9,8 @@
 #include "scene/MemoryOption.h"
 #include "scene/Object.h"
 #include "scene/Stopwatch.h"
+#include "scene/render/TraversalCallback.h"
+#include "tests/LogCapture.h"
 
 using kessa::GroupBranch;
 using kessa::InstanceBranch;

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "../gui/LogCapture.h"
 #include "scene/KessaDatabaseReader.h"
 #include "scene/MemoryOption.h"
+#include "tests/LogCapture.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "../gui/LogCapture.h"
 #include "gui/gl/GLcaps.h"
 #include "gui/gl/VideoSwitches.h"
 #include "scene/LodBranch.h"
 #include "scene/render/RendererSwitches.h"
+#include "tests/LogCapture.h"
 
 namespace {
 

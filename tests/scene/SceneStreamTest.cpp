@@ -3,7 +3,6 @@
 #include <functional>
 #include <random>
 
-#include "../gui/LogCapture.h"
 #include "SceneDoubles.h"
 #include "SceneStreams.h"
 #include "scene/Database.h"
@@ -15,6 +14,7 @@
 #include "scene/Object.h"
 #include "scene/SwitchBranch.h"
 #include "scene/render/TraversalCallback.h"
+#include "tests/LogCapture.h"
 
 using namespace kessa;
 using kessa_test::addNamed;

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "../gui/LogCapture.h"
 #include "SceneDoubles.h"
 #include "SceneTestUtil.h"
 #include "scene/Database.h"
@@ -11,6 +10,7 @@
 #include "scene/LodBranch.h"
 #include "scene/Object.h"
 #include "scene/SwitchBranch.h"
+#include "tests/LogCapture.h"
 
 using kessa::GroupBranch;
 using kessa::LodBranch;

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "../gui/LogCapture.h"
 #include "scene/StorageStats.h"
+#include "tests/LogCapture.h"
 
 using kessa::StorageStats;
 

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "../gui/LogCapture.h"
 #include "base/MemoryDataDest.h"
 #include "base/MemoryDataSource.h"
 #include "scene/Bounds.h"
 #include "scene/Matrix.h"
+#include "tests/LogCapture.h"
 
 using kessa::Bounds;
 using kessa::Matrix;
