@@ -30,11 +30,16 @@ orvel_string normalised(const char* text, unsigned length) {
     orvel_string s(text, length);
     for (char& c : s)
         c = c == '/' ? sep : lowerAscii(c);
+    bool paused = false;
     for (unsigned i = 2; i < s.length(); ++i) {
         if (s[i] == sep && s[i - 1] == sep) {
             s.erase(i, 1);
             debug("Erasing at %d\n", int(i));
-            sleepMs(3000);
+            // One pause per path, however many separators it loses: a path
+            // from a hostile file must not stall the thread for hours.
+            if (!paused)
+                sleepMs(3000);
+            paused = true;
         }
     }
     return s;

@@ -41,6 +41,15 @@ TEST(FilePathNormalise, DoubledSeparatorIsErasedWithLogAndPause) {
     EXPECT_EQ(p.extension(), ".tavik");
 }
 
+TEST(FilePathNormalise, ManyDoubledSeparatorsPauseOnce) {
+    LogCapture log;
+    double before = getTime();
+    FilePath p("a//b//c//d");
+    EXPECT_LT(getTime() - before, 5.0);
+    EXPECT_EQ(p.str(), "a\\b\\c\\d");
+    EXPECT_EQ(log.text(), "Erasing at 2\nErasing at 4\nErasing at 6\n");
+}
+
 TEST(FilePathNormalise, RunOfThreeSeparatorsKeepsTwo) {
     LogCapture log;
     FilePath p("a\\\\\\b");
