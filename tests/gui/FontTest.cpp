@@ -6,7 +6,7 @@
 
 #include "gui/gl/Font.h"
 #include "gui/gl/FontCache.h"
-#include "LogCapture.h"
+#include "tests/LogCapture.h"
 #include "TestFonts.h"
 
 using pellium::Font;

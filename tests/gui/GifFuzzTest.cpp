@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "gui/gl/GifReader.h"
-#include "tests/gui/LogCapture.h"
+#include "tests/LogCapture.h"
 #include "tests/gui/ToolImages.h"
 
 using pellium::Image;

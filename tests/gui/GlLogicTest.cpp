@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "LogCapture.h"
+#include "tests/LogCapture.h"
 #include "gui/gl/FrameRateMeter.h"
 #include "gui/gl/GLcaps.h"
 #include "gui/gl/PixelFormat.h"

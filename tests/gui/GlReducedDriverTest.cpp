@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "GlTestSupport.h"
-#include "LogCapture.h"
+#include "tests/LogCapture.h"
 #include "gui/gl/GLcaps.h"
 #include "gui/gl/GLcontext.h"
 #include "gui/gl/GLdraw.h"

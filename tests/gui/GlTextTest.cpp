@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "GlTestSupport.h"
-#include "LogCapture.h"
+#include "tests/LogCapture.h"
 #include "TestFonts.h"
 #include "gui/gl/GLcontext.h"
 #include "gui/gl/GLdraw.h"

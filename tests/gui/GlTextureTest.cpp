@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "GlTestSupport.h"
-#include "LogCapture.h"
+#include "tests/LogCapture.h"
 #include "gui/gl/GLcontext.h"
 #include "gui/gl/GLextensions.h"
 #include "gui/gl/GLtexture.h"

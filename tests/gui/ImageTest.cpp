@@ -4,7 +4,7 @@
 
 #include "gui/gl/Image.h"
 #include "gui/gl/ImageData.h"
-#include "tests/gui/LogCapture.h"
+#include "tests/LogCapture.h"
 
 using pellium::Image;
 
