@@ -7,6 +7,7 @@
 #include "base/DataSource.h"
 #include "base/Debug.h"
 #include "scene/SceneStream.h"
+#include "scene/render/SetOrder.h"
 #include "scene/render/Texture.h"
 
 namespace kessa {
@@ -41,11 +42,6 @@ float unit(float v) { return std::min(1.0f, std::max(0.0f, v)); }
 pellium::Color clampedRgb(const pellium::Color& c) { return {unit(c.red), unit(c.green), unit(c.blue), c.alpha}; }
 
 pellium::Color scaled(const pellium::Color& c, float k) { return {c.red * k, c.green * k, c.blue * k, c.alpha}; }
-
-template <class T>
-int order(const T& a, const T& b) {
-    return a < b ? -1 : b < a ? 1 : 0;
-}
 
 struct MaterialOrder {
     using is_transparent = void;
@@ -251,31 +247,31 @@ void Material::setTexture(const orvel::counted_ptr<Texture>& texture, int slot) 
 
 int Material::compare(const Material& a, const Material& b) {
     for (int slot = 0; slot < 2; ++slot) {
-        if (int c = order(a.textures_[slot].get(), b.textures_[slot].get()))
+        if (int c = setOrder(a.textures_[slot].get(), b.textures_[slot].get()))
             return c;
-        if (int c = order(a.usesTexCoords_[slot], b.usesTexCoords_[slot]))
+        if (int c = setOrder(a.usesTexCoords_[slot], b.usesTexCoords_[slot]))
             return c;
     }
     const Color* ac[] = {&a.ambient_, &a.diffuse_, &a.specular_, &a.emission_};
     const Color* bc[] = {&b.ambient_, &b.diffuse_, &b.specular_, &b.emission_};
     for (int i = 0; i < 4; ++i) {
-        if (int c = order(ac[i]->red, bc[i]->red))
+        if (int c = setOrder(ac[i]->red, bc[i]->red))
             return c;
-        if (int c = order(ac[i]->green, bc[i]->green))
+        if (int c = setOrder(ac[i]->green, bc[i]->green))
             return c;
-        if (int c = order(ac[i]->blue, bc[i]->blue))
+        if (int c = setOrder(ac[i]->blue, bc[i]->blue))
             return c;
     }
-    if (int c = order(a.shininess_, b.shininess_))
+    if (int c = setOrder(a.shininess_, b.shininess_))
         return c;
-    if (int c = order(a.diffuse_.alpha, b.diffuse_.alpha))
+    if (int c = setOrder(a.diffuse_.alpha, b.diffuse_.alpha))
         return c;
-    if (int c = order(a.float224_, b.float224_))
+    if (int c = setOrder(a.float224_, b.float224_))
         return c;
     const bool af[] = {a.vertexColours_, a.vertexNormals_, a.smoothShading_, a.sphereMap_, a.colourMaterial_};
     const bool bf[] = {b.vertexColours_, b.vertexNormals_, b.smoothShading_, b.sphereMap_, b.colourMaterial_};
     for (int i = 0; i < 5; ++i)
-        if (int c = order(af[i], bf[i]))
+        if (int c = setOrder(af[i], bf[i]))
             return c;
     return 0;
 }

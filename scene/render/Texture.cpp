@@ -12,6 +12,7 @@
 #include "gui/gl/GLtexture.h"
 #include "scene/SceneStream.h"
 #include "scene/StorageStats.h"
+#include "scene/render/SetOrder.h"
 #include "scene/render/TextureInternals.h"
 
 namespace kessa {
@@ -41,11 +42,6 @@ enum Tag : unsigned {
     cycleTag = 24,
     borderColourTag = 25,
 };
-
-template <class T>
-int order(const T& a, const T& b) {
-    return a < b ? -1 : b < a ? 1 : 0;
-}
 
 struct TextureOrder {
     using is_transparent = void;
@@ -292,24 +288,24 @@ orvel_string Texture::cacheKey(const orvel_string& resolvedFile) const {
 }
 
 int Texture::compare(const Texture& a, const Texture& b) {
-    if (int c = order(a.file_, b.file_))
+    if (int c = setOrder(a.file_, b.file_))
         return c;
     const unsigned char ab[] = {a.optionB_, a.optionC_, a.clampS_, a.clampT_, a.sequence_, a.optionA_, a.border_};
     const unsigned char bb[] = {b.optionB_, b.optionC_, b.clampS_, b.clampT_, b.sequence_, b.optionA_, b.border_};
     for (unsigned i = 0; i < sizeof ab; ++i)
-        if (int c = order(ab[i], bb[i]))
+        if (int c = setOrder(ab[i], bb[i]))
             return c;
-    if (int c = order(a.cycleTime_, b.cycleTime_))
+    if (int c = setOrder(a.cycleTime_, b.cycleTime_))
         return c;
-    if (int c = order(a.scaleU_, b.scaleU_))
+    if (int c = setOrder(a.scaleU_, b.scaleU_))
         return c;
-    if (int c = order(a.scaleV_, b.scaleV_))
+    if (int c = setOrder(a.scaleV_, b.scaleV_))
         return c;
-    if (int c = order(a.mipmapped_, b.mipmapped_))
+    if (int c = setOrder(a.mipmapped_, b.mipmapped_))
         return c;
-    if (int c = order(a.optionD_, b.optionD_))
+    if (int c = setOrder(a.optionD_, b.optionD_))
         return c;
-    return order(a.borderColour_, b.borderColour_);
+    return setOrder(a.borderColour_, b.borderColour_);
 }
 
 bool Texture::legacyValue(const Texture* texture, float& value) {

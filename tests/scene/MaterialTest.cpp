@@ -2,6 +2,8 @@
 // material, the material slot record and the stream form.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <random>
 
 #include "scene/render/Material.h"
@@ -213,6 +215,24 @@ TEST(MaterialTest, EqualMaterialsShareOneSetMember) {
     counted_ptr<Material> second = Material::share(other);
     EXPECT_NE(second, first);
     EXPECT_EQ(Material::sharedCount(), before + 2);
+}
+
+TEST(MaterialTest, AValueThatIsNoNumberIsSharedOnlyWithItsLike) {
+    // A stream may give any bits; a NaN must not make the set's order
+    // call materials of other values equal.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    Material low(Color{0.3f, 0.3f, 0.3f, 1}), none(low), high(low);
+    low.setDiffuse(Color{0.3f, 0.3f, 0.3f, 0.25f});
+    none.setDiffuse(Color{0.3f, 0.3f, 0.3f, nan});
+    high.setDiffuse(Color{0.3f, 0.3f, 0.3f, 0.75f});
+    counted_ptr<Material> l = Material::share(low), h = Material::share(high);
+    counted_ptr<Material> n = Material::share(none);
+    EXPECT_NE(n, l);
+    EXPECT_NE(n, h);
+    EXPECT_TRUE(std::isnan(n->diffuse().alpha));
+    EXPECT_EQ(Material::share(none), n);
+    EXPECT_EQ(Material::share(low), l);
+    EXPECT_EQ(Material::share(high), h);
 }
 
 TEST(MaterialTest, SharedMaterialsRefuseChanges) {

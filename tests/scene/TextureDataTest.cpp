@@ -2,6 +2,8 @@
 // and the stream form.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <stdexcept>
 
 #include "scene/render/Texture.h"
@@ -118,6 +120,22 @@ TEST(TextureDataTest, CreateSharesEqualTexturesAndLocksThem) {
     Texture renamed = fileTexture("share-me.gif");
     renamed.setName("other");
     EXPECT_EQ(Texture::create(renamed), a);
+}
+
+TEST(TextureDataTest, AScaleThatIsNoNumberIsSharedOnlyWithItsLike) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    Texture low = fileTexture("scaled.gif"), none = fileTexture("scaled.gif"), high = fileTexture("scaled.gif");
+    low.setScale(0.5f, 1);
+    none.setScale(nan, 1);
+    high.setScale(2, 1);
+    counted_ptr<Texture> l = Texture::create(low), h = Texture::create(high);
+    counted_ptr<Texture> n = Texture::create(none);
+    EXPECT_NE(n, l);
+    EXPECT_NE(n, h);
+    EXPECT_TRUE(std::isnan(n->scaleU()));
+    EXPECT_EQ(Texture::create(none), n);
+    EXPECT_EQ(Texture::create(low), l);
+    EXPECT_EQ(Texture::create(high), h);
 }
 
 TEST(TextureDataTest, LockedTexturesRefuseEveryChange) {
