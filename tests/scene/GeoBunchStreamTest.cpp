@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <random>
+#include <set>
 #include <string>
 
 #include "BunchTestUtil.h"
@@ -33,29 +33,38 @@ const char stripTag[] = "zanthorium::kessa::GeoBunch::strip_data";
 const char texTag[] = "zanthorium::kessa::GeoBunch::texcoord_data";
 const char callbacksTag[] = "zanthorium::kessa::BunchCallbacks";
 
-// Several batches in one stream, so that they can share streams. It owns the
-// batches it lists (each once).
+// Several batches in one stream, so that they can share streams. It owns
+// the batches it lists; a batch listed twice, by it or by another list,
+// belongs to the first.
 class BunchList : public orvel::Streamable {
 public:
     ~BunchList() override {
-        for (GeoBunch* b : bunches)
+        for (GeoBunch* b : bunches) {
+            taken().erase(b);
             delete b;
+        }
     }
     void read(orvel::DataSource& in) override {
         kessa::stream::isFirstOfStream(in);
-        in >> bunches;
-    }
-    void postRead() override {
-        std::vector<GeoBunch*> taken;
-        for (GeoBunch* b : bunches)
-            if (b && !b->isFirstOfStream() && std::find(taken.begin(), taken.end(), b) == taken.end())
-                taken.push_back(b);
-        bunches.swap(taken);
+        kessa::stream::readOwnedList(in, this, &take);
     }
     const char* typeName() const override { return "kessa_test::BunchList"; }
     void write(orvel::DataDest& out) override { out << bunches; }
 
     std::vector<GeoBunch*> bunches;
+
+private:
+    static std::set<const GeoBunch*>& taken() {
+        static std::set<const GeoBunch*> lists;
+        return lists;
+    }
+    static bool take(void* list, unsigned, orvel::Streamable* object) {
+        auto* b = dynamic_cast<GeoBunch*>(object);
+        if (!b || b->isFirstOfStream() || !taken().insert(b).second)
+            return false;
+        static_cast<BunchList*>(list)->bunches.push_back(b);
+        return true;
+    }
 };
 
 orvel::Streamable* makeList() { return new BunchList; }
@@ -487,6 +496,17 @@ TEST(GeoBunchStream, InternalsNamedByTwoBatchesBelongToTheFirst) {
     EXPECT_EQ(list->bunches[0]->vertexCount(), 3);
     EXPECT_EQ(list->bunches[1]->vertexCount(), 0);
     EXPECT_EQ(list->bunches[1]->internals().ownerBunch(), list->bunches[1]);
+}
+
+TEST(GeoBunchStream, ABatchListedByTwoListsStaysWithTheFirst) {
+    // The second list is held by nothing: the reader deletes it after the read.
+    Bytes101 s;
+    s.declare(1, "kessa_test::BunchList").object(1, 1, body().byte(1).u32(3)).object(1, 2, body().byte(1).u32(3));
+    s.declare(2, bunchTag).object(2, 3, body().byte(0));
+    auto list = readAs<BunchList>(s.end().bytes);
+    ASSERT_TRUE(list);
+    ASSERT_EQ(list->bunches.size(), 1u);
+    EXPECT_EQ(list->bunches[0]->vertexCount(), 0);
 }
 
 TEST(GeoBunchStream, TheFirstObjectOfTheStreamIsNeverTaken) {
