@@ -26,9 +26,9 @@ void DataSource::noteCountedPtr() {
         context->noteCountedPtr();
 }
 
-void DataSource::addReference(unsigned id, void* slot, FillSlot fill, bool counted, unsigned index) {
+void DataSource::addReference(unsigned id, void* slot, FillSlot fill, Hold hold, unsigned index) {
     if (context)
-        context->addReference(id, slot, fill, counted, index);
+        context->addReference(id, slot, fill, hold, index);
 }
 
 const std::vector<unsigned>& DataSource::readReferenceIds() {

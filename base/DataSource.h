@@ -96,10 +96,11 @@ public:
     // end mark is reached, so it must not move until then and is valid from
     // postRead on. The typed forms cast the object found to the slot's type
     // (null when it is not one); a counted holder is given the stream's
-    // record of the object, and is filled before any postRead. A plain slot
-    // given a counted-pointer record holds one of its counts, as every
-    // holder did when the count was written: its owner gives it back (or
-    // hands it to a holder with counted_ptr::adopt).
+    // record of the object, only when the record's pointee is of its type,
+    // and is filled before any postRead. A plain slot given a counted-pointer
+    // record holds one of its counts, as every holder did when the count was
+    // written: its owner gives it back (or hands it to a holder with
+    // counted_ptr::adopt).
     template <class T>
     DataSource& readStreamable(T*& slot);
     template <class T>
@@ -111,6 +112,19 @@ public:
     // Puts the object found for a reference (null for id 0) into its slot,
     // or into element index of a list; true when the slot now holds it.
     using FillSlot = bool (*)(void* slot, unsigned index, Streamable* object);
+    // What a slot does with the object it holds. The reader needs to know who
+    // owns an object: two owners would both delete it.
+    enum class Hold {
+        // Keeps the object from being deleted with what nothing refers to,
+        // and no more.
+        refer,
+        // A counted holder: it is given the object's counted-pointer record.
+        count,
+        // Deletes the object, or holds a count of the object's own. A
+        // counted-pointer record never owns what such a slot holds, and the
+        // root, which the reader hands out itself, is never given to one.
+        own,
+    };
     template <class T>
     static bool fillPointer(void* slot, unsigned index, Streamable* object);
     template <class T>
@@ -122,7 +136,7 @@ public:
     const std::vector<unsigned>& readReferenceIds();
     // Fills slot when the end mark is reached; counted slots are given only
     // counted-pointer records.
-    void addReference(unsigned id, void* slot, FillSlot fill, bool counted, unsigned index = 0);
+    void addReference(unsigned id, void* slot, FillSlot fill, Hold hold, unsigned index = 0);
 
     // The object-stream reader attached to this source, null until a type is
     // registered on it.
@@ -198,10 +212,15 @@ bool DataSource::fillElement(void* list, unsigned index, Streamable* object) {
     return typed != nullptr;
 }
 
+// A record whose pointee is not a T (or that holds nothing) is not taken: a
+// holder that cannot reach the pointee must not keep it alive.
 template <class T>
 bool DataSource::fillCounted(void* slot, unsigned, Streamable* object) {
     CountedRecord* record = static_cast<CountedRecord*>(object);
-    *static_cast<counted_ptr<T>*>(slot) = counted_ptr<T>::adopt(dynamic_cast<T*>(record->pointee()), record);
+    T* typed = dynamic_cast<T*>(record->pointee());
+    if (!typed)
+        return false;
+    *static_cast<counted_ptr<T>*>(slot) = counted_ptr<T>::adopt(typed, record);
     return true;
 }
 
@@ -212,7 +231,7 @@ DataSource& DataSource::readStreamable(T*& slot) {
     slot = nullptr;
     unsigned id = readUInt32();
     if (id != 0)
-        addReference(id, &slot, &fillPointer<T>, false);
+        addReference(id, &slot, &fillPointer<T>, Hold::refer);
     return *this;
 }
 
@@ -223,7 +242,7 @@ DataSource& DataSource::readStreamable(counted_ptr<T>& slot) {
     slot.release();
     unsigned id = readUInt32();
     if (id != 0)
-        addReference(id, &slot, &fillCounted<T>, true);
+        addReference(id, &slot, &fillCounted<T>, Hold::count);
     return *this;
 }
 
@@ -235,7 +254,7 @@ DataSource& operator>>(DataSource& source, std::vector<T*>& list) {
     const std::vector<unsigned>& ids = source.readReferenceIds();
     list.assign(ids.size(), nullptr);
     for (size_t i = 0; i < ids.size(); ++i)
-        source.addReference(ids[i], &list, &DataSource::fillElement<T>, false, unsigned(i));
+        source.addReference(ids[i], &list, &DataSource::fillElement<T>, DataSource::Hold::refer, unsigned(i));
     return source;
 }
 

@@ -89,8 +89,9 @@ orvel::counted_ptr<Streamable> StreamReader::read(DataSource& source) {
     return root;
 }
 
-void StreamReader::addReference(unsigned id, void* slot, DataSource::FillSlot fill, bool counted, unsigned index) {
-    references_.push_back({slot, fill, id, index, noTarget, counted});
+void StreamReader::addReference(unsigned id, void* slot, DataSource::FillSlot fill, DataSource::Hold hold,
+                                unsigned index) {
+    references_.push_back({slot, fill, id, index, noTarget, hold});
 }
 
 orvel::counted_ptr<Streamable> StreamReader::readStream(DataSource& source) {
@@ -194,7 +195,7 @@ bool StreamReader::readObject(DataSource& source) {
 
     counted_ = false;
     object->read(source);
-    objects_.push_back({object.get(), nullptr, id, 0, counted_});
+    objects_.push_back({object.get(), nullptr, id, 0, counted_, false});
     Streamable* made = object.release();
     if (!root_)
         root_ = made;
@@ -235,7 +236,7 @@ void StreamReader::fixUp() {
     // given, as an assignment would; the earlier ones must not count.
     std::unordered_set<void*> countedSlots;
     for (auto r = references_.rbegin(); r != references_.rend(); ++r) {
-        if (r->counted && !countedSlots.insert(r->slot).second)
+        if (r->hold == DataSource::Hold::count && !countedSlots.insert(r->slot).second)
             r->fill = nullptr;
     }
     for (Object& o : objects_) {
@@ -244,14 +245,29 @@ void StreamReader::fixUp() {
     }
 
     filled_ = true;
+    unsigned rootRefused = 0;
     for (const Reference& r : references_) {
-        if (r.counted)
+        if (r.hold == DataSource::Hold::count)
             continue;
-        if (r.target == noTarget)
+        if (r.target == noTarget) {
             r.fill(r.slot, r.index, nullptr);
-        else if (r.fill(r.slot, r.index, objects_[r.target].object))
-            ++objects_[r.target].holders;
+            continue;
+        }
+        Object& o = objects_[r.target];
+        // The caller's holder owns the root; an owner taking it would
+        // delete it under that holder.
+        if (r.hold == DataSource::Hold::own && o.object == root_) {
+            ++rootRefused;
+            continue;
+        }
+        if (r.fill(r.slot, r.index, o.object)) {
+            ++o.holders;
+            if (r.hold == DataSource::Hold::own)
+                o.owned = true;
+        }
     }
+    if (rootRefused > 0)
+        orvel::debug("!!!Stream reader: owners named the root %u times; it stays the caller's\n", rootRefused);
     fillCounted();
 
     for (Object& o : objects_) {
@@ -288,49 +304,47 @@ void StreamReader::deleteUnheld(const Streamable* root) {
         orvel::debug("!!!Stream reader: %u unreferenced objects deleted\n", dropped);
 }
 
-// Counted holders get their records once every plain slot, the records'
+// Counted holders get their records once every other slot, the records'
 // own included, holds its object, and before any postRead.
 void StreamReader::fillCounted() {
-    // A record owns its object alone and never owns a record: anything else
-    // would delete an object twice. Such a record is left holding nothing.
-    std::unordered_set<Streamable*> owned;
-    std::unordered_map<Streamable*, Object*> byAddress;
+    // Who owns what is settled first: a record that may not own its pointee
+    // is left holding nothing, and its own slot no longer counts.
+    std::unordered_map<const Streamable*, Object*> byAddress;
     for (Object& o : objects_) {
         CountedRecord* record = o.record;
         if (!record || !record->read_)
             continue;
-        Streamable* pointee = record->read_;
-        if (!dynamic_cast<CountedRecord*>(pointee) && owned.insert(pointee).second) {
+        if (byAddress.empty()) {
+            for (Object& each : objects_)
+                byAddress.emplace(each.object, &each);
+        }
+        Object& pointee = *byAddress.at(record->read_);
+        if (!pointee.record && !pointee.owned) {
+            pointee.owned = true;
             // The caller's holder of the root will share this record: it
             // counts, so the record outlives what the stream drops.
-            if (pointee == root_) {
+            if (pointee.object == root_) {
                 rootRecord_ = record;
                 ++o.holders;
             }
             continue;
         }
         record->read_ = nullptr;
-        if (byAddress.empty()) {
-            for (Object& each : objects_)
-                byAddress.emplace(each.object, &each);
-        }
-        auto slot = byAddress.find(pointee);
-        if (slot != byAddress.end())
-            --slot->second->holders;
+        --pointee.holders;
     }
     for (const Reference& r : references_) {
-        if (r.counted && r.fill && r.target != noTarget && objects_[r.target].record)
-            ++objects_[r.target].holders;
+        if (r.hold != DataSource::Hold::count || !r.fill || r.target == noTarget)
+            continue;
+        Object& o = objects_[r.target];
+        if (o.record && r.fill(r.slot, r.index, o.record))
+            ++o.holders;
     }
     // A count is what the stream holds of the record: fewer would free the
-    // object under a holder, more could never be released.
+    // object under a holder, more could never be released. Holders were
+    // filled without touching counts, and none was let go meanwhile.
     for (Object& o : objects_) {
         if (o.record)
             o.record->count = o.holders;
-    }
-    for (const Reference& r : references_) {
-        if (r.counted && r.fill && r.target != noTarget && objects_[r.target].record)
-            r.fill(r.slot, r.index, objects_[r.target].record);
     }
 }
 

@@ -22,6 +22,13 @@
 // object under a holder, more could never be released, so the count in
 // the stream is not taken as it stands.
 //
+// Every object has one owner at most. The root is the caller's: no owning
+// slot is given it, and a record that holds it shares the caller's holder.
+// A record owns its pointee only when no owning slot took that object and
+// no record before it (by id) owns it, and never owns a record; any other
+// record is left holding nothing. A counted slot takes a record only when
+// the record's pointee is of the slot's type.
+//
 // What a read leaves behind: the root, handed out in a counted pointer, and
 // whatever the objects hold of one another. Objects that nothing refers to,
 // and every object but the root of a stream that stops before its end
@@ -59,7 +66,8 @@ public:
 
     // The source's hooks (see DataSource).
     void noteCountedPtr() { counted_ = true; }
-    void addReference(unsigned id, void* slot, orvel::DataSource::FillSlot fill, bool counted, unsigned index);
+    void addReference(unsigned id, void* slot, orvel::DataSource::FillSlot fill, orvel::DataSource::Hold hold,
+                      unsigned index);
     std::vector<unsigned>& idBuffer() { return ids_; }
 
 private:
@@ -73,6 +81,8 @@ private:
         unsigned holders;
         // It called noteCountedPtr: its postRead comes first.
         bool counted;
+        // An owning slot or a record owns it.
+        bool owned;
     };
     struct Reference {
         void* slot;
@@ -82,7 +92,7 @@ private:
         unsigned index;
         // Index of the object found for id; none for id 0.
         unsigned target;
-        bool counted;
+        orvel::DataSource::Hold hold;
     };
 
     StreamReader() = default;

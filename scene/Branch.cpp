@@ -97,7 +97,6 @@ std::unique_ptr<Branch> Branch::replaceBy(std::unique_ptr<Branch>& holder) {
 bool Branch::isRootOf(const Object* object) const { return object->root() == this; }
 
 void Branch::read(orvel::DataSource& in) {
-    firstOfStream_ = stream::isFirstOfStream(in);
     while (unsigned tag = stream::nextTag(in)) {
         switch (tag) {
         case 1:

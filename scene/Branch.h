@@ -106,7 +106,7 @@ protected:
     void setCollidable(BranchCollidable* collidable) { collidable_ = collidable; }
 
     // Whether this branch may be taken over by an owner found in a stream.
-    bool canBeAdopted() const { return !parent_ && !(owner_ && isRootOf(owner_)) && !firstOfStream_; }
+    bool canBeAdopted() const { return !parent_ && !(owner_ && isRootOf(owner_)); }
 
     Bounds bounds_;
     bool dirty_ = true;
@@ -126,7 +126,6 @@ private:
     GroupBranch* group_ = nullptr;
     BranchRenderable* renderable_ = nullptr;
     BranchCollidable* collidable_ = nullptr;
-    bool firstOfStream_ = false;
 };
 
 }  // namespace kessa

@@ -10,7 +10,6 @@ namespace kessa {
 void BunchCallbacks::processBunch(GeoBunch&) {}
 
 void BunchCallbacks::read(orvel::DataSource& in) {
-    firstOfStream_ = stream::isFirstOfStream(in);
     while (unsigned tag = stream::nextTag(in)) {
         if (tag == 1)
             in.readUInt32();

@@ -21,13 +21,6 @@ public:
     void read(orvel::DataSource& in) override;
     const char* typeName() const override { return "zanthorium::kessa::BunchCallbacks"; }
     void write(orvel::DataDest& out) override;
-
-    // Whether this hook was the first object of the stream it was read from
-    // (the reader hands that one out; no holder may take it).
-    bool isFirstOfStream() const { return firstOfStream_; }
-
-private:
-    bool firstOfStream_ = false;
 };
 
 }  // namespace kessa

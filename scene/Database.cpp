@@ -68,7 +68,6 @@ void Database::removeExref(ExrefBranch* branch) {
 void Database::registerTypes(orvel::DataSource& source) { kessa::registerTypes(source); }
 
 void Database::read(orvel::DataSource& in) {
-    stream::isFirstOfStream(in);
     bool listed = false;
     while (unsigned tag = stream::nextTag(in)) {
         switch (tag) {
@@ -100,7 +99,7 @@ bool Database::takeObject(void* database, unsigned, orvel::Streamable* object) {
     auto* o = dynamic_cast<Object*>(object);
     if (!o)
         return false;
-    if (o->database_ || o->firstOfStream_) {
+    if (o->database_) {
         orvel::debug("!!!Database: an object that belongs elsewhere was dropped\n");
         return false;
     }

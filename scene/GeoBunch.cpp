@@ -148,12 +148,11 @@ void GeoBunch::registerTypes(orvel::DataSource& source) {
 }
 
 // The batch takes the internals its record names, in place of the ones it was
-// made with, unless another batch took them first or the reader hands them
-// out as the first object of the stream.
+// made with, unless another batch took them first.
 bool GeoBunch::adoptInternals(void* bunch, unsigned, orvel::Streamable* object) {
     auto* self = static_cast<GeoBunch*>(bunch);
     auto* in = dynamic_cast<GeoBunchInternals*>(object);
-    if (!in || in->ownerBunch_ || in->firstOfStream_)
+    if (!in || in->ownerBunch_)
         return false;
     in->ownerBunch_ = self;
     self->internals_.reset(in);
@@ -161,7 +160,6 @@ bool GeoBunch::adoptInternals(void* bunch, unsigned, orvel::Streamable* object) 
 }
 
 void GeoBunch::read(orvel::DataSource& in) {
-    firstOfStream_ = stream::isFirstOfStream(in);
     bool internalsNamed = false;
     while (unsigned tag = stream::nextTag(in)) {
         switch (tag) {

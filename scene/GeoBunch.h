@@ -142,10 +142,6 @@ public:
     const char* typeName() const override { return "zanthorium::kessa::GeoBunch"; }
     void write(orvel::DataDest& out) override;
 
-    // Whether this batch was the first object of the stream it was read from
-    // (an owner found in the stream must not take that one).
-    bool isFirstOfStream() const { return firstOfStream_; }
-
 private:
     friend class GeoBunchInternals;
 
@@ -156,7 +152,6 @@ private:
     Bounds bounds_;
     GeoBunch* prev_ = nullptr;
     GeoBunch* next_ = nullptr;
-    bool firstOfStream_ = false;
 };
 
 }  // namespace kessa

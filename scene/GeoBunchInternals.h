@@ -129,8 +129,6 @@ public:
     const char* typeName() const override { return "zanthorium::kessa::GeoBunchInternals"; }
     void write(orvel::DataDest& out) override;
 
-    bool isFirstOfStream() const { return firstOfStream_; }
-
     // Where a render accumulator last grouped the items that draw this
     // batch: the index of the group in its frame, a hint it checks before use.
     int accumulatorGroup = -1;
@@ -191,7 +189,6 @@ private:
     bool valid_ = true;
     int triangleCount_ = -1;
     int plainTriangles_ = 0;
-    bool firstOfStream_ = false;
 };
 
 }  // namespace kessa

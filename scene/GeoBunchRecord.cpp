@@ -137,7 +137,6 @@ void GeoBunchInternals::readFrames(orvel::DataSource& in) {
 }
 
 void GeoBunchInternals::read(orvel::DataSource& in) {
-    firstOfStream_ = stream::isFirstOfStream(in);
     legacy_.present = false;
     unsigned named = 0;
     while (unsigned tag = stream::nextTag(in)) {

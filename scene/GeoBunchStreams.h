@@ -20,13 +20,6 @@ public:
     virtual unsigned elementCount() const = 0;
     // Bytes the elements take.
     virtual unsigned long long byteCount() const = 0;
-
-    // Whether this stream was the first object of the stream it was read
-    // from: then the reader hands it out, and no holder may take it.
-    bool isFirstOfStream() const { return firstOfStream_; }
-
-protected:
-    bool firstOfStream_ = false;
 };
 
 // The array and its stream block, for one element type.
@@ -99,7 +92,6 @@ inline bool wordsReversed(bool swap) {
 
 template <class E, orvel::Heap& (*heap)()>
 void ElementStream<E, heap>::read(orvel::DataSource& in) {
-    firstOfStream_ = stream::isFirstOfStream(in);
     while (unsigned tag = stream::nextTag(in)) {
         switch (tag) {
         case 1:

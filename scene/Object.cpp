@@ -92,7 +92,6 @@ void Object::rootBoundsGrew(const Bounds& b) {
 }
 
 void Object::read(orvel::DataSource& in) {
-    firstOfStream_ = stream::isFirstOfStream(in);
     bool rootNamed = false;
     while (unsigned tag = stream::nextTag(in)) {
         switch (tag) {

@@ -104,7 +104,6 @@ private:
 
     // The external database a stream names, until postRead shows it.
     orvel::counted_ptr<Database> external_;
-    bool firstOfStream_ = false;
 };
 
 }  // namespace kessa

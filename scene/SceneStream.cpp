@@ -1,8 +1,5 @@
 #include "scene/SceneStream.h"
 
-#include <algorithm>
-#include <vector>
-
 #include "base/StreamReader.h"
 #include "scene/BunchCallbacks.h"
 #include "scene/Database.h"
@@ -20,11 +17,6 @@
 namespace kessa {
 
 namespace {
-
-// The readers whose first scene object has been read. A reader is made for
-// each stream and may reuse a finished one's address: registering the types
-// of a stream forgets its reader.
-std::vector<const void*> startedReaders;
 
 template <class T>
 orvel::Streamable* create() {
@@ -51,24 +43,6 @@ void registerTypes(orvel::DataSource& source) {
     StreamReader::addFactory(source, create<TraversalCallback>);
     StreamReader::addFactory(source, create<GeoBunch>);
     StreamReader::addFactory(source, create<BunchCallbacks>);
-    startedReaders.erase(std::remove(startedReaders.begin(), startedReaders.end(), source.context),
-                         startedReaders.end());
 }
-
-namespace stream {
-
-bool isFirstOfStream(orvel::DataSource& in) {
-    if (!in.context)
-        return false;
-    if (std::find(startedReaders.begin(), startedReaders.end(), in.context) != startedReaders.end())
-        return false;
-    // Streams read inside one another (external databases) are few at once.
-    if (startedReaders.size() >= 64)
-        startedReaders.erase(startedReaders.begin());
-    startedReaders.push_back(in.context);
-    return true;
-}
-
-}  // namespace stream
 
 }  // namespace kessa

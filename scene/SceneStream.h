@@ -45,12 +45,13 @@ inline void skipReference(orvel::DataSource& in) {
 // there, reference by reference, so that an object goes to one owner at most
 // and never to one it holds itself: owners form trees, and the reader deletes
 // every tree whose top nothing took, rings that no owner reaches included.
+// The reader never offers the root, which it hands out itself.
 inline void readOwnedReference(orvel::DataSource& in, void* owner, orvel::DataSource::FillSlot take) {
     if (!in.context)
         return;
     unsigned id = in.readUInt32();
     if (id != 0)
-        in.addReference(id, owner, take, false);
+        in.addReference(id, owner, take, orvel::DataSource::Hold::own);
 }
 
 // A list of such references; take is given each element's index.
@@ -58,7 +59,7 @@ inline void readOwnedList(orvel::DataSource& in, void* owner, orvel::DataSource:
     const std::vector<unsigned>& ids = in.readReferenceIds();
     for (std::size_t i = 0; i < ids.size(); ++i)
         if (ids[i] != 0)
-            in.addReference(ids[i], owner, take, false, unsigned(i));
+            in.addReference(ids[i], owner, take, orvel::DataSource::Hold::own, unsigned(i));
 }
 
 // A reference that does not keep its object: an object that nothing else in
@@ -76,14 +77,14 @@ void readWeakReference(orvel::DataSource& in, T*& slot) {
                 *static_cast<T**>(s) = dynamic_cast<T*>(object);
                 return false;
             },
-            false);
+            orvel::DataSource::Hold::refer);
 }
 
 // A reference held by the object's own count (an orvel::Refcountable in a
 // ref_ptr). The slot takes a count when the reference is filled, so every
 // object ends with as many counts as it has holders, whatever count the
-// stream stored for it. The first object of the stream, which the reader
-// hands out itself, is never taken (T tells with isFirstOfStream()).
+// stream stored for it. The reader never offers the root, which it hands
+// out itself.
 template <class T>
 void readHeldReference(orvel::DataSource& in, orvel::ref_ptr<T>& slot) {
     if (!in.context)
@@ -95,19 +96,13 @@ void readHeldReference(orvel::DataSource& in, orvel::ref_ptr<T>& slot) {
             id, &slot,
             [](void* s, unsigned, orvel::Streamable* object) {
                 T* typed = dynamic_cast<T*>(object);
-                if (!typed || typed->isFirstOfStream())
+                if (!typed)
                     return false;
                 *static_cast<orvel::ref_ptr<T>*>(s) = typed;
                 return true;
             },
-            false);
+            orvel::DataSource::Hold::own);
 }
-
-// Whether the object being read is the first of its stream (every scene
-// class asks as its read begins). The reader deletes
-// what nothing refers to only after handing out the first object, so an
-// owner must never take that one over: it would take it along.
-bool isFirstOfStream(orvel::DataSource& in);
 
 }  // namespace stream
 

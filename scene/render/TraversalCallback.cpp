@@ -11,7 +11,6 @@ bool TraversalCallback::enter(Traverser&, Branch*) { return true; }
 void TraversalCallback::leave(Traverser&, Branch*) {}
 
 void TraversalCallback::read(orvel::DataSource& in) {
-    stream::isFirstOfStream(in);
     while (stream::nextTag(in) != 0) {
     }
 }

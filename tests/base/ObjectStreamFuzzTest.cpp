@@ -20,7 +20,8 @@ using namespace streamtest;
 namespace {
 
 // Streams to damage: graphs of every kind of reference, a chain of the
-// plain test classes, and a version 1.00 stream.
+// plain test classes, owners (whose ids, swapped, make records and owners
+// claim one object, and owners name the root), and a version 1.00 stream.
 std::vector<StreamBytes> validStreams() {
     std::vector<StreamBytes> streams;
     for (unsigned seed = 1; seed <= 6; ++seed) {
@@ -38,6 +39,8 @@ std::vector<StreamBytes> validStreams() {
         streams.push_back(writeStream(head));
         destroyAll();
     }
+    streams.push_back(writeStream(ownerTree()));
+    destroyAll();
     const char v100[] = "ZanthaStream 1.00\n?\x01zanthorium::test::Node";
     StreamBytes old(v100, v100 + sizeof v100);  // the tag's 0 byte included
     for (int b : {0x21, 0x01, 0x00, 0x10, 0x00, 0x00, 0x08, 0x2A, 0, 0, 0, 0, 0x20, 0, 0, 0x21, 0x01, 0x00, 0x20, 0x00, 0x00,

@@ -43,6 +43,7 @@ const char recordTag[] = "internals::counted_ptr::orvel";
 const char faultyTag[] = "zanthorium::test::Faulty";
 const char graphTag[] = "zanthorium::test::Graph";
 const char multiTag[] = "zanthorium::test::MultiNode";
+const char ownerTag[] = "zanthorium::test::Owner";
 
 Bytes header101() { return text("ZanthaStream 1.01\n"); }
 
@@ -70,6 +71,14 @@ Bytes graphBody(int value, const Bytes& fields) { return hex({1}) + u32(unsigned
 Bytes shared(unsigned id) { return hex({5}) + u32(id); }
 Bytes list(const std::vector<unsigned>& ids) {
     Bytes out = hex({6}) + compact(unsigned(ids.size()));
+    for (unsigned id : ids)
+        out = out + u32(id);
+    return out;
+}
+
+// An Owner's body: the list of what it owns.
+Bytes ownerBody(const std::vector<unsigned>& ids) {
+    Bytes out = compact(unsigned(ids.size()));
     for (unsigned id : ids)
         out = out + u32(id);
     return out;
@@ -423,20 +432,112 @@ TEST_F(ObjectStreamTest, CountIsTheNumberOfHoldersWhateverTheStreamSays) {
     }
 }
 
-TEST_F(ObjectStreamTest, HolderOfAnotherTypeKeepsTheRecordButNoPointer) {
+TEST_F(ObjectStreamTest, HolderOfAnotherTypeStaysNullAndTheRecordGoes) {
     // Graph's counted slot is for Graphs; this record holds a Node.
+    LogCapture log;
     Bytes stream = header101() + declare(1, graphTag) + declare(2, recordTag) + declare(3, nodeTag) +
                    record(1, 0x100, graphBody(1, shared(0x10))) + countedRecord(2, 0x10, 1, 0x20) + nodeRecord(3, 0x20, 9, 0) +
                    end;
     counted_ptr<Graph> root = read(stream).cast<Graph>();
     ASSERT_TRUE(root);
     EXPECT_FALSE(root->shared);
-    ASSERT_NE(root->shared.record(), nullptr);
+    EXPECT_EQ(root->shared.record(), nullptr);
+    // The record went as unreferenced, and the Node with it.
+    EXPECT_EQ(live().size(), 1u);
+    EXPECT_EQ(log.text(), "!!!Stream reader: 1 unreferenced objects deleted\n");
+}
+
+TEST_F(ObjectStreamTest, RingThroughAHolderOfAnotherTypeIsFreed) {
+    // The root holds nothing. Owner 0x20 owns Graph 0x30, whose counted slot
+    // names record 0x40, whose pointee is Owner 0x20: no Graph, so the slot
+    // does not keep the record, and nothing keeps the ring.
+    LogCapture log;
+    Bytes stream = header101() + declare(1, nodeTag) + declare(2, ownerTag) + declare(3, graphTag) + declare(4, recordTag) +
+                   nodeRecord(1, 0x10, 1, 0) + record(2, 0x20, ownerBody({0x30})) +
+                   record(3, 0x30, graphBody(3, shared(0x40))) + countedRecord(4, 0x40, 1, 0x20) + end;
+    counted_ptr<Node> root = read(stream).cast<Node>();
+    ASSERT_TRUE(root);
+    EXPECT_EQ(live().size(), 1u);
+    EXPECT_EQ(log.text(), "!!!Stream reader: 1 unreferenced objects deleted\n");
+}
+
+TEST_F(ObjectStreamTest, RecordNeverOwnsWhatAnOwnerTook) {
+    // Owner 0x10 (the root) owns Graphs 0x20 and 0x40; 0x20's counted slot
+    // names record 0x30, whose pointee is 0x40. Wherever the record comes,
+    // the Owner keeps 0x40 and the record holds nothing.
+    for (bool recordFirst : {false, true}) {
+        LogCapture log;
+        Bytes records = countedRecord(3, recordFirst ? 0x08 : 0x30, 1, 0x40);
+        Bytes stream = header101() + declare(1, ownerTag) + declare(2, graphTag) + declare(3, recordTag) +
+                       record(1, 0x10, ownerBody({0x20, 0x40})) +
+                       record(2, 0x20, graphBody(2, shared(recordFirst ? 0x08 : 0x30))) + records +
+                       record(2, 0x40, graphBody(4, Bytes())) + end;
+        counted_ptr<Owner> root = read(stream).cast<Owner>();
+        ASSERT_TRUE(root);
+        ASSERT_EQ(root->owned.size(), 2u);
+        auto* two = dynamic_cast<Graph*>(root->owned[0]);
+        ASSERT_NE(two, nullptr);
+        EXPECT_FALSE(two->shared);
+        EXPECT_EQ(two->shared.record(), nullptr);
+        EXPECT_EQ(static_cast<Graph*>(root->owned[1])->value, 4);
+        EXPECT_EQ(live().size(), 3u);
+        EXPECT_EQ(log.text(), "!!!Stream reader: 1 unreferenced objects deleted\n");
+        // The Owner alone deletes what it owns.
+        root.release();
+        EXPECT_TRUE(live().empty()) << recordFirst;
+    }
+}
+
+TEST_F(ObjectStreamTest, RecordOwnsWhatOnlyPlainSlotsReferTo) {
+    // Graph 0x20 is named by the root's plain link and list, and by record
+    // 0x30 that the root's counted slot holds: the record owns it.
+    Bytes stream = header101() + declare(1, graphTag) + declare(2, recordTag) +
+                   record(1, 0x10, graphBody(1, hex({4}) + u32(0x20) + shared(0x30) + list({0x20}))) +
+                   countedRecord(2, 0x30, 1, 0x20) + record(1, 0x20, graphBody(2, Bytes())) + end;
+    counted_ptr<Graph> root = read(stream).cast<Graph>();
+    ASSERT_TRUE(root);
+    ASSERT_TRUE(root->shared);
+    EXPECT_EQ(root->shared.get(), root->link);
+    EXPECT_EQ(root->list, std::vector<Graph*>{root->link});
     EXPECT_EQ(root->shared.useCount(), 1u);
-    EXPECT_EQ(live().size(), 2u);
-    // Releasing the holder takes the Node with it.
     root->shared.release();
     EXPECT_EQ(live().size(), 1u);
+}
+
+TEST_F(ObjectStreamTest, OwnersAreNeverGivenTheRoot) {
+    // The root lists itself and Owner 0x20, which lists the root.
+    LogCapture log;
+    Bytes stream = header101() + declare(1, ownerTag) + record(1, 0x10, ownerBody({0x10, 0x20})) +
+                   record(1, 0x20, ownerBody({0x10})) + end;
+    counted_ptr<Owner> root = read(stream).cast<Owner>();
+    ASSERT_TRUE(root);
+    ASSERT_EQ(root->owned.size(), 1u);
+    auto* second = dynamic_cast<Owner*>(root->owned[0]);
+    ASSERT_NE(second, nullptr);
+    EXPECT_TRUE(second->owned.empty());
+    EXPECT_EQ(log.text(), "!!!Stream reader: owners named the root 2 times; it stays the caller's\n");
+    root.release();
+    EXPECT_TRUE(live().empty());
+}
+
+TEST_F(ObjectStreamTest, RootHeldByARecordIsNotGivenToAnOwner) {
+    // The root's counted slot holds record 0x30 of the root; Owner 0x20,
+    // which nothing refers to, lists the root too.
+    LogCapture log;
+    Bytes stream = header101() + declare(1, graphTag) + declare(2, ownerTag) + declare(3, recordTag) +
+                   record(1, 0x10, graphBody(1, shared(0x30))) + record(2, 0x20, ownerBody({0x10})) +
+                   countedRecord(3, 0x30, 1, 0x10) + end;
+    counted_ptr<Graph> root = read(stream).cast<Graph>();
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->shared.get(), root.get());
+    EXPECT_EQ(root.useCount(), 2u);
+    EXPECT_EQ(live().size(), 1u);
+    EXPECT_EQ(log.text(),
+              "!!!Stream reader: owners named the root 1 times; it stays the caller's\n"
+              "!!!Stream reader: 1 unreferenced objects deleted\n");
+    root->shared.release();
+    root.release();
+    EXPECT_TRUE(live().empty());
 }
 
 TEST_F(ObjectStreamTest, CountedHolderIsTypedThroughACrossCast) {
@@ -474,19 +575,21 @@ TEST_F(ObjectStreamTest, ARecordOwnsItsObjectAloneAndOwnsNoRecord) {
                    record(1, 0x500, graphBody(5, shared(0x13))) + countedRecord(2, 0x10, 1, 0x400) +
                    countedRecord(2, 0x11, 1, 0x400) + countedRecord(2, 0x12, 1, 0x12) + countedRecord(2, 0x13, 1, 0x10) +
                    record(1, 0x400, graphBody(4, Bytes())) + end;
+    LogCapture log;
     counted_ptr<Graph> root = read(stream).cast<Graph>();
     ASSERT_TRUE(root);
     ASSERT_TRUE(root->shared);
     EXPECT_EQ(root->shared->value, 4);
     ASSERT_EQ(root->list.size(), 3u);
+    // The records cut hold nothing, so no slot keeps them, and their own
+    // slots no longer count: 0x10 stays with the root alone.
     for (Graph* g : root->list) {
         ASSERT_NE(g, nullptr);
         EXPECT_FALSE(g->shared) << g->value;
-        EXPECT_NE(g->shared.record(), nullptr) << g->value;
+        EXPECT_EQ(g->shared.record(), nullptr) << g->value;
     }
-    // A record's own slot, cut, no longer counts.
-    EXPECT_EQ(root->list[1]->shared.useCount(), 1u);
     EXPECT_EQ(root->shared.useCount(), 1u);
+    EXPECT_EQ(log.text(), "!!!Stream reader: 3 unreferenced objects deleted\n");
     root.release();
 }
 

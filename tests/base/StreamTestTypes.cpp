@@ -19,6 +19,11 @@ std::vector<int>& postReads() {
     return order;
 }
 
+std::map<const orvel::Streamable*, Owner*>& owners() {
+    static std::map<const orvel::Streamable*, Owner*> table;
+    return table;
+}
+
 void Node::read(orvel::DataSource& source) {
     source >> value;
     source.readStreamable(link);
@@ -89,6 +94,45 @@ void Graph::write(orvel::DataDest& dest) {
     dest.writeCompact(0);
 }
 
+Owner::~Owner() {
+    std::vector<orvel::Streamable*> doomed;
+    doomed.swap(owned);
+    for (orvel::Streamable* o : doomed) {
+        owners().erase(o);
+        delete o;
+    }
+}
+
+void Owner::read(orvel::DataSource& source) {
+    const std::vector<unsigned>& ids = source.readReferenceIds();
+    for (size_t i = 0; i < ids.size(); ++i)
+        if (ids[i] != 0)
+            source.addReference(ids[i], this, &take, orvel::DataSource::Hold::own, unsigned(i));
+}
+
+void Owner::forget() {
+    for (orvel::Streamable* o : owned)
+        owners().erase(o);
+    owned.clear();
+}
+
+bool Owner::take(void* owner, unsigned, orvel::Streamable* object) {
+    auto* self = static_cast<Owner*>(owner);
+    if (!dynamic_cast<Graph*>(object) && !dynamic_cast<Owner*>(object))
+        return false;
+    if (owners().count(object))
+        return false;
+    for (const orvel::Streamable* up = self; up;) {
+        if (up == object)
+            return false;
+        auto found = owners().find(up);
+        up = found == owners().end() ? nullptr : found->second;
+    }
+    owners()[object] = self;
+    self->owned.push_back(object);
+    return true;
+}
+
 void Faulty::read(orvel::DataSource& source) {
     Node::read(source);
     if (value == throwLogicInRead)
@@ -111,6 +155,7 @@ void registerTypes(orvel::DataSource& source) {
     StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new MultiNode); });
     StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new Graph); });
     StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new Faulty); });
+    StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new Owner); });
 }
 
 Graph* randomGraph(unsigned n, unsigned seed) {
@@ -156,6 +201,28 @@ Graph* randomGraph(unsigned n, unsigned seed) {
     return root;
 }
 
+Owner* ownerTree() {
+    auto* root = new Owner;
+    auto* middle = new Owner;
+    auto* inner = new Owner;
+    std::vector<Graph*> g;
+    for (int i = 0; i < 5; ++i) {
+        g.push_back(new Graph);
+        g.back()->value = 100 + i;
+    }
+    root->owned = {middle, g[0], g[1]};
+    middle->owned = {g[2], inner};
+    inner->owned = {g[3], g[4]};
+    g[0]->shared = counted_ptr<Graph>(new Graph);
+    g[0]->shared->value = -1;
+    g[0]->shared->link = g[1];
+    g[3]->shared = g[0]->shared;
+    g[4]->shared = counted_ptr<Graph>(new Graph);
+    g[4]->shared->value = -2;
+    g[1]->link = g[4];
+    g[2]->list = {g[0], g[3]};
+    return root;
+}
 
 namespace {
 
@@ -169,6 +236,8 @@ void releaseHolders(orvel::Streamable* object) {
     } else if (auto* g = dynamic_cast<Graph*>(object)) {
         counted_ptr<Graph> shared = std::move(g->shared);
         counted_ptr<Extra> extra = std::move(g->extra);
+    } else if (auto* owner = dynamic_cast<Owner*>(object)) {
+        owner->forget();
     }
 }
 

@@ -1,10 +1,11 @@
 // Small streamable classes for the object-stream tests. Every one of them
 // is counted while alive, so tests can see what a read made, deleted or
-// left behind. None owns another through a plain pointer: ownership goes
-// through counted holders only, so that any graph a stream describes can
-// be taken down again by destroyAll.
+// left behind. Only Owner owns others outright, as a scene group owns its
+// children; everything else is owned through counted holders, so that any
+// graph a stream describes can be taken down again by destroyAll.
 #pragma once
 
+#include <map>
 #include <set>
 #include <stdexcept>
 #include <vector>
@@ -22,10 +23,17 @@ std::set<orvel::Streamable*>& live();
 // The order of postRead calls, by each object's value.
 std::vector<int>& postReads();
 
+class Owner;
+// The Owner of every object that one owns.
+std::map<const orvel::Streamable*, Owner*>& owners();
+
 class Tracker {
 public:
     explicit Tracker(orvel::Streamable* object) : object_(object) { live().insert(object); }
-    ~Tracker() { live().erase(object_); }
+    ~Tracker() {
+        live().erase(object_);
+        owners().erase(object_);
+    }
     Tracker(const Tracker&) = delete;
     Tracker& operator=(const Tracker&) = delete;
 
@@ -133,6 +141,30 @@ private:
     Tracker tracker_{this};
 };
 
+// Owns the Graphs and Owners it lists, through owning references: each has
+// one Owner at most, and no Owner owns itself or an Owner above it.
+// Body: a list of references.
+class Owner : public orvel::Streamable {
+public:
+    Owner() = default;
+    Owner(const Owner&) = delete;
+    Owner& operator=(const Owner&) = delete;
+    ~Owner() override;
+    void read(orvel::DataSource& source) override;
+    const char* typeName() const override { return "zanthorium::test::Owner"; }
+    void write(orvel::DataDest& dest) override { dest << owned; }
+
+    // Lets go of what it owns without deleting it.
+    void forget();
+
+    std::vector<orvel::Streamable*> owned;
+
+private:
+    static bool take(void* owner, unsigned, orvel::Streamable* object);
+
+    Tracker tracker_{this};
+};
+
 // Fails in read or postRead as its value asks; body as Node.
 class Faulty : public Node {
 public:
@@ -145,6 +177,10 @@ public:
 // A graph of n Graphs and some MultiNodes with every kind of reference,
 // shared objects and cycles among them, all reachable from the root.
 Graph* randomGraph(unsigned n, unsigned seed);
+
+// Owners two deep over Graphs, which share counted Graphs outside the tree
+// and refer to one another through plain links and lists.
+Owner* ownerTree();
 
 // Registers the classes above.
 void registerTypes(orvel::DataSource& source);

@@ -252,6 +252,39 @@ TEST_F(StreamWriterTest, RandomGraphsComeBackTheSame) {
     }
 }
 
+TEST_F(StreamWriterTest, OwnerTreeComesBackOwnedAsItWas) {
+    Owner* original = ownerTree();
+    size_t made = live().size();
+    StreamBytes bytes = writeStream(original);
+    LogCapture log;
+    counted_ptr<Owner> copy = readStream(bytes, registerTypes).cast<Owner>();
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(log.text(), "");
+    EXPECT_EQ(live().size(), 2 * made);
+    ASSERT_EQ(copy->owned.size(), 3u);
+    auto* middle = dynamic_cast<Owner*>(copy->owned[0]);
+    ASSERT_NE(middle, nullptr);
+    ASSERT_EQ(middle->owned.size(), 2u);
+    auto* inner = dynamic_cast<Owner*>(middle->owned[1]);
+    ASSERT_NE(inner, nullptr);
+    ASSERT_EQ(inner->owned.size(), 2u);
+    auto* g0 = dynamic_cast<Graph*>(copy->owned[1]);
+    auto* g3 = dynamic_cast<Graph*>(inner->owned[0]);
+    ASSERT_NE(g0, nullptr);
+    ASSERT_NE(g3, nullptr);
+    // The Graph outside the tree is shared by its two holders' record.
+    ASSERT_TRUE(g0->shared);
+    EXPECT_EQ(g0->shared.record(), g3->shared.record());
+    EXPECT_EQ(g0->shared.useCount(), 2u);
+    EXPECT_EQ(g0->shared->value, -1);
+    EXPECT_EQ(writeStream(copy.get()), bytes);
+    // The owners and records take the whole copy down with the root.
+    copy.release();
+    EXPECT_EQ(live().size(), made);
+    delete original;
+    EXPECT_TRUE(live().empty());
+}
+
 TEST_F(StreamWriterTest, CountedCycleComesBackAndCanBeBroken) {
     Graph* a = new Graph;
     a->value = 1;

@@ -44,10 +44,7 @@ public:
             delete b;
         }
     }
-    void read(orvel::DataSource& in) override {
-        kessa::stream::isFirstOfStream(in);
-        kessa::stream::readOwnedList(in, this, &take);
-    }
+    void read(orvel::DataSource& in) override { kessa::stream::readOwnedList(in, this, &take); }
     const char* typeName() const override { return "kessa_test::BunchList"; }
     void write(orvel::DataDest& out) override { out << bunches; }
 
@@ -60,7 +57,7 @@ private:
     }
     static bool take(void* list, unsigned, orvel::Streamable* object) {
         auto* b = dynamic_cast<GeoBunch*>(object);
-        if (!b || b->isFirstOfStream() || !taken().insert(b).second)
+        if (!b || !taken().insert(b).second)
             return false;
         static_cast<BunchList*>(list)->bunches.push_back(b);
         return true;
@@ -586,8 +583,7 @@ TEST(GeoBunchStream, CallbacksWriteTheirCountAndReadBack) {
     Bytes101 t;
     t.declare(1, callbacksTag).object(1, 1, body().byte(1).u32(0).byte(0)).end();
     auto copy = readAs<kessa::BunchCallbacks>(t.bytes);
-    ASSERT_TRUE(copy);
-    EXPECT_TRUE(copy->isFirstOfStream());
+    EXPECT_TRUE(copy);
 }
 
 // --- hostile streams ---

@@ -589,6 +589,54 @@ TEST(SceneStream, AnExternalDatabaseWinsOverARootNamedBesideIt) {
     EXPECT_EQ(groupsAlive, 0);
 }
 
+const char* const recordTag = "internals::counted_ptr::orvel";
+
+TEST(SceneStream, ACallbackRecordNamingAChildOfAGroupDoesNotOwnIt) {
+    LogCapture log;
+    Bytes101 s;
+    // Group 1 lists 2 and 4; 2's callback is record 3, whose pointee is 4.
+    s.declare(1, countedGroupTag)
+        .object(1, 1, kessa_test::body().byte(0).raw({1, 2}).u32(2).u32(4).byte(0))
+        .object(1, 2, kessa_test::body().byte(11).u32(3).byte(0).byte(0))
+        .declare(2, recordTag)
+        .object(2, 3, kessa_test::body().u32(1).u32(4))
+        .object(1, 4, kessa_test::body().byte(1).string("four").byte(0).byte(0))
+        .end();
+    orvel::counted_ptr<GroupBranch> g = readCounted(s.bytes).cast<GroupBranch>();
+    ASSERT_TRUE(g);
+    ASSERT_EQ(g->childCount(), 2);
+    EXPECT_FALSE(g->child(0)->callback());
+    EXPECT_EQ(g->child(0)->callback().record(), nullptr);
+    EXPECT_EQ(g->child(1)->name(), "four");
+    EXPECT_EQ(g->child(1)->parent(), g.get());
+    EXPECT_EQ(groupsAlive, 3);
+    g.release();
+    EXPECT_EQ(groupsAlive, 0);
+}
+
+TEST(SceneStream, ACallbackRecordNamingADatabaseIsFreedWithWhatItHolds) {
+    LogCapture log;
+    Bytes101 s;
+    // The root holds nothing. Database 2 lists object 3, whose root is group
+    // 4, whose callback is record 5, whose pointee is database 2: a ring.
+    s.declare(1, groupTag)
+        .object(1, 1, kessa_test::body().byte(0).byte(0))
+        .declare(2, databaseTag)
+        .object(2, 2, kessa_test::body().raw({1, 1}).u32(3).byte(0))
+        .declare(3, countedObjectTag)
+        .object(3, 3, kessa_test::body().byte(20).u32(4).byte(0))
+        .declare(4, countedGroupTag)
+        .object(4, 4, kessa_test::body().byte(11).u32(5).byte(0).byte(0))
+        .declare(5, recordTag)
+        .object(5, 5, kessa_test::body().u32(1).u32(2))
+        .end();
+    orvel::counted_ptr<GroupBranch> g = readCounted(s.bytes).cast<GroupBranch>();
+    ASSERT_TRUE(g);
+    EXPECT_EQ(g->childCount(), 0);
+    EXPECT_EQ(objectsAlive, 0);
+    EXPECT_EQ(groupsAlive, 0);
+}
+
 }  // namespace
 
 namespace {
