@@ -591,6 +591,99 @@ TEST(SceneStream, AnExternalDatabaseWinsOverARootNamedBesideIt) {
 
 const char* const recordTag = "internals::counted_ptr::orvel";
 
+TEST(SceneStream, NoOwnerTakesTheRoot) {
+    LogCapture log;
+    // Root object 1 is listed by database 2 and is the root of nothing;
+    // database 2 is referred to by nothing.
+    Bytes101 s;
+    s.declare(1, countedObjectTag)
+        .object(1, 1, kessa_test::body().byte(1).string("root").byte(20).u32(3).byte(0))
+        .declare(2, databaseTag)
+        .object(2, 2, kessa_test::body().raw({1, 1}).u32(1).byte(2).u32(1).byte(0))
+        .declare(3, countedGroupTag)
+        .object(3, 3, kessa_test::body().byte(0).byte(0))
+        .object(3, 4, kessa_test::body().byte(0).raw({1, 1}).u32(3).byte(0))
+        .declare(4, objectTag)
+        .object(4, 5, kessa_test::body().byte(20).u32(3).byte(0))
+        .end();
+    orvel::counted_ptr<Object> o = readCounted(s.bytes).cast<Object>();
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->database(), nullptr);
+    ASSERT_NE(o->root(), nullptr);
+    EXPECT_EQ(o->root()->owner(), o.get());
+    EXPECT_EQ(o->root()->parent(), nullptr);
+    EXPECT_EQ(objectsAlive, 1);
+    EXPECT_EQ(groupsAlive, 1);
+    EXPECT_NE(log.text().find("!!!Stream reader: owners named the root 1 times; it stays the caller's\n"),
+              std::string::npos);
+    o.release();
+    EXPECT_EQ(groupsAlive, 0);
+    EXPECT_EQ(objectsAlive, 0);
+
+    // A group cannot take the root over either, however it is named.
+    Bytes101 t;
+    t.declare(1, countedGroupTag)
+        .object(1, 1, kessa_test::body().byte(0).raw({1, 2}).u32(1).u32(2).byte(0))
+        .object(1, 2, kessa_test::body().byte(0).raw({1, 1}).u32(1).byte(0))
+        .declare(2, objectTag)
+        .object(2, 3, kessa_test::body().byte(20).u32(1).byte(0))
+        .end();
+    orvel::counted_ptr<GroupBranch> g = readCounted(t.bytes).cast<GroupBranch>();
+    ASSERT_TRUE(g);
+    EXPECT_EQ(g->parent(), nullptr);
+    EXPECT_EQ(g->owner(), nullptr);
+    ASSERT_EQ(g->childCount(), 1);
+    EXPECT_EQ(g->child(0)->group()->childCount(), 0);
+    g.release();
+    EXPECT_EQ(groupsAlive, 0);
+}
+
+// Reads the database it is asked for from a stream of its own, while the
+// stream that asked is being read.
+class InnerStreamReader : public KessaDatabaseReader {
+public:
+    void read(orvel::counted_ptr<Database>& out, const orvel_string&) override {
+        Bytes101 s;
+        s.declare(1, databaseTag)
+            .object(1, 1, kessa_test::body().raw({1, 1}).u32(2).byte(2).u32(2).byte(0))
+            .declare(2, countedObjectTag)
+            .object(2, 2, kessa_test::body().byte(1).string("inner").byte(20).u32(3).byte(0))
+            .declare(3, countedGroupTag)
+            .object(3, 3, kessa_test::body().byte(1).string("inner-root").byte(0).byte(0))
+            .end();
+        out = readCounted(s.bytes).cast<Database>();
+    }
+};
+
+TEST(SceneStream, AStreamReadInsideAnotherHandsOutItsOwnRoot) {
+    LogCapture log;
+    InnerStreamReader reader;
+    setReadHook(&reader);
+    Bytes101 s;
+    s.declare(1, countedObjectTag)
+        .object(1, 1, kessa_test::body().byte(1).string("outer").byte(21).string("inner.mdl").byte(0))
+        .end();
+    orvel::counted_ptr<Object> o = readCounted(s.bytes).cast<Object>();
+    setReadHook(nullptr);
+    ASSERT_TRUE(o);
+    auto* exref = dynamic_cast<ExrefBranch*>(o->root());
+    ASSERT_NE(exref, nullptr);
+    ASSERT_TRUE(exref->target());
+    ASSERT_EQ(exref->target()->objects().size(), 1u);
+    Object* inner = exref->target()->rootObject();
+    ASSERT_NE(inner, nullptr);
+    EXPECT_EQ(inner->name(), "inner");
+    EXPECT_EQ(inner->database(), exref->target().get());
+    ASSERT_NE(inner->root(), nullptr);
+    EXPECT_EQ(inner->root()->name(), "inner-root");
+    EXPECT_EQ(objectsAlive, 2);
+    EXPECT_EQ(groupsAlive, 1);
+    EXPECT_EQ(log.text(), "");
+    o.release();
+    EXPECT_EQ(objectsAlive, 0);
+    EXPECT_EQ(groupsAlive, 0);
+}
+
 TEST(SceneStream, ACallbackRecordNamingAChildOfAGroupDoesNotOwnIt) {
     LogCapture log;
     Bytes101 s;
