@@ -23,6 +23,20 @@ sockaddr_in makeAddress(std::uint32_t address, std::uint16_t port) {
     return a;
 }
 
+// Runs a transfer again when a signal cut it short; a failure is kept in error.
+template <class Transfer>
+long transferred(int& error, Transfer transfer) {
+    for (;;) {
+        ssize_t r = transfer();
+        if (r >= 0)
+            return long(r);
+        if (errno == EINTR)
+            continue;
+        error = errno;
+        return error == EAGAIN || error == EWOULDBLOCK ? Socket::wouldBlock : Socket::failed;
+    }
+}
+
 }  // namespace
 
 Socket::Socket(Socket&& other) noexcept : fd_(other.fd_), error_(other.error_) { other.fd_ = -1; }
@@ -95,27 +109,11 @@ Socket::Probe Socket::probeConnect(int timeoutMs) {
 }
 
 long Socket::receive(void* buffer, std::size_t count, bool peek) {
-    for (;;) {
-        ssize_t r = ::recv(fd_, buffer, count, peek ? MSG_PEEK : 0);
-        if (r >= 0)
-            return long(r);
-        if (errno == EINTR)
-            continue;
-        error_ = errno;
-        return error_ == EAGAIN || error_ == EWOULDBLOCK ? wouldBlock : failed;
-    }
+    return transferred(error_, [&] { return ::recv(fd_, buffer, count, peek ? MSG_PEEK : 0); });
 }
 
 long Socket::send(const void* data, std::size_t count) {
-    for (;;) {
-        ssize_t r = ::send(fd_, data, count, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (r >= 0)
-            return long(r);
-        if (errno == EINTR)
-            continue;
-        error_ = errno;
-        return error_ == EAGAIN || error_ == EWOULDBLOCK ? wouldBlock : failed;
-    }
+    return transferred(error_, [&] { return ::send(fd_, data, count, MSG_NOSIGNAL | MSG_DONTWAIT); });
 }
 
 bool Socket::waitFor(short events, int timeoutMs) {
