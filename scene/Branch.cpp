@@ -135,13 +135,10 @@ void Branch::write(orvel::DataDest& out) {
     using stream::writeTag;
     writeTag(out, 1);
     out << name_;
-    // The owner and parent are written as null references: they are rebuilt
-    // by whoever takes the branch over, and naming them would pull the whole
-    // scene into a stream of one subtree.
-    writeTag(out, 2);
-    out.writeStreamable(static_cast<orvel::Streamable*>(nullptr));
-    writeTag(out, 3);
-    out.writeStreamable(static_cast<orvel::Streamable*>(nullptr));
+    writeTag(out, 2);  // the owner
+    stream::writeNullReference(out);
+    writeTag(out, 3);  // the parent
+    stream::writeNullReference(out);
     writeTag(out, 4);
     out << dirty_;
     writeTag(out, 5);

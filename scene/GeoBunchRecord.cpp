@@ -211,7 +211,7 @@ void GeoBunchInternals::write(orvel::DataDest& out) {
     // branch's own list anyway.
     writeTag(out, 2);
     out.writeStreamable(ownerBunch_);
-    out.writeStreamable(static_cast<orvel::Streamable*>(nullptr));
+    stream::writeNullReference(out);
     writeTag(out, 10);
     out.writeStreamable(strips_.get());
     writeTag(out, 11);

@@ -71,16 +71,9 @@ void GroupBranch::clean() {
 }
 
 void GroupBranch::traverse(Traverser& traverser) {
-    bool masked = false;
-    if (traverser.isCullingActive()) {
-        if (traverser.isCulled(this))
-            return;
-        traverser.pushCullMask();
-        masked = true;
-    }
-    walk(traverser);
-    if (masked)
-        traverser.popCullMask();
+    Traverser::CullScope scope(traverser, this);
+    if (!scope.culled())
+        walk(traverser);
 }
 
 void GroupBranch::walk(Traverser& traverser) {

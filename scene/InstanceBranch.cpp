@@ -76,17 +76,13 @@ void InstanceBranch::traverse(Traverser& traverser) {
     traverser.countInstanceVisit();
     traverser.visitBranch(this);
     if (instance_) {
-        bool culling = traverser.isCullingActive();
-        if (!culling || !traverser.isCulled(this)) {
-            if (culling)
-                traverser.pushCullMask();
+        Traverser::CullScope scope(traverser, this);
+        if (!scope.culled()) {
             traverser.pushRecordedBranch(this);
             traverser.pushTransform(matrix_, inverse_);
             instance_->traverse(traverser);
             traverser.popTransform();
             traverser.popRecordedBranch();
-            if (culling)
-                traverser.popCullMask();
         }
     }
     if (callback)

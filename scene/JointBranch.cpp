@@ -47,18 +47,12 @@ void JointBranch::clean() {
 }
 
 void JointBranch::traverse(Traverser& traverser) {
-    bool masked = false;
-    if (traverser.isCullingActive()) {
-        if (traverser.isCulled(this))
-            return;
-        traverser.pushCullMask();
-        masked = true;
-    }
+    Traverser::CullScope scope(traverser, this);
+    if (scope.culled())
+        return;
     traverser.pushTransform(currentInverse_, current_);
     walk(traverser);
     traverser.popTransform();
-    if (masked)
-        traverser.popCullMask();
 }
 
 void JointBranch::read(orvel::DataSource& in) {

@@ -53,8 +53,8 @@ void LodBranch::write(orvel::DataDest& out) {
     stream::writeTag(out, 2);
     out << range_ << rangeSquared_;
     stream::writeTag(out, 3);
-    out.writeStreamable(static_cast<orvel::Streamable*>(nullptr));
-    out.writeStreamable(static_cast<orvel::Streamable*>(nullptr));
+    stream::writeNullReference(out);
+    stream::writeNullReference(out);
     stream::writeTag(out, 0);
 }
 

@@ -165,10 +165,8 @@ void Object::write(orvel::DataDest& out) {
     using stream::writeTag;
     writeTag(out, 1);
     out << name_;
-    // The database is written as a null reference: it takes its objects over
-    // itself, and naming it would pull it into a stream of one object.
-    writeTag(out, 2);
-    out.writeStreamable(static_cast<orvel::Streamable*>(nullptr));
+    writeTag(out, 2);  // the database
+    stream::writeNullReference(out);
     writeTag(out, 3);
     out << dirty_;
     writeTag(out, 4);

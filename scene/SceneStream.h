@@ -33,6 +33,12 @@ inline unsigned nextTag(orvel::DataSource& in) {
 
 inline void writeTag(orvel::DataDest& out, unsigned tag) { out.writeCompact(tag); }
 
+// A back link, written as no object: whoever takes the object over links it
+// again, and naming it would pull the rest of the scene into the stream.
+inline void writeNullReference(orvel::DataDest& out) {
+    out.writeStreamable(static_cast<orvel::Streamable*>(nullptr));
+}
+
 // A reference whose object the owning side links: its id is read and dropped.
 inline void skipReference(orvel::DataSource& in) {
     if (in.context)

@@ -64,6 +64,33 @@ public:
     void pushCullMask() { cullingActive_ = pushMask(); }
     void popCullMask() { cullingActive_ = popMask(); }
 
+    // Tests a branch that has children and, when it stands while culling is
+    // active, saves the mask for its children until the scope ends.
+    class CullScope {
+    public:
+        CullScope(Traverser& traverser, Branch* branch) : traverser_(traverser) {
+            if (!traverser.isCullingActive())
+                return;
+            culled_ = traverser.isCulled(branch);
+            if (!culled_) {
+                traverser.pushCullMask();
+                masked_ = true;
+            }
+        }
+        ~CullScope() {
+            if (masked_)
+                traverser_.popCullMask();
+        }
+        CullScope(const CullScope&) = delete;
+        CullScope& operator=(const CullScope&) = delete;
+        bool culled() const { return culled_; }
+
+    private:
+        Traverser& traverser_;
+        bool culled_ = false;
+        bool masked_ = false;
+    };
+
     // The instance branches the walk is inside, innermost last.
     void pushRecordedBranch(Branch* branch) { recorded_.push_back(branch); }
     void popRecordedBranch() {
