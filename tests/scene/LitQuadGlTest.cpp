@@ -1,21 +1,19 @@
 // A lit, fogged quad in front of the camera reads back with the colour that
-// the material, the light and the fog give it.
+// the material, the light, the texture and the fog give it.
 #include <gtest/gtest.h>
 
-#include "gui/gl/GLdraw.h"
+#include "gui/gl/Image.h"
 #include "scene/render/Fog.h"
 #include "scene/render/Light.h"
 #include "scene/render/LightModel.h"
 #include "scene/render/Material.h"
+#include "scene/render/Texture.h"
 #include "scene/render/Viewer.h"
 #include "tests/scene/SceneGlSupport.h"
 
 using kessa::Fog;
 using kessa::Light;
-using kessa::LightModel;
 using kessa::Material;
-using kessa::Viewer;
-using kessa_test::glSide;
 using kessa_test::pixelNear;
 using Color = pellium::Color;
 
@@ -23,25 +21,10 @@ namespace {
 
 class LitQuad : public kessa_test::SceneGl {
 protected:
-    // A quad 10 units ahead filling the view, facing the camera.
-    void drawQuad() {
-        pellium::clearBuffers(Color{0, 0, 0, 1}, 3);
-        pellium::disableGLState(10);
-        const float normal[3] = {0, -1, 0};
-        pellium::beginPrimitive(7);
-        pellium::normal3fv(normal);
-        pellium::vertex3f(-10, 10, -10);
-        pellium::vertex3f(10, 10, -10);
-        pellium::vertex3f(10, 10, 10);
-        pellium::vertex3f(-10, 10, 10);
-        pellium::endPrimitive();
-    }
-    std::uint32_t centre() { return pixels()[size_t(glSide / 2) * glSide + glSide / 2]; }
-
     void SetUp() override {
         kessa_test::SceneGl::SetUp();
         viewer.setWindowSize(info());
-        LightModel().apply();
+        kessa::LightModel().apply();
         // Straight from behind the camera: the quad faces it squarely.
         light.setDirection(0, -1, 0);
         light.setColour(Color{1, 0.5f, 1, 1});
@@ -51,8 +34,23 @@ protected:
         material.setLighting(true);
         Material::beginFrame();
     }
+    // A quad 10 units ahead filling the view; the pixel in its middle.
+    std::uint32_t drawQuad() {
+        clear();
+        pellium::disableGLState(10);
+        kessa_test::drawQuad({10, -10, 10, -10, 10});
+        return middle();
+    }
+    // Linear fog that reaches half-way at the quad.
+    static void halfFog(const Color& c) {
+        Fog fog;
+        fog.mode = Fog::linear;
+        fog.end = 20;
+        fog.colour = c;
+        fog.apply();
+    }
 
-    Viewer viewer;
+    kessa::Viewer viewer;
     Light light;
     Material material{Color{0.5f, 0.25f, 1, 1}};
 };
@@ -61,40 +59,44 @@ protected:
 
 TEST_F(LitQuad, LightGivesTheMaterialColourTimesTheLight) {
     material.apply();
-    drawQuad();
     // Ambient 0.2 and diffuse 0.8 of the colour, each times the light.
-    EXPECT_TRUE(pixelNear(centre(), 128, 32, 255, 2));
+    EXPECT_TRUE(pixelNear(drawQuad(), 128, 32, 255, 2));
 }
 
 TEST_F(LitQuad, FogHalfWayMixesInTheFogColour) {
     material.apply();
-    Fog fog;
-    fog.mode = Fog::linear;
-    fog.start = 0;
-    fog.end = 20;
-    fog.colour = Color{0, 1, 0, 0};
-    fog.apply();
-    drawQuad();
+    halfFog(Color{0, 1, 0, 0});
     // Half of (0.5, 0.125, 1) and half of the green fog.
-    EXPECT_TRUE(pixelNear(centre(), 64, 143, 128, 3));
-    pellium::fogEnabled = false;
-    Fog none;
-    none.apply();
-    pellium::fogEnabled = true;
-    drawQuad();
-    EXPECT_TRUE(pixelNear(centre(), 64, 143, 128, 3)) << "the switched-off setting leaves fog alone";
-    none.apply();
-    drawQuad();
-    EXPECT_TRUE(pixelNear(centre(), 128, 32, 255, 2));
+    EXPECT_TRUE(pixelNear(drawQuad(), 64, 143, 128, 3));
+    Fog().apply();
+    EXPECT_TRUE(pixelNear(drawQuad(), 128, 32, 255, 2));
 }
 
 TEST_F(LitQuad, EmissionAndAnUnlitSwitch) {
     material.setEmission(Color{0.25f, 0.5f, 0, 1});
     material.apply();
-    drawQuad();
-    EXPECT_TRUE(pixelNear(centre(), 191, 159, 255, 2));
+    EXPECT_TRUE(pixelNear(drawQuad(), 191, 159, 255, 2));
     Material unlit(Color{0.2f, 0.4f, 0.6f, 1});
     unlit.apply();
-    drawQuad();
-    EXPECT_TRUE(pixelNear(centre(), 51, 102, 153, 1));
+    EXPECT_TRUE(pixelNear(drawQuad(), 51, 102, 153, 1));
+}
+
+TEST_F(LitQuad, ATexturedQuadUnderWhiteLight) {
+    // A texel of (0.5, 1, 0.5) on a lit material of colour (1, 0.5, 0.25),
+    // with linear fog half-way to blue.
+    pellium::Image image(4, 4);
+    image.fill(0xFF80FF80);
+    orvel::counted_ptr<kessa::Texture> texture(new kessa::Texture);
+    texture->setImage(image);
+    texture->setMipmapped(false);
+    Material m(Color{1, 0.5f, 0.25f, 1});
+    m.setLighting(true);
+    m.setTexture(texture, 0);
+    light.setColour(Color{1, 1, 1, 1});
+    light.apply(0);
+    pellium::setTexEnv(1);
+    m.apply();
+    halfFog(Color{0, 0, 1, 1});
+    // Lit (1, 0.5, 0.25), textured to (0.5, 0.5, 0.125), fogged half-way to blue.
+    EXPECT_TRUE(pixelNear(drawQuad(), 64, 64, 143, 4));
 }

@@ -7,12 +7,15 @@
 #include <GL/gl.h>
 
 #include <array>
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 #include "../gui/GlTestSupport.h"
 #include "gui/gl/GLclient.h"
 #include "gui/gl/GLcontext.h"
+#include "gui/gl/GLdraw.h"
 #include "gui/gl/GLmatrix.h"
 #include "gui/gl/GLstate.h"
 #include "scene/render/Material.h"
@@ -68,8 +71,40 @@ protected:
     }
     // The back buffer, rows bottom-up, each pixel's bytes red, green, blue, alpha.
     static std::vector<std::uint32_t> pixels() { return gltest::readPixels(glSide, glSide); }
-    static int channel(std::uint32_t pixel, int i) { return int(pixel >> (8 * i) & 0xFF); }
+    static std::uint32_t at(int x, int y) { return pixels()[size_t(y) * glSide + size_t(x)]; }
+    static std::uint32_t middle() { return at(glSide / 2, glSide / 2); }
+    // How many pixels have exactly these colour bytes.
+    static int count(int r, int g, int b) {
+        int n = 0;
+        for (std::uint32_t p : pixels())
+            n += (p & 0xFFFFFF) == std::uint32_t(r | g << 8 | b << 16);
+        return n;
+    }
+    static void clear() { pellium::clearBuffers(pellium::Color{0, 0, 0, 1}, 3); }
 };
+
+// A quad across the view at distance y (the camera looks along +y, z up),
+// between x0 and x1 and z0 and z1.
+struct Rect {
+    float y, x0, x1, z0, z1;
+};
+
+// Draws it facing the camera (counter-clockwise as seen from it), with its
+// normal towards the camera and texture coordinates 0 to 1 across it.
+inline void drawQuad(const Rect& r) {
+    const float normal[3] = {0, -1, 0};
+    pellium::beginPrimitive(7);
+    pellium::normal3fv(normal);
+    pellium::texCoord2f(0, 0);
+    pellium::vertex3f(r.x0, r.y, r.z0);
+    pellium::texCoord2f(1, 0);
+    pellium::vertex3f(r.x1, r.y, r.z0);
+    pellium::texCoord2f(1, 1);
+    pellium::vertex3f(r.x1, r.y, r.z1);
+    pellium::texCoord2f(0, 1);
+    pellium::vertex3f(r.x0, r.y, r.z1);
+    pellium::endPrimitive();
+}
 
 inline ::testing::AssertionResult near4(const std::array<float, 4>& v, float a, float b, float c, float d,
                                         float tolerance = 1e-5f) {

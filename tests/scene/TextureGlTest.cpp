@@ -5,19 +5,16 @@
 
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
-#include "gui/gl/GLdraw.h"
 #include "gui/gl/GLtexture.h"
 #include "gui/gl/ImageReader.h"
 #include "scene/Stopwatch.h"
 #include "scene/StorageStats.h"
-#include "scene/render/Fog.h"
-#include "scene/render/Light.h"
-#include "scene/render/LightModel.h"
 #include "scene/render/Material.h"
 #include "scene/render/Texture.h"
 #include "scene/render/TextureInternals.h"
-#include "scene/render/Viewer.h"
 #include "tests/LogCapture.h"
 #include "tests/scene/SceneGlSupport.h"
 
@@ -73,6 +70,7 @@ protected:
         Stopwatch::setTimeSource(nullptr);
         kessa_test::SceneGl::TearDown();
     }
+    void put(const char* name, std::uint32_t argb, int side = 4) { reader.files[name] = solid(side, side, argb); }
     static GLuint bound() { return GLuint(integer(GL_TEXTURE_BINDING_2D)); }
     static GLuint nameOf(Texture& t) {
         t.bind();
@@ -121,56 +119,41 @@ TEST_F(TextureGl, EqualFilesAndOptionsShareOneGLTexture) {
 }
 
 TEST_F(TextureGl, ASequenceFollowsTheEngineClock) {
-    reader.files["wave08.gif"] = solid(4, 4, 0xFFFF0000);
-    reader.files["wave09.gif"] = solid(4, 4, 0xFF00FF00);
-    reader.files["wave10.gif"] = solid(4, 4, 0xFF0000FF);
-    Texture w8 = file("wave08.gif"), w9 = file("wave09.gif"), w10 = file("wave10.gif");
-    const GLuint n8 = nameOf(w8), n9 = nameOf(w9), n10 = nameOf(w10);
-    Texture waves = file("wave08.gif");
-    waves.setByteOption(1);
-    waves.setWordOption(1.5f);
-    setEngineTime(2.0);
-    EXPECT_EQ(nameOf(waves), n9);
-    setEngineTime(0.2);
-    EXPECT_EQ(nameOf(waves), n8);
-    setEngineTime(1.2);
-    EXPECT_EQ(nameOf(waves), n10);
-    // Just short of a whole cycle the product rounds up to the frame count:
-    // the last frame is shown, not one past it.
-    setEngineTime(1.49999999999);
-    EXPECT_EQ(nameOf(waves), n10);
-    setEngineTime(-0.1);
-    EXPECT_EQ(nameOf(waves), n8);
-    EXPECT_EQ(waves.width(), 4);
-}
-
-TEST_F(TextureGl, ACycleOfZeroLastsAHundredthOfASecond) {
-    reader.files["z1.gif"] = solid(4, 4, 0xFFFF0000);
-    reader.files["z2.gif"] = solid(4, 4, 0xFF00FF00);
-    reader.files["z3.gif"] = solid(4, 4, 0xFF0000FF);
-    Texture second = file("z2.gif");
-    const GLuint n2 = nameOf(second);
-    Texture t = file("z1.gif");
-    t.setByteOption(1);
-    t.setWordOption(0);
-    setEngineTime(0.005);
-    EXPECT_EQ(nameOf(t), n2);
-}
-
-TEST_F(TextureGl, ASequenceEndsWhereItsDigitsRunOut) {
-    reader.files["frame9.gif"] = solid(4, 4, 0xFFFF0000);
-    reader.files["frame10.gif"] = solid(4, 4, 0xFF00FF00);
-    reader.files["plain.gif"] = solid(2, 2, 0xFF0000FF);
-    Texture nine = file("frame9.gif");
-    const GLuint n9 = nameOf(nine);
-    Texture t = file("frame9.gif");
-    t.setByteOption(1);
-    t.setWordOption(1);
-    for (double time : {0.1, 0.5, 0.9}) {
-        setEngineTime(time);
-        EXPECT_EQ(nameOf(t), n9);
+    struct Row {
+        std::vector<const char*> files;  // the first names the sequence
+        float cycle;
+        std::vector<std::pair<double, int>> shown;  // the engine time, the file shown
+    };
+    const Row rows[] = {
+        // Just short of a whole cycle the product rounds up to the frame
+        // count: the last frame is shown, not one past it.
+        {{"wave08.gif", "wave09.gif", "wave10.gif"}, 1.5f, {{2.0, 1}, {0.2, 0}, {1.2, 2}, {1.49999999999, 2}, {-0.1, 0}}},
+        // A cycle of zero lasts a hundredth of a second.
+        {{"z1.gif", "z2.gif", "z3.gif"}, 0, {{0.005, 1}}},
+        // The sequence ends where its digits run out: frame10 is not in it.
+        {{"frame9.gif", "frame10.gif"}, 1, {{0.1, 0}, {0.5, 0}, {0.9, 0}}},
+    };
+    const std::uint32_t colours[] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.files[0]);
+        std::map<int, GLuint> names;
+        for (size_t i = 0; i < row.files.size(); ++i)
+            put(row.files[i], colours[i]);
+        for (const auto& s : row.shown) {
+            Texture alone = file(row.files[size_t(s.second)]);
+            names[s.second] = nameOf(alone);
+        }
+        Texture sequence = file(row.files[0]);
+        sequence.setByteOption(1);
+        sequence.setWordOption(row.cycle);
+        for (const auto& s : row.shown) {
+            setEngineTime(s.first);
+            EXPECT_EQ(nameOf(sequence), names[s.second]) << s.first;
+        }
+        EXPECT_EQ(sequence.width(), 4);
     }
     // No digits at all: one picture, and the load ends.
+    put("plain.gif", 0xFF0000FF, 2);
     Texture plain = file("plain.gif");
     plain.setByteOption(1);
     plain.bind();
@@ -187,7 +170,7 @@ TEST_F(TextureGl, AMissingFileBindsTheBlackFallback) {
         ASSERT_EQ(t, 0xFF000000u);
     // Without an image reader nothing can be read: the same fallback.
     pellium::ImageReader::setCurrent(nullptr);
-    reader.files["there.gif"] = solid(4, 4, 0xFFFFFFFF);
+    put("there.gif", 0xFFFFFFFF);
     Texture there = file("there.gif");
     EXPECT_EQ(nameOf(there), name);
 }
@@ -228,7 +211,7 @@ TEST_F(TextureGl, WhiteTextures) {
 }
 
 TEST_F(TextureGl, BindAllLoadsEveryTexture) {
-    reader.files["all.gif"] = solid(4, 4, 0xFF00FF00);
+    put("all.gif", 0xFF00FF00);
     Texture t = file("all.gif");
     t.setScale(2, 2);  // a key of its own: the file is read here
     LogCapture log;
@@ -260,24 +243,21 @@ TEST_F(TextureGl, DrawQuadShowsThePicture) {
     t.setMipmapped(false);
     pellium::GLRenderInfo i = info();
     pellium::setPixelProjection(i);
-    pellium::clearBuffers(Color{0, 0, 0, 1}, 3);
+    clear();
     pellium::disableGLState(5);
     pellium::disableGLState(10);
     pellium::enableGLState(2);
     glColor4f(1, 1, 1, 1);
     t.drawQuad(10, 20);
-    std::vector<std::uint32_t> p = pixels();
-    auto at = [&p](int x, int y) { return p[size_t(y) * kessa_test::glSide + size_t(x)]; };
-    EXPECT_TRUE(kessa_test::pixelNear(at(11, 21), 0, 255, 0, 0));
-    EXPECT_TRUE(kessa_test::pixelNear(at(23, 33), 0, 255, 0, 0));
-    EXPECT_TRUE(kessa_test::pixelNear(at(27, 21), 0, 0, 0, 0));
-    EXPECT_TRUE(kessa_test::pixelNear(at(11, 38), 0, 0, 0, 0));
-    EXPECT_TRUE(kessa_test::pixelNear(at(8, 21), 0, 0, 0, 0));
+    for (auto xy : {std::pair<int, int>{11, 21}, {23, 33}})
+        EXPECT_TRUE(kessa_test::pixelNear(at(xy.first, xy.second), 0, 255, 0, 0)) << xy.first << ", " << xy.second;
+    for (auto xy : {std::pair<int, int>{27, 21}, {11, 38}, {8, 21}})
+        EXPECT_TRUE(kessa_test::pixelNear(at(xy.first, xy.second), 0, 0, 0, 0)) << xy.first << ", " << xy.second;
 }
 
 TEST_F(TextureGl, MaterialsBindTheirTexturesOnBothUnits) {
-    reader.files["unit0.gif"] = solid(4, 4, 0xFFFF0000);
-    reader.files["unit1.gif"] = solid(4, 4, 0xFF0000FF);
+    put("unit0.gif", 0xFFFF0000);
+    put("unit1.gif", 0xFF0000FF);
     counted_ptr<Texture> t0(new Texture(file("unit0.gif"))), t1(new Texture(file("unit1.gif")));
     const GLuint n0 = nameOf(*t0), n1 = nameOf(*t1);
     Material m(Color{1, 1, 1, 1});
@@ -309,8 +289,8 @@ TEST_F(TextureGl, MaterialsBindTheirTexturesOnBothUnits) {
 }
 
 TEST_F(TextureGl, SequencesAreBoundAgainEvenWhenTheSame) {
-    reader.files["anim1.gif"] = solid(4, 4, 0xFFFF0000);
-    reader.files["anim2.gif"] = solid(4, 4, 0xFF00FF00);
+    put("anim1.gif", 0xFFFF0000);
+    put("anim2.gif", 0xFF00FF00);
     Texture second = file("anim2.gif");
     const GLuint n2 = nameOf(second);
     counted_ptr<Texture> anim(new Texture(file("anim1.gif")));
@@ -323,50 +303,4 @@ TEST_F(TextureGl, SequencesAreBoundAgainEvenWhenTheSame) {
     setEngineTime(0.6);
     m.apply();
     EXPECT_EQ(bound(), n2);
-}
-
-TEST_F(TextureGl, ALitFoggedTexturedQuad) {
-    // A texel of (0.5, 1, 0.5) on a lit material of colour (1, 0.5, 0.25)
-    // under a white light, with linear fog half-way to blue.
-    counted_ptr<Texture> texture(new Texture);
-    texture->setImage(solid(4, 4, 0xFF80FF80));
-    texture->setMipmapped(false);
-    Material m(Color{1, 0.5f, 0.25f, 1});
-    m.setLighting(true);
-    m.setTexture(texture, 0);
-
-    kessa::Viewer viewer;
-    viewer.setWindowSize(info());
-    kessa::LightModel().apply();
-    kessa::Light light;
-    light.setDirection(0, -1, 0);
-    light.apply(0);
-    for (int i = 1; i < 8; ++i)
-        glDisable(GLenum(GL_LIGHT0 + i));
-    pellium::setTexEnv(1);
-    Material::beginFrame();
-    m.apply();
-    kessa::Fog fog;
-    fog.mode = kessa::Fog::linear;
-    fog.end = 20;
-    fog.colour = Color{0, 0, 1, 1};
-    fog.apply();
-
-    pellium::clearBuffers(Color{0, 0, 0, 1}, 3);
-    pellium::disableGLState(10);
-    const float normal[3] = {0, -1, 0};
-    pellium::beginPrimitive(7);
-    pellium::normal3fv(normal);
-    pellium::texCoord2f(0, 0);
-    pellium::vertex3f(-10, 10, -10);
-    pellium::texCoord2f(1, 0);
-    pellium::vertex3f(10, 10, -10);
-    pellium::texCoord2f(1, 1);
-    pellium::vertex3f(10, 10, 10);
-    pellium::texCoord2f(0, 1);
-    pellium::vertex3f(-10, 10, 10);
-    pellium::endPrimitive();
-    std::uint32_t centre = pixels()[size_t(kessa_test::glSide / 2) * kessa_test::glSide + kessa_test::glSide / 2];
-    // Lit (1, 0.5, 0.25), textured to (0.5, 0.5, 0.125), fogged half-way to blue.
-    EXPECT_TRUE(kessa_test::pixelNear(centre, 64, 64, 143, 4));
 }
