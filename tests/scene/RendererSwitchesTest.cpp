@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "gui/gl/GLcaps.h"
 #include "gui/gl/VideoSwitches.h"
 #include "scene/LodBranch.h"
@@ -8,31 +10,23 @@
 
 namespace {
 
-TEST(RendererSwitches, ATntRendererTurnsAccelerationOff) {
+TEST(RendererSwitches, OnlyATntRendererTurnsAccelerationOff) {
+    const struct {
+        const char* renderer;
+        bool tnt;
+    } rows[] = {{"RIVA TNT2/AGP/SSE", true}, {"TNT", true}, {"NVIDIA RIVA TNT", true},
+                {"llvmpipe (LLVM 15.0.6, 256 bits)", false}, {"tnt", false}, {"", false}, {"GeForce T N T", false}};
     LogCapture log;
     pellium::GLcaps caps;
-    for (const char* name : {"RIVA TNT2/AGP/SSE", "TNT", "NVIDIA RIVA TNT"}) {
-        pellium::fullGLacceleration = true;
-        caps.renderer = name;
-        EXPECT_TRUE(kessa::limitAccelerationForRenderer(caps)) << name;
-        EXPECT_FALSE(pellium::fullGLacceleration) << name;
-        EXPECT_EQ(log.take(), "fullGLacceleration set to false\n");
-    }
-    pellium::fullGLacceleration = true;
-}
-
-TEST(RendererSwitches, OtherRenderersLeaveTheSwitchAlone) {
-    LogCapture log;
-    pellium::GLcaps caps;
-    for (bool on : {true, false}) {
-        for (const char* name : {"llvmpipe (LLVM 15.0.6, 256 bits)", "tnt", "", "GeForce T N T"}) {
+    for (const auto& row : rows)
+        for (bool on : {true, false}) {
+            SCOPED_TRACE(std::string(row.renderer) + (on ? ", on" : ", off"));
             pellium::fullGLacceleration = on;
-            caps.renderer = name;
-            EXPECT_FALSE(kessa::limitAccelerationForRenderer(caps)) << name;
-            EXPECT_EQ(pellium::fullGLacceleration, on) << name;
+            caps.renderer = row.renderer;
+            EXPECT_EQ(kessa::limitAccelerationForRenderer(caps), row.tnt);
+            EXPECT_EQ(pellium::fullGLacceleration, on && !row.tnt);
+            EXPECT_EQ(log.take(), row.tnt ? "fullGLacceleration set to false\n" : "");
         }
-    }
-    EXPECT_EQ(log.text(), "");
     pellium::fullGLacceleration = true;
 }
 
