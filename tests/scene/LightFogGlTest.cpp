@@ -4,7 +4,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
-#include <cmath>
+#include <array>
 
 #include "scene/Matrix.h"
 #include "scene/render/Fog.h"
@@ -31,23 +31,19 @@ using LightFogGl = kessa_test::SceneGl;
 
 TEST_F(LightFogGl, ADirectionalLightInCameraSpace) {
     Light l;
-    EXPECT_NEAR(l.direction().x, 1 / std::sqrt(3.0), 1e-15);
-    EXPECT_NEAR(l.direction().y, -1 / std::sqrt(3.0), 1e-15);
-    EXPECT_NEAR(l.direction().z, 1 / std::sqrt(3.0), 1e-15);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glTranslatef(5, 6, 7);
     l.setColour(Color{0.5f, 0.25f, 1, 0.5f});
     l.apply(2);
-    // World z is eye y and world y is eye -z: (1, -1, 1) becomes (1, 1, 1).
+    // The default direction (1, -1, 1), normalised: world z is eye y and
+    // world y is eye -z, so it becomes (1, 1, 1).
     EXPECT_TRUE(near4(light(GL_LIGHT2, GL_POSITION), r3, r3, r3, 0));
-    EXPECT_TRUE(near4(light(GL_LIGHT2, GL_AMBIENT), 0.5f, 0.25f, 1, 1));
-    EXPECT_TRUE(near4(light(GL_LIGHT2, GL_DIFFUSE), 0.5f, 0.25f, 1, 1));
-    EXPECT_TRUE(near4(light(GL_LIGHT2, GL_SPECULAR), 0.5f, 0.25f, 1, 1));
+    for (GLenum name : {GL_AMBIENT, GL_DIFFUSE, GL_SPECULAR})
+        EXPECT_TRUE(near4(light(GL_LIGHT2, name), 0.5f, 0.25f, 1, 1)) << name;
     EXPECT_TRUE(on(GL_LIGHT2));
-    EXPECT_TRUE(near4({Light::lastAppliedColour().red, Light::lastAppliedColour().green,
-                       Light::lastAppliedColour().blue, Light::lastAppliedColour().alpha},
-                      0.5f, 0.25f, 1, 1));
+    const Color& last = Light::lastAppliedColour();
+    EXPECT_TRUE(near4({last.red, last.green, last.blue, last.alpha}, 0.5f, 0.25f, 1, 1));
     // The modelview is as it was.
     EXPECT_FLOAT_EQ(matrix(GL_MODELVIEW_MATRIX)[12], 5);
     EXPECT_FLOAT_EQ(matrix(GL_MODELVIEW_MATRIX)[14], 7);
@@ -96,30 +92,29 @@ TEST_F(LightFogGl, ALightWithTheViewStaysInTheWorld) {
 }
 
 TEST_F(LightFogGl, TheLightModel) {
-    LightModel model;
-    EXPECT_FALSE(model.localViewer());
-    EXPECT_TRUE(model.separateSpecular());
-    model.setAmbient(Color{0.1f, 0.2f, 0.3f, 0.4f});
-    model.setLocalViewer(true);
-    model.apply();
-    EXPECT_TRUE(near4(floats(GL_LIGHT_MODEL_AMBIENT), 0.1f, 0.2f, 0.3f, 0.4f));
-    EXPECT_EQ(integer(GL_LIGHT_MODEL_LOCAL_VIEWER), GL_TRUE);
-    EXPECT_EQ(integer(GL_LIGHT_MODEL_COLOR_CONTROL), GL_SEPARATE_SPECULAR_COLOR);
-    model.setSeparateSpecular(false);
-    model.setLocalViewer(false);
-    model.apply();
-    EXPECT_EQ(integer(GL_LIGHT_MODEL_COLOR_CONTROL), GL_SINGLE_COLOR);
-    EXPECT_EQ(integer(GL_LIGHT_MODEL_LOCAL_VIEWER), GL_FALSE);
-    LightModel defaults;
-    defaults.apply();
-    EXPECT_TRUE(near4(floats(GL_LIGHT_MODEL_AMBIENT), 0, 0, 0, 1));
+    LightModel custom, single;
+    custom.setAmbient(Color{0.1f, 0.2f, 0.3f, 0.4f});
+    custom.setLocalViewer(true);
+    single.setSeparateSpecular(false);
+    const struct {
+        LightModel model;
+        std::array<float, 4> ambient;
+        GLint localViewer, colourControl;
+    } rows[] = {{custom, {0.1f, 0.2f, 0.3f, 0.4f}, GL_TRUE, GL_SEPARATE_SPECULAR_COLOR},
+                {single, {0, 0, 0, 1}, GL_FALSE, GL_SINGLE_COLOR},
+                {LightModel(), {0, 0, 0, 1}, GL_FALSE, GL_SEPARATE_SPECULAR_COLOR}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(&row - rows);
+        row.model.apply();
+        const std::array<float, 4>& a = row.ambient;
+        EXPECT_TRUE(near4(floats(GL_LIGHT_MODEL_AMBIENT), a[0], a[1], a[2], a[3]));
+        EXPECT_EQ(integer(GL_LIGHT_MODEL_LOCAL_VIEWER), row.localViewer);
+        EXPECT_EQ(integer(GL_LIGHT_MODEL_COLOR_CONTROL), row.colourControl);
+    }
 }
 
 TEST_F(LightFogGl, LinearFog) {
     Fog fog;
-    EXPECT_EQ(fog.mode, Fog::off);
-    EXPECT_EQ(fog.end, 1000);
-    EXPECT_FLOAT_EQ(fog.density, 0.005f);
     fog.mode = Fog::linear;
     fog.start = 5;
     fog.end = 50;
@@ -130,8 +125,8 @@ TEST_F(LightFogGl, LinearFog) {
     EXPECT_FLOAT_EQ(floats(GL_FOG_START)[0], 5);
     EXPECT_FLOAT_EQ(floats(GL_FOG_END)[0], 50);
     EXPECT_TRUE(near4(floats(GL_FOG_COLOR), 0.25f, 0.5f, 0.75f, 1));
-    fog.mode = Fog::off;
-    fog.apply();
+    // A fog as made is off.
+    Fog().apply();
     EXPECT_FALSE(on(GL_FOG));
 }
 
