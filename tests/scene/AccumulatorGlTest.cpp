@@ -8,7 +8,6 @@
 
 #include "BunchTestUtil.h"
 #include "gui/EventQueue.h"
-#include "gui/gl/GLdraw.h"
 #include "gui/gl/VideoSwitches.h"
 #include "platform/Windows.h"
 #include "scene/GeoBunch.h"
@@ -22,8 +21,8 @@
 using kessa::GeoBunch;
 using kessa::RenderAccumulator;
 using kessa::Viewer;
-using kessa_test::glSide;
 using kessa_test::pixelNear;
+using kessa_test::Rect;
 using Color = pellium::Color;
 
 namespace {
@@ -33,14 +32,12 @@ enum { depthTestState = 5, faceCullingState = 10 };
 // Names of what was drawn, in order.
 std::vector<std::string> drawn;
 
-// A quad across the view at distance y, between x0 and x1 and z0 and z1.
-struct Rect {
-    float y, x0, x1, z0, z1;
-};
 constexpr Rect full{10, -10, 10, -10, 10};
 constexpr Rect centre{10, -1, 1, -1, 1};
 constexpr Rect left{10, -10, 0, -10, 10};
 constexpr Rect right{10, 0, 10, -10, 10};
+constexpr Rect nearLeft{5, -10, 0, -10, 10};
+const Color red{1, 0, 0, 1}, halfGreen{0, 1, 0, 0.5f}, white{1, 1, 1, 1};
 
 class Quad : public kessa::Renderable {
 public:
@@ -52,12 +49,7 @@ public:
         if (!depthTest_)
             pellium::disableGLState(depthTestState);
         pellium::color4f(c_.red, c_.green, c_.blue, c_.alpha);
-        pellium::beginPrimitive(7);
-        pellium::vertex3f(r_.x0, r_.y, r_.z0);
-        pellium::vertex3f(r_.x1, r_.y, r_.z0);
-        pellium::vertex3f(r_.x1, r_.y, r_.z1);
-        pellium::vertex3f(r_.x0, r_.y, r_.z1);
-        pellium::endPrimitive();
+        kessa_test::drawQuad(r_);
         pellium::enableGLState(depthTestState);
     }
 
@@ -104,20 +96,30 @@ kessa::Fog solidFog(const Color& c) {
     return f;
 }
 
+// Each test starts gathering its first frame with the viewer set.
 class AccumulatorGl : public kessa_test::SceneGl {
 protected:
     void SetUp() override {
         kessa_test::SceneGl::SetUp();
-        drawn.clear();
-        pellium::clearBuffers(Color{0, 0, 0, 1}, 3);
+        next();
     }
     void TearDown() override {
         pellium::fullGLacceleration = true;
         kessa_test::SceneGl::TearDown();
     }
     void frame() { acc.render(context); }
-    std::uint32_t at(int x, int y) { return pixels()[size_t(y) * glSide + x]; }
-    std::uint32_t middle() { return at(glSide / 2, glSide / 2); }
+    // A clear buffer, and the viewer for the frame to gather next.
+    void next() {
+        clear();
+        drawn.clear();
+        acc.setViewer(&viewer);
+    }
+    // Gathers a renderable under an override state (none for 0).
+    void addUnder(unsigned state, Quad& q, bool blended) {
+        acc.pushOverrideState(state);
+        acc.add(&q, nullptr, blended);
+        acc.popOverrideState();
+    }
 
     Viewer viewer;
     RenderAccumulator acc;
@@ -131,7 +133,6 @@ protected:
 TEST_F(AccumulatorGl, AnEmptyFrameTouchesNoStateButEnds) {
     glEnable(GL_BLEND);
     glDepthRange(0.25, 0.75);
-    acc.setViewer(&viewer);
     acc.pushOverrideState(RenderAccumulator::ordered);
     acc.pushTransparency(0.5f);
     frame();
@@ -147,10 +148,16 @@ TEST_F(AccumulatorGl, AnEmptyFrameTouchesNoStateButEnds) {
 
 TEST_F(AccumulatorGl, TheSkyLiesBehindEverything) {
     BlueSky sky;
-    Quad red("red", centre, Color{1, 0, 0, 1});
-    acc.setViewer(&viewer);
+    Quad redQuad("red", centre, red);
+    // A frame of only a sky is drawn.
     acc.setSkyRenderer(&sky);
-    acc.add(&red, nullptr, false);
+    frame();
+    EXPECT_TRUE(pixelNear(middle(), 0, 0, 255, 0));
+
+    next();
+    sky.seen = nullptr;
+    acc.setSkyRenderer(&sky);
+    acc.add(&redQuad, nullptr, false);
     frame();
     EXPECT_EQ(sky.seen, &viewer);
     EXPECT_FLOAT_EQ(sky.range[0], 0.9999f);
@@ -160,31 +167,23 @@ TEST_F(AccumulatorGl, TheSkyLiesBehindEverything) {
     EXPECT_TRUE(pixelNear(at(2, 2), 0, 0, 255, 0));
     EXPECT_TRUE(kessa_test::near4(floats(GL_DEPTH_RANGE), 0, 1, 0, 0));
     // The sky is for one frame.
-    pellium::clearBuffers(Color{0, 0, 0, 1}, 3);
+    next();
     sky.seen = nullptr;
-    acc.setViewer(&viewer);
-    acc.add(&red, nullptr, false);
+    acc.add(&redQuad, nullptr, false);
     frame();
     EXPECT_EQ(sky.seen, nullptr);
     EXPECT_TRUE(pixelNear(at(2, 2), 0, 0, 0, 0));
 }
 
-TEST_F(AccumulatorGl, AFrameOfOnlyASkyIsDrawn) {
-    BlueSky sky;
-    acc.setViewer(&viewer);
-    acc.setSkyRenderer(&sky);
-    frame();
-    EXPECT_TRUE(pixelNear(middle(), 0, 0, 255, 0));
-}
-
 TEST_F(AccumulatorGl, WithoutAViewerTheSkyIsSkippedAndTheRestDrawn) {
     LogCapture log;
     BlueSky sky;
-    Quad red("red", centre, Color{1, 0, 0, 1});
+    Quad redQuad("red", centre, red);
+    acc.setViewer(nullptr);
     // The default viewer's camera is this one's; the projection is left as it is.
     viewer.setWindowSize(context);
     acc.setSkyRenderer(&sky);
-    acc.add(&red, nullptr, false);
+    acc.add(&redQuad, nullptr, false);
     frame();
     EXPECT_EQ(log.take(), "RenderAccumulator::renderSky(). Error: You didn't set a Viewer...\n");
     EXPECT_EQ(sky.seen, nullptr);
@@ -194,36 +193,21 @@ TEST_F(AccumulatorGl, WithoutAViewerTheSkyIsSkippedAndTheRestDrawn) {
 
 // ---- the order of the passes ----
 
-TEST_F(AccumulatorGl, SolidRenderablesGoUnderBlendedOnesAddedBefore) {
-    Quad green("green", full, Color{0, 1, 0, 0.5f});
-    Quad red("red", full, Color{1, 0, 0, 1}, false);
-    acc.setViewer(&viewer);
-    acc.add(&green, nullptr, true);
-    acc.add(&red, nullptr, false);
-    frame();
-    EXPECT_EQ(drawn, (std::vector<std::string>{"red", "green"}));
-    EXPECT_TRUE(pixelNear(middle(), 128, 128, 0, 2));
-}
-
-TEST_F(AccumulatorGl, OrderedItemsComeBetweenSolidAndBlended) {
-    Quad green("green", full, Color{0, 1, 0, 0.5f});
+TEST_F(AccumulatorGl, SolidThenOrderedThenBlendedWhateverTheOrderAdded) {
+    Quad green("green", full, halfGreen);
     Quad blue("blue", full, Color{0, 0, 1, 1}, false);
-    Quad red("red", full, Color{1, 0, 0, 1}, false);
-    acc.setViewer(&viewer);
+    Quad redQuad("red", full, red, false);
     acc.add(&green, nullptr, true);
-    acc.pushOverrideState(RenderAccumulator::ordered);
-    acc.add(&blue, nullptr, false);
-    acc.popOverrideState();
-    acc.add(&red, nullptr, false);
+    addUnder(RenderAccumulator::ordered, blue, false);
+    acc.add(&redQuad, nullptr, false);
     frame();
     EXPECT_EQ(drawn, (std::vector<std::string>{"red", "blue", "green"}));
     EXPECT_TRUE(pixelNear(middle(), 0, 128, 128, 2));
 }
 
 TEST_F(AccumulatorGl, BlendedItemsAreDrawnInTheOrderAddedNotByDepth) {
-    Quad nearQuad("near", Rect{5, -10, 0, -10, 10}, Color{1, 0, 0, 0.5f});
-    Quad farQuad("far", Rect{10, -10, 10, -10, 10}, Color{0, 1, 0, 0.5f});
-    acc.setViewer(&viewer);
+    Quad nearQuad("near", nearLeft, Color{1, 0, 0, 0.5f});
+    Quad farQuad("far", full, halfGreen);
     acc.add(&nearQuad, nullptr, true);
     acc.add(&farQuad, nullptr, true);
     frame();
@@ -231,9 +215,7 @@ TEST_F(AccumulatorGl, BlendedItemsAreDrawnInTheOrderAddedNotByDepth) {
     EXPECT_TRUE(pixelNear(at(16, 32), 128, 0, 0, 2));
     EXPECT_TRUE(pixelNear(at(48, 32), 0, 128, 0, 2));
 
-    pellium::clearBuffers(Color{0, 0, 0, 1}, 3);
-    drawn.clear();
-    acc.setViewer(&viewer);
+    next();
     acc.add(&farQuad, nullptr, true);
     acc.add(&nearQuad, nullptr, true);
     frame();
@@ -242,13 +224,10 @@ TEST_F(AccumulatorGl, BlendedItemsAreDrawnInTheOrderAddedNotByDepth) {
 }
 
 TEST_F(AccumulatorGl, NoDepthWriteLetsLaterItemsThrough) {
-    Quad nearQuad("near", Rect{5, -10, 0, -10, 10}, Color{1, 0, 0, 1});
-    Quad farQuad("far", Rect{10, -10, 10, -10, 10}, Color{0, 1, 0, 0.5f});
-    acc.setViewer(&viewer);
+    Quad nearQuad("near", nearLeft, red);
+    Quad farQuad("far", full, halfGreen);
     acc.pushOverrideState(RenderAccumulator::ordered);
-    acc.pushOverrideState(RenderAccumulator::noDepthWrite);
-    acc.add(&nearQuad, nullptr, false);
-    acc.popOverrideState();
+    addUnder(RenderAccumulator::noDepthWrite, nearQuad, false);
     acc.popOverrideState();
     acc.add(&farQuad, nullptr, true);
     frame();
@@ -262,40 +241,33 @@ TEST_F(AccumulatorGl, NoDepthWriteLetsLaterItemsThrough) {
 // ---- fading ----
 
 TEST_F(AccumulatorGl, FadedItemsTakeTheirAlphaFromTheFadingTexel) {
-    float st[2];
-    RenderAccumulator::fadeTexCoord(0.5f, st);
-    EXPECT_FLOAT_EQ(st[0], 0.96875f);
-    EXPECT_FLOAT_EQ(st[1], 0.46875f);
-    RenderAccumulator::fadeTexCoord(0.25f, st);
-    EXPECT_FLOAT_EQ(st[0], 0.96875f);
-    EXPECT_FLOAT_EQ(st[1], 0.21875f);
-
-    Quad white("white", full, Color{1, 1, 1, 1});
-    const float alphas[2] = {0.5f, 0.25f};
-    const int expected[2] = {127, 63};
-    for (int i = 0; i < 2; ++i) {
-        pellium::clearBuffers(Color{0, 0, 0, 1}, 3);
-        acc.setViewer(&viewer);
-        acc.pushTransparency(alphas[i]);
-        acc.add(&white, nullptr, false);
+    Quad whiteQuad("white", full, white);
+    const struct {
+        float alpha, s, t;
+        bool accelerated;
+        int grey;
+    } rows[] = {{0.5f, 0.96875f, 0.46875f, true, 127},
+                {0.25f, 0.96875f, 0.21875f, true, 63},
+                // Without full acceleration faded items are only blended.
+                {0.5f, 0.96875f, 0.46875f, false, 255}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.alpha << (row.accelerated ? "" : ", unaccelerated"));
+        float st[2];
+        RenderAccumulator::fadeTexCoord(row.alpha, st);
+        EXPECT_FLOAT_EQ(st[0], row.s);
+        EXPECT_FLOAT_EQ(st[1], row.t);
+        pellium::fullGLacceleration = row.accelerated;
+        next();
+        acc.pushTransparency(row.alpha);
+        acc.add(&whiteQuad, nullptr, false);
         ASSERT_EQ(acc.itemCount(RenderAccumulator::bunches), 1);
         frame();
-        EXPECT_TRUE(pixelNear(middle(), expected[i], expected[i], expected[i], 1)) << alphas[i];
+        EXPECT_TRUE(pixelNear(middle(), row.grey, row.grey, row.grey, 1));
+        // The fading unit is off again.
+        ASSERT_TRUE(pellium::selectTextureUnit(2));
+        EXPECT_FALSE(on(GL_TEXTURE_2D));
+        pellium::selectTextureUnit(0);
     }
-    // The fading unit is off again.
-    ASSERT_TRUE(pellium::selectTextureUnit(2));
-    EXPECT_FALSE(on(GL_TEXTURE_2D));
-    pellium::selectTextureUnit(0);
-}
-
-TEST_F(AccumulatorGl, WithoutFullAccelerationFadedItemsAreOnlyBlended) {
-    pellium::fullGLacceleration = false;
-    Quad white("white", full, Color{1, 1, 1, 1});
-    acc.setViewer(&viewer);
-    acc.pushTransparency(0.5f);
-    acc.add(&white, nullptr, false);
-    frame();
-    EXPECT_TRUE(pixelNear(middle(), 255, 255, 255, 0));
 }
 
 // ---- batches ----
@@ -304,16 +276,14 @@ TEST_F(AccumulatorGl, BatchesSharingGeometryAreDrawnNewestFirstGroupByGroup) {
     // Items at one place: the one drawn first wins the depth test, and its
     // fog tells which it was.
     orvel::ref_ptr<GeoBunch> x = quadBunch(left), y = quadBunch(full);
-    kessa::Fog red = solidFog(Color{1, 0, 0, 1}), blue = solidFog(Color{0, 0, 1, 1}),
-               green = solidFog(Color{0, 1, 0, 1});
+    kessa::Fog redFog = solidFog(red), blueFog = solidFog(Color{0, 0, 1, 1}), greenFog = solidFog(Color{0, 1, 0, 1});
     auto add = [&](GeoBunch* b, kessa::Fog* fog) {
         acc.pushFog(fog);
         acc.addBunch(b, nullptr);
         acc.popFog();
     };
-    acc.setViewer(&viewer);
-    add(x.get(), &red);
-    add(x.get(), &blue);
+    add(x.get(), &redFog);
+    add(x.get(), &blueFog);
     ASSERT_EQ(acc.itemCount(RenderAccumulator::solidStuff), 2);
     EXPECT_EQ(acc.item(RenderAccumulator::solidStuff, 1).next, 0);
     frame();
@@ -321,11 +291,10 @@ TEST_F(AccumulatorGl, BatchesSharingGeometryAreDrawnNewestFirstGroupByGroup) {
     EXPECT_TRUE(pixelNear(at(48, 32), 0, 0, 0, 0));
 
     // Groups come in the reverse order of their first item.
-    pellium::clearBuffers(Color{0, 0, 0, 1}, 3);
-    acc.setViewer(&viewer);
-    add(x.get(), &red);
-    add(y.get(), &green);
-    add(x.get(), &blue);
+    next();
+    add(x.get(), &redFog);
+    add(y.get(), &greenFog);
+    add(x.get(), &blueFog);
     frame();
     EXPECT_TRUE(pixelNear(at(16, 32), 0, 255, 0, 1));
     EXPECT_TRUE(pixelNear(at(48, 32), 0, 255, 0, 1));
@@ -337,13 +306,11 @@ TEST_F(AccumulatorGl, EachItemOfAGroupShowsItsOwnAnimationFrame) {
     frames.push_back(kessa_test::frame({{-10, 10, -10}, {0, 10, -10}, {-10, 10, 10}, {0, 10, 10}}));
     frames.push_back(kessa_test::frame({{0, 10, -10}, {10, 10, -10}, {0, 10, 10}, {10, 10, 10}}));
     b->setAnimation(frames);
-    acc.setViewer(&viewer);
-    acc.pushAnimation(RenderAccumulator::animationValue(0));
-    acc.addBunch(b.get(), nullptr);
-    acc.popAnimation();
-    acc.pushAnimation(RenderAccumulator::animationValue(1));
-    acc.addBunch(b.get(), nullptr);
-    acc.popAnimation();
+    for (int i : {0, 1}) {
+        acc.pushAnimation(RenderAccumulator::animationValue(i));
+        acc.addBunch(b.get(), nullptr);
+        acc.popAnimation();
+    }
     frame();
     EXPECT_TRUE(pixelNear(at(16, 32), 255, 255, 255, 0));
     EXPECT_TRUE(pixelNear(at(48, 32), 255, 255, 255, 0));
@@ -355,12 +322,11 @@ TEST_F(AccumulatorGl, TheCullingByteDecidesWhetherBackFacesShow) {
     turned.setRotation(180, kessa::Vector(0, 0, 1));
     viewer.setCameraMatrix(turned);
     orvel::ref_ptr<GeoBunch> b = quadBunch(Rect{-10, -10, 10, -10, 10});
-    acc.setViewer(&viewer);
     acc.addBunch(b.get(), nullptr);
     frame();
     EXPECT_TRUE(pixelNear(middle(), 0, 0, 0, 0));
     b->material().first = 0;
-    acc.setViewer(&viewer);
+    next();
     acc.addBunch(b.get(), nullptr);
     frame();
     EXPECT_TRUE(pixelNear(middle(), 255, 255, 255, 0));
@@ -368,12 +334,11 @@ TEST_F(AccumulatorGl, TheCullingByteDecidesWhetherBackFacesShow) {
 
 TEST_F(AccumulatorGl, BlendedAndFadedBatchesComeLast) {
     orvel::ref_ptr<GeoBunch> b = quadBunch(full);
-    Quad red("red", full, Color{1, 0, 0, 1}, false);
-    acc.setViewer(&viewer);
+    Quad redQuad("red", full, red, false);
     acc.pushTransparency(0.5f);
     acc.addBunch(b.get(), nullptr);
     acc.popTransparency();
-    acc.add(&red, nullptr, false);
+    acc.add(&redQuad, nullptr, false);
     ASSERT_EQ(acc.itemCount(RenderAccumulator::bunches), 1);
     frame();
     // Half white over red.
@@ -382,41 +347,30 @@ TEST_F(AccumulatorGl, BlendedAndFadedBatchesComeLast) {
 
 // ---- the keys that hide passes ----
 
-namespace {
-
-void holdKey(int key, bool down) {
-    platform::Message m;
-    m.type = down ? platform::MessageType::KeyDown : platform::MessageType::KeyUp;
-    m.key = key;
-    platform::injectMessage(m);
-}
-
-}  // namespace
-
 TEST_F(AccumulatorGl, LeftCtrlHidesOrderedItemsAndLeftShiftBlendedOnes) {
-    Quad red("red", left, Color{1, 0, 0, 1});
+    Quad redQuad("red", left, red);
     Quad green("green", right, Color{0, 1, 0, 1});
-    auto gather = [&] {
-        pellium::clearBuffers(Color{0, 0, 0, 1}, 3);
-        acc.setViewer(&viewer);
-        acc.pushOverrideState(RenderAccumulator::ordered);
-        acc.add(&red, nullptr, false);
-        acc.popOverrideState();
+    const struct {
+        int key;
+        int modifier;
+        bool redShown, greenShown;
+    } rows[] = {{platform::KeyLeftControl, pellium::Key::LeftCtrl, false, true},
+                {platform::KeyLeftShift, pellium::Key::LeftShift, true, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.key);
+        platform::Message m;
+        m.type = platform::MessageType::KeyDown;
+        m.key = row.key;
+        platform::injectMessage(m);
+        ASSERT_TRUE(pellium::isModifierDown(row.modifier));
+        next();
+        addUnder(RenderAccumulator::ordered, redQuad, false);
         acc.add(&green, nullptr, true);
-    };
-    holdKey(platform::KeyLeftControl, true);
-    ASSERT_TRUE(pellium::isModifierDown(pellium::Key::LeftCtrl));
-    gather();
-    frame();
-    holdKey(platform::KeyLeftControl, false);
-    EXPECT_TRUE(pixelNear(at(16, 32), 0, 0, 0, 0));
-    EXPECT_TRUE(pixelNear(at(48, 32), 0, 255, 0, 0));
-
-    holdKey(platform::KeyLeftShift, true);
-    gather();
-    frame();
-    holdKey(platform::KeyLeftShift, false);
-    EXPECT_TRUE(pixelNear(at(16, 32), 255, 0, 0, 0));
-    EXPECT_TRUE(pixelNear(at(48, 32), 0, 0, 0, 0));
-    EXPECT_FALSE(pellium::isModifierDown(pellium::Key::LeftShift));
+        frame();
+        m.type = platform::MessageType::KeyUp;
+        platform::injectMessage(m);
+        EXPECT_FALSE(pellium::isModifierDown(row.modifier));
+        EXPECT_TRUE(pixelNear(at(16, 32), row.redShown ? 255 : 0, 0, 0, 0));
+        EXPECT_TRUE(pixelNear(at(48, 32), 0, row.greenShown ? 255 : 0, 0, 0));
+    }
 }
