@@ -60,7 +60,7 @@ private:
     bool depthTest_;
 };
 
-// Fills the view with blue from nearer than the scene, and notes the state
+// Fills the view with blue from nearer than the scene, and records the state
 // it was called in.
 class BlueSky : public RenderAccumulator::SkyRenderer {
 public:
