@@ -42,54 +42,61 @@ struct Shapes {
 enum Layout { stripsOverVertices, stripsOverIndices, plainOverVertices, plainOverIndices };
 
 // The shapes as one batch. With indices the vertices are stored in reverse,
-// so that list entries differ from vertex numbers.
+// so that list entries differ from vertex numbers; plain triangles over the
+// vertices write the fan out.
 std::unique_ptr<GeoBunch> shapes(Layout layout, bool withCoords = false) {
-    Shapes s;
+    const Shapes s;
     const bool indexed = layout == stripsOverIndices || layout == plainOverIndices;
+    const bool strip = layout == stripsOverVertices || layout == stripsOverIndices;
     const unsigned n = unsigned(s.points.size());
+    std::vector<unsigned> order = {0, 1, 2, 3, 4, 5, 3, 5, 6, 7, 8, 9};
+    if (strip)
+        order = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
     orvel::ref_ptr<GeoBunch::vertex_data> v(new GeoBunch::vertex_data);
     orvel::ref_ptr<GeoBunch::color_data> c(new GeoBunch::color_data);
     orvel::ref_ptr<GeoBunch::texcoord_data> t(new GeoBunch::texcoord_data);
-    v->resize(n);
-    c->resize(n);
-    t->resize(n);
-    for (unsigned i = 0; i < n; ++i) {
-        unsigned at = indexed ? n - 1 - i : i;
-        (*v)[at] = s.points[i];
-        (*c)[at] = s.colours[i];
-        (*t)[at] = s.coords[i];
+    for (unsigned k = 0; k < (indexed ? n : unsigned(order.size())); ++k) {
+        const unsigned i = indexed ? n - 1 - k : order[k];
+        v->push_back(s.points[i]);
+        c->push_back(s.colours[i]);
+        t->push_back(s.coords[i]);
     }
     auto b = std::make_unique<GeoBunch>();
     b->setVertexData(v, true);
     b->setColorData(c);
     if (withCoords)
         b->setTexcoordData(t, 0);
-    std::vector<unsigned> order;
-    if (layout == stripsOverVertices || layout == stripsOverIndices)
+    if (strip)
         b->setStripData(kessa_test::strips({3, -4}));
-    else
-        order = {0, 1, 2, 3, 4, 5, 3, 5, 6, 7, 8, 9};
     if (indexed) {
-        if (order.empty())
-            for (unsigned i = 0; i < n; ++i)
-                order.push_back(i);
         orvel::ref_ptr<GeoBunch::index_data> list(new GeoBunch::index_data);
         for (unsigned i : order)
             list->push_back(n - 1 - i);
         b->setIndexData(list);
-    } else if (!order.empty()) {
-        // Plain triangles over the vertices: the fan written out.
-        orvel::ref_ptr<GeoBunch::vertex_data> w(new GeoBunch::vertex_data);
-        orvel::ref_ptr<GeoBunch::color_data> d(new GeoBunch::color_data);
-        for (unsigned i : order) {
-            w->push_back(s.points[i]);
-            d->push_back(s.colours[i]);
-        }
-        b->setVertexData(w, true);
-        b->setColorData(d);
     }
     return b;
 }
+
+// Normals along +z, towards the viewer, one a vertex.
+orvel::ref_ptr<GeoBunch::normal_data> facingNormals(int count) {
+    orvel::ref_ptr<GeoBunch::normal_data> normals(new GeoBunch::normal_data);
+    for (int i = 0; i < count; ++i)
+        normals->push_back({0, 0, 1});
+    return normals;
+}
+
+// A branch hook that records the progress word it is called under and does
+// what the test asks to the batch.
+class Hook : public kessa::BunchCallbacks {
+public:
+    void processBunch(GeoBunch& bunch) override {
+        stages.push_back(pellium::errorStageCode);
+        if (change)
+            change(bunch);
+    }
+    std::vector<std::uint32_t> stages;
+    std::function<void(GeoBunch&)> change;
+};
 
 class BunchRendering : public ::testing::Test {
 protected:
@@ -97,6 +104,7 @@ protected:
         ASSERT_NE(pellium::ensureContext(nullptr), 0u);
         pellium::resetGLState();
         pellium::fullGLacceleration = true;
+        holder.callbacks = hook;
     }
     void TearDown() override {
         pellium::fullGLacceleration = true;
@@ -116,6 +124,10 @@ protected:
         return frame([&] { b.internals().render(); });
     }
     static std::uint32_t at(const Pixels& p, int x, int y) { return p[size_t(y) * side + size_t(x)]; }
+
+    // A branch with the hook, for batches to be owned by.
+    orvel::ref_ptr<Hook> hook{new Hook};
+    kessa_test::TestHolder holder{"Sign", "face"};
 };
 
 TEST_F(BunchRendering, EveryLayoutDrawsTheSamePixelsCompiledAndFromClientArrays) {
@@ -250,9 +262,7 @@ TEST_F(BunchRendering, InvalidBatchDrawsNothingAndIsNotCompiled) {
 TEST_F(BunchRendering, ClientArraysLeaveOnlyTheVertexArrayOn) {
     pellium::fullGLacceleration = false;
     auto b = shapes(stripsOverIndices, true);
-    b->setNormalData(kessa_test::makeStream<GeoBunch::normal_data>(
-        {GeoBunch::Float3{0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1},
-         {0, 0, 1}, {0, 0, 1}}));
+    b->setNormalData(facingNormals(b->vertexCount()));
     b->setTexcoordData(b->internals().texCoords(0), 1);
     frameOf(*b);
     EXPECT_TRUE(glIsEnabled(GL_VERTEX_ARRAY));
@@ -269,34 +279,19 @@ TEST_F(BunchRendering, ClientArraysLeaveOnlyTheVertexArrayOn) {
     EXPECT_EQ(active, GL_TEXTURE0);
 }
 
-// A branch hook that records the progress word it is called under and, when
-// asked, recolours the batch in place.
-class Recolour : public kessa::BunchCallbacks {
-public:
-    void processBunch(GeoBunch& bunch) override {
-        stages.push_back(pellium::errorStageCode);
-        if (!colour)
-            return;
-        const auto& colours = bunch.internals().colors();
-        for (unsigned i = 0; i < colours->size(); ++i)
-            (*colours)[i] = *colour;
-        bunch.addFlags(GeoBunch::dirtyColors);
-    }
-    std::vector<std::uint32_t> stages;
-    const GeoBunch::Color4* colour = nullptr;
-};
-
 TEST_F(BunchRendering, AHookThatRecoloursACompiledBatchIsSeenOnThatFrame) {
-    kessa_test::TestHolder holder("Sign", "face");
-    orvel::ref_ptr<Recolour> hook(new Recolour);
-    holder.callbacks = hook;
     auto b = shapes(stripsOverIndices);
     b->internals().setOwnerBranch(&holder);
     Pixels first = frameOf(*b);
     ASSERT_NE(b->internals().vertexArray(), nullptr);
     EXPECT_EQ(hook->stages, (std::vector<std::uint32_t>{30301, 30302})) << "compile, then the draw";
     EXPECT_EQ(at(first, 8, 8), rgba(255, 0, 0));
-    hook->colour = &yellow;
+    hook->change = [](GeoBunch& bunch) {
+        const auto& colours = bunch.internals().colors();
+        for (unsigned i = 0; i < colours->size(); ++i)
+            (*colours)[i] = yellow;
+        bunch.addFlags(GeoBunch::dirtyColors);
+    };
     Pixels second = frameOf(*b);
     EXPECT_EQ(b->flags(), unsigned(GeoBunch::dirtyColors));
     EXPECT_EQ(at(second, 8, 8), rgba(255, 255, 0));
@@ -307,34 +302,12 @@ TEST_F(BunchRendering, AHookThatRecoloursACompiledBatchIsSeenOnThatFrame) {
     auto client = shapes(stripsOverIndices);
     client->internals().setOwnerBranch(&holder);
     EXPECT_EQ(frameOf(*client), second);
-    client->internals().setOwnerBranch(nullptr);
-    b->internals().setOwnerBranch(nullptr);
 }
 
-// Normals a hook turns away from the light reach the buffer objects too.
-class TurnAway : public kessa::BunchCallbacks {
-public:
-    void processBunch(GeoBunch& bunch) override {
-        if (!turn)
-            return;
-        const auto& normals = bunch.internals().normals();
-        for (unsigned i = 0; i < normals->size(); ++i)
-            (*normals)[i] = {0, 0, -1};
-        bunch.addFlags(GeoBunch::dirtyNormals);
-    }
-    bool turn = false;
-};
-
 TEST_F(BunchRendering, AHookThatTurnsNormalsIsSeenOnACompiledBatch) {
-    kessa_test::TestHolder holder("Lamp", "shade");
-    orvel::ref_ptr<TurnAway> hook(new TurnAway);
-    holder.callbacks = hook;
     auto b = shapes(stripsOverVertices);
     b->setColorData(nullptr);
-    orvel::ref_ptr<GeoBunch::normal_data> normals(new GeoBunch::normal_data);
-    for (int i = 0; i < b->vertexCount(); ++i)
-        normals->push_back({0, 0, 1});
-    b->setNormalData(normals);
+    b->setNormalData(facingNormals(b->vertexCount()));
     b->internals().setOwnerBranch(&holder);
     auto lit = [&] {
         return frame([&] {
@@ -347,11 +320,16 @@ TEST_F(BunchRendering, AHookThatTurnsNormalsIsSeenOnACompiledBatch) {
     };
     Pixels facing = lit();
     ASSERT_NE(b->internals().vertexArray(), nullptr);
-    hook->turn = true;
+    // Normals turned away from the light reach the buffer objects too.
+    hook->change = [](GeoBunch& bunch) {
+        const auto& normals = bunch.internals().normals();
+        for (unsigned i = 0; i < normals->size(); ++i)
+            (*normals)[i] = {0, 0, -1};
+        bunch.addFlags(GeoBunch::dirtyNormals);
+    };
     Pixels away = lit();
     EXPECT_GT(at(facing, 8, 8) & 0xFF, 150u);
     EXPECT_LT(at(away, 8, 8) & 0xFF, 60u);
-    b->internals().setOwnerBranch(nullptr);
 }
 
 TEST_F(BunchRendering, AnimatedBatchMovesOnceCompiled) {
@@ -378,12 +356,6 @@ TEST_F(BunchRendering, AnimatedBatchMovesOnceCompiled) {
     EXPECT_EQ(frameOf(*client), after);
 }
 
-// Leaves a GL error behind for render to find.
-class Troublemaker : public kessa::BunchCallbacks {
-public:
-    void processBunch(GeoBunch&) override { glEnable(GLenum(0x7FFF)); }
-};
-
 TEST_F(BunchRendering, GLErrorsAreLoggedAndDrawingGoesOn) {
     // The first buffer objects of the process log their extensions' loading.
     frameOf(*shapes(stripsOverVertices));
@@ -394,8 +366,8 @@ TEST_F(BunchRendering, GLErrorsAreLoggedAndDrawingGoesOn) {
     EXPECT_EQ(log.take(), "GL had an error at the start of GeoBunchInternals::render()\n");
     EXPECT_EQ(at(p, 8, 8), rgba(255, 0, 0));
 
-    kessa_test::TestHolder holder("o", "b");
-    holder.callbacks = orvel::ref_ptr<kessa::BunchCallbacks>(new Troublemaker);
+    // A hook that leaves a GL error behind for render to find.
+    hook->change = [](GeoBunch&) { glEnable(GLenum(0x7FFF)); };
     auto c = shapes(stripsOverVertices);
     c->internals().setOwnerBranch(&holder);
     p = frameOf(*c);
@@ -404,7 +376,6 @@ TEST_F(BunchRendering, GLErrorsAreLoggedAndDrawingGoesOn) {
     EXPECT_EQ(log.take(),
               "GL had an error at the start of makeVBO()\nGL had an error during GeoBunchInternals::render()\n");
     EXPECT_EQ(at(p, 8, 8), rgba(255, 0, 0));
-    c->internals().setOwnerBranch(nullptr);
 }
 
 }  // namespace
