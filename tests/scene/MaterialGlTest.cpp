@@ -62,35 +62,31 @@ protected:
 
 // Materials that differ in every switch the cache keeps.
 std::vector<Material> palette() {
-    std::vector<Material> list;
-    Material lit(Color{1, 0.5f, 0.25f, 0.5f});
-    lit.setLighting(true);
-    lit.setSpecular(Color{0.5f, 0.5f, 0.5f, 1});
-    lit.setShininess(0.25f);
-    list.push_back(lit);
-    Material litToo(Color{0.2f, 0.4f, 0.6f, 1});
-    litToo.setLighting(true);
-    litToo.setEmission(Color{0.1f, 0, 0, 1});
-    litToo.setSmoothShading(false);
-    list.push_back(litToo);
-    Material unlit(Color{0.25f, 0.5f, 0.75f, 1});
-    list.push_back(unlit);
-    Material invisible(Color{0, 0, 0, 0});
-    invisible.setAlpha(0);
-    list.push_back(invisible);
-    Material tracking(Color{1, 1, 1, 1});
-    tracking.setLighting(true);
-    tracking.setColourMaterial(true);
-    list.push_back(tracking);
-    Material chrome(Color{0.8f, 0.8f, 0.9f, 1});
-    chrome.setLighting(true);
-    chrome.setSphereMap(true);
-    list.push_back(chrome);
-    Material flatUnlit(Color{1, 0, 0, 1});
-    flatUnlit.setSmoothShading(false);
-    flatUnlit.setSphereMap(true);
-    list.push_back(flatUnlit);
-    return list;
+    auto make = [](const Color& c, bool lit, const std::function<void(Material&)>& more) {
+        Material m(c);
+        m.setLighting(lit);
+        if (more)
+            more(m);
+        return m;
+    };
+    return {make({1, 0.5f, 0.25f, 0.5f}, true,
+                 [](Material& m) {
+                     m.setSpecular(Color{0.5f, 0.5f, 0.5f, 1});
+                     m.setShininess(0.25f);
+                 }),
+            make({0.2f, 0.4f, 0.6f, 1}, true,
+                 [](Material& m) {
+                     m.setEmission(Color{0.1f, 0, 0, 1});
+                     m.setSmoothShading(false);
+                 }),
+            make({0.25f, 0.5f, 0.75f, 1}, false, nullptr),
+            make({0, 0, 0, 0}, false, [](Material& m) { m.setAlpha(0); }),
+            make({1, 1, 1, 1}, true, [](Material& m) { m.setColourMaterial(true); }),
+            make({0.8f, 0.8f, 0.9f, 1}, true, [](Material& m) { m.setSphereMap(true); }),
+            make({1, 0, 0, 1}, false, [](Material& m) {
+                m.setSmoothShading(false);
+                m.setSphereMap(true);
+            })};
 }
 
 }  // namespace
