@@ -113,42 +113,37 @@ TEST_F(LightFogGl, TheLightModel) {
     }
 }
 
-TEST_F(LightFogGl, LinearFog) {
-    Fog fog;
-    fog.mode = Fog::linear;
-    fog.start = 5;
-    fog.end = 50;
-    fog.colour = Color{0.25f, 0.5f, 0.75f, 0};
-    fog.apply();
-    EXPECT_TRUE(on(GL_FOG));
-    EXPECT_EQ(integer(GL_FOG_MODE), GL_LINEAR);
-    EXPECT_FLOAT_EQ(floats(GL_FOG_START)[0], 5);
-    EXPECT_FLOAT_EQ(floats(GL_FOG_END)[0], 50);
-    EXPECT_TRUE(near4(floats(GL_FOG_COLOR), 0.25f, 0.5f, 0.75f, 1));
+TEST_F(LightFogGl, EachFogModeSendsOnlyWhatItUses) {
+    const struct {
+        int mode;
+        GLint glMode;
+        float start, end, density;
+    } rows[] = {{Fog::linear, GL_LINEAR, 5, 50, 0.125f},
+                {Fog::exponential, GL_EXP, 100, 200, 0.25f},
+                {Fog::squaredExponential, GL_EXP2, 100, 200, 0.5f}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.mode);
+        glFogf(GL_FOG_START, 3);
+        glFogf(GL_FOG_END, 4);
+        glFogf(GL_FOG_DENSITY, 0.75f);
+        Fog fog;
+        fog.mode = row.mode;
+        fog.start = row.start;
+        fog.end = row.end;
+        fog.density = row.density;
+        fog.colour = Color{0.25f, 0.5f, 0.75f, 0};
+        fog.apply();
+        const bool linear = row.mode == Fog::linear;
+        EXPECT_TRUE(on(GL_FOG));
+        EXPECT_EQ(integer(GL_FOG_MODE), row.glMode);
+        EXPECT_FLOAT_EQ(floats(GL_FOG_START)[0], linear ? row.start : 3);
+        EXPECT_FLOAT_EQ(floats(GL_FOG_END)[0], linear ? row.end : 4);
+        EXPECT_FLOAT_EQ(floats(GL_FOG_DENSITY)[0], linear ? 0.75f : row.density);
+        EXPECT_TRUE(near4(floats(GL_FOG_COLOR), 0.25f, 0.5f, 0.75f, 1));
+    }
     // A fog as made is off.
     Fog().apply();
     EXPECT_FALSE(on(GL_FOG));
-}
-
-TEST_F(LightFogGl, ExponentialFogIgnoresStartAndEnd) {
-    glFogf(GL_FOG_START, 3);
-    glFogf(GL_FOG_END, 4);
-    Fog fog;
-    fog.mode = Fog::exponential;
-    fog.start = 100;
-    fog.end = 200;
-    fog.density = 0.25f;
-    fog.apply();
-    EXPECT_TRUE(on(GL_FOG));
-    EXPECT_EQ(integer(GL_FOG_MODE), GL_EXP);
-    EXPECT_FLOAT_EQ(floats(GL_FOG_DENSITY)[0], 0.25f);
-    EXPECT_FLOAT_EQ(floats(GL_FOG_START)[0], 3);
-    EXPECT_FLOAT_EQ(floats(GL_FOG_END)[0], 4);
-    fog.mode = Fog::squaredExponential;
-    fog.density = 0.5f;
-    fog.apply();
-    EXPECT_EQ(integer(GL_FOG_MODE), GL_EXP2);
-    EXPECT_FLOAT_EQ(floats(GL_FOG_DENSITY)[0], 0.5f);
 }
 
 TEST_F(LightFogGl, WithFogSwitchedOffNothingChanges) {
