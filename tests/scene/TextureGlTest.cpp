@@ -286,21 +286,20 @@ TEST_F(TextureGl, MaterialsBindTheirTexturesOnBothUnits) {
     EXPECT_FALSE(on(GL_TEXTURE_2D));
     pellium::selectTextureUnit(0);
     EXPECT_EQ(integer(GL_ACTIVE_TEXTURE), GL_TEXTURE0);
-}
 
-TEST_F(TextureGl, SequencesAreBoundAgainEvenWhenTheSame) {
+    // A sequence is bound again even when its material is the same.
     put("anim1.gif", 0xFFFF0000);
     put("anim2.gif", 0xFF00FF00);
     Texture second = file("anim2.gif");
     const GLuint n2 = nameOf(second);
     counted_ptr<Texture> anim(new Texture(file("anim1.gif")));
     anim->setByteOption(1);
-    Material m(Color{1, 1, 1, 1});
-    m.setTexture(anim, 0);
+    Material animated(Color{1, 1, 1, 1});
+    animated.setTexture(anim, 0);
     Material::beginFrame();
     setEngineTime(0.1);
-    m.apply();
+    animated.apply();
     setEngineTime(0.6);
-    m.apply();
+    animated.apply();
     EXPECT_EQ(bound(), n2);
 }
