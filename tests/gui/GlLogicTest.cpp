@@ -15,7 +15,6 @@
 
 using platform::PixelFormat;
 using ::testing::HasSubstr;
-using ::testing::Not;
 
 namespace {
 
@@ -30,49 +29,43 @@ PixelFormat format(int index, unsigned flags, int color, int depth) {
     return f;
 }
 
-TEST(ChoosePixelFormat, TakesTheBestGenericFormatWhenThereIsNoOther) {
-    std::vector<PixelFormat> list = {format(1, windowed | PixelFormat::Generic, 24, 16),
-                                     format(2, windowed | PixelFormat::Generic, 24, 32),
-                                     format(3, windowed | PixelFormat::Generic, 24, 24)};
-    EXPECT_EQ(pellium::choosePixelFormat(list), 2);
-}
-
-TEST(ChoosePixelFormat, NeverTakesAGenericFormatOnceAnAcceleratedOneWasTaken) {
-    std::vector<PixelFormat> list = {format(1, windowed, 24, 16), format(2, windowed | PixelFormat::Generic, 24, 32)};
-    EXPECT_EQ(pellium::choosePixelFormat(list), 1);
-    // A generic format before the accelerated one is left behind by it.
-    list = {format(1, windowed | PixelFormat::Generic, 24, 16), format(2, windowed, 24, 24),
-            format(3, windowed | PixelFormat::Generic, 32, 32)};
-    EXPECT_EQ(pellium::choosePixelFormat(list), 2);
-}
-
-TEST(ChoosePixelFormat, OfEqualColourTheLaterOneWithMoreDepthWins) {
-    std::vector<PixelFormat> list = {format(1, windowed, 24, 16), format(2, windowed, 24, 24),
-                                     format(3, windowed, 24, 24), format(4, windowed, 24, 32)};
-    EXPECT_EQ(pellium::choosePixelFormat(list), 4);
-    // Equal depth does not displace, and less colour never wins.
-    list = {format(1, windowed, 24, 24), format(2, windowed, 24, 24), format(3, windowed, 16, 32)};
-    EXPECT_EQ(pellium::choosePixelFormat(list), 1);
-}
-
-TEST(ChoosePixelFormat, NeverTakesSixteenBitColourWithMoreThan24DepthBits) {
-    std::vector<PixelFormat> list = {format(1, windowed, 16, 32)};
-    EXPECT_EQ(pellium::choosePixelFormat(list), 0);
-    list = {format(1, windowed, 16, 16), format(2, windowed, 16, 32), format(3, windowed, 16, 24)};
-    EXPECT_EQ(pellium::choosePixelFormat(list), 3);
-}
-
-TEST(ChoosePixelFormat, NeedsOpenGLAWindowAndTwoBuffers) {
-    std::vector<PixelFormat> list = {
+TEST(ChoosePixelFormat, PrefersAccelerationThenColourThenTheLaterDeeperFormat) {
+    auto fast = [](int index, int color, int depth) { return format(index, windowed, color, depth); };
+    auto generic = [](int index, int color, int depth) {
+        return format(index, windowed | PixelFormat::Generic, color, depth);
+    };
+    const std::vector<PixelFormat> unusable = {
         format(1, PixelFormat::DrawToWindow | PixelFormat::DoubleBuffer, 24, 24),
         format(2, PixelFormat::SupportOpenGL | PixelFormat::DoubleBuffer, 24, 24),
         format(3, PixelFormat::SupportOpenGL | PixelFormat::DrawToWindow, 24, 24),
-        format(4, windowed, 24, 0),  // depth must beat 0
+        fast(4, 24, 0),  // depth must beat 0
     };
-    EXPECT_EQ(pellium::choosePixelFormat(list), 0);
-    EXPECT_EQ(pellium::choosePixelFormat({}), 0);
-    list.push_back(format(5, windowed, 24, 16));
-    EXPECT_EQ(pellium::choosePixelFormat(list), 5);
+    std::vector<PixelFormat> usable = unusable;
+    usable.push_back(fast(5, 24, 16));
+    struct Row {
+        const char* why;
+        std::vector<PixelFormat> list;
+        int chosen;
+    };
+    const Row rows[] = {
+        {"only generic formats: the deepest", {generic(1, 24, 16), generic(2, 24, 32), generic(3, 24, 24)}, 2},
+        {"never generic once an accelerated one was taken", {fast(1, 24, 16), generic(2, 24, 32)}, 1},
+        {"a generic one before the accelerated one is left behind",
+         {generic(1, 24, 16), fast(2, 24, 24), generic(3, 32, 32)}, 2},
+        {"of equal colour the later one with more depth",
+         {fast(1, 24, 16), fast(2, 24, 24), fast(3, 24, 24), fast(4, 24, 32)}, 4},
+        {"equal depth does not displace, less colour never wins",
+         {fast(1, 24, 24), fast(2, 24, 24), fast(3, 16, 32)}, 1},
+        {"never 16-bit colour with more than 24 depth bits", {fast(1, 16, 32)}, 0},
+        {"16-bit colour up to 24 depth bits", {fast(1, 16, 16), fast(2, 16, 32), fast(3, 16, 24)}, 3},
+        {"needs OpenGL, a window, two buffers and depth", unusable, 0},
+        {"an empty list", {}, 0},
+        {"the one usable format", usable, 5},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.why);
+        EXPECT_EQ(pellium::choosePixelFormat(row.list), row.chosen);
+    }
 }
 
 TEST(ChoosePixelFormat, LogsEveryFormatAndMarksTheChosenOne) {
@@ -87,19 +80,25 @@ TEST(ChoosePixelFormat, LogsEveryFormatAndMarksTheChosenOne) {
               " mode=2  double=0  color=16  depth=16  alpha=0  stencil=0  hard=0 flags=0x60\n");
 }
 
-TEST(ExtensionListed, MatchesNamesThatEndTheListOrABlankFollows) {
-    EXPECT_TRUE(pellium::extensionListed("GL_X_foo GL_Y", "X_foo"));
-    EXPECT_TRUE(pellium::extensionListed("GL_A GL_ARB_texture_border_clamp", "ARB_texture_border_clamp"));
-    EXPECT_FALSE(pellium::extensionListed("GL_A GL_ARB_texture_border_clampX", "ARB_texture_border_clamp"));
-    EXPECT_FALSE(pellium::extensionListed("GL_ARB_texture_border_clampX ", "ARB_texture_border_clamp"));
-    EXPECT_TRUE(pellium::extensionListed("GL_Y ", "GL_Y"));
-    EXPECT_FALSE(pellium::extensionListed("", "GL_Y"));
-    EXPECT_FALSE(pellium::extensionListed(nullptr, "GL_Y"));
-    EXPECT_FALSE(pellium::extensionListed("GL_Y", ""));
-}
-
-TEST(ExtensionListed, ALongerNameListedFirstDoesNotHideTheName) {
-    EXPECT_TRUE(pellium::extensionListed("GL_EXT_s3tc_srgb GL_EXT_s3tc", "EXT_s3tc"));
+TEST(ExtensionListed, MatchesWholeNamesThatEndTheListOrABlankFollows) {
+    struct Row {
+        const char* list;
+        const char* name;
+        bool listed;
+    } const rows[] = {
+        {"GL_X_foo GL_Y", "X_foo", true},
+        {"GL_A GL_ARB_texture_border_clamp", "ARB_texture_border_clamp", true},
+        {"GL_A GL_ARB_texture_border_clampX", "ARB_texture_border_clamp", false},
+        {"GL_ARB_texture_border_clampX ", "ARB_texture_border_clamp", false},
+        {"GL_Y ", "GL_Y", true},
+        {"", "GL_Y", false},
+        {nullptr, "GL_Y", false},
+        {"GL_Y", "", false},
+        {"GL_EXT_s3tc_srgb GL_EXT_s3tc", "EXT_s3tc", true},  // a longer name listed first hides nothing
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(pellium::extensionListed(row.list, row.name), row.listed)
+            << (row.list ? row.list : "(null)") << " / " << row.name;
 }
 
 TEST(GLcapsInfo, LogsTheBlockInOrderAndLeavesOutAnEmptyWindowSystemList) {
@@ -146,70 +145,43 @@ TEST(GLcapsInfo, WritesAListLongerThanOneLogLine) {
     EXPECT_THAT(text, HasSubstr("\nGL_EXT_name_1499\n\n\n"));
 }
 
-using Triangles16 = std::vector<std::uint16_t>;
-using Triangles32 = std::vector<std::uint32_t>;
-
-TEST(TrianglesFromStrips, AStripThenAFanOverAnIndexList) {
-    Triangles32 indices = {0, 1, 2, 3, 4, 5, 6, 7, 8};
-    Triangles32 t = pellium::trianglesFromStrips<std::uint32_t>({4, -5}, &indices, 9);
-    EXPECT_EQ(t, (Triangles32{0, 1, 2, 2, 1, 3, 4, 5, 6, 4, 6, 7, 4, 7, 8}));
-}
-
-TEST(TrianglesFromStrips, StripsAlternateTheirWindingAndTakeListEntries) {
-    Triangles16 indices = {10, 11, 12, 13, 14};
-    Triangles16 t = pellium::trianglesFromStrips<std::uint16_t>({5}, &indices, 20);
-    EXPECT_EQ(t, (Triangles16{10, 11, 12, 12, 11, 13, 12, 13, 14}));
-}
-
-TEST(TrianglesFromStrips, TheRestOfTheListGoesThreeAtATime) {
-    LogCapture log;
-    Triangles32 indices = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
-    Triangles32 t = pellium::trianglesFromStrips<std::uint32_t>({}, &indices, 10);
-    EXPECT_EQ(t, (Triangles32{0, 1, 2, 3, 4, 5, 6, 7, 8}));
-    EXPECT_EQ(log.take(), "Error in strip sizes while compiling a vertex array!\n");
-    indices.pop_back();
-    EXPECT_EQ(pellium::trianglesFromStrips<std::uint32_t>({}, &indices, 10).size(), 9u);
-    EXPECT_EQ(log.take(), "");
-    // A strip, then plain triangles.
-    t = pellium::trianglesFromStrips<std::uint32_t>({3}, &indices, 10);
-    EXPECT_EQ(t, (Triangles32{0, 1, 2, 3, 4, 5, 6, 7, 8}));
-}
-
-TEST(TrianglesFromStrips, WithoutAListTheStripsWalkTheVertices) {
-    Triangles32 t = pellium::trianglesFromStrips<std::uint32_t>({-4, 3}, nullptr, 7);
-    EXPECT_EQ(t, (Triangles32{0, 1, 2, 0, 2, 3, 4, 5, 6}));
-}
-
-TEST(TrianglesFromStrips, WithoutAListTheVerticesAfterTheStripsAreTriangles) {
-    Triangles32 t = pellium::trianglesFromStrips<std::uint32_t>({3}, nullptr, 9);
-    EXPECT_EQ(t, (Triangles32{0, 1, 2, 3, 4, 5, 6, 7, 8}));
-    t = pellium::trianglesFromStrips<std::uint32_t>({}, nullptr, 6);
-    EXPECT_EQ(t, (Triangles32{0, 1, 2, 3, 4, 5}));
-}
-
-TEST(TrianglesFromStrips, StripsRunningPastTheEndAreDroppedAndLogged) {
-    LogCapture log;
-    Triangles32 indices = {0, 1, 2, 3, 4};
-    Triangles32 t = pellium::trianglesFromStrips<std::uint32_t>({3, 4}, &indices, 5);
-    EXPECT_EQ(t, (Triangles32{0, 1, 2}));
-    EXPECT_EQ(log.take(), "Error in strip sizes while compiling a vertex array!\n");
-    t = pellium::trianglesFromStrips<std::uint32_t>({-6}, nullptr, 5);
-    EXPECT_TRUE(t.empty());
-    EXPECT_EQ(log.take(), "Error in strip sizes while compiling a vertex array!\n");
-    // The most negative length must not overflow on the way.
-    t = pellium::trianglesFromStrips<std::uint32_t>({INT32_MIN}, &indices, 5);
-    EXPECT_TRUE(t.empty());
-}
-
-TEST(TrianglesFromStrips, ShortStripsTakeTheirVerticesAndMakeNoTriangle) {
-    LogCapture log;
-    Triangles32 indices = {0, 1, 2, 3, 4};
-    // 2 + 0 + 1 indices taken, then a strip of 3 finds only 2 left.
-    Triangles32 t = pellium::trianglesFromStrips<std::uint32_t>({2, 0, -1, 3}, &indices, 5);
-    EXPECT_TRUE(t.empty());
-    EXPECT_EQ(log.take(), "Error in strip sizes while compiling a vertex array!\n");
-    t = pellium::trianglesFromStrips<std::uint32_t>({2, 3}, &indices, 5);
-    EXPECT_EQ(t, (Triangles32{2, 3, 4}));
+TEST(TrianglesFromStrips, StripsFansAndTheRestOfTheList) {
+    using Triangles = std::vector<std::uint32_t>;
+    const Triangles nine = {0, 1, 2, 3, 4, 5, 6, 7, 8}, five = {0, 1, 2, 3, 4};
+    struct Row {
+        const char* why;
+        std::vector<int> strips;
+        Triangles list;  // empty: the strips walk the vertices
+        int vertices;
+        Triangles triangles;
+        bool logged;
+    };
+    const Row rows[] = {
+        {"a strip then a fan", {4, -5}, nine, 9, {0, 1, 2, 2, 1, 3, 4, 5, 6, 4, 6, 7, 4, 7, 8}, false},
+        {"the rest three at a time, one left over", {}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 10, nine, true},
+        {"the rest three at a time", {}, nine, 10, nine, false},
+        {"a strip, then plain triangles", {3}, nine, 10, nine, false},
+        {"without a list: a fan and a strip over the vertices", {-4, 3}, {}, 7, {0, 1, 2, 0, 2, 3, 4, 5, 6}, false},
+        {"without a list the vertices after the strips are triangles", {3}, {}, 9, nine, false},
+        {"without a list or strips", {}, {}, 6, {0, 1, 2, 3, 4, 5}, false},
+        {"a strip past the end of the list is dropped", {3, 4}, five, 5, {0, 1, 2}, true},
+        {"a fan past the last vertex is dropped", {-6}, {}, 5, {}, true},
+        {"the most negative length does not overflow", {INT32_MIN}, five, 5, {}, true},
+        {"short strips take their vertices and make no triangle", {2, 0, -1, 3}, five, 5, {}, true},
+        {"a strip after a short one", {2, 3}, five, 5, {2, 3, 4}, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.why);
+        LogCapture log;
+        EXPECT_EQ(pellium::trianglesFromStrips<std::uint32_t>(row.strips, row.list.empty() ? nullptr : &row.list,
+                                                              row.vertices),
+                  row.triangles);
+        EXPECT_EQ(log.text(), row.logged ? "Error in strip sizes while compiling a vertex array!\n" : "");
+    }
+    // Strips alternate their winding in 16-bit lists too, and take list entries, not vertex numbers.
+    const std::vector<std::uint16_t> indices = {10, 11, 12, 13, 14};
+    EXPECT_EQ(pellium::trianglesFromStrips<std::uint16_t>({5}, &indices, 20),
+              (std::vector<std::uint16_t>{10, 11, 12, 12, 11, 13, 12, 13, 14}));
 }
 
 TEST(FrameRateMeter, StaysAtZeroForTheFirst31FramesThenCountsOver31Gaps) {
@@ -226,13 +198,8 @@ TEST(FrameRateMeter, StaysAtZeroForTheFirst31FramesThenCountsOver31Gaps) {
     EXPECT_EQ(meter.frame(11), 0);
     meter.start();
     EXPECT_EQ(meter.frame(12), 0) << "a fresh start counts again";
-}
-
-TEST(FrameRateMeter, TimeStandingStillGivesNoRate) {
-    pellium::FrameRateMeter meter;
-    meter.start();
     for (int i = 0; i < 40; ++i)
-        EXPECT_EQ(meter.frame(5), 0);
+        EXPECT_EQ(meter.frame(12), 0) << "time standing still gives no rate";
 }
 
 }  // namespace
