@@ -2,6 +2,7 @@
 // block glyphs; the DXT1 form; atlases of real fonts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 #include <utility>
@@ -26,23 +27,32 @@ uint32_t pixel(const GlyphAtlas& atlas, int x, int y) {
     return atlas.image().constPixels()[size_t(y) * size_t(atlas.width()) + size_t(x)];
 }
 
-// White pixels inside a record's quad.
-int whiteIn(const GlyphAtlas& atlas, const GlyphRecord& g) {
+// White pixels in a rectangle of the atlas (the part inside it).
+int whiteIn(const GlyphAtlas& atlas, int x0, int y0, int width, int height) {
     int n = 0;
-    for (int y = g.y; y < g.y + g.height; ++y)
-        for (int x = g.x; x < g.x + g.width; ++x)
-            if (x >= 0 && y >= 0 && x < atlas.width() && y < atlas.height() && pixel(atlas, x, y) == white)
-                ++n;
+    for (int y = std::max(y0, 0); y < std::min(y0 + height, atlas.height()); ++y)
+        for (int x = std::max(x0, 0); x < std::min(x0 + width, atlas.width()); ++x)
+            n += pixel(atlas, x, y) == white;
     return n;
+}
+int whiteIn(const GlyphAtlas& atlas, const GlyphRecord& g) { return whiteIn(atlas, g.x, g.y, g.width, g.height); }
+int whiteIn(const GlyphAtlas& atlas) { return whiteIn(atlas, 0, 0, atlas.width(), atlas.height()); }
+
+void build(GlyphAtlas& atlas, int first, int last, bool outline = false, FontKey key = FontKey(125, 13, 0)) {
+    Font font(key);
+    ASSERT_TRUE(atlas.build(font, first, last, outline));
 }
 
 // Test font: 6 wide, ascent 10, descent 3, so text height 13 and glyph
 // rows of 13 + 3 = 16.
-TEST(GlyphAtlasTest, PlacesDrawsAndRecordsASmallRange) {
+class GlyphAtlasTest : public ::testing::Test {
+protected:
     TestFonts fonts;
-    Font font(FontKey(125, 13, 0));
     GlyphAtlas atlas;
-    ASSERT_TRUE(atlas.build(font, 'A', 'C', false));
+};
+
+TEST_F(GlyphAtlasTest, PlacesDrawsAndRecordsASmallRange) {
+    build(atlas, 'A', 'C');
     EXPECT_EQ(atlas.width(), 64);
     EXPECT_EQ(atlas.height(), 64);
     EXPECT_EQ(atlas.image().mode(), 2);
@@ -74,38 +84,27 @@ TEST(GlyphAtlasTest, PlacesDrawsAndRecordsASmallRange) {
         }
 }
 
-TEST(GlyphAtlasTest, TheDefaultRangeGrowsUntilEveryGlyphFits) {
-    TestFonts fonts;
-    Font font(FontKey(123, 13, 0));
-    GlyphAtlas atlas;
-    ASSERT_TRUE(atlas.build(font, 32, 126, false));
+TEST_F(GlyphAtlasTest, TheDefaultRangeGrowsUntilEveryGlyphFits) {
+    build(atlas, 32, 126, false, FontKey(123, 13, 0));
     // 64 x 64 holds 3 rows of 10 glyphs and 128 x 64 3 rows of 21: too few.
     EXPECT_EQ(atlas.width(), 128);
     EXPECT_EQ(atlas.height(), 128);
-
-    int total = 0;
-    for (int c = 33; c <= 126; ++c) {
+    for (int c = 33; c <= 126; ++c)
         EXPECT_EQ(whiteIn(atlas, atlas.glyph(c)), 5 * 10) << c;
-        total += 5 * 10;
-    }
     EXPECT_EQ(whiteIn(atlas, atlas.glyph(' ')), 0);
-    // No block overlaps another or was cut: every white pixel is counted once.
-    int white_pixels = 0;
-    for (int i = 0; i < 128 * 128; ++i)
-        white_pixels += atlas.image().constPixels()[i] == white;
-    EXPECT_EQ(white_pixels, total);
+    EXPECT_EQ(whiteIn(atlas), 94 * 5 * 10) << "no block overlaps another or was cut";
 }
 
-TEST(GlyphAtlasTest, GrowsWidthFirstThenHeightInTurn) {
+TEST(GlyphAtlasLayout, GrowsWidthFirstThenHeightInTurn) {
     std::set<std::pair<int, int>> seen;
     for (int last : {79, 126, 255})
         for (int w = 1; w <= 127; w += 3) {
             TestFontBackend::Metrics m;
             m.width = w;
             TestFonts fonts(m);
-            Font font(FontKey(125, 13, 0));
             GlyphAtlas atlas;
-            ASSERT_TRUE(atlas.build(font, 32, last, false)) << w;
+            SCOPED_TRACE(w);
+            build(atlas, 32, last);
             const int aw = atlas.width();
             const int ah = atlas.height();
             EXPECT_TRUE(aw == ah || aw == 2 * ah) << aw << "x" << ah;
@@ -119,11 +118,8 @@ TEST(GlyphAtlasTest, GrowsWidthFirstThenHeightInTurn) {
     }
 }
 
-TEST(GlyphAtlasTest, OutlineAddsAPadAndAHalfTransparentRing) {
-    TestFonts fonts;
-    Font font(FontKey(125, 13, 0));
-    GlyphAtlas atlas;
-    ASSERT_TRUE(atlas.build(font, 'A', 'H', true));
+TEST_F(GlyphAtlasTest, OutlineAddsAPadAndAHalfTransparentRing) {
+    build(atlas, 'A', 'H', true);
     const GlyphRecord& a = atlas.glyph('A');
     // Quads are 2 pixels wider and higher than the glyphs.
     EXPECT_EQ(a.width, 8);
@@ -141,90 +137,63 @@ TEST(GlyphAtlasTest, OutlineAddsAPadAndAHalfTransparentRing) {
     EXPECT_EQ(atlas.glyph('H').x, 0);
     EXPECT_EQ(atlas.glyph('H').y, a.y - 18);
 
-    // A's block: columns 1..5, rows 50..59 bottom-up; its ring one pixel out.
-    EXPECT_EQ(pixel(atlas, 1, 50), white);
-    EXPECT_EQ(pixel(atlas, 5, 59), white);
-    EXPECT_EQ(pixel(atlas, 0, 55), outline);
-    EXPECT_EQ(pixel(atlas, 6, 55), outline);
-    EXPECT_EQ(pixel(atlas, 0, 49), outline);
-    EXPECT_EQ(pixel(atlas, 6, 60), outline);
-    EXPECT_EQ(pixel(atlas, 3, 61), 0u);
-    EXPECT_EQ(pixel(atlas, 3, 48), 0u);
-    EXPECT_EQ(pixel(atlas, 7, 55), 0u);
-    EXPECT_EQ(pixel(atlas, 8, 55), outline);  // B's ring
-    EXPECT_EQ(pixel(atlas, 9, 55), white);
+    // A's block: columns 1..5, rows 50..59 bottom-up; its ring one pixel out;
+    // B's ring at column 8.
+    const struct {
+        int x, y;
+        uint32_t value;
+    } probes[] = {{1, 50, white},   {5, 59, white},   {0, 55, outline}, {6, 55, outline}, {0, 49, outline},
+                  {6, 60, outline}, {3, 61, 0},       {3, 48, 0},       {7, 55, 0},       {8, 55, outline},
+                  {9, 55, white}};
+    for (const auto& p : probes)
+        EXPECT_EQ(pixel(atlas, p.x, p.y), p.value) << p.x << "," << p.y;
 }
 
-// White pixels in the texels a record's texture corners frame, one texel
-// per pixel of its quad.
-int whiteSampled(const GlyphAtlas& atlas, const GlyphRecord& g) {
-    const int x0 = int(std::floor(g.texCoords[0] * float(atlas.width())));
-    const int y0 = int(std::floor(g.texCoords[1] * float(atlas.height())));
-    int n = 0;
-    for (int y = y0; y < y0 + g.height; ++y)
-        for (int x = x0; x < x0 + g.width; ++x)
-            if (x >= 0 && y >= 0 && x < atlas.width() && y < atlas.height() && pixel(atlas, x, y) == white)
-                ++n;
-    return n;
-}
-
-TEST(GlyphAtlasTest, TextureCornersFrameTheWholeCellAndNothingAbove) {
+TEST(GlyphAtlasLayout, TextureCornersFrameTheWholeCellAndNothingAbove) {
     // Descent 1: the underline drawn one row below the baseline is the
     // cell's last row (11 + 1 rows high), right above the next atlas row.
     TestFontBackend::Metrics m;
     m.descent = 1;
     TestFonts fonts(m);
-    Font font(FontKey(125, 11, FontKey::underline));
     GlyphAtlas atlas;
-    ASSERT_TRUE(atlas.build(font, 'A', 'Z', false));
+    build(atlas, 'A', 'Z', false, FontKey(125, 11, FontKey::underline));
     ASSERT_LT(atlas.glyph('Z').y, atlas.glyph('A').y) << "the range takes more than one atlas row";
-    int total = 0;
+    // The texels its corners frame, one per pixel of the quad.
     for (int c = 'A'; c <= 'Z'; ++c) {
-        EXPECT_EQ(whiteSampled(atlas, atlas.glyph(c)), 5 * 10 + 6) << char(c);
-        total += whiteSampled(atlas, atlas.glyph(c));
+        const GlyphRecord& g = atlas.glyph(c);
+        const int x0 = int(std::floor(g.texCoords[0] * float(atlas.width())));
+        const int y0 = int(std::floor(g.texCoords[1] * float(atlas.height())));
+        EXPECT_EQ(whiteIn(atlas, x0, y0, g.width, g.height), 5 * 10 + 6) << char(c);
     }
-    int white_pixels = 0;
-    for (int i = 0; i < atlas.width() * atlas.height(); ++i)
-        white_pixels += atlas.image().constPixels()[i] == white;
-    EXPECT_EQ(total, white_pixels) << "no glyph shows a neighbour's pixels";
+    EXPECT_EQ(whiteIn(atlas), 26 * (5 * 10 + 6)) << "no glyph shows a neighbour's pixels";
 }
 
-TEST(GlyphAtlasTest, LeavesTwoSpareColumnsAfterTheI) {
-    TestFonts fonts;
-    Font font(FontKey(125, 13, 0));
-    GlyphAtlas atlas;
-    ASSERT_TRUE(atlas.build(font, 'h', 'k', false));
+TEST_F(GlyphAtlasTest, LeavesTwoSpareColumnsAfterTheI) {
+    build(atlas, 'h', 'k');
     EXPECT_EQ(atlas.glyph('h').x, 0);
     EXPECT_EQ(atlas.glyph('i').x, 6);
     EXPECT_EQ(atlas.glyph('j').x, 14);
     EXPECT_EQ(atlas.glyph('k').x, 20);
 }
 
-TEST(GlyphAtlasTest, CharactersOutsideTheRangeUseTheFirstGlyph) {
-    TestFonts fonts;
-    Font font(FontKey(125, 13, 0));
-    GlyphAtlas ascii;
-    ASSERT_TRUE(ascii.build(font, 32, 126, false));
-    const GlyphRecord* space = &ascii.glyph(' ');
-    EXPECT_EQ(&ascii.glyph(200), space);
-    EXPECT_EQ(&ascii.glyph(char(200)), space);
-    EXPECT_EQ(&ascii.glyph(31), space);
-    EXPECT_EQ(&ascii.glyph(127), space);
-    EXPECT_EQ(&ascii.glyph(0), space);
-    EXPECT_NE(&ascii.glyph('A'), space);
+TEST_F(GlyphAtlasTest, CharactersOutsideTheRangeUseTheFirstGlyph) {
+    build(atlas, 32, 126);
+    const GlyphRecord* space = &atlas.glyph(' ');
+    for (int c : {200, 31, 127, 0})
+        EXPECT_EQ(&atlas.glyph(c), space) << c;
+    EXPECT_EQ(&atlas.glyph(char(200)), space);
+    EXPECT_NE(&atlas.glyph('A'), space);
 
     // Bytes above 127 are characters of their own, not negative ones.
     GlyphAtlas latin;
-    ASSERT_TRUE(latin.build(font, 32, 255, false));
+    build(latin, 32, 255);
     EXPECT_NE(&latin.glyph(char(200)), &latin.glyph(' '));
     EXPECT_EQ(&latin.glyph(char(200)), &latin.glyph(200));
     EXPECT_EQ(whiteIn(latin, latin.glyph(char(200))), 50);
 }
 
-TEST(GlyphAtlasTest, BadRangesAndFontsWithoutGlyphs) {
-    TestFonts fonts;
+TEST_F(GlyphAtlasTest, BadRangesAndFontsWithoutGlyphs) {
     Font font(FontKey(125, 13, 0));
-    GlyphAtlas atlas;
     EXPECT_FALSE(atlas.build(font, 'z', 'a', false));
     EXPECT_TRUE(atlas.empty());
     EXPECT_EQ(atlas.glyph('a').width, 0);
@@ -240,12 +209,9 @@ TEST(GlyphAtlasTest, BadRangesAndFontsWithoutGlyphs) {
     EXPECT_EQ(atlas.width(), 0);
 }
 
-TEST(GlyphAtlasTest, NegativeWidthsTakeNoRoom) {
-    TestFonts fonts;
+TEST_F(GlyphAtlasTest, NegativeWidthsTakeNoRoom) {
     fonts.backend.setWidth('B', -4);
-    Font font(FontKey(125, 13, 0));
-    GlyphAtlas atlas;
-    ASSERT_TRUE(atlas.build(font, 'A', 'C', false));
+    build(atlas, 'A', 'C');
     EXPECT_EQ(atlas.glyph('B').advance, -4);
     EXPECT_EQ(atlas.glyph('B').width, 0);
     EXPECT_EQ(atlas.glyph('B').x, 6);
@@ -297,7 +263,7 @@ TEST(GlyphDxt1Test, BlocksRunLeftToRightThenUpwards) {
     EXPECT_EQ(padded[13], 0xFF);
 }
 
-TEST(GlyphAtlasTest, RealFontGlyphsLieInTheirQuads) {
+TEST(RealFontAtlas, GlyphsLieInTheirQuads) {
     // The default GL font's key: the system's fixed font.
     Font font(FontKey(123, 0, 0));
     GlyphAtlas atlas;
@@ -320,7 +286,7 @@ TEST(GlyphAtlasTest, RealFontGlyphsLieInTheirQuads) {
     EXPECT_EQ(stray, 0);
 }
 
-TEST(GlyphAtlasTest, RealFontOutlineRingsTheGlyphs) {
+TEST(RealFontAtlas, OutlineRingsTheGlyphs) {
     Font font(FontKey(125, 20, FontKey::bold));
     GlyphAtlas atlas;
     ASSERT_TRUE(atlas.build(font, 32, 126, true));
