@@ -20,6 +20,7 @@
 #include "platform/GLContext.h"
 #include "platform/Windows.h"
 
+using gltest::clearTo;
 using gltest::ProbeWindow;
 using gltest::rgba;
 using ::testing::HasSubstr;
@@ -27,18 +28,13 @@ using ::testing::Not;
 
 namespace {
 
-void clearTo(float r, float g, float b) {
-    glClearColor(r, g, b, 1);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-}
-
 // Some tests need a process in which no context was made yet; ctest runs
 // every test in a process of its own.
 #define NEEDS_FRESH_PROCESS()                                                     \
     if (pellium::sharedContext() || !pellium::GLwindow::glWindows().empty())     \
     GTEST_SKIP() << "needs a process of its own, as ctest runs it"
 
-TEST(GLwindowTest, PaintsItsClientWithTheViewportAndSwaps) {
+TEST(GLwindowTest, PaintsItsClientWithTheViewportAndRunsInitGLOnce) {
     ProbeWindow w(64, 48);
     ASSERT_TRUE(w.isOpen());
     GLint viewport[4] = {};
@@ -57,12 +53,6 @@ TEST(GLwindowTest, PaintsItsClientWithTheViewportAndSwaps) {
     EXPECT_EQ(viewport[3], 48);
     EXPECT_EQ(platform::currentGLContext(), pellium::sharedContext());
     EXPECT_EQ(platform::currentGLWindow(), w.getHWND());
-}
-
-TEST(GLwindowTest, TwoPaintsInARowRunInitGLOnce) {
-    ProbeWindow w(32, 32);
-    w.draw = [](pellium::GLRenderInfo&) { clearTo(1, 0, 0); };
-    w.paint();
     w.paint();
     EXPECT_EQ(w.renders, 2);
     EXPECT_EQ(w.inits, 1);
@@ -72,13 +62,8 @@ TEST(GLwindowTest, ASecondWindowBindsTheSameContextAndSeesItsTextures) {
     ProbeWindow a(32, 32, "a"), b(32, 32, "b");
     GLuint texture = 0;
     a.draw = [&](pellium::GLRenderInfo&) {
-        clearTo(0, 0, 0);
-        glGenTextures(1, &texture);
-        glBindTexture(GL_TEXTURE_2D, texture);
-        const std::uint32_t texels[4] = {rgba(255, 128, 0), rgba(255, 128, 0), rgba(255, 128, 0), rgba(255, 128, 0)};
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        const std::uint32_t orange[4] = {rgba(255, 128, 0), rgba(255, 128, 0), rgba(255, 128, 0), rgba(255, 128, 0)};
+        texture = gltest::makeTexture(2, 2, orange);
     };
     a.paint();
     platform::GLContext context = pellium::sharedContext();
@@ -92,16 +77,7 @@ TEST(GLwindowTest, ASecondWindowBindsTheSameContextAndSeesItsTextures) {
         glEnable(GL_TEXTURE_2D);
         glBindTexture(GL_TEXTURE_2D, texture);
         glColor4f(1, 1, 1, 1);
-        glBegin(GL_QUADS);
-        glTexCoord2f(0, 0);
-        glVertex2f(-1, -1);
-        glTexCoord2f(1, 0);
-        glVertex2f(1, -1);
-        glTexCoord2f(1, 1);
-        glVertex2f(1, 1);
-        glTexCoord2f(0, 1);
-        glVertex2f(-1, 1);
-        glEnd();
+        gltest::drawTexturedQuad(-1, -1, 1, 1);
     };
     b.paint();
     EXPECT_EQ(pellium::sharedContext(), context) << "no second context";
@@ -341,21 +317,24 @@ TEST(CheckGLError, NamesTheErrorAndTheLabel) {
     ASSERT_NE(pellium::ensureContext(nullptr), 0u);
     while (glGetError() != GL_NO_ERROR) {
     }
+    const struct {
+        void (*provoke)();
+        int label;
+        bool error;
+        const char* logged;
+    } rows[] = {
+        {[] {}, 3, false, "No OpenGL error at label 3\n"},
+        {[] {}, -1, false, ""},
+        {[] { glEnable(0x1234); }, 7, true, "OpenGL error \"Invalid enum\" at label 7\n"},
+        {[] { glMatrixMode(GL_MODELVIEW); glPopMatrix(); }, -1, true, "OpenGL error \"Stack underflow\"\n"},
+        {[] { glLineWidth(-1); }, 0, true, "OpenGL error \"Invalid value\" at label 0\n"},
+    };
     LogCapture log;
-    EXPECT_FALSE(pellium::checkGLError(3));
-    EXPECT_EQ(log.take(), "No OpenGL error at label 3\n");
-    EXPECT_FALSE(pellium::checkGLError(-1));
-    EXPECT_EQ(log.take(), "");
-    glEnable(0x1234);
-    EXPECT_TRUE(pellium::checkGLError(7));
-    EXPECT_EQ(log.take(), "OpenGL error \"Invalid enum\" at label 7\n");
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    EXPECT_TRUE(pellium::checkGLError(-1));
-    EXPECT_EQ(log.take(), "OpenGL error \"Stack underflow\"\n");
-    glLineWidth(-1);
-    EXPECT_TRUE(pellium::checkGLError(0));
-    EXPECT_EQ(log.take(), "OpenGL error \"Invalid value\" at label 0\n");
+    for (const auto& row : rows) {
+        row.provoke();
+        EXPECT_EQ(pellium::checkGLError(row.label), row.error) << row.logged;
+        EXPECT_EQ(log.take(), row.logged);
+    }
 }
 
 }  // namespace

@@ -2,10 +2,16 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+
+#include "gui/gl/GLcontext.h"
+#include "gui/gl/GLmatrix.h"
+#include "gui/gl/GLstate.h"
+
 namespace gltest {
 
-std::vector<std::uint32_t> readPixels(int width, int height) {
-    std::vector<std::uint32_t> p(size_t(width) * size_t(height));
+Pixels readPixels(int width, int height) {
+    Pixels p(size_t(width) * size_t(height));
     glFinish();
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
@@ -13,10 +19,42 @@ std::vector<std::uint32_t> readPixels(int width, int height) {
     return p;
 }
 
+Pixels hiddenFrame(const std::function<void()>& draw) {
+    pellium::GLRenderInfo info;
+    info.width = info.height = pellium::hiddenGLWindowSize;
+    pellium::setPixelProjection(info);
+    pellium::clearBuffers(pellium::Color{0, 0, 0, 1}, 1 | 2);
+    draw();
+    return readPixels(info.width, info.height);
+}
+
+int countOther(const Pixels& pixels, std::uint32_t colour) {
+    return int(pixels.size()) - int(std::count(pixels.begin(), pixels.end(), colour));
+}
+
+Spread spread(const Pixels& pixels, int width, std::uint32_t background, std::uint32_t colour, int x0, int y0,
+              int x1, int y1) {
+    Spread s;
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        if (pixels[i] == background)
+            continue;
+        const int x = int(i % size_t(width)), y = int(i / size_t(width));
+        ++s.lit;
+        s.stray += pixels[i] != colour || x < x0 || x >= x1 || y < y0 || y >= y1;
+    }
+    return s;
+}
+
 int integer(GLenum name) {
-    GLint v = 0;
-    glGetIntegerv(name, &v);
-    return v;
+    GLint v[16] = {};  // room for state of several values; the first is returned
+    glGetIntegerv(name, v);
+    return v[0];
+}
+
+std::vector<float> floats(GLenum name, int n) {
+    GLfloat v[16] = {};
+    glGetFloatv(name, v);
+    return std::vector<float>(v, v + n);
 }
 
 int textureParameter(GLenum what) {
@@ -29,6 +67,34 @@ int levelParameter(int level, GLenum what) {
     GLint v = -1;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, level, what, &v);
     return v;
+}
+
+void clearTo(float r, float g, float b) {
+    glClearColor(r, g, b, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+GLuint makeTexture(int w, int h, const std::uint32_t* texels) {
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    return name;
+}
+
+void drawTexturedQuad(float x0, float y0, float x1, float y1) {
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex2f(x0, y0);
+    glTexCoord2f(1, 0);
+    glVertex2f(x1, y0);
+    glTexCoord2f(1, 1);
+    glVertex2f(x1, y1);
+    glTexCoord2f(0, 1);
+    glVertex2f(x0, y1);
+    glEnd();
 }
 
 ProbeWindow::ProbeWindow(int w, int h, const char* title) : width(w), height(h) {
@@ -45,7 +111,7 @@ void ProbeWindow::render(pellium::GLRenderInfo& info) {
     pixels = readPixels(info.width, info.height);
 }
 
-const std::vector<std::uint32_t>& ProbeWindow::paint() {
+const Pixels& ProbeWindow::paint() {
     pixels.clear();
     repaint();
     return pixels;

@@ -17,14 +17,36 @@ constexpr std::uint32_t rgba(unsigned r, unsigned g, unsigned b, unsigned a = 25
     return r | g << 8 | b << 16 | a << 24;
 }
 
-// The back buffer of the current drawable, rows bottom-up.
-std::vector<std::uint32_t> readPixels(int width, int height);
+using Pixels = std::vector<std::uint32_t>;
 
-// GL's integer state; a parameter of the bound 2D texture; a parameter of one
-// of its levels. -1 when GL gives nothing back for a texture's parameter.
+// The back buffer of the current drawable, rows bottom-up.
+Pixels readPixels(int width, int height);
+// A frame of the hidden window's context: the pixel projection, colour and
+// depth cleared to black, then whatever draw does.
+Pixels hiddenFrame(const std::function<void()>& draw);
+// Pixels other than `colour`.
+int countOther(const Pixels& pixels, std::uint32_t colour);
+// The pixels other than `background` (lit), and those of them that are not
+// `colour` or lie outside x0 <= x < x1, y0 <= y < y1 (stray).
+struct Spread {
+    int lit = 0, stray = 0;
+};
+Spread spread(const Pixels& pixels, int width, std::uint32_t background, std::uint32_t colour, int x0, int y0,
+              int x1, int y1);
+
+// GL's integer state; n of its float values; a parameter of the bound 2D
+// texture; a parameter of one of its levels. -1 when GL gives nothing back
+// for a texture's parameter.
 int integer(GLenum name);
+std::vector<float> floats(GLenum name, int n);
 int textureParameter(GLenum what);
 int levelParameter(int level, GLenum what);
+
+void clearTo(float r, float g, float b);
+// A 2D texture of w x h texels (GL_RGBA bytes) with nearest filtering, left bound.
+GLuint makeTexture(int w, int h, const std::uint32_t* texels);
+// A quad from (x0, y0) to (x1, y1) showing the whole texture.
+void drawTexturedQuad(float x0, float y0, float x1, float y1);
 
 class ProbeWindow : public pellium::GLwindow {
 public:
@@ -34,7 +56,7 @@ public:
     void initGL() override { ++inits; }
     void render(pellium::GLRenderInfo& info) override;
     // Paints now and returns the frame's pixels.
-    const std::vector<std::uint32_t>& paint();
+    const Pixels& paint();
 
     std::uint32_t pixel(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
 
@@ -42,7 +64,7 @@ public:
     int inits = 0;
     int renders = 0;
     int width, height;
-    std::vector<std::uint32_t> pixels;
+    Pixels pixels;
 };
 
 }  // namespace gltest
