@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "GlTestSupport.h"
@@ -67,32 +68,33 @@ protected:
         pellium::fullGLacceleration = true;
         GLtexture::setSizeLimit(0);
     }
-
-    // The level-0 size a picture of w x h is uploaded at.
-    static std::pair<int, int> uploadedSize(int w, int h) {
-        GLtexture t;
-        t.setFilterModes(1, 0);
-        t.setImage(Image(w, h));
-        return {levelParameter(0, GL_TEXTURE_WIDTH), levelParameter(0, GL_TEXTURE_HEIGHT)};
-    }
 };
+
+// Uploads a picture without mipmaps.
+void uploadPlain(GLtexture& t, const Image& picture) {
+    t.setFilterModes(1, 0);
+    t.setImage(picture);
+}
 
 }  // namespace
 
 TEST_F(GLtextureTest, SidesBecomeThePowerOfTwoBelowWithinTheLimit) {
-    using Size = std::pair<int, int>;
-    EXPECT_EQ(uploadedSize(300, 200), Size(256, 128));
-    EXPECT_EQ(uploadedSize(1, 1), Size(1, 1));
-    EXPECT_EQ(uploadedSize(2, 3), Size(2, 2));
-    EXPECT_EQ(uploadedSize(3, 1), Size(2, 1));
-    EXPECT_EQ(uploadedSize(513, 1025), Size(512, 1024));
     GLint most = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &most);
     ASSERT_EQ(most, 16384) << "the driver these numbers were taken on";
-    EXPECT_EQ(uploadedSize(20000, 10), Size(16384, 8));
-    GLtexture::setSizeLimit(128);
-    EXPECT_EQ(uploadedSize(300, 200), Size(128, 128));
-    EXPECT_EQ(uploadedSize(100, 3), Size(64, 2));
+    const struct {
+        int limit, w, h, uploadedW, uploadedH;
+    } rows[] = {{0, 300, 200, 256, 128},   {0, 1, 1, 1, 1},           {0, 2, 3, 2, 2},
+                {0, 3, 1, 2, 1},           {0, 513, 1025, 512, 1024}, {0, 20000, 10, 16384, 8},
+                {128, 300, 200, 128, 128}, {128, 100, 3, 64, 2}};
+    for (const auto& r : rows) {
+        GLtexture::setSizeLimit(r.limit);
+        GLtexture t;
+        uploadPlain(t, Image(r.w, r.h));
+        SCOPED_TRACE(std::to_string(r.w) + " x " + std::to_string(r.h) + ", limit " + std::to_string(r.limit));
+        EXPECT_EQ(levelParameter(0, GL_TEXTURE_WIDTH), r.uploadedW);
+        EXPECT_EQ(levelParameter(0, GL_TEXTURE_HEIGHT), r.uploadedH);
+    }
 }
 
 TEST_F(GLtextureTest, MipmapChainRunsDownToOnePixelAndIsCounted) {
@@ -124,8 +126,7 @@ TEST_F(GLtextureTest, MipmapChainRunsDownToOnePixelAndIsCounted) {
         }
 
         GLtexture plain;
-        plain.setFilterModes(1, 0);
-        plain.setImage(noisePicture(300, 200, 1));
+        uploadPlain(plain, noisePicture(300, 200, 1));
         EXPECT_EQ(levelCount(), 1);
         EXPECT_EQ(plain.size(), 131072u);
         EXPECT_EQ(GLtexture::count(), before + 2);
@@ -133,13 +134,11 @@ TEST_F(GLtextureTest, MipmapChainRunsDownToOnePixelAndIsCounted) {
     }
     EXPECT_EQ(GLtexture::count(), before);
     EXPECT_EQ(GLtexture::totalSize(), bytesBefore);
-}
 
-TEST_F(GLtextureTest, OnePixelHasExactlyOneLevel) {
-    GLtexture t;
-    t.setImage(noisePicture(1, 1, 9));
+    GLtexture onePixel;
+    onePixel.setImage(noisePicture(1, 1, 9));
     EXPECT_EQ(levelCount(), 1);
-    EXPECT_EQ(t.size(), 4u);
+    EXPECT_EQ(onePixel.size(), 4u);
 }
 
 TEST_F(GLtextureTest, FadingLevelsLoseAlpha) {
@@ -166,8 +165,7 @@ TEST_F(GLtextureTest, BothChannelOrdersReadBackAsTheResampledPicture) {
     for (bool bgra : {true, false}) {
         pellium::fullGLacceleration = bgra;
         GLtexture t;
-        t.setFilterModes(1, 0);
-        t.setImage(source);
+        uploadPlain(t, source);
         EXPECT_EQ(levelPixels(0), want) << (bgra ? "BGRA" : "RGBA");
     }
     EXPECT_EQ(source.constPixels()[0], noisePicture(70, 46, 5).constPixels()[0]) << "the caller's picture is untouched";
@@ -177,8 +175,7 @@ TEST_F(GLtextureTest, InternalFormatFollowsTheModeWord) {
     const GLenum formats[4] = {GL_LUMINANCE8, GL_LUMINANCE8_ALPHA8, GL_RGB8, GL_RGBA8};
     for (int mode = 0; mode <= 5; ++mode) {
         GLtexture t;
-        t.setFilterModes(1, 0);
-        t.setImage(noisePicture(8, 8, 2, mode));
+        uploadPlain(t, noisePicture(8, 8, 2, mode));
         const int components = mode < 1 ? 1 : mode > 4 ? 4 : mode;
         EXPECT_EQ(levelParameter(0, GL_TEXTURE_INTERNAL_FORMAT), GLint(formats[components - 1])) << "mode " << mode;
     }
@@ -211,8 +208,7 @@ TEST_F(GLtextureTest, CompressedGreyBecomesCompressedRgbWithTheGreyInEveryChanne
 
 TEST_F(GLtextureTest, OnlyTheFirstPictureIsUploaded) {
     GLtexture t;
-    t.setFilterModes(1, 0);
-    t.setImage(Image());
+    uploadPlain(t, Image());
     EXPECT_FALSE(t.uploaded()) << "an empty picture is not taken";
     t.setImage(noisePicture(8, 4, 1));
     const std::vector<uint32_t> first = levelPixels(0);
@@ -305,8 +301,7 @@ TEST_F(GLtextureTest, BindMakesAContextWhenNoneIsCurrent) {
     platform::makeGLCurrent(0, nullptr);
     ASSERT_EQ(platform::currentGLContext(), nullptr);
     GLtexture t;
-    t.setFilterModes(1, 0);
-    t.setImage(noisePicture(4, 4, 8));
+    uploadPlain(t, noisePicture(4, 4, 8));
     EXPECT_NE(platform::currentGLContext(), nullptr);
     EXPECT_TRUE(t.created());
     EXPECT_TRUE(t.uploaded());
@@ -341,13 +336,11 @@ TEST_F(GLtextureTest, DrawnOnAQuadItShowsItsColours) {
     for (bool bgra : {true, false}) {
         pellium::fullGLacceleration = bgra;
         GLtexture t;
-        t.setFilterModes(1, 0);
-        t.setImage(picture);
+        uploadPlain(t, picture);
         gltest::ProbeWindow w(64, 64, "texture");
         w.draw = [&](pellium::GLRenderInfo& info) {
             glViewport(0, 0, info.width, info.height);
-            glClearColor(0, 0, 0, 1);
-            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            gltest::clearTo(0, 0, 0);
             glMatrixMode(GL_PROJECTION);
             glLoadIdentity();
             glOrtho(0, 64, 0, 64, -1, 1);
@@ -356,16 +349,7 @@ TEST_F(GLtextureTest, DrawnOnAQuadItShowsItsColours) {
             glEnable(GL_TEXTURE_2D);
             t.bind();
             glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-            glBegin(GL_QUADS);
-            glTexCoord2f(0, 0);
-            glVertex2f(0, 0);
-            glTexCoord2f(1, 0);
-            glVertex2f(64, 0);
-            glTexCoord2f(1, 1);
-            glVertex2f(64, 64);
-            glTexCoord2f(0, 1);
-            glVertex2f(0, 64);
-            glEnd();
+            gltest::drawTexturedQuad(0, 0, 64, 64);
             glDisable(GL_TEXTURE_2D);
         };
         w.paint();
