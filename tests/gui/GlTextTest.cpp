@@ -8,8 +8,9 @@
 #include <GL/glext.h>
 
 #include <cstdint>
-#include <cstring>
+#include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "GlTestSupport.h"
@@ -21,6 +22,7 @@
 #include "gui/gl/GLfont.h"
 #include "gui/gl/GLstate.h"
 
+using gltest::Pixels;
 using gltest::ProbeWindow;
 using gltest::rgba;
 using pellium::GLfont;
@@ -39,9 +41,9 @@ constexpr uint32_t grey = rgba(64, 64, 64);
 // What the frame should hold after drawing text at (x, y) over a grey
 // background: every quad pixel whose texel passes the alpha test takes the
 // texel's colour times the string's colour, later characters over earlier.
-std::vector<uint32_t> expectedFrame(const GLfont& font, int x, int y, const char* text,
-                                    const std::vector<uint32_t>& colours) {
-    std::vector<uint32_t> frame(size_t(W) * H, grey);
+Pixels expectedFrame(const GLfont& font, int x, int y, const char* text,
+                     const std::vector<uint32_t>& colours = {rgba(255, 255, 255)}) {
+    Pixels frame(size_t(W) * H, grey);
     const pellium::GlyphAtlas& atlas = font.atlas();
     const uint32_t* texels = atlas.image().constPixels();
     const int pad = font.outline() ? 1 : 0;
@@ -66,29 +68,30 @@ std::vector<uint32_t> expectedFrame(const GLfont& font, int x, int y, const char
     return frame;
 }
 
-int lit(const std::vector<uint32_t>& frame) {
-    int n = 0;
-    for (uint32_t p : frame)
-        n += p != grey;
-    return n;
-}
+int lit(const Pixels& frame) { return gltest::countOther(frame, grey); }
 
 class GLtextTest : public ::testing::Test {
 protected:
     GLtextTest() : window(W, H, "text") {}
 
     // Paints one frame: grey, then whatever draw does.
-    const std::vector<uint32_t>& paint(const std::function<void(pellium::GLRenderInfo&)>& draw) {
+    const Pixels& paint(const std::function<void(pellium::GLRenderInfo&)>& draw) {
         window.draw = [&](pellium::GLRenderInfo& info) {
-            glClearColor(0.25f, 0.25f, 0.25f, 1);
-            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            gltest::clearTo(0.25f, 0.25f, 0.25f);
             pellium::setBlendMode(1, 0);
             draw(info);
         };
         return window.paint();
     }
+    // Paints `text` in white at (x, y); returns where the pen ended.
+    int paintString(GLfont& font, int x, int y, const char* text) {
+        int end = 0;
+        paint([&](pellium::GLRenderInfo& info) { end = font.drawString(info, x, y, text, 0xFFFFFFFFu); });
+        return end;
+    }
 
     ProbeWindow window;
+    const Pixels& frame = window.pixels;
 };
 
 }  // namespace
@@ -100,16 +103,11 @@ TEST_F(GLtextTest, StringsShowTheirGlyphsWhereTheWidthsPutThem) {
     EXPECT_EQ(font.first(), 32);
     EXPECT_EQ(font.last(), 126);
     const char* text = "Hg!|W_";
-    int end = 0;
-    const auto& frame =
-        paint([&](pellium::GLRenderInfo& info) { end = font.drawString(info, 7, 9, text, 0xFFFFFFFFu); });
+    EXPECT_EQ(paintString(font, 7, 9, text), 7 + font.stringWidth(text));
     ASSERT_FALSE(font.atlas().empty());
-    EXPECT_EQ(end, 7 + font.stringWidth(text));
-    const std::vector<uint32_t> want = expectedFrame(font, 7, 9, text, {rgba(255, 255, 255)});
+    const Pixels want = expectedFrame(font, 7, 9, text);
     ASSERT_GT(lit(want), 40) << "the glyphs have pixels to show";
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x)
-            ASSERT_EQ(frame[size_t(y) * W + size_t(x)], want[size_t(y) * W + size_t(x)]) << "at " << x << ", " << y;
+    EXPECT_EQ(frame, want);
 
     // Every character's pixels lie between its pen position and the next,
     // from the bottom of its quad to the top of the text.
@@ -127,33 +125,27 @@ TEST_F(GLtextTest, StringsShowTheirGlyphsWhereTheWidthsPutThem) {
 
 TEST_F(GLtextTest, EachCharacterTakesItsOwnColour) {
     GLfont& font = pellium::defaultGLFont();
-    const char* text = "AB";
     const uint32_t colours[2] = {0xFF0000FFu, 0xFF00FF00u};  // red, green: bytes red, green, blue, alpha
     int end = 0;
-    const auto& frame =
-        paint([&](pellium::GLRenderInfo& info) { end = font.drawColouredString(info, 3, 5, text, colours); });
-    EXPECT_EQ(end, 3 + font.stringWidth(text));
-    const auto want = expectedFrame(font, 3, 5, text, {rgba(255, 0, 0), rgba(0, 255, 0)});
+    paint([&](pellium::GLRenderInfo& info) { end = font.drawColouredString(info, 3, 5, "AB", colours); });
+    EXPECT_EQ(end, 3 + font.stringWidth("AB"));
+    const Pixels want = expectedFrame(font, 3, 5, "AB", {rgba(255, 0, 0), rgba(0, 255, 0)});
     EXPECT_EQ(frame, want);
     EXPECT_GT(lit(want), 10);
 }
 
 TEST_F(GLtextTest, CharactersOutsideTheRangeAreDrawnAsTheFirst) {
     GLfont& font = pellium::defaultGLFont();
-    const char* text = "A\xC8" "B\x7F";
-    int end = 0;
-    const auto& frame =
-        paint([&](pellium::GLRenderInfo& info) { end = font.drawString(info, 0, 0, text, 0xFFFFFFFFu); });
     // 200 and 127 draw the blank and move the pen by its width.
-    EXPECT_EQ(end, font.charWidth('A') + font.charWidth('B') + 2 * font.charWidth(' '));
-    const auto want = expectedFrame(font, 0, 0, "A B ", {rgba(255, 255, 255)});
-    EXPECT_EQ(frame, want);
+    EXPECT_EQ(paintString(font, 0, 0, "A\xC8" "B\x7F"),
+              font.charWidth('A') + font.charWidth('B') + 2 * font.charWidth(' '));
+    EXPECT_EQ(frame, expectedFrame(font, 0, 0, "A B "));
 }
 
 TEST_F(GLtextTest, EmptyAndNullStringsDrawNothing) {
     GLfont& font = pellium::defaultGLFont();
     int a = -1, b = -1, c = -1;
-    const auto& frame = paint([&](pellium::GLRenderInfo& info) {
+    paint([&](pellium::GLRenderInfo& info) {
         a = font.drawString(info, 12, 3, "", 0xFFFFFFFFu);
         b = font.drawString(info, 13, 3, nullptr, 0xFFFFFFFFu);
         c = font.drawTransformed(info, nullptr, "", 0xFFFFFFFFu);
@@ -168,11 +160,34 @@ TEST_F(GLtextTest, TransformedTextFollowsTheMatrix) {
     GLfont& font = pellium::defaultGLFont();
     const float moved[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 40, 20, 0, 1};
     int advance = 0;
-    const auto& frame =
-        paint([&](pellium::GLRenderInfo& info) { advance = font.drawTransformed(info, moved, "Tx", 0xFFFFFFFFu); });
+    paint([&](pellium::GLRenderInfo& info) { advance = font.drawTransformed(info, moved, "Tx", 0xFFFFFFFFu); });
     EXPECT_EQ(advance, font.stringWidth("Tx"));
-    EXPECT_EQ(frame, expectedFrame(font, 40, 20, "Tx", {rgba(255, 255, 255)}));
+    EXPECT_EQ(frame, expectedFrame(font, 40, 20, "Tx"));
 }
+
+// The GL state text drawing changes, to see that it is put back.
+struct TextState {
+    bool blend, lighting, texture, depthTest, alphaTest;
+    int alphaFunc, boundTexture;
+    std::vector<float> alphaRef, projection, modelview;
+    static TextState now() {
+        return {glIsEnabled(GL_BLEND) == GL_TRUE,
+                glIsEnabled(GL_LIGHTING) == GL_TRUE,
+                glIsEnabled(GL_TEXTURE_2D) == GL_TRUE,
+                glIsEnabled(GL_DEPTH_TEST) == GL_TRUE,
+                glIsEnabled(GL_ALPHA_TEST) == GL_TRUE,
+                gltest::integer(GL_ALPHA_TEST_FUNC),
+                gltest::integer(GL_TEXTURE_BINDING_2D),
+                gltest::floats(GL_ALPHA_TEST_REF, 1),
+                gltest::floats(GL_PROJECTION_MATRIX, 16),
+                gltest::floats(GL_MODELVIEW_MATRIX, 16)};
+    }
+    bool operator==(const TextState& o) const {
+        return std::tie(blend, lighting, texture, depthTest, alphaTest, alphaFunc, boundTexture, alphaRef, projection,
+                        modelview) == std::tie(o.blend, o.lighting, o.texture, o.depthTest, o.alphaTest, o.alphaFunc,
+                                               o.boundTexture, o.alphaRef, o.projection, o.modelview);
+    }
+};
 
 TEST_F(GLtextTest, BeginAndEndPutTheStateBack) {
     GLfont& font = pellium::defaultGLFont();
@@ -192,24 +207,14 @@ TEST_F(GLtextTest, BeginAndEndPutTheStateBack) {
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
         glTranslatef(1, 2, 3);
-        GLfloat projection[16], modelview[16];
-        glGetFloatv(GL_PROJECTION_MATRIX, projection);
-        glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+        const TextState before = TextState::now();
 
         ASSERT_TRUE(font.begin(info));
-        EXPECT_TRUE(glIsEnabled(GL_BLEND));
-        EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
-        EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
-        EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
-        EXPECT_TRUE(glIsEnabled(GL_ALPHA_TEST));
-        GLint func = 0, bound = 0;
-        GLfloat ref = 0;
-        glGetIntegerv(GL_ALPHA_TEST_FUNC, &func);
-        glGetFloatv(GL_ALPHA_TEST_REF, &ref);
-        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-        EXPECT_EQ(func, GL_GREATER);
-        EXPECT_FLOAT_EQ(ref, 0.2f);
-        EXPECT_EQ(GLuint(bound), font.textureName());
+        const TextState drawing = TextState::now();
+        EXPECT_TRUE(drawing.blend && !drawing.lighting && drawing.texture && !drawing.depthTest && drawing.alphaTest);
+        EXPECT_EQ(drawing.alphaFunc, GL_GREATER);
+        EXPECT_FLOAT_EQ(drawing.alphaRef[0], 0.2f);
+        EXPECT_EQ(GLuint(drawing.boundTexture), font.textureName());
         // Nested pairs leave the outer one's state alone.
         ASSERT_TRUE(font.begin(info));
         font.drawString(info, 1, 1, "x", 0xFFFFFFFFu);
@@ -217,26 +222,11 @@ TEST_F(GLtextTest, BeginAndEndPutTheStateBack) {
         EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
         font.end(info);
 
-        EXPECT_FALSE(glIsEnabled(GL_BLEND));
-        EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
-        EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-        EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-        EXPECT_FALSE(glIsEnabled(GL_ALPHA_TEST));
+        EXPECT_TRUE(TextState::now() == before);
         EXPECT_FALSE(glIsEnabled(GL_COLOR_ARRAY));
         EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
-        glGetIntegerv(GL_ALPHA_TEST_FUNC, &func);
-        glGetFloatv(GL_ALPHA_TEST_REF, &ref);
-        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-        EXPECT_EQ(func, GL_LEQUAL);
-        EXPECT_FLOAT_EQ(ref, 0.75f);
-        EXPECT_EQ(GLuint(bound), other);
-        GLfloat p2[16], m2[16];
-        glGetFloatv(GL_PROJECTION_MATRIX, p2);
-        glGetFloatv(GL_MODELVIEW_MATRIX, m2);
-        EXPECT_EQ(0, std::memcmp(projection, p2, sizeof p2));
-        EXPECT_EQ(0, std::memcmp(modelview, m2, sizeof m2));
         font.end(info);  // one end too many changes nothing
-        EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
+        EXPECT_TRUE(TextState::now() == before);
         glDisable(GL_LIGHTING);
         glDeleteTextures(1, &other);
         pellium::invalidateGLStateCache();
@@ -249,7 +239,7 @@ TEST_F(GLtextTest, TheGlyphTextureIsDxt1AndItsMakingIsLogged) {
     GLfont font(pellium::FontKey(125, 14, 0), 'a', 'z', false);
     EXPECT_EQ(font.textureName(), 0u);
     EXPECT_TRUE(font.atlas().empty()) << "nothing is made before the first begin";
-    const auto& frame = paint([&](pellium::GLRenderInfo& info) { font.drawString(info, 2, 4, "quick", 0xFFFFFFFFu); });
+    paintString(font, 2, 4, "quick");
     ASSERT_NE(font.textureName(), 0u);
     EXPECT_THAT(log.text(), HasSubstr("Font grab took: "));
     EXPECT_THAT(log.text(), Not(HasSubstr("internal format didn't match")));
@@ -263,7 +253,7 @@ TEST_F(GLtextTest, TheGlyphTextureIsDxt1AndItsMakingIsLogged) {
     EXPECT_EQ(minFilter, GL_NEAREST);
     EXPECT_EQ(magFilter, GL_NEAREST);
     glBindTexture(GL_TEXTURE_2D, 0);
-    EXPECT_EQ(frame, expectedFrame(font, 2, 4, "quick", {rgba(255, 255, 255)}));
+    EXPECT_EQ(frame, expectedFrame(font, 2, 4, "quick"));
 }
 
 TEST_F(GLtextTest, CharactersAbove127DrawTheirOwnGlyphs) {
@@ -271,27 +261,23 @@ TEST_F(GLtextTest, CharactersAbove127DrawTheirOwnGlyphs) {
     // would fall outside the range and draw as the first character.
     GLfont font(pellium::FontKey(125, 16, 0), 32, 255, false);
     const char text[] = "caf\xE9";
-    const auto& frame = paint([&](pellium::GLRenderInfo& info) { font.drawString(info, 3, 6, text, 0xFFFFFFFFu); });
+    paintString(font, 3, 6, text);
     ASSERT_FALSE(font.atlas().empty());
-    EXPECT_EQ(frame, expectedFrame(font, 3, 6, text, {rgba(255, 255, 255)}));
-    const char asFirst[] = "caf ";
-    EXPECT_NE(frame, expectedFrame(font, 3, 6, asFirst, {rgba(255, 255, 255)}));
+    EXPECT_EQ(frame, expectedFrame(font, 3, 6, text));
+    EXPECT_NE(frame, expectedFrame(font, 3, 6, "caf "));
     EXPECT_EQ(font.stringWidth(text), font.stringWidth("caf") + font.charWidth(char(0xE9)));
 }
 
 TEST_F(GLtextTest, OutlinedGlyphsHaveABlackRim) {
     GLfont font(pellium::FontKey(125, 16, 1), 'A', 'Z', true);
-    const auto& frame = paint([&](pellium::GLRenderInfo& info) { font.drawString(info, 5, 5, "OK", 0xFFFFFFFFu); });
+    paintString(font, 5, 5, "OK");
     ASSERT_FALSE(font.atlas().empty());
     const GlyphRecord& o = font.atlas().glyph('O');
     EXPECT_EQ(o.width, font.charWidth('O') + 2);
     EXPECT_EQ(o.height, font.height() + font.descent() + 2);
-    const auto want = expectedFrame(font, 5, 5, "OK", {rgba(255, 255, 255)});
+    const Pixels want = expectedFrame(font, 5, 5, "OK");
     EXPECT_EQ(frame, want);
-    int black = 0;
-    for (uint32_t p : want)
-        black += p == rgba(0, 0, 0);
-    EXPECT_GT(black, 20) << "the rim shows";
+    EXPECT_GT(std::count(want.begin(), want.end(), rgba(0, 0, 0)), 20) << "the rim shows";
 }
 
 TEST_F(GLtextTest, TextShowsItsWholeCellFromThePenUp) {
@@ -305,12 +291,10 @@ TEST_F(GLtextTest, TextShowsItsWholeCellFromThePenUp) {
     TestFonts fonts(m);
     GLfont font(pellium::FontKey(125, 11, pellium::FontKey::underline), 'A', 'Z', false);
     const int x = 10, y = 20;
-    int end = 0;
-    const auto& frame = paint([&](pellium::GLRenderInfo& info) { end = font.drawString(info, x, y, "AK", 0xFFFFFFFFu); });
+    EXPECT_EQ(paintString(font, x, y, "AK"), x + 12);
     ASSERT_FALSE(font.atlas().empty());
     ASSERT_LT(font.atlas().glyph('K').y, font.atlas().glyph('A').y) << "'K' lies in a later atlas row";
-    EXPECT_EQ(end, x + 12);
-    std::vector<uint32_t> want(size_t(W) * H, grey);
+    Pixels want(size_t(W) * H, grey);
     for (int pen = x; pen < x + 12; pen += 6) {
         for (int col = pen; col < pen + 6; ++col)
             want[size_t(y) * W + size_t(col)] = rgba(255, 255, 255);
@@ -327,7 +311,7 @@ TEST_F(GLtextTest, AFontWithoutGlyphsDrawsNothingAndTriesOnce) {
     bool began = true;
     pellium::glVerbose = true;
     LogCapture log;
-    const auto& frame = paint([&](pellium::GLRenderInfo& info) {
+    paint([&](pellium::GLRenderInfo& info) {
         began = empty.begin(info);
         end = empty.drawString(info, 4, 4, "abc", 0xFFFFFFFFu);
         empty.end(info);
@@ -345,14 +329,14 @@ TEST_F(GLtextTest, TheTextWrappersUseTheDefaultFont) {
     GLfont& font = pellium::defaultGLFont();
     int one = 0, each = 0;
     const uint32_t colours[3] = {0xFFFFFFFFu, 0xFF0000FFu, 0xFFFF0000u};
-    const auto& frame = paint([&](pellium::GLRenderInfo& info) {
+    paint([&](pellium::GLRenderInfo& info) {
         one = pellium::drawText(info, 2, 2, "Mw", 0xFFFFFFFFu);
         each = pellium::drawText(info, 2, 24, "Mw@", colours);
     });
     EXPECT_EQ(one, 2 + font.stringWidth("Mw"));
     EXPECT_EQ(each, 2 + font.stringWidth("Mw@"));
-    std::vector<uint32_t> want = expectedFrame(font, 2, 2, "Mw", {rgba(255, 255, 255)});
-    const std::vector<uint32_t> upper =
+    Pixels want = expectedFrame(font, 2, 2, "Mw");
+    const Pixels upper =
         expectedFrame(font, 2, 24, "Mw@", {rgba(255, 255, 255), rgba(255, 0, 0), rgba(0, 0, 255)});
     for (size_t i = 0; i < want.size(); ++i)
         if (upper[i] != grey)
@@ -364,32 +348,17 @@ TEST(GLwindowFrameRateTest, TheRateIsWrittenFromThe32ndFrame) {
     ProbeWindow w(W, H, "frame rate");
     w.startFrameRate();
     w.draw = [&](pellium::GLRenderInfo& info) {
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        gltest::clearTo(0, 0, 0);
         w.drawFrameRate(info, 3, 4);
     };
-    auto litPixels = [&] {
-        int n = 0;
-        for (uint32_t p : w.pixels)
-            n += p != rgba(0, 0, 0);
-        return n;
-    };
-    for (int i = 0; i < 31; ++i) {
-        w.paint();
-        ASSERT_EQ(litPixels(), 0) << "frame " << i;
-    }
-    w.paint();
-    EXPECT_GT(litPixels(), 50);
+    for (int i = 0; i < 31; ++i)
+        ASSERT_EQ(gltest::countOther(w.paint(), rgba(0, 0, 0)), 0) << "frame " << i;
+    // White, right of and above (3, 4), within the text's height.
     const GLfont& font = pellium::defaultGLFont();
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x) {
-            const uint32_t p = w.pixel(x, y);
-            if (p == rgba(0, 0, 0))
-                continue;
-            EXPECT_EQ(p, rgba(255, 255, 255));
-            EXPECT_TRUE(x >= 3 && y >= 4 && y < 4 + font.height() + font.descent()) << x << ", " << y;
-        }
+    const gltest::Spread s =
+        gltest::spread(w.paint(), W, rgba(0, 0, 0), rgba(255, 255, 255), 3, 4, W, 4 + font.height() + font.descent());
+    EXPECT_GT(s.lit, 50);
+    EXPECT_EQ(s.stray, 0);
     w.stopFrameRate();
-    w.paint();
-    EXPECT_EQ(litPixels(), 0);
+    EXPECT_EQ(gltest::countOther(w.paint(), rgba(0, 0, 0)), 0);
 }
