@@ -122,31 +122,20 @@ TEST_F(PlainDriver, GlyphsGoUpAsFourBitLuminanceAndAlphaAndStillShow) {
     LogCapture log;
     pellium::GLfont font(pellium::FontKey(125, 14, 0), 32, 126, false);
     gltest::ProbeWindow w(96, 32, "plain text");
-    int lit = 0, misplaced = 0;
     w.draw = [&](pellium::GLRenderInfo& info) {
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        gltest::clearTo(0, 0, 0);
         pellium::setBlendMode(1, 0);
         font.drawString(info, 4, 6, "Kalvora", 0xFFFFFFFFu);
     };
-    const std::vector<uint32_t>& frame = w.paint();
+    const gltest::Pixels& frame = w.paint();
     ASSERT_NE(font.textureName(), 0u);
     glBindTexture(GL_TEXTURE_2D, font.textureName());
     EXPECT_EQ(levelParameter(0, GL_TEXTURE_INTERNAL_FORMAT), GL_LUMINANCE4_ALPHA4);
     EXPECT_THAT(log.text(), Not(HasSubstr("internal format didn't match")));
     glBindTexture(GL_TEXTURE_2D, 0);
     // Glyph pixels are white and lie inside the string's box; nothing else is drawn.
-    const int right = 4 + font.stringWidth("Kalvora");
-    const int top = 6 + font.height() + font.descent();
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 96; ++x) {
-            const uint32_t p = frame[size_t(y) * 96 + size_t(x)];
-            if (p == rgba(0, 0, 0))
-                continue;
-            ++lit;
-            EXPECT_EQ(p, rgba(255, 255, 255)) << x << ", " << y;
-            misplaced += x < 4 || x >= right || y < 6 || y >= top;
-        }
-    EXPECT_GT(lit, 40);
-    EXPECT_EQ(misplaced, 0);
+    const gltest::Spread s = gltest::spread(frame, 96, rgba(0, 0, 0), rgba(255, 255, 255), 4, 6,
+                                            4 + font.stringWidth("Kalvora"), 6 + font.height() + font.descent());
+    EXPECT_GT(s.lit, 40);
+    EXPECT_EQ(s.stray, 0);
 }
