@@ -225,6 +225,12 @@ TEST(BoundsTest, ExtendWithMargin) {
     EXPECT_EQ(b, before);
     EXPECT_FALSE(b.extendWithMargin(Bounds(), 0.1));
     EXPECT_EQ(b, before);
+    // An empty record takes the other with its margins.
+    Bounds empty;
+    EXPECT_TRUE(empty.extendWithMargin(box(Vector(0, 0, 0), Vector(2, 4, 6)), 0.5));
+    EXPECT_TRUE(empty.valid());
+    EXPECT_EQ(empty.min(), Vector(-1, -2, -3));
+    EXPECT_EQ(empty.max(), Vector(3, 6, 9));
 }
 
 TEST(BoundsTest, ExtendWithMarginZeroIsAPlainUnion) {
@@ -237,23 +243,11 @@ TEST(BoundsTest, ExtendWithMarginZeroIsAPlainUnion) {
     EXPECT_EQ(b.corner(0), Vector(3, 1, 2));
 }
 
-TEST(BoundsTest, ExtendWithMarginOfEmptyTakesTheOtherWithMargins) {
-    Bounds b;
-    EXPECT_TRUE(b.extendWithMargin(box(Vector(0, 0, 0), Vector(2, 4, 6)), 0.5));
-    EXPECT_TRUE(b.valid());
-    EXPECT_EQ(b.min(), Vector(-1, -2, -3));
-    EXPECT_EQ(b.max(), Vector(3, 6, 9));
-}
-
-TEST(BoundsTest, IntersectsNeedsBothValid) {
+TEST(BoundsTest, IntersectsNeedsBothValidAndTestsTheBoxesOnEveryAxis) {
     Bounds a = box(Vector(0, 0, 0), Vector(1, 1, 1));
     EXPECT_TRUE(a.intersects(a));
     EXPECT_FALSE(a.intersects(Bounds()));
     EXPECT_FALSE(Bounds().intersects(a));
-}
-
-TEST(BoundsTest, IntersectsTestsTheBoxesOnEveryAxis) {
-    Bounds a = box(Vector(0, 0, 0), Vector(1, 1, 1));
     EXPECT_TRUE(a.intersects(box(Vector(1, 1, 1), Vector(2, 2, 2))));  // touching counts
     EXPECT_FALSE(a.intersects(box(Vector(1.5, 0, 0), Vector(2, 1, 1))));
     EXPECT_FALSE(a.intersects(box(Vector(0, -2, 0), Vector(1, -0.1, 1))));

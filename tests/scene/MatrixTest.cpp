@@ -48,24 +48,20 @@ Matrix sampleOfKind(int kind) {
     return m;
 }
 
+const double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
 Vector transformed(const Vector& p, const Matrix& m) {
     Vector out;
     Matrix::transformPoint(out, p, m);
     return out;
 }
 
-TEST(MatrixTest, DefaultIsIdentity) {
+TEST(MatrixTest, DefaultIsIdentityAndIdentityValuesOfAnotherKindAreNot) {
     Matrix m;
     EXPECT_EQ(m.kind(), Matrix::Identity);
     EXPECT_TRUE(m.isIdentity());
     EXPECT_EQ(m.classify(), Matrix::Identity);
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c)
-            EXPECT_EQ(m(r, c), r == c ? 1.0 : 0.0);
-}
-
-TEST(MatrixTest, IdentityValuesWithAnotherKindAreNotIdentity) {
-    Matrix m;
+    EXPECT_TRUE(valuesNear(m, identity, 0));
     m.setTranslation(Vector(0, 0, 0));
     EXPECT_EQ(m.kind(), Matrix::RotationTranslation);
     EXPECT_FALSE(m.isIdentity());
@@ -94,10 +90,10 @@ TEST(MatrixTest, ShearedUnitRowsAreNotARotation) {
     Matrix inverse, product;
     m.invert(inverse);
     product.multiply(m, inverse);
-    const double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     EXPECT_TRUE(valuesNear(product, identity, 1e-15));
 }
 
+// Also: the product may overwrite either operand.
 TEST(MatrixTest, ProductKindTable) {
     const int expected[5][5] = {
         {0, 1, 2, 3, 4}, {1, 1, 2, 3, 4}, {2, 2, 2, 3, 4}, {3, 3, 3, 3, 4}, {4, 4, 4, 4, 4},
@@ -114,26 +110,17 @@ TEST(MatrixTest, ProductKindTable) {
             double full[16];
             fullProduct(a, b, full);
             EXPECT_TRUE(valuesNear(c, full, 0)) << ka << " x " << kb;
-        }
-}
-
-TEST(MatrixTest, ProductMayOverwriteEitherOperand) {
-    for (int ka = 0; ka < 5; ++ka)
-        for (int kb = 0; kb < 5; ++kb) {
-            Matrix a = sampleOfKind(ka), b = sampleOfKind(kb);
-            Matrix separate;
-            separate.multiply(a, b);
             Matrix first = a;
             first.multiply(first, b);
             Matrix second = b;
             second.multiply(a, second);
-            EXPECT_EQ(first, separate) << ka << " x " << kb;
-            EXPECT_EQ(second, separate) << ka << " x " << kb;
+            EXPECT_EQ(first, c) << ka << " x " << kb;
+            EXPECT_EQ(second, c) << ka << " x " << kb;
         }
-    Matrix square = sampleOfKind(Matrix::Affine), expected;
-    expected.multiply(sampleOfKind(Matrix::Affine), sampleOfKind(Matrix::Affine));
+    Matrix square = sampleOfKind(Matrix::Affine), squared;
+    squared.multiply(square, square);
     square.multiply(square, square);
-    EXPECT_EQ(square, expected);
+    EXPECT_EQ(square, squared);
 }
 
 TEST(MatrixTest, ProductAppliesTheLeftOperandFirst) {
@@ -146,17 +133,13 @@ TEST(MatrixTest, ProductAppliesTheLeftOperandFirst) {
     EXPECT_TRUE(vectorNear(transformed(Vector(1, 0, 0), both), Vector(0, 11, 0), 1e-14));
 }
 
-TEST(MatrixTest, RotationAboutZ) {
+TEST(MatrixTest, RotationsAboutZXAndADiagonal) {
     Matrix m;
     m.setRotation(90, Vector(0, 0, 1));
     EXPECT_EQ(m.kind(), Matrix::Rotation);
     const double rows[16] = {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     EXPECT_TRUE(valuesNear(m, rows, 1e-16));
     EXPECT_TRUE(vectorNear(transformed(Vector(1, 0, 0), m), Vector(0, 1, 0), 1e-16));
-}
-
-TEST(MatrixTest, RotationAboutXAndADiagonal) {
-    Matrix m;
     m.setRotation(90, Vector(1, 0, 0));
     EXPECT_TRUE(vectorNear(transformed(Vector(0, 1, 0), m), Vector(0, 0, 1), 1e-16));
     // A non-unit diagonal axis: a third of a turn cycles the axes.
@@ -249,8 +232,8 @@ TEST(MatrixTest, ScaleAndPreScale) {
     }
 }
 
+// Also: a matrix may be inverted into itself.
 TEST(MatrixTest, InverseOfEachKindUndoesIt) {
-    const double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     for (int kind = 0; kind < 5; ++kind) {
         Matrix m = sampleOfKind(kind), inverse, product;
         m.invert(inverse);
@@ -259,6 +242,8 @@ TEST(MatrixTest, InverseOfEachKindUndoesIt) {
         EXPECT_TRUE(valuesNear(product, identity, 1e-14)) << kind;
         product.multiply(inverse, m);
         EXPECT_TRUE(valuesNear(product, identity, 1e-14)) << kind;
+        m.invert(m);
+        EXPECT_EQ(m, inverse) << kind;
     }
 }
 
@@ -272,17 +257,7 @@ TEST(MatrixTest, InverseOfRotationTranslation) {
     EXPECT_TRUE(vectorNear(inverse.translation(), Vector(-2, 1, -3), 1e-15));
     EXPECT_TRUE(vectorNear(inverse.row(0), Vector(0, -1, 0), 1e-16));
     product.multiply(m, inverse);
-    const double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     EXPECT_TRUE(valuesNear(product, identity, 1e-15));
-}
-
-TEST(MatrixTest, InverseIntoItself) {
-    for (int kind = 0; kind < 5; ++kind) {
-        Matrix m = sampleOfKind(kind), separate;
-        m.invert(separate);
-        m.invert(m);
-        EXPECT_EQ(m, separate) << kind;
-    }
 }
 
 TEST(MatrixTest, InverseNeedsRowExchanges) {
@@ -293,7 +268,6 @@ TEST(MatrixTest, InverseNeedsRowExchanges) {
     m.invert(inverse);
     EXPECT_EQ(inverse.kind(), Matrix::Affine);
     product.multiply(m, inverse);
-    const double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     EXPECT_TRUE(valuesNear(product, identity, 1e-15));
 }
 
@@ -368,6 +342,12 @@ TEST(MatrixTest, PlacementRoundTrip) {
     EXPECT_NEAR(back.pitch, 20, 1e-12);
     EXPECT_NEAR(back.roll, 30, 1e-12);
     EXPECT_NEAR(back.heading, 40, 1e-12);
+    // A rotation alone comes back with unit scale.
+    m.setEuler(10, 20, 30);
+    back.setFromMatrix(m);
+    EXPECT_EQ(back.scale, Vector(1, 1, 1));
+    EXPECT_EQ(back.position, Vector(0, 0, 0));
+    EXPECT_NEAR(back.heading, 30, 1e-12);
 }
 
 TEST(MatrixTest, PlacementRoundTripOverManyAngles) {
@@ -402,16 +382,6 @@ TEST(MatrixTest, PlacementAtPitchNinetyLosesTheHeadingSign) {
     EXPECT_NEAR(back.pitch, 90, 1e-6);
     EXPECT_EQ(back.roll, 0);
     EXPECT_NEAR(back.heading, 30, 1e-9);
-}
-
-TEST(MatrixTest, PlacementOfAnUnscaledRotationHasUnitScale) {
-    Matrix m;
-    m.setEuler(10, 20, 30);
-    Placement back;
-    back.setFromMatrix(m);
-    EXPECT_EQ(back.scale, Vector(1, 1, 1));
-    EXPECT_EQ(back.position, Vector(0, 0, 0));
-    EXPECT_NEAR(back.heading, 30, 1e-12);
 }
 
 TEST(MatrixTest, GetScale) {

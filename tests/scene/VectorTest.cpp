@@ -25,14 +25,11 @@ TEST(VectorTest, Arithmetic) {
     EXPECT_EQ(c[2], 3);
 }
 
-TEST(VectorTest, NormalizeReturnsTheLength) {
+TEST(VectorTest, NormalizeReturnsTheLengthAndLeavesTinyVectorsAlone) {
     Vector v(3, 4, 0);
     EXPECT_EQ(Vector::normalize(v), 5);
     EXPECT_EQ(v, Vector(0.6, 0.8, 0));
-}
-
-TEST(VectorTest, NormalizeLeavesTinyVectorsAlone) {
-    Vector v(1e-51, 0, 0);
+    v = Vector(1e-51, 0, 0);
     EXPECT_EQ(Vector::normalize(v), 1e-51 * 1e-51);
     EXPECT_EQ(v, Vector(1e-51, 0, 0));
     Vector zero;
