@@ -334,12 +334,21 @@ TEST(GeoBunchStream, StoredCountsAreNotTrusted) {
 
 // --- reading records built by hand ---
 
+// A stream record of three zero elements of `words` words each.
+Bytes101 zeros(int words) {
+    Bytes101 b = body();
+    b.byte(2).byte(3);
+    for (int i = 0; i < 3 * words; ++i)
+        b.u32(0);
+    return b.byte(0);
+}
+
 Bytes internalsStream(const Bytes101& internalsBody) {
     Bytes101 s;
     s.declare(1, bunchTag).object(1, 1, body().byte(1).u32(2).byte(0));
     s.declare(2, internalsTag).object(2, 2, internalsBody);
-    s.declare(3, vertexTag).object(3, 3, body().byte(2).byte(3).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0).byte(0));
-    s.declare(4, texTag).object(4, 4, body().byte(2).byte(3).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0).byte(0));
+    s.declare(3, vertexTag).object(3, 3, zeros(3));
+    s.declare(4, texTag).object(4, 4, zeros(2));
     s.declare(5, indexTag).object(5, 5, body().byte(2).byte(3).u32(0).u32(1).u32(7).byte(0));
     return s.end().bytes;
 }
@@ -392,7 +401,7 @@ TEST(GeoBunchStream, InconsistentStreamsAreReportedAfterTheRead) {
     EXPECT_NE(log.text().find("GeoBunchInternals::verify() - Index out of range\n\n"), std::string::npos);
 }
 
-TEST(GeoBunchStream, LegacyFieldsAreReadInStep) {
+TEST(GeoBunchStream, LegacyFieldsAreReadInStepAndOnlyWhereWritten) {
     auto b = readAs<GeoBunch>(internalsStream(body()
                                                   .byte(3).u32(0x409)
                                                   .byte(4).u32(7)
@@ -408,6 +417,9 @@ TEST(GeoBunchStream, LegacyFieldsAreReadInStep) {
     EXPECT_EQ(legacy.value4, 7);
     EXPECT_EQ(legacy.value5, -1);
     EXPECT_EQ(b->vertexCount(), 3);
+    auto current = readAs<GeoBunch>(internalsStream(body().byte(12).u32(3).byte(0)));
+    ASSERT_TRUE(current);
+    EXPECT_FALSE(current->internals().legacy().present);
 }
 
 // A batch of an older stream: its internals carry a legacy material block
@@ -424,7 +436,7 @@ Bytes legacyStream(unsigned flags, bool withMaterial, bool throughRecord, bool w
     Bytes101 s;
     s.declare(1, bunchTag).object(1, 1, body().byte(1).u32(2).byte(0));
     s.declare(2, internalsTag).object(2, 2, in);
-    s.declare(3, vertexTag).object(3, 3, body().byte(2).byte(3).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0).byte(0));
+    s.declare(3, vertexTag).object(3, 3, zeros(3));
     Bytes101 m = body();
     m.byte(1).string("Old").byte(11);
     f32(f32(f32(f32(m, 0.5f), 0.25f), 0), 1).byte(0);
@@ -480,18 +492,12 @@ TEST(GeoBunchStream, LegacyMaterialAndTextureAreTakenOver) {
     }
 }
 
-TEST(GeoBunchStream, CurrentRecordHasNoLegacyBlock) {
-    auto b = readAs<GeoBunch>(internalsStream(body().byte(12).u32(3).byte(0)));
-    ASSERT_TRUE(b);
-    EXPECT_FALSE(b->internals().legacy().present);
-}
-
 TEST(GeoBunchStream, InternalsNamedByTwoBatchesBelongToTheFirst) {
     Bytes101 s;
     s.declare(1, "kessa_test::BunchList").object(1, 1, body().byte(2).u32(2).u32(3));
     s.declare(2, bunchTag).object(2, 2, body().byte(1).u32(4).byte(0)).object(2, 3, body().byte(1).u32(4).byte(0));
     s.declare(3, internalsTag).object(3, 4, body().byte(12).u32(5).byte(0));
-    s.declare(4, vertexTag).object(4, 5, body().byte(2).byte(3).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0).byte(0));
+    s.declare(4, vertexTag).object(4, 5, zeros(3));
     auto list = readAs<BunchList>(s.end().bytes);
     ASSERT_TRUE(list);
     ASSERT_EQ(list->bunches.size(), 2u);
@@ -581,14 +587,10 @@ TEST(GeoBunchStream, StripRecordKeepsSignedLengths) {
 
 TEST(GeoBunchStream, CallbacksWriteTheirCountAndReadBack) {
     orvel::ref_ptr<kessa::BunchCallbacks> hook(new kessa::BunchCallbacks);
-    Bytes bytes = write(hook.get());
     Bytes101 s;
     s.declare(1, callbacksTag).object(1, 1, body().byte(1).u32(0).byte(0)).end();
-    EXPECT_EQ(bytes, s.bytes);
-    Bytes101 t;
-    t.declare(1, callbacksTag).object(1, 1, body().byte(1).u32(0).byte(0)).end();
-    auto copy = readAs<kessa::BunchCallbacks>(t.bytes);
-    EXPECT_TRUE(copy);
+    EXPECT_EQ(write(hook.get()), s.bytes);
+    EXPECT_TRUE(readAs<kessa::BunchCallbacks>(s.bytes));
 }
 
 // --- hostile streams ---
@@ -648,9 +650,7 @@ Bytes sharedScene() {
 
 TEST(GeoBunchStreamFuzz, CutAtEveryLength) {
     LogCapture log;
-    Bytes whole = sharedScene();
-    for (std::size_t n = 0; n < whole.size(); ++n)
-        readAndUse(Bytes(whole.begin(), whole.begin() + long(n)));
+    kessa_test::forEachCut(sharedScene(), readAndUse);
 }
 
 TEST(GeoBunchStreamFuzz, MutatedRecords) {
@@ -660,27 +660,7 @@ TEST(GeoBunchStreamFuzz, MutatedRecords) {
     std::mt19937 random(20240612);
     for (int round = 0; round < 8000; ++round) {
         Bytes bytes = round % 2 ? whole : single;
-        int edits = 1 + int(random() % 4);
-        for (int e = 0; e < edits; ++e) {
-            std::size_t at = random() % bytes.size();
-            switch (random() % 5) {
-            case 0:
-                bytes[at] = (unsigned char)random();
-                break;
-            case 1:  // a small value: a tag, a count, an id
-                bytes[at] = (unsigned char)(random() % 40);
-                break;
-            case 2:  // a large count
-                bytes[at] = 0xFF;
-                break;
-            case 3:
-                bytes.insert(bytes.begin() + long(at), (unsigned char)(random() % 64));
-                break;
-            default:
-                bytes.erase(bytes.begin() + long(at));
-                break;
-            }
-        }
+        kessa_test::mutate(bytes, random);
         readAndUse(bytes);
     }
 }

@@ -34,6 +34,7 @@ counted_ptr<Texture> texture(const char* file) {
 
 }  // namespace
 
+// Bright colours are clamped in the lit colours, not in the plain one.
 TEST(MaterialTest, ColourGivesTheDefaults) {
     Material m(Color{1, 0.5f, 0.25f, 0.5f});
     EXPECT_EQ(m.name(), "Material");
@@ -54,13 +55,10 @@ TEST(MaterialTest, ColourGivesTheDefaults) {
     EXPECT_FALSE(m.texture(0));
     EXPECT_FALSE(m.usesTexCoords(1));
     EXPECT_FALSE(m.shared());
-}
-
-TEST(MaterialTest, BrightColoursAreClampedInTheLitColours) {
-    Material m(Color{2, -1, 1, 1});
-    EXPECT_TRUE(colourIs(m.colour(), 2, -1, 1, 1));
-    EXPECT_TRUE(colourIs(m.ambient(), 0.4f, 0, 0.2f, 1));
-    EXPECT_TRUE(colourIs(m.diffuse(), 1, 0, 0.8f, 1));
+    Material bright(Color{2, -1, 1, 1});
+    EXPECT_TRUE(colourIs(bright.colour(), 2, -1, 1, 1));
+    EXPECT_TRUE(colourIs(bright.ambient(), 0.4f, 0, 0.2f, 1));
+    EXPECT_TRUE(colourIs(bright.diffuse(), 1, 0, 0.8f, 1));
 }
 
 TEST(MaterialTest, LightingSwitchesThePerVertexData) {
@@ -185,15 +183,13 @@ TEST(MaterialTest, OrderIgnoresNamePlainColourLightingAndOtherAlphas) {
     Material f(a);
     f.setSmoothShading(false);
     EXPECT_NE(Material::compare(a, f), 0);
-}
-
-TEST(MaterialTest, TexturesCompareByIdentity) {
-    Material a(Color{1, 1, 1, 1}), b(a);
-    a.setTexture(texture("same.gif"), 0);
-    b.setTexture(texture("same.gif"), 0);
-    EXPECT_NE(Material::compare(a, b), 0);
-    b.setTexture(a.texture(0), 0);
-    EXPECT_EQ(Material::compare(a, b), 0);
+    // Textures compare by identity.
+    Material g(a), h(a);
+    g.setTexture(texture("same.gif"), 0);
+    h.setTexture(texture("same.gif"), 0);
+    EXPECT_NE(Material::compare(g, h), 0);
+    h.setTexture(g.texture(0), 0);
+    EXPECT_EQ(Material::compare(g, h), 0);
 }
 
 TEST(MaterialTest, EqualMaterialsShareOneSetMember) {
@@ -366,15 +362,13 @@ TEST(MaterialTest, ReadingSkipsTheOldWordAndUnknownTags) {
 TEST(MaterialTest, ATruncatedBodyKeepsWhatWasReadWhole) {
     Material m(Color{0.5f, 0.5f, 0.5f, 1});
     m.setName("cut");
-    kessa_test::Bytes bytes = kessa_test::writeScene(&m);
-    for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
-        kessa_test::Bytes part(bytes.begin(), bytes.begin() + long(cut));
-        LogCapture log;
+    LogCapture log;
+    kessa_test::forEachCut(kessa_test::writeScene(&m), [](const kessa_test::Bytes& part) {
         counted_ptr<orvel::Streamable> back = kessa_test::readScene(part);
         if (back) {
             EXPECT_TRUE(back.cast<Material>());
         }
-    }
+    });
 }
 
 TEST(MaterialTest, MutatedStreamsAreReadWithoutHarm) {
@@ -392,15 +386,7 @@ TEST(MaterialTest, MutatedStreamsAreReadWithoutHarm) {
     int materials = 0;
     for (int round = 0; round < 4000; ++round) {
         kessa_test::Bytes bytes = original;
-        const int changes = 1 + int(random() % 4);
-        for (int c = 0; c < changes; ++c) {
-            const std::size_t at = 18 + random() % (bytes.size() - 18);  // past the header
-            switch (random() % 3) {
-            case 0: bytes[at] = (unsigned char)random(); break;
-            case 1: bytes.erase(bytes.begin() + long(at)); break;
-            default: bytes.insert(bytes.begin() + long(at), (unsigned char)random()); break;
-            }
-        }
+        kessa_test::mutate(bytes, random, 18);  // past the header
         counted_ptr<orvel::Streamable> back = kessa_test::readScene(bytes);
         if (counted_ptr<Material> read = back.cast<Material>()) {
             ++materials;
