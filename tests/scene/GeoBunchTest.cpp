@@ -36,61 +36,47 @@ TEST(GeoBunch, NewBatchHasTheDefaultMaterial) {
 
 // --- counting and enumeration ---
 
-TEST(GeoBunchLayout, StripThenFanThenPlainTriangles) {
-    GeoBunch b;
-    b.setVertexData(row(12), false);
-    b.setStripData(strips({4, -5}));
-    EXPECT_EQ(b.triangleCount(), 6);
-    EXPECT_EQ(b.internals().plainTriangleCount(), 1);
-    std::vector<Triangle> expected{{0, 1, 2}, {2, 1, 3}, {4, 5, 6}, {4, 6, 7}, {4, 7, 8}, {9, 10, 11}};
-    EXPECT_EQ(trianglesOf(b), expected);
-}
-
-TEST(GeoBunchLayout, WithIndicesTheEntriesAreHandedOut) {
-    GeoBunch b;
-    b.setVertexData(row(12), false);
-    b.setStripData(strips({4, -5}));
-    b.setIndexData(indices({11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0}));
-    EXPECT_EQ(b.triangleCount(), 6);
-    std::vector<Triangle> expected{{11, 10, 9}, {9, 10, 8}, {7, 6, 5}, {7, 5, 4}, {7, 4, 3}, {2, 1, 0}};
-    EXPECT_EQ(trianglesOf(b), expected);
-}
-
-TEST(GeoBunchLayout, StripWindingAlternates) {
-    GeoBunch b;
-    b.setVertexData(row(5), false);
-    b.setStripData(strips({5}));
-    std::vector<Triangle> expected{{0, 1, 2}, {2, 1, 3}, {2, 3, 4}};
-    EXPECT_EQ(trianglesOf(b), expected);
-    EXPECT_EQ(b.triangleCount(), 3);
-}
-
-TEST(GeoBunchLayout, IndicesWithoutStripsArePlainTriangles) {
-    GeoBunch b;
-    b.setVertexData(row(4), false);
-    b.setIndexData(indices({0, 1, 2, 1, 3, 2, 3}));
-    EXPECT_EQ(b.triangleCount(), 2);
-    std::vector<Triangle> expected{{0, 1, 2}, {1, 3, 2}};
-    EXPECT_EQ(trianglesOf(b), expected);
-}
-
-TEST(GeoBunchLayout, StripAndFanOverTenVertices) {
-    GeoBunch b;
-    b.setVertexData(row(10), false);
-    b.setStripData(strips({3, -4}));
-    EXPECT_EQ(b.triangleCount(), 4);
-    std::vector<Triangle> expected{{0, 1, 2}, {3, 4, 5}, {3, 5, 6}, {7, 8, 9}};
-    EXPECT_EQ(trianglesOf(b), expected);
-}
-
-TEST(GeoBunchLayout, ShortStripsMakeNoTrianglesButUseTheirVertices) {
-    GeoBunch b;
-    b.setVertexData(row(8), false);
-    b.setStripData(strips({2, 0, -3}));
-    EXPECT_EQ(b.triangleCount(), 2);
-    std::vector<Triangle> expected{{2, 3, 4}, {5, 6, 7}};
-    EXPECT_EQ(trianglesOf(b), expected);
-    EXPECT_TRUE(b.internals().verify());
+// Strips (negative: fans) come first, then plain triangles; with indices the
+// entries are handed out instead of the vertex numbers.
+TEST(GeoBunchLayout, StripsFansAndPlainTriangles) {
+    const std::vector<unsigned> none;
+    const std::vector<unsigned> reversed{11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0};
+    struct Row {
+        unsigned vertices;
+        std::vector<int> strips;
+        std::vector<unsigned> indices;
+        std::vector<Triangle> triangles;
+        int plain;
+    } rows[] = {
+        {12, {4, -5}, none, {{0, 1, 2}, {2, 1, 3}, {4, 5, 6}, {4, 6, 7}, {4, 7, 8}, {9, 10, 11}}, 1},
+        {12, {4, -5}, reversed, {{11, 10, 9}, {9, 10, 8}, {7, 6, 5}, {7, 5, 4}, {7, 4, 3}, {2, 1, 0}}, 1},
+        {5, {5}, none, {{0, 1, 2}, {2, 1, 3}, {2, 3, 4}}, 0},
+        {4, {}, {0, 1, 2, 1, 3, 2, 3}, {{0, 1, 2}, {1, 3, 2}}, 2},
+        {10, {3, -4}, none, {{0, 1, 2}, {3, 4, 5}, {3, 5, 6}, {7, 8, 9}}, 1},
+        // Short strips make no triangles but use their vertices.
+        {8, {2, 0, -3}, none, {{2, 3, 4}, {5, 6, 7}}, 1},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.vertices);
+        GeoBunch b;
+        b.setVertexData(row(r.vertices), false);
+        if (!r.strips.empty()) {
+            auto s = strips({});
+            for (int n : r.strips)
+                s->push_back(n);
+            b.setStripData(s);
+        }
+        if (!r.indices.empty()) {
+            auto i = indices({});
+            for (unsigned n : r.indices)
+                i->push_back(n);
+            b.setIndexData(i);
+        }
+        EXPECT_EQ(trianglesOf(b), r.triangles);
+        EXPECT_EQ(b.triangleCount(), int(r.triangles.size()));
+        EXPECT_EQ(b.internals().plainTriangleCount(), r.plain);
+        EXPECT_TRUE(b.internals().verify());
+    }
 }
 
 TEST(GeoBunchLayout, StripsPastTheEndNeverCountNegative) {
@@ -138,6 +124,7 @@ TEST(GeoBunchLayout, StreamSettersDropTheCachedCount) {
 
 // --- verify ---
 
+// So do an empty stream without storage, and indices without vertices.
 TEST(GeoBunchVerify, ConsistentBatchPassesSilently) {
     LogCapture log;
     GeoBunch b;
@@ -146,6 +133,12 @@ TEST(GeoBunchVerify, ConsistentBatchPassesSilently) {
     b.setColorData(kessa_test::makeStream<GeoBunch::color_data>({GeoBunch::Color4{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 9, 9, 9}}));
     b.setIndexData(indices({0, 1, 2}));
     EXPECT_TRUE(b.internals().verify());
+    GeoBunch empty;
+    empty.vertexDataSlot() = orvel::ref_ptr<GeoBunch::vertex_data>(new GeoBunch::vertex_data);
+    EXPECT_TRUE(empty.internals().verify());
+    GeoBunch unplaced;
+    unplaced.setIndexData(indices({7, 8, 9}));
+    EXPECT_TRUE(unplaced.internals().verify());
     EXPECT_EQ(log.text(), "");
 }
 
@@ -156,12 +149,6 @@ TEST(GeoBunchVerify, StreamReplacedThroughItsSlotIsNotSetProperly) {
     EXPECT_FALSE(b.internals().verify());
     EXPECT_FALSE(b.internals().valid());
     EXPECT_EQ(log.text(), prefix + "vertices isn't set properly\n");
-}
-
-TEST(GeoBunchVerify, EmptyStreamWithNullPointerPasses) {
-    GeoBunch b;
-    b.vertexDataSlot() = orvel::ref_ptr<GeoBunch::vertex_data>(new GeoBunch::vertex_data);
-    EXPECT_TRUE(b.internals().verify());
 }
 
 TEST(GeoBunchVerify, PointerWithoutStreamShouldBeZero) {
@@ -207,12 +194,6 @@ TEST(GeoBunchVerify, EachIndexOutOfRangeIsLoggedAndCheckingGoesOn) {
     EXPECT_FALSE(b.internals().verify());
     EXPECT_EQ(log.text(), prefix + "Index out of range\n\n" + prefix + "Index out of range\n\n" + prefix +
                               "normals has fewer entries than vertices\n");
-}
-
-TEST(GeoBunchVerify, IndicesWithoutVerticesAreNotChecked) {
-    GeoBunch b;
-    b.setIndexData(indices({7, 8, 9}));
-    EXPECT_TRUE(b.internals().verify());
 }
 
 TEST(GeoBunchVerify, BatchInABranchNamesItselfItsBranchAndObject) {
@@ -325,10 +306,7 @@ TEST(GeoBunchAnimation, VertexWithoutAnEqualPositionTakesTheNearest) {
     b.setAnimation({kessa_test::frame({{0, 0, 0}, {5, 5, 4}, {5, 5, 6}, {1, 0, 0}}),
                     kessa_test::frame({{10, 0, 0}, {20, 0, 0}, {30, 0, 0}, {40, 0, 0}})});
     EXPECT_EQ(b.animationFrames()[1], kessa_test::frame({{40, 0, 0}, {20, 0, 0}, {10, 0, 0}}));
-}
-
-TEST(GeoBunchAnimation, EqualPositionsInFrameZeroMatchTheFirst) {
-    GeoBunch b;
+    // Equal positions in frame zero match the first.
     b.setVertexData(positions({{1, 1, 1}, {1, 1, 1}}), false);
     b.setAnimation({kessa_test::frame({{0, 0, 0}, {1, 1, 1}, {1, 1, 1}}),
                     kessa_test::frame({{0, 0, 0}, {2, 0, 0}, {3, 0, 0}})});
@@ -345,16 +323,13 @@ TEST(GeoBunchAnimation, FrameOfAnotherSizeIsRefused) {
     b.setAnimation({kessa_test::frame({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}), kessa_test::frame({{0, 0, 0}, {1, 0, 0}})});
     EXPECT_TRUE(b.animationFrames().empty());
     EXPECT_FALSE(b.internals().valid());
-    EXPECT_EQ(log.text(), prefix + "wrong number of vertices in animation[1]\n\n");
-}
-
-TEST(GeoBunchAnimation, EmptyFrameZeroIsRefused) {
-    LogCapture log;
-    GeoBunch b;
-    b.setVertexData(row(2), false);
-    b.setAnimation({GeoBunch::Frame(), GeoBunch::Frame()});
-    EXPECT_TRUE(b.animationFrames().empty());
-    EXPECT_FALSE(b.internals().valid());
+    EXPECT_EQ(log.take(), prefix + "wrong number of vertices in animation[1]\n\n");
+    // So is an empty frame zero.
+    GeoBunch e;
+    e.setVertexData(row(2), false);
+    e.setAnimation({GeoBunch::Frame(), GeoBunch::Frame()});
+    EXPECT_TRUE(e.animationFrames().empty());
+    EXPECT_FALSE(e.internals().valid());
     EXPECT_EQ(log.text(), prefix + "wrong number of vertices in animation[0]\n\n");
 }
 
