@@ -103,15 +103,12 @@ TEST(BranchTree, ChangedLeafIsRecomputedAlongItsAncestorsOnly) {
     EXPECT_TRUE(kessa_test::boxIs(c.database.bounds(), {-1, -1, -1}, {5, 1, 1}));
 }
 
-TEST(BranchTree, GrowBoundsInsideTheBoxChangesNothing) {
+// Inside the box it changes nothing.
+TEST(BranchTree, GrowBoundsTravelsToTheObjectAtOnce) {
     Chain c;
     EXPECT_FALSE(c.leaf->growBounds(box({0.2, 0.2, 0.2}, {0.8, 0.8, 0.8})));
     EXPECT_EQ(c.middle->growCalls, 0);
     EXPECT_EQ(c.leaf->bounds(), box({0, 0, 0}, {1, 1, 1}));
-}
-
-TEST(BranchTree, GrowBoundsTravelsToTheObjectAtOnce) {
-    Chain c;
     EXPECT_TRUE(c.leaf->growBounds(box({0, 0, 0}, {3, 1, 1})));
     EXPECT_EQ(c.middle->growCalls, 1);
     EXPECT_EQ(c.root->growCalls, 1);
@@ -211,37 +208,33 @@ TEST(BranchTree, ApplyVisitsTheGroupThenEachSubtree) {
     EXPECT_EQ(c.seen, (std::vector<std::string>{"g", "inner", "x", "y"}));
 }
 
-TEST(BranchTree, ApplyStopsWhenTheProcessorSaysSo) {
-    GroupBranch g;
-    add<TestLeaf>(g, "a");
-    add<TestLeaf>(g, "b");
-    add<TestLeaf>(g, "c");
-    Collector c;
-    c.stopAt = "b";
-    EXPECT_FALSE(g.apply(c));
-    EXPECT_EQ(c.seen, (std::vector<std::string>{"", "a", "b"}));
-}
-
-TEST(BranchTree, RemovingTheCurrentChildSkipsNothing) {
-    GroupBranch g;
-    add<TestLeaf>(g, "a");
-    add<TestLeaf>(g, "b");
-    add<TestLeaf>(g, "c");
-    Collector c;
-    c.deleteName = "b";
-    EXPECT_TRUE(g.apply(c));
-    EXPECT_EQ(c.seen, (std::vector<std::string>{"", "a", "b", "c"}));
-    EXPECT_EQ(childNames(g), (std::vector<std::string>{"a", "c"}));
-}
-
-TEST(BranchTree, AddingAChildDoesNotRevisitTheCurrentOne) {
-    GroupBranch g;
-    add<TestLeaf>(g, "a");
-    add<TestLeaf>(g, "b");
-    Collector c;
-    c.addOn = "a";
-    EXPECT_TRUE(g.apply(c));
-    EXPECT_EQ(c.seen, (std::vector<std::string>{"", "a", "b", "new"}));
+// The processor may stop the walk, delete the branch it is given (nothing
+// is skipped) or add a child after it (the new one is visited, the current
+// one not again).
+TEST(BranchTree, ApplyFollowsWhatTheProcessorDoes) {
+    using Names = std::vector<std::string>;
+    struct Row {
+        const char *stopAt, *deleteName, *addOn;
+        bool finished;
+        Names seen, left;
+    } rows[] = {
+        {"b", "", "", false, {"", "a", "b"}, {"a", "b", "c"}},
+        {"", "b", "", true, {"", "a", "b", "c"}, {"a", "c"}},
+        {"", "", "a", true, {"", "a", "b", "c", "new"}, {"a", "b", "c", "new"}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.seen.size());
+        GroupBranch g;
+        for (const char* name : {"a", "b", "c"})
+            add<TestLeaf>(g, name);
+        Collector c;
+        c.stopAt = r.stopAt;
+        c.deleteName = r.deleteName;
+        c.addOn = r.addOn;
+        EXPECT_EQ(g.apply(c), r.finished);
+        EXPECT_EQ(c.seen, r.seen);
+        EXPECT_EQ(childNames(g), r.left);
+    }
 }
 
 TEST(BranchTree, ReplaceByTakesThePlaceAndDetaches) {
@@ -454,14 +447,8 @@ TEST(BranchTree, TransformBoundsMovesTheBounds) {
     EXPECT_EQ(out, box({10, 0, 0}, {12, 1, 1}));
 }
 
-TEST(BranchTree, StoredFieldsKeepTheirValues) {
+TEST(BranchTree, ABranchHoldsItsCallbackWhileItIsSet) {
     Branch b;
-    b.setName("named");
-    b.setUserWord(0xDEADBEEF);
-    b.setCollisionMode(Branch::collideInMode2);
-    EXPECT_EQ(b.name(), "named");
-    EXPECT_EQ(b.userWord(), 0xDEADBEEFu);
-    EXPECT_EQ(b.collisionMode(), 2);
     orvel::counted_ptr<kessa::TraversalCallback> cb(new kessa::TraversalCallback);
     b.setCallback(cb);
     EXPECT_EQ(cb.useCount(), 2u);
