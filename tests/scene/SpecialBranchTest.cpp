@@ -49,13 +49,9 @@ TEST(SwitchBranch, ModeTwoShowsTheClampedSelection) {
     s.select(99);
     EXPECT_EQ(traverseNames(s), (Names{"s", "c"}));
     EXPECT_EQ(s.selected(), 99);
-}
-
-TEST(SwitchBranch, ModeTwoWithoutChildrenShowsNothing) {
-    SwitchBranch s(2);
-    s.setName("s");
-    s.select(5);
-    EXPECT_EQ(traverseNames(s), Names{});
+    SwitchBranch empty(2);
+    empty.select(5);
+    EXPECT_EQ(traverseNames(empty), Names{});
 }
 
 TEST(SwitchBranch, ModeTwoIsCulledAsAWhole) {
@@ -86,38 +82,33 @@ TEST(SwitchBranch, OtherModesShowNothing) {
     }
 }
 
-TEST(SwitchBranch, ValueIsOnlyKept) {
-    SwitchBranch s(2);
-    EXPECT_EQ(s.mode(), 2);
-    EXPECT_EQ(s.value(), 0);
-    s.setValue(2.5);
-    EXPECT_EQ(s.value(), 2.5);
+// ---- level of detail ----
+
+LodBranch* addLevel(GroupBranch& parent, const char* name, double range, bool fade, const char* leaf) {
+    LodBranch* lod = add<LodBranch>(parent);
+    lod->setName(name);
+    lod->setRange(range);
+    lod->setFade(fade);
+    addLeaves(*lod, {leaf});
+    return lod;
 }
 
-// ---- level of detail ----
+// Walks b with the viewer at squared distance d.
+std::unique_ptr<RecordingTraverser> walkAt(kessa::Branch& b, double d, int mode = 0) {
+    auto t = std::make_unique<RecordingTraverser>(mode);
+    t->setReferencePoint(std::sqrt(d), 0, 0);
+    b.traverse(*t);
+    return t;
+}
 
 // Two levels, ranges 10 and 100, each holding one leaf around the origin.
 struct TwoLevels {
     TwoLevels(bool fadeFirst = false, bool fadeSecond = false) {
-        first = add<LodBranch>(parent);
-        first->setName("first");
-        first->setRange(10);
-        first->setFade(fadeFirst);
-        addLeaves(*first, {"near"});
-        second = add<LodBranch>(parent);
-        second->setName("second");
-        second->setRange(100);
-        second->setFade(fadeSecond);
-        addLeaves(*second, {"far"});
+        first = addLevel(parent, "first", 10, fadeFirst, "near");
+        second = addLevel(parent, "second", 100, fadeSecond, "far");
         parent.clean();
     }
-    // Walks the group with the viewer at squared distance d.
-    std::unique_ptr<RecordingTraverser> walk(double d, int mode = 0) {
-        auto t = std::make_unique<RecordingTraverser>(mode);
-        t->setReferencePoint(std::sqrt(d), 0, 0);
-        parent.traverse(*t);
-        return t;
-    }
+    std::unique_ptr<RecordingTraverser> walk(double d, int mode = 0) { return walkAt(parent, d, mode); }
     GroupBranch parent;
     LodBranch* first;
     LodBranch* second;
@@ -143,44 +134,39 @@ TEST_F(LodTest, DefaultsAndRange) {
 TEST_F(LodTest, DistancePicksOneLevelWithoutFading) {
     TwoLevels lods;
     EXPECT_EQ(lods.walk(50)->visitedNames(), (Names{"", "first", "near"}));
-    EXPECT_EQ(lods.walk(5000)->visitedNames(), (Names{"", "second", "far"}));
     EXPECT_EQ(lods.walk(20000)->visitedNames(), (Names{""}));
     std::unique_ptr<RecordingTraverser> far = lods.walk(5000);
+    EXPECT_EQ(far->visitedNames(), (Names{"", "second", "far"}));
     for (const kessa_test::Visit& v : far->visits) {
         EXPECT_EQ(v.overrides, 0u);
         EXPECT_EQ(v.alpha, 1.0f);
     }
+    // Only the first of a chain acts.
+    EXPECT_TRUE(walkAt(*lods.second, 5000)->visits.empty());
 }
 
-TEST_F(LodTest, CrossFadeInsideTheRange) {
-    TwoLevels lods(true, true);
-    LogCapture log;
-    std::unique_ptr<RecordingTraverser> walked = lods.walk(95);
-    const RecordingTraverser& t = *walked;
-    ASSERT_EQ(t.visitedNames(), (Names{"", "second", "far", "first", "near"}));
-    EXPECT_EQ(t.visits[2].overrides, 3u);
-    EXPECT_FLOAT_EQ(t.visits[2].alpha, 0.5f);
-    EXPECT_EQ(t.visits[4].overrides, 1u);
-    EXPECT_EQ(t.visits[4].alpha, 1.0f);
-    EXPECT_EQ(walked->accumulator().overrideState(), 0u);
-    EXPECT_EQ(walked->accumulator().transparency(), 1.0f);
-    EXPECT_EQ(log.text(), "");
-}
-
-TEST_F(LodTest, CrossFadePastTheRange) {
-    TwoLevels lods(true, true);
-    LogCapture log;
-    std::unique_ptr<RecordingTraverser> walked = lods.walk(105);
-    const RecordingTraverser& t = *walked;
-    ASSERT_EQ(t.visitedNames(), (Names{"", "second", "far", "first", "near"}));
-    EXPECT_EQ(t.visits[3].overrides, 1u);
-    EXPECT_EQ(t.visits[2].overrides, 3u);
-    EXPECT_EQ(t.visits[2].alpha, 1.0f);
-    EXPECT_EQ(t.visits[4].overrides, 1u);
-    EXPECT_FLOAT_EQ(t.visits[4].alpha, 0.5f);
-    EXPECT_EQ(walked->accumulator().overrideState(), 0u);
-    EXPECT_EQ(walked->accumulator().transparency(), 1.0f);
-    EXPECT_EQ(log.text(), "");
+// Inside the range the far level fades in over the near one; past it the
+// near one fades out over the far one.
+TEST_F(LodTest, CrossFadeAroundTheRange) {
+    struct Row {
+        double d;
+        float farAlpha, nearAlpha;
+    } rows[] = {{95, 0.5f, 1.0f}, {105, 1.0f, 0.5f}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.d);
+        TwoLevels lods(true, true);
+        LogCapture log;
+        std::unique_ptr<RecordingTraverser> t = lods.walk(r.d);
+        ASSERT_EQ(t->visitedNames(), (Names{"", "second", "far", "first", "near"}));
+        EXPECT_EQ(t->visits[2].overrides, 3u);
+        EXPECT_FLOAT_EQ(t->visits[2].alpha, r.farAlpha);
+        EXPECT_EQ(t->visits[3].overrides, 1u);
+        EXPECT_EQ(t->visits[4].overrides, 1u);
+        EXPECT_FLOAT_EQ(t->visits[4].alpha, r.nearAlpha);
+        EXPECT_EQ(t->accumulator().overrideState(), 0u);
+        EXPECT_EQ(t->accumulator().transparency(), 1.0f);
+        EXPECT_EQ(log.text(), "");
+    }
 }
 
 TEST_F(LodTest, FadingNeedsTheSwitchARenderingWalkAndTheBranchFlag) {
@@ -203,63 +189,32 @@ TEST_F(LodTest, FadingNeedsTheSwitchARenderingWalkAndTheBranchFlag) {
 
 TEST_F(LodTest, LastLevelFadesOutFurther) {
     GroupBranch parent;
-    LodBranch* only = add<LodBranch>(parent);
-    only->setName("only");
-    only->setRange(10);
-    only->setFade(true);
-    addLeaves(*only, {"leaf"});
+    addLevel(parent, "only", 10, true, "leaf");
     parent.clean();
-    RecordingTraverser t;
-    t.setReferencePoint(std::sqrt(115.0), 0, 0);
-    parent.traverse(t);
-    ASSERT_EQ(t.visitedNames(), (Names{"", "only", "leaf"}));
-    EXPECT_EQ(t.visits[2].overrides, 1u);
-    EXPECT_NEAR(t.visits[2].alpha, 0.25, 1e-6);
+    std::unique_ptr<RecordingTraverser> t = walkAt(parent, 115);
+    ASSERT_EQ(t->visitedNames(), (Names{"", "only", "leaf"}));
+    EXPECT_EQ(t->visits[2].overrides, 1u);
+    EXPECT_NEAR(t->visits[2].alpha, 0.25, 1e-6);
     // Fading in with no next level to show.
-    RecordingTraverser in;
-    in.setReferencePoint(std::sqrt(95.0), 0, 0);
-    parent.traverse(in);
-    EXPECT_EQ(in.visits[2].overrides, 1u);
-    EXPECT_EQ(in.visits[2].alpha, 1.0f);
-    EXPECT_EQ(in.accumulator().overrideState(), 0u);
-    RecordingTraverser out;
-    out.setReferencePoint(std::sqrt(125.0), 0, 0);
-    parent.traverse(out);
-    EXPECT_EQ(out.visitedNames(), (Names{""}));
+    t = walkAt(parent, 95);
+    EXPECT_EQ(t->visits[2].overrides, 1u);
+    EXPECT_EQ(t->visits[2].alpha, 1.0f);
+    EXPECT_EQ(t->accumulator().overrideState(), 0u);
+    EXPECT_EQ(walkAt(parent, 125)->visitedNames(), (Names{""}));
 }
 
 TEST_F(LodTest, AnotherChildStartsANewChain) {
     GroupBranch parent;
-    LodBranch* a = add<LodBranch>(parent);
-    a->setName("a");
-    a->setRange(10);
-    addLeaves(*a, {"a-leaf"});
+    addLevel(parent, "a", 10, false, "a-leaf");
     addLeaves(parent, {"between"});
-    LodBranch* b = add<LodBranch>(parent);
-    b->setName("b");
-    b->setRange(10);
-    addLeaves(*b, {"b-leaf"});
+    addLevel(parent, "b", 10, false, "b-leaf");
     parent.clean();
-    RecordingTraverser t;
-    t.setReferencePoint(5, 0, 0);
-    parent.traverse(t);
-    EXPECT_EQ(t.visitedNames(), (Names{"", "a", "a-leaf", "between", "b", "b-leaf"}));
-}
-
-TEST_F(LodTest, OnlyTheFirstOfAChainActs) {
-    TwoLevels lods;
-    RecordingTraverser t;
-    t.setReferencePoint(std::sqrt(5000.0), 0, 0);
-    lods.second->traverse(t);
-    EXPECT_TRUE(t.visits.empty());
+    EXPECT_EQ(walkAt(parent, 25)->visitedNames(), (Names{"", "a", "a-leaf", "between", "b", "b-leaf"}));
 }
 
 TEST_F(LodTest, DistanceFollowsTheModelviewScaleAndTheFactor) {
     GroupBranch parent;
-    LodBranch* lod = add<LodBranch>(parent);
-    lod->setName("lod");
-    lod->setRange(10);
-    addLeaves(*lod, {"leaf"});
+    addLevel(parent, "lod", 10, false, "leaf");
     parent.clean();
     Matrix m;
     m.scale({2, 2, 2});
@@ -331,15 +286,12 @@ struct MovedJoint {
     TestLeaf* leaf;
 };
 
-TEST(JointBranch, CleaningKeepsBothSpaces) {
+// Cleaning keeps both spaces.
+TEST(JointBranch, GrowingFromAChildMovesTheBoundsIntoTheParentsSpace) {
     MovedJoint m;
     EXPECT_EQ(m.joint->childBounds(), box({100, 0, 0}, {101, 1, 1}));
     EXPECT_EQ(m.joint->bounds(), box({0, 0, 0}, {1, 1, 1}));
     EXPECT_EQ(m.parent.bounds(), box({0, 0, 0}, {1, 1, 1}));
-}
-
-TEST(JointBranch, GrowingFromAChildMovesTheBoundsIntoTheParentsSpace) {
-    MovedJoint m;
     m.leaf->growBounds(box({100, 0, 0}, {103, 1, 1}));
     EXPECT_EQ(m.joint->childBounds().max().x, 103);
     EXPECT_EQ(m.joint->bounds(), box({0, 0, 0}, {3, 1, 1}));
