@@ -60,10 +60,7 @@ TEST(ViewerTest, PerspectiveProjectionOfTheDefaultViewer) {
     EXPECT_EQ(p.kind(), Matrix::General);
     EXPECT_NEAR(v.pixelSize(1), 0.008284271247461901, 1e-15);
     EXPECT_NEAR(v.pixelSize(10), 0.08284271247461901, 1e-14);
-}
-
-TEST(ViewerTest, EqualNearAndFarGiveNoDepthScale) {
-    Viewer v;
+    // Equal near and far give no depth scale.
     v.setNearFar(5, 5);
     EXPECT_EQ(v.projection()(2, 2), 0);
     EXPECT_EQ(v.projection()(3, 2), -5);
@@ -170,16 +167,14 @@ TEST(ViewerTest, ZoomKeepsThePointUnderThePixel) {
     EXPECT_TRUE(vectorNear(v.pickRay(150, 50).start, Vector(1, 1, 0), 1e-15));
     v.zoomAt(10, 90, 3);
     EXPECT_TRUE(vectorNear(v.pickRay(10, 90).start, Vector(-0.4, 1, 0.4), 1e-12));
-}
-
-TEST(ViewerTest, ZoomIgnoresFactorsOfZeroAndBelow) {
-    Viewer v;
-    v.setViewPreset(0);
+    // Factors of zero and below are ignored.
+    Vector centre = v.orthoCentre();
+    double half = v.orthoHalfHeight();
     v.changed = false;
     v.zoomAt(10, 10, 0);
     v.zoomAt(10, 10, -2);
-    EXPECT_EQ(v.orthoHalfHeight(), 1);
-    EXPECT_EQ(v.orthoCentre(), Vector(0, 0, 0));
+    EXPECT_EQ(v.orthoHalfHeight(), half);
+    EXPECT_EQ(v.orthoCentre(), centre);
     EXPECT_FALSE(v.changed);
 }
 
@@ -214,39 +209,34 @@ TEST(ViewerTest, FramesOffCentreBoundsWhole) {
     EXPECT_NEAR(worstSide(f, b.centre() - Vector(0, 0, r * 1.2)), 0, 1e-9);
 }
 
-TEST(ViewerTest, FramesTheDefaultSphere) {
-    Viewer v;
-    Bounds b;
-    b.set(Vector(-1, -1, -1), Vector(1, 1, 1));
-    b.setSphere(Vector(0, 0, 0), 1);
-    LogCapture log;
-    v.frameBounds(b);
-    EXPECT_TRUE(vectorNear(v.position(), Vector(0, -2.897056274847714, 0), 1e-12));
-    EXPECT_NEAR(v.nearDistance(), 0.02897056274847714, 1e-15);
-    EXPECT_NEAR(v.farDistance(), 28.97056274847714, 1e-12);
-}
-
-TEST(ViewerTest, FramingAPointStandsTenUnitsBack) {
-    Viewer v;
-    Bounds b;
-    b.set(Vector(4, 4, 4), Vector(4, 4, 4));
-    LogCapture log;
-    v.frameBounds(b);
-    EXPECT_TRUE(vectorNear(v.position(), Vector(4, -6, 4), 0));
-    EXPECT_NEAR(v.nearDistance(), 0.1, 1e-15);
-    EXPECT_EQ(v.farDistance(), 100);
-    EXPECT_EQ(log.text(), "Near/far=0.100000/100.000000\n");
-}
-
-TEST(ViewerTest, FramingEmptyBoundsKeepsNearAndFar) {
-    Viewer v;
-    v.setNearFar(2, 300);
-    LogCapture log;
-    v.frameBounds(Bounds());
-    EXPECT_TRUE(vectorNear(v.position(), Vector(0, -10, 0), 0));
-    EXPECT_EQ(v.nearDistance(), 2);
-    EXPECT_EQ(v.farDistance(), 300);
-    EXPECT_EQ(log.text(), "Near/far=2.000000/300.000000\n");
+// A unit sphere, a point (ten units back) and empty bounds (near and far
+// kept).
+TEST(ViewerTest, FramingSmallAndEmptyBounds) {
+    Bounds sphere, point;
+    sphere.set(Vector(-1, -1, -1), Vector(1, 1, 1));
+    sphere.setSphere(Vector(0, 0, 0), 1);
+    point.set(Vector(4, 4, 4), Vector(4, 4, 4));
+    struct Row {
+        Bounds bounds;
+        Vector position;
+        double nearDistance, farDistance;
+        const char* line;
+    } rows[] = {
+        {sphere, {0, -2.897056274847714, 0}, 0.02897056274847714, 28.97056274847714, "Near/far=0.028971/28.970563\n"},
+        {point, {4, -6, 4}, 0.1, 100, "Near/far=0.100000/100.000000\n"},
+        {Bounds(), {0, -10, 0}, 2, 300, "Near/far=2.000000/300.000000\n"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.line);
+        Viewer v;
+        v.setNearFar(2, 300);
+        LogCapture log;
+        v.frameBounds(r.bounds);
+        EXPECT_TRUE(vectorNear(v.position(), r.position, 1e-12));
+        EXPECT_NEAR(v.nearDistance(), r.nearDistance, 1e-15);
+        EXPECT_NEAR(v.farDistance(), r.farDistance, 1e-12);
+        EXPECT_EQ(log.text(), r.line);
+    }
 }
 
 TEST(ViewerTest, OrthographicFramingCentresTheBoundsWithoutALogLine) {
@@ -307,7 +297,7 @@ TEST(ViewerTest, CameraMatrixIsIgnoredInOrthographicMode) {
     EXPECT_FALSE(v.changed);
 }
 
-TEST(ViewerTest, BadWindowSizesAreLoggedAndIgnored) {
+TEST(ViewerTest, BadWindowSizesAreLoggedAndIgnoredAndEqualOnesChangeNothing) {
     Viewer v;
     v.setWindowSize(400, 300);
     v.changed = false;
@@ -321,15 +311,12 @@ TEST(ViewerTest, BadWindowSizesAreLoggedAndIgnored) {
     EXPECT_EQ(v.height(), 300);
     EXPECT_FALSE(v.changed);
     EXPECT_DOUBLE_EQ(v.projection()(0, 0), 2.414213562373095 * 0.75);
-}
-
-TEST(ViewerTest, ANewSizeMarksChangedAndAnEqualOneDoesNot) {
-    Viewer v;
-    v.setWindowSize(100, 100);
+    // An equal size changes nothing; a new one does.
+    v.setWindowSize(400, 300);
     EXPECT_FALSE(v.changed);
-    v.setWindowSize(120, 100);
+    v.setWindowSize(480, 300);
     EXPECT_TRUE(v.changed);
-    EXPECT_DOUBLE_EQ(v.aspect(), 1.2);
+    EXPECT_DOUBLE_EQ(v.aspect(), 1.6);
 }
 
 TEST(ViewerTest, CachedValuesFollowTheirSetters) {
