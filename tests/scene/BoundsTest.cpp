@@ -11,15 +11,10 @@
 using kessa::Bounds;
 using kessa::Matrix;
 using kessa::Vector;
+using kessa_test::box;
 using kessa_test::vectorNear;
 
 namespace {
-
-Bounds box(const Vector& min, const Vector& max) {
-    Bounds b;
-    b.set(min, max);
-    return b;
-}
 
 Bounds sphereBox(const Vector& min, const Vector& max, const Vector& centre, double radius) {
     Bounds b = box(min, max);

@@ -14,6 +14,7 @@
 #include "scene/Branch.h"
 #include "scene/GroupBranch.h"
 #include "scene/Matrix.h"
+#include "tests/scene/SceneTestUtil.h"
 #include "scene/render/RenderAccumulator.h"
 #include "scene/render/Traverser.h"
 
@@ -170,12 +171,6 @@ T* addNamed(kessa::GroupBranch& group, const char* name, Args&&... args) {
     T* added = add<T>(group, std::forward<Args>(args)...);
     added->setName(name);
     return added;
-}
-
-inline kessa::Bounds box(const kessa::Vector& min, const kessa::Vector& max) {
-    kessa::Bounds b;
-    b.set(min, max);
-    return b;
 }
 
 // The box alone: unions carry spheres of their own.

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "scene/Bounds.h"
 #include "scene/Matrix.h"
 #include "scene/Vector.h"
 
@@ -22,6 +23,12 @@ inline ::testing::AssertionResult valuesNear(const kessa::Matrix& a, const doubl
                    << "value " << i << " (row " << i / 4 << ", col " << i % 4 << "): " << a.values()[i] << " vs "
                    << b[i];
     return ::testing::AssertionSuccess();
+}
+
+inline kessa::Bounds box(const kessa::Vector& min, const kessa::Vector& max) {
+    kessa::Bounds b;
+    b.set(min, max);
+    return b;
 }
 
 // The full 4 x 4 product, computed plainly.

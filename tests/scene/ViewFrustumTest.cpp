@@ -12,6 +12,7 @@ using kessa::Matrix;
 using kessa::Vector;
 using kessa::Viewer;
 using kessa::ViewFrustum;
+using kessa_test::box;
 
 namespace {
 
@@ -25,12 +26,6 @@ namespace {
         ++k;
     }
     return ::testing::AssertionSuccess();
-}
-
-Bounds box(const Vector& min, const Vector& max) {
-    Bounds b;
-    b.set(min, max);
-    return b;
 }
 
 ViewFrustum defaultFrustum() {
@@ -63,14 +58,14 @@ TEST(ViewFrustumTest, PlanesOfTheDefaultViewer) {
     // One pixel short of the window's last column and row.
     EXPECT_TRUE(planeNear(f, ViewFrustum::lastColumn, {0, 0.9265702, -0.3761220, 0}));
     EXPECT_TRUE(planeNear(f, ViewFrustum::lastRow, {0, 0, -0.3761220, 0.9265702}));
-}
-
-TEST(ViewFrustumTest, PlanesOfAWideWindow) {
+    // The near plane's cross product is already of unit length: kept exactly.
+    EXPECT_EQ(f.plane(ViewFrustum::nearPlane)[0], 1);
+    EXPECT_EQ(f.plane(ViewFrustum::nearPlane)[2], -1);
+    // A wide window.
     Viewer v;
     v.setWindowSize(200, 100);
-    const ViewFrustum& f = v.frustum();
-    EXPECT_TRUE(planeNear(f, ViewFrustum::firstColumn, {0, -0.7700762, -0.6379520, 0}));
-    EXPECT_TRUE(planeNear(f, ViewFrustum::lastColumn, {0, 0.7732136, -0.6341456, 0}));
+    EXPECT_TRUE(planeNear(v.frustum(), ViewFrustum::firstColumn, {0, -0.7700762, -0.6379520, 0}));
+    EXPECT_TRUE(planeNear(v.frustum(), ViewFrustum::lastColumn, {0, 0.7732136, -0.6341456, 0}));
 }
 
 TEST(ViewFrustumTest, CornersAndBoxComeFromThePickRays) {
@@ -83,38 +78,34 @@ TEST(ViewFrustumTest, CornersAndBoxComeFromThePickRays) {
     EXPECT_TRUE(kessa_test::vectorNear(f.boxMax(), Vector(t99 * 1000, 1000, t99 * 1000), 1e-9));
 }
 
-TEST(ViewFrustumTest, UnitNormalsAreNotRescaled) {
-    ViewFrustum f = defaultFrustum();
-    // The near plane's cross product is already of unit length: kept exactly.
-    EXPECT_EQ(f.plane(ViewFrustum::nearPlane)[0], 1);
-    EXPECT_EQ(f.plane(ViewFrustum::nearPlane)[2], -1);
-}
-
-TEST(ViewFrustumTest, EmptyBoundsAreCulled) {
-    ViewFrustum f = defaultFrustum();
-    Bounds b = box(Vector(-1, 9, -1), Vector(1, 11, 1));
-    b.clear();
-    EXPECT_TRUE(f.test(b, ViewFrustum::allPlanes));
-}
-
-TEST(ViewFrustumTest, ASphereWhollyInsideSwitchesTestingOff) {
-    ViewFrustum f = defaultFrustum();
-    EXPECT_FALSE(f.test(box(Vector(-1, 9, -1), Vector(1, 11, 1)), ViewFrustum::allPlanes));
-    EXPECT_EQ(f.activeMask(), 0u);
-}
-
-TEST(ViewFrustumTest, BoundsCrossingTheNearPlaneKeepTheMask) {
-    ViewFrustum f = defaultFrustum();
-    EXPECT_FALSE(f.test(box(Vector(-1, -0.5, -1), Vector(1, 1.5, 1)), 5));
-    EXPECT_EQ(f.activeMask(), 5u);
-}
-
-TEST(ViewFrustumTest, BoundsBehindTheCameraAreCulledByTheSphere) {
-    ViewFrustum f = defaultFrustum();
-    EXPECT_TRUE(f.test(box(Vector(-1, -6, -1), Vector(1, -4, 1)), ViewFrustum::allPlanes));
-    // Beyond the far plane and off to the side as well.
-    EXPECT_TRUE(f.test(box(Vector(-1, 1002, -1), Vector(1, 1004, 1)), ViewFrustum::allPlanes));
-    EXPECT_TRUE(f.test(box(Vector(-40, 10, -1), Vector(-20, 12, 1)), ViewFrustum::allPlanes));
+// Empty bounds are culled, and so are bounds behind the camera, beyond the
+// far plane or off to the side; a sphere wholly inside switches testing off,
+// and bounds crossing the near plane keep the mask.
+TEST(ViewFrustumTest, SpherePassOfTheBoundsTest) {
+    Bounds empty = box(Vector(-1, 9, -1), Vector(1, 11, 1));
+    empty.clear();
+    const unsigned all = ViewFrustum::allPlanes;
+    struct Row {
+        Bounds bounds;
+        unsigned mask;
+        bool culled;
+        unsigned activeAfter;  // when kept
+    } rows[] = {
+        {empty, all, true, 0},
+        {box(Vector(-1, 9, -1), Vector(1, 11, 1)), all, false, 0},
+        {box(Vector(-1, -0.5, -1), Vector(1, 1.5, 1)), 5, false, 5},
+        {box(Vector(-1, -6, -1), Vector(1, -4, 1)), all, true, 0},
+        {box(Vector(-1, 1002, -1), Vector(1, 1004, 1)), all, true, 0},
+        {box(Vector(-40, 10, -1), Vector(-20, 12, 1)), all, true, 0},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.bounds.max().y);
+        ViewFrustum f = defaultFrustum();
+        EXPECT_EQ(f.test(r.bounds, r.mask), r.culled);
+        if (!r.culled) {
+            EXPECT_EQ(f.activeMask(), r.activeAfter);
+        }
+    }
 }
 
 TEST(ViewFrustumTest, ASphereTouchingAPlaneFromOutsideIsLeftToTheCorners) {
