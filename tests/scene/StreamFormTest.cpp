@@ -61,21 +61,16 @@ Matrix sample(int kind) {
     return m;
 }
 
-TEST(MatrixStreamTest, IdentityBytes) {
+TEST(MatrixStreamTest, IdentityAndKindBytes) {
     Bytes b = written(Matrix());
     ASSERT_EQ(b.size(), 133u);
     EXPECT_EQ(Bytes(b.begin(), b.begin() + 4), Bytes(4, 0xFF));
     const Bytes one = {0, 0, 0, 0, 0, 0, 0xF0, 0x3F};
     EXPECT_EQ(Bytes(b.begin() + 4, b.begin() + 12), one);
     EXPECT_EQ(Bytes(b.begin() + 12, b.begin() + 20), Bytes(8, 0));
-    EXPECT_EQ(b.back(), 1);
-}
-
-TEST(MatrixStreamTest, KindBytes) {
-    EXPECT_EQ(written(sample(Matrix::Rotation)).back(), 2);
-    EXPECT_EQ(written(sample(Matrix::RotationTranslation)).back(), 3);
-    EXPECT_EQ(written(sample(Matrix::Affine)).back(), 4);
-    EXPECT_EQ(written(sample(Matrix::General)).back(), 100);
+    const int kindBytes[5] = {1, 2, 3, 4, 100};
+    for (int kind = 0; kind < 5; ++kind)
+        EXPECT_EQ(written(sample(kind)).back(), kindBytes[kind]) << kind;
 }
 
 TEST(MatrixStreamTest, RoundTripKeepsValuesAndKind) {
@@ -91,10 +86,8 @@ TEST(MatrixStreamTest, RoundTripKeepsValuesAndKind) {
             EXPECT_EQ(back, m) << kind;
             EXPECT_EQ(in.bytesRemaining(), 0u);
         }
-}
-
-TEST(MatrixStreamTest, AKindThatIsWiderThanTheValuesIsKept) {
-    // A uniform scale of 1 is still flagged affine by the operation that made it.
+    // A kind wider than the values is kept: a uniform scale of 1 is still
+    // flagged affine by the operation that made it.
     Matrix m;
     m.scale(Vector(1, 1, 1));
     ASSERT_EQ(m.kind(), Matrix::Affine);
@@ -198,16 +191,12 @@ TEST(BoundsStreamTest, RoundTrip) {
         EXPECT_EQ(back.radiusSquared(), b.radius() * b.radius());
         // The sphere is always read back as the record's own.
         EXPECT_TRUE(back.hasSphere());
+        // An empty record empties what it is read into.
+        Bytes none = written(Bounds());
+        orvel::MemoryDataSource empty(none.data(), unsigned(none.size()), false);
+        EXPECT_TRUE(back.read(empty));
+        EXPECT_FALSE(back.valid());
     }
-}
-
-TEST(BoundsStreamTest, EmptyRecordReadsEmpty) {
-    Bounds full;
-    full.set(Vector(0, 0, 0), Vector(1, 1, 1));
-    Bytes w = written(Bounds());
-    orvel::MemoryDataSource in(w.data(), unsigned(w.size()), false);
-    EXPECT_TRUE(full.read(in));
-    EXPECT_FALSE(full.valid());
 }
 
 TEST(BoundsStreamTest, UnknownTagsArePassedOverAndSphereNeedsABox) {
