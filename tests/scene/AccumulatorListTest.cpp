@@ -44,6 +44,11 @@ TEST_F(AccumulatorListTest, OpaqueRenderablesAreSolid) {
     EXPECT_EQ(item.animation, 0);
     EXPECT_EQ(item.transparency, 1.0f);
     EXPECT_EQ(total(), 1);
+    // No depth write alone stays solid.
+    acc.pushOverrideState(RenderAccumulator::noDepthWrite);
+    acc.add(&r, &m, false);
+    ASSERT_EQ(acc.itemCount(RenderAccumulator::solidRenderables), 2);
+    EXPECT_EQ(acc.item(RenderAccumulator::solidRenderables, 1).overrides, 2u);
 }
 
 TEST_F(AccumulatorListTest, BlendedOrTransparentRenderablesGoLast) {
@@ -73,12 +78,6 @@ TEST_F(AccumulatorListTest, OrderedBitWinsOverEverything) {
     EXPECT_EQ(acc.overrideState(), 1u);
     acc.popOverrideState();
     EXPECT_EQ(acc.overrideState(), 0u);
-}
-
-TEST_F(AccumulatorListTest, NoDepthWriteAloneStaysSolid) {
-    acc.pushOverrideState(RenderAccumulator::noDepthWrite);
-    acc.add(&r, &m, false);
-    EXPECT_EQ(only(RenderAccumulator::solidRenderables).overrides, 2u);
 }
 
 TEST_F(AccumulatorListTest, ItemsKeepTheStateOfTheirMoment) {

@@ -161,29 +161,26 @@ TEST(TextureDataTest, LockedTexturesRefuseEveryChange) {
     EXPECT_EQ(t->name(), "locked.gif");
 }
 
+// Fading mipmaps (scale v below 1) never share with a plain scale.
 TEST(TextureDataTest, CacheKeys) {
-    Texture t;
-    EXPECT_EQ(t.cacheKey("a.gif"), "a.gif:1100000n");
-    t.setEdgeFlagS(true);
-    EXPECT_EQ(t.cacheKey("a.gif"), "a.gif:1100010n");
-    t.setEdgeFlagS(false);
-    t.setEdgeFlagT(true);
-    EXPECT_EQ(t.cacheKey("a.gif"), "a.gif:1100001n");
-    t.setEdgeFlagT(false);
-    t.setMipmapped(false);
-    EXPECT_EQ(t.cacheKey("a.gif"), "a.gif:1101000n");
-    t.setMipmapped(true);
-    t.setOptionFlag(3);
-    EXPECT_EQ(t.cacheKey("a.gif"), "a.gif:1110000n");
-    t.setOptionFlag(0);
-    t.setScale(2, 1);
-    EXPECT_EQ(t.cacheKey("a.gif"), "a.gif:1100000d");
-    // Fading mipmaps (scale v below 1) never share with a plain scale.
-    t.setScale(1, 0.5f);
-    EXPECT_EQ(t.cacheKey("a.gif"), "a.gif:1100000f");
-    t.setScale(1, 1);
-    t.setBorder(true, 0xFF0000FF);
-    EXPECT_EQ(t.cacheKey("a.gif"), "a.gif:1100000bff0000ffn");
+    struct Row {
+        void (*set)(Texture&);
+        const char* key;
+    } rows[] = {
+        {[](Texture&) {}, "a.gif:1100000n"},
+        {[](Texture& t) { t.setEdgeFlagS(true); }, "a.gif:1100010n"},
+        {[](Texture& t) { t.setEdgeFlagT(true); }, "a.gif:1100001n"},
+        {[](Texture& t) { t.setMipmapped(false); }, "a.gif:1101000n"},
+        {[](Texture& t) { t.setOptionFlag(3); }, "a.gif:1110000n"},
+        {[](Texture& t) { t.setScale(2, 1); }, "a.gif:1100000d"},
+        {[](Texture& t) { t.setScale(1, 0.5f); }, "a.gif:1100000f"},
+        {[](Texture& t) { t.setBorder(true, 0xFF0000FF); }, "a.gif:1100000bff0000ffn"},
+    };
+    for (const Row& r : rows) {
+        Texture t;
+        r.set(t);
+        EXPECT_EQ(t.cacheKey("a.gif"), r.key);
+    }
 }
 
 TEST(TextureDataTest, StreamFormRoundTrips) {
