@@ -142,58 +142,82 @@ TEST(GeoBunchVerify, ConsistentBatchPassesSilently) {
     EXPECT_EQ(log.text(), "");
 }
 
-TEST(GeoBunchVerify, StreamReplacedThroughItsSlotIsNotSetProperly) {
-    LogCapture log;
+// Every fault is logged, and checking goes on after it.
+TEST(GeoBunchVerify, EachFaultIsLoggedAndCheckingGoesOn) {
+    using kessa_test::makeStream;
+    struct Row {
+        void (*make)(GeoBunch&);
+        std::vector<const char*> lines;
+    } rows[] = {
+        // A stream replaced through its slot.
+        {[](GeoBunch& b) { b.vertexDataSlot() = row(3); }, {"vertices isn't set properly\n"}},
+        // Pointers left behind by streams taken away.
+        {[](GeoBunch& b) {
+             b.setVertexData(row(3), false);
+             b.vertexDataSlot() = nullptr;
+             b.setTexcoordData(makeStream<GeoBunch::texcoord_data>({GeoBunch::Float2{0, 0}}), 1);
+             *b.texcoordDataSlot(1) = nullptr;
+         },
+         {"vertices should be 0\n", "texCoords[1] should be 0\n"}},
+        // Streams emptied by another holder: the cached pointers are stale.
+        {[](GeoBunch& b) {
+             auto colours = makeStream<GeoBunch::color_data>({GeoBunch::Color4{1, 2, 3, 4}});
+             auto normals = makeStream<GeoBunch::normal_data>({GeoBunch::Float3{0, 0, 1}});
+             auto coords = makeStream<GeoBunch::texcoord_data>({GeoBunch::Float2{0, 1}});
+             b.setVertexData(row(1), false);
+             b.setColorData(colours);
+             b.setNormalData(normals);
+             b.setTexcoordData(coords, 0);
+             EXPECT_TRUE(b.internals().verify());
+             colours->release();
+             normals->release();
+             coords->release();
+         },
+         {"colors isn't set properly\n", "normals isn't set properly\n", "texCoords[0] isn't set properly\n",
+          "colors has fewer entries than vertices\n", "normals has fewer entries than vertices\n",
+          "texCoords[0] has fewer entries than vertices\n"}},
+        {[](GeoBunch& b) {
+             b.setVertexData(row(3), false);
+             b.setIndexData(indices({0, 3, 2, 0xFFFFFFFFu, 1, 2}));
+             b.setNormalData(makeStream<GeoBunch::normal_data>({GeoBunch::Float3{0, 0, 1}}));
+         },
+         {"Index out of range\n\n", "Index out of range\n\n", "normals has fewer entries than vertices\n"}},
+        {[](GeoBunch& b) {
+             b.setVertexData(row(20), false);
+             b.setIndexData(indices({0, 1, 2, 3, 4}));
+             b.setStripData(strips({3, 3}));
+         },
+         {"strips need 6 indices but there are 5\n"}},
+        {[](GeoBunch& b) {
+             b.setVertexData(row(3), false);
+             b.setColorData(makeStream<GeoBunch::color_data>({GeoBunch::Color4{1, 1, 1, 1}, {2, 2, 2, 2}}));
+             b.setTexcoordData(makeStream<GeoBunch::texcoord_data>({GeoBunch::Float2{0, 0}}), 1);
+         },
+         {"colors has fewer entries than vertices\n", "texCoords[1] has fewer entries than vertices\n"}},
+        // Frames edited to another size.
+        {[](GeoBunch& b) {
+             b.setVertexData(row(3), false);
+             b.animationFrames().push_back(kessa_test::frame({{0, 0, 0}, {1, 0, 0}}));
+         },
+         {"wrong number of vertices in animation[0]\n\n"}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.lines[0]);
+        LogCapture log;
+        GeoBunch b;
+        r.make(b);
+        EXPECT_FALSE(b.internals().verify());
+        EXPECT_FALSE(b.internals().valid());
+        std::string expected;
+        for (const char* line : r.lines)
+            expected += prefix + line;
+        EXPECT_EQ(log.text(), expected);
+    }
+    // Attribute streams longer than the vertices are fine.
     GeoBunch b;
-    b.vertexDataSlot() = row(3);
-    EXPECT_FALSE(b.internals().verify());
-    EXPECT_FALSE(b.internals().valid());
-    EXPECT_EQ(log.text(), prefix + "vertices isn't set properly\n");
-}
-
-TEST(GeoBunchVerify, PointerWithoutStreamShouldBeZero) {
-    LogCapture log;
-    GeoBunch b;
-    b.setVertexData(row(3), false);
-    b.vertexDataSlot() = nullptr;
-    *b.texcoordDataSlot(1) = nullptr;
-    b.setTexcoordData(kessa_test::makeStream<GeoBunch::texcoord_data>({GeoBunch::Float2{0, 0}}), 1);
-    *b.texcoordDataSlot(1) = nullptr;
-    EXPECT_FALSE(b.internals().verify());
-    EXPECT_EQ(log.text(), prefix + "vertices should be 0\n" + prefix + "texCoords[1] should be 0\n");
-}
-
-TEST(GeoBunchVerify, EveryStreamKindIsChecked) {
-    LogCapture log;
-    GeoBunch b;
-    auto colours = kessa_test::makeStream<GeoBunch::color_data>({GeoBunch::Color4{1, 2, 3, 4}});
-    auto normals = kessa_test::makeStream<GeoBunch::normal_data>({GeoBunch::Float3{0, 0, 1}});
-    auto coords = kessa_test::makeStream<GeoBunch::texcoord_data>({GeoBunch::Float2{0, 1}});
     b.setVertexData(row(1), false);
-    b.setColorData(colours);
-    b.setNormalData(normals);
-    b.setTexcoordData(coords, 0);
+    b.setColorData(kessa_test::makeStream<GeoBunch::color_data>({GeoBunch::Color4{1, 1, 1, 1}, {2, 2, 2, 2}}));
     EXPECT_TRUE(b.internals().verify());
-    // Streams emptied by another holder: the cached pointers are stale.
-    colours->release();
-    normals->release();
-    coords->release();
-    EXPECT_FALSE(b.internals().verify());
-    EXPECT_EQ(log.text(), prefix + "colors isn't set properly\n" + prefix + "normals isn't set properly\n" + prefix +
-                              "texCoords[0] isn't set properly\n" + prefix + "colors has fewer entries than vertices\n" +
-                              prefix + "normals has fewer entries than vertices\n" + prefix +
-                              "texCoords[0] has fewer entries than vertices\n");
-}
-
-TEST(GeoBunchVerify, EachIndexOutOfRangeIsLoggedAndCheckingGoesOn) {
-    LogCapture log;
-    GeoBunch b;
-    b.setVertexData(row(3), false);
-    b.setIndexData(indices({0, 3, 2, 0xFFFFFFFFu, 1, 2}));
-    b.setNormalData(kessa_test::makeStream<GeoBunch::normal_data>({GeoBunch::Float3{0, 0, 1}}));
-    EXPECT_FALSE(b.internals().verify());
-    EXPECT_EQ(log.text(), prefix + "Index out of range\n\n" + prefix + "Index out of range\n\n" + prefix +
-                              "normals has fewer entries than vertices\n");
 }
 
 TEST(GeoBunchVerify, BatchInABranchNamesItselfItsBranchAndObject) {
@@ -207,39 +231,6 @@ TEST(GeoBunchVerify, BatchInABranchNamesItselfItsBranchAndObject) {
     std::snprintf(line, sizeof line, "bunch=%x   branch=boulder   object=Rock\n",
                   unsigned(reinterpret_cast<std::uintptr_t>(&b)));
     EXPECT_EQ(log.text(), prefix + "vertices isn't set properly\n" + line);
-}
-
-TEST(GeoBunchVerify, StripsMustFitTheIndices) {
-    LogCapture log;
-    GeoBunch b;
-    b.setVertexData(row(20), false);
-    b.setIndexData(indices({0, 1, 2, 3, 4}));
-    b.setStripData(strips({3, 3}));
-    EXPECT_FALSE(b.internals().verify());
-    EXPECT_EQ(log.text(), prefix + "strips need 6 indices but there are 5\n");
-}
-
-TEST(GeoBunchVerify, AttributeStreamsMustCoverEveryVertex) {
-    LogCapture log;
-    GeoBunch b;
-    b.setVertexData(row(3), false);
-    b.setColorData(kessa_test::makeStream<GeoBunch::color_data>({GeoBunch::Color4{1, 1, 1, 1}, {2, 2, 2, 2}}));
-    b.setTexcoordData(kessa_test::makeStream<GeoBunch::texcoord_data>({GeoBunch::Float2{0, 0}}), 1);
-    EXPECT_FALSE(b.internals().verify());
-    EXPECT_EQ(log.text(), prefix + "colors has fewer entries than vertices\n" + prefix +
-                              "texCoords[1] has fewer entries than vertices\n");
-    // Longer attribute streams are fine.
-    b.setVertexData(row(1), false);
-    EXPECT_TRUE(b.internals().verify());
-}
-
-TEST(GeoBunchVerify, FramesEditedToAnotherSizeMakeTheBatchInvalid) {
-    LogCapture log;
-    GeoBunch b;
-    b.setVertexData(row(3), false);
-    b.animationFrames().push_back(kessa_test::frame({{0, 0, 0}, {1, 0, 0}}));
-    EXPECT_FALSE(b.internals().verify());
-    EXPECT_EQ(log.text(), prefix + "wrong number of vertices in animation[0]\n\n");
 }
 
 TEST(GeoBunchVerify, TextureSetsOtherThanZeroAndOneAreIgnored) {
