@@ -236,15 +236,13 @@ TEST(GeoBunchStream, BigEndianStreamSwapsElementsButNotFrames) {
     bunchBody.byte(0);
 
     Bytes101 s;
-    s.byte('?').byte(1).string(bunchTag).byte('!').byte(1);
-    be(s, 1).compact(unsigned(bunchBody.bytes.size()));
-    s.bytes.insert(s.bytes.end(), bunchBody.bytes.begin(), bunchBody.bytes.end());
-    s.byte('?').byte(2).string(internalsTag).byte('!').byte(2);
-    be(s, 2).compact(unsigned(internalsBody.bytes.size()));
-    s.bytes.insert(s.bytes.end(), internalsBody.bytes.begin(), internalsBody.bytes.end());
-    s.byte('?').byte(3).string(vertexTag).byte('!').byte(3);
-    be(s, 3).compact(unsigned(vertexBody.bytes.size()));
-    s.bytes.insert(s.bytes.end(), vertexBody.bytes.begin(), vertexBody.bytes.end());
+    const Bytes101* bodies[3] = {&bunchBody, &internalsBody, &vertexBody};
+    const char* tags[3] = {bunchTag, internalsTag, vertexTag};
+    for (int type = 1; type <= 3; ++type) {
+        const Bytes& b = bodies[type - 1]->bytes;
+        s.declare(type, tags[type - 1]).byte('!').byte(type);
+        be(s, unsigned(type)).compact(unsigned(b.size())).text(std::string(b.begin(), b.end()));
+    }
     s.end();
 
     auto b = read(s.bytes, true).cast<GeoBunch>();

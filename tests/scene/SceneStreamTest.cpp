@@ -282,22 +282,14 @@ TEST(SceneStream, UnknownTagsBetweenKnownFieldsAreIgnored) {
     EXPECT_FALSE(g->isDirty());
 }
 
-// A group listing n children.
-Bytes101 groupWithChildren(unsigned n) {
-    Bytes101 s;
-    Bytes101 list = body().byte(0).byte(1).compact(n);
-    for (unsigned i = 0; i < n; ++i)
-        list.u32(100 + i);
-    list.byte(0);
-    s.declare(1, groupTag).object(1, 1, list);
-    for (unsigned i = 0; i < n; ++i)
-        s.object(1, 100 + i, body().byte(1).string("c" + std::to_string(i)).byte(0).byte(0));
-    return s;
-}
-
 TEST(SceneStream, LongChildListLogsAndReadsAll) {
     LogCapture log;
-    Bytes101 s = groupWithChildren(25);
+    Bytes101 s, list = body().byte(0).byte(1).compact(25);
+    for (unsigned i = 0; i < 25; ++i)
+        list.u32(100 + i);
+    s.declare(1, groupTag).object(1, 1, list.byte(0));
+    for (unsigned i = 0; i < 25; ++i)
+        s.object(1, 100 + i, body().byte(1).string("c" + std::to_string(i)).byte(0).byte(0));
     s.end();
     orvel::counted_ptr<GroupBranch> g = readScene(s.bytes).cast<GroupBranch>();
     ASSERT_TRUE(g);
