@@ -162,74 +162,39 @@ TEST(MatrixTest, RotationAxisIsNormalisedOrRefused) {
     EXPECT_TRUE(a.isIdentity());
 }
 
-TEST(MatrixTest, RotateAndPreRotateMatchProducts) {
-    Matrix base = sampleOfKind(Matrix::RotationTranslation), r, expected;
-    r.setRotation(25, Vector(1, -1, 0.5));
-    Matrix m = base;
-    m.rotate(25, Vector(1, -1, 0.5));
-    expected.multiply(base, r);
-    EXPECT_EQ(m, expected);
-    m = base;
-    m.preRotate(25, Vector(1, -1, 0.5));
-    expected.multiply(r, base);
-    EXPECT_EQ(m, expected);
-}
-
-TEST(MatrixTest, TranslateKinds) {
-    Matrix m;
-    m.translate(Vector(1, 2, 3));
-    EXPECT_EQ(m.kind(), Matrix::RotationTranslation);
-    EXPECT_EQ(m.translation(), Vector(1, 2, 3));
-    m.translate(Vector(1, 1, 1));
-    EXPECT_EQ(m.translation(), Vector(2, 3, 4));
-
-    m.setRotation(90, Vector(0, 0, 1));
-    m.preTranslate(Vector(1, 0, 0));
-    EXPECT_EQ(m.kind(), Matrix::RotationTranslation);
-    // T(v) x R: the translation is v turned by the rotation.
-    EXPECT_TRUE(vectorNear(m.translation(), Vector(0, 1, 0), 1e-16));
-
-    Matrix affine = sampleOfKind(Matrix::Affine);
-    affine.translate(Vector(1, 1, 1));
-    EXPECT_EQ(affine.kind(), Matrix::Affine);
-}
-
-TEST(MatrixTest, TranslateAndPreTranslateOfAGeneralMatrixAreTrueProducts) {
-    Matrix general = sampleOfKind(Matrix::General), t;
-    Vector v(3, -2, 5);
+// Each operation in place is the product with the matrix it stands for: the
+// plain forms multiply on the right, the pre- forms on the left. The short
+// paths keep exact values, but for translations of a general matrix.
+TEST(MatrixTest, OperationsInPlaceAreProducts) {
+    const Vector v(2, 3, 4), axis(1, -1, 0.5);
+    Matrix t, s = fromValues({2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1}), r;
     t.setTranslation(v);
-    double expected[16];
-
-    Matrix m = general;
-    m.translate(v);
-    EXPECT_EQ(m.kind(), Matrix::General);
-    fullProduct(general, t, expected);
-    EXPECT_TRUE(valuesNear(m, expected, 1e-14));
-
-    m = general;
-    m.preTranslate(v);
-    EXPECT_EQ(m.kind(), Matrix::General);
-    fullProduct(t, general, expected);
-    EXPECT_TRUE(valuesNear(m, expected, 1e-14));
-}
-
-TEST(MatrixTest, ScaleAndPreScale) {
-    Vector v(2, 3, 4);
-    Matrix s = fromValues({2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1});
-    ASSERT_EQ(s.kind(), Matrix::Affine);
-    for (int kind = 0; kind < 5; ++kind) {
-        Matrix base = sampleOfKind(kind), expected;
-        Matrix m = base;
-        m.scale(v);
-        expected.multiply(base, s);
-        EXPECT_EQ(m.kind(), expected.kind()) << kind;
-        EXPECT_TRUE(valuesNear(m, expected.values(), 0)) << kind;
-        m = base;
-        m.preScale(v);
-        expected.multiply(s, base);
-        EXPECT_EQ(m.kind(), expected.kind()) << kind;
-        EXPECT_TRUE(valuesNear(m, expected.values(), 0)) << kind;
-    }
+    r.setRotation(25, axis);
+    struct Row {
+        void (*apply)(Matrix&, const Vector&, const Vector&);
+        const Matrix& by;
+        bool pre;
+        double tolerance;
+    } rows[] = {
+        {[](Matrix& m, const Vector& v, const Vector&) { m.translate(v); }, t, false, 1e-14},
+        {[](Matrix& m, const Vector& v, const Vector&) { m.preTranslate(v); }, t, true, 1e-14},
+        {[](Matrix& m, const Vector& v, const Vector&) { m.scale(v); }, s, false, 0},
+        {[](Matrix& m, const Vector& v, const Vector&) { m.preScale(v); }, s, true, 0},
+        {[](Matrix& m, const Vector&, const Vector& a) { m.rotate(25, a); }, r, false, 0},
+        {[](Matrix& m, const Vector&, const Vector& a) { m.preRotate(25, a); }, r, true, 0},
+    };
+    for (const Row& row : rows)
+        for (int kind = 0; kind < 5; ++kind) {
+            SCOPED_TRACE(testing::Message() << "operation " << (&row - rows) << ", kind " << kind);
+            Matrix base = sampleOfKind(kind), m = base, expected;
+            row.apply(m, v, axis);
+            if (row.pre)
+                expected.multiply(row.by, base);
+            else
+                expected.multiply(base, row.by);
+            EXPECT_EQ(m.kind(), expected.kind());
+            EXPECT_TRUE(valuesNear(m, expected.values(), kind == Matrix::General ? row.tolerance : 0));
+        }
 }
 
 // Also: a matrix may be inverted into itself.
