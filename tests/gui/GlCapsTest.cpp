@@ -53,19 +53,6 @@ TEST(GLSniffer, ASecondCallMakesNoWindow) {
     platform::destroyHiddenGLWindow(after);
 }
 
-TEST(GLSniffer, LogsItsInfoBlockFromTheDriver) {
-    LogCapture log;
-    pellium::getGLSniffer().logInfo();
-    std::string text = log.text();
-    EXPECT_EQ(text.rfind("\n\nOpenGL info\n-----------\nVendor = ", 0), 0u);
-    EXPECT_THAT(text, HasSubstr("Renderer = llvmpipe"));
-    EXPECT_THAT(text, HasSubstr("Hardware acceleration? Yes\nColor bits = 24\n"));
-    EXPECT_THAT(text, HasSubstr("Texture units = 8\nMax anisotropic filter = 16\n"));
-    EXPECT_THAT(text, HasSubstr("\nGL_ARB_vertex_buffer_object\n"));
-    EXPECT_THAT(text, HasSubstr("\n\nSupported WGL extensions\n------------------------\n"));
-    EXPECT_THAT(text, HasSubstr("\nGLX_ARB_create_context\n"));
-}
-
 TEST(GLSniffer, SwapIntervalOnlyWithSwapControl) {
     ASSERT_NE(pellium::ensureContext(nullptr), 0u);
     const pellium::GLcaps& caps = pellium::getGLSniffer();

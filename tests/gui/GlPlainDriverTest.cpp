@@ -74,8 +74,7 @@ TEST_F(PlainDriver, CompressionFallsBackToTheComponentCountAtHalfSize) {
     t.setCompressed();
     t.setFilterModes(1, 0);
     t.setImage(picture);
-    EXPECT_EQ(levelParameter(0, GL_TEXTURE_WIDTH), 8);
-    EXPECT_EQ(levelParameter(0, GL_TEXTURE_HEIGHT), 4);
+    EXPECT_EQ(gltest::levelSize(0), gltest::Size(8, 4));
     EXPECT_THAT(levelParameter(0, GL_TEXTURE_INTERNAL_FORMAT), ::testing::AnyOf(3, GL_RGB));
     EXPECT_EQ(t.size(), 8u * 4u * 4u);
 
@@ -83,16 +82,14 @@ TEST_F(PlainDriver, CompressionFallsBackToTheComponentCountAtHalfSize) {
     small.setCompressed();
     small.setFilterModes(1, 0);
     small.setImage(Image(2, 16));
-    EXPECT_EQ(levelParameter(0, GL_TEXTURE_WIDTH), 2) << "not halved while a side is 2 or less";
-    EXPECT_EQ(levelParameter(0, GL_TEXTURE_HEIGHT), 16);
+    EXPECT_EQ(gltest::levelSize(0), gltest::Size(2, 16)) << "not halved while a side is 2 or less";
 }
 
 TEST_F(PlainDriver, ClampingFallsBackToPlainClamp) {
     GLtexture edge;
     edge.setClamp(GLtexture::ClampToEdge, 0);
     edge.bind();
-    EXPECT_EQ(textureParameter(GL_TEXTURE_WRAP_S), GL_CLAMP);
-    EXPECT_EQ(textureParameter(GL_TEXTURE_WRAP_T), GL_CLAMP);
+    EXPECT_EQ(gltest::wrapModes(), gltest::Size(GL_CLAMP, GL_CLAMP));
     EXPECT_FALSE(edge.borderClampMissing());
 
     GLtexture border;
@@ -100,9 +97,7 @@ TEST_F(PlainDriver, ClampingFallsBackToPlainClamp) {
     border.bind();
     EXPECT_TRUE(border.borderClampMissing());
     EXPECT_EQ(textureParameter(GL_TEXTURE_WRAP_S), GL_CLAMP);
-    GLfloat colour[4] = {1, 1, 1, 1};
-    glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, colour);
-    EXPECT_EQ(colour[0], 0.0f) << "no border colour set";
+    EXPECT_EQ(gltest::textureFloats(GL_TEXTURE_BORDER_COLOR, 1)[0], 0.0f) << "no border colour set";
 }
 
 TEST_F(PlainDriver, AnisotropyIsLeftAloneAndFadingStillForcesTrilinear) {

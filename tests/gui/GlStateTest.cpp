@@ -142,22 +142,6 @@ TEST_F(GlState, ACallThatChangesNothingSendsNothing) {
     EXPECT_EQ(integer(GL_BLEND_SRC), GL_SRC_ALPHA);
 }
 
-TEST_F(GlState, TexturingStatesBelongToTheSelectedUnit) {
-    ASSERT_TRUE(pellium::selectTextureUnit(1));
-    pellium::enableGLState(2);
-    ASSERT_TRUE(pellium::selectTextureUnit(0));
-    EXPECT_FALSE(on(GL_TEXTURE_2D));
-    pellium::enableGLState(2);
-    EXPECT_TRUE(on(GL_TEXTURE_2D));
-    ASSERT_TRUE(pellium::selectTextureUnit(1));
-    EXPECT_TRUE(on(GL_TEXTURE_2D));
-    pellium::disableGLState(2);
-    EXPECT_FALSE(on(GL_TEXTURE_2D));
-    pellium::selectTextureUnit(0);
-    EXPECT_TRUE(on(GL_TEXTURE_2D));
-    pellium::disableGLState(2);
-}
-
 TEST_F(GlState, DepthFunctionsAndBlendFactorsByNumber) {
     const GLenum funcs[] = {GL_ALWAYS, GL_NEVER, GL_EQUAL, GL_NOTEQUAL, GL_LESS, GL_LEQUAL, GL_GREATER, GL_GEQUAL};
     for (int n = 0; n < 8; ++n) {
@@ -438,7 +422,7 @@ TEST_F(GlState, ClientArraysAndTheirPointers) {
     pellium::setVertexArray(nullptr, 0);
 }
 
-TEST_F(GlState, TextureUnitsWithinTheDriversCount) {
+TEST_F(GlState, TextureUnitsWithinTheDriversCountEachWithItsOwnTexturing) {
     ASSERT_TRUE(pellium::selectTextureUnit(3));
     EXPECT_EQ(integer(GL_ACTIVE_TEXTURE_ARB), GL_TEXTURE3_ARB);
     EXPECT_FALSE(pellium::selectTextureUnit(8));
@@ -454,7 +438,20 @@ TEST_F(GlState, TextureUnitsWithinTheDriversCount) {
     pellium::multiTexCoord2fv(8, st);
     pellium::selectTextureUnit(1);
     EXPECT_EQ(floats(GL_CURRENT_TEXTURE_COORDS, 2), (Floats{0.25f, 0.75f}));
+
+    // Texturing is switched on the selected unit.
+    pellium::enableGLState(2);
+    ASSERT_TRUE(pellium::selectTextureUnit(0));
+    EXPECT_FALSE(on(GL_TEXTURE_2D));
+    pellium::enableGLState(2);
+    EXPECT_TRUE(on(GL_TEXTURE_2D));
+    ASSERT_TRUE(pellium::selectTextureUnit(1));
+    EXPECT_TRUE(on(GL_TEXTURE_2D));
+    pellium::disableGLState(2);
+    EXPECT_FALSE(on(GL_TEXTURE_2D));
     pellium::selectTextureUnit(0);
+    EXPECT_TRUE(on(GL_TEXTURE_2D));
+    pellium::disableGLState(2);
 }
 
 }  // namespace

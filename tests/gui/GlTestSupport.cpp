@@ -69,6 +69,16 @@ int levelParameter(int level, GLenum what) {
     return v;
 }
 
+Size levelSize(int level) { return {levelParameter(level, GL_TEXTURE_WIDTH), levelParameter(level, GL_TEXTURE_HEIGHT)}; }
+
+Size wrapModes() { return {textureParameter(GL_TEXTURE_WRAP_S), textureParameter(GL_TEXTURE_WRAP_T)}; }
+
+std::vector<float> textureFloats(GLenum what, int n) {
+    GLfloat v[4] = {-1, -1, -1, -1};
+    glGetTexParameterfv(GL_TEXTURE_2D, what, v);
+    return std::vector<float>(v, v + n);
+}
+
 void clearTo(float r, float g, float b) {
     glClearColor(r, g, b, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

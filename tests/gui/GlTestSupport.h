@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include <GL/gl.h>
@@ -41,6 +42,12 @@ int integer(GLenum name);
 std::vector<float> floats(GLenum name, int n);
 int textureParameter(GLenum what);
 int levelParameter(int level, GLenum what);
+// The bound 2D texture's width and height at a level; its wrap modes (s, t);
+// n values of one of its float parameters.
+using Size = std::pair<int, int>;
+Size levelSize(int level);
+Size wrapModes();
+std::vector<float> textureFloats(GLenum what, int n);
 
 void clearTo(float r, float g, float b);
 // A 2D texture of w x h texels (GL_RGBA bytes) with nearest filtering, left bound.

@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <algorithm>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "GlTestSupport.h"
@@ -166,28 +165,17 @@ TEST_F(GLtextTest, TransformedTextFollowsTheMatrix) {
 }
 
 // The GL state text drawing changes, to see that it is put back.
-struct TextState {
-    bool blend, lighting, texture, depthTest, alphaTest;
-    int alphaFunc, boundTexture;
-    std::vector<float> alphaRef, projection, modelview;
-    static TextState now() {
-        return {glIsEnabled(GL_BLEND) == GL_TRUE,
-                glIsEnabled(GL_LIGHTING) == GL_TRUE,
-                glIsEnabled(GL_TEXTURE_2D) == GL_TRUE,
-                glIsEnabled(GL_DEPTH_TEST) == GL_TRUE,
-                glIsEnabled(GL_ALPHA_TEST) == GL_TRUE,
-                gltest::integer(GL_ALPHA_TEST_FUNC),
-                gltest::integer(GL_TEXTURE_BINDING_2D),
-                gltest::floats(GL_ALPHA_TEST_REF, 1),
-                gltest::floats(GL_PROJECTION_MATRIX, 16),
-                gltest::floats(GL_MODELVIEW_MATRIX, 16)};
-    }
-    bool operator==(const TextState& o) const {
-        return std::tie(blend, lighting, texture, depthTest, alphaTest, alphaFunc, boundTexture, alphaRef, projection,
-                        modelview) == std::tie(o.blend, o.lighting, o.texture, o.depthTest, o.alphaTest, o.alphaFunc,
-                                               o.boundTexture, o.alphaRef, o.projection, o.modelview);
-    }
-};
+std::vector<float> textState() {
+    std::vector<float> s;
+    for (GLenum cap : {GL_BLEND, GL_LIGHTING, GL_TEXTURE_2D, GL_DEPTH_TEST, GL_ALPHA_TEST})
+        s.push_back(glIsEnabled(cap));
+    for (GLenum name : {GL_ALPHA_TEST_FUNC, GL_TEXTURE_BINDING_2D})
+        s.push_back(float(gltest::integer(name)));
+    for (GLenum name : {GL_ALPHA_TEST_REF, GL_PROJECTION_MATRIX, GL_MODELVIEW_MATRIX})
+        for (float v : gltest::floats(name, name == GL_ALPHA_TEST_REF ? 1 : 16))
+            s.push_back(v);
+    return s;
+}
 
 TEST_F(GLtextTest, BeginAndEndPutTheStateBack) {
     GLfont& font = pellium::defaultGLFont();
@@ -207,14 +195,14 @@ TEST_F(GLtextTest, BeginAndEndPutTheStateBack) {
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
         glTranslatef(1, 2, 3);
-        const TextState before = TextState::now();
+        const std::vector<float> before = textState();
 
         ASSERT_TRUE(font.begin(info));
-        const TextState drawing = TextState::now();
-        EXPECT_TRUE(drawing.blend && !drawing.lighting && drawing.texture && !drawing.depthTest && drawing.alphaTest);
-        EXPECT_EQ(drawing.alphaFunc, GL_GREATER);
-        EXPECT_FLOAT_EQ(drawing.alphaRef[0], 0.2f);
-        EXPECT_EQ(GLuint(drawing.boundTexture), font.textureName());
+        const std::vector<float> drawing = textState();
+        EXPECT_EQ(std::vector<float>(drawing.begin(), drawing.begin() + 7),
+                  (std::vector<float>{1, 0, 1, 0, 1, GL_GREATER, float(font.textureName())}))
+            << "blending, texturing and the alpha test on, lighting and the depth test off";
+        EXPECT_FLOAT_EQ(drawing[7], 0.2f);
         // Nested pairs leave the outer one's state alone.
         ASSERT_TRUE(font.begin(info));
         font.drawString(info, 1, 1, "x", 0xFFFFFFFFu);
@@ -222,11 +210,11 @@ TEST_F(GLtextTest, BeginAndEndPutTheStateBack) {
         EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
         font.end(info);
 
-        EXPECT_TRUE(TextState::now() == before);
+        EXPECT_EQ(textState(), before);
         EXPECT_FALSE(glIsEnabled(GL_COLOR_ARRAY));
         EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
         font.end(info);  // one end too many changes nothing
-        EXPECT_TRUE(TextState::now() == before);
+        EXPECT_EQ(textState(), before);
         glDisable(GL_LIGHTING);
         glDeleteTextures(1, &other);
         pellium::invalidateGLStateCache();

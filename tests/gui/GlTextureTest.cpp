@@ -21,8 +21,12 @@
 #include "platform/GLContext.h"
 
 using gltest::levelParameter;
+using gltest::levelSize;
+using gltest::Size;
 using gltest::rgba;
+using gltest::textureFloats;
 using gltest::textureParameter;
+using gltest::wrapModes;
 using pellium::GLtexture;
 using pellium::Image;
 
@@ -92,8 +96,7 @@ TEST_F(GLtextureTest, SidesBecomeThePowerOfTwoBelowWithinTheLimit) {
         GLtexture t;
         uploadPlain(t, Image(r.w, r.h));
         SCOPED_TRACE(std::to_string(r.w) + " x " + std::to_string(r.h) + ", limit " + std::to_string(r.limit));
-        EXPECT_EQ(levelParameter(0, GL_TEXTURE_WIDTH), r.uploadedW);
-        EXPECT_EQ(levelParameter(0, GL_TEXTURE_HEIGHT), r.uploadedH);
+        EXPECT_EQ(levelSize(0), Size(r.uploadedW, r.uploadedH));
     }
 }
 
@@ -108,10 +111,8 @@ TEST_F(GLtextureTest, MipmapChainRunsDownToOnePixelAndIsCounted) {
         EXPECT_EQ(t.width(), 300);
         EXPECT_EQ(t.height(), 200);
         ASSERT_EQ(levelCount(), 9);
-        EXPECT_EQ(levelParameter(7, GL_TEXTURE_WIDTH), 2);
-        EXPECT_EQ(levelParameter(7, GL_TEXTURE_HEIGHT), 1);
-        EXPECT_EQ(levelParameter(8, GL_TEXTURE_WIDTH), 1);
-        EXPECT_EQ(levelParameter(8, GL_TEXTURE_HEIGHT), 1);
+        EXPECT_EQ(levelSize(7), Size(2, 1));
+        EXPECT_EQ(levelSize(8), Size(1, 1));
         EXPECT_EQ(t.size(), 4u * 43691u);
         EXPECT_EQ(GLtexture::count(), before + 1);
         EXPECT_EQ(GLtexture::totalSize(), bytesBefore + 174764u);
@@ -215,7 +216,7 @@ TEST_F(GLtextureTest, OnlyTheFirstPictureIsUploaded) {
     t.setImage(noisePicture(16, 16, 2));
     t.bind();
     EXPECT_EQ(t.width(), 8);
-    EXPECT_EQ(levelParameter(0, GL_TEXTURE_WIDTH), 8);
+    EXPECT_EQ(levelSize(0), Size(8, 4));
     EXPECT_EQ(levelPixels(0), first);
     EXPECT_EQ(t.size(), 128u);
 }
@@ -245,18 +246,14 @@ TEST_F(GLtextureTest, AnisotropyChosenForTheDriver) {
         GLtexture t;
         t.setAnisotropy(level);
         t.bind();
-        GLfloat got = 0;
-        glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, &got);
-        EXPECT_EQ(got, level == 0 ? 4.0f : 3.0f);
+        EXPECT_EQ(textureFloats(GL_TEXTURE_MAX_ANISOTROPY_EXT, 1)[0], level == 0 ? 4.0f : 3.0f);
         EXPECT_EQ(textureParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
     }
     GLtexture nearest;
     nearest.setAnisotropy(0);
     nearest.setFilterModes(1, 1);
     nearest.bind();
-    GLfloat got = 0;
-    glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, &got);
-    EXPECT_EQ(got, 1.0f) << "no anisotropy without mipmaps";
+    EXPECT_EQ(textureFloats(GL_TEXTURE_MAX_ANISOTROPY_EXT, 1)[0], 1.0f) << "no anisotropy without mipmaps";
 }
 
 TEST_F(GLtextureTest, ClampModes) {
@@ -264,15 +261,11 @@ TEST_F(GLtextureTest, ClampModes) {
     GLtexture border;
     border.setClamp(GLtexture::ClampWithBorder, 0x80FF4000u);
     border.bind();
-    EXPECT_EQ(textureParameter(GL_TEXTURE_WRAP_S), 0x812F) << "the edge mode, with the border colour set";
-    EXPECT_EQ(textureParameter(GL_TEXTURE_WRAP_T), 0x812F);
+    EXPECT_EQ(wrapModes(), Size(0x812F, 0x812F)) << "the edge mode, with the border colour set";
     EXPECT_FALSE(border.borderClampMissing());
-    GLfloat colour[4] = {};
-    glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, colour);
-    EXPECT_FLOAT_EQ(colour[0], 0.0f);
-    EXPECT_FLOAT_EQ(colour[1], 64.0f / 255);
-    EXPECT_FLOAT_EQ(colour[2], 1.0f);
-    EXPECT_FLOAT_EQ(colour[3], 128.0f / 255);
+    using ::testing::FloatEq;
+    EXPECT_THAT(textureFloats(GL_TEXTURE_BORDER_COLOR, 4),
+                ::testing::ElementsAre(FloatEq(0), FloatEq(64.0f / 255), FloatEq(1), FloatEq(128.0f / 255)));
 
     GLtexture edge;
     edge.setClamp(GLtexture::ClampToEdge, 0);
@@ -282,8 +275,7 @@ TEST_F(GLtextureTest, ClampModes) {
     GLtexture other;
     other.setClamp(7, 0);
     other.bind();
-    EXPECT_EQ(textureParameter(GL_TEXTURE_WRAP_S), GL_CLAMP);
-    EXPECT_EQ(textureParameter(GL_TEXTURE_WRAP_T), GL_CLAMP);
+    EXPECT_EQ(wrapModes(), Size(GL_CLAMP, GL_CLAMP));
 }
 
 TEST_F(GLtextureTest, SettersAfterTheFirstBindChangeNothing) {

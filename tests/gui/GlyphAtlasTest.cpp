@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <set>
 #include <utility>
@@ -38,6 +39,10 @@ int whiteIn(const GlyphAtlas& atlas, int x0, int y0, int width, int height) {
 int whiteIn(const GlyphAtlas& atlas, const GlyphRecord& g) { return whiteIn(atlas, g.x, g.y, g.width, g.height); }
 int whiteIn(const GlyphAtlas& atlas) { return whiteIn(atlas, 0, 0, atlas.width(), atlas.height()); }
 
+// A record's quad and advance: x, y, width, height, advance.
+using Box = std::array<int, 5>;
+Box box(const GlyphRecord& g) { return {g.x, g.y, g.width, g.height, g.advance}; }
+
 void build(GlyphAtlas& atlas, int first, int last, bool outline = false, FontKey key = FontKey(125, 13, 0)) {
     Font font(key);
     ASSERT_TRUE(atlas.build(font, first, last, outline));
@@ -61,14 +66,8 @@ TEST_F(GlyphAtlasTest, PlacesDrawsAndRecordsASmallRange) {
 
     // The first row's cells span rows 3..18 from the top (descent 3, 16
     // high); stored bottom-up the cell's bottom row is 64 - 16 - 3.
-    for (int i = 0; i < 3; ++i) {
-        const GlyphRecord& g = atlas.glyph('A' + i);
-        EXPECT_EQ(g.x, 6 * i);
-        EXPECT_EQ(g.y, 45);
-        EXPECT_EQ(g.width, 6);
-        EXPECT_EQ(g.height, 16);
-        EXPECT_EQ(g.advance, 6);
-    }
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(box(atlas.glyph('A' + i)), (Box{6 * i, 45, 6, 16, 6}));
     const GlyphRecord& b = atlas.glyph('B');
     const float expected[8] = {6.45f / 64, 45.45f / 64, 12.45f / 64, 45.45f / 64,
                                12.45f / 64, 61.45f / 64, 6.45f / 64, 61.45f / 64};
@@ -121,12 +120,7 @@ TEST(GlyphAtlasLayout, GrowsWidthFirstThenHeightInTurn) {
 TEST_F(GlyphAtlasTest, OutlineAddsAPadAndAHalfTransparentRing) {
     build(atlas, 'A', 'H', true);
     const GlyphRecord& a = atlas.glyph('A');
-    // Quads are 2 pixels wider and higher than the glyphs.
-    EXPECT_EQ(a.width, 8);
-    EXPECT_EQ(a.height, 18);
-    EXPECT_EQ(a.advance, 6);
-    EXPECT_EQ(a.x, 1);
-    EXPECT_EQ(a.y, 64 - 16 - 4);
+    EXPECT_EQ(box(a), (Box{1, 64 - 16 - 4, 8, 18, 6})) << "quads 2 pixels wider and higher than the glyphs";
     EXPECT_FLOAT_EQ(a.texCoords[0], 0.45f / 64);
     EXPECT_FLOAT_EQ(a.texCoords[1], 43.45f / 64);
     EXPECT_FLOAT_EQ(a.texCoords[2], 8.45f / 64);
@@ -170,10 +164,9 @@ TEST(GlyphAtlasLayout, TextureCornersFrameTheWholeCellAndNothingAbove) {
 
 TEST_F(GlyphAtlasTest, LeavesTwoSpareColumnsAfterTheI) {
     build(atlas, 'h', 'k');
-    EXPECT_EQ(atlas.glyph('h').x, 0);
-    EXPECT_EQ(atlas.glyph('i').x, 6);
-    EXPECT_EQ(atlas.glyph('j').x, 14);
-    EXPECT_EQ(atlas.glyph('k').x, 20);
+    const int x[] = {0, 6, 14, 20};
+    for (int c = 'h'; c <= 'k'; ++c)
+        EXPECT_EQ(atlas.glyph(c).x, x[c - 'h']) << char(c);
 }
 
 TEST_F(GlyphAtlasTest, CharactersOutsideTheRangeUseTheFirstGlyph) {

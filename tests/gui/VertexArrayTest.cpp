@@ -262,7 +262,7 @@ TEST_F(VertexArrays, AFailedUploadKeepsTheClientArrays) {
     EXPECT_EQ(pellium::errorStageCode, 30404u) << "drawn from client memory";
 }
 
-TEST_F(VertexArrays, VerticesAreRewrittenInsideTheBuffer) {
+TEST_F(VertexArrays, VerticesAndColoursAreRewrittenInsideTheBuffer) {
     Shapes s;
     VertexArray a = stripsAndFan();
     ASSERT_NE(a.makeVBO(true), 0u);
@@ -282,15 +282,10 @@ TEST_F(VertexArrays, VerticesAreRewrittenInsideTheBuffer) {
     a.setVertices(s.xyz.data());
     EXPECT_EQ(frame([&] { client.draw(); }), clientPixels);
     EXPECT_EQ(frame([&] { a.draw(); }), before);
-}
 
-TEST_F(VertexArrays, ColoursAreRewrittenInsideTheBuffer) {
-    Shapes s;
-    VertexArray a = stripsAndFan();
-    ASSERT_NE(a.makeVBO(true), 0u);
     std::vector<unsigned char> white(s.colors.size(), 255);
     a.setColors(white.data());
-    Pixels after = frame([&] { a.draw(); });
+    after = frame([&] { a.draw(); });
     EXPECT_EQ(after[10 * side + 10], rgba(255, 255, 255)) << "the strip";
     EXPECT_EQ(after[40 * side + 16], rgba(255, 255, 255)) << "a triangle";
     // A buffer made without colours has nowhere to put them.
