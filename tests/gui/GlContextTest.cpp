@@ -24,7 +24,6 @@ using gltest::clearTo;
 using gltest::ProbeWindow;
 using gltest::rgba;
 using ::testing::HasSubstr;
-using ::testing::Not;
 
 namespace {
 
@@ -91,31 +90,24 @@ class StateWindow : public ProbeWindow {
 public:
     StateWindow() : ProbeWindow(16, 16, "state") {}
     void initGL() override {
-        auto on = [](GLenum cap) { return glIsEnabled(cap) == GL_TRUE; };
-        GLint units = 0, func = 0, shade = 0, depthMask = 0, colorMask[4] = {};
-        GLfloat ref = -1;
-        glGetIntegerv(GL_MAX_TEXTURE_UNITS, &units);
-        for (int u = 0; u < units; ++u) {
+        auto on = [](GLenum cap) { return int(glIsEnabled(cap)); };
+        int texturing = 0;
+        for (int u = 0; u < gltest::integer(GL_MAX_TEXTURE_UNITS); ++u) {
             ASSERT_TRUE(pellium::selectTextureUnit(u));
             ASSERT_TRUE(pellium::selectClientTextureUnit(u));
-            textureOn = textureOn || on(GL_TEXTURE_2D);
-            texCoordArrayOn = texCoordArrayOn || on(GL_TEXTURE_COORD_ARRAY);
+            texturing += on(GL_TEXTURE_2D) + on(GL_TEXTURE_COORD_ARRAY);
         }
         pellium::selectTextureUnit(0);
         pellium::selectClientTextureUnit(0);
-        glGetIntegerv(GL_ALPHA_TEST_FUNC, &func);
-        glGetFloatv(GL_ALPHA_TEST_REF, &ref);
-        glGetIntegerv(GL_SHADE_MODEL, &shade);
-        glGetIntegerv(GL_DEPTH_WRITEMASK, &depthMask);
+        GLint colorMask[4] = {};
         glGetIntegerv(GL_COLOR_WRITEMASK, colorMask);
-        offCaps = on(GL_LIGHTING) || on(GL_BLEND) || on(GL_FOG) || on(GL_TEXTURE_GEN_S) || on(GL_TEXTURE_GEN_T) ||
-                  on(GL_COLOR_ARRAY) || on(GL_NORMAL_ARRAY);
-        onCaps = on(GL_ALPHA_TEST) && on(GL_DEPTH_TEST) && on(GL_CULL_FACE) && on(GL_NORMALIZE) &&
-                 on(GL_VERTEX_ARRAY) && depthMask && colorMask[0] && colorMask[1] && colorMask[2] && colorMask[3] &&
-                 shade == GL_SMOOTH;
-        alphaNotZero = func == GL_NOTEQUAL && ref == 0;
+        state = {texturing, on(GL_LIGHTING), on(GL_BLEND), on(GL_FOG), on(GL_TEXTURE_GEN_S) + on(GL_TEXTURE_GEN_T),
+                 on(GL_COLOR_ARRAY) + on(GL_NORMAL_ARRAY), on(GL_ALPHA_TEST), on(GL_DEPTH_TEST), on(GL_CULL_FACE),
+                 on(GL_NORMALIZE), on(GL_VERTEX_ARRAY), gltest::integer(GL_DEPTH_WRITEMASK),
+                 colorMask[0] + colorMask[1] + colorMask[2] + colorMask[3], gltest::integer(GL_SHADE_MODEL),
+                 gltest::integer(GL_ALPHA_TEST_FUNC), int(gltest::floats(GL_ALPHA_TEST_REF, 1)[0] != 0)};
     }
-    bool textureOn = false, texCoordArrayOn = false, offCaps = true, onCaps = false, alphaNotZero = false;
+    std::vector<int> state;
 };
 
 TEST(GLwindowTest, SwitchingWindowsPutsGLIntoItsDefaultState) {
@@ -139,11 +131,11 @@ TEST(GLwindowTest, SwitchingWindowsPutsGLIntoItsDefaultState) {
     other.paint();
     StateWindow w;
     w.paint();
-    EXPECT_FALSE(w.textureOn) << "2D texturing off on every unit";
-    EXPECT_FALSE(w.texCoordArrayOn);
-    EXPECT_FALSE(w.offCaps);
-    EXPECT_TRUE(w.onCaps);
-    EXPECT_TRUE(w.alphaNotZero);
+    // Texturing off on every unit; lighting, blending, fog, texture coordinate
+    // generation and colour and normal arrays off; alpha test (not zero),
+    // depth test, culling, normalizing and vertex arrays on; every write mask
+    // on; smooth shading.
+    EXPECT_EQ(w.state, (std::vector<int>{0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, GL_TRUE, 4, GL_SMOOTH, GL_NOTEQUAL, 0}));
     other.draw = nullptr;
     other.paint();
     EXPECT_EQ(other.inits, 2) << "switching back runs initGL again";
@@ -300,7 +292,7 @@ TEST(Extensions, LoadersSearchAgainAfterABindSwitchesTheTarget) {
     EXPECT_EQ(text.find("Loading VBO extensions...\n"), text.rfind("Loading VBO extensions...\n")) << "once";
     EXPECT_THAT(text, HasSubstr("weHaveARBVertexBufferObjects=1\n"));
     a.paint();
-    EXPECT_THAT(log.take(), Not(HasSubstr("Loading VBO extensions...\n"))) << "nothing switched";
+    EXPECT_THAT(log.take(), ::testing::Not(HasSubstr("Loading VBO extensions...\n"))) << "nothing switched";
     b.draw = a.draw;
     b.paint();
     EXPECT_THAT(log.take(), HasSubstr("Loading VBO extensions...\n"));

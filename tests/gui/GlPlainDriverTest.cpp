@@ -22,12 +22,10 @@
 #include "gui/gl/VideoSwitches.h"
 
 using gltest::levelParameter;
-using gltest::rgba;
 using gltest::textureParameter;
 using pellium::GLtexture;
 using pellium::Image;
 using ::testing::HasSubstr;
-using ::testing::Not;
 
 namespace {
 
@@ -126,10 +124,10 @@ TEST_F(PlainDriver, GlyphsGoUpAsFourBitLuminanceAndAlphaAndStillShow) {
     ASSERT_NE(font.textureName(), 0u);
     glBindTexture(GL_TEXTURE_2D, font.textureName());
     EXPECT_EQ(levelParameter(0, GL_TEXTURE_INTERNAL_FORMAT), GL_LUMINANCE4_ALPHA4);
-    EXPECT_THAT(log.text(), Not(HasSubstr("internal format didn't match")));
+    EXPECT_THAT(log.text(), ::testing::Not(HasSubstr("internal format didn't match")));
     glBindTexture(GL_TEXTURE_2D, 0);
     // Glyph pixels are white and lie inside the string's box; nothing else is drawn.
-    const gltest::Spread s = gltest::spread(frame, 96, rgba(0, 0, 0), rgba(255, 255, 255), 4, 6,
+    const gltest::Spread s = gltest::spread(frame, 96, gltest::rgba(0, 0, 0), gltest::rgba(255, 255, 255), 4, 6,
                                             4 + font.stringWidth("Kalvora"), 6 + font.height() + font.descent());
     EXPECT_GT(s.lit, 40);
     EXPECT_EQ(s.stray, 0);

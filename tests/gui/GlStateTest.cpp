@@ -112,18 +112,15 @@ TEST_F(GlState, NumberedStatesSwitchTheirGLState) {
 }
 
 TEST_F(GlState, FogFollowsTheUsersSetting) {
-    pellium::fogEnabled = false;
-    pellium::enableGLState(3);
-    EXPECT_FALSE(on(GL_FOG));
-    pellium::fogEnabled = true;
-    pellium::enableGLState(3);
-    EXPECT_TRUE(on(GL_FOG));
-    pellium::fogEnabled = false;
-    pellium::disableGLState(3);
-    EXPECT_TRUE(on(GL_FOG)) << "switching fog off is ignored too while the setting is off";
-    pellium::fogEnabled = true;
-    pellium::disableGLState(3);
-    EXPECT_FALSE(on(GL_FOG));
+    // While the setting is off, switching fog either way is ignored.
+    const struct {
+        bool setting, enable, fog;
+    } steps[] = {{false, true, false}, {true, true, true}, {false, false, true}, {true, false, false}};
+    for (const auto& s : steps) {
+        pellium::fogEnabled = s.setting;
+        s.enable ? pellium::enableGLState(3) : pellium::disableGLState(3);
+        EXPECT_EQ(on(GL_FOG), s.fog) << "setting " << s.setting << ", enable " << s.enable;
+    }
 }
 
 TEST_F(GlState, ACallThatChangesNothingSendsNothing) {

@@ -28,7 +28,6 @@ using pellium::GLfont;
 using pellium::GlyphRecord;
 using platform::TestFontBackend;
 using ::testing::HasSubstr;
-using ::testing::Not;
 
 namespace {
 
@@ -230,7 +229,7 @@ TEST_F(GLtextTest, TheGlyphTextureIsDxt1AndItsMakingIsLogged) {
     paintString(font, 2, 4, "quick");
     ASSERT_NE(font.textureName(), 0u);
     EXPECT_THAT(log.text(), HasSubstr("Font grab took: "));
-    EXPECT_THAT(log.text(), Not(HasSubstr("internal format didn't match")));
+    EXPECT_THAT(log.text(), ::testing::Not(HasSubstr("internal format didn't match")));
     glBindTexture(GL_TEXTURE_2D, font.textureName());
     GLint format = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
