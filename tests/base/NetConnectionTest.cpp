@@ -4,6 +4,7 @@
 #include <cstring>
 #include <future>
 #include <thread>
+#include <utility>
 
 #include "tests/LogCapture.h"
 #include "tests/base/Waiting.h"
@@ -18,11 +19,43 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+void closeNow(int& fd) {
+    if (fd >= 0)
+        close(fd);
+    fd = -1;
+}
+
 // Polls the server as the game's loop does until a connection waits.
 counted_ptr<NetConnection> acceptFrom(Server& server) {
     waitFor([&] { return server.hasConnection(); });
     return server.nextConnection();
 }
+
+// Our connection to a listening socket of the test's; `peer` is the test's
+// end once accepted. The test's sockets close with it.
+struct Dialled {
+    std::uint16_t port = 0;
+    int listener = loopback::bound(port, true);
+    NetConnection c{InternetAddress(loopback::address, port)};
+    int peer = -1;
+
+    bool accept() {
+        peer = loopback::acceptOne(listener);
+        return peer >= 0;
+    }
+    ~Dialled() {
+        closeNow(peer);
+        closeNow(listener);
+    }
+};
+
+// A connection the server accepted from a plain socket of the test's.
+struct Accepted {
+    Server server{0};
+    int client = loopback::connectTo(server.port());
+    counted_ptr<NetConnection> c = acceptFrom(server);
+    ~Accepted() { closeNow(client); }
+};
 
 // Reads from a non-blocking connection until the error code is set.
 void readUntilError(NetConnection& c) {
@@ -40,6 +73,28 @@ std::vector<unsigned char> pattern(size_t size) {
     return bytes;
 }
 
+// Writes more than the socket buffers hold to a peer that never reads.
+// Should the write hang, the peer is reset after a while and the test fails
+// on the time taken.
+void expectWriteGivesUp(NetConnection& c, int& peer, size_t size) {
+    LogCapture log;
+    std::promise<void> written;
+    std::thread watchdog([&] {
+        if (written.get_future().wait_for(std::chrono::seconds(12)) != std::future_status::ready)
+            loopback::abort(std::exchange(peer, -1));
+    });
+    const std::vector<unsigned char> sent = pattern(size);
+    Clock::time_point start = Clock::now();
+    c.output().write(sent.data(), unsigned(sent.size()));
+    double took = secondsSince(start);
+    written.set_value();
+    watchdog.join();
+    EXPECT_EQ(c.errorState(), netIoFailed);
+    EXPECT_EQ(log.text(), "network write error! 110.");
+    EXPECT_GT(took, 1.5);
+    EXPECT_LT(took, 10.0);
+}
+
 }  // namespace
 
 TEST(NetConnection, AddressZeroMakesNoConnection) {
@@ -55,19 +110,16 @@ TEST(NetConnection, RefusedConnectEndsWithError2) {
     std::uint16_t port = 0;
     int reserved = loopback::bound(port, false);
     ASSERT_GE(reserved, 0);
-    NetConnection c(InternetAddress(loopback::address, port));
-    Clock::time_point start = Clock::now();
-    while (c.errorState() == netNoError && secondsSince(start) < 5)
-        c.isReady();
-    EXPECT_EQ(c.errorState(), netRefused);
-    EXPECT_FALSE(c.isConnected());
-    close(reserved);
-}
+    // Found by polling isReady, as the game's loop does...
+    NetConnection polled(InternetAddress(loopback::address, port));
+    waitFor([&] {
+        polled.isReady();
+        return polled.errorState() != netNoError;
+    });
+    EXPECT_EQ(polled.errorState(), netRefused);
+    EXPECT_FALSE(polled.isConnected());
 
-TEST(NetConnection, ReadsAndWritesAfterARefusedConnectReturnAtOnce) {
-    std::uint16_t port = 0;
-    int reserved = loopback::bound(port, false);
-    ASSERT_GE(reserved, 0);
+    // ...or by the streams, which then return at once and log nothing.
     LogCapture log;
     NetConnection c(InternetAddress(loopback::address, port));
     Clock::time_point start = Clock::now();
@@ -85,227 +137,151 @@ TEST(NetConnection, ReadsAndWritesAfterARefusedConnectReturnAtOnce) {
 }
 
 TEST(NetConnection, BytesArriveExactlyInBothDirections) {
-    std::uint16_t port = 0;
-    int listener = loopback::bound(port, true);
-    ASSERT_GE(listener, 0);
-    NetConnection c(InternetAddress(loopback::address, port));
-    int peer = loopback::acceptOne(listener);
-    ASSERT_GE(peer, 0);
-
-    c.output().writeInt32(0x01020304);
-    c.output().writeCompact(70000);
-    c.output().writeString("ab");
-    c.output() << 1.0;
-    const unsigned char sent[] = {0x04, 0x03, 0x02, 0x01, 0xFF, 0x70, 0x11, 0x01, 0x00, 0x02, 0x61, 0x62,
-                                  0, 0, 0, 0, 0, 0, 0xF0, 0x3F};
+    Dialled d;
+    ASSERT_TRUE(d.accept());
+    d.c.output().writeInt32(0x01020304);
+    d.c.output().writeCompact(70000);
+    d.c.output().writeString("ab");
+    d.c.output() << 1.0;
+    const unsigned char sent[] = {0x04, 0x03, 0x02, 0x01, 0xFF, 0x70, 0x11, 0x01, 0x00, 0x02,
+                                  0x61, 0x62, 0,    0,    0,    0,    0,    0,    0xF0, 0x3F};
     unsigned char got[sizeof sent];
-    ASSERT_TRUE(loopback::readExactly(peer, got, sizeof got));
+    ASSERT_TRUE(loopback::readExactly(d.peer, got, sizeof got));
     EXPECT_EQ(0, std::memcmp(got, sent, sizeof sent));
-    EXPECT_TRUE(c.isConnected());
-    EXPECT_TRUE(c.isReady());
+    EXPECT_TRUE(d.c.isConnected());
+    EXPECT_TRUE(d.c.isReady());
 
     const unsigned char reply[] = {0x2A, 0x00, 0x00, 0x00, 0x03, 'x', 'y', 'z', 0x7F};
-    ASSERT_TRUE(loopback::sendAll(peer, reply, sizeof reply));
-    EXPECT_EQ(c.input().readInt32(), 42);
+    ASSERT_TRUE(loopback::sendAll(d.peer, reply, sizeof reply));
+    EXPECT_EQ(d.c.input().readInt32(), 42);
     orvel_string text;
-    c.input() >> text;
+    d.c.input() >> text;
     EXPECT_STREQ(text.c_str(), "xyz");
-    EXPECT_EQ(c.input().peekByte(), 0x7F);
-    EXPECT_EQ(c.input().readByte(), 0x7F);
-    EXPECT_TRUE(c.input().good());
-    EXPECT_EQ(c.errorState(), netNoError);
-    close(peer);
-    close(listener);
+    EXPECT_EQ(d.c.input().peekByte(), 0x7F);
+    EXPECT_EQ(d.c.input().readByte(), 0x7F);
+    EXPECT_TRUE(d.c.input().good());
+    EXPECT_EQ(d.c.errorState(), netNoError);
 }
 
 TEST(NetConnection, BlockingReadWaitsForItsBytes) {
-    std::uint16_t port = 0;
-    int listener = loopback::bound(port, true);
-    ASSERT_GE(listener, 0);
-    NetConnection c(InternetAddress(loopback::address, port));
-    std::thread peerThread([&] {
-        int peer = loopback::acceptOne(listener);
+    Dialled d;
+    ASSERT_TRUE(d.accept());
+    std::thread peer([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        const unsigned char first[] = {0x11, 0x22};
-        loopback::sendAll(peer, first, 2);
+        loopback::sendAll(d.peer, "\x11\x22", 2);
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        const unsigned char rest[] = {0x33, 0x44};
-        loopback::sendAll(peer, rest, 2);
+        loopback::sendAll(d.peer, "\x33\x44", 2);
         unsigned char wait;
-        loopback::readExactly(peer, &wait, 1);
-        close(peer);
+        loopback::readExactly(d.peer, &wait, 1);
     });
-    EXPECT_EQ(c.input().readUInt32(), 0x44332211u);
-    c.output().writeByte(1);
-    peerThread.join();
-    close(listener);
+    EXPECT_EQ(d.c.input().readUInt32(), 0x44332211u);
+    d.c.output().writeByte(1);
+    peer.join();
 }
 
 TEST(NetConnection, NonBlockingPreferenceReadsWhatIsThere) {
-    std::uint16_t port = 0;
-    int listener = loopback::bound(port, true);
-    ASSERT_GE(listener, 0);
-    NetConnection c(InternetAddress(loopback::address, port));
-    c.setBlocking(false);
-    int peer = loopback::acceptOne(listener);
-    ASSERT_GE(peer, 0);
-    ASSERT_TRUE(waitFor([&] { return c.isReady(); }));
+    Dialled d;
+    d.c.setBlocking(false);
+    ASSERT_TRUE(d.accept());
+    ASSERT_TRUE(waitFor([&] { return d.c.isReady(); }));
     unsigned char buffer[8];
-    EXPECT_EQ(c.input().read(buffer, sizeof buffer), 0u);
-    EXPECT_EQ(c.input().peekByte(), -1);
-    EXPECT_TRUE(c.input().good());
+    EXPECT_EQ(d.c.input().read(buffer, sizeof buffer), 0u);
+    EXPECT_EQ(d.c.input().peekByte(), -1);
+    EXPECT_TRUE(d.c.input().good());
     const unsigned char three[] = {1, 2, 3};
-    ASSERT_TRUE(loopback::sendAll(peer, three, 3));
-    ASSERT_TRUE(loopback::waitFor(peer, POLLOUT, 100));
+    ASSERT_TRUE(loopback::sendAll(d.peer, three, 3));
+    ASSERT_TRUE(loopback::waitFor(d.peer, POLLOUT, 100));
     Clock::time_point start = Clock::now();
     unsigned got = 0;
     while (got < 3 && secondsSince(start) < 5)
-        got += c.input().read(buffer + got, sizeof buffer - got);
+        got += d.c.input().read(buffer + got, sizeof buffer - got);
     EXPECT_EQ(got, 3u);
     EXPECT_EQ(0, std::memcmp(buffer, three, 3));
-    close(peer);
-    close(listener);
 }
 
 TEST(NetConnection, NoDelayReadsBack) {
-    std::uint16_t port = 0;
-    int listener = loopback::bound(port, true);
-    ASSERT_GE(listener, 0);
-    NetConnection c(InternetAddress(loopback::address, port));
-    EXPECT_TRUE(c.setNoDelay(true));
-    EXPECT_TRUE(c.setNoDelay(false));
-    c.close();
-    EXPECT_FALSE(c.setNoDelay(true));
-    close(listener);
+    Dialled d;
+    ASSERT_GE(d.listener, 0);
+    EXPECT_TRUE(d.c.setNoDelay(true));
+    EXPECT_TRUE(d.c.setNoDelay(false));
+    d.c.close();
+    EXPECT_FALSE(d.c.setNoDelay(true));
 }
 
 TEST(NetConnection, CloseEndsSendingAndReturnsWhenThePeerCloses) {
-    std::uint16_t port = 0;
-    int listener = loopback::bound(port, true);
-    ASSERT_GE(listener, 0);
-    NetConnection c(InternetAddress(loopback::address, port));
-    c.output().writeByte(9);
-    int peer = loopback::acceptOne(listener);
-    ASSERT_GE(peer, 0);
-    std::thread peerThread([&] {
+    Dialled d;
+    d.c.output().writeByte(9);
+    ASSERT_TRUE(d.accept());
+    std::thread peer([&] {
         unsigned char b[2];
         // Our byte, then the end of our sending; then the peer says goodbye.
-        EXPECT_TRUE(loopback::readExactly(peer, b, 1));
-        EXPECT_FALSE(loopback::readExactly(peer, b + 1, 1));
-        loopback::sendAll(peer, "bye", 3);
-        close(peer);
+        EXPECT_TRUE(loopback::readExactly(d.peer, b, 1));
+        EXPECT_FALSE(loopback::readExactly(d.peer, b + 1, 1));
+        loopback::sendAll(d.peer, "bye", 3);
+        closeNow(d.peer);
     });
     Clock::time_point start = Clock::now();
-    c.close();
+    d.c.close();
     EXPECT_LT(secondsSince(start), 0.9);
-    EXPECT_FALSE(c.isConnected());
-    EXPECT_EQ(c.input().readByte(), -1);
-    peerThread.join();
-    close(listener);
+    EXPECT_FALSE(d.c.isConnected());
+    EXPECT_EQ(d.c.input().readByte(), -1);
+    peer.join();
 }
 
 TEST(NetConnection, CloseDoesNotWaitLongForASilentPeer) {
-    std::uint16_t port = 0;
-    int listener = loopback::bound(port, true);
-    ASSERT_GE(listener, 0);
-    NetConnection c(InternetAddress(loopback::address, port));
-    int peer = loopback::acceptOne(listener);
-    ASSERT_GE(peer, 0);
-    ASSERT_TRUE(c.isConnected());
+    Dialled d;
+    ASSERT_TRUE(d.accept());
+    ASSERT_TRUE(d.c.isConnected());
     Clock::time_point start = Clock::now();
-    c.close();
+    d.c.close();
     EXPECT_LT(secondsSince(start), 1.5);
-    close(peer);
-    close(listener);
 }
 
 TEST(NetConnection, WritingToAClosedPeerSetsError3WithoutSigpipe) {
-    Server server(0);
-    int client = loopback::connectTo(server.port());
-    ASSERT_GE(client, 0);
-    counted_ptr<NetConnection> c = acceptFrom(server);
-    ASSERT_TRUE(c);
-    close(client);
+    Accepted a;
+    ASSERT_TRUE(a.c);
+    closeNow(a.client);
     LogCapture log;
     std::vector<unsigned char> block = pattern(4096);
     Clock::time_point start = Clock::now();
-    while (c->errorState() == netNoError && secondsSince(start) < 5) {
-        c->output().write(block.data(), unsigned(block.size()));
+    while (a.c->errorState() == netNoError && secondsSince(start) < 5) {
+        a.c->output().write(block.data(), unsigned(block.size()));
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    EXPECT_EQ(c->errorState(), netIoFailed);
-    EXPECT_FALSE(c->output().good());
+    EXPECT_EQ(a.c->errorState(), netIoFailed);
+    EXPECT_FALSE(a.c->output().good());
     std::string text = log.text();
     EXPECT_TRUE(text == "network write error! 32." || text == "network write error! 104.") << text;
 }
 
 TEST(NetConnection, AWriteLargerThanTheSocketBuffersWaitsForASlowReader) {
-    Server server(0);
-    int client = loopback::connectTo(server.port());
-    ASSERT_GE(client, 0);
-    counted_ptr<NetConnection> c = acceptFrom(server);
-    ASSERT_TRUE(c);
+    Accepted a;
+    ASSERT_TRUE(a.c);
     const std::vector<unsigned char> sent = pattern(24 << 20);
     std::vector<unsigned char> received(sent.size());
     bool complete = false;
     std::thread reader([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        complete = loopback::readExactly(client, received.data(), received.size());
+        complete = loopback::readExactly(a.client, received.data(), received.size());
     });
-    c->output().write(sent.data(), unsigned(sent.size()));
-    EXPECT_TRUE(c->output().good());
+    a.c->output().write(sent.data(), unsigned(sent.size()));
+    EXPECT_TRUE(a.c->output().good());
     reader.join();
     EXPECT_TRUE(complete);
     EXPECT_TRUE(received == sent);
-    close(client);
 }
 
 TEST(NetConnection, AWriteThatStaysBlockedGivesUpWithError3) {
-    Server server(0);
-    int client = loopback::connectTo(server.port());
-    ASSERT_GE(client, 0);
-    counted_ptr<NetConnection> c = acceptFrom(server);
-    ASSERT_TRUE(c);
-    LogCapture log;
-    const std::vector<unsigned char> sent = pattern(128 << 20);
-    Clock::time_point start = Clock::now();
-    c->output().write(sent.data(), unsigned(sent.size()));
-    double took = secondsSince(start);
-    EXPECT_EQ(c->errorState(), netIoFailed);
-    EXPECT_EQ(log.text(), "network write error! 110.");
-    EXPECT_GT(took, 1.5);
-    EXPECT_LT(took, 10.0);
-    close(client);
+    Accepted a;
+    ASSERT_TRUE(a.c);
+    expectWriteGivesUp(*a.c, a.client, 128 << 20);
 }
 
 TEST(NetConnection, ABlockingWriteThatStaysBlockedGivesUpWithError3) {
-    std::uint16_t port = 0;
-    int listener = loopback::bound(port, true);
-    ASSERT_GE(listener, 0);
-    NetConnection c(InternetAddress(loopback::address, port));
-    int peer = loopback::acceptOne(listener);
-    ASSERT_GE(peer, 0);
-    ASSERT_TRUE(waitFor([&] { return c.isReady(); }));
-    LogCapture log;
-    // The peer never reads. Should the write hang, closing the peer after
-    // a while ends it, and the test fails on the time taken.
-    std::promise<void> written;
-    std::thread watchdog([&] {
-        if (written.get_future().wait_for(std::chrono::seconds(12)) != std::future_status::ready)
-            loopback::abort(peer);
-    });
-    const std::vector<unsigned char> sent = pattern(32 << 20);
-    Clock::time_point start = Clock::now();
-    c.output().write(sent.data(), unsigned(sent.size()));
-    double took = secondsSince(start);
-    written.set_value();
-    watchdog.join();
-    EXPECT_EQ(c.errorState(), netIoFailed);
-    EXPECT_EQ(log.text(), "network write error! 110.");
-    EXPECT_GT(took, 1.5);
-    EXPECT_LT(took, 10.0);
-    close(peer);
-    close(listener);
+    Dialled d;
+    ASSERT_TRUE(d.accept());
+    ASSERT_TRUE(waitFor([&] { return d.c.isReady(); }));
+    expectWriteGivesUp(d.c, d.peer, 32 << 20);
 }
 
 TEST(Server, ListensOnAPortOfItsChoosing) {
@@ -357,53 +333,41 @@ TEST(Server, HasConnectionTwiceAcceptsOnce) {
 }
 
 TEST(Server, AcceptedConnectionDoesNotBlockTheLoop) {
-    Server server(0);
-    int client = loopback::connectTo(server.port());
-    ASSERT_GE(client, 0);
-    counted_ptr<NetConnection> c = acceptFrom(server);
-    ASSERT_TRUE(c);
-    EXPECT_TRUE(c->isConnected());
-    EXPECT_TRUE(c->isReady());
+    Accepted a;
+    ASSERT_TRUE(a.c);
+    EXPECT_TRUE(a.c->isConnected());
+    EXPECT_TRUE(a.c->isReady());
     Clock::time_point start = Clock::now();
-    EXPECT_EQ(c->input().readByte(), -1);
-    EXPECT_EQ(c->input().peekByte(), -1);
+    EXPECT_EQ(a.c->input().readByte(), -1);
+    EXPECT_EQ(a.c->input().peekByte(), -1);
     EXPECT_LT(secondsSince(start), 0.5);
-    EXPECT_TRUE(c->input().good());
-    close(client);
+    EXPECT_TRUE(a.c->input().good());
 }
 
 TEST(Server, ClosingPeerGivesMinusOneError4AndTheLogLine) {
-    Server server(0);
-    int client = loopback::connectTo(server.port());
-    ASSERT_GE(client, 0);
-    counted_ptr<NetConnection> c = acceptFrom(server);
-    ASSERT_TRUE(c);
-    ASSERT_TRUE(loopback::sendAll(client, "x", 1));
-    close(client);
+    Accepted a;
+    ASSERT_TRUE(a.c);
+    ASSERT_TRUE(loopback::sendAll(a.client, "x", 1));
+    closeNow(a.client);
     LogCapture log;
-    Clock::time_point start = Clock::now();
     int first = -1;
-    while (first < 0 && secondsSince(start) < 5)
-        first = c->input().readByte();
+    waitFor([&] { return (first = a.c->input().readByte()) >= 0; });
     EXPECT_EQ(first, 'x');
-    readUntilError(*c);
-    EXPECT_EQ(c->errorState(), netPeerClosed);
-    EXPECT_EQ(c->input().readByte(), -1);
-    EXPECT_FALSE(c->input().good());
-    EXPECT_FALSE(c->isConnected());
+    readUntilError(*a.c);
+    EXPECT_EQ(a.c->errorState(), netPeerClosed);
+    EXPECT_EQ(a.c->input().readByte(), -1);
+    EXPECT_FALSE(a.c->input().good());
+    EXPECT_FALSE(a.c->isConnected());
     EXPECT_EQ(log.text(), "network connection closed.");
 }
 
 TEST(Server, ResetByPeerIsAReadError) {
-    Server server(0);
-    int client = loopback::connectTo(server.port());
-    ASSERT_GE(client, 0);
-    counted_ptr<NetConnection> c = acceptFrom(server);
-    ASSERT_TRUE(c);
-    loopback::abort(client);
+    Accepted a;
+    ASSERT_TRUE(a.c);
+    loopback::abort(std::exchange(a.client, -1));
     LogCapture log;
-    readUntilError(*c);
-    EXPECT_EQ(c->errorState(), netIoFailed);
+    readUntilError(*a.c);
+    EXPECT_EQ(a.c->errorState(), netIoFailed);
     EXPECT_EQ(log.text(), "network read error! 104.");
 }
 
