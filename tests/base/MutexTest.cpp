@@ -22,6 +22,17 @@ namespace {
 // A lock name of this test process, so parallel runs never meet.
 std::string uniqueName(const char* what) { return std::string("test-") + what + "-" + std::to_string(getpid()); }
 
+// Whether another thread can take the mutex now; it lets go again at once.
+bool freeForAnotherThread(orvel::Mutex& mutex) {
+    bool taken = false;
+    std::thread([&] {
+        taken = mutex.tryLock();
+        if (taken)
+            mutex.unlock();
+    }).join();
+    return taken;
+}
+
 // The lock-holder helper running as a real second process.
 class Holder {
 public:
@@ -70,17 +81,10 @@ private:
     int out_ = -1;
 };
 
-TEST(Mutex, KeepsNameAndForm) {
-    orvel::Mutex plain("plain");
-    EXPECT_STREQ(plain.name().c_str(), "plain");
-    EXPECT_FALSE(plain.isGlobal());
-    orvel::Mutex unnamed;
-    EXPECT_TRUE(unnamed.name().empty());
-    EXPECT_EQ(unnamed.holderLine(), -1);
-}
-
 TEST(Mutex, RecursiveOwnerBlocksAnotherThreadUntilTheLastUnlock) {
     orvel::Mutex mutex("contended");
+    EXPECT_FALSE(mutex.isGlobal());
+    EXPECT_EQ(mutex.holderLine(), -1);
     mutex.lock(10);
     mutex.lock(11);
     mutex.lock(12);
@@ -88,9 +92,7 @@ TEST(Mutex, RecursiveOwnerBlocksAnotherThreadUntilTheLastUnlock) {
     EXPECT_TRUE(mutex.tryLock());  // the owner may always add one more
     mutex.unlock();
 
-    std::atomic<bool> triedFree{true};
-    std::thread([&] { triedFree = mutex.tryLock(); }).join();
-    EXPECT_FALSE(triedFree);
+    EXPECT_FALSE(freeForAnotherThread(mutex));
 
     std::atomic<bool> got{false};
     std::atomic<int> lineSeen{0};
@@ -112,8 +114,7 @@ TEST(Mutex, RecursiveOwnerBlocksAnotherThreadUntilTheLastUnlock) {
     EXPECT_TRUE(got);
     EXPECT_EQ(lineSeen, 20);
     EXPECT_EQ(mutex.holderLine(), -1);
-    EXPECT_TRUE(mutex.tryLock());
-    mutex.unlock();
+    EXPECT_TRUE(freeForAnotherThread(mutex));
 }
 
 TEST(Mutex, MutexLockUnlocksEarlyOnceOnly) {
@@ -121,18 +122,10 @@ TEST(Mutex, MutexLockUnlocksEarlyOnceOnly) {
     {
         orvel::MutexLock lock(mutex, 30);
         lock.unlock();
-        std::atomic<bool> free{false};
-        std::thread([&] {
-            free = mutex.tryLock();
-            if (free)
-                mutex.unlock();
-        }).join();
-        EXPECT_TRUE(free);
+        EXPECT_TRUE(freeForAnotherThread(mutex));
         mutex.lock(31);  // held by hand across the lock's end: not released twice
     }
-    std::atomic<bool> taken{true};
-    std::thread([&] { taken = mutex.tryLock(); }).join();
-    EXPECT_FALSE(taken);
+    EXPECT_FALSE(freeForAnotherThread(mutex));
     mutex.unlock();
 }
 
@@ -170,8 +163,7 @@ TEST(Mutex, GlobalLockHeldByAnotherProcessIsReleasedWhenItIsKilled) {
     holder.kill();
     EXPECT_TRUE(waitFor([&] { return got.load(); }));
     waiter.join();
-    EXPECT_TRUE(mutex.tryLock());
-    mutex.unlock();
+    EXPECT_TRUE(freeForAnotherThread(mutex));
 }
 
 TEST(Mutex, GlobalLockOfThisProcessKeepsAnotherProcessOut) {
@@ -192,27 +184,17 @@ TEST(Mutex, TwoGlobalMutexesOfOneNameShareTheLockInOneProcess) {
     // The same thread takes it again through the second object: no deadlock.
     EXPECT_TRUE(b.tryLock());
     b.lock(__LINE__);
-
-    std::atomic<bool> taken{true};
-    std::thread([&] { taken = b.tryLock(); }).join();
-    EXPECT_FALSE(taken);
-
+    EXPECT_FALSE(freeForAnotherThread(b));
     b.unlock();
     b.unlock();
     a.unlock();
-    std::thread([&] {
-        taken = b.tryLock();
-        if (taken)
-            b.unlock();
-    }).join();
-    EXPECT_TRUE(taken);
+    EXPECT_TRUE(freeForAnotherThread(b));
 
     // The record outlives the first object while the second one holds it.
     {
         orvel::Mutex c(name.c_str(), true);
         c.lock(__LINE__);
-        std::thread([&] { taken = a.tryLock(); }).join();
-        EXPECT_FALSE(taken);
+        EXPECT_FALSE(freeForAnotherThread(a));
         c.unlock();
     }
     EXPECT_TRUE(a.tryLock());
@@ -224,13 +206,7 @@ TEST(Mutex, GlobalMutexWithoutANameIsPrivate) {
     orvel::Mutex b("", true);
     EXPECT_TRUE(a.isGlobal());
     a.lock(__LINE__);
-    std::atomic<bool> taken{false};
-    std::thread([&] {
-        taken = b.tryLock();
-        if (taken)
-            b.unlock();
-    }).join();
-    EXPECT_TRUE(taken);
+    EXPECT_TRUE(freeForAnotherThread(b));
     a.unlock();
 }
 
@@ -243,9 +219,7 @@ TEST(Mutex, GlobalMutexWhoseLockFileCannotBeOpenedIsLoggedAndStillExcludesThread
         orvel::Mutex mutex(name.c_str(), true);
         EXPECT_EQ(log.text(), "Mutex creation failed because: " + std::to_string(EISDIR) + "\n");
         EXPECT_TRUE(mutex.tryLock());
-        std::atomic<bool> taken{true};
-        std::thread([&] { taken = mutex.tryLock(); }).join();
-        EXPECT_FALSE(taken);
+        EXPECT_FALSE(freeForAnotherThread(mutex));
         mutex.unlock();
     }
     rmdir(path.c_str());
