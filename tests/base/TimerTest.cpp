@@ -3,6 +3,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <vector>
@@ -50,51 +51,57 @@ struct Ticks : orvel::TimerFunc {
     }
 };
 
-TEST(Timer, TheFirstTickComesAtOnce) {
+// A timer over a Ticks, declared so that the timer stops first.
+class Timer : public ::testing::Test {
+protected:
+    void start(double period) {
+        timer.setPeriod(period);
+        timer.start(&ticks);
+    }
+
     Ticks ticks;
     orvel::Timer timer;
-    timer.setPeriod(1.0);
-    double start = orvel::getTime();
-    timer.start(&ticks);
+};
+
+TEST_F(Timer, TheFirstTickComesAtOnce) {
+    double begin = orvel::getTime();
+    start(1.0);
     ASSERT_TRUE(ticks.waitForCount(1));
-    EXPECT_LT(ticks.time(0) - start, 0.05);
+    EXPECT_LT(ticks.time(0) - begin, 0.05);
     orvel::sleepMs(100);
     EXPECT_EQ(ticks.count(), 1);
 }
 
-TEST(Timer, TicksOncePerPeriod) {
-    Ticks ticks;
-    orvel::Timer timer;
-    timer.setPeriod(0.02);
-    double begin = orvel::getTime();
-    timer.start(&ticks);
-    orvel::sleepMs(400);
-    timer.cancel();
-    // 1 at once + one per period of the time that really passed; a loaded
-    // machine may merge several into one.
-    double periods = (orvel::getTime() - begin) / 0.02;
-    EXPECT_GE(ticks.count(), 5);
-    EXPECT_LE(ticks.count(), periods + 2);
+TEST(TimerPeriod, TicksOncePerPeriodAndAtMostEveryMillisecond) {
+    struct Case {
+        std::optional<double> period;  // none: the default
+        double effective;
+        int ms, atLeast;
+    } cases[] = {{0.02, 0.02, 400, 5},
+                 {std::nullopt, 0.01, 200, 5},
+                 {0.0001, 0.001, 100, 20},
+                 {0.0, 0.001, 100, 20},
+                 {-1.0, 0.001, 100, 20}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.period.value_or(99));
+        Ticks ticks;
+        orvel::Timer timer;
+        if (c.period)
+            timer.setPeriod(*c.period);
+        double begin = orvel::getTime();
+        timer.start(&ticks);
+        orvel::sleepMs(c.ms);
+        timer.cancel();
+        // One at once and one per period of the time that really passed; a
+        // loaded machine may merge several into one.
+        EXPECT_GE(ticks.count(), c.atLeast);
+        EXPECT_LE(ticks.count(), (orvel::getTime() - begin) / c.effective + 2);
+    }
 }
 
-TEST(Timer, TheDefaultPeriodIsTenMilliseconds) {
-    Ticks ticks;
-    orvel::Timer timer;
+TEST_F(Timer, StartingTwiceRunsOneThread) {
     double begin = orvel::getTime();
-    timer.start(&ticks);
-    orvel::sleepMs(200);
-    timer.cancel();
-    double periods = (orvel::getTime() - begin) / 0.01;
-    EXPECT_GE(ticks.count(), 5);
-    EXPECT_LE(ticks.count(), periods + 2);
-}
-
-TEST(Timer, StartingTwiceRunsOneThread) {
-    Ticks ticks;
-    orvel::Timer timer;
-    timer.setPeriod(0.02);
-    double begin = orvel::getTime();
-    timer.start(&ticks);
+    start(0.02);
     timer.start(&ticks);
     orvel::sleepMs(200);
     timer.cancel();
@@ -103,24 +110,17 @@ TEST(Timer, StartingTwiceRunsOneThread) {
     EXPECT_LE(ticks.count(), (orvel::getTime() - begin) / 0.02 + 2);
 }
 
-TEST(Timer, StartingAgainWhileTickingChangesNothing) {
-    Ticks ticks;
-    orvel::Timer timer;
-    timer.setPeriod(0.3);
-    timer.start(&ticks);
+TEST_F(Timer, StartingAgainWhileTickingChangesNothing) {
+    start(0.3);
     ASSERT_TRUE(ticks.waitForCount(1));
     // A restart would tick again at once, on a new thread.
     timer.start(&ticks);
     orvel::sleepMs(100);
     EXPECT_EQ(ticks.count(), 1);
-    timer.cancel();
 }
 
-TEST(Timer, CancelStopsTheTicksPromptly) {
-    Ticks ticks;
-    orvel::Timer timer;
-    timer.setPeriod(0.01);
-    timer.start(&ticks);
+TEST_F(Timer, CancelStopsTheTicksPromptly) {
+    start(0.01);
     ASSERT_TRUE(ticks.waitForCount(3));
     double before = orvel::getTime();
     timer.cancel();
@@ -131,11 +131,8 @@ TEST(Timer, CancelStopsTheTicksPromptly) {
     timer.cancel();  // a second cancel does nothing
 }
 
-TEST(Timer, RestartsAfterACancelWithAnImmediateTick) {
-    Ticks ticks;
-    orvel::Timer timer;
-    timer.setPeriod(0.5);
-    timer.start(&ticks);
+TEST_F(Timer, RestartsAfterACancelWithAnImmediateTick) {
+    start(0.5);
     ASSERT_TRUE(ticks.waitForCount(1));
     timer.cancel();
     double restart = orvel::getTime();
@@ -144,32 +141,12 @@ TEST(Timer, RestartsAfterACancelWithAnImmediateTick) {
     EXPECT_LT(ticks.time(1) - restart, 0.05);
 }
 
-TEST(Timer, PeriodsBelowOneMillisecondTickEveryMillisecond) {
-    for (double period : {0.0001, 0.0, -1.0}) {
-        Ticks ticks;
-        orvel::Timer timer;
-        timer.setPeriod(period);
-        double begin = orvel::getTime();
-        timer.start(&ticks);
-        orvel::sleepMs(100);
-        timer.cancel();
-        // The sleep may run long on a loaded machine: bound the ticks by the
-        // time that really passed, one per millisecond plus the first.
-        double ms = (orvel::getTime() - begin) * 1000;
-        EXPECT_GE(ticks.count(), 20) << period;
-        EXPECT_LE(ticks.count(), ms + 2) << period;
-    }
-}
-
-TEST(Timer, CancelFromTickEndsTheTicksWithoutDeadlock) {
-    Ticks ticks;
-    orvel::Timer timer;
-    timer.setPeriod(0.005);
+TEST_F(Timer, CancelFromTickEndsTheTicksWithoutDeadlock) {
     ticks.onTick = [&](int n) {
         if (n == 3)
             timer.cancel();
     };
-    timer.start(&ticks);
+    start(0.005);
     ASSERT_TRUE(ticks.waitForCount(3));
     orvel::sleepMs(100);
     EXPECT_EQ(ticks.count(), 3);
@@ -180,23 +157,20 @@ TEST(Timer, CancelFromTickEndsTheTicksWithoutDeadlock) {
     EXPECT_TRUE(ticks.waitForCount(5));
 }
 
-TEST(Timer, CancelAndStartFromTickKeepsTicking) {
-    Ticks ticks;
-    orvel::Timer timer;
-    timer.setPeriod(0.005);
+TEST_F(Timer, CancelAndStartFromTickKeepsTicking) {
     ticks.onTick = [&](int n) {
         if (n == 3) {
             timer.cancel();
             timer.start(&ticks);
         }
     };
-    timer.start(&ticks);
+    start(0.005);
     EXPECT_TRUE(ticks.waitForCount(10));
     timer.cancel();
     EXPECT_EQ(ticks.threads.size(), 1u);
 }
 
-TEST(Timer, DeletedFromItsOwnTick) {
+TEST(TimerLife, DeletedFromItsOwnTickOrDestroyedItStops) {
     Ticks ticks;
     auto* timer = new orvel::Timer;
     timer->setPeriod(0.005);
@@ -208,31 +182,26 @@ TEST(Timer, DeletedFromItsOwnTick) {
     ASSERT_TRUE(ticks.waitForCount(2));
     orvel::sleepMs(100);
     EXPECT_EQ(ticks.count(), 2);
-}
 
-TEST(Timer, DestroyingTheTimerStopsIt) {
-    Ticks ticks;
+    Ticks more;
     {
-        orvel::Timer timer;
-        timer.setPeriod(0.005);
-        timer.start(&ticks);
-        ASSERT_TRUE(ticks.waitForCount(2));
+        orvel::Timer scoped;
+        scoped.setPeriod(0.005);
+        scoped.start(&more);
+        ASSERT_TRUE(more.waitForCount(2));
     }
-    int after = ticks.count();
+    int after = more.count();
     orvel::sleepMs(50);
-    EXPECT_EQ(ticks.count(), after);
+    EXPECT_EQ(more.count(), after);
 }
 
-TEST(Timer, AThrowingTickIsLoggedAndTheTimerCanStartAgain) {
+TEST_F(Timer, AThrowingTickIsLoggedAndTheTimerCanStartAgain) {
     LogCapture log;
-    Ticks ticks;
-    orvel::Timer timer;
-    timer.setPeriod(0.005);
     ticks.onTick = [](int n) {
         if (n == 2)
             throw std::runtime_error("tick failed");
     };
-    timer.start(&ticks);
+    start(0.005);
     ASSERT_TRUE(ticks.waitForCount(2));
     orvel::sleepMs(50);
     EXPECT_EQ(ticks.count(), 2);
@@ -241,7 +210,7 @@ TEST(Timer, AThrowingTickIsLoggedAndTheTimerCanStartAgain) {
     EXPECT_TRUE(ticks.waitForCount(4));
 }
 
-TEST(Timer, RunsAtItsPriority) {
+TEST(TimerPriority, RunsAtItsPriority) {
     int base = platform::threadNice(platform::currentThreadId());
     ASSERT_LE(base, 17);
     Ticks ticks;
@@ -261,9 +230,7 @@ TEST(Timer, RunsAtItsPriority) {
     EXPECT_TRUE(byDefault.nice == base - 1 || byDefault.nice == base) << byDefault.nice;
 }
 
-TEST(Timer, StartWithoutAFuncDoesNothing) {
-    Ticks ticks;
-    orvel::Timer timer;
+TEST_F(Timer, StartWithoutAFuncDoesNothing) {
     timer.start(nullptr);
     timer.start(&ticks);
     EXPECT_TRUE(ticks.waitForCount(1));
