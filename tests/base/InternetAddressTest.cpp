@@ -1,51 +1,47 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstring>
+
 #include "base/InternetAddress.h"
 #include "base/MemoryDataDest.h"
 #include "base/MemoryDataSource.h"
 
 using orvel::InternetAddress;
 
-TEST(InternetAddress, DottedTextWithPort) {
-    InternetAddress a("192.168.0.7:45321");
-    EXPECT_EQ(a.address(), 0xC0A80007u);
-    EXPECT_EQ(a.port(), 45321u);
-}
-
-TEST(InternetAddress, BlanksAroundSeparatorsGivePortZero) {
-    InternetAddress a("10 . 0 . 0 . 1");
-    EXPECT_EQ(a.address(), 0x0A000001u);
-    EXPECT_EQ(a.port(), 0u);
-    InternetAddress b(" 10\t.0. 0 .1 : 80");
-    EXPECT_EQ(b.address(), 0x0A000001u);
-    EXPECT_EQ(b.port(), 80u);
-}
-
-TEST(InternetAddress, IncompleteOrOutOfRangeTextGivesNothing) {
-    for (const char* text : {"1.2.3", "", "...", "1.2.3.", "300.1.1.1", "1.2.3.256", "1.2.3.4:65536",
-                             "99999999999999999999.1.1.1", ":80"}) {
-        InternetAddress a(text);
-        EXPECT_EQ(a.address(), 0u) << text;
-        EXPECT_EQ(a.port(), 0u) << text;
+TEST(InternetAddress, ReadsDottedTextWithAnOptionalPort) {
+    struct Case {
+        const char* text;
+        std::uint32_t address;
+        unsigned port;
+    } cases[] = {
+        {"192.168.0.7:45321", 0xC0A80007, 45321},
+        // Blanks around the separators are allowed.
+        {"10 . 0 . 0 . 1", 0x0A000001, 0},
+        {" 10\t.0. 0 .1 : 80", 0x0A000001, 80},
+        // A trailing separator or text after the numbers is ignored.
+        {"1.2.3.4:", 0x01020304, 0},
+        {"1.2.3.4:5:6", 0x01020304, 5},
+        // A host name is resolved, with port 0.
+        {"localhost", 0x7F000001, 0},
+        // Incomplete or out of range: nothing.
+        {"1.2.3", 0, 0},
+        {"", 0, 0},
+        {"...", 0, 0},
+        {"1.2.3.", 0, 0},
+        {"300.1.1.1", 0, 0},
+        {"1.2.3.256", 0, 0},
+        {"1.2.3.4:65536", 0, 0},
+        {"99999999999999999999.1.1.1", 0, 0},
+        {":80", 0, 0},
+        {nullptr, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text ? c.text : "(null)");
+        InternetAddress a(c.text);
+        EXPECT_EQ(a.address(), c.address);
+        EXPECT_EQ(a.port(), c.port);
     }
-    InternetAddress none(nullptr);
-    EXPECT_EQ(none.address(), 0u);
-    EXPECT_EQ(none.port(), 0u);
-}
-
-TEST(InternetAddress, TrailingSeparatorOrTextAfterTheNumbersIsIgnored) {
-    InternetAddress a("1.2.3.4:");
-    EXPECT_EQ(a.address(), 0x01020304u);
-    EXPECT_EQ(a.port(), 0u);
-    InternetAddress b("1.2.3.4:5:6");
-    EXPECT_EQ(b.address(), 0x01020304u);
-    EXPECT_EQ(b.port(), 5u);
-}
-
-TEST(InternetAddress, HostNameIsResolvedWithPortZero) {
-    InternetAddress a("localhost");
-    EXPECT_EQ(a.address(), 0x7F000001u);
-    EXPECT_EQ(a.port(), 0u);
 }
 
 TEST(InternetAddress, ResolveKeepsPortOnSuccessAndClearsBothOnFailure) {
