@@ -28,34 +28,38 @@ std::string programForm(const fs::path& p) {
 
 }  // namespace
 
-// The two cases below pay the 3-second pause of a doubled separator.
-TEST(FilePathNormalise, DoubledSeparatorIsErasedWithLogAndPause) {
+struct Doubled {
+    const char* path;
+    const char* normal;
+    const char* log;
+    const char* directory;
+    const char* fileName;
+};
+
+// Each case pays the 3-second pause of a doubled separator, once however
+// many there are: a test of its own, so that they run side by side.
+class FilePathDoubled : public ::testing::TestWithParam<Doubled> {};
+
+TEST_P(FilePathDoubled, IsErasedWithLogAndPause) {
+    const Doubled& c = GetParam();
     LogCapture log;
     double before = getTime();
-    FilePath p("C:/Data//Models/Tree.TAVIK");
+    FilePath p(c.path);
     EXPECT_GE(getTime() - before, 2.9);
-    EXPECT_EQ(p.str(), "c:\\data\\models\\tree.tavik");
-    EXPECT_EQ(log.text(), "Erasing at 8\n");
-    EXPECT_EQ(p.directory(), "c:\\data\\models\\");
-    EXPECT_EQ(p.fileName(), "tree.tavik");
-    EXPECT_EQ(p.extension(), ".tavik");
-}
-
-TEST(FilePathNormalise, ManyDoubledSeparatorsPauseOnce) {
-    LogCapture log;
-    double before = getTime();
-    FilePath p("a//b//c//d");
     EXPECT_LT(getTime() - before, 5.0);
-    EXPECT_EQ(p.str(), "a\\b\\c\\d");
-    EXPECT_EQ(log.text(), "Erasing at 2\nErasing at 4\nErasing at 6\n");
+    EXPECT_EQ(p.str(), c.normal);
+    EXPECT_EQ(log.text(), c.log);
+    EXPECT_EQ(p.directory(), c.directory);
+    EXPECT_EQ(p.fileName(), c.fileName);
 }
 
-TEST(FilePathNormalise, RunOfThreeSeparatorsKeepsTwo) {
-    LogCapture log;
-    FilePath p("a\\\\\\b");
-    EXPECT_EQ(p.str(), "a\\\\b");
-    EXPECT_EQ(log.text(), "Erasing at 2\n");
-}
+INSTANTIATE_TEST_SUITE_P(FilePathNormalise, FilePathDoubled,
+                         ::testing::Values(Doubled{"C:/Data//Models/Tree.TAVIK", "c:\\data\\models\\tree.tavik",
+                                                   "Erasing at 8\n", "c:\\data\\models\\", "tree.tavik"},
+                                           Doubled{"a//b//c//d", "a\\b\\c\\d", "Erasing at 2\nErasing at 4\nErasing at 6\n",
+                                                   "a\\b\\c\\", "d"},
+                                           // A run of three keeps two.
+                                           Doubled{"a\\\\\\b", "a\\\\b", "Erasing at 2\n", "a\\\\", "b"}));
 
 TEST(FilePathNormalise, LeadingPairStaysWithoutPause) {
     LogCapture log;
