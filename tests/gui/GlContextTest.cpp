@@ -36,11 +36,11 @@ namespace {
 TEST(GLwindowTest, PaintsItsClientWithTheViewportAndRunsInitGLOnce) {
     ProbeWindow w(64, 48);
     ASSERT_TRUE(w.isOpen());
-    GLint viewport[4] = {};
+    std::vector<float> viewport;
     w.draw = [&](pellium::GLRenderInfo& info) {
         EXPECT_EQ(info.width, 64);
         EXPECT_EQ(info.height, 48);
-        glGetIntegerv(GL_VIEWPORT, viewport);
+        viewport = gltest::floats(GL_VIEWPORT, 4);
         clearTo(0.2f, 0.4f, 0.6f);
     };
     const auto& p = w.paint();
@@ -48,8 +48,7 @@ TEST(GLwindowTest, PaintsItsClientWithTheViewportAndRunsInitGLOnce) {
     EXPECT_EQ(w.renders, 1);
     EXPECT_EQ(w.pixel(0, 0), rgba(51, 102, 153));
     EXPECT_EQ(w.pixel(63, 47), rgba(51, 102, 153));
-    EXPECT_EQ(viewport[2], 64);
-    EXPECT_EQ(viewport[3], 48);
+    EXPECT_EQ(viewport, (std::vector<float>{0, 0, 64, 48}));
     EXPECT_EQ(platform::currentGLContext(), pellium::sharedContext());
     EXPECT_EQ(platform::currentGLWindow(), w.getHWND());
     w.paint();
@@ -204,12 +203,9 @@ TEST(GLwindowTest, TheChosenFormatIsTheDriversBestDoubleBufferedOne) {
     }
     std::string text = log.text();
     EXPECT_THAT(text, HasSubstr("Calling ChoosePixelFormat()\n"));
-    char chosen[64];
-    std::snprintf(chosen, sizeof chosen, "Pixel format %d chosen...\nSetting the pixel format...\n", index);
-    EXPECT_THAT(text, HasSubstr(chosen));
+    EXPECT_THAT(text, HasSubstr("Pixel format " + std::to_string(index) + " chosen...\nSetting the pixel format...\n"));
     EXPECT_THAT(text, HasSubstr("SetPixelFormat() returned Ok\n"));
-    std::snprintf(chosen, sizeof chosen, "*mode=%d  double=1  color=24", index);
-    EXPECT_THAT(text, HasSubstr(chosen));
+    EXPECT_THAT(text, HasSubstr("*mode=" + std::to_string(index) + "  double=1  color=24"));
     EXPECT_THAT(text, HasSubstr("Creating the window render context...\nCreating a render context for windows...\n"
                                 "Render context created OK....\nCalling wglMakeCurrent()....\n"
                                 "Binding the render context...\nRender context bound ok...\n"
@@ -252,8 +248,7 @@ TEST(EnsureContext, WithoutAnyGLWindowAHiddenWindowCarriesTheContext) {
     EXPECT_NE(pellium::sharedContext(), nullptr);
     EXPECT_EQ(platform::currentGLContext(), pellium::sharedContext());
     EXPECT_EQ(pellium::ensureContext(nullptr), window) << "the current drawable is kept";
-    glClearColor(0, 0, 1, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
+    clearTo(0, 0, 1);
     auto p = gltest::readPixels(pellium::hiddenGLWindowSize, pellium::hiddenGLWindowSize);
     EXPECT_EQ(p.front(), rgba(0, 0, 255));
     EXPECT_EQ(p.back(), rgba(0, 0, 255));

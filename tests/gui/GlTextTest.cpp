@@ -231,14 +231,9 @@ TEST_F(GLtextTest, TheGlyphTextureIsDxt1AndItsMakingIsLogged) {
     EXPECT_THAT(log.text(), HasSubstr("Font grab took: "));
     EXPECT_THAT(log.text(), ::testing::Not(HasSubstr("internal format didn't match")));
     glBindTexture(GL_TEXTURE_2D, font.textureName());
-    GLint format = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
-    EXPECT_EQ(format, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT);
-    GLint minFilter = 0, magFilter = 0;
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &magFilter);
-    EXPECT_EQ(minFilter, GL_NEAREST);
-    EXPECT_EQ(magFilter, GL_NEAREST);
+    EXPECT_EQ(gltest::levelParameter(0, GL_TEXTURE_INTERNAL_FORMAT), GL_COMPRESSED_RGBA_S3TC_DXT1_EXT);
+    EXPECT_EQ(gltest::textureParameter(GL_TEXTURE_MIN_FILTER), GL_NEAREST);
+    EXPECT_EQ(gltest::textureParameter(GL_TEXTURE_MAG_FILTER), GL_NEAREST);
     glBindTexture(GL_TEXTURE_2D, 0);
     EXPECT_EQ(frame, expectedFrame(font, 2, 4, "quick"));
 }

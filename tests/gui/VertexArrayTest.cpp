@@ -60,6 +60,18 @@ struct Shapes {
     }
 };
 
+// A square drawn as one strip from (x0, y0) to (x1, y1), in one colour.
+VertexArray square(float x0, float y0, float x1, float y1, std::uint32_t colour) {
+    const float xyz[] = {x0, y0, 0, x1, y0, 0, x0, y1, 0, x1, y1, 0};
+    const std::uint32_t colours[4] = {colour, colour, colour, colour};  // bytes red, green, blue, alpha
+    const int strip[] = {4};
+    VertexArray a(4);
+    a.setVertices(xyz);
+    a.setColors(reinterpret_cast<const unsigned char*>(colours));
+    a.setStripLengths(strip, 1);
+    return a;
+}
+
 class VertexArrays : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -139,18 +151,9 @@ TEST_F(VertexArrays, StripsFansAndTrianglesDrawTheSamePixelsBothWays) {
 }
 
 TEST_F(VertexArrays, TwoBufferArraysEachDrawTheirOwnGeometry) {
-    auto square = [](float x0, unsigned char r, unsigned char g) {
-        const float xyz[] = {x0, 10, 0, x0 + 20, 10, 0, x0, 50, 0, x0 + 20, 50, 0};
-        const unsigned char c[] = {r, g, 0, 255, r, g, 0, 255, r, g, 0, 255, r, g, 0, 255};
-        VertexArray a(4);
-        a.setVertices(xyz);
-        a.setColors(c);
-        const int strip[] = {4};
-        a.setStripLengths(strip, 1);
-        EXPECT_NE(a.makeVBO(false), 0u);
-        return a;
-    };
-    VertexArray left = square(4, 255, 0), right = square(40, 0, 255);
+    VertexArray left = square(4, 10, 24, 50, rgba(255, 0, 0)), right = square(40, 10, 60, 50, rgba(0, 255, 0));
+    ASSERT_NE(left.makeVBO(false), 0u);
+    ASSERT_NE(right.makeVBO(false), 0u);
     for (int pass = 0; pass < 2; ++pass) {
         Pixels p = frame([&] {
             left.draw();
@@ -317,27 +320,21 @@ TEST_F(VertexArrays, IndicesNamingNoVertexAreRefused) {
 TEST_F(VertexArrays, TextureCoordinatesAndNormalsFindTheirBlocks) {
     const std::uint32_t redBlue[2] = {rgba(255, 0, 0), rgba(0, 0, 255)};
     const GLuint texture = gltest::makeTexture(2, 1, redBlue);
-    auto square = [] {
-        const float xyz[] = {8, 8, 0, 56, 8, 0, 8, 56, 0, 56, 56, 0};
-        const std::vector<unsigned char> white(16, 255);
+    auto textured = [] {
         const float normals[] = {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1};
         const float st[] = {0, 0, 1, 0, 0, 1, 1, 1};
         const float st1[] = {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f};
-        const int strip[] = {4};
-        VertexArray a(4);
-        a.setVertices(xyz);
-        a.setColors(white.data());
+        VertexArray a = square(8, 8, 56, 56, rgba(255, 255, 255));
         a.setNormals(normals);
         a.setTexCoords(st, 0);
         a.setTexCoords(st1, 1);
-        a.setStripLengths(strip, 1);
         return a;
     };
     // Unit 1's coordinates come after vertices, colours, normals and unit 0's;
     // the buffer draw comes last, so its pointer is what is kept.
     GLvoid* unit1 = nullptr;
     bool unit1On = false;
-    Pixels p = drawnBothWays(square, [&](VertexArray& a) {
+    Pixels p = drawnBothWays(textured, [&](VertexArray& a) {
         pellium::enableGLState(2);
         glBindTexture(GL_TEXTURE_2D, texture);
         a.draw();
@@ -386,22 +383,16 @@ TEST_F(VertexArrays, ClientArrayWrappersTakeOverFromBufferDraws) {
 
 TEST(VertexArraysInWindows, ABufferMadeInOneWindowDrawsInAnother) {
     gltest::ProbeWindow a(64, 64, "a"), b(64, 64, "b");
-    std::unique_ptr<VertexArray> square;
+    std::unique_ptr<VertexArray> blue;
     a.draw = [&](pellium::GLRenderInfo&) {
-        const float xyz[] = {0, 0, 0, 64, 0, 0, 0, 64, 0, 64, 64, 0};
-        const unsigned char c[16] = {0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255, 255};
-        const int strip[] = {4};
-        square.reset(new VertexArray(4));
-        square->setVertices(xyz);
-        square->setColors(c);
-        square->setStripLengths(strip, 1);
-        EXPECT_NE(square->makeVBO(false), 0u);
+        blue.reset(new VertexArray(square(0, 0, 64, 64, rgba(0, 0, 255))));
+        EXPECT_NE(blue->makeVBO(false), 0u);
     };
     a.paint();
     b.draw = [&](pellium::GLRenderInfo& info) {
         pellium::setPixelProjection(info);
         pellium::clearBuffers(pellium::Color{0, 0, 0, 1}, 3);
-        square->draw();
+        blue->draw();
     };
     b.paint();
     EXPECT_EQ(b.pixel(32, 32), rgba(0, 0, 255));
