@@ -61,15 +61,13 @@ TEST(GLSniffer, SwapIntervalOnlyWithSwapControl) {
     EXPECT_EQ(pellium::setSwapInterval(0), control);
 }
 
-TEST(GLcaps, StaysInvalidWithNoContextCurrent) {
+TEST(GLcaps, FillsFromTheCurrentContextOnly) {
     platform::makeGLCurrent(0, nullptr);
-    pellium::GLcaps caps;
-    caps.fill();
-    EXPECT_FALSE(caps.valid);
-    EXPECT_TRUE(caps.vendor.empty());
-}
+    pellium::GLcaps none;
+    none.fill();
+    EXPECT_FALSE(none.valid);
+    EXPECT_TRUE(none.vendor.empty());
 
-TEST(GLcaps, FillsFromTheCurrentContext) {
     ASSERT_NE(pellium::ensureContext(nullptr), 0u);
     pellium::GLcaps caps;
     caps.fill();
@@ -125,17 +123,6 @@ TEST(Loaders, FindBuffersMultitexturingAndLockedArrays) {
     const pellium::CVAEntryPoints* cva = pellium::loadCVAExtensions();
     ASSERT_NE(cva, nullptr);
     EXPECT_TRUE(cva->lockArrays && cva->unlockArrays);
-    // A buffer made through the entry points is a real one.
-    GLuint name = 0;
-    vbo->genBuffers(1, &name);
-    vbo->bindBuffer(GL_ARRAY_BUFFER_ARB, name);
-    const float data[3] = {1, 2, 3};
-    vbo->bufferData(GL_ARRAY_BUFFER_ARB, sizeof data, data, GL_STATIC_DRAW_ARB);
-    float back[3] = {};
-    vbo->getBufferSubData(GL_ARRAY_BUFFER_ARB, 0, sizeof back, back);
-    EXPECT_EQ(back[2], 3);
-    vbo->bindBuffer(GL_ARRAY_BUFFER_ARB, 0);
-    vbo->deleteBuffers(1, &name);
 }
 
 TEST(Loaders, SeparateSpecularWhereTheDriverHasIt) {

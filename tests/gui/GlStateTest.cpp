@@ -335,7 +335,7 @@ TEST_F(GlState, TextureOffsetAndPopMatrix) {
     EXPECT_EQ(log.take(), "GL had an error 1284 during popMatrix()\n");
 }
 
-TEST_F(GlState, PrimitiveNumbersTwoAndThreeAreStripAndLoop) {
+TEST_F(GlState, PrimitivesByNumber) {
     auto drawOpenCorner = [](int primitive) {
         return flatFrame([&] {
             pellium::color4f(1, 1, 1, 1);
@@ -346,28 +346,28 @@ TEST_F(GlState, PrimitiveNumbersTwoAndThreeAreStripAndLoop) {
             pellium::endPrimitive();
         });
     };
-    // The closing edge runs from (50, 50) back to (10, 10): (30, 30) lies on it.
+    // Two is a strip, three a loop: its closing edge runs from (50, 50) back
+    // to (10, 10), through (30, 30).
     Pixels strip = drawOpenCorner(2);
     EXPECT_EQ(strip[10 * side + 30], rgba(255, 255, 255));
     EXPECT_EQ(strip[30 * side + 30], rgba(0, 0, 0));
     EXPECT_EQ(drawOpenCorner(3)[30 * side + 30], rgba(255, 255, 255));
     EXPECT_EQ(drawOpenCorner(10)[10 * side + 30], rgba(0, 0, 0)) << "an unknown primitive draws nothing";
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << "and its end is no error";
-}
 
-TEST_F(GlState, DrawArraysByPrimitiveNumber) {
+    // Arrays: five is a triangle strip, four triangles.
     const float corners[] = {10, 10, 0, 50, 10, 0, 10, 50, 0, 50, 50, 0};
-    auto draw = [&](int primitive, int count) {
+    auto drawArrays = [&](int primitive, int count) {
         return flatFrame([&] {
             pellium::setVertexArray(corners, 0);
             pellium::color4ub(0xFF00FF00u);
             pellium::drawArrays(primitive, 0, count);
         });
     };
-    Pixels p = draw(5, 4);  // a strip covers the square
+    Pixels p = drawArrays(5, 4);  // covers the square
     EXPECT_EQ(p[30 * side + 30], rgba(0, 255, 0));
     EXPECT_EQ(p[5 * side + 5], rgba(0, 0, 0));
-    p = draw(4, 3);  // one triangle: the far corner stays dark
+    p = drawArrays(4, 3);  // one triangle: the far corner stays dark
     EXPECT_EQ(p[15 * side + 15], rgba(0, 255, 0));
     EXPECT_EQ(p[45 * side + 45], rgba(0, 0, 0));
     pellium::setVertexArray(nullptr, 0);

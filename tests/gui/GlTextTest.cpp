@@ -121,17 +121,6 @@ TEST_F(GLtextTest, StringsShowTheirGlyphsWhereTheWidthsPutThem) {
     }
 }
 
-TEST_F(GLtextTest, EachCharacterTakesItsOwnColour) {
-    GLfont& font = pellium::defaultGLFont();
-    const uint32_t colours[2] = {0xFF0000FFu, 0xFF00FF00u};  // red, green: bytes red, green, blue, alpha
-    int end = 0;
-    paint([&](pellium::GLRenderInfo& info) { end = font.drawColouredString(info, 3, 5, "AB", colours); });
-    EXPECT_EQ(end, 3 + font.stringWidth("AB"));
-    const Pixels want = expectedFrame(font, 3, 5, "AB", {rgba(255, 0, 0), rgba(0, 255, 0)});
-    EXPECT_EQ(frame, want);
-    EXPECT_GT(lit(want), 10);
-}
-
 TEST_F(GLtextTest, CharactersOutsideTheRangeAreDrawnAsTheFirst) {
     GLfont& font = pellium::defaultGLFont();
     // 200 and 127 draw the blank and move the pen by its width.
@@ -307,6 +296,7 @@ TEST_F(GLtextTest, AFontWithoutGlyphsDrawsNothingAndTriesOnce) {
     EXPECT_EQ(lit(frame), 0);
 }
 
+// Also the test of coloured strings: each character takes its own colour.
 TEST_F(GLtextTest, TheTextWrappersUseTheDefaultFont) {
     GLfont& font = pellium::defaultGLFont();
     int one = 0, each = 0;
@@ -320,6 +310,7 @@ TEST_F(GLtextTest, TheTextWrappersUseTheDefaultFont) {
     Pixels want = expectedFrame(font, 2, 2, "Mw");
     const Pixels upper =
         expectedFrame(font, 2, 24, "Mw@", {rgba(255, 255, 255), rgba(255, 0, 0), rgba(0, 0, 255)});
+    ASSERT_GT(lit(upper), 10);
     for (size_t i = 0; i < want.size(); ++i)
         if (upper[i] != grey)
             want[i] = upper[i];

@@ -16,6 +16,7 @@
 #include "tests/LogCapture.h"
 #include "gui/gl/GLcontext.h"
 #include "gui/gl/GLextensions.h"
+#include "gui/gl/GLmatrix.h"
 #include "gui/gl/GLtexture.h"
 #include "gui/gl/VideoSwitches.h"
 #include "platform/GLContext.h"
@@ -185,11 +186,10 @@ TEST_F(GLtextureTest, InternalFormatFollowsTheModeWord) {
 TEST_F(GLtextureTest, CompressedGreyBecomesCompressedRgbWithTheGreyInEveryChannel) {
     ASSERT_TRUE(pellium::loadTextureExtensions().compression);
     // Black and white in 4 x 4 blocks: exact even through S3 compression.
+    auto white = [](int i) { return (i % 16 / 4 + i / 16 / 4) % 2 == 1; };
     Image grey(16, 16);
-    uint32_t* p = grey.pixels();
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x)
-            p[y * 16 + x] = ((x / 4 + y / 4) % 2) ? 0xFF0000FFu : 0xFF000000u;  // grey in the first byte only
+    for (int i = 0; i < 256; ++i)
+        grey.pixels()[i] = white(i) ? 0xFF0000FFu : 0xFF000000u;  // grey in the first byte only
     grey.setMode(1);
     GLtexture t;
     t.setCompressed();
@@ -200,10 +200,8 @@ TEST_F(GLtextureTest, CompressedGreyBecomesCompressedRgbWithTheGreyInEveryChanne
     EXPECT_THAT(format, ::testing::AnyOf(GL_COMPRESSED_RGB_ARB, GL_COMPRESSED_RGB_S3TC_DXT1_EXT));
     EXPECT_EQ(levelParameter(0, GL_TEXTURE_WIDTH), 16) << "a driver that compresses keeps the size";
     std::vector<uint32_t> back = levelPixels(0);
-    for (int i = 0; i < 256; ++i) {
-        const uint32_t want = ((i % 16 / 4 + i / 16 / 4) % 2) ? 0xFFFFFFFFu : 0xFF000000u;
-        ASSERT_EQ(back[size_t(i)], want) << "pixel " << i;
-    }
+    for (int i = 0; i < 256; ++i)
+        ASSERT_EQ(back[size_t(i)], white(i) ? 0xFFFFFFFFu : 0xFF000000u) << "pixel " << i;
     EXPECT_GT(t.size(), 0u);
 }
 
@@ -331,13 +329,8 @@ TEST_F(GLtextureTest, DrawnOnAQuadItShowsItsColours) {
         uploadPlain(t, picture);
         gltest::ProbeWindow w(64, 64, "texture");
         w.draw = [&](pellium::GLRenderInfo& info) {
-            glViewport(0, 0, info.width, info.height);
+            pellium::setPixelProjection(info);
             gltest::clearTo(0, 0, 0);
-            glMatrixMode(GL_PROJECTION);
-            glLoadIdentity();
-            glOrtho(0, 64, 0, 64, -1, 1);
-            glMatrixMode(GL_MODELVIEW);
-            glLoadIdentity();
             glEnable(GL_TEXTURE_2D);
             t.bind();
             glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);

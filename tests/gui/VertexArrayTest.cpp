@@ -212,13 +212,6 @@ TEST_F(VertexArrays, StripsThatMakeNoTriangleStayAsTheyAre) {
     a.draw();  // nothing to draw, and no error
 }
 
-TEST_F(VertexArrays, TextureCoordinatesOnlyForUnitsZeroAndOne) {
-    VertexArray a(3);
-    const float st[6] = {};
-    for (int unit : {2, -1, 1, 0})
-        EXPECT_EQ(a.setTexCoords(st, unit), unit == 0 || unit == 1) << unit;
-}
-
 TEST_F(VertexArrays, ASecondDrawInARowSendsNoPointer) {
     VertexArray first = stripsAndFan(), second = shapes(true, false);
     ASSERT_NE(first.makeVBO(false), 0u);
@@ -300,7 +293,7 @@ TEST_F(VertexArrays, VerticesAndColoursAreRewrittenInsideTheBuffer) {
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
-TEST_F(VertexArrays, IndicesNamingNoVertexAreRefused) {
+TEST_F(VertexArrays, IndicesNamingNoVertexAndUnitsBeyondOneAreRefused) {
     LogCapture log;
     VertexArray a(3);
     const int bad[] = {0, 1, 3};
@@ -315,6 +308,9 @@ TEST_F(VertexArrays, IndicesNamingNoVertexAreRefused) {
     EXPECT_EQ(a.indexCount(), 3);
     a.setIndices(good, 2);
     EXPECT_EQ(a.indexCount(), 3) << "set once";
+    const float st[6] = {};
+    for (int unit : {2, -1, 1, 0})
+        EXPECT_EQ(a.setTexCoords(st, unit), unit == 0 || unit == 1) << "texture coordinates for unit " << unit;
 }
 
 TEST_F(VertexArrays, TextureCoordinatesAndNormalsFindTheirBlocks) {
