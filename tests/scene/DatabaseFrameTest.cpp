@@ -30,7 +30,6 @@ using kessa::Vector;
 using kessa_test::GeometryLeaf;
 using kessa_test::glSide;
 using kessa_test::pixelNear;
-using Color = pellium::Color;
 
 namespace {
 

@@ -21,7 +21,6 @@
 
 using gltest::rgba;
 using kessa::GeoBunch;
-using kessa::GeoBunchInternals;
 using Pixels = std::vector<std::uint32_t>;
 
 namespace {
