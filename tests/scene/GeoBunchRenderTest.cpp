@@ -123,6 +123,25 @@ protected:
         return frame([&] { b.internals().render(); });
     }
     static std::uint32_t at(const Pixels& p, int x, int y) { return p[size_t(y) * side + size_t(x)]; }
+    // Draws a batch from make compiled into buffer objects, and another from
+    // client arrays: both show the same pixels, and again when drawn again.
+    static Pixels bothWays(const std::function<std::unique_ptr<GeoBunch>()>& make,
+                           const std::function<Pixels(GeoBunch&)>& draw = frameOf) {
+        pellium::fullGLacceleration = true;
+        auto compiled = make();
+        Pixels a = draw(*compiled);
+        const pellium::VertexArray* array = compiled->internals().vertexArray();
+        EXPECT_TRUE(array && array->arrayBuffer() != 0) << "in buffer objects";
+        pellium::fullGLacceleration = false;
+        auto client = make();
+        EXPECT_EQ(draw(*client), a);
+        EXPECT_EQ(client->internals().vertexArray(), nullptr);
+        EXPECT_TRUE(client->internals().compiled());
+        pellium::fullGLacceleration = true;
+        EXPECT_EQ(draw(*compiled), a) << "drawn again";
+        EXPECT_EQ(draw(*client), a) << "drawn again";
+        return a;
+    }
 
     // A branch with the hook, for batches to be owned by.
     orvel::ref_ptr<Hook> hook{new Hook};
@@ -131,25 +150,12 @@ protected:
 
 TEST_F(BunchRendering, EveryLayoutDrawsTheSamePixelsCompiledAndFromClientArrays) {
     for (Layout layout : {stripsOverVertices, stripsOverIndices, plainOverVertices, plainOverIndices}) {
-        pellium::fullGLacceleration = true;
-        auto compiled = shapes(layout);
-        Pixels a = frameOf(*compiled);
-        ASSERT_NE(compiled->internals().vertexArray(), nullptr) << layout;
-        EXPECT_NE(compiled->internals().vertexArray()->arrayBuffer(), 0u) << "in buffer objects";
-        pellium::fullGLacceleration = false;
-        auto client = shapes(layout);
-        Pixels b = frameOf(*client);
-        EXPECT_EQ(client->internals().vertexArray(), nullptr);
-        EXPECT_TRUE(client->internals().compiled());
-        EXPECT_EQ(a, b) << layout;
-        EXPECT_EQ(at(a, 8, 8), rgba(255, 0, 0)) << layout << ": the strip";
-        EXPECT_EQ(at(a, 50, 12), rgba(0, 255, 0)) << layout << ": the fan";
-        EXPECT_EQ(at(a, 16, 42), rgba(0, 0, 255)) << layout << ": the plain triangle";
-        EXPECT_EQ(at(a, 40, 50), rgba(0, 0, 0)) << layout;
-        // Drawn again, nothing changes.
-        pellium::fullGLacceleration = true;
-        EXPECT_EQ(frameOf(*compiled), a);
-        EXPECT_EQ(frameOf(*client), a);
+        SCOPED_TRACE(layout);
+        Pixels a = bothWays([layout] { return shapes(layout); });
+        EXPECT_EQ(at(a, 8, 8), rgba(255, 0, 0)) << "the strip";
+        EXPECT_EQ(at(a, 50, 12), rgba(0, 255, 0)) << "the fan";
+        EXPECT_EQ(at(a, 16, 42), rgba(0, 0, 255)) << "the plain triangle";
+        EXPECT_EQ(at(a, 40, 50), rgba(0, 0, 0));
     }
 }
 
@@ -169,31 +175,24 @@ TEST_F(BunchRendering, TexturedBatchDrawsTheSameBothWays) {
             pellium::disableGLState(2);
         });
     };
-    auto compiled = shapes(stripsOverIndices, true);
-    Pixels a = textured(*compiled);
-    ASSERT_NE(compiled->internals().vertexArray(), nullptr);
-    pellium::fullGLacceleration = false;
-    auto client = shapes(stripsOverIndices, true);
-    Pixels b = textured(*client);
-    EXPECT_EQ(a, b);
-    EXPECT_NE(a, frameOf(*client)) << "the texture shows";
+    Pixels a = bothWays([] { return shapes(stripsOverIndices, true); }, textured);
+    EXPECT_NE(a, frameOf(*shapes(stripsOverIndices, true))) << "the texture shows";
     glDeleteTextures(1, &texture);
 }
 
 TEST_F(BunchRendering, IndexedStripsThatUseEveryIndexDrawNoPlainTriangles) {
-    for (bool accelerated : {true, false}) {
-        pellium::fullGLacceleration = accelerated;
+    Pixels p = bothWays([] {
         auto b = shapes(stripsOverIndices);
         // Only the strip and the fan: the blue triangle's vertices stay unused.
         orvel::ref_ptr<GeoBunch::index_data> list(new GeoBunch::index_data);
         for (unsigned i = 0; i < 7; ++i)
             list->push_back(9 - i);
         b->setIndexData(list);
-        Pixels p = frameOf(*b);
-        EXPECT_EQ(at(p, 8, 8), rgba(255, 0, 0)) << accelerated;
-        EXPECT_EQ(at(p, 50, 12), rgba(0, 255, 0)) << accelerated;
-        EXPECT_EQ(at(p, 16, 42), rgba(0, 0, 0)) << accelerated;
-    }
+        return b;
+    });
+    EXPECT_EQ(at(p, 8, 8), rgba(255, 0, 0));
+    EXPECT_EQ(at(p, 50, 12), rgba(0, 255, 0));
+    EXPECT_EQ(at(p, 16, 42), rgba(0, 0, 0));
 }
 
 TEST_F(BunchRendering, OneTriangleIsDrawnFromClientArraysEvenWhenAccelerated) {
