@@ -79,82 +79,59 @@ public:
 
 }  // namespace
 
-TEST(WindowPlacementTest, TopLevelIsCentredOrPlacedFromTheBottom) {
-    Placement p = pellium::placeTopLevel(screen(1024, 768), -1, -1, 400, 300);
-    EXPECT_EQ(p.x, 312);
-    EXPECT_EQ(p.y, 234);
-    EXPECT_EQ(p.width, 400);
-    EXPECT_EQ(p.height, 300);
+std::vector<int> xywh(const Placement& p) { return {p.x, p.y, p.width, p.height}; }
+using XYWH = std::vector<int>;
+
+TEST(WindowPlacementTest, TopLevelIsCentredPlacedFromTheBottomOrInsetWhenScreenSized) {
+    EXPECT_EQ(xywh(pellium::placeTopLevel(screen(1024, 768), -1, -1, 400, 300)), (XYWH{312, 234, 400, 300}));
     // y counts upward: a window at the bottom edge.
-    p = pellium::placeTopLevel(screen(1024, 768), 10, 0, 400, 300);
-    EXPECT_EQ(p.x, 10);
-    EXPECT_EQ(p.y, 468);
+    EXPECT_EQ(xywh(pellium::placeTopLevel(screen(1024, 768), 10, 0, 400, 300)), (XYWH{10, 468, 400, 300}));
     // With a frame and caption the client area sits inside them.
-    p = pellium::placeTopLevel(screen(1024, 768, 4, 19), -1, -1, 400, 300);
-    EXPECT_EQ(p.x, 308 + 4);
-    EXPECT_EQ(p.y, 768 - 220 - 327 + 4 + 19);
-}
-
-TEST(WindowPlacementTest, ScreenSizedTopLevelStandsInsetBy64) {
-    Placement p = pellium::placeTopLevel(screen(1024, 768), -1, -1, 1024, 768);
-    EXPECT_EQ(p.x, 64);
-    EXPECT_EQ(p.y, 64);
-    EXPECT_EQ(p.width, 896);
-    EXPECT_EQ(p.height, 640);
+    Placement framed = pellium::placeTopLevel(screen(1024, 768, 4, 19), -1, -1, 400, 300);
+    EXPECT_EQ(framed.x, 308 + 4);
+    EXPECT_EQ(framed.y, 768 - 220 - 327 + 4 + 19);
+    EXPECT_EQ(xywh(pellium::placeTopLevel(screen(1024, 768), -1, -1, 1024, 768)), (XYWH{64, 64, 896, 640}));
     // Only as wide as the screen is no full-size window.
-    p = pellium::placeTopLevel(screen(1024, 768), -1, -1, 1024, 700);
-    EXPECT_EQ(p.width, 1024);
+    EXPECT_EQ(pellium::placeTopLevel(screen(1024, 768), -1, -1, 1024, 700).width, 1024);
 }
 
-TEST(WindowPlacementTest, PopupFromItsParentsClientArea) {
-    Placement parent{100, 50, 500, 400};
-    Placement p = pellium::placePopup(screen(1024, 768), parent, 10, 20, 80, 60, Window::noAnchor, Window::noAnchor);
-    EXPECT_EQ(p.x, 110);
-    EXPECT_EQ(p.y, 450 - 60 - 20);
-    // Off the right edge: the far-edge anchor puts it against the edge; none leaves it.
-    p = pellium::placePopup(screen(1024, 768), parent, 900, 20, 80, 60, Window::farEdge, Window::noAnchor);
-    EXPECT_EQ(p.x, 1024 - 80);
-    p = pellium::placePopup(screen(1024, 768), parent, 900, 20, 80, 60, Window::noAnchor, Window::noAnchor);
-    EXPECT_EQ(p.x, 1000);
-    // Off the left edge with the far-edge anchor: against the left edge.
-    p = pellium::placePopup(screen(1024, 768), parent, -150, 20, 80, 60, Window::farEdge, Window::noAnchor);
-    EXPECT_EQ(p.x, 0);
-    // A plain anchor is a position from the parent's corner like x and y.
-    p = pellium::placePopup(screen(1024, 768), parent, 900, 20, 80, 60, 300, Window::noAnchor);
-    EXPECT_EQ(p.x, 400);
-    // Below the screen: anchored vertically.
-    p = pellium::placePopup(screen(1024, 768), parent, 10, -400, 80, 60, Window::noAnchor, Window::farEdge);
-    EXPECT_EQ(p.y, 768 - 60);
-    p = pellium::placePopup(screen(1024, 768), parent, 10, -400, 80, 60, Window::noAnchor, 100);
-    EXPECT_EQ(p.y, 450 - 60 - 100);
-    p = pellium::placePopup(screen(1024, 768), parent, 10, 500, 80, 60, Window::noAnchor, Window::farEdge);
-    EXPECT_EQ(p.y, 0);
+TEST(WindowPlacementTest, PopupFromItsParentsClientAreaMovesToItsAnchorOffScreen) {
+    const Placement parent{100, 50, 500, 400};
+    const int far = Window::farEdge, none = Window::noAnchor;
+    struct Case {
+        int x, y, anchorX, anchorY, placedX, placedY;
+    } cases[] = {
+        {10, 20, none, none, 110, 450 - 60 - 20},
+        {900, 20, far, none, 1024 - 80, 370},  // off the right edge, against it
+        {900, 20, none, none, 1000, 370},      // no anchor: it stays
+        {-150, 20, far, none, 0, 370},         // off the left edge, against it
+        {900, 20, 300, none, 400, 370},        // a plain anchor counts from the parent's corner
+        {10, -400, none, far, 110, 768 - 60},  // below the screen
+        {10, -400, none, 100, 110, 450 - 60 - 100},
+        {10, 500, none, far, 110, 0},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(std::to_string(k.x) + "," + std::to_string(k.y));
+        EXPECT_EQ(xywh(pellium::placePopup(screen(1024, 768), parent, k.x, k.y, 80, 60, k.anchorX, k.anchorY)),
+                  (XYWH{k.placedX, k.placedY, 80, 60}));
+    }
 }
 
 TEST(WindowPlacementTest, SubwindowCountsUpFromItsParentsBottom) {
-    Placement p = pellium::placeSubwindow(200, 10, 0, 50, 30);
-    EXPECT_EQ(p.x, 10);
-    EXPECT_EQ(p.y, 170);
-    p = pellium::placeSubwindow(200, 0, 170, 50, 30);
-    EXPECT_EQ(p.y, 0);
+    EXPECT_EQ(xywh(pellium::placeSubwindow(200, 10, 0, 50, 30)), (XYWH{10, 170, 50, 30}));
+    EXPECT_EQ(pellium::placeSubwindow(200, 0, 170, 50, 30).y, 0);
 }
 
-TEST(WindowTest, ConstructedClosedWithDefaults) {
-    Window w;
-    EXPECT_FALSE(w.isOpen());
-    EXPECT_EQ(w.getHWND(), 0u);
-    EXPECT_STREQ(w.getLabel().c_str(), "pellium");
-    EXPECT_EQ(w.getBounds(), (Rect{-1, -1, -1, -1}));
-    EXPECT_TRUE(w.isDirty());
-    EXPECT_TRUE(w.isWindow());
-    EXPECT_EQ(w.getWindow(), &w);
-    EXPECT_TRUE(Window::isWindow(&w));
-    EXPECT_FALSE(Window::anyWindowOpen());
-}
-
-TEST(WindowTest, DestroyedWindowLeavesTheList) {
+TEST(WindowTest, ConstructedClosedWithDefaultsAndListedUntilDestroyed) {
     Window* w = new Window;
+    EXPECT_FALSE(w->isOpen());
+    EXPECT_EQ(w->getHWND(), 0u);
+    EXPECT_STREQ(w->getLabel().c_str(), "pellium");
+    EXPECT_EQ(w->getBounds(), (Rect{-1, -1, -1, -1}));
+    EXPECT_TRUE(w->isDirty());
+    EXPECT_EQ(w->getWindow(), w);
     EXPECT_TRUE(Window::isWindow(w));
+    EXPECT_FALSE(Window::anyWindowOpen());
     delete w;
     EXPECT_FALSE(Window::isWindow(w));
 }
@@ -172,6 +149,8 @@ TEST(WindowTest, TopLevelOpensCentredWithTheClientSize) {
     EXPECT_EQ(w.getBounds(), (Rect{0, 0, 400, 300}));
     EXPECT_EQ(Window::findWindow(w.getHWND()), &w);
     EXPECT_TRUE(Window::anyWindowOpen());
+    w.setTitle("second");
+    EXPECT_STREQ(w.getLabel().c_str(), "second");
 }
 
 TEST(WindowTest, ScreenSizedTopLevelOpensInset) {
@@ -193,14 +172,22 @@ TEST(WindowTest, NegativeSizeTakesThePreferredSize) {
     EXPECT_EQ(w.getBounds(), (Rect{0, 0, 4, 4}));
 }
 
-TEST(WindowTest, SubwindowAtYZeroSitsAtTheBottomOfItsParent) {
+// A child of a top-level window opened at a known place.
+class ChildWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { openAt(parent, 100, 100, 300, 200); }
+    static void openChild(Window& child, int type, Rect bounds) {
+        child.setWindowType(type);
+        child.setBounds(bounds);
+        child.open();
+        ASSERT_TRUE(child.isOpen());
+    }
     Window parent;
-    openAt(parent, 100, 100, 300, 200);
+};
+
+TEST_F(ChildWindowTest, SubwindowAtYZeroSitsAtTheBottomOfItsParent) {
     Window child(&parent);
-    child.setWindowType(Window::Subwindow);
-    child.setBounds({10, 0, 50, 30});
-    child.open();
-    ASSERT_TRUE(child.isOpen());
+    openChild(child, Window::Subwindow, {10, 0, 50, 30});
     ClientRect p = clientOf(parent), c = clientOf(child);
     EXPECT_EQ(c.x, p.x + 10);
     EXPECT_EQ(c.y + c.height, p.y + p.height);
@@ -213,14 +200,9 @@ TEST(WindowTest, SubwindowAtYZeroSitsAtTheBottomOfItsParent) {
     EXPECT_EQ(child.getBounds(), (Rect{0, 0, 40, 30}));
 }
 
-TEST(WindowTest, PopupStandsAtItsPlaceFromTheParent) {
-    Window parent;
-    openAt(parent, 100, 100, 300, 200);
+TEST_F(ChildWindowTest, PopupStandsAtItsPlaceFromTheParent) {
     Window popup(&parent);
-    popup.setWindowType(Window::Popup);
-    popup.setBounds({10, 20, 80, 60});
-    popup.open();
-    ASSERT_TRUE(popup.isOpen());
+    openChild(popup, Window::Popup, {10, 20, 80, 60});
     ClientRect p = clientOf(parent), c = clientOf(popup);
     EXPECT_EQ(c.x, p.x + 10);
     EXPECT_EQ(c.y, p.y + p.height - 60 - 20);
@@ -231,10 +213,9 @@ TEST(WindowTest, PopupStandsAtItsPlaceFromTheParent) {
 
 TEST(WindowTest, PopupOrSubwindowWithoutParentIsAUserError) {
     platform::clearRecordedMessageBoxes();
-    Window popup;
+    Window popup, sub;
     popup.setWindowType(Window::Popup);
     popup.open();
-    Window sub;
     sub.setWindowType(Window::Subwindow);
     sub.open();
     EXPECT_FALSE(popup.isOpen());
@@ -299,15 +280,6 @@ TEST(WindowTest, DestructorOfAnOpenWindowDestroysTheNativeWindowAtOnce) {
     }
     EXPECT_FALSE(platform::windowExists(handle));
     EXPECT_FALSE(Window::anyWindowOpen());
-}
-
-TEST(WindowTest, SetTitleChangesTheLabelOpenOrClosed) {
-    Window w;
-    w.setTitle("first");
-    EXPECT_STREQ(w.getLabel().c_str(), "first");
-    openAt(w, 100, 100, 100, 80);
-    w.setTitle("second");
-    EXPECT_STREQ(w.getLabel().c_str(), "second");
 }
 
 // Routing: one window with a few recording components.
