@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "gui/Color.h"
 #include "gui/GuiColor.h"
@@ -41,22 +42,14 @@ TEST_F(GuiColorTest, SchemeColoursFollowTheDesktopTableWithFullAlpha) {
     }
 }
 
-TEST_F(GuiColorTest, FixedColours) {
-    EXPECT_EQ(rgb(GuiColor::black), 0xFF000000u);
-    EXPECT_EQ(rgb(GuiColor::white), 0xFFFFFFFFu);
-    EXPECT_EQ(rgb(GuiColor::red), 0xFF0000FFu);
-    EXPECT_EQ(rgb(GuiColor::green), 0xFF00FF00u);
-    EXPECT_EQ(rgb(GuiColor::blue), 0xFFFF0000u);
-    EXPECT_EQ(rgb(GuiColor::cyan), 0xFFFFFF00u);
-    EXPECT_EQ(rgb(GuiColor::magenta), 0xFFFF00FFu);
-    EXPECT_EQ(rgb(GuiColor::yellow), 0xFF00FFFFu);
-    EXPECT_EQ(rgb(GuiColor::transparent), 0u);
-}
-
-TEST_F(GuiColorTest, ValuesOutsideTheEnumerationAreOpaqueBlack) {
-    EXPECT_EQ(rgb(28), 0xFF000000u);
-    EXPECT_EQ(rgb(-1), 0xFF000000u);
-    EXPECT_EQ(rgb(1000000), 0xFF000000u);
+TEST_F(GuiColorTest, FixedColoursAndOpaqueBlackOutsideTheEnumeration) {
+    const std::pair<int, std::uint32_t> cases[] = {
+        {GuiColor::black, 0xFF000000u},   {GuiColor::white, 0xFFFFFFFFu},  {GuiColor::red, 0xFF0000FFu},
+        {GuiColor::green, 0xFF00FF00u},   {GuiColor::blue, 0xFFFF0000u},   {GuiColor::cyan, 0xFFFFFF00u},
+        {GuiColor::magenta, 0xFFFF00FFu}, {GuiColor::yellow, 0xFF00FFFFu}, {GuiColor::transparent, 0u},
+        {28, 0xFF000000u},                {-1, 0xFF000000u},               {1000000, 0xFF000000u}};
+    for (auto [value, expected] : cases)
+        EXPECT_EQ(rgb(value), expected) << "value " << value;
 }
 
 TEST_F(GuiColorTest, LitAndDimShiftTheWholeWordWithCarries) {
@@ -151,40 +144,30 @@ TEST(ColorTest, FromHsvTakesHuesOfAnySize) {
         EXPECT_EQ(Color::fromHSV(bad, 1, 1).toPacked(), 0xFF0000FFu) << "no hue reads as hue 0";
 }
 
-TEST(ColorTest, ToHsv) {
-    HSV hsv;
-    Color{0, 1, 0, 1}.toHSV(hsv);
-    EXPECT_FLOAT_EQ(hsv.hue, 120);
-    EXPECT_FLOAT_EQ(hsv.saturation, 1);
-    EXPECT_FLOAT_EQ(hsv.value, 1);
-    Color{1, 0, 0.5f, 1}.toHSV(hsv);
-    EXPECT_FLOAT_EQ(hsv.hue, 330);
-    Color{0.2f, 0.2f, 0.8f, 1}.toHSV(hsv);
-    EXPECT_FLOAT_EQ(hsv.hue, 240);
-    EXPECT_FLOAT_EQ(hsv.saturation, 0.75f);
-    EXPECT_FLOAT_EQ(hsv.value, 0.8f);
-    Color{0, 0, 0, 1}.toHSV(hsv);
-    EXPECT_FLOAT_EQ(hsv.saturation, 0);
-    EXPECT_FLOAT_EQ(hsv.value, 0);
-    // Out-of-range channels are clamped first.
-    Color{3, -1, -1, 1}.toHSV(hsv);
-    EXPECT_FLOAT_EQ(hsv.hue, 0);
-    EXPECT_FLOAT_EQ(hsv.value, 1);
-}
-
-TEST(ColorTest, GreyKeepsAnEarlierHueOnlyWhenInRange) {
-    HSV hsv;
-    hsv.hue = 200;
-    Color{0.5f, 0.5f, 0.5f, 1}.toHSV(hsv);
-    EXPECT_FLOAT_EQ(hsv.hue, 200);
-    EXPECT_FLOAT_EQ(hsv.saturation, 0);
-    EXPECT_FLOAT_EQ(hsv.value, 0.5f);
-    hsv.hue = 400;
-    Color{0.5f, 0.5f, 0.5f, 1}.toHSV(hsv);
-    EXPECT_FLOAT_EQ(hsv.hue, 0);
-    hsv.hue = -5;
-    Color{0.5f, 0.5f, 0.5f, 1}.toHSV(hsv);
-    EXPECT_FLOAT_EQ(hsv.hue, 0);
+TEST(ColorTest, ToHsvClampsChannelsAndGreyKeepsAnEarlierHueOnlyWhenInRange) {
+    struct Case {
+        Color colour;
+        float earlierHue, hue, saturation, value;
+    } cases[] = {
+        {{0, 1, 0, 1}, 0, 120, 1, 1},
+        {{1, 0, 0.5f, 1}, 0, 330, 1, 1},
+        {{0.2f, 0.2f, 0.8f, 1}, 0, 240, 0.75f, 0.8f},
+        {{0, 0, 0, 1}, 0, 0, 0, 0},
+        {{3, -1, -1, 1}, 0, 0, 1, 1},  // out-of-range channels are clamped first
+        {{0.5f, 0.5f, 0.5f, 1}, 200, 200, 0, 0.5f},
+        {{0.5f, 0.5f, 0.5f, 1}, 400, 0, 0, 0.5f},
+        {{0.5f, 0.5f, 0.5f, 1}, -5, 0, 0, 0.5f},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(::testing::Message() << k.colour.red << " " << k.colour.green << " " << k.colour.blue << " after "
+                                          << k.earlierHue);
+        HSV hsv;
+        hsv.hue = k.earlierHue;
+        k.colour.toHSV(hsv);
+        EXPECT_FLOAT_EQ(hsv.hue, k.hue);
+        EXPECT_FLOAT_EQ(hsv.saturation, k.saturation);
+        EXPECT_FLOAT_EQ(hsv.value, k.value);
+    }
 }
 
 TEST(ColorTest, HsvRoundTrip) {

@@ -60,28 +60,23 @@ const Rows grabbingXor = {
 
 }  // namespace
 
-TEST(CursorTest, PointingHandMasksAndHotSpot) {
-    Cursor c(Cursor::PointingHand);
-    EXPECT_TRUE(c.owned());
-    EXPECT_EQ(c.hotX(), 6);
-    EXPECT_EQ(c.hotY(), 1);
-    expectMasks(c, pointingAnd, pointingXor);
-}
-
-TEST(CursorTest, OpenHandMasksAndHotSpot) {
-    Cursor c(Cursor::OpenHand);
-    EXPECT_TRUE(c.owned());
-    EXPECT_EQ(c.hotX(), 7);
-    EXPECT_EQ(c.hotY(), 6);
-    expectMasks(c, openAnd, openXor);
-}
-
-TEST(CursorTest, GrabbingHandHotSpotIsSeeThrough) {
-    Cursor c(Cursor::GrabbingHand);
-    EXPECT_EQ(c.hotX(), 5);
-    EXPECT_EQ(c.hotY(), 3);
-    expectMasks(c, grabbingAnd, grabbingXor);
-    EXPECT_TRUE(c.andMask()[4 * 3] & 0x04) << "the hot pixel is drawn";
+TEST(CursorTest, HandMasksAndHotSpots) {
+    struct Case {
+        int id, hotX, hotY;
+        const Rows& andRows;
+        const Rows& xorRows;
+    } cases[] = {{Cursor::PointingHand, 6, 1, pointingAnd, pointingXor},
+                 {Cursor::OpenHand, 7, 6, openAnd, openXor},
+                 {Cursor::GrabbingHand, 5, 3, grabbingAnd, grabbingXor}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.id);
+        Cursor c(k.id);
+        EXPECT_TRUE(c.owned());
+        EXPECT_EQ(c.hotX(), k.hotX);
+        EXPECT_EQ(c.hotY(), k.hotY);
+        expectMasks(c, k.andRows, k.xorRows);
+    }
+    EXPECT_TRUE(Cursor(Cursor::GrabbingHand).andMask()[4 * 3] & 0x04) << "the grabbing hand's hot pixel is see-through";
 }
 
 TEST(CursorTest, SystemIdsAreNotOwnedAndUnknownIdsAreTheArrow) {
