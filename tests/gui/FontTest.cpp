@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <vector>
 
 #include "gui/gl/Font.h"
 #include "gui/gl/FontCache.h"
@@ -28,6 +29,11 @@ TestFontBackend::Metrics layoutMetrics() {
     return m;
 }
 
+// Height, ascent, descent, external leading and average width.
+std::vector<int> metricsOf(const Font& font) {
+    return {font.height(), font.ascent(), font.descent(), font.externalLeading(), font.averageWidth()};
+}
+
 TEST(FontKeyTest, OrdersByFaceThenStyleThenSize) {
     EXPECT_LT(FontKey(123, 99, 7), FontKey(124, 0, 0));
     EXPECT_LT(FontKey(123, 99, 0), FontKey(123, 5, 1));
@@ -41,19 +47,11 @@ TEST(FontKeyTest, OrdersByFaceThenStyleThenSize) {
     EXPECT_EQ(order, (std::vector<FontKey>{{124, 50, 0}, {124, 9, 1}, {124, 28, 1}, {125, 10, 0}}));
 }
 
-TEST(FontTest, DefaultSizeIsTen) {
-    EXPECT_EQ(Font::defaultSize(), 10);
-}
-
 TEST(FontTest, MetricsComeFromTheBackendWithoutInternalLeading) {
     TestFonts fonts(layoutMetrics());
     Font font(FontKey(125, 14, 0));
     EXPECT_EQ(font.key(), FontKey(125, 14, 0));
-    EXPECT_EQ(font.ascent(), 11);
-    EXPECT_EQ(font.descent(), 3);
-    EXPECT_EQ(font.height(), 14);
-    EXPECT_EQ(font.externalLeading(), 1);
-    EXPECT_EQ(font.averageWidth(), 5);
+    EXPECT_EQ(metricsOf(font), (std::vector<int>{14, 11, 3, 1, 5}));
     EXPECT_NE(font.platformFont(), nullptr);
 }
 
@@ -113,39 +111,32 @@ TEST(FontTest, WidthsBeyondASignedByteAreClamped) {
     EXPECT_EQ(font.charWidth('Y'), -128);
 }
 
-TEST(FontTest, NamedFacesAskForTheirFamilyAtTheCharacterHeight) {
-    TestFonts fonts;
-    Font courier(FontKey(123, 12, 0));
-    Font times(FontKey(124, 20, FontKey::bold));
-    Font arial(FontKey(125, 9, FontKey::italic | FontKey::underline));
-    const auto& r = fonts.backend.requests();
-    ASSERT_EQ(r.size(), 3u);
-    EXPECT_EQ(r[0].stock, FontRequest::Stock::None);
-    EXPECT_EQ(r[0].faceName, "Courier");
-    EXPECT_EQ(r[0].height, -12);
-    EXPECT_EQ(r[0].weight, 400);
-    EXPECT_FALSE(r[0].italic);
-    EXPECT_FALSE(r[0].underline);
-    EXPECT_EQ(r[1].faceName, "Times");
-    EXPECT_EQ(r[1].height, -20);
-    EXPECT_EQ(r[1].weight, 700);
-    EXPECT_EQ(r[2].faceName, "Arial");
-    EXPECT_EQ(r[2].height, -9);
-    EXPECT_EQ(r[2].weight, 400);
-    EXPECT_TRUE(r[2].italic);
-    EXPECT_TRUE(r[2].underline);
-}
-
-TEST(FontTest, SizeZeroAsksForATenPixelCell) {
-    TestFonts fonts;
-    Font times(FontKey(124, 0, FontKey::bold));
-    Font arial(FontKey(125, 0, 0));
-    const auto& r = fonts.backend.requests();
-    ASSERT_EQ(r.size(), 2u);
-    EXPECT_EQ(r[0].faceName, "Times");
-    EXPECT_EQ(r[0].height, 10);
-    EXPECT_EQ(r[0].weight, 700);
-    EXPECT_EQ(r[1].height, 10);
+TEST(FontTest, NamedFacesAskForTheirFamilyAtTheCharacterHeightAndSizeZeroForATenPixelCell) {
+    struct Case {
+        FontKey key;
+        const char* face;
+        int height, weight;
+        bool italic, underline;
+    } cases[] = {
+        {FontKey(123, 12, 0), "Courier", -12, 400, false, false},
+        {FontKey(124, 20, FontKey::bold), "Times", -20, 700, false, false},
+        {FontKey(125, 9, FontKey::italic | FontKey::underline), "Arial", -9, 400, true, true},
+        {FontKey(124, 0, FontKey::bold), "Times", 10, 700, false, false},
+        {FontKey(125, 0, 0), "Arial", 10, 400, false, false},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(::testing::Message() << k.key.face << " " << k.key.size << " " << k.key.style);
+        TestFonts fonts;
+        Font font(k.key);
+        ASSERT_EQ(fonts.backend.requests().size(), 1u);
+        const FontRequest& r = fonts.backend.requests()[0];
+        EXPECT_EQ(r.stock, FontRequest::Stock::None);
+        EXPECT_EQ(r.faceName, k.face);
+        EXPECT_EQ(r.height, k.height);
+        EXPECT_EQ(r.weight, k.weight);
+        EXPECT_EQ(r.italic, k.italic);
+        EXPECT_EQ(r.underline, k.underline);
+    }
 }
 
 TEST(FontTest, SystemFacesUseTheStockFonts) {
@@ -234,11 +225,7 @@ TEST(FontTest, AFontThatCannotBeMadeGetsTheFixedFallbackMetrics) {
     for (FontKey key : {FontKey(125, 14, 0), FontKey(126, 0, 0), FontKey(127, 0, 0), FontKey(123, 0, 0)}) {
         Font font(key);
         EXPECT_EQ(log.take(), "Font create failed!\n");
-        EXPECT_EQ(font.height(), 6);
-        EXPECT_EQ(font.ascent(), 5);
-        EXPECT_EQ(font.descent(), 1);
-        EXPECT_EQ(font.externalLeading(), 0);
-        EXPECT_EQ(font.averageWidth(), 4);
+        EXPECT_EQ(metricsOf(font), (std::vector<int>{6, 5, 1, 0, 4}));
         EXPECT_EQ(font.platformFont(), nullptr);
         for (int c = 0; c < 256; ++c)
             EXPECT_EQ(font.charWidth(c), 4) << c;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "gui/Graphics.h"
@@ -52,6 +54,14 @@ const std::uint32_t face = 0xFFC0C0C0, red = 0xFFFF0000, black = 0xFF000000;
 class GraphicsTest : public ::testing::Test {
 protected:
     void TearDown() override { platform::resetSystemColors(); }
+    // Opens the window, 120 x 80, drawing the script over its background.
+    Screenshot drawn(std::function<void(pellium::Graphics&)> script = nullptr) {
+        window.script = std::move(script);
+        openAt(window, 100, 100, 120, 80);
+        window.repaint();
+        return Screenshot(window);
+    }
+    ScriptWindow window;
 };
 
 }  // namespace
@@ -68,45 +78,35 @@ TEST(RectTest, IntersectionsAndGrowth) {
 }
 
 TEST_F(GraphicsTest, WindowIsPaintedInTheFaceColour) {
-    pellium::Window w;
-    openAt(w, 100, 100, 120, 80);
-    w.repaint();
-    Screenshot shot(w);
+    Screenshot shot = drawn();
     ASSERT_EQ(shot.width, 120);
     EXPECT_EQ(shot.count(face), 120 * 80);
     // The colour follows the desktop table at the time of drawing.
     platform::setSystemColor(platform::SystemColor::ButtonFace, 0x3366CC);
-    w.repaint();
-    Screenshot again(w);
+    window.repaint();
+    Screenshot again(window);
     EXPECT_EQ(again.at(0, 0), 0xFFCC6633u);
     EXPECT_EQ(again.count(0xFFCC6633u), 120 * 80);
 }
 
 TEST_F(GraphicsTest, FillsAreRightAndTopExclusiveAndCountUpward) {
-    ScriptWindow w;
-    w.script = [](pellium::Graphics& g) {
+    Screenshot shot = drawn([](pellium::Graphics& g) {
         g.setColor(GuiColor::red);
         g.fillRect({10, 20, 30, 5});
         g.setRGBColor(0);
         g.plot(0, 0);
-    };
-    openAt(w, 100, 100, 120, 80);
-    w.repaint();
-    Screenshot shot(w);
+    });
     EXPECT_EQ(shot.count(red), 30 * 5);
     EXPECT_EQ(shot.at(10, 20), red);
     EXPECT_EQ(shot.at(39, 24), red);
-    EXPECT_EQ(shot.at(40, 24), face);
-    EXPECT_EQ(shot.at(39, 25), face);
-    EXPECT_EQ(shot.at(9, 20), face);
-    EXPECT_EQ(shot.at(10, 19), face);
+    for (auto [x, y] : {std::pair{40, 24}, {39, 25}, {9, 20}, {10, 19}})
+        EXPECT_EQ(shot.at(x, y), face) << x << "," << y;
     EXPECT_EQ(shot.at(0, 0), black) << "the bottom-left pixel";
     EXPECT_EQ(shot.count(black), 1);
 }
 
 TEST_F(GraphicsTest, ClipsNestAndEmptyClipsDrawNothing) {
-    ScriptWindow w;
-    w.script = [](pellium::Graphics& g) {
+    Screenshot shot = drawn([](pellium::Graphics& g) {
         g.pushClip({15, 0, 5, 200});
         g.setColor(GuiColor::red);
         g.fillRect({0, 0, 120, 10});
@@ -119,10 +119,7 @@ TEST_F(GraphicsTest, ClipsNestAndEmptyClipsDrawNothing) {
         EXPECT_FALSE(g.clipIsEmpty());
         g.popClip();
         g.fillRect({0, 70, 2, 2});
-    };
-    openAt(w, 100, 100, 120, 80);
-    w.repaint();
-    Screenshot shot(w);
+    });
     EXPECT_EQ(shot.count(red), 5 * 10);
     EXPECT_EQ(shot.at(15, 0), red);
     EXPECT_EQ(shot.at(20, 0), face);
@@ -176,18 +173,13 @@ TEST_F(GraphicsTest, IllegalColourIsAFatalErrorAndChangesNothing) {
 }
 
 TEST_F(GraphicsTest, PaintMessageRepaints) {
-    ScriptWindow w;
     int passes = 0;
-    w.script = [&](pellium::Graphics&) { ++passes; };
-    openAt(w, 100, 100, 60, 40);
+    drawn([&](pellium::Graphics&) { ++passes; });
     int before = passes;
-    platform::Message m;
-    m.type = platform::MessageType::Paint;
-    m.window = w.getHWND();
-    platform::injectMessage(m);
+    platform::injectMessage(guitest::message(platform::MessageType::Paint, window));
     EXPECT_EQ(passes, before + 1);
-    w.invalidate();
+    window.invalidate();
     guitest::dispatchAll();
     EXPECT_EQ(passes, before + 2);
-    EXPECT_FALSE(w.isDirty());
+    EXPECT_FALSE(window.isDirty());
 }
