@@ -10,16 +10,9 @@ namespace {
 
 uint32_t grey(uint32_t v) { return v * 0x01010101u; }
 
-// A one-row (or one-column) image of grey levels.
-Image row(const std::vector<uint32_t>& levels) {
-    Image image(int(levels.size()), 1);
-    for (size_t i = 0; i < levels.size(); ++i)
-        *image.pixel(int(i)) = grey(levels[i]);
-    return image;
-}
-
-Image column(const std::vector<uint32_t>& levels) {
-    Image image(1, int(levels.size()));
+// A one-row (across) or one-column image of grey levels.
+Image strip(const std::vector<uint32_t>& levels, bool across = true) {
+    Image image(across ? int(levels.size()) : 1, across ? 1 : int(levels.size()));
     for (size_t i = 0; i < levels.size(); ++i)
         *image.pixel(int(i)) = grey(levels[i]);
     return image;
@@ -39,21 +32,16 @@ std::vector<uint32_t> levels(const Image& image) {
 
 using Levels = std::vector<uint32_t>;
 
-std::vector<uint32_t> resizedRow(const Levels& in, int to) {
-    Image image = row(in);
-    image.resize(to, 1);
-    EXPECT_EQ(image.width(), to);
-    EXPECT_EQ(image.height(), 1);
+// A strip resized along its length.
+Levels resized(const Levels& in, int to, bool across) {
+    Image image = strip(in, across);
+    image.resize(across ? to : 1, across ? 1 : to);
+    EXPECT_EQ(image.width(), across ? to : 1);
+    EXPECT_EQ(image.height(), across ? 1 : to);
     return levels(image);
 }
-
-std::vector<uint32_t> resizedColumn(const Levels& in, int to) {
-    Image image = column(in);
-    image.resize(1, to);
-    EXPECT_EQ(image.width(), 1);
-    EXPECT_EQ(image.height(), to);
-    return levels(image);
-}
+Levels resizedRow(const Levels& in, int to) { return resized(in, to, true); }
+Levels resizedColumn(const Levels& in, int to) { return resized(in, to, false); }
 
 Levels ramp(int n, uint32_t step) {
     Levels out;
@@ -62,29 +50,32 @@ Levels ramp(int n, uint32_t step) {
     return out;
 }
 
-TEST(Resample, NarrowerIsLinearFromPositionZero) {
-    EXPECT_EQ(resizedRow({0, 100, 200, 255}, 3), (Levels{0, 133, 236}));
-    EXPECT_EQ(resizedRow({0, 10, 20, 30, 40, 50, 60, 70}, 3), (Levels{6, 32, 59}));
-}
-
-TEST(Resample, LowerIsLinearFromHalfAStep) {
-    EXPECT_EQ(resizedColumn({0, 100, 200, 255}, 3), (Levels{66, 199, 255}));
-    EXPECT_EQ(resizedColumn({0, 10, 20, 30, 40, 50, 60, 70}, 3), (Levels{12, 39, 64}));
-}
-
-TEST(Resample, WiderAndHigherFillFromTheFarEnd) {
-    EXPECT_EQ(resizedRow({0, 200}, 4), (Levels{50, 150, 200, 200}));
-    EXPECT_EQ(resizedColumn({0, 200}, 4), (Levels{50, 150, 200, 200}));
-    EXPECT_EQ(resizedRow({0, 90, 180}, 5), (Levels{27, 81, 135, 180, 180}));
-}
-
-TEST(Resample, HalvingTakesTheWidthOnlyWhenTwiceTheTargetFits) {
-    // 4 -> 2 halves (floor averages); the height goes linear because 2 * 2 < 4 fails.
-    EXPECT_EQ(resizedRow({0, 100, 200, 255}, 2), (Levels{50, 227}));
-    EXPECT_EQ(resizedColumn({0, 100, 200, 255}, 2), (Levels{100, 255}));
-    // 5 -> 4 linear, then halved.
-    EXPECT_EQ(resizedRow({0, 50, 100, 150, 200}, 2), (Levels{31, 156}));
-    EXPECT_EQ(resizedColumn({0, 50, 100, 150, 200}, 2), (Levels{62, 178}));
+TEST(Resample, LinearAcrossFromPositionZeroUpFromHalfAStepAndHalvingWhenTwiceTheTargetFits) {
+    struct Case {
+        const char* what;
+        Levels in;
+        int to;
+        bool across;
+        Levels out;
+    } cases[] = {
+        {"narrower", {0, 100, 200, 255}, 3, true, {0, 133, 236}},
+        {"narrower", {0, 10, 20, 30, 40, 50, 60, 70}, 3, true, {6, 32, 59}},
+        {"lower", {0, 100, 200, 255}, 3, false, {66, 199, 255}},
+        {"lower", {0, 10, 20, 30, 40, 50, 60, 70}, 3, false, {12, 39, 64}},
+        {"wider, filled from the far end", {0, 200}, 4, true, {50, 150, 200, 200}},
+        {"higher, filled from the far end", {0, 200}, 4, false, {50, 150, 200, 200}},
+        {"wider, filled from the far end", {0, 90, 180}, 5, true, {27, 81, 135, 180, 180}},
+        // 4 -> 2 halves (floor averages); the height goes linear because 2 * 2 < 4 fails.
+        {"halved", {0, 100, 200, 255}, 2, true, {50, 227}},
+        {"linear", {0, 100, 200, 255}, 2, false, {100, 255}},
+        // 5 -> 4 linear, then halved.
+        {"linear then halved", {0, 50, 100, 150, 200}, 2, true, {31, 156}},
+        {"linear", {0, 50, 100, 150, 200}, 2, false, {62, 178}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(::testing::Message() << k.what << ", " << k.in.size() << " -> " << k.to);
+        EXPECT_EQ(resized(k.in, k.to, k.across), k.out);
+    }
 }
 
 TEST(Resample, SixtyFourToThirtyTwo) {
@@ -141,13 +132,13 @@ TEST(Resample, HalvingIsAnExactFloorAverage) {
 TEST(Resample, AWidthChangeAloneStillRunsTheHeightPass) {
     // The height rule "not lower" applies at an equal height too: rows are
     // resampled from half a step below, which blends neighbouring rows.
-    Image image = column({0, 100, 200});
+    Image image = strip({0, 100, 200}, false);
     image.resize(2, 3);
     EXPECT_EQ(levels(image), (Levels{50, 50, 150, 150, 200, 200}));
 }
 
 TEST(Resample, SameSizeChangesNothingAndEmptyImagesGetNewData) {
-    Image image = row({1, 2, 3});
+    Image image = strip({1, 2, 3});
     image.clearModified();
     image.resize(3, 1);
     EXPECT_FALSE(image.isModified());
@@ -161,7 +152,7 @@ TEST(Resample, SameSizeChangesNothingAndEmptyImagesGetNewData) {
 
 TEST(Resample, ASideBelowOneEmptiesTheImageInsteadOfLoopingForEver) {
     for (auto [w, h] : {std::pair{0, 5}, {5, 0}, {-1, 3}, {0, 0}}) {
-        Image image = row({1, 2, 3, 4, 5});
+        Image image = strip({1, 2, 3, 4, 5});
         image.resize(w, h);
         EXPECT_TRUE(image.empty());
     }
@@ -209,7 +200,7 @@ TEST(Resample, LongSidesUseWidePositions) {
     EXPECT_GE(levels(wide).back(), 254u);
     EXPECT_GE(levels(tall).back(), 254u);
     EXPECT_EQ(levels(wide)[15000], 127u);
-    Image one = row({9});
+    Image one = strip({9});
     one.resize(70000, 1);  // more than 65536 outputs per pixel
     EXPECT_EQ(levels(one), Levels(70000, 9));
 }
