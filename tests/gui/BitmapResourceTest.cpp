@@ -17,6 +17,11 @@ uint32_t read32(const Bytes& b, size_t at) {
     return b[at] | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
 }
 
+void put32(Bytes& b, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        b[at + size_t(i)] = uint8_t(value >> (8 * i));
+}
+
 // A bitmap file without its 14-byte file header, checked to be packed.
 Bytes packedFrom(const Bytes& file) {
     EXPECT_GT(file.size(), 54u);
@@ -24,18 +29,6 @@ Bytes packedFrom(const Bytes& file) {
     const uint32_t tableSize = bits <= 8 ? (colours ? colours : 1u << bits) * 4 : 0;
     EXPECT_EQ(read32(file, 10), 14 + headerSize + tableSize) << "rows must follow the colour table";
     return Bytes(file.begin() + 14, file.end());
-}
-
-void expectSameAsTool(const Image& image, const ToolImages::Frame& frame) {
-    ASSERT_EQ(image.width(), frame.width);
-    ASSERT_EQ(image.height(), frame.height);
-    for (int y = 0; y < frame.height; ++y) {
-        for (int x = 0; x < frame.width; ++x) {
-            const uint8_t* ref = &frame.rgba[(size_t(y) * frame.width + x) * 4];
-            uint32_t want = 0xFF000000u | uint32_t(ref[0]) << 16 | uint32_t(ref[1]) << 8 | ref[2];
-            ASSERT_EQ(image.constPixels()[size_t(frame.height - 1 - y) * frame.width + x], want) << x << "," << y;
-        }
-    }
 }
 
 struct Case {
@@ -55,7 +48,7 @@ TEST_P(DibFromTool, DecodesToThePixelsTheToolReports) {
     Bytes dib = packedFrom(ToolImages::read(path));
     ASSERT_EQ(dib[14], c.bits);
     Image image = pellium::decodeDib(dib.data(), dib.size());
-    expectSameAsTool(image, ToolImages::frame(path));
+    ToolImages::expectSame(image, ToolImages::frame(path));
     EXPECT_EQ(image.mode(), 4);
 }
 
@@ -80,16 +73,14 @@ TEST(Dib, ThirtyTwoBitTopDownRows) {
     const size_t stride24 = (size_t(w) * 3 + 3) / 4 * 4;
     Bytes out(dib.begin(), dib.begin() + 40);
     out[14] = 32;
-    const uint32_t negative = uint32_t(-h);
-    for (int i = 0; i < 4; ++i)
-        out[8 + size_t(i)] = uint8_t(negative >> (8 * i));
+    put32(out, 8, uint32_t(-h));
     for (int r = h - 1; r >= 0; --r) {
         for (int x = 0; x < w; ++x) {
             const uint8_t* p = &dib[40 + size_t(r) * stride24 + size_t(x) * 3];
             out.insert(out.end(), {p[0], p[1], p[2], 0x00});  // alpha becomes 255 on loading
         }
     }
-    expectSameAsTool(pellium::decodeDib(out.data(), out.size()), ToolImages::frame(path));
+    ToolImages::expectSame(pellium::decodeDib(out.data(), out.size()), ToolImages::frame(path));
 }
 
 TEST(Dib, BrokenBitmapsGiveEmptyImages) {
@@ -103,8 +94,7 @@ TEST(Dib, BrokenBitmapsGiveEmptyImages) {
     }
     auto withField = [&](size_t at, uint32_t value) {
         Bytes b = dib;
-        for (int i = 0; i < 4; ++i)
-            b[at + size_t(i)] = uint8_t(value >> (8 * i));
+        put32(b, at, value);
         return pellium::decodeDib(b.data(), b.size());
     };
     EXPECT_TRUE(withField(16, 2).empty());           // run-length compressed
@@ -123,9 +113,8 @@ TEST(Dib, IndicesPastAShortColourTableAreOpaqueBlack) {
     // 8 bits a pixel, two colours in the table, one row: indices 1 and 200.
     Bytes dib(40, 0);
     const std::pair<size_t, uint32_t> fields[] = {{0, 40}, {4, 2}, {8, 1}, {12, 0x00080001}, {32, 2}};
-    for (const auto& f : fields)
-        for (int i = 0; i < 4; ++i)
-            dib[f.first + size_t(i)] = uint8_t(f.second >> (8 * i));
+    for (auto [at, value] : fields)
+        put32(dib, at, value);
     dib.insert(dib.end(), {0, 0, 0, 0, 0x30, 0x20, 0x10, 0});
     dib.insert(dib.end(), {1, 200, 0, 0});
     Image image = pellium::decodeDib(dib.data(), dib.size());

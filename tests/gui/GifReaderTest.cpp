@@ -45,25 +45,97 @@ Bytes fromHex(const char* hex) {
 const char* const pixel43 =
     "47494638396101000100800000ffffff00000021f90401000000002c00000000010001000002024401003b";
 
-TEST(GifReader, TheSmallestTransparentGif) {
-    Bytes file = fromHex(pixel43);
-    ASSERT_EQ(file.size(), 43u);
-    Decoded d = decode(file);
-    ASSERT_TRUE(d.made);
-    EXPECT_EQ(d.image.width(), 1);
-    EXPECT_EQ(d.image.height(), 1);
-    EXPECT_EQ(d.image.mode(), 4);
-    EXPECT_EQ(pixelsOf(d.image), std::vector<uint32_t>{0x00FFFFFF});
-    EXPECT_EQ(d.log, "");
+Bytes codeStream(const std::vector<std::pair<unsigned, unsigned>>& list) {
+    CodePacker codes;
+    for (auto [code, width] : list)
+        codes.put(code, width);
+    return codes.finish();
 }
 
-TEST(GifReader, WithoutTheTransparencyFlagTheImageIsOpaqueMode3) {
-    Bytes file = fromHex(pixel43);
-    file[22] = 0x00;  // the control block's packed byte
-    Decoded d = decode(file);
-    ASSERT_TRUE(d.made);
-    EXPECT_EQ(d.image.mode(), 3);
-    EXPECT_EQ(pixelsOf(d.image), std::vector<uint32_t>{0xFFFFFFFF});
+Palette eightGreys() {
+    Palette palette;
+    for (unsigned i = 0; i < 8; ++i)
+        palette.push_back(0x102030 * i);
+    return palette;
+}
+
+TEST(GifReader, SmallFilesOfEveryBlockKind) {
+    Bytes opaque43 = fromHex(pixel43);
+    opaque43[22] = 0x00;  // the control block's packed byte
+    Palette wide(256);
+    wide[255] = 0xABCDEF;
+    struct Case {
+        const char* what;
+        Bytes file;
+        int width, height, mode;
+        std::vector<uint32_t> pixels;
+    } cases[] = {
+        {"the classic 43-byte transparent pixel", fromHex(pixel43), 1, 1, 4, {0x00FFFFFF}},
+        {"without the transparency flag", opaque43, 1, 1, 3, {0xFFFFFFFF}},
+        // The top row (5 1 5) arrives first and is the last stored row; index
+        // 5 (0x50A0F0) keeps its colour with alpha 0.
+        {"transparent index 5 of a global table",
+         GifBuilder().screen(eightGreys()).control(1, 5).descriptor(3, 2).data(3, lzwEncode({5, 1, 5, 7, 0, 5}, 3)).trailer(),
+         3, 2, 4, {0xFF70E150, 0xFF000000, 0x0050A0F0, 0x0050A0F0, 0xFF102030, 0x0050A0F0}},
+        {"a local table replaces the global one",
+         GifBuilder()
+             .screen({0x111111, 0x222222})
+             .comment("made by hand")
+             .control(1, 2)
+             .descriptor(4, 1, {0xAA0000, 0x00BB00, 0x0000CC, 0xDDDDDD})
+             .data(2, lzwEncode({0, 1, 2, 3}, 2))
+             .trailer(),
+         4, 1, 4, {0xFFAA0000, 0xFF00BB00, 0x000000CC, 0xFFDDDDDD}},
+        {"only the first image is decoded",
+         GifBuilder()
+             .screen({0xFF0000, 0x0000FF})
+             .descriptor(2, 1)
+             .data(2, lzwEncode({0, 0}, 2))
+             .control(1, 0)
+             .descriptor(2, 1)
+             .data(2, lzwEncode({1, 1}, 2))
+             .trailer(),
+         2, 1, 3, {0xFFFF0000, 0xFFFF0000}},
+        {"stray bytes between blocks are skipped",
+         GifBuilder().screen({0x000000, 0xFFFFFF}).raw({0x99, 0x01, 0xFF}).descriptor(1, 1).data(2, lzwEncode({1}, 2)).trailer(),
+         1, 1, 3, {0xFFFFFFFF}},
+        {"indices beyond a 4-entry table at code size 4",
+         GifBuilder().screen({0x010101, 0x020202, 0x030303, 0x040404}).descriptor(3, 1).data(4, lzwEncode({3, 4, 15}, 4)).trailer(),
+         3, 1, 3, {0xFF040404, 0xFF000000, 0xFF000000}},
+        {"no colour table at all",
+         GifBuilder().screen({}).descriptor(2, 1).data(8, lzwEncode({7, 200}, 8)).trailer(), 2, 1, 3,
+         {0xFF000000, 0xFF000000}},
+        // Index 9 is used, but only entries of the file's table become see-through.
+        {"a transparent index outside the table",
+         GifBuilder().screen({0x123456, 0x654321}).control(1, 9).descriptor(3, 1).data(4, lzwEncode({0, 1, 9}, 4)).trailer(),
+         3, 1, 4, {0xFF123456, 0xFF654321, 0xFF000000}},
+        {"wide literal codes",
+         GifBuilder().screen(wide).descriptor(3, 1).data(9, lzwEncode({255, 256, 511}, 9)).trailer(), 3, 1, 3,
+         {0xFFABCDEF, 0xFF000000, 0xFF000000}},
+        {"eleven-bit literal codes",
+         GifBuilder().screen({}).descriptor(1, 1).data(11, lzwEncode({2047}, 11)).trailer(), 1, 1, 3, {0xFF000000}},
+        {"clear then end leaves the image untouched",
+         GifBuilder().screen({0xFFFFFF, 0xFFFFFF}).descriptor(2, 2).data(2, codeStream({{4, 3}, {5, 3}})).trailer(), 2,
+         2, 3, std::vector<uint32_t>(4, 0u)},
+        // A literal with no clear before it, two clears, then the entry being made (2 2).
+        {"repeated clears and a missing first clear",
+         GifBuilder()
+             .screen({0x000000, 0x111111, 0x222222, 0x333333})
+             .descriptor(4, 1)
+             .data(2, codeStream({{1, 3}, {4, 3}, {4, 3}, {2, 3}, {6, 3}, {5, 3}}))
+             .trailer(),
+         4, 1, 3, {0xFF111111, 0xFF222222, 0xFF222222, 0xFF222222}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        Decoded d = decode(k.file);
+        ASSERT_TRUE(d.made) << d.log;
+        EXPECT_EQ(d.log, "");
+        EXPECT_EQ(d.image.width(), k.width);
+        EXPECT_EQ(d.image.height(), k.height);
+        EXPECT_EQ(d.image.mode(), k.mode);
+        EXPECT_EQ(pixelsOf(d.image), k.pixels);
+    }
 }
 
 TEST(GifReader, AnotherSignatureGivesNoImageAndNoLogLine) {
@@ -77,58 +149,6 @@ TEST(GifReader, AnotherSignatureGivesNoImageAndNoLogLine) {
     Bytes old = fromHex(pixel43);
     old[4] = '7';  // GIF87a is read the same way
     EXPECT_TRUE(decode(old).made);
-}
-
-TEST(GifReader, TransparentIndexFiveOfAGlobalTable) {
-    Palette palette;
-    for (unsigned i = 0; i < 8; ++i)
-        palette.push_back(0x102030 * i);
-    const std::vector<unsigned> indices = {5, 1, 5, 7, 0, 5};
-    Bytes file = GifBuilder().screen(palette).control(1, 5).descriptor(3, 2).data(3, lzwEncode(indices, 3)).trailer();
-    Decoded d = decode(file);
-    ASSERT_TRUE(d.made) << d.log;
-    EXPECT_EQ(d.image.mode(), 4);
-    // The top row (5 1 5) arrives first and is the last stored row.
-    // Index 5 (0x50A0F0) keeps its colour with alpha 0.
-    EXPECT_EQ(pixelsOf(d.image),
-              (std::vector<uint32_t>{0xFF70E150, 0xFF000000, 0x0050A0F0, 0x0050A0F0, 0xFF102030, 0x0050A0F0}));
-}
-
-TEST(GifReader, ALocalTableReplacesTheGlobalOne) {
-    const Palette global = {0x111111, 0x222222}, local = {0xAA0000, 0x00BB00, 0x0000CC, 0xDDDDDD};
-    Bytes file = GifBuilder()
-                     .screen(global)
-                     .comment("made by hand")
-                     .control(1, 2)
-                     .descriptor(4, 1, local)
-                     .data(2, lzwEncode({0, 1, 2, 3}, 2))
-                     .trailer();
-    Decoded d = decode(file);
-    ASSERT_TRUE(d.made) << d.log;
-    EXPECT_EQ(pixelsOf(d.image), (std::vector<uint32_t>{0xFFAA0000, 0xFF00BB00, 0x000000CC, 0xFFDDDDDD}));
-}
-
-TEST(GifReader, OnlyTheFirstImageIsDecoded) {
-    const Palette palette = {0xFF0000, 0x0000FF};
-    Bytes file = GifBuilder()
-                     .screen(palette)
-                     .descriptor(2, 1)
-                     .data(2, lzwEncode({0, 0}, 2))
-                     .control(1, 0)
-                     .descriptor(2, 1)
-                     .data(2, lzwEncode({1, 1}, 2))
-                     .trailer();
-    Decoded d = decode(file);
-    ASSERT_TRUE(d.made);
-    EXPECT_EQ(d.image.mode(), 3);
-    EXPECT_EQ(pixelsOf(d.image), (std::vector<uint32_t>{0xFFFF0000, 0xFFFF0000}));
-}
-
-TEST(GifReader, StrayBytesBetweenBlocksAreSkipped) {
-    Bytes file = GifBuilder().screen({0x000000, 0xFFFFFF}).raw({0x99, 0x01, 0xFF}).descriptor(1, 1).data(2, lzwEncode({1}, 2)).trailer();
-    Decoded d = decode(file);
-    ASSERT_TRUE(d.made);
-    EXPECT_EQ(pixelsOf(d.image), std::vector<uint32_t>{0xFFFFFFFF});
 }
 
 TEST(GifReader, TrailerOrZeroBeforeAnyImageGivesNoImageQuietly) {
@@ -154,37 +174,6 @@ TEST(GifReader, TheInterlaceFlagIsNotRead) {
     ASSERT_TRUE(d.made);
     for (unsigned r = 0; r < h; ++r)
         EXPECT_EQ(pixelsOf(d.image)[h - 1 - r], 0xFF000000u | r);
-}
-
-TEST(GifReader, IndicesBeyondTheTableAndMissingTablesAreOpaqueBlack) {
-    // Code size 4 over a 4-entry table.
-    Bytes small = GifBuilder().screen({0x010101, 0x020202, 0x030303, 0x040404}).descriptor(3, 1).data(4, lzwEncode({3, 4, 15}, 4)).trailer();
-    Decoded d = decode(small);
-    ASSERT_TRUE(d.made);
-    EXPECT_EQ(pixelsOf(d.image), (std::vector<uint32_t>{0xFF040404, 0xFF000000, 0xFF000000}));
-    Bytes none = GifBuilder().screen({}).descriptor(2, 1).data(8, lzwEncode({7, 200}, 8)).trailer();
-    d = decode(none);
-    ASSERT_TRUE(d.made);
-    EXPECT_EQ(pixelsOf(d.image), (std::vector<uint32_t>{0xFF000000, 0xFF000000}));
-}
-
-TEST(GifReader, ATransparentIndexOutsideTheTableStillGivesMode4) {
-    // Index 9 is used, but only entries of the file's table become see-through.
-    Bytes file = GifBuilder().screen({0x123456, 0x654321}).control(1, 9).descriptor(3, 1).data(4, lzwEncode({0, 1, 9}, 4)).trailer();
-    Decoded d = decode(file);
-    ASSERT_TRUE(d.made);
-    EXPECT_EQ(d.image.mode(), 4);
-    EXPECT_EQ(pixelsOf(d.image), (std::vector<uint32_t>{0xFF123456, 0xFF654321, 0xFF000000}));
-}
-
-TEST(GifReader, WideLiteralCodesAreAcceptedUpToElevenBits) {
-    Palette palette(256);
-    palette[255] = 0xABCDEF;
-    Bytes file = GifBuilder().screen(palette).descriptor(3, 1).data(9, lzwEncode({255, 256, 511}, 9)).trailer();
-    Decoded d = decode(file);
-    ASSERT_TRUE(d.made) << d.log;
-    EXPECT_EQ(pixelsOf(d.image), (std::vector<uint32_t>{0xFFABCDEF, 0xFF000000, 0xFF000000}));
-    EXPECT_TRUE(decode(GifBuilder().screen({}).descriptor(1, 1).data(11, lzwEncode({2047}, 11)).trailer()).made);
 }
 
 TEST(GifReader, CodeSizesOutsideOneToElevenAreCorrupt) {
@@ -220,34 +209,8 @@ TEST(GifReader, ALongPictureFillsTheDictionaryWithAndWithoutClears) {
     }
 }
 
-TEST(GifReader, ClearThenEndGivesAnUntouchedImage) {
-    CodePacker codes;
-    codes.put(4, 3);  // clear
-    codes.put(5, 3);  // end
-    Decoded d = decode(GifBuilder().screen({0xFFFFFF, 0xFFFFFF}).descriptor(2, 2).data(2, codes.finish()).trailer());
-    ASSERT_TRUE(d.made);
-    EXPECT_EQ(pixelsOf(d.image), std::vector<uint32_t>(4, 0u));
-    EXPECT_EQ(d.log, "");
-}
-
-TEST(GifReader, RepeatedClearsAndAMissingFirstClear) {
-    CodePacker codes;
-    codes.put(1, 3);  // a literal with no clear before it
-    codes.put(4, 3);
-    codes.put(4, 3);
-    codes.put(2, 3);
-    codes.put(6, 3);  // the entry being made: 2 2
-    codes.put(5, 3);
-    Decoded d = decode(GifBuilder().screen({0x000000, 0x111111, 0x222222, 0x333333}).descriptor(4, 1).data(2, codes.finish()).trailer());
-    ASSERT_TRUE(d.made) << d.log;
-    EXPECT_EQ(pixelsOf(d.image), (std::vector<uint32_t>{0xFF111111, 0xFF222222, 0xFF222222, 0xFF222222}));
-}
-
 Decoded decodeCodes(const std::vector<std::pair<unsigned, unsigned>>& list, unsigned w = 4, unsigned h = 1) {
-    CodePacker codes;
-    for (auto [code, width] : list)
-        codes.put(code, width);
-    return decode(GifBuilder().screen({0, 0, 0, 0}).descriptor(w, h).data(2, codes.finish()).trailer());
+    return decode(GifBuilder().screen({0, 0, 0, 0}).descriptor(w, h).data(2, codeStream(list)).trailer());
 }
 
 TEST(GifReader, BrokenCodeStreamsAreCorrupt) {

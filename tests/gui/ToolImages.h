@@ -13,6 +13,7 @@
 
 #include <unistd.h>
 
+#include "gui/gl/Image.h"
 #include "tests/gui/GifWriter.h"
 
 class ToolImages {
@@ -66,6 +67,29 @@ public:
         f.rgba.assign(raw.begin(), raw.end());
         EXPECT_EQ(f.rgba.size(), size_t(f.width) * f.height * 4) << path;
         return f;
+    }
+
+    // Compares alpha everywhere and the colour where the pixel is opaque (the
+    // tool gives see-through pixels no colour). topRow[k] is the tool's row
+    // that the image's row k (counted from the top) must equal.
+    static void expectSame(const pellium::Image& image, const Frame& frame, const std::vector<int>& topRow = {}) {
+        ASSERT_EQ(image.width(), frame.width);
+        ASSERT_EQ(image.height(), frame.height);
+        const int w = frame.width, h = frame.height;
+        int differences = 0;
+        for (int y = 0; y < h && differences < 10; ++y) {
+            const int from = topRow.empty() ? y : topRow[size_t(y)];
+            for (int x = 0; x < w; ++x) {
+                const uint8_t* ref = &frame.rgba[(size_t(from) * w + x) * 4];
+                uint32_t ours = image.constPixels()[size_t(h - 1 - y) * w + x];
+                uint32_t alpha = ours >> 24;
+                bool same = alpha == ref[3] && (alpha != 255 || ours == (0xFF000000u | uint32_t(ref[0]) << 16 |
+                                                                         uint32_t(ref[1]) << 8 | ref[2]));
+                if (!same && ++differences < 10)
+                    ADD_FAILURE() << "pixel " << x << "," << y << ": ours " << std::hex << ours << ", the tool's "
+                                  << int(ref[0]) << " " << int(ref[1]) << " " << int(ref[2]) << " " << int(ref[3]);
+            }
+        }
     }
 
     static std::string tool() { return KALVORA_IMAGEMAGICK; }
