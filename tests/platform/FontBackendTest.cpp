@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/FreeTypeFonts.h"
@@ -52,17 +53,20 @@ struct Canvas {
         return std::all_of(pixels.begin(), pixels.end(), [](uint8_t p) { return p == 0 || p == 255; });
     }
     // The rows and columns that hold drawn pixels; top > bottom when empty.
-    void bounds(int& left, int& top, int& right, int& bottom) const {
-        left = top = 1 << 20;
-        right = bottom = -1;
+    struct Box {
+        int left = 1 << 20, top = 1 << 20, right = -1, bottom = -1;
+    };
+    Box bounds() const {
+        Box b;
         for (int y = 0; y < canvas.height; ++y)
             for (int x = 0; x < canvas.width; ++x)
                 if (at(x, y)) {
-                    left = std::min(left, x);
-                    right = std::max(right, x);
-                    top = std::min(top, y);
-                    bottom = std::max(bottom, y);
+                    b.left = std::min(b.left, x);
+                    b.right = std::max(b.right, x);
+                    b.top = std::min(b.top, y);
+                    b.bottom = std::max(b.bottom, y);
                 }
+        return b;
     }
 
     std::vector<uint8_t> pixels;
@@ -167,11 +171,8 @@ TEST_F(FreeTypeFontsTest, HighBytesAreWindows1252Characters) {
     Canvas plain(40, 40), accented(40, 40);
     sans->drawChar('e', plain.canvas, 5, 30);
     sans->drawChar(0xE9, accented.canvas, 5, 30);
-    int l1, t1, r1, b1, l2, t2, r2, b2;
-    plain.bounds(l1, t1, r1, b1);
-    accented.bounds(l2, t2, r2, b2);
-    EXPECT_LT(t2, t1 - 2);
-    EXPECT_EQ(b2, b1);
+    EXPECT_LT(accented.bounds().top, plain.bounds().top - 2);
+    EXPECT_EQ(accented.bounds().bottom, plain.bounds().bottom);
 
     // 0x80 is the euro sign, a real glyph.
     Canvas euro(40, 40);
@@ -185,18 +186,16 @@ TEST_F(FreeTypeFontsTest, DrawsBiLevelGlyphsOnTheBaseline) {
     Canvas h(40, 40);
     sans->drawChar('H', h.canvas, 5, 30);
     EXPECT_TRUE(h.onlyZeroOr255());
-    int left, top, right, bottom;
-    h.bounds(left, top, right, bottom);
-    EXPECT_EQ(bottom, 29);                   // sits on the baseline
-    EXPECT_NEAR(30 - top, 14, 1);            // cap height, 0.716 em
-    EXPECT_GE(left, 5);
-    EXPECT_LT(right, 5 + width(*sans, 'H'));
+    Canvas::Box box = h.bounds();
+    EXPECT_EQ(box.bottom, 29);         // sits on the baseline
+    EXPECT_NEAR(30 - box.top, 14, 1);  // cap height, 0.716 em
+    EXPECT_GE(box.left, 5);
+    EXPECT_LT(box.right, 5 + width(*sans, 'H'));
 
     Canvas g(40, 40);
     sans->drawChar('g', g.canvas, 5, 30);
-    g.bounds(left, top, right, bottom);
-    EXPECT_GT(bottom, 30);
-    EXPECT_LT(bottom, 30 + sans->metrics().descent);
+    EXPECT_GT(g.bounds().bottom, 30);
+    EXPECT_LT(g.bounds().bottom, 30 + sans->metrics().descent);
 
     Canvas nothing(40, 40);
     sans->drawChar(' ', nothing.canvas, 5, 30);
@@ -223,13 +222,12 @@ TEST_F(FreeTypeFontsTest, UnderlineRunsAlongTheAdvanceBelowTheBaseline) {
     ASSERT_TRUE(underlined);
     Canvas space(40, 40);
     underlined->drawChar(' ', space.canvas, 5, 25);
-    int left, top, right, bottom;
-    space.bounds(left, top, right, bottom);
-    EXPECT_EQ(left, 5);
-    EXPECT_EQ(right, 5 + width(*underlined, ' ') - 1);
-    EXPECT_GT(top, 24);
-    EXPECT_LT(bottom, 25 + underlined->metrics().descent);
-    EXPECT_EQ(space.count(), (right - left + 1) * (bottom - top + 1));
+    Canvas::Box box = space.bounds();
+    EXPECT_EQ(box.left, 5);
+    EXPECT_EQ(box.right, 5 + width(*underlined, ' ') - 1);
+    EXPECT_GT(box.top, 24);
+    EXPECT_LT(box.bottom, 25 + underlined->metrics().descent);
+    EXPECT_EQ(space.count(), (box.right - box.left + 1) * (box.bottom - box.top + 1));
 }
 
 TEST_F(FreeTypeFontsTest, AnUnknownFamilyFallsBackByPitchAndFamily) {
@@ -277,17 +275,12 @@ TEST_F(FreeTypeFontsTest, StockFontsAreDefined) {
 }
 
 TEST(Cp1252Test, MapsBytesToUnicode) {
-    EXPECT_EQ(platform::cp1252ToUnicode('A'), 0x41u);
-    EXPECT_EQ(platform::cp1252ToUnicode(0), 0u);
-    EXPECT_EQ(platform::cp1252ToUnicode(0x80), 0x20ACu);
-    EXPECT_EQ(platform::cp1252ToUnicode(0x8A), 0x160u);
-    EXPECT_EQ(platform::cp1252ToUnicode(0x93), 0x201Cu);
-    EXPECT_EQ(platform::cp1252ToUnicode(0x9F), 0x178u);
-    EXPECT_EQ(platform::cp1252ToUnicode(0xA0), 0xA0u);
-    EXPECT_EQ(platform::cp1252ToUnicode(0xE9), 0xE9u);
-    EXPECT_EQ(platform::cp1252ToUnicode(0xFF), 0xFFu);
-    for (unsigned char undefined : {0x81, 0x8D, 0x8F, 0x90, 0x9D})
-        EXPECT_EQ(platform::cp1252ToUnicode(undefined), undefined);
+    // The bytes 0x81, 0x8D, 0x8F, 0x90 and 0x9D are undefined and stay as they are.
+    const std::pair<unsigned char, unsigned> cases[] = {
+        {'A', 0x41},   {0, 0},         {0x80, 0x20AC}, {0x8A, 0x160}, {0x93, 0x201C}, {0x9F, 0x178}, {0xA0, 0xA0},
+        {0xE9, 0xE9}, {0xFF, 0xFF},    {0x81, 0x81},   {0x8D, 0x8D},  {0x8F, 0x8F},   {0x90, 0x90},  {0x9D, 0x9D}};
+    for (auto [byte, unicode] : cases)
+        EXPECT_EQ(platform::cp1252ToUnicode(byte), unicode) << int(byte);
 }
 
 TEST(TestFontBackendTest, GivesItsChosenNumbersForEveryRequest) {

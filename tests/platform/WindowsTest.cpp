@@ -32,7 +32,11 @@ protected:
         platform::setWindowProcedure(recordingProcedure);
         received.clear();
     }
-    void TearDown() override { platform::setWindowProcedure(nullptr); }
+    void TearDown() override {
+        for (auto w = made.rbegin(); w != made.rend(); ++w)
+            platform::destroyWindow(*w);  // a no-op for those the test destroyed
+        platform::setWindowProcedure(nullptr);
+    }
 
     WindowId make(platform::WindowKind kind, WindowId parent, int x, int y, int w, int h) {
         platform::WindowParams p;
@@ -43,14 +47,24 @@ protected:
         p.width = w;
         p.height = h;
         p.title = "platform test";
-        return platform::createWindow(p);
+        made.push_back(platform::createWindow(p));
+        return made.back();
     }
+    // A top-level window whose client area stands at (30, 40), 200 x 100.
+    WindowId topLevel(bool shown = true) {
+        WindowId id = make(platform::WindowKind::TopLevel, 0, 30, 40, 200, 100);
+        if (shown)
+            platform::showWindow(id, true);
+        return id;
+    }
+
+    std::vector<WindowId> made;
 };
 
 }  // namespace
 
 TEST_F(PlatformWindowsTest, CreateArrivesBeforeCreateWindowReturnsAndDestroyBeforeTheWindowGoes) {
-    WindowId id = make(platform::WindowKind::TopLevel, 0, 30, 40, 200, 100);
+    WindowId id = topLevel(false);
     ASSERT_NE(id, 0u);
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(received[0].type, MessageType::Create);
@@ -65,8 +79,7 @@ TEST_F(PlatformWindowsTest, CreateArrivesBeforeCreateWindowReturnsAndDestroyBefo
 }
 
 TEST_F(PlatformWindowsTest, ClientAreaStandsWhereItWasPut) {
-    WindowId id = make(platform::WindowKind::TopLevel, 0, 30, 40, 200, 100);
-    platform::showWindow(id, true);
+    WindowId id = topLevel();
     int x, y, w, h;
     ASSERT_TRUE(platform::clientRect(id, x, y, w, h));
     EXPECT_EQ(x, 30);
@@ -81,7 +94,6 @@ TEST_F(PlatformWindowsTest, ClientAreaStandsWhereItWasPut) {
     EXPECT_EQ(platform::windowAt(55, 65), id);
     EXPECT_EQ(platform::windowAt(49, 65), 0u);
     EXPECT_FALSE(platform::clientRect(9999, x, y, w, h));
-    platform::destroyWindow(id);
 }
 
 TEST_F(PlatformWindowsTest, ChildLivesInsideItsParentAndIsFoundFirst) {
@@ -97,13 +109,10 @@ TEST_F(PlatformWindowsTest, ChildLivesInsideItsParentAndIsFoundFirst) {
     EXPECT_EQ(platform::windowAt(125, 135), child);
     EXPECT_EQ(platform::windowAt(105, 105), parent);
     EXPECT_EQ(make(platform::WindowKind::Child, 12345, 0, 0, 10, 10), 0u) << "a child needs a living parent";
-    platform::destroyWindow(child);
-    platform::destroyWindow(parent);
 }
 
 TEST_F(PlatformWindowsTest, InjectedMessagesMoveKeyStateAndPointer) {
-    WindowId id = make(platform::WindowKind::TopLevel, 0, 30, 40, 200, 100);
-    platform::showWindow(id, true);
+    WindowId id = topLevel();
     received.clear();
     Message m;
     m.window = id;
@@ -127,11 +136,10 @@ TEST_F(PlatformWindowsTest, InjectedMessagesMoveKeyStateAndPointer) {
     EXPECT_EQ(cx, 37);
     EXPECT_EQ(cy, 49);
     EXPECT_EQ(received.size(), 3u);
-    platform::destroyWindow(id);
 }
 
 TEST_F(PlatformWindowsTest, TypedTextArrivesAsLatin1Characters) {
-    WindowId id = make(platform::WindowKind::TopLevel, 0, 30, 40, 200, 100);
+    WindowId id = topLevel(false);
     // Two-byte e-acute, a cut-off lead byte before 'A', the euro sign (beyond
     // Latin-1), a stray continuation byte, then a lead byte at the very end.
     const char* typed = "\xC3\xA9" "\xC3" "A" "\xE2\x82\xAC" "\x80" "z" "\xE2\x82";
@@ -147,7 +155,6 @@ TEST_F(PlatformWindowsTest, TypedTextArrivesAsLatin1Characters) {
         if (m.type == MessageType::Char)
             characters.push_back(m.character);
     EXPECT_EQ(characters, (std::vector<int>{0xE9, '?', 'A', '?', '?', 'z', '?'}));
-    platform::destroyWindow(id);
 }
 
 TEST_F(PlatformWindowsTest, SoftwarePixelsReachTheScreenWithoutTouchingOpenGL) {
@@ -165,12 +172,10 @@ TEST_F(PlatformWindowsTest, SoftwarePixelsReachTheScreenWithoutTouchingOpenGL) {
     ASSERT_EQ(shown.size(), pixels.size());
     EXPECT_EQ(shown.front(), 0xFF336699u);
     EXPECT_EQ(shown.back(), 0xFF336699u);
-    platform::destroyWindow(id);
 }
 
 TEST_F(PlatformWindowsTest, ShownTopLevelTakesTheFocusWithoutAWindowManager) {
-    WindowId id = make(platform::WindowKind::TopLevel, 0, 30, 40, 200, 100);
-    platform::showWindow(id, true);
+    WindowId id = topLevel();
     for (int i = 0; i < 200 && platform::inputFocus() != id; ++i)
         platform::pumpMessages();
     EXPECT_EQ(platform::inputFocus(), id);
@@ -178,7 +183,6 @@ TEST_F(PlatformWindowsTest, ShownTopLevelTakesTheFocusWithoutAWindowManager) {
     for (const Message& m : received)
         activated |= m.type == MessageType::ActivateApp && m.activate;
     EXPECT_TRUE(activated);
-    platform::destroyWindow(id);
 }
 
 TEST_F(PlatformWindowsTest, SystemCursorsExist) {
