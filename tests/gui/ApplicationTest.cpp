@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/Clock.h"
@@ -37,14 +38,6 @@ std::string code(const char* abbreviation) {
     pellium::makeCountryCode(abbreviation, c);
     return c;
 }
-
-class MessageBoxTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        platform::setMessageBoxRecording(true);
-        platform::clearRecordedMessageBoxes();
-    }
-};
 
 }  // namespace
 
@@ -106,16 +99,11 @@ TEST(EntryTest, WinMainHandsTheWordsOverAndReturnsTheResult) {
 }
 
 TEST(CountryCodeTest, Rules) {
-    EXPECT_EQ(code("DEU"), "DE");
-    EXPECT_EQ(code("USA"), "USA");
-    EXPECT_EQ(code("gbr"), "GB");
-    EXPECT_EQ(code("usa"), "US");
-    EXPECT_EQ(code("NL"), "NL");
-    EXPECT_EQ(code("f"), "F");
-    EXPECT_EQ(code(""), "US");
-    EXPECT_EQ(code(nullptr), "US");
-    EXPECT_EQ(code("d1x"), "D1");
-    EXPECT_EQ(code("a very long abbreviation indeed"), "A ");
+    const std::pair<const char*, const char*> cases[] = {
+        {"DEU", "DE"}, {"USA", "USA"}, {"gbr", "GB"}, {"usa", "US"}, {"NL", "NL"},
+        {"f", "F"},    {"", "US"},     {nullptr, "US"}, {"d1x", "D1"}, {"a very long abbreviation indeed", "A "}};
+    for (auto [abbreviation, expected] : cases)
+        EXPECT_EQ(code(abbreviation), expected) << (abbreviation ? abbreviation : "(none)");
 }
 
 TEST(CountryCodeTest, FollowsTheLocaleAndIsKept) {
@@ -127,13 +115,16 @@ TEST(CountryCodeTest, FollowsTheLocaleAndIsKept) {
     EXPECT_LE(std::strlen(first), 3u);
 }
 
-TEST_F(MessageBoxTest, TitlesOfTheThreeBoxes) {
+TEST(MessageBoxTest, TitlesOfTheThreeBoxesAndNoTextIsAnEmptyBox) {
+    platform::setMessageBoxRecording(true);
+    platform::clearRecordedMessageBoxes();
     EXPECT_EQ(pellium::errorBox("disk on fire", nullptr), 1);
     pellium::errorBox("plain", "My title");
     pellium::userError("wrong use");
     pellium::fatalError("the end");
+    pellium::errorBox(nullptr, nullptr);
     const auto& boxes = platform::recordedMessageBoxes();
-    ASSERT_EQ(boxes.size(), 4u);
+    ASSERT_EQ(boxes.size(), 5u);
     EXPECT_EQ(boxes[0].title, "Error:");
     EXPECT_EQ(boxes[0].text, "disk on fire");
     EXPECT_EQ(boxes[0].icon, platform::MessageBoxIcon::Error);
@@ -141,12 +132,7 @@ TEST_F(MessageBoxTest, TitlesOfTheThreeBoxes) {
     EXPECT_EQ(boxes[2].title, "Pellium API: user error:");
     EXPECT_EQ(boxes[3].title, "Fatal error:");
     EXPECT_EQ(boxes[3].text, "the end");
-}
-
-TEST_F(MessageBoxTest, NullTextIsAnEmptyBox) {
-    pellium::errorBox(nullptr, nullptr);
-    ASSERT_EQ(platform::recordedMessageBoxes().size(), 1u);
-    EXPECT_EQ(platform::recordedMessageBoxes()[0].text, "");
+    EXPECT_EQ(boxes[4].text, "") << "no text is an empty box";
 }
 
 TEST(IdleTest, IdleSleepSleepsAboutAMillisecond) {

@@ -47,15 +47,21 @@ void expectShows(const ScreenCursor& shown, Cursor& cursor) {
                 << "at " << x << ", " << y;
 }
 
+class CursorDisplayTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window.setTitle("cursors");
+        openAt(window, 100, 100, 300, 200);
+        int width, height;
+        platform::clientRect(window.getHWND(), left, top, width, height);
+    }
+    pellium::Window window;
+    int left = 0, top = 0;  // the client area on the screen
+};
+
 }  // namespace
 
-TEST(CursorDisplayTest, HandsShowOverTheComponentsThatAskForThem) {
-    pellium::Window window;
-    window.setTitle("cursors");
-    openAt(window, 100, 100, 300, 200);
-    int left, top, width, height;
-    platform::clientRect(window.getHWND(), left, top, width, height);
-
+TEST_F(CursorDisplayTest, HandsShowOverTheComponentsThatAskForThem) {
     Cursor& pointing = *pellium::getCursor(Cursor::PointingHand);
     Cursor& grabbing = *pellium::getCursor(Cursor::GrabbingHand);
     const platform::Cursor* native = pointing.handle();
@@ -79,12 +85,7 @@ TEST(CursorDisplayTest, HandsShowOverTheComponentsThatAskForThem) {
     expectShows(shown, grabbing);
 }
 
-TEST(CursorDisplayTest, ComponentsWithoutACursorShowTheirParentsAndChangesShowAtOnce) {
-    pellium::Window window;
-    window.setTitle("inherited cursors");
-    openAt(window, 100, 100, 300, 200);
-    int left, top, width, height;
-    platform::clientRect(window.getHWND(), left, top, width, height);
+TEST_F(CursorDisplayTest, ComponentsWithoutACursorShowTheirParentsAndChangesShowAtOnce) {
     pellium::Container* panel = new pellium::Container;
     panel->setBounds({0, 0, 300, 200});
     Recorder* leaf = new Recorder("leaf", {0, 0, 150, 200});
@@ -103,7 +104,7 @@ TEST(CursorDisplayTest, ComponentsWithoutACursorShowTheirParentsAndChangesShowAt
     ASSERT_TRUE(waitForHotSpot(shown, 7, 6)) << "without its own cursor the leaf shows the panel's again";
 }
 
-TEST(CursorDisplayTest, SystemIdsGiveTheSystemCursors) {
+TEST(CursorIdTest, SystemIdsGiveTheSystemCursors) {
     using platform::SystemCursor;
     EXPECT_EQ(pellium::getCursor(Cursor::TextBeam)->handle(), platform::systemCursor(SystemCursor::IBeam));
     EXPECT_EQ(pellium::getCursor(11)->handle(), platform::systemCursor(SystemCursor::Arrow));

@@ -30,6 +30,10 @@ protected:
     void xdotool(const std::string& args) {
         ASSERT_EQ(std::system(("xdotool " + args).c_str()), 0) << args;
     }
+    // Moves the real pointer to (x, y) of the client area, counted top-down.
+    void moveTo(int x, int y, const std::string& then = "") {
+        xdotool("mousemove " + std::to_string(left + x) + " " + std::to_string(top + y) + " " + then);
+    }
 
     // Passes of the loop, dispatching, until an event of the type arrives
     // (or two seconds pass); every event is kept.
@@ -67,9 +71,9 @@ protected:
 TEST_F(RealInputTest, ClickArrivesWithBottomUpCoordinates) {
     Recorder* r = new Recorder("r", {0, 0, 300, 200});
     window.add(r);
-    xdotool("mousemove " + std::to_string(left + 40) + " " + std::to_string(top + 50));
+    moveTo(40, 50);
     ASSERT_TRUE(waitFor(EventType::Enter));
-    xdotool("mousemove " + std::to_string(left + 41) + " " + std::to_string(top + 50) + " click 1");
+    moveTo(41, 50, "click 1");
     ASSERT_TRUE(waitFor(EventType::LeftUp));
     const Event* down = find(EventType::LeftDown);
     ASSERT_NE(down, nullptr);
@@ -117,7 +121,7 @@ TEST_F(RealInputTest, AltLetterIsAShortcutAndAltAloneOpensTheMenuBar) {
 }
 
 TEST_F(RealInputTest, WheelAndRightButton) {
-    xdotool("mousemove " + std::to_string(left + 10) + " " + std::to_string(top + 10));
+    moveTo(10, 10);
     ASSERT_TRUE(waitFor(EventType::Enter));
     xdotool("click 4");
     ASSERT_TRUE(waitFor(EventType::Wheel));
@@ -132,9 +136,9 @@ TEST_F(RealInputTest, WheelAndRightButton) {
 }
 
 TEST_F(RealInputTest, LeavingTheWindowMakesALeaveEvent) {
-    xdotool("mousemove " + std::to_string(left + 10) + " " + std::to_string(top + 10));
+    moveTo(10, 10);
     ASSERT_TRUE(waitFor(EventType::Enter));
-    xdotool("mousemove " + std::to_string(left + width + 50) + " " + std::to_string(top + 10));
+    moveTo(width + 50, 10);
     ASSERT_TRUE(waitFor(EventType::Leave));
     EXPECT_EQ(events.back().window, &window);
 }
