@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 #include "gui/gl/Cursor.h"
@@ -25,10 +26,20 @@ void expectMasks(const Cursor& c, const Rows& andRows, const Rows& xorRows) {
     }
 }
 
-void expectTransparentFrom(const Cursor& c, int first) {
-    for (int r = first; r < 32; ++r) {
-        EXPECT_EQ(row(c.andMask(), r), 0xFFFFFFFFu) << "AND row " << r;
-        EXPECT_EQ(row(c.xorMask(), r), 0u) << "XOR row " << r;
+// A hand-made picture's masks: the rows listed as {row, AND word, XOR word},
+// every other row see-through.
+struct Drawn {
+    int r;
+    uint32_t andWord, xorWord;
+};
+void expectPicture(const Cursor& c, std::initializer_list<Drawn> drawn) {
+    for (int r = 0; r < 32; ++r) {
+        Drawn want{r, 0xFFFFFFFFu, 0u};
+        for (const Drawn& d : drawn)
+            if (d.r == r)
+                want = d;
+        EXPECT_EQ(row(c.andMask(), r), want.andWord) << "AND row " << r;
+        EXPECT_EQ(row(c.xorMask(), r), want.xorWord) << "XOR row " << r;
     }
 }
 
@@ -84,7 +95,7 @@ TEST(CursorTest, SystemIdsAreNotOwnedAndUnknownIdsAreTheArrow) {
         Cursor c(id);
         EXPECT_FALSE(c.owned()) << id;
         EXPECT_EQ(c.hotX(), 16);
-        expectTransparentFrom(c, 0);
+        expectPicture(c, {});
     }
 }
 
@@ -94,22 +105,18 @@ TEST(CursorTest, FiveRowsLeaveTheRestSeeThroughAndNoHotCharGivesTheCentre) {
     Cursor c(rows, false, false, '+', 'x', '+');
     EXPECT_EQ(c.hotX(), 16);
     EXPECT_EQ(c.hotY(), 16);
-    EXPECT_EQ(row(c.andMask(), 0), 0x7FFFFFFFu);
-    EXPECT_EQ(row(c.xorMask(), 0), 0u);
-    EXPECT_EQ(row(c.andMask(), 1), 0x7FFFFFFFu);
-    EXPECT_EQ(row(c.xorMask(), 1), 0x80000000u);
-    EXPECT_EQ(row(c.andMask(), 4), 0x1FFFFFFFu);
-    EXPECT_EQ(row(c.xorMask(), 4), 0x40000000u);
-    expectTransparentFrom(c, 5);
+    expectPicture(c, {{0, 0x7FFFFFFF, 0},
+                      {1, 0x7FFFFFFF, 0x80000000},
+                      {2, 0x3FFFFFFF, 0},
+                      {3, 0x3FFFFFFF, 0xC0000000},
+                      {4, 0x1FFFFFFF, 0x40000000}});
 }
 
 TEST(CursorTest, AnEmptyRowEndsThePicture) {
     const char* rows[] = {"##", "", "##", nullptr};
-    Cursor c(rows, false, false, '+', 'x', '+');
-    EXPECT_EQ(row(c.andMask(), 0), 0x3FFFFFFFu);
-    expectTransparentFrom(c, 1);
+    expectPicture(Cursor(rows, false, false, '+', 'x', '+'), {{0, 0x3FFFFFFF, 0}});
     Cursor none(nullptr, false, false, '+', 'x', '+');
-    expectTransparentFrom(none, 0);
+    expectPicture(none, {});
     EXPECT_TRUE(none.owned());
 }
 
@@ -139,40 +146,28 @@ TEST(CursorTest, CharactersOtherThanBlankAndWhiteAreBlack) {
     Cursor c(rows, false, false, 'W', 'x', '#');
     EXPECT_EQ(c.hotX(), 5);
     EXPECT_EQ(c.hotY(), 0);
-    EXPECT_EQ(row(c.andMask(), 0), 0x23FFFFFFu);  // columns 0, 1, 3, 4, 5 drawn
-    EXPECT_EQ(row(c.xorMask(), 0), 0x10000000u);  // only column 3 white
+    expectPicture(c, {{0, 0x23FFFFFF, 0x10000000}});  // columns 0, 1, 3, 4, 5 drawn, only 3 white
 }
 
-TEST(CursorTest, MirrorXReversesRowsAndMovesTheHotSpot) {
-    const char* rows[] = {"#+  x", " #", nullptr};
-    Cursor plain(rows, false, false, '+', 'x', '+');
-    Cursor mirrored(rows, true, false, '+', 'x', '+');
+TEST(CursorTest, MirroringReversesRowsOrSwapsThemAndMovesTheHotSpot) {
+    const char* across[] = {"#+  x", " #", nullptr};
+    Cursor plain(across, false, false, '+', 'x', '+');
+    Cursor mirrored(across, true, false, '+', 'x', '+');
     EXPECT_EQ(plain.hotX(), 4);
     EXPECT_EQ(mirrored.hotX(), 27);
     EXPECT_EQ(mirrored.hotY(), 0);
-    EXPECT_EQ(row(plain.andMask(), 0), 0x37FFFFFFu);
-    EXPECT_EQ(row(mirrored.andMask(), 0), 0xFFFFFFECu);
-    EXPECT_EQ(row(mirrored.xorMask(), 0), 0x00000012u);
-    EXPECT_EQ(row(mirrored.andMask(), 1), 0xFFFFFFFDu);
-    expectTransparentFrom(mirrored, 2);
-}
+    expectPicture(plain, {{0, 0x37FFFFFF, 0x48000000}, {1, 0xBFFFFFFF, 0}});
+    expectPicture(mirrored, {{0, 0xFFFFFFEC, 0x00000012}, {1, 0xFFFFFFFD, 0}});
 
-TEST(CursorTest, MirrorYSwapsRowsAndMovesTheHotSpot) {
-    const char* rows[] = {"#", "x+", nullptr};
-    Cursor c(rows, false, true, '+', 'x', '#');
-    EXPECT_EQ(c.hotX(), 0);
-    EXPECT_EQ(c.hotY(), 30);
-    EXPECT_EQ(row(c.andMask(), 31), 0x7FFFFFFFu);
-    EXPECT_EQ(row(c.andMask(), 30), 0x3FFFFFFFu);
-    EXPECT_EQ(row(c.xorMask(), 30), 0x40000000u);
-    for (int r = 0; r < 30; ++r)
-        EXPECT_EQ(row(c.andMask(), r), 0xFFFFFFFFu) << r;
-
-    Cursor both(rows, true, true, '+', 'x', '#');
+    const char* up[] = {"#", "x+", nullptr};
+    Cursor flipped(up, false, true, '+', 'x', '#');
+    EXPECT_EQ(flipped.hotX(), 0);
+    EXPECT_EQ(flipped.hotY(), 30);
+    expectPicture(flipped, {{31, 0x7FFFFFFF, 0}, {30, 0x3FFFFFFF, 0x40000000}});
+    Cursor both(up, true, true, '+', 'x', '#');
     EXPECT_EQ(both.hotX(), 31);
     EXPECT_EQ(both.hotY(), 30);
-    EXPECT_EQ(row(both.andMask(), 31), 0xFFFFFFFEu);
-    EXPECT_EQ(row(both.xorMask(), 30), 0x00000002u);
+    expectPicture(both, {{31, 0xFFFFFFFE, 0}, {30, 0xFFFFFFFC, 0x00000002}});
 }
 
 TEST(CursorTest, TheCacheKeepsOneCursorPerId) {

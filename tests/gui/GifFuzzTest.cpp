@@ -15,9 +15,6 @@ using pellium::Image;
 
 namespace {
 
-const std::string corrupted = "GIF decode failed: corrupted file\n";
-const std::string endOfFile = "GIF decode failed: unexpected end of file\n";
-
 std::vector<Bytes> makeSeeds(ToolImages& tool) {
     std::vector<Bytes> seeds;
     for (auto [arguments, name] : {std::pair{"rose: -colors 64 +dither", "rose.gif"},
@@ -60,11 +57,18 @@ bool samePixels(const Image& a, const Image& b) {
            std::equal(a.constPixels(), a.constPixels() + size_t(a.width()) * a.height(), b.constPixels());
 }
 
-TEST(GifFuzz, EveryCutOfARealFileIsAnUnexpectedEndOrTheWholeImage) {
+class GifFuzz : public ::testing::Test {
+protected:
+    void SetUp() override {
+        seeds = makeSeeds(tool);
+        ASSERT_EQ(seeds.size(), 7u);
+    }
     ToolImages tool;
     LogCapture log;
-    std::vector<Bytes> seeds = makeSeeds(tool);
-    ASSERT_EQ(seeds.size(), 7u);
+    std::vector<Bytes> seeds;
+};
+
+TEST_F(GifFuzz, EveryCutOfARealFileIsAnUnexpectedEndOrTheWholeImage) {
     size_t cases = 0;
     for (const Bytes& seed : seeds) {
         Outcome whole = decode(log, seed);
@@ -78,7 +82,7 @@ TEST(GifFuzz, EveryCutOfARealFileIsAnUnexpectedEndOrTheWholeImage) {
             Outcome o = decode(log, part);
             if (o.image.empty()) {
                 ASSERT_FALSE(complete) << "cut at " << cut;
-                ASSERT_EQ(o.log, endOfFile) << "cut at " << cut;
+                ASSERT_EQ(o.log, gifEndOfFile) << "cut at " << cut;
             } else {
                 complete = true;
                 ASSERT_TRUE(samePixels(o.image, whole.image)) << "cut at " << cut;
@@ -89,11 +93,7 @@ TEST(GifFuzz, EveryCutOfARealFileIsAnUnexpectedEndOrTheWholeImage) {
     EXPECT_GT(cases, 5000u);
 }
 
-TEST(GifFuzz, MutatedFilesGiveAnImageOrAnErrorLine) {
-    ToolImages tool;
-    LogCapture log;
-    std::vector<Bytes> seeds = makeSeeds(tool);
-    ASSERT_EQ(seeds.size(), 7u);
+TEST_F(GifFuzz, MutatedFilesGiveAnImageOrAnErrorLine) {
     std::mt19937 random(20240607);
     const uint8_t special[] = {0x00, 0xFF, 0x21, 0x2C, 0x3B, 0xF9, 0x80, 0x0B, 0x01};
     int made = 0, broken = 0, quiet = 0;
@@ -131,7 +131,7 @@ TEST(GifFuzz, MutatedFilesGiveAnImageOrAnErrorLine) {
             ++quiet;  // a broken signature, or a trailer before the image
         } else {
             ++broken;
-            ASSERT_TRUE(o.log == corrupted || o.log == endOfFile) << o.log;
+            ASSERT_TRUE(o.log == gifCorrupted || o.log == gifEndOfFile) << o.log;
         }
     }
     // The mix must reach all three outcomes, or the mutations are too tame.
@@ -140,7 +140,7 @@ TEST(GifFuzz, MutatedFilesGiveAnImageOrAnErrorLine) {
     EXPECT_GT(quiet, 10);
 }
 
-TEST(GifFuzz, RandomCodeStreamsAfterAValidHeader) {
+TEST(GifCodeFuzz, RandomCodeStreamsAfterAValidHeader) {
     LogCapture log;
     std::mt19937 random(7);
     Palette palette(256, 0x808080);
@@ -156,7 +156,7 @@ TEST(GifFuzz, RandomCodeStreamsAfterAValidHeader) {
         if (!o.image.empty())
             ++made;
         else
-            ASSERT_TRUE(o.log == corrupted || o.log == endOfFile) << o.log;
+            ASSERT_TRUE(o.log == gifCorrupted || o.log == gifEndOfFile) << o.log;
     }
     EXPECT_GT(made, 0);
 }

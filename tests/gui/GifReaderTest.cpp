@@ -12,9 +12,6 @@ using pellium::Image;
 
 namespace {
 
-const std::string corrupted = "GIF decode failed: corrupted file\n";
-const std::string endOfFile = "GIF decode failed: unexpected end of file\n";
-
 struct Decoded {
     Image image;
     bool made;
@@ -181,7 +178,7 @@ TEST(GifReader, CodeSizesOutsideOneToElevenAreCorrupt) {
         Bytes file = GifBuilder().screen({}).descriptor(1, 1).data(size, {0xFF, 0xFF, 0xFF}).trailer();
         Decoded d = decode(file);
         EXPECT_FALSE(d.made);
-        EXPECT_EQ(d.log, corrupted) << size;
+        EXPECT_EQ(d.log, gifCorrupted) << size;
     }
 }
 
@@ -215,13 +212,13 @@ Decoded decodeCodes(const std::vector<std::pair<unsigned, unsigned>>& list, unsi
 
 TEST(GifReader, BrokenCodeStreamsAreCorrupt) {
     // A code above the next free one.
-    EXPECT_EQ(decodeCodes({{4, 3}, {1, 3}, {7, 3}}).log, corrupted);
+    EXPECT_EQ(decodeCodes({{4, 3}, {1, 3}, {7, 3}}).log, gifCorrupted);
     // After a clear only a literal may come.
-    EXPECT_EQ(decodeCodes({{4, 3}, {6, 3}}).log, corrupted);
-    EXPECT_EQ(decodeCodes({{6, 3}}).log, corrupted);
+    EXPECT_EQ(decodeCodes({{4, 3}, {6, 3}}).log, gifCorrupted);
+    EXPECT_EQ(decodeCodes({{6, 3}}).log, gifCorrupted);
     // A pixel past the last row.
-    EXPECT_EQ(decodeCodes({{4, 3}, {1, 3}, {1, 3}, {1, 3}}, 1, 2).log, corrupted);
-    EXPECT_EQ(decodeCodes({{4, 3}, {1, 3}, {6, 3}}, 2, 1).log, corrupted);
+    EXPECT_EQ(decodeCodes({{4, 3}, {1, 3}, {1, 3}, {1, 3}}, 1, 2).log, gifCorrupted);
+    EXPECT_EQ(decodeCodes({{4, 3}, {1, 3}, {6, 3}}, 2, 1).log, gifCorrupted);
     Decoded d = decodeCodes({{4, 3}, {1, 3}, {6, 3}, {5, 3}}, 3, 1);  // exactly fits
     EXPECT_TRUE(d.made) << d.log;
 }
@@ -230,13 +227,13 @@ TEST(GifReader, RunningOutOfCodesIsAnUnexpectedEnd) {
     // No end code before the zero-length block.
     Decoded d = decodeCodes({{4, 3}, {1, 3}});
     EXPECT_FALSE(d.made);
-    EXPECT_EQ(d.log, endOfFile);
+    EXPECT_EQ(d.log, gifEndOfFile);
     // Cut inside the header, the tables and the blocks.
     Bytes file = fromHex(pixel43);
     for (size_t cut : {size_t(0), size_t(3), size_t(10), size_t(15), size_t(25), size_t(38)}) {
         Decoded c = decode(Bytes(file.begin(), file.begin() + long(cut)));
         EXPECT_FALSE(c.made) << cut;
-        EXPECT_EQ(c.log, endOfFile) << cut;
+        EXPECT_EQ(c.log, gifEndOfFile) << cut;
     }
     // Once the end code is read, nothing after it is needed.
     EXPECT_TRUE(decode(Bytes(file.begin(), file.begin() + 41)).made);
@@ -265,7 +262,7 @@ TEST(GifReader, OversizedImagesAreRefusedBeforeAllocating) {
     for (auto [w, h] : {std::pair{16385u, 1u}, {1u, 16385u}, {16384u, 4097u}, {65535u, 65535u}}) {
         Decoded d = decode(GifBuilder().screen({}).descriptor(w, h).data(2, lzwEncode({0}, 2)).trailer());
         EXPECT_FALSE(d.made);
-        EXPECT_EQ(d.log, corrupted);
+        EXPECT_EQ(d.log, gifCorrupted);
     }
 }
 
@@ -274,7 +271,7 @@ TEST(GifReader, AZeroSizedImageGivesNoImage) {
     EXPECT_FALSE(d.made);
     EXPECT_EQ(d.log, "");
     d = decode(GifBuilder().screen({}).descriptor(0, 5).data(2, lzwEncode({1}, 2)).trailer());
-    EXPECT_EQ(d.log, corrupted);
+    EXPECT_EQ(d.log, gifCorrupted);
 }
 
 }  // namespace

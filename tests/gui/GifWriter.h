@@ -1,6 +1,7 @@
 // Test-side GIF writing: packs LZW codes, encodes index streams and lays out
 // the blocks, so that tests can make files the tools never write (no colour
-// table, a full table without a clear, broken code streams).
+// table, a full table without a clear, broken code streams). Also the two
+// lines the reader logs for a file it cannot decode.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,9 @@
 #include <vector>
 
 using Bytes = std::vector<uint8_t>;
+
+const std::string gifCorrupted = "GIF decode failed: corrupted file\n";
+const std::string gifEndOfFile = "GIF decode failed: unexpected end of file\n";
 
 // Codes packed least significant bit first, each at its own width.
 class CodePacker {

@@ -283,53 +283,6 @@ TEST(Cp1252Test, MapsBytesToUnicode) {
         EXPECT_EQ(platform::cp1252ToUnicode(byte), unicode) << int(byte);
 }
 
-TEST(TestFontBackendTest, GivesItsChosenNumbersForEveryRequest) {
-    TestFontBackend::Metrics m;
-    m.width = 7;
-    m.ascent = 11;
-    m.descent = 3;
-    m.internalLeading = 2;
-    m.externalLeading = 1;
-    m.averageWidth = 5;
-    TestFontBackend backend(m);
-    backend.setWidth('W', 12);
-    backend.setWidth('Q', TestFontBackend::noWidth);
-
-    for (const FontRequest& r : {named("Arial", -30), stock(FontRequest::Stock::Menu), named("Times", 5)}) {
-        auto font = backend.open(r);
-        ASSERT_TRUE(font);
-        EXPECT_EQ(font->metrics().ascent, 13);
-        EXPECT_EQ(font->metrics().descent, 3);
-        EXPECT_EQ(font->metrics().internalLeading, 2);
-        EXPECT_EQ(font->metrics().externalLeading, 1);
-        EXPECT_EQ(font->metrics().averageCharWidth, 5);
-        EXPECT_EQ(width(*font, 'A'), 7);
-        EXPECT_EQ(width(*font, 'W'), 12);
-        int w = 0;
-        EXPECT_FALSE(font->charWidth('Q', w));
-    }
-    ASSERT_EQ(backend.requests().size(), 3u);
-    EXPECT_EQ(backend.requests()[0].faceName, "Arial");
-    EXPECT_EQ(backend.requests()[1].stock, FontRequest::Stock::Menu);
-    EXPECT_EQ(backend.requests()[2].height, 5);
-}
-
-TEST(TestFontBackendTest, KnowsItsFamiliesAndRefusesWhatItIsTold) {
-    TestFontBackend backend;
-    EXPECT_TRUE(backend.hasFamily("Courier"));
-    EXPECT_TRUE(backend.hasFamily("Times"));
-    EXPECT_TRUE(backend.hasFamily("Arial"));
-    EXPECT_FALSE(backend.hasFamily("Helvetica"));
-    backend.setFamilies({"Helvetica"});
-    EXPECT_TRUE(backend.hasFamily("Helvetica"));
-    EXPECT_FALSE(backend.hasFamily("Arial"));
-
-    backend.setRefuse([](const FontRequest& r) { return r.weight == 700; });
-    EXPECT_FALSE(backend.open(named("Arial", -10, 700)));
-    EXPECT_TRUE(backend.open(named("Arial", -10, 400)));
-    EXPECT_EQ(backend.requests().size(), 2u);
-}
-
 TEST(TestFontBackendTest, GlyphsAreBlocksFromTheBaselineUpToTheAscent) {
     TestFontBackend::Metrics m;
     m.internalLeading = 2;  // not part of the block

@@ -7,8 +7,6 @@
 #include <SDL.h>
 
 #include "platform/GLContext.h"
-#include "platform/Locale.h"
-#include "platform/MessageBox.h"
 #include "platform/SystemColors.h"
 #include "platform/Windows.h"
 
@@ -192,27 +190,6 @@ TEST_F(PlatformWindowsTest, SystemCursorsExist) {
     EXPECT_NE(platform::systemCursor(platform::SystemCursor::NotAllowed), arrow);
     platform::showCursor(arrow);
     platform::showCursor(nullptr);
-}
-
-TEST(PlatformMessageBoxTest, RecordModeKeepsBoxesAndAnswersAtOnce) {
-    platform::setMessageBoxRecording(true);
-    platform::clearRecordedMessageBoxes();
-    EXPECT_EQ(platform::messageBox("text", "title", platform::MessageBoxIcon::Warning), 1);
-    EXPECT_EQ(platform::messageBox(nullptr, nullptr, platform::MessageBoxIcon::Information), 1);
-    const auto& boxes = platform::recordedMessageBoxes();
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].title, "title");
-    EXPECT_EQ(boxes[0].text, "text");
-    EXPECT_EQ(boxes[0].icon, platform::MessageBoxIcon::Warning);
-    EXPECT_EQ(boxes[1].text, "");
-    platform::clearRecordedMessageBoxes();
-    EXPECT_TRUE(platform::recordedMessageBoxes().empty());
-}
-
-TEST(PlatformLocaleTest, CountryOfTheLocale) {
-    // The C locale names no country; a named one gives three letters.
-    std::string abbreviation = platform::countryAbbreviation();
-    EXPECT_TRUE(abbreviation.empty() || abbreviation.size() == 3) << abbreviation;
 }
 
 TEST(PlatformSystemColorsTest, TableCanBeChangedAndReset) {
