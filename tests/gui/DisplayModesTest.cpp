@@ -50,6 +50,12 @@ public:
     std::vector<int> restored;
 };
 
+// A request as {monitor, width, height, bits per pixel, refresh rate, test only}.
+std::vector<int> asked(const RecordingBackend::Request& r) {
+    return {r.monitor, r.mode.width, r.mode.height, r.mode.bitsPerPixel, r.mode.refreshRate, r.testOnly};
+}
+using Asked = std::vector<int>;
+
 class DisplayModesTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -155,13 +161,7 @@ TEST_F(DisplayModesTest, ResolutionAndRateChangeWhileTheDepthStays) {
     LogCapture log;
     EXPECT_TRUE(pellium::setDisplayMode({1, -1, 4}));
     ASSERT_EQ(backend.requests.size(), 1u);
-    const auto& r = backend.requests[0];
-    EXPECT_EQ(r.monitor, 0);
-    EXPECT_FALSE(r.testOnly);
-    EXPECT_EQ(r.mode.width, 800);
-    EXPECT_EQ(r.mode.height, 600);
-    EXPECT_EQ(r.mode.bitsPerPixel, 0) << "0 keeps the depth";
-    EXPECT_EQ(r.mode.refreshRate, 120);
+    EXPECT_EQ(asked(backend.requests[0]), (Asked{0, 800, 600, 0, 120, false})) << "0 bits per pixel keeps the depth";
     EXPECT_EQ(log.text(), "  w=800,h=600 Hz=120");
 }
 
@@ -169,14 +169,11 @@ TEST_F(DisplayModesTest, IndicesBeyondTheTablesTakeTheScreenOrTheCurrentSetting)
     LogCapture log;
     platform::ScreenMetrics s = platform::screenMetrics();
     pellium::setDisplayMode({9, 5, 7});
-    ASSERT_EQ(backend.requests.size(), 1u);
-    EXPECT_EQ(backend.requests[0].mode.width, s.width);
-    EXPECT_EQ(backend.requests[0].mode.bitsPerPixel, 24);
-    EXPECT_EQ(backend.requests[0].mode.refreshRate, 70);
     backend.modeKnown = false;
     pellium::setDisplayMode({-1, 3, 9});
-    EXPECT_EQ(backend.requests[1].mode.bitsPerPixel, 16);
-    EXPECT_EQ(backend.requests[1].mode.refreshRate, 60);
+    ASSERT_EQ(backend.requests.size(), 2u);
+    EXPECT_EQ(asked(backend.requests[0]), (Asked{0, s.width, s.height, 24, 70, false}));
+    EXPECT_EQ(asked(backend.requests[1]), (Asked{0, 0, 0, 16, 60, false}));
     EXPECT_EQ(log.text(), "  w=" + std::to_string(s.width) + ",h=" + std::to_string(s.height) +
                               " bpp=24 Hz=70 bpp=16 Hz=60");
 }
@@ -193,10 +190,7 @@ TEST_F(DisplayModesTest, SetScreenModeOnlyTestsTheMode) {
     pellium::Window w;
     w.setScreenMode(0, 1, 2);
     ASSERT_EQ(backend.requests.size(), 1u);
-    EXPECT_TRUE(backend.requests[0].testOnly);
-    EXPECT_EQ(backend.requests[0].mode.width, 640);
-    EXPECT_EQ(backend.requests[0].mode.bitsPerPixel, 32);
-    EXPECT_EQ(backend.requests[0].mode.refreshRate, 85);
+    EXPECT_EQ(asked(backend.requests[0]), (Asked{0, 640, 480, 32, 85, true}));
     EXPECT_EQ(log.text(), "Setting the screen mode...\n1  w=640,h=480 bpp=32 Hz=852"
                           "3...finished setting the screen mode...\nmodeWasChanged=1\n");
     platform::restoreDisplayModes();
@@ -210,9 +204,8 @@ TEST_F(DisplayModesTest, FullScreenWindowSwitchesAndClosingRestores) {
     w.open();
     ASSERT_TRUE(w.isOpen());
     ASSERT_EQ(backend.requests.size(), 2u);
-    EXPECT_TRUE(backend.requests[0].testOnly);
-    EXPECT_FALSE(backend.requests[1].testOnly);
-    EXPECT_EQ(backend.requests[1].mode.width, 800);
+    EXPECT_EQ(asked(backend.requests[0]), (Asked{0, 800, 600, 0, 0, true}));
+    EXPECT_EQ(asked(backend.requests[1]), (Asked{0, 800, 600, 0, 0, false}));
     EXPECT_TRUE(w.modeWasChanged());
     EXPECT_EQ(w.getBounds().width, 800);
     EXPECT_EQ(w.getBounds().height, 600);

@@ -18,6 +18,13 @@ namespace {
 
 std::vector<Message> received;
 
+// A window's client area on the screen as {x, y, width, height}.
+std::vector<int> clientOf(WindowId id) {
+    int x = 0, y = 0, w = 0, h = 0;
+    EXPECT_TRUE(platform::clientRect(id, x, y, w, h));
+    return {x, y, w, h};
+}
+
 long recordingProcedure(const Message& m) {
     received.push_back(m);
     return 0;
@@ -78,19 +85,12 @@ TEST_F(PlatformWindowsTest, CreateArrivesBeforeCreateWindowReturnsAndDestroyBefo
 
 TEST_F(PlatformWindowsTest, ClientAreaStandsWhereItWasPut) {
     WindowId id = topLevel();
-    int x, y, w, h;
-    ASSERT_TRUE(platform::clientRect(id, x, y, w, h));
-    EXPECT_EQ(x, 30);
-    EXPECT_EQ(y, 40);
-    EXPECT_EQ(w, 200);
-    EXPECT_EQ(h, 100);
+    EXPECT_EQ(clientOf(id), (std::vector<int>{30, 40, 200, 100}));
     platform::placeWindow(id, 50, 60, 220, 110);
-    platform::clientRect(id, x, y, w, h);
-    EXPECT_EQ(x, 50);
-    EXPECT_EQ(y, 60);
-    EXPECT_EQ(w, 220);
+    EXPECT_EQ(clientOf(id), (std::vector<int>{50, 60, 220, 110}));
     EXPECT_EQ(platform::windowAt(55, 65), id);
     EXPECT_EQ(platform::windowAt(49, 65), 0u);
+    int x, y, w, h;
     EXPECT_FALSE(platform::clientRect(9999, x, y, w, h));
 }
 
@@ -100,10 +100,7 @@ TEST_F(PlatformWindowsTest, ChildLivesInsideItsParentAndIsFoundFirst) {
     WindowId child = make(platform::WindowKind::Child, parent, 20, 30, 50, 40);
     ASSERT_NE(child, 0u);
     platform::showWindow(child, false);
-    int x, y, w, h;
-    platform::clientRect(child, x, y, w, h);
-    EXPECT_EQ(x, 120);
-    EXPECT_EQ(y, 130);
+    EXPECT_EQ(clientOf(child), (std::vector<int>{120, 130, 50, 40}));
     EXPECT_EQ(platform::windowAt(125, 135), child);
     EXPECT_EQ(platform::windowAt(105, 105), parent);
     EXPECT_EQ(make(platform::WindowKind::Child, 12345, 0, 0, 10, 10), 0u) << "a child needs a living parent";
