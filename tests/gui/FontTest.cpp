@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "gui/gl/Font.h"
@@ -55,17 +56,23 @@ TEST(FontTest, MetricsComeFromTheBackendWithoutInternalLeading) {
     EXPECT_NE(font.platformFont(), nullptr);
 }
 
-TEST(FontTest, ControlCharactersAndUnknownWidthsTakeTheAverageWidth) {
+TEST(FontTest, WidthsComeFromTheBackendClampedToASignedByteAndIndexedUnsigned) {
     TestFonts fonts(layoutMetrics());
-    fonts.backend.setWidth('Q', TestFontBackend::noWidth);
-    fonts.backend.setWidth('\t', 30);
+    const std::pair<int, int> widths[] = {{'Q', TestFontBackend::noWidth}, {'\t', 30}, {'W', 300}, {'V', -300},
+                                          {'X', 127}, {'Y', -128}, {200, 9}, {0xE9, 3}, {0x80, 11}};
+    for (auto [c, w] : widths)
+        fonts.backend.setWidth(c, w);
     Font font(FontKey(125, 14, 0));
+    // Control characters and unknown widths take the average width.
     for (int c = 0; c < 32; ++c)
         EXPECT_EQ(font.charWidth(c), 5) << c;
-    EXPECT_EQ(font.charWidth('Q'), 5);
-    EXPECT_EQ(font.charWidth('A'), 7);
-    EXPECT_EQ(font.charWidth(' '), 7);
-    EXPECT_EQ(font.charWidth(255), 7);
+    const std::pair<int, int> expected[] = {{'Q', 5},   {'A', 7},   {' ', 7},    {255, 7},
+                                            {'W', 127}, {'V', -128}, {'X', 127}, {'Y', -128},
+                                            {200, 9},   {char(200), 9}, {char(0x80), 11}};
+    for (auto [c, w] : expected)
+        EXPECT_EQ(font.charWidth(c), w) << c;
+    EXPECT_EQ(font.stringWidth("caf\xE9"), 7 * 3 + 3);
+    EXPECT_EQ(font.stringWidth(orvel_string("\xC8\x80")), 20);
 }
 
 TEST(FontTest, StringWidthIsTheSumOfTheCharacterWidths) {
@@ -83,32 +90,6 @@ TEST(FontTest, StringWidthIsTheSumOfTheCharacterWidths) {
     EXPECT_EQ(font.stringWidth("a-b"), 12);
     // A counted string goes past embedded zero bytes: 7 + 5 + 7.
     EXPECT_EQ(font.stringWidth(orvel_string("a\0b", 3)), 19);
-}
-
-TEST(FontTest, BytesAboveTheAsciiRangeIndexTheTableUnsigned) {
-    TestFonts fonts(layoutMetrics());
-    fonts.backend.setWidth(200, 9);
-    fonts.backend.setWidth(0xE9, 3);
-    fonts.backend.setWidth(0x80, 11);
-    Font font(FontKey(124, 14, 0));
-    EXPECT_EQ(font.charWidth(200), 9);
-    EXPECT_EQ(font.charWidth(char(200)), 9);
-    EXPECT_EQ(font.charWidth(char(0x80)), 11);
-    EXPECT_EQ(font.stringWidth("caf\xE9"), 7 * 3 + 3);
-    EXPECT_EQ(font.stringWidth(orvel_string("\xC8\x80")), 20);
-}
-
-TEST(FontTest, WidthsBeyondASignedByteAreClamped) {
-    TestFonts fonts(layoutMetrics());
-    fonts.backend.setWidth('W', 300);
-    fonts.backend.setWidth('V', -300);
-    fonts.backend.setWidth('X', 127);
-    fonts.backend.setWidth('Y', -128);
-    Font font(FontKey(125, 14, 0));
-    EXPECT_EQ(font.charWidth('W'), 127);
-    EXPECT_EQ(font.charWidth('V'), -128);
-    EXPECT_EQ(font.charWidth('X'), 127);
-    EXPECT_EQ(font.charWidth('Y'), -128);
 }
 
 TEST(FontTest, NamedFacesAskForTheirFamilyAtTheCharacterHeightAndSizeZeroForATenPixelCell) {

@@ -157,22 +157,6 @@ TEST(GifReader, TrailerOrZeroBeforeAnyImageGivesNoImageQuietly) {
     }
 }
 
-TEST(GifReader, TheInterlaceFlagIsNotRead) {
-    // Rows stay in arrival order: row k of the file is picture row k.
-    const unsigned h = 10;
-    std::vector<unsigned> indices;
-    for (unsigned r = 0; r < h; ++r)
-        indices.push_back(r);
-    Palette palette;
-    for (unsigned i = 0; i < 16; ++i)
-        palette.push_back(i);
-    Bytes file = GifBuilder().screen(palette).descriptor(1, h, {}, 0x40).data(4, lzwEncode(indices, 4)).trailer();
-    Decoded d = decode(file);
-    ASSERT_TRUE(d.made);
-    for (unsigned r = 0; r < h; ++r)
-        EXPECT_EQ(pixelsOf(d.image)[h - 1 - r], 0xFF000000u | r);
-}
-
 TEST(GifReader, CodeSizesOutsideOneToElevenAreCorrupt) {
     for (unsigned size : {0u, 12u, 200u}) {
         Bytes file = GifBuilder().screen({}).descriptor(1, 1).data(size, {0xFF, 0xFF, 0xFF}).trailer();

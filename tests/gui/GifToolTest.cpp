@@ -78,35 +78,4 @@ TEST(GifFromToolInterlaced, RowsStayInArrivalOrder) {
     ToolImages::expectSame(decode(file), frame, arrival);
 }
 
-// The tool writes a global table; moving it into the image descriptor, with
-// a global table of other colours left in front, must not change a pixel.
-TEST(GifFromToolLocalTable, ALocalTableReplacesTheGlobalOne) {
-    ToolImages tool;
-    std::string path = tool.make("rose: -colors 64 -fuzz 30% -transparent '#FFFFFF'", "global.gif");
-    Bytes file = ToolImages::read(path);
-    ASSERT_GT(file.size(), 13u);
-    ASSERT_TRUE(file[10] & 0x80);
-    const unsigned bits = file[10] & 7;
-    const size_t tableEnd = 13 + (size_t(2) << bits) * 3;
-    size_t descriptor = tableEnd;
-    while (descriptor < file.size() && file[descriptor] != 0x2C) {
-        // Extensions: introducer, label, then sub-blocks.
-        size_t p = descriptor + 2;
-        while (p < file.size() && file[p])
-            p += file[p] + 1;
-        descriptor = p + 1;
-    }
-    ASSERT_LT(descriptor + 10, file.size());
-    Bytes moved(file.begin(), file.begin() + 13);
-    moved[10] = 0x80;  // a two-colour global table...
-    moved.insert(moved.end(), {0x12, 0x34, 0x56, 0x65, 0x43, 0x21});
-    moved.insert(moved.end(), file.begin() + long(tableEnd), file.begin() + long(descriptor + 10));
-    moved.back() = uint8_t(0x80 | bits);  // ...and the real one local
-    moved.insert(moved.end(), file.begin() + 13, file.begin() + long(tableEnd));
-    moved.insert(moved.end(), file.begin() + long(descriptor + 10), file.end());
-    Image image = decode(moved);
-    EXPECT_EQ(image.mode(), 4);
-    ToolImages::expectSame(image, ToolImages::frame(path));
-}
-
 }  // namespace
