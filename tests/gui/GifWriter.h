@@ -108,11 +108,8 @@ using Palette = std::vector<uint32_t>;
 
 class GifBuilder {
 public:
-    explicit GifBuilder(const char* version = "GIF89a", unsigned screenW = 1, unsigned screenH = 1) {
-        bytes_.insert(bytes_.end(), version, version + 6);
-        word(screenW);
-        word(screenH);
-    }
+    // A GIF89a file with a 1 x 1 screen.
+    GifBuilder() : bytes_{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0} {}
     // The screen descriptor's packed byte, background and aspect, and the global table.
     GifBuilder& screen(const Palette& global) {
         bytes_.push_back(global.empty() ? 0 : uint8_t(0x80 | sizeBits(global)));
@@ -158,7 +155,6 @@ public:
         bytes_.push_back(0x3B);
         return bytes_;
     }
-    const Bytes& bytes() const { return bytes_; }
 
 private:
     static unsigned sizeBits(const Palette& p) {
