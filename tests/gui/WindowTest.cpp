@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -77,10 +78,10 @@ public:
     std::vector<int> codes;
 };
 
-}  // namespace
-
 std::vector<int> xywh(const Placement& p) { return {p.x, p.y, p.width, p.height}; }
 using XYWH = std::vector<int>;
+
+}  // namespace
 
 TEST(WindowPlacementTest, TopLevelIsCentredPlacedFromTheBottomOrInsetWhenScreenSized) {
     EXPECT_EQ(xywh(pellium::placeTopLevel(screen(1024, 768), -1, -1, 400, 300)), (XYWH{312, 234, 400, 300}));
@@ -368,17 +369,6 @@ TEST_F(RoutingTest, MouseGrabTakesAllMouseEvents) {
     EXPECT_EQ(b->events.size(), 2u);
 }
 
-TEST_F(RoutingTest, SetFocusOutsideAWindowThrows) {
-    Recorder loose;
-    EXPECT_THROW(loose.setFocus(), std::logic_error);
-    try {
-        loose.releaseFocus();
-        FAIL();
-    } catch (const std::logic_error& e) {
-        EXPECT_STREQ(e.what(), "Component::setFocus() - component isn't in a window");
-    }
-}
-
 TEST_F(RoutingTest, WheelClimbsToTheFirstComponentThatTakesIt) {
     clickAt(215, 15);  // focus on inner; also the last pointer position
     inner->takesWheel = false;
@@ -563,6 +553,14 @@ TEST(ComponentTest, TreeHandsTheWindowDownAndShowingNeedsEveryAncestor) {
     EXPECT_TRUE(leaf->isVisible());
     w.setEnabled(false);
     EXPECT_FALSE(leaf->isEnabled());
+}
+
+TEST(ComponentTest, FocusOutsideAWindowThrows) {
+    Recorder loose;
+    const auto message = ::testing::ThrowsMessage<std::logic_error>(
+        ::testing::StrEq("Component::setFocus() - component isn't in a window"));
+    EXPECT_THAT([&] { loose.setFocus(); }, message);
+    EXPECT_THAT([&] { loose.releaseFocus(); }, message);
 }
 
 TEST(ComponentTest, LockedContainerAddsNothingAndLogs) {
