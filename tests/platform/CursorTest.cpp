@@ -87,9 +87,7 @@ TEST_F(PlatformCursorTest, MasksShowBlackWhiteAndSeeThroughWhereWindowsWould) {
 }
 
 TEST_F(PlatformCursorTest, HotSpotStaysInsideThePicture) {
-    uint8_t andMask[128], xorMask[128] = {};
-    for (uint8_t& b : andMask)
-        b = 0;
+    uint8_t andMask[128] = {}, xorMask[128] = {};
     platform::Cursor* cursor = platform::createCursor(andMask, xorMask, 40, -3);
     ASSERT_NE(cursor, nullptr);
     platform::showCursor(cursor);
