@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <optional>
 #include <cstdlib>
 #include <random>
 #include <sqlite3.h>
@@ -19,24 +20,52 @@ namespace {
 
 const char* const product = "Tessaran Interactive Ltd\\Kalvora";
 
+using Bytes = std::vector<unsigned char>;
+
+struct Stored {
+    int type;
+    Bytes bytes;
+    bool operator==(const Stored& o) const { return type == o.type && bytes == o.bytes; }
+};
+
+// What the readers give for a value; nothing when they refuse it.
+std::optional<int> intOf(RegistryKey& key, const char* name) {
+    int n = 0;
+    return key.getInt(name, n) ? std::optional<int>(n) : std::nullopt;
+}
+
+std::optional<bool> boolOf(RegistryKey& key, const char* name) {
+    bool b = false;
+    return key.getBool(name, b) ? std::optional<bool>(b) : std::nullopt;
+}
+
+std::optional<std::string> textOf(RegistryKey& key, const char* name) {
+    orvel_string t;
+    return key.getString(name, t) ? std::optional<std::string>(std::string(t.c_str(), t.length())) : std::nullopt;
+}
+
+bool setBlob(RegistryKey& key, const char* name, const Bytes& bytes) {
+    MemoryDataDest out;
+    out.write(bytes.data(), unsigned(bytes.size()));
+    return key.setBinary(name, out);
+}
+
 class Registry : public ::testing::Test {
 protected:
     void SetUp() override { setenv("ORVEL_REGISTRY_FILE", file.c_str(), 1); }
     void TearDown() override { unsetenv("ORVEL_REGISTRY_FILE"); }
 
     // The type and bytes of a stored value, read with SQL of its own.
-    bool stored(const char* name, int& type, std::vector<unsigned char>& bytes) {
+    std::optional<Stored> stored(const char* name) {
         sqlite3* db = nullptr;
-        bool found = false;
+        std::optional<Stored> found;
         if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
             sqlite3_stmt* s = nullptr;
             sqlite3_prepare_v2(db, "SELECT type, data FROM vals WHERE name = ?1", -1, &s, nullptr);
             sqlite3_bind_text(s, 1, name, -1, SQLITE_TRANSIENT);
             if (s && sqlite3_step(s) == SQLITE_ROW) {
-                found = true;
-                type = sqlite3_column_int(s, 0);
                 const unsigned char* data = static_cast<const unsigned char*>(sqlite3_column_blob(s, 1));
-                bytes.assign(data, data + sqlite3_column_bytes(s, 1));
+                found = Stored{sqlite3_column_int(s, 0), Bytes(data, data + sqlite3_column_bytes(s, 1))};
             }
             sqlite3_finalize(s);
         }
@@ -45,7 +74,7 @@ protected:
     }
 
     // Stores a value of any type, as no setter of RegistryKey would.
-    void plant(const char* name, unsigned type, const std::vector<unsigned char>& bytes) {
+    void plant(const char* name, unsigned type, const Bytes& bytes) {
         auto key = platform::RegistryHandle::open(0, (std::string("Software\\") + product).c_str(), true);
         ASSERT_TRUE(key);
         ASSERT_TRUE(key->setValue(name, type, bytes.data(), bytes.size()));
@@ -55,8 +84,8 @@ protected:
     std::string file = folder / "registry.sqlite";
 };
 
-std::vector<unsigned char> bytesOf(MemoryDataSource& source) {
-    std::vector<unsigned char> bytes(source.size());
+Bytes bytesOf(MemoryDataSource& source) {
+    Bytes bytes(source.size());
     source.seek(0);
     source.read(bytes.data(), source.size());
     return bytes;
@@ -64,8 +93,8 @@ std::vector<unsigned char> bytesOf(MemoryDataSource& source) {
 
 // A value of one writer generation: its number and generation up front,
 // then bytes that depend on both, so a torn value cannot pass for either.
-std::vector<unsigned char> generationValue(int index, int generation) {
-    std::vector<unsigned char> v(6000 + index % 50 * 200);
+Bytes generationValue(int index, int generation) {
+    Bytes v(6000 + index % 50 * 200);
     for (size_t i = 0; i < v.size(); ++i)
         v[i] = (unsigned char)(index * 7 + generation * 13 + i * 3);
     v[0] = (unsigned char)index;
@@ -91,71 +120,52 @@ TEST_F(Registry, ReadingAMissingKeyLeavesItClosedAndCreatesNothing) {
     EXPECT_FALSE(std::filesystem::exists(file));
 }
 
-TEST_F(Registry, DwordIsStoredLowByteFirst) {
+TEST_F(Registry, DwordsAreStoredLowByteFirstAndBoolsAsZeroOrOne) {
     RegistryKey key(product, true, 0);
     ASSERT_TRUE(key.isOpen());
     ASSERT_TRUE(key.setDword("v", 0x01020304));
-    int type = 0;
-    std::vector<unsigned char> bytes;
-    ASSERT_TRUE(stored("v", type, bytes));
-    EXPECT_EQ(type, regDword);
-    EXPECT_EQ(bytes, (std::vector<unsigned char>{0x04, 0x03, 0x02, 0x01}));
-    int n = 0;
-    EXPECT_TRUE(key.getInt("v", n));
-    EXPECT_EQ(n, 0x01020304);
+    EXPECT_EQ(stored("v"), (Stored{regDword, {0x04, 0x03, 0x02, 0x01}}));
+    EXPECT_EQ(intOf(key, "v"), 0x01020304);
     ASSERT_TRUE(key.setInt("negative", -2));
-    EXPECT_TRUE(key.getInt("negative", n));
-    EXPECT_EQ(n, -2);
+    EXPECT_EQ(intOf(key, "negative"), -2);
+
+    ASSERT_TRUE(key.setBool("Enable fog", true));
+    EXPECT_EQ(stored("Enable fog"), (Stored{regDword, {1, 0, 0, 0}}));
+    EXPECT_EQ(boolOf(key, "Enable fog"), true);
+    ASSERT_TRUE(key.setBool("Enable fog", false));
+    EXPECT_EQ(boolOf(key, "Enable fog"), false);
+    ASSERT_TRUE(key.setDword("seven", 7));
+    EXPECT_EQ(boolOf(key, "seven"), true);
 }
 
 TEST_F(Registry, BigEndianDwordReadsReversed) {
     plant("b", regDwordBigEndian, {0x01, 0x02, 0x03, 0x04});
     RegistryKey key(product, false, 0);
-    int n = 0;
-    EXPECT_TRUE(key.getInt("b", n));
-    EXPECT_EQ(n, 0x01020304);
-    bool flag = false;
-    EXPECT_TRUE(key.getBool("b", flag));
-    EXPECT_TRUE(flag);
+    EXPECT_EQ(intOf(key, "b"), 0x01020304);
+    EXPECT_EQ(boolOf(key, "b"), true);
 }
 
-TEST_F(Registry, BoolIsADwordOfZeroOrOne) {
-    RegistryKey key(product, true, 0);
-    ASSERT_TRUE(key.setBool("Enable fog", true));
-    int type = 0;
-    std::vector<unsigned char> bytes;
-    ASSERT_TRUE(stored("Enable fog", type, bytes));
-    EXPECT_EQ(type, regDword);
-    EXPECT_EQ(bytes, (std::vector<unsigned char>{1, 0, 0, 0}));
-    bool flag = false;
-    EXPECT_TRUE(key.getBool("Enable fog", flag));
-    EXPECT_TRUE(flag);
-    ASSERT_TRUE(key.setBool("Enable fog", false));
-    EXPECT_TRUE(key.getBool("Enable fog", flag));
-    EXPECT_FALSE(flag);
-    ASSERT_TRUE(key.setDword("seven", 7));
-    EXPECT_TRUE(key.getBool("seven", flag));
-    EXPECT_TRUE(flag);
-}
-
-TEST_F(Registry, StringIsStoredWithItsTerminator) {
+TEST_F(Registry, StringIsStoredWithItsTerminatorAndReadToItsSize) {
     RegistryKey key(product, true, 0);
     ASSERT_TRUE(key.setString("s", "ab"));
-    int type = 0;
-    std::vector<unsigned char> bytes;
-    ASSERT_TRUE(stored("s", type, bytes));
-    EXPECT_EQ(type, regString);
-    EXPECT_EQ(bytes, (std::vector<unsigned char>{0x61, 0x62, 0x00}));
-    orvel_string text;
-    EXPECT_TRUE(key.getString("s", text));
-    EXPECT_STREQ(text.c_str(), "ab");
-
+    EXPECT_EQ(stored("s"), (Stored{regString, {0x61, 0x62, 0x00}}));
+    EXPECT_EQ(textOf(key, "s"), "ab");
     ASSERT_TRUE(key.setString("User name", orvel_string("Ada")));
-    EXPECT_TRUE(key.getString("User name", text));
-    EXPECT_STREQ(text.c_str(), "Ada");
+    EXPECT_EQ(textOf(key, "User name"), "Ada");
     ASSERT_TRUE(key.setString("empty", static_cast<const char*>(nullptr)));
-    EXPECT_TRUE(key.getString("empty", text));
-    EXPECT_TRUE(text.empty());
+    EXPECT_EQ(textOf(key, "empty"), "");
+
+    // Stored by others: without a terminator, or with one inside. A larger
+    // value read first leaves the shared buffer full of other bytes.
+    ASSERT_TRUE(setBlob(key, "big", Bytes(3000, 'z')));
+    MemoryDataSource in;
+    ASSERT_TRUE(key.getBinary("big", in));
+    plant("bare", regString, {'a', 'b', 'c'});
+    plant("inner zero", regString, {'a', 'b', 0, 'c', 'd', 0});
+    plant("blank", regString, {});
+    EXPECT_EQ(textOf(key, "bare"), "abc");
+    EXPECT_EQ(textOf(key, "inner zero"), "ab");
+    EXPECT_EQ(textOf(key, "blank"), "");
 }
 
 TEST_F(Registry, ReadersRefuseOtherTypesAndKeepTheirTargets) {
@@ -179,58 +189,36 @@ TEST_F(Registry, ReadersRefuseOtherTypesAndKeepTheirTargets) {
     plant("short dword", regDword, {1, 2});
     EXPECT_FALSE(key.getInt("short dword", n));
     EXPECT_EQ(n, 9);
+    // Replacing a value may change its type.
+    ASSERT_TRUE(key.setString("d", "now text"));
+    EXPECT_EQ(intOf(key, "d"), std::nullopt);
+    EXPECT_EQ(textOf(key, "d"), "now text");
 }
 
 TEST_F(Registry, BinaryValuesAreReadWholeAndExact) {
     RegistryKey key(product, true, 0);
     std::mt19937 random(7);
-    MemoryDataDest big;
-    for (int i = 0; i < 5000; ++i)
-        big.writeByte(char(random()));
-    ASSERT_TRUE(key.setBinary("big", big));
-    MemoryDataDest small;
-    small.write("\x01\x02\x03", 3);
-    ASSERT_TRUE(key.setBinary("small", small));
-    ASSERT_TRUE(key.setBinary("none", MemoryDataDest()));
+    Bytes big(5000);
+    for (unsigned char& b : big)
+        b = (unsigned char)random();
+    ASSERT_TRUE(setBlob(key, "big", big));
+    ASSERT_TRUE(setBlob(key, "small", {1, 2, 3}));
+    ASSERT_TRUE(setBlob(key, "none", {}));
 
     MemoryDataSource in;
     ASSERT_TRUE(key.getBinary("big", in));
     EXPECT_TRUE(in.good());
-    EXPECT_EQ(bytesOf(in), std::vector<unsigned char>(big.data(), big.data() + big.size()));
+    EXPECT_EQ(bytesOf(in), big);
     // After a larger value the shared buffer is larger than this one.
     ASSERT_TRUE(key.getBinary("small", in));
-    EXPECT_EQ(bytesOf(in), (std::vector<unsigned char>{1, 2, 3}));
+    EXPECT_EQ(bytesOf(in), (Bytes{1, 2, 3}));
     ASSERT_TRUE(key.getBinary("none", in));
     EXPECT_TRUE(in.good());
     EXPECT_EQ(in.size(), 0u);
 }
 
-TEST_F(Registry, StringWithoutTerminatorEndsAtItsSize) {
-    RegistryKey key(product, true, 0);
-    MemoryDataDest big;
-    for (int i = 0; i < 3000; ++i)
-        big.writeByte('z');
-    ASSERT_TRUE(key.setBinary("big", big));
-    MemoryDataSource in;
-    ASSERT_TRUE(key.getBinary("big", in));
-    plant("bare", regString, {'a', 'b', 'c'});
-    plant("inner zero", regString, {'a', 'b', 0, 'c', 'd', 0});
-    plant("blank", regString, {});
-    orvel_string text;
-    EXPECT_TRUE(key.getString("bare", text));
-    EXPECT_STREQ(text.c_str(), "abc");
-    EXPECT_EQ(text.length(), 3u);
-    EXPECT_TRUE(key.getString("inner zero", text));
-    EXPECT_STREQ(text.c_str(), "ab");
-    EXPECT_TRUE(key.getString("blank", text));
-    EXPECT_TRUE(text.empty());
-}
-
 TEST_F(Registry, KeyOpenedForReadingRefusesWrites) {
-    {
-        RegistryKey writer(product, true, 0);
-        ASSERT_TRUE(writer.setInt("kept", 1));
-    }
+    ASSERT_TRUE(RegistryKey(product, true, 0).setInt("kept", 1));
     RegistryKey reader(product, false, 0);
     ASSERT_TRUE(reader.isOpen());
     EXPECT_FALSE(reader.setInt("kept", 2));
@@ -239,12 +227,8 @@ TEST_F(Registry, KeyOpenedForReadingRefusesWrites) {
     EXPECT_FALSE(reader.setString("new", "x"));
     EXPECT_FALSE(reader.setString("new", orvel_string("x")));
     EXPECT_FALSE(reader.setBinary("new", MemoryDataDest()));
-    int n = 0;
-    EXPECT_TRUE(reader.getInt("kept", n));
-    EXPECT_EQ(n, 1);
-    int type = 0;
-    std::vector<unsigned char> bytes;
-    EXPECT_FALSE(stored("new", type, bytes));
+    EXPECT_EQ(intOf(reader, "kept"), 1);
+    EXPECT_FALSE(stored("new"));
 }
 
 TEST_F(Registry, KeyAndValueNamesIgnoreCase) {
@@ -256,63 +240,33 @@ TEST_F(Registry, KeyAndValueNamesIgnoreCase) {
     }
     RegistryKey reader("TESSARAN INTERACTIVE LTD\\kalvora", false, 0);
     ASSERT_TRUE(reader.isOpen());
-    bool flag = false;
-    EXPECT_TRUE(reader.getBool("USE DISPLAY LISTS", flag));
-    EXPECT_TRUE(flag);
-    int n = 0;
-    EXPECT_TRUE(reader.getInt("Screen Hz", n));
-    EXPECT_EQ(n, 3);
+    EXPECT_EQ(boolOf(reader, "USE DISPLAY LISTS"), true);
+    EXPECT_EQ(intOf(reader, "Screen Hz"), 3);
 }
 
 TEST_F(Registry, CreatingAKeyCreatesItsParents) {
-    {
-        RegistryKey writer("Tessaran Interactive Ltd\\Kalvora\\network", true, 0);
-        ASSERT_TRUE(writer.setString("Net address", "127.0.0.1"));
-    }
-    EXPECT_TRUE(RegistryKey(product, false, 0).isOpen());
+    ASSERT_TRUE(RegistryKey("Tessaran Interactive Ltd\\Kalvora\\network", true, 0).setString("Net address", "127.0.0.1"));
     EXPECT_TRUE(RegistryKey("Tessaran Interactive Ltd", false, 0).isOpen());
     EXPECT_FALSE(RegistryKey("Tessaran Interactive Ltd\\Other", false, 0).isOpen());
     RegistryKey parent(product, false, 0);
-    orvel_string text;
-    EXPECT_FALSE(parent.getString("Net address", text));
-}
-
-TEST_F(Registry, ReplacingAValueMayChangeItsType) {
-    RegistryKey key(product, true, 0);
-    ASSERT_TRUE(key.setDword("x", 1));
-    ASSERT_TRUE(key.setString("x", "now text"));
-    int n = 0;
-    EXPECT_FALSE(key.getInt("x", n));
-    orvel_string text;
-    EXPECT_TRUE(key.getString("x", text));
-    EXPECT_STREQ(text.c_str(), "now text");
+    EXPECT_TRUE(parent.isOpen());
+    EXPECT_EQ(textOf(parent, "Net address"), std::nullopt);
 }
 
 TEST_F(Registry, MachineAndUserRootsAreApart) {
-    {
-        RegistryKey machine(product, true, 1);
-        ASSERT_TRUE(machine.setInt("where", 1));
-    }
+    ASSERT_TRUE(RegistryKey(product, true, 1).setInt("where", 1));
     EXPECT_FALSE(RegistryKey(product, false, 0).isOpen());
-    {
-        RegistryKey user(product, true, 0);
-        ASSERT_TRUE(user.setInt("where", 0));
-    }
-    int n = -1;
-    EXPECT_TRUE(RegistryKey(product, false, 1).getInt("where", n));
-    EXPECT_EQ(n, 1);
-    EXPECT_TRUE(RegistryKey(product, false, 0).getInt("where", n));
-    EXPECT_EQ(n, 0);
+    ASSERT_TRUE(RegistryKey(product, true, 0).setInt("where", 0));
+    RegistryKey machine(product, false, 1), user(product, false, 0);
+    EXPECT_EQ(intOf(machine, "where"), 1);
+    EXPECT_EQ(intOf(user, "where"), 0);
 }
 
 TEST_F(Registry, WithoutOverrideTheFileLivesUnderTheCompanyFolder) {
     unsetenv("ORVEL_REGISTRY_FILE");
     std::string config = folder / "config";
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-    {
-        RegistryKey writer(product, true, 0);
-        ASSERT_TRUE(writer.setInt("Texture res", 2));
-    }
+    ASSERT_TRUE(RegistryKey(product, true, 0).setInt("Texture res", 2));
     std::string expected = config + "/Tessaran Interactive Ltd/registry.sqlite";
     EXPECT_TRUE(std::filesystem::exists(expected));
     EXPECT_EQ(platform::RegistryHandle::databaseFile("Software\\Tessaran Interactive Ltd\\Kalvora"), expected);
@@ -320,9 +274,8 @@ TEST_F(Registry, WithoutOverrideTheFileLivesUnderTheCompanyFolder) {
     EXPECT_EQ(platform::RegistryHandle::databaseFile("Software\\..\\c"), config + "/_/registry.sqlite");
     EXPECT_EQ(platform::RegistryHandle::databaseFile("Software"), "");
     EXPECT_FALSE(RegistryKey("", true, 0).isOpen());
-    int n = 0;
-    EXPECT_TRUE(RegistryKey(product, false, 0).getInt("Texture res", n));
-    EXPECT_EQ(n, 2);
+    RegistryKey key(product, false, 0);
+    EXPECT_EQ(intOf(key, "Texture res"), 2);
 
     std::string home = folder / "home";
     unsetenv("XDG_CONFIG_HOME");
@@ -338,31 +291,20 @@ TEST_F(Registry, ValuesPersistAcrossProcesses) {
     ASSERT_GE(writer, 0);
     if (writer == 0) {
         RegistryKey key(product, true, 0);
-        MemoryDataDest blob;
-        blob.write("\x00\x01\x02", 3);
-        bool ok = key.setInt("Screen resolution", 3) && key.setString("User name", "Ada") &&
-                  key.setBinary("blob", blob) && key.setBool("Act as server", true);
+        bool ok = key.setInt("Screen resolution", 3) && key.setString("User name", "Ada") && setBlob(key, "blob", {0, 1, 2}) &&
+                  key.setBool("Act as server", true);
         _exit(ok ? 0 : 1);
     }
     ASSERT_TRUE(childSucceeded(writer));
     RegistryKey key(product, false, 0);
-    int n = 0;
-    orvel_string name;
-    bool flag = false;
+    EXPECT_EQ(intOf(key, "Screen resolution"), 3);
+    EXPECT_EQ(textOf(key, "User name"), "Ada");
+    EXPECT_EQ(boolOf(key, "Act as server"), true);
     MemoryDataSource blob;
-    EXPECT_TRUE(key.getInt("Screen resolution", n));
-    EXPECT_EQ(n, 3);
-    EXPECT_TRUE(key.getString("User name", name));
-    EXPECT_STREQ(name.c_str(), "Ada");
-    EXPECT_TRUE(key.getBool("Act as server", flag));
-    EXPECT_TRUE(flag);
     ASSERT_TRUE(key.getBinary("blob", blob));
-    EXPECT_EQ(bytesOf(blob), (std::vector<unsigned char>{0, 1, 2}));
+    EXPECT_EQ(bytesOf(blob), (Bytes{0, 1, 2}));
 
-    {
-        RegistryKey parentWriter(product, true, 0);
-        ASSERT_TRUE(parentWriter.setInt("Screen Hz", 4));
-    }
+    ASSERT_TRUE(RegistryKey(product, true, 0).setInt("Screen Hz", 4));
     pid_t reader = fork();
     ASSERT_GE(reader, 0);
     if (reader == 0) {
@@ -388,11 +330,8 @@ TEST_F(Registry, TwoProcessesWritingAtOnceLoseNothing) {
     ASSERT_TRUE(childSucceeded(child));
     RegistryKey key(product, false, 0);
     for (int i = 0; i < 150; ++i) {
-        int a = -1, b = -1;
-        EXPECT_TRUE(key.getInt(("child " + std::to_string(i)).c_str(), a));
-        EXPECT_TRUE(key.getInt(("parent " + std::to_string(i)).c_str(), b));
-        EXPECT_EQ(a, i);
-        EXPECT_EQ(b, i);
+        EXPECT_EQ(intOf(key, ("child " + std::to_string(i)).c_str()), i);
+        EXPECT_EQ(intOf(key, ("parent " + std::to_string(i)).c_str()), i);
     }
 }
 
@@ -401,12 +340,8 @@ TEST_F(Registry, WriterKilledMidBurstLeavesEachValueOldOrNew) {
     std::vector<int> generation(values, 0);
     {
         RegistryKey key(product, true, 0);
-        for (int i = 0; i < values; ++i) {
-            std::vector<unsigned char> v = generationValue(i, 0);
-            MemoryDataDest out;
-            out.write(v.data(), unsigned(v.size()));
-            ASSERT_TRUE(key.setBinary(("value " + std::to_string(i)).c_str(), out));
-        }
+        for (int i = 0; i < values; ++i)
+            ASSERT_TRUE(setBlob(key, ("value " + std::to_string(i)).c_str(), generationValue(i, 0)));
     }
     std::mt19937 random(11);
     int changed = 0;
@@ -422,10 +357,7 @@ TEST_F(Registry, WriterKilledMidBurstLeavesEachValueOldOrNew) {
             // round writing this generation until it is killed.
             for (int n = round * 5;; ++n) {
                 int i = n % values;
-                std::vector<unsigned char> v = generationValue(i, round);
-                MemoryDataDest out;
-                out.write(v.data(), unsigned(v.size()));
-                key.setBinary(("value " + std::to_string(i)).c_str(), out);
+                setBlob(key, ("value " + std::to_string(i)).c_str(), generationValue(i, round));
                 if (n == round * 5 && write(ready[1], "r", 1) != 1)
                     _exit(1);
             }
@@ -454,7 +386,7 @@ TEST_F(Registry, WriterKilledMidBurstLeavesEachValueOldOrNew) {
         for (int i = 0; i < values; ++i) {
             MemoryDataSource in;
             ASSERT_TRUE(key.getBinary(("value " + std::to_string(i)).c_str(), in)) << i;
-            std::vector<unsigned char> got = bytesOf(in);
+            Bytes got = bytesOf(in);
             if (got == generationValue(i, round)) {
                 generation[i] = round;
                 ++changed;
