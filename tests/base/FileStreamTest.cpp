@@ -43,45 +43,23 @@ public:
 
     void check(DataSource& s, int count) {
         for (int i = 0; i < count; ++i) {
+            SCOPED_TRACE(i);
             Item it = next();
             s.swap = it.swap;
             s.setStringMode(it.mode);
             switch (it.kind) {
-            case 0: {
-                char c = 0;
-                s >> c;
-                ASSERT_EQ(c, char(it.number)) << "record " << i;
-                break;
+            case 0: expectNext(s, char(it.number)); break;
+            case 1: expectNext(s, (it.number & 1) != 0); break;
+            case 2: ASSERT_EQ(s.readInt32(), int(it.number)); break;
+            case 3: ASSERT_EQ(s.readCompact(), unsigned(it.number)); break;
+            case 4: ASSERT_EQ(s.readInt64(), (long long)it.number * 7919); break;
+            case 5: expectNext(s, float(int(it.number)) * 0.5f); break;
+            case 6: expectNext(s, double(it.number) / 3); break;
+            default: expectNext(s, it.text); break;
             }
-            case 1: {
-                bool b = false;
-                s >> b;
-                ASSERT_EQ(b, (it.number & 1) != 0) << "record " << i;
-                break;
-            }
-            case 2: ASSERT_EQ(s.readInt32(), int(it.number)) << "record " << i; break;
-            case 3: ASSERT_EQ(s.readCompact(), unsigned(it.number)) << "record " << i; break;
-            case 4: ASSERT_EQ(s.readInt64(), (long long)it.number * 7919) << "record " << i; break;
-            case 5: {
-                float f = 0;
-                s >> f;
-                ASSERT_EQ(f, float(int(it.number)) * 0.5f) << "record " << i;
-                break;
-            }
-            case 6: {
-                double d = 0;
-                s >> d;
-                ASSERT_EQ(d, double(it.number) / 3) << "record " << i;
-                break;
-            }
-            default: {
-                orvel_string t;
-                s >> t;
-                ASSERT_EQ(t, it.text) << "record " << i;
-                break;
-            }
-            }
-            ASSERT_TRUE(s.good()) << "record " << i;
+            if (::testing::Test::HasFatalFailure())
+                return;
+            ASSERT_TRUE(s.good());
         }
     }
 
@@ -109,6 +87,13 @@ private:
         return it;
     }
 
+    template <class T>
+    static void expectNext(DataSource& s, const T& expected) {
+        T value{};
+        s >> value;
+        ASSERT_EQ(value, expected);
+    }
+
     std::mt19937 random_;
 };
 
@@ -118,6 +103,12 @@ Bytes bytesOf(const MemoryDataDest& d) { return Bytes(d.data(), d.data() + d.siz
 
 class FileStreams : public ::testing::Test {
 protected:
+    // A file of the test's folder holding bytes; its name.
+    std::string file(const char* name, const Bytes& bytes) {
+        writeFile(folder / name, bytes);
+        return folder / name;
+    }
+
     TempFolder folder;
 };
 
@@ -151,8 +142,7 @@ TEST_F(FileStreams, WordsAtOddOffsetsMatchMemory) {
     std::mt19937 random(3);
     for (unsigned char& b : bytes)
         b = (unsigned char)random();
-    std::string name = folder / "words.bin";
-    writeFile(name, bytes);
+    std::string name = file("words.bin", bytes);
     for (unsigned start : {0u, 1u, 2u, 3u}) {
         FileDataSource file(name.c_str());
         MemoryDataSource mem(bytes.data(), unsigned(bytes.size()), false);
@@ -170,8 +160,7 @@ TEST_F(FileStreams, SeekAndSkipAcrossBlocks) {
     Bytes bytes(300000);
     for (size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = (unsigned char)(i * 31 + (i >> 8));
-    std::string name = folder / "seek.bin";
-    writeFile(name, bytes);
+    std::string name = file("seek.bin", bytes);
     auto at = [&](unsigned p) { return int(bytes[p]); };
 
     FileDataSource src(name.c_str());
@@ -210,8 +199,7 @@ TEST_F(FileStreams, SeekAndSkipAcrossBlocks) {
 
 TEST_F(FileStreams, SkipNearTheEndStopsAtTheLoadedBytes) {
     Bytes bytes(FileDataSource::bufferSize + 100, 0x5A);
-    std::string name = folder / "tail.bin";
-    writeFile(name, bytes);
+    std::string name = file("tail.bin", bytes);
     FileDataSource src(name.c_str());
     src.skip(FileDataSource::bufferSize - 10);
     // 10 bytes in the buffer, 100 in the file: 1000 more than there are.
@@ -231,8 +219,7 @@ TEST_F(FileStreams, LargeBlockReadsGoAroundTheBuffer) {
     Bytes bytes(3 * FileDataSource::bufferSize + 123);
     for (size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = (unsigned char)(i ^ (i >> 9));
-    std::string name = folder / "block.bin";
-    writeFile(name, bytes);
+    std::string name = file("block.bin", bytes);
     FileDataSource src(name.c_str());
     src.skip(7);
     Bytes out(2 * FileDataSource::bufferSize + 50);
@@ -263,17 +250,14 @@ TEST_F(FileStreams, MissingFileIsNotGood) {
 }
 
 TEST_F(FileStreams, EmptyFileFailsAtOnce) {
-    std::string name = folder / "empty.bin";
-    writeFile(name, {});
+    std::string name = file("empty.bin", {});
     FileDataSource src(name.c_str());
     EXPECT_FALSE(src.good());
     EXPECT_EQ(src.readByte(), -1);
 }
 
 TEST_F(FileStreams, OpenAgainStartsAfresh) {
-    std::string a = folder / "a.bin", b = folder / "b.bin";
-    writeFile(a, {1, 2});
-    writeFile(b, {9, 8, 7});
+    std::string a = file("a.bin", {1, 2}), b = file("b.bin", {9, 8, 7});
     FileDataSource src(a.c_str());
     EXPECT_EQ(src.readInt32(), 0);
     EXPECT_FALSE(src.good());
@@ -299,8 +283,7 @@ TEST_F(FileStreams, SourceNamesMayUseBackslashesAndOtherCase) {
 }
 
 TEST_F(FileStreams, WriteToUnwritablePathFailsCleanly) {
-    std::string plain = folder / "plain";
-    writeFile(plain, {1});
+    std::string plain = file("plain", {1});
     std::string impossible = plain + "/child.bin";  // below a file: refused even to root
     {
         FileDataDest dest(impossible.c_str());
@@ -329,8 +312,7 @@ TEST_F(FileStreams, WriteErrorOnAFullDeviceFails) {
 }
 
 TEST_F(FileStreams, DestinationCreatesAndTruncates) {
-    std::string name = folder / "out.bin";
-    writeFile(name, Bytes(100, 0xEE));
+    std::string name = file("out.bin", Bytes(100, 0xEE));
     {
         FileDataDest dest(name.c_str());
         dest.setStringMode(stringTerminated);
@@ -342,8 +324,7 @@ TEST_F(FileStreams, DestinationCreatesAndTruncates) {
 }
 
 TEST_F(FileStreams, AFileThatChangesAfterOpeningIsReadAsItWasSized) {
-    std::string name = folder / "changing.bin";
-    writeFile(name, Bytes(FileDataSource::bufferSize + 10, 1));
+    std::string name = file("changing.bin", Bytes(FileDataSource::bufferSize + 10, 1));
     FileDataSource grown(name.c_str());
     writeFile(name, Bytes(4 * FileDataSource::bufferSize, 2));
     Bytes out(3 * FileDataSource::bufferSize);
