@@ -121,42 +121,43 @@ Bytes mutatedStream(std::mt19937& random) {
     return bytes;
 }
 
-}  // namespace
-
-TEST(StreamFuzz, RandomAndMutatedBytesFromMemory) {
-    std::mt19937 random(20240611);
-    for (int i = 0; i < 20000; ++i) {
+// Rounds of random and of mutated bytes, each read through a source made
+// of them by `readFrom(bytes, random)`.
+template <class Read>
+void fuzz(unsigned seed, int rounds, Read readFrom) {
+    std::mt19937 random(seed);
+    for (int i = 0; i < rounds; ++i) {
         Bytes bytes = i % 2 ? randomBytes(random) : mutatedStream(random);
-        MemoryDataSource src(bytes.data(), unsigned(bytes.size()), false);
-        readEverything(src, bytes.size(), random, true);
-        if (HasFatalFailure())
+        readFrom(bytes, random);
+        if (::testing::Test::HasFatalFailure())
             FAIL() << "case " << i;
     }
 }
 
+}  // namespace
+
+TEST(StreamFuzz, RandomAndMutatedBytesFromMemory) {
+    fuzz(20240611, 20000, [](const Bytes& bytes, std::mt19937& random) {
+        MemoryDataSource src(bytes.data(), unsigned(bytes.size()), false);
+        readEverything(src, bytes.size(), random, true);
+    });
+}
+
 TEST(StreamFuzz, RandomAndMutatedBytesFromAStream) {
-    std::mt19937 random(77);
-    for (int i = 0; i < 10000; ++i) {
-        Bytes bytes = i % 2 ? randomBytes(random) : mutatedStream(random);
+    fuzz(77, 10000, [](const Bytes& bytes, std::mt19937& random) {
         StreamingSource src(bytes);
         readEverything(src, bytes.size(), random, false);
-        if (HasFatalFailure())
-            FAIL() << "case " << i;
-    }
+    });
 }
 
 TEST(StreamFuzz, RandomAndMutatedBytesFromFiles) {
     TempFolder folder;
     std::string name = folder / "fuzz.bin";
-    std::mt19937 random(5);
-    for (int i = 0; i < 500; ++i) {
-        Bytes bytes = i % 2 ? randomBytes(random) : mutatedStream(random);
+    fuzz(5, 500, [&](const Bytes& bytes, std::mt19937& random) {
         writeFile(name, bytes);
         FileDataSource src(name.c_str());
         readEverything(src, bytes.size(), random, true);
-        if (HasFatalFailure())
-            FAIL() << "case " << i;
-    }
+    });
 }
 
 // The worst lengths a header can claim, against every reader that takes one.
