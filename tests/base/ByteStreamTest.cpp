@@ -28,6 +28,14 @@ Bytes written(Write write, int mode = stringCompactLength, bool swap = false) {
     return bytesOf(dest);
 }
 
+// The next value of type T from the source, read with operator>>.
+template <class T>
+T next(DataSource& source) {
+    T value{};
+    source >> value;
+    return value;
+}
+
 // Every test below runs against a memory source and a file source holding
 // the same bytes; their behaviour must not differ.
 enum class Kind { memory, file };
@@ -150,36 +158,22 @@ TEST_P(Sources, NumbersReadBackInBothByteOrders) {
     src.swap = false;
     EXPECT_EQ(src.readUInt16(), 0x1234);
     src.swap = true;
-    unsigned short u16 = 0;
-    src >> u16;
-    EXPECT_EQ(u16, 0x3412);
+    EXPECT_EQ(next<unsigned short>(src), 0x3412);
     src.swap = false;
     EXPECT_EQ(src.readInt64(), 0x0102030405060708ll);
     src.swap = true;
-    long long i64 = 0;
-    src >> i64;
-    EXPECT_EQ(i64, 0x0102030405060708ll);
-    src.swap = false;
-    float f = 0;
-    src >> f;
-    EXPECT_EQ(f, 1.0f);
-    src.swap = true;
-    src >> f;
-    EXPECT_EQ(f, 1.0f);
-    src.swap = false;
-    double d = 0;
-    src >> d;
-    EXPECT_EQ(d, 1.0);
-    src.swap = true;
-    d = 0;
-    src >> d;
-    EXPECT_EQ(d, 1.0);
-    bool yes = false, no = true;
-    char c = 0;
-    src >> yes >> no >> c;
-    EXPECT_TRUE(yes);  // any byte other than 0 is true
-    EXPECT_FALSE(no);
-    EXPECT_EQ(c, 'c');
+    EXPECT_EQ(next<long long>(src), 0x0102030405060708ll);
+    for (bool swap : {false, true}) {
+        src.swap = swap;
+        EXPECT_EQ(next<float>(src), 1.0f);
+    }
+    for (bool swap : {false, true}) {
+        src.swap = swap;
+        EXPECT_EQ(next<double>(src), 1.0);
+    }
+    EXPECT_TRUE(next<bool>(src));  // any byte other than 0 is true
+    EXPECT_FALSE(next<bool>(src));
+    EXPECT_EQ(next<char>(src), 'c');
     EXPECT_EQ(src.position(), 55u);
 }
 
@@ -250,37 +244,24 @@ TEST_P(Sources, EveryStringModeRoundTrips) {
 }
 
 TEST_P(Sources, TerminatedStringsEndAtZeroLineFeedOrReturn) {
-    orvel_string a, b, c;
-    DataSource& crlf = over({0x61, 0x62, 0x0D, 0x0A, 0x63, 0x64});
-    crlf.setStringMode(stringTerminated);
-    crlf >> a >> b;
-    EXPECT_EQ(a, "ab");
-    EXPECT_EQ(b, "cd");
-
-    DataSource& lflf = over({0x61, 0x62, 0x0A, 0x0A, 0x63, 0x64});
-    lflf.setStringMode(stringTerminated);
-    lflf >> a >> b;
-    EXPECT_EQ(a, "ab");
-    EXPECT_EQ(b, "cd");
-
-    DataSource& zeros = over({0x61, 0x62, 0x00, 0x63, 0x00});
-    zeros.setStringMode(stringTerminated);
-    zeros >> a >> b;
-    EXPECT_EQ(a, "ab");
-    EXPECT_EQ(b, "c");
-
-    DataSource& returns = over({0x61, 0x0D, 0x0D, 0x0D, 0x62});
-    returns.setStringMode(stringLineEnd);
-    returns >> a >> b >> c;
-    EXPECT_EQ(a, "a");
-    EXPECT_EQ(b, "");
-    EXPECT_EQ(c, "b");
-
-    // The end of the data ends a text too.
-    DataSource& open = over({0x78, 0x79});
-    open.setStringMode(stringTerminated);
-    open >> a;
-    EXPECT_EQ(a, "xy");
+    struct Case {
+        int mode;
+        Bytes bytes;
+        std::vector<orvel_string> texts;
+    } cases[] = {
+        {stringTerminated, {0x61, 0x62, 0x0D, 0x0A, 0x63, 0x64}, {"ab", "cd"}},
+        {stringTerminated, {0x61, 0x62, 0x0A, 0x0A, 0x63, 0x64}, {"ab", "cd"}},
+        {stringTerminated, {0x61, 0x62, 0x00, 0x63, 0x00}, {"ab", "c"}},
+        {stringLineEnd, {0x61, 0x0D, 0x0D, 0x0D, 0x62}, {"a", "", "b"}},
+        // The end of the data ends a text too.
+        {stringTerminated, {0x78, 0x79}, {"xy"}},
+    };
+    for (const Case& c : cases) {
+        DataSource& src = over(c.bytes);
+        src.setStringMode(c.mode);
+        for (const orvel_string& text : c.texts)
+            EXPECT_EQ(next<orvel_string>(src), text) << "mode " << c.mode << " size " << c.bytes.size();
+    }
 }
 
 TEST_P(Sources, UnknownStringModeReadsNothing) {
@@ -361,12 +342,13 @@ TEST_P(Sources, SkipRunsOutAtTheEnd) {
 
 TEST_P(Sources, ReadingUntilNotGoodAlwaysEnds) {
     Bytes bytes(1000, 0x41);
-    for (auto read : {+[](DataSource& s) { s.readCompact(); }, +[](DataSource& s) { s.readByte(); },
-                      +[](DataSource& s) { s.readInt32(); }, +[](DataSource& s) {
-                          orvel_string t;
-                          s.setStringMode(stringTerminated);
-                          s >> t;
-                      }}) {
+    for (auto read :
+         {+[](DataSource& s) { s.readCompact(); }, +[](DataSource& s) { s.readByte(); }, +[](DataSource& s) { s.readInt32(); },
+          +[](DataSource& s) {
+              orvel_string t;
+              s.setStringMode(stringTerminated);
+              s >> t;
+          }}) {
         DataSource& src = over(bytes);
         unsigned rounds = 0;
         while (src.good() && rounds <= bytes.size() + 1)

@@ -143,8 +143,8 @@ TEST(NetConnection, BytesArriveExactlyInBothDirections) {
     d.c.output().writeCompact(70000);
     d.c.output().writeString("ab");
     d.c.output() << 1.0;
-    const unsigned char sent[] = {0x04, 0x03, 0x02, 0x01, 0xFF, 0x70, 0x11, 0x01, 0x00, 0x02,
-                                  0x61, 0x62, 0,    0,    0,    0,    0,    0,    0xF0, 0x3F};
+    const unsigned char sent[] = {0x04, 0x03, 0x02, 0x01, 0xFF, 0x70, 0x11, 0x01, 0x00, 0x02, 0x61, 0x62,
+                                  0, 0, 0, 0, 0, 0, 0xF0, 0x3F};
     unsigned char got[sizeof sent];
     ASSERT_TRUE(loopback::readExactly(d.peer, got, sizeof got));
     EXPECT_EQ(0, std::memcmp(got, sent, sizeof sent));
