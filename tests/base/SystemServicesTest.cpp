@@ -32,6 +32,12 @@ std::string hexDumpText(const std::vector<unsigned char>& bytes, int size) {
     return log.text();
 }
 
+// Calls a symbol of the library as a function returning int; -1 when absent.
+int call(Library& lib, const char* name) {
+    auto f = reinterpret_cast<int (*)()>(lib.symbol(name));
+    return f ? f() : -1;
+}
+
 std::string fileText(const std::string& name) {
     std::ifstream in(name);
     std::stringstream all;
@@ -92,55 +98,34 @@ TEST(Buffer, SetSizeStaysWithinTheBlock) {
     EXPECT_EQ(b.data(), block);
 }
 
-TEST(HexDump, ShortLineIsPaddedToTheCharacterColumn) {
-    std::string text = hexDumpText({0x41, 0x00, 0xFF}, 3);
-    EXPECT_EQ(text, "0000000  41 00 FF " + std::string(39, ' ') + "A..\n");
-    EXPECT_EQ(text.size(), 61u);
-}
-
-TEST(HexDump, SeventeenBytesMakeTwoLines) {
-    std::vector<unsigned char> bytes;
-    for (unsigned char c = 0x30; c <= 0x40; ++c)
-        bytes.push_back(c);
-    std::string text = hexDumpText(bytes, 17);
-    std::string first = "0000000  30 31 32 33 34 35 36 37 38 39 3A 3B 3C 3D 3E 3F 0123456789:;<=>?\n";
-    std::string second = "0000010  40 " + std::string(45, ' ') + "@\n";
-    EXPECT_EQ(first.size(), 74u);
-    EXPECT_EQ(text, first + second);
-}
-
-TEST(HexDump, NothingForNoBytes) {
-    EXPECT_EQ(hexDumpText({1, 2}, 0), "");
-    EXPECT_EQ(hexDumpText({1, 2}, -4), "");
-}
-
-TEST(HexDump, PercentSignsAndHighBytes) {
+TEST(HexDump, LinesOfSixteenBytesPaddedToTheCharacterColumn) {
+    EXPECT_EQ(hexDumpText({0x41, 0x00, 0xFF}, 3), "0000000  41 00 FF " + std::string(39, ' ') + "A..\n");
     std::vector<unsigned char> bytes = {'%', 'd', '%', 's', 0x7F, 0x80, 0x1F, ' ', '~'};
     EXPECT_EQ(hexDumpText(bytes, int(bytes.size())),
               "0000000  25 64 25 73 7F 80 1F 20 7E " + std::string(21, ' ') + "%d%s... ~\n");
-}
 
-TEST(HexDump, OffsetsCountUp) {
-    std::vector<unsigned char> bytes(48, 'a');
-    std::string text = hexDumpText(bytes, 48);
-    EXPECT_EQ(text.substr(0, 9), "0000000  ");
+    bytes.clear();
+    for (unsigned char c = 0x30; c <= 0x40; ++c)
+        bytes.push_back(c);
+    EXPECT_EQ(hexDumpText(bytes, 17),
+              "0000000  30 31 32 33 34 35 36 37 38 39 3A 3B 3C 3D 3E 3F 0123456789:;<=>?\n"
+              "0000010  40 " + std::string(45, ' ') + "@\n");
+
+    std::string text = hexDumpText(std::vector<unsigned char>(48, 'a'), 48);
+    ASSERT_EQ(text.size(), 3 * 74u);
     EXPECT_EQ(text.substr(74, 9), "0000010  ");
     EXPECT_EQ(text.substr(148, 9), "0000020  ");
-    EXPECT_EQ(text.size(), 3 * 74u);
+
+    EXPECT_EQ(hexDumpText({1, 2}, 0), "");
+    EXPECT_EQ(hexDumpText({1, 2}, -4), "");
 }
 
 TEST(Library, PlainNameFallsBackToTheTextVariant) {
     Library lib(TEST_LIBRARY_PATH);
     ASSERT_TRUE(lib.isLoaded());
-    auto greet = reinterpret_cast<int (*)()>(lib.symbol("greet"));
-    ASSERT_NE(greet, nullptr);
-    EXPECT_EQ(greet(), 1);
-    auto twice = reinterpret_cast<int (*)()>(lib.symbol("twice"));
-    ASSERT_NE(twice, nullptr);
-    EXPECT_EQ(twice(), 2);
-    auto twiceA = reinterpret_cast<int (*)()>(lib.symbol("twiceA"));
-    ASSERT_NE(twiceA, nullptr);
-    EXPECT_EQ(twiceA(), 3);
+    EXPECT_EQ(call(lib, "greet"), 1);
+    EXPECT_EQ(call(lib, "twice"), 2);
+    EXPECT_EQ(call(lib, "twiceA"), 3);
     EXPECT_EQ(lib.symbol("absent"), nullptr);
     EXPECT_EQ(lib.symbol(nullptr), nullptr);
 }
@@ -174,9 +159,7 @@ TEST(Library, OtherPartsAddTheirStandIns) {
     platform::addBuiltinSymbol("User32.dll", "GetMonitorInfoA", reinterpret_cast<void*>(monitorInfo));
     Library user("user32.dll");
     ASSERT_TRUE(user.isLoaded());
-    auto f = reinterpret_cast<int (*)()>(user.symbol("GetMonitorInfo"));
-    ASSERT_NE(f, nullptr);
-    EXPECT_EQ(f(), 1);
+    EXPECT_EQ(call(user, "GetMonitorInfo"), 1);
 }
 
 class Shell : public ::testing::Test {
