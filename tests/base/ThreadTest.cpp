@@ -58,6 +58,15 @@ struct ReadsNice : orvel::Threadable {
     }
 };
 
+using Handle = orvel::counted_ptr<orvel::Thread>;
+
+// A thread of normal priority running body, and its only handle.
+Handle started(orvel::Threadable* body) {
+    Handle handle;
+    new orvel::Thread(handle, body, orvel::ThreadPriority::normal);
+    return handle;
+}
+
 int niceOnAFreshThread(int priority) {
     ReadsNice body;
     orvel::counted_ptr<orvel::Thread> handle;
@@ -82,8 +91,7 @@ TEST(Thread, RunsTheBodyAndKeepsItsExitCode) {
 
 TEST(Thread, ReleasingTheLastHolderStopsAndJoins) {
     Loops body;
-    orvel::counted_ptr<orvel::Thread> handle;
-    new orvel::Thread(handle, &body, orvel::ThreadPriority::normal);
+    Handle handle = started(&body);
     EXPECT_TRUE(waitFor([&] { return body.rounds > 0; }));
     EXPECT_TRUE(handle->running());
     EXPECT_EQ(handle->exitCode(), -1);
@@ -97,8 +105,7 @@ TEST(Thread, ReleasingTheLastHolderStopsAndJoins) {
 
 TEST(Thread, AStartClearsTheStopRequestOfAReusedBody) {
     Loops body;
-    orvel::counted_ptr<orvel::Thread> handle;
-    new orvel::Thread(handle, &body, orvel::ThreadPriority::normal);
+    Handle handle = started(&body);
     handle.release();
     ASSERT_TRUE(body.stopRequested());
     body.finished = false;
@@ -120,8 +127,7 @@ TEST(Thread, ABodyThatIgnoresTheStopRequestIsWaitedFor) {
 
 TEST(Thread, StartingOnAHandleThatHoldsAThreadStopsTheOldOne) {
     Loops first, second;
-    orvel::counted_ptr<orvel::Thread> handle;
-    new orvel::Thread(handle, &first, orvel::ThreadPriority::normal);
+    Handle handle = started(&first);
     new orvel::Thread(handle, &second, orvel::ThreadPriority::normal);
     EXPECT_TRUE(first.finished);
     EXPECT_TRUE(waitFor([&] { return second.rounds > 0; }));
@@ -142,10 +148,9 @@ struct Throws : orvel::Threadable {
 TEST(Thread, AThrowOutOfTheBodyIsLoggedAndEndsTheThread) {
     LogCapture log;
     Throws standard(true), other(false);
-    orvel::counted_ptr<orvel::Thread> a, b;
-    new orvel::Thread(a, &standard, orvel::ThreadPriority::normal);
+    Handle a = started(&standard);
     EXPECT_TRUE(waitFor([&] { return !a->running(); }));
-    new orvel::Thread(b, &other, orvel::ThreadPriority::normal);
+    Handle b = started(&other);
     EXPECT_TRUE(waitFor([&] { return !b->running(); }));
     EXPECT_EQ(a->exitCode(), -1);
     EXPECT_EQ(b->exitCode(), -1);
@@ -178,24 +183,19 @@ TEST(Thread, TheLastHolderReleasedOnTheThreadItselfDoesNotDeadlock) {
 
 TEST(Thread, ANullBodyIsLoggedAndNotRun) {
     LogCapture log;
-    orvel::counted_ptr<orvel::Thread> handle;
-    new orvel::Thread(handle, nullptr, orvel::ThreadPriority::normal);
+    Handle handle = started(nullptr);
     EXPECT_FALSE(handle->running());
     EXPECT_EQ(handle->exitCode(), -1);
     handle.release();
     EXPECT_EQ(log.text(), "---Thread started without a body\n");
 }
 
-TEST(Thread, NormalAndUnknownPriorityIndexesLeaveThePriorityAlone) {
+TEST(Thread, IndexZeroIsTheLowestPriorityAndNormalOrUnknownOnesLeaveItAlone) {
     int base = platform::threadNice(platform::currentThreadId());
+    ASSERT_LE(base, 17);
     EXPECT_EQ(niceOnAFreshThread(orvel::ThreadPriority::normal), base);
     EXPECT_EQ(niceOnAFreshThread(7), base);
     EXPECT_EQ(niceOnAFreshThread(-1), base);
-}
-
-TEST(Thread, IndexZeroIsTheLowestPriority) {
-    int base = platform::threadNice(platform::currentThreadId());
-    ASSERT_LE(base, 17);
     EXPECT_EQ(niceOnAFreshThread(orvel::ThreadPriority::lowest), base + 2);
     EXPECT_EQ(niceOnAFreshThread(orvel::ThreadPriority::belowNormal), base + 1);
     // Raising needs privileges: either applied or left alone, never lowered.
@@ -230,8 +230,7 @@ TEST(Thread, AFailedCreateIsLoggedAndTheBodyNeverRuns) {
         {
             LogCapture log;
             Returns body;
-            orvel::counted_ptr<orvel::Thread> handle;
-            new orvel::Thread(handle, &body, orvel::ThreadPriority::normal);
+            Handle handle = started(&body);
             failures += handle->running();
             failures += handle->exitCode() != -1;
             handle.release();
