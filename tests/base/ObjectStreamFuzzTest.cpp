@@ -10,6 +10,7 @@
 
 #include "tests/StreamRoundTrip.h"
 #include "tests/base/AllocationWatch.h"
+#include "tests/base/StreamLayout.h"
 #include "base/Debug.h"
 #include "tests/base/StreamTestTypes.h"
 #include "tests/base/StreamingSource.h"
@@ -41,12 +42,8 @@ std::vector<StreamBytes> validStreams() {
     }
     streams.push_back(writeStream(ownerTree()));
     destroyAll();
-    const char v100[] = "ZanthaStream 1.00\n?\x01zanthorium::test::Node";
-    StreamBytes old(v100, v100 + sizeof v100);  // the tag's 0 byte included
-    for (int b : {0x21, 0x01, 0x00, 0x10, 0x00, 0x00, 0x08, 0x2A, 0, 0, 0, 0, 0x20, 0, 0, 0x21, 0x01, 0x00, 0x20, 0x00, 0x00,
-                  0x08, 0x07, 0, 0, 0, 0, 0, 0, 0, 0x23})
-        old.push_back((unsigned char)b);
-    streams.push_back(old);
+    streams.push_back(text("ZanthaStream 1.00\n") + hex({0x3F, 0x01}) + text("zanthorium::test::Node") + hex({0}) +
+                      record(1, 0x1000, u32(42) + u32(0x2000)) + record(1, 0x2000, u32(7) + u32(0)) + endMark);
     return streams;
 }
 
