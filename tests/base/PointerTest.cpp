@@ -40,7 +40,7 @@ protected:
     void TearDown() override { EXPECT_EQ(liveNodes, 0); }
 };
 
-TEST_F(PointerTest, RefPtrSelfAssignmentKeepsCount) {
+TEST_F(PointerTest, RefPtrSelfAndChainAssignment) {
     orvel::ref_ptr<Node> a(new Node);
     orvel::ref_ptr<Node> b(a);
     EXPECT_EQ(a->refCount(), 2u);
@@ -49,6 +49,17 @@ TEST_F(PointerTest, RefPtrSelfAssignmentKeepsCount) {
     b = a.get();
     EXPECT_EQ(a->refCount(), 2u);
     EXPECT_EQ(liveNodes, 1);
+    b.reset();
+
+    // a = a->next where the old node holds the only reference to the next one.
+    a->next = new Node;
+    a->next->next = new Node;
+    EXPECT_EQ(liveNodes, 3);
+    a = a->next;
+    EXPECT_EQ(liveNodes, 2);
+    a = a->next;
+    EXPECT_EQ(liveNodes, 1);
+    EXPECT_EQ(a->refCount(), 1u);
 }
 
 TEST_F(PointerTest, RefPtrZeroCountObjectIsDeletedOnRelease) {
@@ -60,19 +71,6 @@ TEST_F(PointerTest, RefPtrZeroCountObjectIsDeletedOnRelease) {
     EXPECT_EQ(liveNodes, 0);
     EXPECT_FALSE(p);
     p.reset();  // null release does nothing
-}
-
-TEST_F(PointerTest, RefPtrWalksItsOwnChain) {
-    // p = p->next where the old node holds the only reference to the next one.
-    orvel::ref_ptr<Node> p(new Node);
-    p->next = new Node;
-    p->next->next = new Node;
-    EXPECT_EQ(liveNodes, 3);
-    p = p->next;
-    EXPECT_EQ(liveNodes, 2);
-    p = p->next;
-    EXPECT_EQ(liveNodes, 1);
-    EXPECT_EQ(p->refCount(), 1u);
 }
 
 TEST_F(PointerTest, RefcountableCopyStartsUncounted) {
