@@ -57,6 +57,7 @@ Palette eightGreys() {
 }
 
 TEST(GifReader, SmallFilesOfEveryBlockKind) {
+    ASSERT_EQ(fromHex(pixel43).size(), 43u);
     Bytes opaque43 = fromHex(pixel43);
     opaque43[22] = 0x00;  // the control block's packed byte
     Palette wide(256);

@@ -33,6 +33,7 @@ TEST(RealFontTest, HeightEqualsTheRequestedSize) {
                 EXPECT_GE(font.descent(), 1);
                 EXPECT_GE(font.externalLeading(), 0);
                 EXPECT_GT(font.averageWidth(), 0);
+                EXPECT_LT(font.averageWidth(), size);
                 for (int c = 'A'; c <= 'z'; ++c) {
                     EXPECT_GT(font.charWidth(c), 0) << c;
                     EXPECT_LE(font.charWidth(c), size + 2) << c;

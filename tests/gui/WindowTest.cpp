@@ -130,6 +130,7 @@ TEST(WindowTest, ConstructedClosedWithDefaultsAndListedUntilDestroyed) {
     EXPECT_STREQ(w->getLabel().c_str(), "pellium");
     EXPECT_EQ(w->getBounds(), (Rect{-1, -1, -1, -1}));
     EXPECT_TRUE(w->isDirty());
+    EXPECT_TRUE(w->isWindow());
     EXPECT_EQ(w->getWindow(), w);
     EXPECT_TRUE(Window::isWindow(w));
     EXPECT_FALSE(Window::anyWindowOpen());

@@ -95,25 +95,6 @@ TEST_F(FreeTypeFontsTest, FindsTheClassicFamiliesThroughTheirMetricTwins) {
         EXPECT_FALSE(backend.hasFamily(family)) << family;
 }
 
-TEST_F(FreeTypeFontsTest, NegativeHeightIsTheCharacterHeight) {
-    for (const char* name : {"Courier", "Times", "Arial"})
-        for (int weight : {400, 700})
-            for (bool italic : {false, true})
-                for (int size = 7; size <= 28; ++size) {
-                    auto font = open(named(name, -size, weight, italic));
-                    ASSERT_TRUE(font);
-                    const TextMetrics& m = font->metrics();
-                    SCOPED_TRACE(std::string(name) + " " + std::to_string(size));
-                    EXPECT_EQ(characterHeight(m), size);
-                    EXPECT_GE(m.internalLeading, 0);
-                    EXPECT_GT(m.ascent - m.internalLeading, m.descent);
-                    EXPECT_GT(m.descent, 0);
-                    EXPECT_GE(m.externalLeading, 0);
-                    EXPECT_GT(m.averageCharWidth, 0);
-                    EXPECT_LT(m.averageCharWidth, size);
-                }
-}
-
 TEST_F(FreeTypeFontsTest, PositiveHeightIsTheCellHeightAndZeroTheDefault) {
     for (const char* name : {"Courier", "Times", "Arial"})
         for (int cell : {8, 10, 13, 20, 40}) {
