@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <memory>
+#include <utility>
 
 #include "gui/Application.h"
 #include "gui/EventQueue.h"
@@ -192,16 +193,13 @@ TEST_F(EventQueueTest, PointerEnteringMakesEnterThenMovesOnlyWhenThePositionChan
 }
 
 TEST_F(EventQueueTest, KeysWithACharacterMakeOneEventEachWithTheMessagesModifiers) {
-    key(MessageType::KeyDown, window, platform::KeyTab);
-    character(window, 9);
-    key(MessageType::KeyDown, window, 'A');
-    character(window, 'a');
-    key(MessageType::KeyDown, window, platform::KeyEnter);
-    character(window, 13);
-    key(MessageType::KeyDown, window, platform::KeyBackspace);
-    character(window, 8);
-    key(MessageType::KeyDown, window, platform::KeyEscape);
-    character(window, 27);
+    const std::pair<int, int> presses[] = {{platform::KeyTab, 9},       {'A', 'a'},
+                                           {platform::KeyEnter, 13},    {platform::KeyBackspace, 8},
+                                           {platform::KeyEscape, 27}};
+    for (auto [k, c] : presses) {
+        key(MessageType::KeyDown, window, k);
+        character(window, c);
+    }
     key(MessageType::KeyUp, window, platform::KeyEscape);
     // The modifiers come from the message.
     platform::Message m = message(MessageType::Char, window);

@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <stdexcept>
 
 #include "gui/AppWindow.h"
@@ -308,6 +309,11 @@ protected:
         post(MessageType::LeftButtonUp, x, y);
         dispatchAll();
     }
+    void type(std::initializer_list<int> characters) {
+        for (int c : characters)
+            character(window, c);
+        dispatchAll();
+    }
 
     FakeClock clock;
     KeyWindow window;
@@ -322,8 +328,7 @@ TEST_F(RoutingTest, PressGivesTheKeyboardFocusAndKeysFollowIt) {
     EXPECT_EQ(a->events[1].type, EventType::LeftUp);
     EXPECT_TRUE(a->isKeyboardFocus());
     EXPECT_EQ(a->log.front(), "gained");
-    character(window, 'x');
-    dispatchAll();
+    type({'x'});
     EXPECT_EQ(a->log.back(), "key 102 120");
     clickAt(110, 20);
     EXPECT_TRUE(b->isKeyboardFocus());
@@ -420,14 +425,11 @@ TEST_F(RoutingTest, EnterAndEscapeReachDefaultAndCancelButtons) {
     window.add(cancel);
     a->passKeysOn = true;
     clickAt(20, 20);
-    character(window, 13);
-    dispatchAll();
+    type({13});
     EXPECT_EQ(window.codes, (std::vector<int>{13})) << "without a default button Enter reaches the window";
     window.setDefaultButton(ok);
     window.setCancelButton(cancel);
-    character(window, 13);
-    character(window, 27);
-    dispatchAll();
+    type({13, 27});
     EXPECT_EQ(messages.ids, (std::vector<int>{7, 8}));
     EXPECT_EQ(messages.details, (std::vector<int>{0, 0}));
     EXPECT_EQ(window.codes.size(), 1u);
@@ -436,14 +438,12 @@ TEST_F(RoutingTest, EnterAndEscapeReachDefaultAndCancelButtons) {
 TEST_F(RoutingTest, UnhandledKeysEndInTheWindowWithoutLooping) {
     a->passKeysOn = true;
     clickAt(20, 20);
-    character(window, 'q');
-    dispatchAll();
+    type({'q'});
     EXPECT_EQ(window.codes, (std::vector<int>{'q'}));
     // With the window itself focused (a click on the background) a key stops there too.
     clickAt(180, 150);
     EXPECT_EQ(pellium::Window::getKeyboardFocus(), &window);
-    character(window, 'r');
-    dispatchAll();
+    type({'r'});
     EXPECT_EQ(window.codes, (std::vector<int>{'q', 'r'}));
 }
 
@@ -494,8 +494,7 @@ TEST_F(RoutingTest, DeactivationClosesThePopupAndClearsTheFocus) {
 TEST_F(RoutingTest, BlockedWindowDropsEverything) {
     window.setBlocked(true);
     clickAt(20, 20);
-    character(window, 'x');
-    dispatchAll();
+    type({'x'});
     EXPECT_TRUE(a->events.empty());
     window.setBlocked(false);
     clickAt(20, 20);
