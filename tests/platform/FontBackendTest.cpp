@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,6 +47,8 @@ int characterHeight(const TextMetrics& m) {
 // An 8-bit canvas and what was drawn into it.
 struct Canvas {
     Canvas(int w, int h) : pixels(size_t(w) * size_t(h), 0), canvas{pixels.data(), w, h, w} {}
+    Canvas(const Canvas& o)
+        : pixels(o.pixels), canvas{pixels.data(), o.canvas.width, o.canvas.height, o.canvas.width} {}
 
     uint8_t at(int x, int y) const { return pixels[size_t(y) * size_t(canvas.width) + size_t(x)]; }
     int count() const { return int(std::count(pixels.begin(), pixels.end(), uint8_t(255))); }
@@ -72,6 +75,14 @@ struct Canvas {
     std::vector<uint8_t> pixels;
     platform::GlyphCanvas canvas;
 };
+
+// The characters drawn with their baseline at (5, 30) of a 40 x 40 canvas.
+Canvas drawn(PlatformFont& font, std::initializer_list<unsigned char> characters) {
+    Canvas c(40, 40);
+    for (unsigned char ch : characters)
+        font.drawChar(ch, c.canvas, 5, 30);
+    return c;
+}
 
 class FreeTypeFontsTest : public ::testing::Test {
 protected:
@@ -141,23 +152,17 @@ TEST_F(FreeTypeFontsTest, HighBytesAreWindows1252Characters) {
     EXPECT_EQ(width(*sans, 0xC9), width(*sans, 'E'));
 
     // The accent puts e acute's top above the plain e's.
-    Canvas plain(40, 40), accented(40, 40);
-    sans->drawChar('e', plain.canvas, 5, 30);
-    sans->drawChar(0xE9, accented.canvas, 5, 30);
-    EXPECT_LT(accented.bounds().top, plain.bounds().top - 2);
-    EXPECT_EQ(accented.bounds().bottom, plain.bounds().bottom);
-
+    const Canvas::Box plain = drawn(*sans, {'e'}).bounds(), accented = drawn(*sans, {0xE9}).bounds();
+    EXPECT_LT(accented.top, plain.top - 2);
+    EXPECT_EQ(accented.bottom, plain.bottom);
     // 0x80 is the euro sign, a real glyph.
-    Canvas euro(40, 40);
-    sans->drawChar(0x80, euro.canvas, 5, 30);
-    EXPECT_GT(euro.count(), 20);
+    EXPECT_GT(drawn(*sans, {0x80}).count(), 20);
 }
 
 TEST_F(FreeTypeFontsTest, DrawsBiLevelGlyphsOnTheBaseline) {
     auto sans = open(named("Arial", -20));
     ASSERT_TRUE(sans);
-    Canvas h(40, 40);
-    sans->drawChar('H', h.canvas, 5, 30);
+    Canvas h = drawn(*sans, {'H'});
     EXPECT_TRUE(h.onlyZeroOr255());
     Canvas::Box box = h.bounds();
     EXPECT_EQ(box.bottom, 29);         // sits on the baseline
@@ -165,16 +170,10 @@ TEST_F(FreeTypeFontsTest, DrawsBiLevelGlyphsOnTheBaseline) {
     EXPECT_GE(box.left, 5);
     EXPECT_LT(box.right, 5 + width(*sans, 'H'));
 
-    Canvas g(40, 40);
-    sans->drawChar('g', g.canvas, 5, 30);
-    EXPECT_GT(g.bounds().bottom, 30);
-    EXPECT_LT(g.bounds().bottom, 30 + sans->metrics().descent);
-
-    Canvas nothing(40, 40);
-    sans->drawChar(' ', nothing.canvas, 5, 30);
-    sans->drawChar('\t', nothing.canvas, 5, 30);
-    sans->drawChar(0, nothing.canvas, 5, 30);
-    EXPECT_EQ(nothing.count(), 0);
+    const int descender = drawn(*sans, {'g'}).bounds().bottom;
+    EXPECT_GT(descender, 30);
+    EXPECT_LT(descender, 30 + sans->metrics().descent);
+    EXPECT_EQ(drawn(*sans, {' ', '\t', 0}).count(), 0);
 }
 
 TEST_F(FreeTypeFontsTest, DrawingIsClippedToTheCanvas) {
@@ -193,13 +192,12 @@ TEST_F(FreeTypeFontsTest, UnderlineRunsAlongTheAdvanceBelowTheBaseline) {
     r.underline = true;
     auto underlined = open(r);
     ASSERT_TRUE(underlined);
-    Canvas space(40, 40);
-    underlined->drawChar(' ', space.canvas, 5, 25);
+    Canvas space = drawn(*underlined, {' '});
     Canvas::Box box = space.bounds();
     EXPECT_EQ(box.left, 5);
     EXPECT_EQ(box.right, 5 + width(*underlined, ' ') - 1);
-    EXPECT_GT(box.top, 24);
-    EXPECT_LT(box.bottom, 25 + underlined->metrics().descent);
+    EXPECT_GT(box.top, 29);
+    EXPECT_LT(box.bottom, 30 + underlined->metrics().descent);
     EXPECT_EQ(space.count(), (box.right - box.left + 1) * (box.bottom - box.top + 1));
 }
 
