@@ -42,14 +42,18 @@ TEST_F(GuiColorTest, SchemeColoursFollowTheDesktopTableWithFullAlpha) {
     }
 }
 
-TEST_F(GuiColorTest, FixedColoursAndOpaqueBlackOutsideTheEnumeration) {
+TEST_F(GuiColorTest, FixedColoursAndOpaqueBlackOutsideTheEnumerationAsWordsAndColours) {
     const std::pair<int, std::uint32_t> cases[] = {
         {GuiColor::black, 0xFF000000u},   {GuiColor::white, 0xFFFFFFFFu},  {GuiColor::red, 0xFF0000FFu},
         {GuiColor::green, 0xFF00FF00u},   {GuiColor::blue, 0xFFFF0000u},   {GuiColor::cyan, 0xFFFFFF00u},
         {GuiColor::magenta, 0xFFFF00FFu}, {GuiColor::yellow, 0xFF00FFFFu}, {GuiColor::transparent, 0u},
         {28, 0xFF000000u},                {-1, 0xFF000000u},               {1000000, 0xFF000000u}};
-    for (auto [value, expected] : cases)
+    for (auto [value, expected] : cases) {
         EXPECT_EQ(rgb(value), expected) << "value " << value;
+        Color c;
+        GuiColor(GuiColor::gui_color(value)).toRGB(c);
+        EXPECT_EQ(c.toPacked(), expected) << "value " << value << " into a colour";
+    }
 }
 
 TEST_F(GuiColorTest, LitAndDimShiftTheWholeWordWithCarries) {
@@ -61,17 +65,6 @@ TEST_F(GuiColorTest, LitAndDimShiftTheWholeWordWithCarries) {
     // 0x000000 - 0x080808 borrows from the alpha byte.
     platform::setSystemColor(platform::SystemColor::ButtonHighlight, 0x000000);
     EXPECT_EQ(rgb(GuiColor::highlight_dim), 0xFEF7F7F8u);
-}
-
-TEST_F(GuiColorTest, ToRgbIntoAColor) {
-    Color c;
-    GuiColor(GuiColor::red).toRGB(c);
-    EXPECT_FLOAT_EQ(c.red, 1);
-    EXPECT_FLOAT_EQ(c.green, 0);
-    EXPECT_FLOAT_EQ(c.blue, 0);
-    EXPECT_FLOAT_EQ(c.alpha, 1);
-    GuiColor(GuiColor::transparent).toRGB(c);
-    EXPECT_FLOAT_EQ(c.alpha, 0);
 }
 
 TEST(ColorTest, PackedRoundTripAndByteOrder) {
@@ -126,15 +119,7 @@ TEST(ColorTest, FromHsvWrapsHueAndClampsSaturationAndValue) {
     EXPECT_EQ(black.toPacked(), 0xFF000000u);
 }
 
-TEST(ColorTest, FromHsvJustBelow360StaysInTheLastSector) {
-    // The sector factor is a shade above 1/60, so this hue computes as sector 6.
-    Color c = Color::fromHSV(359.99997f, 1, 1);
-    EXPECT_FLOAT_EQ(c.red, 1);
-    EXPECT_FLOAT_EQ(c.green, 0);
-    EXPECT_NEAR(c.blue, 0, 1e-4);
-}
-
-TEST(ColorTest, FromHsvTakesHuesOfAnySize) {
+TEST(ColorTest, FromHsvTakesHuesOfAnySizeAndJustBelow360StaysInTheLastSector) {
     // Far out, 360 is below a float's step: wrapping by subtraction would never end.
     EXPECT_EQ(Color::fromHSV(1e12f, 1, 1).toPacked(), Color::fromHSV(std::fmod(1e12f, 360.0f), 1, 1).toPacked());
     EXPECT_EQ(Color::fromHSV(-1e30f, 1, 1).toPacked(), Color::fromHSV(360 - std::fmod(1e30f, 360.0f), 1, 1).toPacked());
@@ -142,6 +127,11 @@ TEST(ColorTest, FromHsvTakesHuesOfAnySize) {
     for (float bad : {std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
                       std::numeric_limits<float>::quiet_NaN()})
         EXPECT_EQ(Color::fromHSV(bad, 1, 1).toPacked(), 0xFF0000FFu) << "no hue reads as hue 0";
+    // The sector factor is a shade above 1/60, so this hue computes as sector 6.
+    Color c = Color::fromHSV(359.99997f, 1, 1);
+    EXPECT_FLOAT_EQ(c.red, 1);
+    EXPECT_FLOAT_EQ(c.green, 0);
+    EXPECT_NEAR(c.blue, 0, 1e-4);
 }
 
 TEST(ColorTest, ToHsvClampsChannelsAndGreyKeepsAnEarlierHueOnlyWhenInRange) {
