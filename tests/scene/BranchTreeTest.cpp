@@ -16,6 +16,7 @@ using kessa::Branch;
 using kessa::GroupBranch;
 using kessa::Vector;
 using kessa_test::add;
+using kessa_test::addNamed;
 using kessa_test::box;
 using kessa_test::CountingGroup;
 using kessa_test::MortalLeaf;
@@ -199,9 +200,7 @@ public:
 TEST(BranchTree, ApplyVisitsTheGroupThenEachSubtree) {
     GroupBranch g;
     g.setName("g");
-    GroupBranch* inner = add<GroupBranch>(g);
-    inner->setName("inner");
-    add<TestLeaf>(*inner, "x");
+    add<TestLeaf>(*addNamed<GroupBranch>(g, "inner"), "x");
     add<TestLeaf>(g, "y");
     Collector c;
     EXPECT_TRUE(g.apply(c));
@@ -387,9 +386,7 @@ TEST(BranchTree, CulledBranchesAreSkippedWithTheirSubtree) {
     t.culled = {"inner", "b"};
     GroupBranch g;
     g.setName("g");
-    GroupBranch* inner = add<GroupBranch>(g);
-    inner->setName("inner");
-    add<TestLeaf>(*inner, "hidden");
+    add<TestLeaf>(*addNamed<GroupBranch>(g, "inner"), "hidden");
     add<TestLeaf>(g, "a");
     add<TestLeaf>(g, "b");
     unsigned long unculled = GroupBranch::unculledChildVisits();

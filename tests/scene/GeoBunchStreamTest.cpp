@@ -188,7 +188,8 @@ TEST(GeoBunchStream, HandBuiltStreamIsWhatTheWriterWrites) {
     EXPECT_EQ(write(&b), s.bytes);
 }
 
-TEST(GeoBunchStream, HandBuiltVertexRecordReadsAsItSays) {
+// A colour is one word of its four bytes.
+TEST(GeoBunchStream, HandBuiltVertexAndColourRecordsReadAsTheySay) {
     Bytes101 s;
     s.declare(1, vertexTag)
         .object(1, 7, body().byte(1).u32(1).byte(2).byte(1).raw({0, 0, 0x80, 0x3F, 0, 0, 0, 0x40, 0, 0, 0x40, 0x40}).byte(0))
@@ -196,21 +197,14 @@ TEST(GeoBunchStream, HandBuiltVertexRecordReadsAsItSays) {
     auto v = readAs<GeoBunch::vertex_data>(s.bytes);
     ASSERT_TRUE(v);
     ASSERT_EQ(v->size(), 1u);
-    EXPECT_EQ((*v)[0].x, 1);
-    EXPECT_EQ((*v)[0].y, 2);
-    EXPECT_EQ((*v)[0].z, 3);
-}
-
-TEST(GeoBunchStream, ColourIsOneWordOfItsFourBytes) {
-    Bytes101 s;
-    s.declare(1, colorTag).object(1, 1, body().byte(2).byte(1).u32(0xAABBCCDDu).byte(0)).end();
-    auto c = readAs<GeoBunch::color_data>(s.bytes);
+    EXPECT_EQ((std::vector<float>{(*v)[0].x, (*v)[0].y, (*v)[0].z}), (std::vector<float>{1, 2, 3}));
+    Bytes101 t;
+    t.declare(1, colorTag).object(1, 1, body().byte(2).byte(1).u32(0xAABBCCDDu).byte(0)).end();
+    auto c = readAs<GeoBunch::color_data>(t.bytes);
     ASSERT_TRUE(c);
     ASSERT_EQ(c->size(), 1u);
-    EXPECT_EQ((*c)[0].r, 0xDD);
-    EXPECT_EQ((*c)[0].g, 0xCC);
-    EXPECT_EQ((*c)[0].b, 0xBB);
-    EXPECT_EQ((*c)[0].a, 0xAA);
+    const GeoBunch::Color4& colour = (*c)[0];
+    EXPECT_EQ((std::vector<int>{colour.r, colour.g, colour.b, colour.a}), (std::vector<int>{0xDD, 0xCC, 0xBB, 0xAA}));
 }
 
 TEST(GeoBunchStream, BigEndianStreamSwapsElementsButNotFrames) {
@@ -444,35 +438,33 @@ Bytes legacyStream(unsigned flags, bool withMaterial, bool throughRecord, bool w
     return s.end().bytes;
 }
 
+// Equal legacy blocks share one material.
 TEST(GeoBunchStream, LegacyFlagsBecomeTheMaterial) {
-    auto lit = readAs<GeoBunch>(legacyStream(0x409, false, false, false));
-    ASSERT_TRUE(lit);
-    const kessa::Material& m = *lit->material().material();
-    EXPECT_TRUE(m.lighting());
-    EXPECT_TRUE(m.smoothShading());
-    EXPECT_FALSE(m.sphereMap());
-    EXPECT_TRUE(m.vertexColours());
-    EXPECT_TRUE(m.vertexNormals());
-    EXPECT_TRUE(m.shared());
-    EXPECT_EQ(lit->material().first, 0);
-    EXPECT_EQ(lit->material().second, 0);
-
-    auto blended = readAs<GeoBunch>(legacyStream(0x002, false, false, false));
-    ASSERT_TRUE(blended);
-    const kessa::Material& b = *blended->material().material();
-    EXPECT_FALSE(b.lighting());
-    EXPECT_TRUE(b.vertexColours());
-    EXPECT_FALSE(b.vertexNormals());
-    EXPECT_EQ(blended->material().first, 1);
-    EXPECT_EQ(blended->material().second, 1);
-
-    auto flat = readAs<GeoBunch>(legacyStream(0x014, false, false, false));
-    ASSERT_TRUE(flat);
-    EXPECT_FALSE(flat->material().material()->smoothShading());
-    EXPECT_TRUE(flat->material().material()->sphereMap());
-    // Equal legacy blocks share one material.
-    auto again = readAs<GeoBunch>(legacyStream(0x409, false, false, false));
-    EXPECT_EQ(again->material().material(), lit->material().material());
+    struct Row {
+        unsigned flags;
+        bool lighting, smooth, sphereMap, colours, normals;
+        int first, second;
+    } rows[] = {
+        {0x409, true, true, false, true, true, 0, 0},
+        {0x002, false, true, false, true, false, 1, 1},
+        {0x014, false, false, true, true, false, 1, 0},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.flags);
+        auto b = readAs<GeoBunch>(legacyStream(r.flags, false, false, false));
+        ASSERT_TRUE(b);
+        const kessa::Material& m = *b->material().material();
+        EXPECT_EQ(m.lighting(), r.lighting);
+        EXPECT_EQ(m.smoothShading(), r.smooth);
+        EXPECT_EQ(m.sphereMap(), r.sphereMap);
+        EXPECT_EQ(m.vertexColours(), r.colours);
+        EXPECT_EQ(m.vertexNormals(), r.normals);
+        EXPECT_TRUE(m.shared());
+        EXPECT_EQ(b->material().first, r.first);
+        EXPECT_EQ(b->material().second, r.second);
+        auto again = readAs<GeoBunch>(legacyStream(r.flags, false, false, false));
+        EXPECT_EQ(again->material().material(), b->material().material());
+    }
 }
 
 TEST(GeoBunchStream, LegacyMaterialAndTextureAreTakenOver) {

@@ -10,6 +10,12 @@ namespace {
 double fakeNow = 0;
 double fakeTime() { return fakeNow; }
 
+// Sets the clock to t, then does what is asked.
+void at(double t, void (*action)() = [] {}) {
+    fakeNow = t;
+    action();
+}
+
 class StopwatchTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -20,63 +26,52 @@ protected:
 };
 
 TEST_F(StopwatchTest, ElapsedFollowsTheTimeSource) {
-    fakeNow = 3.5;
+    at(3.5);
     EXPECT_EQ(Stopwatch::elapsed(), 3.5);
-    fakeNow = 4;
+    at(4);
     EXPECT_EQ(Stopwatch::elapsed(), 4);
 }
 
 TEST_F(StopwatchTest, FirstTickReportsAHundredth) {
     EXPECT_EQ(Stopwatch::lastTick(), 0);
-    fakeNow = 1;
-    Stopwatch::tick();
+    at(1, Stopwatch::tick);
     EXPECT_EQ(Stopwatch::frameDelta(), 0.01);
     EXPECT_EQ(Stopwatch::lastTick(), 1);
-    fakeNow = 1.25;
-    Stopwatch::tick();
+    at(1.25, Stopwatch::tick);
     EXPECT_EQ(Stopwatch::frameDelta(), 0.25);
     EXPECT_EQ(Stopwatch::lastTick(), 1.25);
 }
 
 TEST_F(StopwatchTest, PauseKeepsGameTimeContinuous) {
-    fakeNow = 1;
-    Stopwatch::tick();
-    fakeNow = 2;
-    Stopwatch::pause();
+    at(1, Stopwatch::tick);
+    at(2, Stopwatch::pause);
     EXPECT_TRUE(Stopwatch::paused());
-    fakeNow = 3;
+    at(3);
     EXPECT_EQ(Stopwatch::elapsed(), 2);
     Stopwatch::tick();
     EXPECT_EQ(Stopwatch::frameDelta(), 1);  // up to the pause
-    fakeNow = 3.5;
-    Stopwatch::tick();
+    at(3.5, Stopwatch::tick);
     EXPECT_EQ(Stopwatch::frameDelta(), 0);  // nothing moves while paused
-    fakeNow = 4;
-    Stopwatch::resume();
+    at(4, Stopwatch::resume);
     EXPECT_FALSE(Stopwatch::paused());
     EXPECT_EQ(Stopwatch::elapsed(), 2);
-    fakeNow = 4.5;
-    Stopwatch::tick();
+    at(4.5, Stopwatch::tick);
     EXPECT_EQ(Stopwatch::lastTick(), 2.5);
     EXPECT_EQ(Stopwatch::frameDelta(), 0.5);
 }
 
 // And a resume without a pause changes nothing.
 TEST_F(StopwatchTest, PausingTwiceKeepsTheFirstPause) {
-    fakeNow = 1;
-    Stopwatch::pause();
-    fakeNow = 5;
-    Stopwatch::pause();
-    fakeNow = 6;
-    Stopwatch::resume();
+    at(1, Stopwatch::pause);
+    at(5, Stopwatch::pause);
+    at(6, Stopwatch::resume);
     EXPECT_EQ(Stopwatch::elapsed(), 1);
     Stopwatch::resume();
     EXPECT_EQ(Stopwatch::elapsed(), 1);
 }
 
 TEST_F(StopwatchTest, ChangingTheSourceStartsAfresh) {
-    fakeNow = 7;
-    Stopwatch::tick();
+    at(7, Stopwatch::tick);
     Stopwatch::pause();
     Stopwatch::setTimeSource(fakeTime);
     EXPECT_FALSE(Stopwatch::paused());
