@@ -22,6 +22,7 @@ Bounds sphereBox(const Vector& min, const Vector& max, const Vector& centre, dou
     return b;
 }
 
+// Clearing empties a record but keeps its box.
 TEST(BoundsTest, EmptyRecord) {
     Bounds b;
     EXPECT_FALSE(b.valid());
@@ -31,6 +32,12 @@ TEST(BoundsTest, EmptyRecord) {
     EXPECT_EQ(b.centre(), Vector(0, 0, 0));
     EXPECT_EQ(b.radius(), 1);
     EXPECT_EQ(b.radiusSquared(), 1);
+    Bounds cleared = sphereBox(Vector(0, 0, 0), Vector(2, 2, 2), Vector(1, 1, 1), 5);
+    cleared.clear();
+    EXPECT_EQ(cleared, b);
+    EXPECT_FALSE(cleared.hasSphere());
+    EXPECT_EQ(cleared.radius(), 1);
+    EXPECT_EQ(cleared.max(), Vector(2, 2, 2));
 }
 
 TEST(BoundsTest, SetDerivesTheSphere) {
@@ -53,17 +60,6 @@ TEST(BoundsTest, SphereNeedsAValidRecord) {
     EXPECT_TRUE(b.hasSphere());
     EXPECT_EQ(b.centre(), Vector(1, 2, 3));
     EXPECT_EQ(b.radiusSquared(), 16);
-}
-
-TEST(BoundsTest, ClearEmptiesButKeepsTheBox) {
-    Bounds b = sphereBox(Vector(0, 0, 0), Vector(2, 2, 2), Vector(1, 1, 1), 5);
-    b.clear();
-    EXPECT_FALSE(b.valid());
-    EXPECT_FALSE(b.hasSphere());
-    EXPECT_EQ(b.radius(), 1);
-    EXPECT_EQ(b.radiusSquared(), 1);
-    EXPECT_EQ(b.max(), Vector(2, 2, 2));
-    EXPECT_EQ(b, Bounds());
 }
 
 TEST(BoundsTest, CornerOrder) {

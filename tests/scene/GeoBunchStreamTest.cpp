@@ -345,12 +345,28 @@ Bytes internalsStream(const Bytes101& internalsBody) {
     return s.end().bytes;
 }
 
-TEST(GeoBunchStream, UnknownTagIsPassedOverWithoutItsPayload) {
+// Fields that cannot be used are passed over, and the rest of the record is
+// read in step.
+TEST(GeoBunchStream, FieldsThatCannotBeUsedArePassedOver) {
     // Tag 7 is unknown; the byte after it is read as the next tag.
     auto b = readAs<GeoBunch>(internalsStream(body().byte(7).byte(12).u32(3).byte(0)));
     ASSERT_TRUE(b);
-    ASSERT_TRUE(b->internals().vertices());
     EXPECT_EQ(b->vertexCount(), 3);
+    // A negative count of texture-coordinate sets reads no reference.
+    b = readAs<GeoBunch>(internalsStream(body().byte(15).u32(0xFFFFFFFFu).byte(12).u32(3).byte(0)));
+    ASSERT_TRUE(b);
+    EXPECT_FALSE(b->internals().texCoords(0));
+    EXPECT_EQ(b->vertexCount(), 3);
+    // A reference of the wrong kind leaves the slot empty.
+    b = readAs<GeoBunch>(internalsStream(body().byte(12).u32(4).byte(13).u32(3).byte(0)));
+    ASSERT_TRUE(b);
+    EXPECT_FALSE(b->internals().vertices());
+    EXPECT_FALSE(b->internals().colors());
+    // A second reference to the same slot is passed over.
+    b = readAs<GeoBunch>(internalsStream(body().byte(12).u32(3).byte(12).u32(0).byte(11).u32(5).byte(11).u32(5).byte(0)));
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->vertexCount(), 3);
+    EXPECT_EQ(b->internals().indices()->refCount(), 1u);
 }
 
 TEST(GeoBunchStream, TexCoordSlotsBeyondTwoAreReadAndDropped) {
@@ -362,27 +378,6 @@ TEST(GeoBunchStream, TexCoordSlotsBeyondTwoAreReadAndDropped) {
     EXPECT_EQ(b->internals().texCoords(0)->refCount(), 2u);
     EXPECT_EQ(b->vertexCount(), 3);
     EXPECT_NE(log.text().find("5 texture-coordinate sets, only the first 2 are kept"), std::string::npos);
-}
-
-TEST(GeoBunchStream, NegativeTexCoordCountReadsNoReference) {
-    auto b = readAs<GeoBunch>(internalsStream(body().byte(15).u32(0xFFFFFFFFu).byte(12).u32(3).byte(0)));
-    ASSERT_TRUE(b);
-    EXPECT_FALSE(b->internals().texCoords(0));
-    EXPECT_EQ(b->vertexCount(), 3);
-}
-
-TEST(GeoBunchStream, ReferenceOfTheWrongKindLeavesTheSlotEmpty) {
-    auto b = readAs<GeoBunch>(internalsStream(body().byte(12).u32(4).byte(13).u32(3).byte(0)));
-    ASSERT_TRUE(b);
-    EXPECT_FALSE(b->internals().vertices());
-    EXPECT_FALSE(b->internals().colors());
-}
-
-TEST(GeoBunchStream, SecondReferenceToTheSameSlotIsPassedOver) {
-    auto b = readAs<GeoBunch>(internalsStream(body().byte(12).u32(3).byte(12).u32(0).byte(11).u32(5).byte(11).u32(5).byte(0)));
-    ASSERT_TRUE(b);
-    EXPECT_EQ(b->vertexCount(), 3);
-    EXPECT_EQ(b->internals().indices()->refCount(), 1u);
 }
 
 TEST(GeoBunchStream, InconsistentStreamsAreReportedAfterTheRead) {

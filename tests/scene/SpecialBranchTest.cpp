@@ -353,7 +353,7 @@ TEST(ExrefBranch, TargetListsTheBranchWhileItPointsThere) {
     EXPECT_EQ(b.database.useCount(), 1u);
 }
 
-TEST(ExrefBranch, CleaningTakesTheTargetsRootBounds) {
+TEST(ExrefBranch, CleaningTakesTheTargetsRootBoundsAndWalksShowIt) {
     LogCapture log;
     Target a;
     kessa::ExrefBranch e;
@@ -366,26 +366,19 @@ TEST(ExrefBranch, CleaningTakesTheTargetsRootBounds) {
     EXPECT_FALSE(a.database->isDirty());
     EXPECT_EQ(e.bounds(), box({-1, -1, -1}, {1, 1, 1}));
     EXPECT_EQ(e.targetName(), "door.mdl");
+    // Walks show the target's root object, unless the branch is culled.
+    EXPECT_EQ(traverseNames(e), (Names{"target-root", "target-leaf"}));
+    RecordingTraverser t;
+    t.setCulling(true);
+    t.culled = {"door"};
+    EXPECT_EQ(traverseNames(e, std::move(t)), Names{});
 
     kessa::ExrefBranch empty;
     empty.clean();
     EXPECT_FALSE(empty.isDirty());
     EXPECT_FALSE(empty.bounds().valid());
     EXPECT_EQ(log.take(), "Cleaning exref branch \"\"\n");
-}
-
-TEST(ExrefBranch, WalksTheTargetsRootObject) {
-    Target a;
-    kessa::ExrefBranch e;
-    e.setName("exref");
-    EXPECT_EQ(traverseNames(e), Names{});
-    e.setTarget(a.database);
-    e.clean();
-    EXPECT_EQ(traverseNames(e), (Names{"target-root", "target-leaf"}));
-    RecordingTraverser t;
-    t.setCulling(true);
-    t.culled = {"exref"};
-    EXPECT_EQ(traverseNames(e, std::move(t)), Names{});
+    EXPECT_EQ(traverseNames(empty), Names{});
 }
 
 TEST(ExrefBranch, DatabaseThatShowsItselfStops) {
