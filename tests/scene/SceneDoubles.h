@@ -173,13 +173,4 @@ T* addNamed(kessa::GroupBranch& group, const char* name, Args&&... args) {
     return added;
 }
 
-// The box alone: unions carry spheres of their own.
-inline ::testing::AssertionResult boxIs(const kessa::Bounds& b, const kessa::Vector& min, const kessa::Vector& max) {
-    if (b.valid() && b.min() == min && b.max() == max)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "valid " << b.valid() << " (" << b.min().x << ", " << b.min().y << ", "
-                                         << b.min().z << ") - (" << b.max().x << ", " << b.max().y << ", "
-                                         << b.max().z << ")";
-}
-
 }  // namespace kessa_test

@@ -31,6 +31,15 @@ inline kessa::Bounds box(const kessa::Vector& min, const kessa::Vector& max) {
     return b;
 }
 
+// The box alone: unions carry spheres of their own.
+inline ::testing::AssertionResult boxIs(const kessa::Bounds& b, const kessa::Vector& min, const kessa::Vector& max) {
+    if (b.valid() && b.min() == min && b.max() == max)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "valid " << b.valid() << " (" << b.min().x << ", " << b.min().y << ", "
+                                         << b.min().z << ") - (" << b.max().x << ", " << b.max().y << ", "
+                                         << b.max().z << ")";
+}
+
 // The full 4 x 4 product, computed plainly.
 inline void fullProduct(const kessa::Matrix& a, const kessa::Matrix& b, double out[16]) {
     for (int i = 0; i < 4; ++i)
