@@ -67,17 +67,14 @@ TEST(BranchTree, NewBranchIsDirtyWithoutLinks) {
     EXPECT_TRUE(g.hasChildren());
 }
 
-TEST(BranchTree, CleanComputesBoundsBottomUp) {
+// Cleaning computed the bounds bottom up.
+TEST(BranchTree, MarkDirtyReachesEveryAncestorObjectAndDatabaseOnce) {
     Chain c;
     EXPECT_FALSE(c.object->isDirty());
     EXPECT_FALSE(c.database.isDirty());
     EXPECT_EQ(c.root->bounds(), box({0, 0, 0}, {1, 1, 1}));
     EXPECT_EQ(c.object->bounds(), box({0, 0, 0}, {1, 1, 1}));
     EXPECT_EQ(c.database.bounds(), box({0, 0, 0}, {1, 1, 1}));
-}
-
-TEST(BranchTree, MarkDirtyReachesEveryAncestorObjectAndDatabaseOnce) {
-    Chain c;
     c.leaf->markDirty();
     EXPECT_TRUE(c.leaf->isDirty());
     EXPECT_TRUE(c.middle->isDirty());

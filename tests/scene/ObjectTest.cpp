@@ -105,8 +105,13 @@ TEST(Object, AttachReplacesAndDeletesTheOldRoot) {
     EXPECT_EQ(o.root()->name(), "next");
 }
 
+// An instance's bounds are its object's, moved.
 TEST(Object, InstancesAreBoundInOrder) {
     Scene s;
+    EXPECT_EQ(s.part->bounds(), box({0, 0, 0}, {1, 1, 1}));
+    EXPECT_EQ(s.first->bounds(), box({10, 0, 0}, {11, 1, 1}));
+    EXPECT_EQ(s.second->bounds(), box({20, 0, 0}, {21, 1, 1}));
+    EXPECT_TRUE(kessa_test::boxIs(s.scene->bounds(), {10, 0, 0}, {21, 1, 1}));
     EXPECT_EQ(s.part->instances(), (std::vector<InstanceBranch*>{s.first, s.second}));
     EXPECT_EQ(s.first->instance(), s.part);
     s.first->setInstance(s.part);
@@ -117,14 +122,6 @@ TEST(Object, InstancesAreBoundInOrder) {
     s.first->setInstance(nullptr);
     EXPECT_TRUE(s.scene->instances().empty());
     EXPECT_EQ(s.first->instance(), nullptr);
-}
-
-TEST(Object, InstanceBoundsAreTheObjectsMoved) {
-    Scene s;
-    EXPECT_EQ(s.part->bounds(), box({0, 0, 0}, {1, 1, 1}));
-    EXPECT_EQ(s.first->bounds(), box({10, 0, 0}, {11, 1, 1}));
-    EXPECT_EQ(s.second->bounds(), box({20, 0, 0}, {21, 1, 1}));
-    EXPECT_TRUE(kessa_test::boxIs(s.scene->bounds(), {10, 0, 0}, {21, 1, 1}));
 }
 
 TEST(Object, SetMatrixMovesTheBoundsAndStampsTheTime) {
