@@ -99,8 +99,8 @@ TEST(LineReaderTest, EmptyAndBlankLinesMatchNoWord) {
     EXPECT_TRUE(r.matchKeyword("", false, false));
 }
 
-TEST(LineReaderTest, EachNumberClearsTheErrorFlag) {
-    Lines lines("x 5\n");
+TEST(LineReaderTest, ExpectedTextMustFollowAndEachNumberClearsTheErrorFlag) {
+    Lines lines("x 5\n= 5\n  x 6\n");
     LineReader& r = lines.first();
     int i = -1;
     r >> i;
@@ -111,12 +111,8 @@ TEST(LineReaderTest, EachNumberClearsTheErrorFlag) {
     r >> i;
     EXPECT_FALSE(r.error());
     EXPECT_EQ(i, 5);
-}
 
-TEST(LineReaderTest, ExpectedTextMustFollow) {
-    Lines lines("= 5\n  x 6\n");
-    LineReader& r = lines.first();
-    int i;
+    ASSERT_TRUE(r.nextLine());
     r >> "=" >> i;
     EXPECT_FALSE(r.error());
     EXPECT_EQ(i, 5);
