@@ -58,14 +58,8 @@ Bytes list(const std::vector<unsigned>& ids) { return hex({6}) + references(ids)
 // object 0x2000 (7).
 Bytes example() { return stream101({nodeTag}, nodeRecord(1, 0x1000, 42, 0x2000) + nodeRecord(1, 0x2000, 7, 0)); }
 
-class ObjectStreamTest : public ::testing::Test {
+class ObjectStreamTest : public StreamObjectsTest {
 protected:
-    void SetUp() override { postReads().clear(); }
-    void TearDown() override {
-        destroyAll();
-        EXPECT_TRUE(live().empty());
-    }
-
     counted_ptr<Streamable> read(const Bytes& bytes) {
         source_.reset(new MemoryDataSource(bytes.data(), unsigned(bytes.size()), true));
         registerTypes(*source_);
@@ -382,17 +376,26 @@ TEST_F(ObjectStreamTest, CountIsTheNumberOfHoldersWhateverTheStreamSays) {
     }
 }
 
-TEST_F(ObjectStreamTest, HolderOfAnotherTypeStaysNullAndTheRecordGoes) {
+TEST_F(ObjectStreamTest, CountedSlotGivenAnUnsuitableObjectStaysNull) {
     // Graph's counted slot is for Graphs; this record holds a Node.
     LogCapture log;
     Bytes stream = stream101({graphTag, recordTag, nodeTag}, record(1, 0x100, graphBody(1, shared(0x10))) +
                                                                  countedRecord(2, 0x10, 1, 0x20) + nodeRecord(3, 0x20, 9, 0));
-    counted_ptr<Graph> root = read(stream).cast<Graph>();
-    ASSERT_TRUE(root);
-    EXPECT_FALSE(root->shared);
-    EXPECT_EQ(root->shared.record(), nullptr);
+    counted_ptr<Graph> graph = read(stream).cast<Graph>();
+    ASSERT_TRUE(graph);
+    EXPECT_FALSE(graph->shared);
+    EXPECT_EQ(graph->shared.record(), nullptr);
     // The record went as unreferenced, and the Node with it.
     EXPECT_EQ(live().size(), 1u);
+    EXPECT_EQ(log.take(), "!!!Stream reader: 1 unreferenced objects deleted\n");
+
+    // Holder's counted slot is given the Node itself, not a record.
+    counted_ptr<Holder> holder =
+        read(stream101({nodeTag, holderTag}, holderRecord(2, 0x100, 0x20) + nodeRecord(1, 0x20, 9, 0))).cast<Holder>();
+    ASSERT_TRUE(holder);
+    EXPECT_FALSE(holder->node);
+    EXPECT_EQ(holder->node.record(), nullptr);
+    EXPECT_EQ(live().size(), 2u);
     EXPECT_EQ(log.text(), "!!!Stream reader: 1 unreferenced objects deleted\n");
 }
 
@@ -506,17 +509,6 @@ TEST_F(ObjectStreamTest, CountedHolderIsTypedThroughACrossCast) {
     EXPECT_EQ(root->extra->payload, 77);
     EXPECT_EQ(root->multi->back, root.get());
     EXPECT_NE(static_cast<void*>(static_cast<Streamable*>(root->multi)), static_cast<void*>(root->multi));
-}
-
-TEST_F(ObjectStreamTest, CountedSlotGivenAPlainObjectStaysNull) {
-    LogCapture log;
-    Bytes stream = stream101({nodeTag}, declare(3, holderTag) + holderRecord(3, 0x100, 0x20) + nodeRecord(1, 0x20, 9, 0));
-    counted_ptr<Holder> root = read(stream).cast<Holder>();
-    ASSERT_TRUE(root);
-    EXPECT_FALSE(root->node);
-    EXPECT_EQ(root->node.record(), nullptr);
-    EXPECT_EQ(live().size(), 1u);
-    EXPECT_EQ(log.text(), "!!!Stream reader: 1 unreferenced objects deleted\n");
 }
 
 TEST_F(ObjectStreamTest, ARecordOwnsItsObjectAloneAndOwnsNoRecord) {

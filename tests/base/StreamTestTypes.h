@@ -5,6 +5,8 @@
 // graph a stream describes can be taken down again by destroyAll.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -188,5 +190,16 @@ void registerTypes(orvel::DataSource& source);
 // Releases every counted holder of every live test object, then deletes
 // the objects still alive: takes down whatever graph a read left.
 void destroyAll();
+
+// Starts with no postRead seen and takes down whatever a test left; that
+// is then everything.
+class StreamObjectsTest : public ::testing::Test {
+protected:
+    void SetUp() override { postReads().clear(); }
+    void TearDown() override {
+        destroyAll();
+        EXPECT_TRUE(live().empty());
+    }
+};
 
 }  // namespace streamtest

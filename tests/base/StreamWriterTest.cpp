@@ -19,14 +19,7 @@ using namespace streamtest;
 
 namespace {
 
-class StreamWriterTest : public ::testing::Test {
-protected:
-    void SetUp() override { postReads().clear(); }
-    void TearDown() override {
-        destroyAll();
-        EXPECT_TRUE(live().empty());
-    }
-};
+using StreamWriterTest = StreamObjectsTest;
 
 // Walks two graphs side by side from their roots and checks that they are
 // the same shape with the same values: every reference of one matches the
