@@ -107,16 +107,12 @@ protected:
     // Reads bytes and takes down whatever came of them.
     void readOnce(const StreamBytes& bytes, bool seekable, size_t round) {
         AllocationWatch watch;
-        counted_ptr<Streamable> root;
-        if (seekable) {
-            MemoryDataSource source(bytes.data(), unsigned(bytes.size()), false);
+        auto readFrom = [](DataSource&& source) {
             registerTypes(source);
-            root = StreamReader::read(source);
-        } else {
-            StreamingSource source(bytes);
-            registerTypes(source);
-            root = StreamReader::read(source);
-        }
+            return StreamReader::read(source);
+        };
+        counted_ptr<Streamable> root = seekable ? readFrom(MemoryDataSource(bytes.data(), unsigned(bytes.size()), false))
+                                                : readFrom(StreamingSource(bytes));
         size_t largest = watch.largest();
         watch.stop();
         // Bounded: the tables sized for ordinary scenes, and then no more

@@ -160,21 +160,18 @@ TEST(StreamFuzz, RandomAndMutatedBytesFromFiles) {
     });
 }
 
-// The worst lengths a header can claim, against every reader that takes one.
+// The worst lengths a header can claim, from a source that cannot tell how
+// much is left (the byte stream tests give them to seekable sources).
 TEST(StreamFuzz, HugeLengthsAllocateNothing) {
-    Bytes hostile = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 'a', 'b'};
     for (int mode : {stringWordLength, stringCompactLength}) {
-        MemoryDataSource seekable(hostile.data() + (mode == stringWordLength), unsigned(hostile.size() - 1), false);
-        StreamingSource streaming(hostile);
+        StreamingSource src({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 'a', 'b'});
         if (mode == stringWordLength)
-            streaming.skip(1);
-        for (DataSource* src : {static_cast<DataSource*>(&seekable), static_cast<DataSource*>(&streaming)}) {
-            src->setStringMode(mode);
-            orvel_string text;
-            *src >> text;
-            EXPECT_TRUE(src->fail());
-            EXPECT_EQ(text.length(), 0u);
-            EXPECT_LE(text.capacity(), 2u * 65536);
-        }
+            src.skip(1);
+        src.setStringMode(mode);
+        orvel_string text;
+        src >> text;
+        EXPECT_TRUE(src.fail()) << mode;
+        EXPECT_EQ(text.length(), 0u);
+        EXPECT_LE(text.capacity(), 2u * 65536);
     }
 }

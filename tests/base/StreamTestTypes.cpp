@@ -147,15 +147,13 @@ void Faulty::postRead() {
         throw std::logic_error("broken link");
 }
 
+template <class... Types>
+void addFactories(orvel::DataSource& source) {
+    (StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new Types); }), ...);
+}
+
 void registerTypes(orvel::DataSource& source) {
-    StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new Node); });
-    StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new CountedNode); });
-    StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new Holder); });
-    StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new Loose); });
-    StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new MultiNode); });
-    StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new Graph); });
-    StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new Faulty); });
-    StreamReader::addFactory(source, [] { return static_cast<orvel::Streamable*>(new Owner); });
+    addFactories<Node, CountedNode, Holder, Loose, MultiNode, Graph, Faulty, Owner>(source);
 }
 
 Graph* randomGraph(unsigned n, unsigned seed) {
