@@ -151,7 +151,8 @@ TEST(FilePathParts, StreamFormIsAStringAndReadingNormalises) {
 class FilePathDisk : public ::testing::Test {
 protected:
     TempFolder folder;
-    std::string at(const std::string& rest) { return programForm(folder.path()) + "\\" + rest; }
+    // A path below the folder, in the program's form.
+    FilePath at(const std::string& rest) { return FilePath((programForm(folder.path()) + "\\" + rest).c_str()); }
 };
 
 TEST_F(FilePathDisk, UpperCaseLinuxPathStillOpensAfterNormalising) {
@@ -174,28 +175,25 @@ TEST_F(FilePathDisk, UpperCaseLinuxPathStillOpensAfterNormalising) {
     EXPECT_TRUE(p.directoryExists());
 }
 
-TEST_F(FilePathDisk, StatOfFoldersAndMissingFiles) {
-    FilePath dir(folder.path().c_str());
-    FilePath::StatInfo info = dir.stat();
+TEST_F(FilePathDisk, StatAndDirectoryExists) {
+    FilePath::StatInfo info = FilePath(folder.path().c_str()).stat();
     EXPECT_TRUE(info.exists);
     EXPECT_TRUE(info.isDirectory);
     EXPECT_TRUE(info.writable);
-    EXPECT_FALSE(FilePath(at("missing.txt").c_str()).stat().exists);
-}
+    EXPECT_FALSE(at("missing.txt").stat().exists);
 
-TEST_F(FilePathDisk, DirectoryExists) {
     writeFile(folder / "file", {1});
-    EXPECT_TRUE(FilePath(at("anything.txt").c_str()).directoryExists());
-    EXPECT_TRUE(FilePath(at("").c_str()).directoryExists());
-    EXPECT_FALSE(FilePath(at("nope\\x.txt").c_str()).directoryExists());
-    EXPECT_FALSE(FilePath(at("file\\x.txt").c_str()).directoryExists());
+    EXPECT_TRUE(at("anything.txt").directoryExists());
+    EXPECT_TRUE(at("").directoryExists());
+    EXPECT_FALSE(at("nope\\x.txt").directoryExists());
+    EXPECT_FALSE(at("file\\x.txt").directoryExists());
     EXPECT_TRUE(FilePath("q:\\x.txt").directoryExists());  // a drive alone counts
     EXPECT_TRUE(FilePath("/x.txt").directoryExists());
     EXPECT_FALSE(FilePath("x.txt").directoryExists());
 }
 
 TEST_F(FilePathDisk, MakeDirectoriesCreatesTheChain) {
-    FilePath p(at("A\\b\\c\\file.txt").c_str());
+    FilePath p = at("A\\b\\c\\file.txt");
     EXPECT_FALSE(p.directoryExists());
     EXPECT_TRUE(p.makeDirectories());
     EXPECT_TRUE(fs::is_directory(folder.path() / "a" / "b" / "c"));
@@ -204,12 +202,12 @@ TEST_F(FilePathDisk, MakeDirectoriesCreatesTheChain) {
 
     // Existing folders of another case are used, not doubled.
     fs::create_directories(folder.path() / "Upper");
-    EXPECT_TRUE(FilePath(at("upper\\inner\\x").c_str()).makeDirectories());
+    EXPECT_TRUE(at("upper\\inner\\x").makeDirectories());
     EXPECT_TRUE(fs::is_directory(folder.path() / "Upper" / "inner"));
     EXPECT_FALSE(fs::exists(folder.path() / "upper"));
 
     writeFile(folder / "blocker", {1});
-    EXPECT_FALSE(FilePath(at("blocker\\sub\\x").c_str()).makeDirectories());
+    EXPECT_FALSE(at("blocker\\sub\\x").makeDirectories());
 }
 
 TEST_F(FilePathDisk, ListSkipsDotNamesAndSortsByBytes) {
@@ -220,13 +218,13 @@ TEST_F(FilePathDisk, ListSkipsDotNamesAndSortsByBytes) {
     writeFile((folder.path() / "list" / "notes.TXT").string(), {});
     writeFile((folder.path() / "list" / "zeta.txt").string(), {});
 
-    FilePath dir(at("list").c_str());
+    FilePath dir = at("list");
     EXPECT_EQ(dir.list("*"), (std::vector<orvel_string>{"B", "Sub.dir", "a", "notes.TXT", "zeta.txt"}));
     EXPECT_EQ(dir.list("*.*"), dir.list("*"));
     EXPECT_EQ(dir.list("*.txt"), (std::vector<orvel_string>{"notes.TXT", "zeta.txt"}));
     EXPECT_EQ(dir.list("?"), (std::vector<orvel_string>{"B", "a"}));
-    EXPECT_EQ(FilePath(at("list\\").c_str()).list("*").size(), 5u);
-    EXPECT_TRUE(FilePath(at("missing").c_str()).list("*").empty());
+    EXPECT_EQ(at("list\\").list("*").size(), 5u);
+    EXPECT_TRUE(at("missing").list("*").empty());
 }
 
 TEST_F(FilePathDisk, RemoveTreeDoesNotFollowLinks) {
@@ -239,7 +237,7 @@ TEST_F(FilePathDisk, RemoveTreeDoesNotFollowLinks) {
     fs::create_directory_symlink(folder.path() / "outside", folder.path() / "Tree" / "Inner" / "link");
     fs::create_symlink(folder.path() / "outside" / "keep.txt", folder.path() / "Tree" / "filelink");
 
-    FilePath tree(at("tree").c_str());
+    FilePath tree = at("tree");
     EXPECT_FALSE(tree.removeTree(false));  // not empty
     EXPECT_TRUE(fs::exists(folder.path() / "Tree" / "top.bin"));
     EXPECT_TRUE(tree.removeTree(true));
@@ -248,17 +246,17 @@ TEST_F(FilePathDisk, RemoveTreeDoesNotFollowLinks) {
 
     // Named with a final separator, a link to a folder is still only a link.
     fs::create_directory_symlink(folder.path() / "outside", folder.path() / "dirlink");
-    EXPECT_TRUE(FilePath(at("dirlink\\").c_str()).removeTree(true));
+    EXPECT_TRUE(at("dirlink\\").removeTree(true));
     EXPECT_FALSE(fs::exists(fs::symlink_status(folder.path() / "dirlink")));
     EXPECT_TRUE(fs::exists(folder.path() / "outside" / "keep.txt"));
 
     writeFile(folder / "single.txt", {1});
-    EXPECT_TRUE(FilePath(at("single.txt").c_str()).removeTree(false));
+    EXPECT_TRUE(at("single.txt").removeTree(false));
     EXPECT_FALSE(fs::exists(folder.path() / "single.txt"));
-    EXPECT_FALSE(FilePath(at("single.txt").c_str()).removeTree(true));
+    EXPECT_FALSE(at("single.txt").removeTree(true));
 
     fs::create_directories(folder.path() / "empty");
-    EXPECT_TRUE(FilePath(at("empty").c_str()).removeTree(false));
+    EXPECT_TRUE(at("empty").removeTree(false));
     EXPECT_FALSE(fs::exists(folder.path() / "empty"));
 }
 
@@ -268,7 +266,7 @@ TEST_F(FilePathDisk, RemoveTreeStopsAtAnEntryItCannotRemove) {
     fs::create_directories(folder.path() / "locked" / "inner");
     writeFile((folder.path() / "locked" / "inner" / "f").string(), {1});
     fs::permissions(folder.path() / "locked" / "inner", fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_FALSE(FilePath(at("locked").c_str()).removeTree(true));
+    EXPECT_FALSE(at("locked").removeTree(true));
     fs::permissions(folder.path() / "locked" / "inner", fs::perms::owner_all);
 }
 

@@ -66,15 +66,13 @@ TEST(InternetAddress, ResolveAllListsTheAddressesOfAName) {
     EXPECT_TRUE(InternetAddress::resolveAll("").empty());
 }
 
-TEST(InternetAddress, Texts) {
+TEST(InternetAddress, TextsAndStreamForm) {
     InternetAddress a("192.168.0.7:45321");
     EXPECT_STREQ(a.toString(false).c_str(), "192.168.0.7");
     EXPECT_STREQ(a.toString(true).c_str(), "192.168.0.7:45321");
     EXPECT_STREQ(InternetAddress(0xFFFFFFFF, 0).toString(true).c_str(), "255.255.255.255:0");
-}
 
-TEST(InternetAddress, StreamFormIsPortThenAddress) {
-    InternetAddress a("192.168.0.7:45321");
+    // The stream form is the port, then the address.
     orvel::MemoryDataDest out;
     out << a;
     const unsigned char expected[] = {0x09, 0xB1, 0x00, 0x00, 0x07, 0x00, 0xA8, 0xC0};
