@@ -34,6 +34,18 @@ struct Record : orvel::HandleRecord {
     ~Record() { --liveNodes; }
 };
 
+// Two holders of one object: the first release leaves it alive, the second
+// deletes it, and releasing again does nothing.
+template <class P>
+void expectReleasedByTheLast(P& first, P& second) {
+    first.release();
+    EXPECT_EQ(liveNodes, 1);
+    EXPECT_FALSE(first);
+    second.release();
+    EXPECT_EQ(liveNodes, 0);
+    second.release();
+}
+
 class PointerTest : public ::testing::Test {
 protected:
     void SetUp() override { liveNodes = 0; }
@@ -87,12 +99,7 @@ TEST_F(PointerTest, CountedPtrCopiesShareOneRecord) {
     orvel::counted_ptr<Shape> b(a);
     EXPECT_EQ(a.useCount(), 2u);
     EXPECT_EQ(a.record(), b.record());
-    a.release();
-    EXPECT_EQ(liveNodes, 1);
-    EXPECT_FALSE(a);
-    b.release();
-    EXPECT_EQ(liveNodes, 0);
-    b.release();
+    expectReleasedByTheLast(a, b);
 }
 
 TEST_F(PointerTest, CountedPtrNullHasNoRecord) {
@@ -140,12 +147,7 @@ TEST_F(PointerTest, HandleCountsAndFreesItsRecord) {
     EXPECT_EQ(a->handleCount, 2u);
     b = b;
     EXPECT_EQ(a->handleCount, 2u);
-    a.release();
-    EXPECT_EQ(liveNodes, 1);
-    EXPECT_FALSE(a);
-    b.release();
-    EXPECT_EQ(liveNodes, 0);
-    b.release();
+    expectReleasedByTheLast(a, b);
 }
 
 TEST_F(PointerTest, OwnedPtrReleaseClearsTheHolder) {

@@ -24,6 +24,12 @@ unsigned allowedCapacity(size_t size, bool seekable) {
     return seekable ? bound : bound + 2 * 65536;
 }
 
+template <class T>
+void readOne(DataSource& src) {
+    T value;
+    src >> value;
+}
+
 // Reads typed values until the source is no longer good; every read
 // consumes at least one byte or fails, so the number of rounds is bounded.
 void readEverything(DataSource& src, size_t size, std::mt19937& random, bool seekable) {
@@ -35,29 +41,13 @@ void readEverything(DataSource& src, size_t size, std::mt19937& random, bool see
         src.swap = random() % 2;
         switch (random() % 14) {
         case 0: src.readCompact(); break;
-        case 1: {
-            bool b;
-            src >> b;
-            break;
-        }
-        case 2: {
-            char c;
-            src >> c;
-            break;
-        }
+        case 1: readOne<bool>(src); break;
+        case 2: readOne<char>(src); break;
         case 3: src.readUInt16(); break;
         case 4: src.readInt32(); break;
         case 5: src.readInt64(); break;
-        case 6: {
-            float f;
-            src >> f;
-            break;
-        }
-        case 7: {
-            double d;
-            src >> d;
-            break;
-        }
+        case 6: readOne<float>(src); break;
+        case 7: readOne<double>(src); break;
         case 8:
         case 9:
             src.setStringMode(modes[random() % 5]);
