@@ -51,7 +51,9 @@ struct Dialled {
 
 // A connection the server accepted from a plain socket of the test's.
 struct Accepted {
-    Server server{0};
+    explicit Accepted(const char* logName = nullptr) : server(0, logName) {}
+
+    Server server;
     int client = loopback::connectTo(server.port());
     counted_ptr<NetConnection> c = acceptFrom(server);
     ~Accepted() { closeNow(client); }
@@ -373,14 +375,9 @@ TEST(Server, ResetByPeerIsAReadError) {
 
 TEST(Server, LogNameNamesEachAcceptedConnection) {
     LogCapture log;
-    Server server(0, "netplay");
-    int client = loopback::connectTo(server.port());
-    ASSERT_GE(client, 0);
-    counted_ptr<NetConnection> c = acceptFrom(server);
-    ASSERT_TRUE(c);
-    std::string expected = "netplay: connection from 127.0.0.1:" + std::to_string(loopback::localPort(client)) + "\n";
-    EXPECT_EQ(log.text(), expected);
-    close(client);
+    Accepted a("netplay");
+    ASSERT_TRUE(a.c);
+    EXPECT_EQ(log.text(), "netplay: connection from 127.0.0.1:" + std::to_string(loopback::localPort(a.client)) + "\n");
 }
 
 TEST(Server, ClientAndServerOfThisLibraryTalk) {
