@@ -309,6 +309,9 @@ TEST_F(EventQueueTest, ModifierKeysFollowKeyMessages) {
     key(MessageType::KeyUp, window, platform::KeyLeftShift);
     EXPECT_FALSE(pellium::isModifierDown(pellium::Key::LeftShift));
     EXPECT_TRUE(platform::isKeyDown(platform::KeyControl));
+    // Left down, it would hold Control for the real keys of later tests.
+    key(MessageType::KeyUp, window, platform::KeyRightControl);
+    EXPECT_FALSE(platform::isKeyDown(platform::KeyControl));
 }
 
 TEST_F(EventQueueTest, InactiveApplicationDropsInputUntilActivatedAgain) {

@@ -22,6 +22,8 @@ using ::testing::HasSubstr;
 namespace {
 
 TEST(GLSniffer, FindsAnAcceleratedDriverWithEightTextureUnits) {
+    platform::GLContext current = platform::currentGLContext();
+    platform::GLContext shared = pellium::sharedContext();
     const pellium::GLcaps& caps = pellium::getGLSniffer();
     ASSERT_TRUE(caps.valid);
     EXPECT_TRUE(caps.accelerated) << "llvmpipe's formats carry no slow caveat";
@@ -38,8 +40,8 @@ TEST(GLSniffer, FindsAnAcceleratedDriverWithEightTextureUnits) {
     EXPECT_FALSE(caps.hasExtension("GL_ARB_no_such_thing"));
     EXPECT_TRUE(pellium::bgraUsable());
     // The probe's context is its own and gone again.
-    EXPECT_EQ(platform::currentGLContext(), nullptr);
-    EXPECT_EQ(pellium::sharedContext(), nullptr);
+    EXPECT_EQ(platform::currentGLContext(), current);
+    EXPECT_EQ(pellium::sharedContext(), shared);
 }
 
 TEST(GLSniffer, ASecondCallMakesNoWindow) {

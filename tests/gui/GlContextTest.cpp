@@ -70,6 +70,11 @@ TEST(GLwindowTest, ASecondWindowBindsTheSameContextAndSeesItsTextures) {
 
     b.draw = [&](pellium::GLRenderInfo&) {
         clearTo(0, 0, 0);
+        // The quad is given in clip space, whatever projection was left.
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
         glDisable(GL_DEPTH_TEST);
         glDisable(GL_CULL_FACE);
         glEnable(GL_TEXTURE_2D);

@@ -1,5 +1,7 @@
 #include "GuiTestSupport.h"
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "base/Clock.h"
@@ -25,8 +27,10 @@ double readClock() { return FakeClock::now; }
 
 double FakeClock::now = 0;
 
+// Each clock starts well after where the last one stood, as a real clock
+// would: what the queue remembers from an earlier test is then long past.
 FakeClock::FakeClock() {
-    now = 100;
+    now = std::max(now, 0.0) + 1000;
     pellium::setEventClock(readClock);
 }
 

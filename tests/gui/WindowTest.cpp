@@ -489,6 +489,10 @@ TEST_F(RoutingTest, DeactivationClosesThePopupAndClearsTheFocus) {
     EXPECT_EQ(popup.closed, 1);
     EXPECT_EQ(Window::getKeyboardFocus(), nullptr);
     EXPECT_EQ(a->log.back(), "lost");
+    // The system never took the focus away, so it would never give it back.
+    activate(window, true);
+    dispatchAll();
+    EXPECT_TRUE(pellium::isApplicationActive());
 }
 
 TEST_F(RoutingTest, BlockedWindowDropsEverything) {
