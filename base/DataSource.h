@@ -137,6 +137,15 @@ public:
     // Fills slot when the end mark is reached; counted slots are given only
     // counted-pointer records.
     void addReference(unsigned id, void* slot, FillSlot fill, Hold hold, unsigned index = 0);
+    // One reference: its id, then addReference unless the id is 0. Nothing
+    // is read without a reader.
+    void readReference(void* slot, FillSlot fill, Hold hold) {
+        if (!context)
+            return;
+        unsigned id = readUInt32();
+        if (id != 0)
+            addReference(id, slot, fill, hold);
+    }
 
     // The object-stream reader attached to this source, null until a type is
     // registered on it.
@@ -229,9 +238,7 @@ DataSource& DataSource::readStreamable(T*& slot) {
     if (!context)
         return *this;
     slot = nullptr;
-    unsigned id = readUInt32();
-    if (id != 0)
-        addReference(id, &slot, &fillPointer<T>, Hold::refer);
+    readReference(&slot, &fillPointer<T>, Hold::refer);
     return *this;
 }
 
@@ -240,9 +247,7 @@ DataSource& DataSource::readStreamable(counted_ptr<T>& slot) {
     if (!context)
         return *this;
     slot.release();
-    unsigned id = readUInt32();
-    if (id != 0)
-        addReference(id, &slot, &fillCounted<T>, Hold::count);
+    readReference(&slot, &fillCounted<T>, Hold::count);
     return *this;
 }
 

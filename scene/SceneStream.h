@@ -53,11 +53,7 @@ inline void skipReference(orvel::DataSource& in) {
 // every tree whose top nothing took, rings that no owner reaches included.
 // The reader never offers the root, which it hands out itself.
 inline void readOwnedReference(orvel::DataSource& in, void* owner, orvel::DataSource::FillSlot take) {
-    if (!in.context)
-        return;
-    unsigned id = in.readUInt32();
-    if (id != 0)
-        in.addReference(id, owner, take, orvel::DataSource::Hold::own);
+    in.readReference(owner, take, orvel::DataSource::Hold::own);
 }
 
 // A list of such references; take is given each element's index.
@@ -75,15 +71,13 @@ void readWeakReference(orvel::DataSource& in, T*& slot) {
     if (!in.context)
         return;
     slot = nullptr;
-    unsigned id = in.readUInt32();
-    if (id != 0)
-        in.addReference(
-            id, &slot,
-            [](void* s, unsigned, orvel::Streamable* object) {
-                *static_cast<T**>(s) = dynamic_cast<T*>(object);
-                return false;
-            },
-            orvel::DataSource::Hold::refer);
+    in.readReference(
+        &slot,
+        [](void* s, unsigned, orvel::Streamable* object) {
+            *static_cast<T**>(s) = dynamic_cast<T*>(object);
+            return false;
+        },
+        orvel::DataSource::Hold::refer);
 }
 
 // A reference held by the object's own count (an orvel::Refcountable in a
@@ -96,18 +90,16 @@ void readHeldReference(orvel::DataSource& in, orvel::ref_ptr<T>& slot) {
     if (!in.context)
         return;
     slot = nullptr;
-    unsigned id = in.readUInt32();
-    if (id != 0)
-        in.addReference(
-            id, &slot,
-            [](void* s, unsigned, orvel::Streamable* object) {
-                T* typed = dynamic_cast<T*>(object);
-                if (!typed)
-                    return false;
-                *static_cast<orvel::ref_ptr<T>*>(s) = typed;
-                return true;
-            },
-            orvel::DataSource::Hold::own);
+    in.readReference(
+        &slot,
+        [](void* s, unsigned, orvel::Streamable* object) {
+            T* typed = dynamic_cast<T*>(object);
+            if (!typed)
+                return false;
+            *static_cast<orvel::ref_ptr<T>*>(s) = typed;
+            return true;
+        },
+        orvel::DataSource::Hold::own);
 }
 
 }  // namespace stream
