@@ -2,11 +2,20 @@
 
 #include <cstdio>
 
+#include "gui/gl/Font.h"
+#include "gui/gl/Image.h"
+
 namespace pellium {
 
 namespace {
 
 bool empty(const Rect& r) { return r.width < 1 || r.height < 1; }
+
+// A widget colour as an image pixel, 0xFFRRGGBB.
+std::uint32_t imagePixel(GuiColor::gui_color color) {
+    std::uint32_t c = GuiColor(color).toRGB();
+    return 0xFF000000u | (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
+}
 
 }  // namespace
 
@@ -54,6 +63,227 @@ void Graphics::popClip() {
     emptyClip_ = empty(top);
     if (!emptyClip_ && top != removed)
         applyClip(top);
+}
+
+void Graphics::lineTo(int x, int y) {
+    drawLine(penX_, penY_, x, y);
+    moveTo(x, y);
+}
+
+void Graphics::drawRect(const Rect& r) {
+    int x1 = r.x + r.width - 1, y1 = r.y + r.height - 1;
+    moveTo(r.x, r.y);
+    lineTo(x1, r.y);
+    lineTo(x1, y1);
+    lineTo(r.x, y1);
+    lineTo(r.x, r.y);
+}
+
+void Graphics::drawImageCentered(const Image& image, const Rect& r) {
+    if (image.empty())
+        return;
+    int x = r.width > 0 ? r.x + (r.width - image.width()) / 2 : r.x;
+    int y = r.height > 0 ? r.y + (r.height - image.height()) / 2 : r.y;
+    drawImage(image, x, y);
+}
+
+void Graphics::drawStringCentered(const orvel_string& text, const Font* font, const Rect& r) {
+    drawStringCentered(text.c_str(), font, r);
+}
+
+void Graphics::drawStringCentered(const char* text, const Font* font, const Rect& r) {
+    if (!text || !font)
+        return;
+    int x = r.width > 0 ? r.x + (r.width - font->stringWidth(text)) / 2 : r.x;
+    int y = r.height > 0 ? r.y + (r.height - font->ascent()) / 2 : r.y;
+    drawString(text, font, x, y);
+}
+
+void Graphics::drawString(const orvel_string& text, const Font* font, int x, int y) {
+    drawString(text.c_str(), font, x, y);
+}
+
+void Graphics::drawString(const char* text, const Font* font, int x, int y) {
+    if (!text || !font)
+        return;
+    for (; *text; ++text) {
+        drawChar(*text, font, x, y);
+        x += font->charWidth(*text);
+    }
+}
+
+void Graphics::drawStringFitted(const char* text, const Font* font, int x, int y, int width, bool centre) {
+    if (!text || !font)
+        return;
+    int textWidth = font->stringWidth(text);
+    if (centre && textWidth < width) {
+        drawString(text, font, x + (width - textWidth) / 2, y);
+        return;
+    }
+    char one[2] = {0, 0};
+    for (int at = x; *text; ++text) {
+        int next = at + font->charWidth(*text);
+        if (next > x + width)
+            return;
+        one[0] = *text;
+        drawString(one, font, at, y);
+        at = next;
+    }
+}
+
+void Graphics::leftAndTop(const Rect& r, GuiColor::gui_color color) {
+    int x0 = r.x, y0 = r.y, x1 = r.x + r.width - 1, y1 = r.y + r.height - 1;
+    setColor(color);
+    moveTo(x0, y0 + 1);
+    lineTo(x0, y1);
+    lineTo(x1, y1);
+}
+
+void Graphics::bottomAndRight(const Rect& r, GuiColor::gui_color color) {
+    int x0 = r.x, y0 = r.y, x1 = r.x + r.width - 1, y1 = r.y + r.height - 1;
+    setColor(color);
+    moveTo(x0 + 1, y0);
+    lineTo(x1, y0);
+    lineTo(x1, y1);
+}
+
+void Graphics::drawSunkenEdge(const Rect& r, bool strong) {
+    leftAndTop(r, strong ? GuiColor::dark_shadow_lit : GuiColor::shadow);
+    bottomAndRight(r, strong ? GuiColor::highlight_dim : GuiColor::light);
+}
+
+void Graphics::drawWell(const Rect& r, GuiColor::gui_color fill) {
+    int x0 = r.x, y0 = r.y, x1 = r.x + r.width - 1, y1 = r.y + r.height - 1;
+    leftAndTop(r, GuiColor::shadow);
+    setColor(GuiColor::dark_shadow_lit);
+    moveTo(x0 + 1, y0 + 2);
+    lineTo(x0 + 1, y1 - 1);
+    lineTo(x1 - 1, y1 - 1);
+    setColor(GuiColor::highlight_dim);
+    moveTo(x0, y0);
+    lineTo(x1, y0);
+    lineTo(x1, y1);
+    setColor(GuiColor::light);
+    moveTo(x0 + 1, y0 + 1);
+    lineTo(x1 - 1, y0 + 1);
+    lineTo(x1 - 1, y1 - 1);
+    if (fill != GuiColor::transparent) {
+        setColor(fill);
+        fillRect(r.grow(-2));
+    }
+}
+
+void Graphics::drawRaisedEdge(const Rect& r) {
+    leftAndTop(r, GuiColor::highlight_dim);
+    bottomAndRight(r, GuiColor::dark_shadow_lit);
+}
+
+void Graphics::drawRaisedButton(const Rect& r) {
+    int x0 = r.x, y0 = r.y, x1 = r.x + r.width - 1, y1 = r.y + r.height - 1;
+    setColor(GuiColor::highlight_dim);
+    moveTo(x0, y0);
+    lineTo(x0, y1);
+    lineTo(x1 - 1, y1);
+    setColor(GuiColor::light);
+    moveTo(x0 + 1, y0 + 1);
+    lineTo(x0 + 1, y1 - 1);
+    lineTo(x1 - 1, y1 - 1);
+    setColor(GuiColor::dark_shadow_lit);
+    moveTo(x0 + 1, y0);
+    lineTo(x1, y0);
+    lineTo(x1, y1);
+    setColor(GuiColor::shadow);
+    moveTo(x0 + 2, y0 + 1);
+    lineTo(x1 - 1, y0 + 1);
+    lineTo(x1 - 1, y1 - 1);
+}
+
+void Graphics::drawEtchedRect(const Rect& r, bool strong) {
+    int x0 = r.x, y0 = r.y, x1 = r.x + r.width - 1, y1 = r.y + r.height - 1;
+    setColor(strong ? GuiColor::dark_shadow_lit : GuiColor::shadow);
+    moveTo(x0, y0 + 1);
+    lineTo(x0, y1);
+    lineTo(x1 - 1, y1);
+    lineTo(x1 - 1, y0 + 1);
+    lineTo(x0, y0 + 1);
+    setColor(strong ? GuiColor::highlight_dim : GuiColor::light);
+    moveTo(x0, y0);
+    lineTo(x1, y0);
+    lineTo(x1, y1);
+    moveTo(x0 + 1, y0 + 2);
+    lineTo(x0 + 1, y1 - 1);
+    lineTo(x1 - 2, y1 - 1);
+}
+
+void Graphics::drawHorizontalSeparator(int x, int y, int width) {
+    setColor(GuiColor::highlight_dim);
+    drawLine(x, y, x + width - 1, y);
+    setColor(GuiColor::dark_shadow_lit);
+    drawLine(x, y + 1, x + width - 1, y + 1);
+}
+
+void Graphics::drawVerticalSeparator(int x, int y, int height) {
+    setColor(GuiColor::dark_shadow_lit);
+    drawLine(x, y, x, y + height - 1);
+    setColor(GuiColor::highlight_dim);
+    drawLine(x + 1, y, x + 1, y + height - 1);
+}
+
+Image disabledImage(const Image& image) {
+    int w = image.width(), h = image.height();
+    Image out(w, h);
+    const std::uint32_t* from = image.constPixels();
+    std::uint32_t* to = out.pixels();
+    const std::uint32_t shadow = imagePixel(GuiColor::shadow), highlight = imagePixel(GuiColor::highlight);
+    for (int i = 0; i < w * h; ++i) {
+        std::uint32_t p = from[i];
+        bool dark = (p >> 24) != 0 && (p >> 16 & 0xFF) <= 128 && (p >> 8 & 0xFF) <= 128 && (p & 0xFF) <= 128;
+        to[i] = dark ? shadow : 0;
+    }
+    // Rows are stored bottom row first: row - 1 lies below row.
+    for (int row = 1; row < h; ++row)
+        for (int x = 0; x + 1 < w; ++x) {
+            std::uint32_t& below = to[(row - 1) * w + x + 1];
+            if (to[row * w + x] == shadow && below != shadow)
+                below = highlight;
+        }
+    return out;
+}
+
+void Graphics::drawImageDisabled(const Image& image, int x, int y) {
+    if (image.empty())
+        return;
+    if (image.derivedImage().empty()) {
+        Image shared = image;  // the handle shares the data that keeps the derived picture
+        shared.setDerivedImage(disabledImage(image));
+    }
+    drawImage(image.derivedImage(), x, y);
+}
+
+void Graphics::drawImageDisabledCentered(const Image& image, const Rect& r) {
+    if (image.empty())
+        return;
+    int x = r.width > 0 ? r.x + (r.width - image.width()) / 2 : r.x;
+    int y = r.height > 0 ? r.y + (r.height - image.height()) / 2 : r.y;
+    drawImageDisabled(image, x, y);
+}
+
+void Graphics::drawFocusRect(const Rect& r) {
+    int x0 = r.x, y0 = r.y, x1 = r.x + r.width - 1, y1 = r.y + r.height - 1;
+    bool dot = true;
+    for (int x = x0; x <= x1; ++x, dot = !dot)
+        if (dot)
+            plot(x, y1);
+    for (int y = y1 - 1; y >= y0; --y, dot = !dot)
+        if (dot)
+            plot(x1, y);
+    dot = false;
+    for (int y = y1 - 1; y >= y0; --y, dot = !dot)
+        if (dot)
+            plot(x0, y);
+    for (int x = x0 + 1; x < x1; ++x, dot = !dot)
+        if (dot)
+            plot(x, y0);
 }
 
 }  // namespace pellium

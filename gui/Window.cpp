@@ -309,6 +309,8 @@ void Window::repaint() {
     in.graphics.end();
 }
 
+gdiGraphics& Window::graphics() const { return internals_->graphics; }
+
 void Window::drawBackground(Graphics& g) {
     g.setColor(GuiColor::face);
     g.fillRect(getBounds());

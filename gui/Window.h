@@ -13,6 +13,7 @@ namespace pellium {
 
 class Graphics;
 class PopupController;
+class gdiGraphics;
 struct WindowInternals;
 
 class Window : public Container {
@@ -61,6 +62,8 @@ public:
     // Draws the whole window now: through paintGL for an OpenGL window, else
     // through paint on the window's graphics object.
     void repaint();
+    // The window's own graphics object; its back buffer holds what the window shows.
+    gdiGraphics& graphics() const;
 
     void setDefaultButton(Component* button);
     void setCancelButton(Component* button);

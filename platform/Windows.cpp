@@ -588,6 +588,17 @@ void presentPixels(WindowId id, const std::uint32_t* pixels, int stride, int x, 
     SDL_UpdateWindowSurfaceRects(e->sdl, &shown, 1);
 }
 
+unsigned long x11WindowOf(WindowId id) {
+    Entry* e = find(id);
+    if (!e)
+        return 0;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(e->sdl, &info) || info.subsystem != SDL_SYSWM_X11)
+        return 0;
+    return info.info.x11.window;
+}
+
 bool captureWindow(WindowId id, std::vector<std::uint32_t>& pixels, int& width, int& height) {
     Entry* e = find(id);
     if (!e)

@@ -58,6 +58,10 @@ void presentPixels(WindowId window, const std::uint32_t* pixels, int stride, int
 // What the display shows of the client area, as 0xFFRRGGBB rows top-down.
 bool captureWindow(WindowId window, std::vector<std::uint32_t>& pixels, int& width, int& height);
 
+// The X11 window behind a window, for tools that name windows by it (as
+// "import -window" does); 0 when there is none.
+unsigned long x11WindowOf(WindowId window);
+
 // Takes every waiting SDL event, turns it into messages and hands them to the
 // procedure. Never waits.
 void pumpMessages();

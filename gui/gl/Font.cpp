@@ -13,6 +13,8 @@ public:
     // Indexed by the character as an unsigned byte.
     int8_t widths[256];
     std::unique_ptr<platform::PlatformFont> font;
+    std::vector<GlyphSpan> spans[256];
+    bool spansMade[256] = {};
 };
 
 namespace {
@@ -137,6 +139,40 @@ int Font::stringWidth(const orvel_string& text) const {
     for (char c : text)
         sum += charWidth(c);
     return sum;
+}
+
+const std::vector<GlyphSpan>& Font::glyphSpans(unsigned char c) const {
+    FontInternals& in = *internals_;
+    std::vector<GlyphSpan>& spans = in.spans[c];
+    if (in.spansMade[c])
+        return spans;
+    in.spansMade[c] = true;
+    if (!in.font || c < 32)
+        return spans;
+    // A canvas with room all round: glyphs may reach left of the pen, past
+    // their advance, above the ascent and below the descent.
+    const platform::TextMetrics& m = in.font->metrics();
+    const int cell = m.ascent + m.descent;
+    const int margin = cell + 4;
+    const int width = charWidth(c) + 2 * margin, height = 2 * cell + 2 * margin;
+    const int baseline = margin + m.ascent;
+    std::vector<std::uint8_t> pixels(size_t(width) * size_t(height), 0);
+    platform::GlyphCanvas canvas{pixels.data(), width, height, width};
+    in.font->drawChar(c, canvas, margin, baseline);
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* line = pixels.data() + size_t(y) * size_t(width);
+        for (int x = 0; x < width;) {
+            if (!line[x]) {
+                ++x;
+                continue;
+            }
+            int start = x;
+            while (x < width && line[x])
+                ++x;
+            spans.push_back({std::int16_t(y - baseline), std::int16_t(start - margin), std::int16_t(x - start)});
+        }
+    }
+    return spans;
 }
 
 platform::PlatformFont* Font::platformFont() const {

@@ -5,7 +5,9 @@
 // orvel::counted_ptr<Font>; FontCache keeps one per key.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "base/orvel_string.h"
 #include "gui/gl/FontKey.h"
@@ -17,6 +19,13 @@ class PlatformFont;
 namespace pellium {
 
 class FontInternals;
+
+// A horizontal piece of a glyph: length pixels from x (counted from the pen
+// position) on the row that lies row rows below the baseline row (negative:
+// above it). Rows count downward, as on the screen.
+struct GlyphSpan {
+    std::int16_t row, x, length;
+};
 
 class Font {
 public:
@@ -44,6 +53,11 @@ public:
     int descent() const { return descent_; }
     int externalLeading() const { return externalLeading_; }
     int averageWidth() const { return averageWidth_; }
+
+    // The pixels character c covers, as the system font draws it (with the
+    // underline of an underlined font); made on first use and kept. Empty
+    // for control characters and for a font that could not be made.
+    const std::vector<GlyphSpan>& glyphSpans(unsigned char c) const;
 
     // The system font behind this one, for drawing its glyphs; null when it
     // could not be made and the fixed fallback metrics are in use.

@@ -1,20 +1,33 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "gui/Graphics.h"
 #include "gui/Window.h"
 #include "gui/gdiGraphics.h"
+#include "gui/gl/Font.h"
+#include "gui/gl/Image.h"
 #include "platform/MessageBox.h"
 #include "platform/SystemColors.h"
 #include "platform/Windows.h"
 #include "tests/gui/GuiTestSupport.h"
+#include "tests/gui/Pictures.h"
+#include "tests/gui/TestFonts.h"
 
+using guitest::DistinctColours;
 using guitest::openAt;
+using guitest::Surface;
 using pellium::GuiColor;
 using pellium::Rect;
+using Rows = std::vector<std::string>;
 
 namespace {
 
@@ -182,4 +195,276 @@ TEST_F(GraphicsTest, PaintMessageRepaints) {
     guitest::dispatchAll();
     EXPECT_EQ(passes, before + 2);
     EXPECT_FALSE(window.isDirty());
+}
+
+namespace {
+
+// Every call on the primitives, as text, for the parts of the drawing made
+// from them.
+class RecordingGraphics : public pellium::Graphics {
+public:
+    void setColor(GuiColor::gui_color c) override { log.push_back("color " + std::to_string(c)); }
+    void setRGBColor(unsigned) override {}
+    void plot(int x, int y) override { plots.insert({x, y}); }
+    void drawLine(int, int, int, int) override {}
+    void fillRect(const Rect&) override {}
+    void drawChar(char, const pellium::Font*, int, int) override {}
+    void drawImage(const pellium::Image&, int, int) override {}
+    void applyClip(const Rect& r) override {
+        log.push_back("clip " + std::to_string(r.x) + " " + std::to_string(r.y) + " " + std::to_string(r.width) +
+                      " " + std::to_string(r.height));
+    }
+    std::vector<std::string> log;
+    std::set<std::pair<int, int>> plots;
+};
+
+// The pixels of the surface lit in a colour, as points in window coordinates.
+std::set<std::pair<int, int>> lit(const pellium::gdiGraphics& g, GuiColor::gui_color color) {
+    std::set<std::pair<int, int>> points;
+    for (int y = 0; y < g.surfaceHeight(); ++y)
+        for (int x = 0; x < g.surfaceWidth(); ++x)
+            if (g.pixelAt(x, y) == guitest::bufferPixel(color))
+                points.insert({x, y});
+    return points;
+}
+
+}  // namespace
+
+TEST(GdiDrawingTest, FramesSeparatorsAndOutlines) {
+    DistinctColours colours;
+    using Draw = std::function<void(pellium::Graphics&)>;
+    const Rect r{1, 1, 6, 5};
+    const struct {
+        const char* name;
+        Draw draw;
+        Rows picture;
+    } cases[] = {
+        {"sunken", [&](pellium::Graphics& g) { g.drawSunkenEdge(r, false); },
+         {"........", ".SSSSSL.", ".S....L.", ".S....L.", ".S....L.", "..LLLLL.", "........"}},
+        {"sunken strong", [&](pellium::Graphics& g) { g.drawSunkenEdge(r, true); },
+         {"........", ".DDDDDH.", ".D....H.", ".D....H.", ".D....H.", "..HHHHH.", "........"}},
+        {"raised edge", [&](pellium::Graphics& g) { g.drawRaisedEdge(r); },
+         {"........", ".HHHHHD.", ".H....D.", ".H....D.", ".H....D.", "..DDDDD.", "........"}},
+        {"well", [&](pellium::Graphics& g) { g.drawWell(r, GuiColor::face); },
+         {"........", ".SSSSSH.", ".SDDDLH.", ".SDFFLH.", ".SLLLLH.", ".HHHHHH.", "........"}},
+        {"see-through well", [&](pellium::Graphics& g) { g.drawWell(r, GuiColor::transparent); },
+         {"........", ".SSSSSH.", ".SDDDLH.", ".SD..LH.", ".SLLLLH.", ".HHHHHH.", "........"}},
+        {"raised button", [&](pellium::Graphics& g) { g.drawRaisedButton(r); },
+         {"........", ".HHHHHD.", ".HLLLSD.", ".HL..SD.", ".HLSSSD.", ".HDDDDD.", "........"}},
+        {"etched", [&](pellium::Graphics& g) { g.drawEtchedRect(r, false); },
+         {"........", ".SSSSSL.", ".SLLLSL.", ".SL..SL.", ".SSSSSL.", ".LLLLLL.", "........"}},
+        {"etched strong", [&](pellium::Graphics& g) { g.drawEtchedRect(r, true); },
+         {"........", ".DDDDDH.", ".DHHHDH.", ".DH..DH.", ".DDDDDH.", ".HHHHHH.", "........"}},
+        {"separators", [&](pellium::Graphics& g) {
+             g.drawHorizontalSeparator(1, 1, 3);
+             g.drawVerticalSeparator(5, 1, 5);
+         },
+         {"........", ".....DH.", ".....DH.", ".....DH.", ".DDD.DH.", ".HHH.DH.", "........"}},
+        {"outline", [&](pellium::Graphics& g) {
+             g.setColor(GuiColor::gray_text);
+             g.drawRect(r);
+         },
+         {"........", ".GGGGGG.", ".G....G.", ".G....G.", ".G....G.", ".GGGGGG.", "........"}},
+        {"focus", [&](pellium::Graphics& g) {
+             g.setColor(GuiColor::black);
+             g.drawFocusRect(r);
+         },
+         {"........", ".#.#.#..", "......#.", ".#......", "......#.", ".#.#.#..", "........"}},
+    };
+    for (const auto& c : cases) {
+        Surface s(8, 7);
+        c.draw(s.g);
+        EXPECT_EQ(s.rows(), c.picture) << c.name;
+    }
+    // The dotted outline made from single plots lights the same pixels.
+    RecordingGraphics plotted;
+    plotted.drawFocusRect(r);
+    Surface s(8, 7);
+    s.g.setColor(GuiColor::black);
+    s.g.drawFocusRect(r);
+    EXPECT_EQ(plotted.plots, lit(s.g, GuiColor::black));
+}
+
+TEST(GdiDrawingTest, LinesInEveryOctantLeaveOutTheirLastPixel) {
+    // The reference: at each step along the longer axis, the pixel of the
+    // other axis nearest the true line (a tie goes toward the far end).
+    auto expected = [](int x1, int y1, int x2, int y2) {
+        std::set<std::pair<int, int>> points;
+        int dx = x2 - x1, dy = y2 - y1, n = std::max(std::abs(dx), std::abs(dy));
+        for (int i = 0; i < n; ++i) {
+            double t = double(i) / n, fx = x1 + t * dx, fy = y1 + t * dy;
+            auto nearest = [](double v) {
+                int best = int(std::floor(v));
+                return v - best >= 0.5 ? best + 1 : best;
+            };
+            int px = std::abs(dx) == n ? x1 + i * (dx > 0 ? 1 : -1) : (dx > 0 ? nearest(fx) : -nearest(-fx));
+            int py = std::abs(dy) == n ? y1 + i * (dy > 0 ? 1 : -1) : (dy > 0 ? nearest(fy) : -nearest(-fy));
+            points.insert({px, py});
+        }
+        return points;
+    };
+    const int ends[][2] = {{37, 33}, {33, 37}, {23, 37}, {17, 33}, {17, 27}, {23, 17}, {33, 17}, {37, 27},
+                           {45, 30}, {30, 45}, {15, 15}, {36, 29}};
+    for (auto [x2, y2] : ends) {
+        Surface s(60, 60);
+        s.g.setColor(GuiColor::black);
+        s.g.drawLine(30, 30, x2, y2);
+        std::set<std::pair<int, int>> want = expected(30, 30, x2, y2);
+        if (x2 == 30 || y2 == 30)
+            want.insert({x2, y2});  // straight lines show both ends
+        EXPECT_EQ(lit(s.g, GuiColor::black), want) << "to " << x2 << "," << y2;
+    }
+    // Straight lines either way round, and a line far off the surface crossing it.
+    Surface s(60, 20);
+    s.g.setColor(GuiColor::black);
+    s.g.drawLine(5, 5, 9, 5);
+    s.g.drawLine(5, 9, 5, 6);
+    s.g.pushClip({0, 0, 60, 15});
+    s.g.drawLine(-100000, 12, 100000, 18);
+    s.g.popClip();
+    std::set<std::pair<int, int>> want = {{5, 5}, {6, 5}, {7, 5}, {8, 5}, {9, 5}, {5, 6}, {5, 7}, {5, 8}, {5, 9}};
+    for (auto p : expected(-100000, 12, 100000, 18))
+        if (p.first >= 0 && p.first < 60 && p.second < 15)
+            want.insert(p);
+    EXPECT_EQ(lit(s.g, GuiColor::black), want);
+}
+
+TEST(GdiDrawingTest, ClipsChangeTheDeviceClipOnlyWhenTheyDiffer) {
+    RecordingGraphics g;
+    g.begin(nullptr, {0, 0, 100, 50});
+    g.pushClip({0, 0, 100, 50});
+    g.popClip();
+    g.pushClip({10, 10, 200, 20});
+    g.pushClip({500, 0, 5, 5});
+    EXPECT_TRUE(g.clipIsEmpty());
+    g.popClip();
+    g.popClip();
+    EXPECT_EQ(g.log, (std::vector<std::string>{"clip 0 0 100 50", "clip 10 10 90 20", "clip 10 10 90 20",
+                                               "clip 0 0 100 50"}));
+
+    // Drawing stays inside the clip and the area of the pass.
+    Surface s(30, 20);
+    s.g.begin(nullptr, {2, 2, 26, 16});
+    s.g.pushClip({0, 0, 10, 100});
+    s.g.setColor(GuiColor::black);
+    s.g.fillRect({0, 0, 30, 20});
+    s.g.drawLine(0, 10, 29, 10);
+    s.g.popClip();
+    s.g.drawLine(0, 1, 29, 19);
+    EXPECT_EQ(lit(s.g, GuiColor::black).size(), 8u * 16u + 17u) << "the block and the diagonal's pixels right of it";
+    EXPECT_EQ(s.g.pixelAt(1, 1), guitest::bufferPixel(GuiColor::red));
+}
+
+TEST(GdiDrawingTest, TextStandsOnItsBaselineAndUnderlinesWithTheFont) {
+    TestFonts fonts;  // 6 wide, ascent 10, descent 3; glyphs fill x .. x+4 above the baseline
+    DistinctColours colours;
+    pellium::Font plain(pellium::FontKey(125, 13, 0)), underlined(pellium::FontKey(125, 13, 4));
+    Surface s(40, 40);
+    s.g.setColor(GuiColor::black);
+    s.g.drawString("AB", &plain, 3, 20);
+    std::set<std::pair<int, int>> want;
+    for (int x : {3, 4, 5, 6, 7, 9, 10, 11, 12, 13})
+        for (int y = 21; y <= 30; ++y)
+            want.insert({x, y});
+    EXPECT_EQ(lit(s.g, GuiColor::black), want);
+
+    Surface u(40, 20);
+    u.g.setColor(GuiColor::black);
+    u.g.drawString("A A", &underlined, 2, 5);
+    EXPECT_EQ(u.rows({0, 3, 22, 4}), (Rows{"..#####.......#####...", "......................",
+                                          "..##################..", "......................"}));
+
+    // Centred on the rectangle's middle, the baseline (height - ascent) / 2 up;
+    // fitted text keeps only what ends within the width.
+    Surface c(60, 40);
+    c.g.setColor(GuiColor::black);
+    c.g.drawStringCentered("AB", &plain, {0, 0, 60, 25});
+    EXPECT_EQ(lit(c.g, GuiColor::black).count({24, 8}), 1u);
+    EXPECT_EQ(lit(c.g, GuiColor::black).count({23, 8}), 0u);
+    EXPECT_EQ(lit(c.g, GuiColor::black).count({24, 7}), 0u);
+    Surface f(60, 40);
+    f.g.setColor(GuiColor::black);
+    f.g.drawStringFitted("ABCD", &plain, 10, 2, 17, true);
+    f.g.drawStringFitted("AB", &plain, 10, 20, 20, true);  // narrower: centred, 8 to spare
+    EXPECT_EQ(f.rows({10, 12, 18, 1}), (Rows{"#####.#####......."}));
+    EXPECT_EQ(f.rows({10, 21, 18, 1}), (Rows{"....#####.#####..."}));
+}
+
+TEST(GdiDrawingTest, ImagesCoverOnlyWhereOpaqueFromTheirBottomRowAndHotSpot) {
+    DistinctColours colours;
+    const std::uint32_t blue = 0xFF0000FF, green = 0xFF00FF00, clear = 0x00FFFFFF, half = 0x80FF00FF;
+    const std::uint32_t pixels[] = {blue, clear, blue, half, green, green, clear, clear};  // bottom row first
+    pellium::Image image(4, 2, pixels);
+    Surface s(8, 5);
+    s.g.drawImage(image, 1, 1);
+    image.setHotSpot(-1, 1);
+    s.g.drawImage(image, 3, 3);
+    std::uint32_t magenta = 0xFFFF00FF;
+    EXPECT_EQ(s.g.pixelAt(1, 1), blue);
+    EXPECT_EQ(s.g.pixelAt(2, 1), guitest::bufferPixel(GuiColor::red)) << "alpha 0 shows what lies under";
+    EXPECT_EQ(s.g.pixelAt(4, 1), magenta) << "alpha 128 covers";
+    EXPECT_EQ(s.g.pixelAt(1, 2), green);
+    EXPECT_EQ(s.g.pixelAt(3, 2), guitest::bufferPixel(GuiColor::red));
+    EXPECT_EQ(s.g.pixelAt(4, 2), blue) << "drawn again one right and one down of (3, 3)";
+    EXPECT_EQ(s.g.pixelAt(4, 3), green);
+
+    // An opaque picture is copied whole; alpha plays no part.
+    pellium::Image opaque(2, 1, pixels);
+    opaque.setMode(3);
+    Surface o(4, 2);
+    o.g.drawImage(opaque, 0, 0);
+    EXPECT_EQ(o.g.pixelAt(1, 0), 0xFFFFFFFFu);
+
+    // The disabled form: dark pixels in shadow, highlight one right of and
+    // one below each, the rest see-through; made once and kept.
+    const std::uint32_t dark = 0xFF404040, light = 0xFFE0E0E0;
+    const std::uint32_t picture[] = {light, light, light, dark, dark, light, dark, light, light};
+    pellium::Image icon(3, 3, picture);
+    Surface d(5, 5);
+    d.g.drawImageDisabled(icon, 1, 1);
+    EXPECT_EQ(d.rows(), (Rows{".....", ".S...", ".SS..", "..WW.", "....."}));
+    const pellium::ImageData* kept = icon.derivedImage().data();
+    d.g.drawImageDisabledCentered(icon, {0, 0, 5, 5});
+    EXPECT_EQ(icon.derivedImage().data(), kept);
+}
+
+// What the display shows, read by ImageMagick's import from the X server,
+// is what the back buffer holds.
+TEST_F(GraphicsTest, ScreenshotEqualsTheBackBuffer) {
+    TestFonts fonts;
+    pellium::Font font(pellium::FontKey(125, 12, 4));
+    const std::uint32_t pixels[] = {0xFF123456, 0x00000000, 0xFF00FF00, 0xFFFFFFFF};
+    pellium::Image image(2, 2, pixels);
+    drawn([&](pellium::Graphics& g) {
+        g.drawRaisedButton({5, 5, 60, 30});
+        g.setColor(GuiColor::blue);
+        g.drawLine(0, 79, 119, 0);
+        g.drawString("Hello", &font, 10, 50);
+        g.drawImage(image, 100, 60);
+        g.drawFocusRect({70, 10, 40, 20});
+    });
+    const pellium::gdiGraphics& g = window.graphics();
+    unsigned long xid = platform::x11WindowOf(window.getHWND());
+    ASSERT_NE(xid, 0u);
+    std::string command = "import -window " + std::to_string(xid) + " -depth 8 ppm:-";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    int width = 0, height = 0, maxValue = 0;
+    ASSERT_EQ(std::fscanf(pipe, "P6 %d %d %d", &width, &height, &maxValue), 3);
+    std::fgetc(pipe);
+    ASSERT_EQ(maxValue, 255);
+    std::vector<unsigned char> rgb(size_t(width) * size_t(height) * 3);
+    size_t got = std::fread(rgb.data(), 1, rgb.size(), pipe);
+    pclose(pipe);
+    ASSERT_EQ(got, rgb.size());
+    ASSERT_EQ(width, g.surfaceWidth());
+    ASSERT_EQ(height, g.surfaceHeight());
+    int differ = 0;
+    for (int i = 0; i < width * height; ++i) {
+        std::uint32_t shown = 0xFF000000u | std::uint32_t(rgb[3 * i]) << 16 | rgb[3 * i + 1] << 8 | rgb[3 * i + 2];
+        if (shown != g.surface()[i] && differ++ < 5)
+            ADD_FAILURE() << i % width << "," << i / width << " " << std::hex << shown << " " << g.surface()[i];
+    }
+    EXPECT_EQ(differ, 0);
+    EXPECT_EQ(g.pixelAt(100, 61), 0xFF00FF00u);
 }
