@@ -25,6 +25,7 @@
 namespace kessa {
 
 class BunchHolder;
+class GeoBunchBuilder;
 class GeoBunchInternals;
 
 // The private heaps of geometry arrays, each made on first use: colours,
@@ -114,6 +115,16 @@ public:
     void setNormalData(orvel::ref_ptr<normal_data> normals);
     // Set 0 or 1; another set is ignored.
     void setTexcoordData(orvel::ref_ptr<texcoord_data> coords, int set);
+    // Rebuilds the batch from loose triangles: the builder's material, one
+    // vertex per distinct corner (corners welded by position within a
+    // tolerance and by matching attributes), an index list of three per
+    // triangle, and only the per-vertex arrays the material uses. Triangles
+    // without area are left out. Every stream the build does not make is
+    // dropped, so no strip list or attribute array of the old geometry
+    // outlives it; a list without a triangle of any area changes nothing
+    // but the material.
+    void setTriangles(const GeoBunchBuilder& builder);
+
     // Write access to the slots themselves. Nothing is refreshed: a stream
     // replaced through a slot is seen by verify as not set properly until a
     // setter or a read refreshes it.

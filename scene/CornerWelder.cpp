@@ -1,0 +1,276 @@
+#include "scene/CornerWelder.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "base/Debug.h"
+
+namespace kessa {
+
+namespace {
+
+constexpr unsigned none = 0xFFFFFFFFu;
+// Straddle lists up to this long are gathered pair by pair.
+constexpr unsigned shortList = 32;
+
+double coordinate(const GeoBunch::Float3& p, int axis) { return axis == 0 ? p.x : axis == 1 ? p.y : p.z; }
+
+double distance2(const GeoBunch::Float3& a, const GeoBunch::Float3& b) {
+    double dx = double(a.x) - b.x, dy = double(a.y) - b.y, dz = double(a.z) - b.z;
+    return dx * dx + dy * dy + dz * dz;
+}
+
+}  // namespace
+
+bool CornerWelder::close(unsigned a, unsigned b) const {
+    double d2 = distance2((*corners_)[a], (*corners_)[b]);
+    return d2 == 0 || d2 < tolerance2_;
+}
+
+int CornerWelder::octant(unsigned corner, const double centre[3]) const {
+    const GeoBunch::Float3& p = (*corners_)[corner];
+    return (p.x > centre[0] ? 1 : 0) | (p.y > centre[1] ? 2 : 0) | (p.z > centre[2] ? 4 : 0);
+}
+
+int CornerWelder::weld(const std::vector<GeoBunch::Float3>& corners, std::vector<int>& groupOf) {
+    corners_ = &corners;
+    groupOf_ = &groupOf;
+    groups_ = 0;
+    const unsigned n = unsigned(corners.size());
+    groupOf.assign(n, -1);
+    if (n == 0)
+        return 0;
+
+    double lo[3], hi[3];
+    for (int axis = 0; axis < 3; ++axis)
+        lo[axis] = hi[axis] = coordinate(corners[0], axis);
+    for (const GeoBunch::Float3& p : corners) {
+        for (int axis = 0; axis < 3; ++axis) {
+            lo[axis] = std::min(lo[axis], coordinate(p, axis));
+            hi[axis] = std::max(hi[axis], coordinate(p, axis));
+        }
+    }
+    Cell top;
+    double diagonal2 = 0;
+    for (int axis = 0; axis < 3; ++axis) {
+        top.centre[axis] = (lo[axis] + hi[axis]) * 0.5;
+        diagonal2 += (hi[axis] - lo[axis]) * (hi[axis] - lo[axis]);
+    }
+    double r = std::sqrt(diagonal2) * 0.5;
+    tolerance_ = r > 0 ? r * 8e-5 : 0;
+    tolerance2_ = tolerance_ * tolerance_;
+
+    order_.resize(n);
+    for (unsigned i = 0; i < n; ++i)
+        order_[i] = i;
+    scratch_.resize(n);
+    top.begin = 0;
+    top.end = n;
+    stack_.clear();
+    stack_.push_back(top);
+    while (!stack_.empty()) {
+        Cell cell = stack_.back();
+        stack_.pop_back();
+        resolve(cell);
+    }
+    return groups_;
+}
+
+void CornerWelder::resolve(const Cell& cell) {
+    const unsigned m = cell.end - cell.begin;
+    const double* c = cell.centre;
+    const double tol = tolerance_;
+    child_.resize(m);
+    straddlers_.clear();
+    gathering_.clear();
+    for (unsigned k = 0; k < m; ++k) {
+        unsigned corner = order_[cell.begin + k];
+        const GeoBunch::Float3& p = (*corners_)[corner];
+        bool straddles = (c[0] - tol < p.x && p.x < c[0] + tol) || (c[1] - tol < p.y && p.y < c[1] + tol) ||
+                         (c[2] - tol < p.z && p.z < c[2] + tol);
+        if (straddles) {
+            child_[k] = -1;
+            straddlers_.push_back(k);
+        } else {
+            child_[k] = octant(corner, c);
+        }
+    }
+    gatherStraddlers(cell);
+
+    // Each side lists the corners sent to it directly, in order, then the
+    // straddlers it was given, in the order they were gathered.
+    unsigned count[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+    for (unsigned k = 0; k < m; ++k)
+        ++count[child_[k] & 7];
+    unsigned start[9];
+    start[0] = 0;
+    for (int i = 0; i < 8; ++i)
+        start[i + 1] = start[i] + count[i];
+    unsigned fill[8];
+    std::copy(start, start + 8, fill);
+    for (unsigned k = 0; k < m; ++k)
+        if (child_[k] < 8)
+            scratch_[fill[child_[k]]++] = order_[cell.begin + k];
+    for (unsigned k : gathering_)
+        scratch_[fill[child_[k] & 7]++] = order_[cell.begin + k];
+    std::copy(scratch_.begin(), scratch_.begin() + m, order_.begin() + cell.begin);
+
+    for (int i = 0; i < 8; ++i)
+        if (count[i] > 0)
+            closeSide(cell.begin + start[i], cell.begin + start[i + 1], m);
+}
+
+void CornerWelder::gatherStraddlers(const Cell& cell) {
+    const unsigned s = unsigned(straddlers_.size());
+    if (s > shortList) {
+        gatherByHash(cell);
+        return;
+    }
+    taken_.assign(s, 0);
+    for (unsigned a = 0; a < s; ++a) {
+        if (taken_[a])
+            continue;
+        taken_[a] = 1;
+        unsigned ka = straddlers_[a];
+        unsigned first = order_[cell.begin + ka];
+        int side = 8 + octant(first, cell.centre);
+        child_[ka] = side;
+        gathering_.push_back(ka);
+        for (unsigned b = a + 1; b < s; ++b) {
+            unsigned kb = straddlers_[b];
+            if (!taken_[b] && close(first, order_[cell.begin + kb])) {
+                taken_[b] = 1;
+                child_[kb] = side;
+                gathering_.push_back(kb);
+            }
+        }
+    }
+}
+
+// The same gathering in near-linear time: a straddler can only be close to
+// straddlers in its own grid cell or a neighbouring one. Cells are a little
+// larger than the tolerance, so that rounding cannot move a close corner two
+// cells away.
+void CornerWelder::gatherByHash(const Cell& cell) {
+    const unsigned s = unsigned(straddlers_.size());
+    const double inverse = 1.0 / (tolerance_ * 1.0001);
+    auto index = [&](unsigned k, int axis) {
+        const GeoBunch::Float3& p = (*corners_)[order_[cell.begin + k]];
+        return long(std::floor((coordinate(p, axis) - cell.centre[axis]) * inverse));
+    };
+    // Corners lie within the box, at most 12,500 cells from the centre.
+    auto key = [](long x, long y, long z) {
+        const long bias = 1L << 20;
+        return std::uint64_t(x + bias) | std::uint64_t(y + bias) << 21 | std::uint64_t(z + bias) << 42;
+    };
+    std::size_t size = 16;
+    while (size < 2 * std::size_t(s))
+        size *= 2;
+    if (slots_.size() < size)
+        slots_.assign(size, Slot{0, 0, none});
+    size = slots_.size();
+    if (++stamp_ == 0) {
+        for (Slot& slot : slots_)
+            slot.stamp = 0;
+        stamp_ = 1;
+    }
+    auto find = [&](std::uint64_t k, bool make) -> Slot* {
+        std::size_t h = std::size_t((k * 0x9E3779B97F4A7C15ull) >> 20) & (size - 1);
+        while (slots_[h].stamp == stamp_) {
+            if (slots_[h].key == k)
+                return &slots_[h];
+            h = (h + 1) & (size - 1);
+        }
+        if (!make)
+            return nullptr;
+        slots_[h] = Slot{k, stamp_, none};
+        return &slots_[h];
+    };
+
+    chain_.resize(s);
+    for (unsigned a = s; a-- > 0;) {
+        unsigned k = straddlers_[a];
+        Slot* slot = find(key(index(k, 0), index(k, 1), index(k, 2)), true);
+        chain_[a] = slot->head;
+        slot->head = a;
+    }
+    taken_.assign(s, 0);
+    for (unsigned a = 0; a < s; ++a) {
+        if (taken_[a])
+            continue;
+        taken_[a] = 1;
+        unsigned ka = straddlers_[a];
+        unsigned first = order_[cell.begin + ka];
+        int side = 8 + octant(first, cell.centre);
+        child_[ka] = side;
+        gathering_.push_back(ka);
+        const std::size_t gathered = gathering_.size();
+        long x = index(ka, 0), y = index(ka, 1), z = index(ka, 2);
+        for (long dx = -1; dx <= 1; ++dx)
+            for (long dy = -1; dy <= 1; ++dy)
+                for (long dz = -1; dz <= 1; ++dz) {
+                    Slot* slot = find(key(x + dx, y + dy, z + dz), false);
+                    if (!slot)
+                        continue;
+                    // Taken straddlers leave the chains as they are met.
+                    for (unsigned* link = &slot->head; *link != none;) {
+                        unsigned b = *link;
+                        unsigned kb = straddlers_[b];
+                        if (!taken_[b] && close(first, order_[cell.begin + kb])) {
+                            taken_[b] = 1;
+                            child_[kb] = side;
+                            gathering_.push_back(kb);
+                        }
+                        if (taken_[b])
+                            *link = chain_[b];
+                        else
+                            link = &chain_[b];
+                    }
+                }
+        // In list order, as the pair-by-pair gathering takes them.
+        std::sort(gathering_.begin() + long(gathered), gathering_.end());
+    }
+}
+
+void CornerWelder::closeSide(unsigned begin, unsigned end, unsigned parentCount) {
+    const std::vector<GeoBunch::Float3>& corners = *corners_;
+    const unsigned first = order_[begin];
+    bool allClose = true;
+    double sum[3] = {0, 0, 0};
+    for (unsigned i = begin; i < end; ++i) {
+        const GeoBunch::Float3& p = corners[order_[i]];
+        sum[0] += p.x;
+        sum[1] += p.y;
+        sum[2] += p.z;
+        if (allClose && i > begin) {
+            double d2 = distance2(corners[first], p);
+            if (d2 != 0 && d2 >= tolerance2_)
+                allClose = false;
+        }
+    }
+    const unsigned count = end - begin;
+    if (!allClose && count == parentCount) {
+        orvel::debug("Safety...\n");
+        const unsigned last = order_[end - 1];
+        for (unsigned i = begin; i < end; ++i) {
+            const GeoBunch::Float3& p = corners[order_[i]];
+            orvel::debug("v=%.12f,%.12f,%.12f  match=%d\n", double(p.x), double(p.y), double(p.z),
+                         close(order_[i], last) ? 1 : 0);
+        }
+        allClose = true;
+    }
+    if (allClose) {
+        int group = groups_++;
+        for (unsigned i = begin; i < end; ++i)
+            (*groupOf_)[order_[i]] = group;
+        return;
+    }
+    Cell cell;
+    for (int axis = 0; axis < 3; ++axis)
+        cell.centre[axis] = sum[axis] / count;
+    cell.begin = begin;
+    cell.end = end;
+    stack_.push_back(cell);
+}
+
+}  // namespace kessa

@@ -1,0 +1,193 @@
+// Building a batch from loose triangles: corners welded into shared
+// vertices, and texture coordinates far from the origin moved by whole
+// tiles of 50 so that they keep their precision in floats.
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "scene/CornerWelder.h"
+#include "scene/GeoBunchBuilder.h"
+#include "scene/GeoBunchInternals.h"
+
+namespace kessa {
+
+namespace {
+
+using Corner = GeoBunchBuilder::Corner;
+using Triangle = GeoBunchBuilder::Triangle;
+
+// Twice the area, squared, below which a triangle has none (from its
+// Newell normal).
+bool degenerate(const Triangle& t) {
+    double n[3] = {0, 0, 0};
+    for (int i = 0; i < 3; ++i) {
+        const GeoBunch::Float3& a = t.corners[i].position;
+        const GeoBunch::Float3& b = t.corners[(i + 1) % 3].position;
+        n[0] += (double(a.y) - b.y) * (double(a.z) + b.z);
+        n[1] += (double(a.z) - b.z) * (double(a.x) + b.x);
+        n[2] += (double(a.x) - b.x) * (double(a.y) + b.y);
+    }
+    return n[0] * n[0] + n[1] * n[1] + n[2] * n[2] < 1e-18;
+}
+
+// The whole tiles of 50 a coordinate around average a is moved by.
+int tileShift(double a) {
+    if (a > 25)
+        return int((a + 25) * -0.02);
+    if (a < -25)
+        return int((a - 25) * -0.02);
+    return 0;
+}
+
+struct Shift {
+    int s = 0, t = 0;
+};
+
+// The shifts of one triangle's texture-coordinate set: none while both
+// ranges reach into [-25, 25].
+Shift shiftOf(const Triangle& tri, int set) {
+    float lo[2], hi[2];
+    double sum[2] = {0, 0};
+    for (int k = 0; k < 3; ++k) {
+        const GeoBunch::Float2& c = tri.corners[k].texCoords[set];
+        const float v[2] = {c.s, c.t};
+        for (int i = 0; i < 2; ++i) {
+            lo[i] = k == 0 ? v[i] : std::fmin(lo[i], v[i]);
+            hi[i] = k == 0 ? v[i] : std::fmax(hi[i], v[i]);
+            sum[i] += v[i];
+        }
+    }
+    Shift shift;
+    if (hi[0] >= -25 && lo[0] <= 25 && hi[1] >= -25 && lo[1] <= 25)
+        return shift;
+    shift.s = tileShift(sum[0] / 3);
+    shift.t = tileShift(sum[1] / 3);
+    return shift;
+}
+
+// Corners welded to one position still make separate vertices unless the
+// attributes the material uses agree.
+struct Matcher {
+    bool normals, colours, sets[2];
+
+    bool operator()(const Corner& a, const Shift* sa, const Corner& b, const Shift* sb) const {
+        if (normals) {
+            // Compared as cosines, so that normals of any length weld by angle.
+            double dot = double(a.normal.x) * b.normal.x + double(a.normal.y) * b.normal.y +
+                         double(a.normal.z) * b.normal.z;
+            double la = double(a.normal.x) * a.normal.x + double(a.normal.y) * a.normal.y +
+                        double(a.normal.z) * a.normal.z;
+            double lb = double(b.normal.x) * b.normal.x + double(b.normal.y) * b.normal.y +
+                        double(b.normal.z) * b.normal.z;
+            if (!(dot > 0 && dot >= 0.99985 * std::sqrt(la * lb)))
+                return false;
+        }
+        if (colours && std::memcmp(&a.colour, &b.colour, sizeof a.colour) != 0)
+            return false;
+        for (int set = 0; set < 2; ++set) {
+            if (!sets[set])
+                continue;
+            double ds = double(a.texCoords[set].s) - b.texCoords[set].s;
+            double dt = double(a.texCoords[set].t) - b.texCoords[set].t;
+            if (ds * ds + dt * dt > 1 - 0.99985 || sa[set].s != sb[set].s || sa[set].t != sb[set].t)
+                return false;
+        }
+        return true;
+    }
+};
+
+template <class Stream>
+orvel::ref_ptr<Stream> newStream(bool wanted) {
+    orvel::ref_ptr<Stream> s;
+    if (wanted) {
+        s = new Stream;
+        s->reserve(128);
+    }
+    return s;
+}
+
+}  // namespace
+
+void GeoBunch::setTriangles(const GeoBunchBuilder& builder) {
+    material_ = builder.material;
+    const Material& material = *material_.material();
+    const Matcher matches{material.vertexNormals(), material.vertexColours(),
+                          {material.usesTexCoords(0), material.usesTexCoords(1)}};
+
+    std::vector<const Triangle*> nodes;
+    nodes.reserve(builder.triangles.size());
+    for (const Triangle& t : builder.triangles)
+        if (!degenerate(t))
+            nodes.push_back(&t);
+    if (nodes.empty())
+        return;
+    const std::size_t n = nodes.size();
+
+    std::vector<Shift> shifts(2 * n);
+    for (std::size_t i = 0; i < n; ++i)
+        for (int set = 0; set < 2; ++set)
+            if (matches.sets[set])
+                shifts[2 * i + set] = shiftOf(*nodes[i], set);
+
+    std::vector<Float3> positions(3 * n);
+    for (std::size_t i = 0; i < n; ++i)
+        for (int k = 0; k < 3; ++k)
+            positions[3 * i + k] = nodes[i]->corners[k].position;
+    std::vector<int> groupOf;
+    const int groups = CornerWelder().weld(positions, groupOf);
+    positions = std::vector<Float3>();
+
+    orvel::ref_ptr<vertex_data> vertices = newStream<vertex_data>(true);
+    orvel::ref_ptr<index_data> indices(new index_data);
+    indices->reserve(unsigned(3 * n));
+    orvel::ref_ptr<color_data> colours = newStream<color_data>(matches.colours);
+    orvel::ref_ptr<normal_data> normals = newStream<normal_data>(matches.normals);
+    orvel::ref_ptr<texcoord_data> coords[2] = {newStream<texcoord_data>(matches.sets[0]),
+                                               newStream<texcoord_data>(matches.sets[1])};
+
+    // Per group, the corners given a vertex so far, in the order given.
+    std::vector<int> head(groups, -1), tail(groups, -1), next(3 * n, -1);
+    std::vector<unsigned> vertexOf(3 * n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const Shift* shift = &shifts[2 * i];
+        for (int k = 0; k < 3; ++k) {
+            const int id = int(3 * i) + k;
+            const Corner& corner = nodes[i]->corners[k];
+            const int group = groupOf[id];
+            int found = head[group];
+            while (found >= 0 && !matches(corner, shift, nodes[found / 3]->corners[found % 3], &shifts[2 * (found / 3)]))
+                found = next[found];
+            unsigned vertex;
+            if (found >= 0) {
+                vertex = vertexOf[found];
+            } else {
+                vertex = vertices->size();
+                vertices->push_back(corner.position);
+                if (colours)
+                    colours->push_back(corner.colour);
+                if (normals)
+                    normals->push_back(corner.normal);
+                for (int set = 0; set < 2; ++set)
+                    if (coords[set])
+                        coords[set]->push_back({corner.texCoords[set].s + 50.0f * float(shift[set].s),
+                                                corner.texCoords[set].t + 50.0f * float(shift[set].t)});
+            }
+            vertexOf[id] = vertex;
+            (tail[group] >= 0 ? next[tail[group]] : head[group]) = id;
+            tail[group] = id;
+            indices->push_back(vertex);
+        }
+    }
+
+    setStripData(nullptr);
+    setIndexData(indices);
+    setVertexData(vertices, true);
+    setColorData(colours);
+    setNormalData(normals);
+    setTexcoordData(coords[0], 0);
+    setTexcoordData(coords[1], 1);
+    internals_->releaseVertexArray();
+    internals_->verify();
+}
+
+}  // namespace kessa
