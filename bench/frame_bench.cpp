@@ -1,17 +1,18 @@
 // Culling and gathering one frame of a 100,000-branch scene, without drawing:
 // 1,000 groups of 100 leaves, half of the groups behind the camera. Each
-// leaf hands one triangle batch to the render accumulator, as a geometry
-// branch does. After the first frame nothing may be allocated.
+// leaf is a geometry branch with one triangle batch, or an instance of one
+// of 100 such objects. After the first frame nothing may be allocated.
 #include <benchmark/benchmark.h>
 
 #include <memory>
 #include <vector>
 
 #include "AllocationCount.h"
-#include "scene/BranchRenderable.h"
 #include "scene/Database.h"
-#include "scene/GeoBunch.h"
+#include "scene/GeoBunchBuilder.h"
+#include "scene/GeometryBranch.h"
 #include "scene/GroupBranch.h"
+#include "scene/InstanceBranch.h"
 #include "scene/Object.h"
 #include "scene/render/RenderAccumulator.h"
 #include "scene/render/ViewCulledTraverser.h"
@@ -21,31 +22,36 @@ namespace {
 
 using kessa::Vector;
 
-class Leaf : public kessa::Branch, public kessa::BranchRenderable {
-public:
-    Leaf(kessa::GeoBunch* bunch, const Vector& at) : bunch_(bunch) {
-        setRenderable(this);
-        box_.set(at, at + Vector(1, 1, 1));
+// A unit square facing the camera, from corner at.
+std::unique_ptr<kessa::GeometryBranch> square(const Vector& at) {
+    float x = float(at.x), y = float(at.y), z = float(at.z);
+    kessa::GeoBunchBuilder b;
+    kessa::GeoBunchBuilder::Triangle t = {};
+    const kessa::GeoBunch::Float3 p[4] = {{x, y, z}, {x + 1, y, z}, {x, y, z + 1}, {x + 1, y, z + 1}};
+    for (int half = 0; half < 2; ++half) {
+        for (int k = 0; k < 3; ++k)
+            t.corners[k].position = p[half + k];
+        b.triangles.push_back(t);
     }
-    void clean() override {
-        bounds_ = box_;
-        dirty_ = false;
-    }
-    void render(kessa::Traverser& t) override { t.accumulator().addBunch(bunch_, &t.modelview()); }
+    auto branch = std::make_unique<kessa::GeometryBranch>();
+    branch->addTriangles(b);
+    return branch;
+}
 
-private:
-    kessa::GeoBunch* bunch_;
-    kessa::Bounds box_;
-};
-
-// shared: the leaves of every group show the same 100 batches (instanced
-// geometry, 100 groups of batches a frame); otherwise each leaf has its own.
+// shared: the leaves of every group are instances of the same 100 objects
+// (100 groups of batches a frame); otherwise each leaf has its own batch.
 struct Scene {
     explicit Scene(bool shared) {
-        const int batchCount = shared ? 100 : 100000;
-        for (int i = 0; i < batchCount; ++i)
-            bunches.push_back(std::make_unique<kessa::GeoBunch>());
         auto root = std::make_unique<kessa::GroupBranch>();
+        kessa::Object* top = new kessa::Object;
+        database.addObject(std::unique_ptr<kessa::Object>(top));
+        std::vector<kessa::Object*> parts;
+        for (int i = 0; shared && i < 100; ++i) {
+            auto part = std::make_unique<kessa::Object>();
+            part->attach(square(Vector(0, 0, 0)));
+            parts.push_back(part.get());
+            database.addObject(std::move(part));
+        }
         for (int g = 0; g < 1000; ++g) {
             // Inside: a 10 x 50 grid of groups 100 to 400 units ahead;
             // outside: the same behind the camera.
@@ -54,14 +60,21 @@ struct Scene {
             Vector corner(-50 + (k % 10) * 10, y, -5);
             auto group = std::make_unique<kessa::GroupBranch>();
             for (int i = 0; i < 100; ++i) {
-                kessa::GeoBunch* bunch = bunches[shared ? i : g * 100 + i].get();
-                group->addChild(std::make_unique<Leaf>(bunch, corner + Vector(i % 10, 0, i / 10)));
+                Vector at = corner + Vector(i % 10, 0, i / 10);
+                if (!shared) {
+                    group->addChild(square(at));
+                    continue;
+                }
+                auto instance = std::make_unique<kessa::InstanceBranch>();
+                instance->setInstance(parts[std::size_t(i)]);
+                kessa::Matrix m;
+                m.setTranslation(at);
+                instance->setMatrix(m);
+                group->addChild(std::move(instance));
             }
             root->addChild(std::move(group));
         }
-        auto object = std::make_unique<kessa::Object>();
-        object->attach(std::move(root));
-        database.addObject(std::move(object));
+        top->attach(std::move(root));
         database.clean();
         viewer.setWindowSize(1024, 768);
     }
@@ -76,7 +89,6 @@ struct Scene {
         return gathered;
     }
 
-    std::vector<std::unique_ptr<kessa::GeoBunch>> bunches;
     kessa::Database database;
     kessa::Viewer viewer;
     kessa::ViewCulledTraverser walk;

@@ -5,6 +5,7 @@
 #include "scene/Database.h"
 #include "scene/ExrefBranch.h"
 #include "scene/GeoBunch.h"
+#include "scene/GeometryBranch.h"
 #include "scene/InstanceBranch.h"
 #include "scene/JointBranch.h"
 #include "scene/LodBranch.h"
@@ -40,6 +41,7 @@ void registerTypes(orvel::DataSource& source) {
     StreamReader::addFactory(source, create<JointBranch>);
     StreamReader::addFactory(source, create<InstanceBranch>);
     StreamReader::addFactory(source, create<ExrefBranch>);
+    StreamReader::addFactory(source, create<GeometryBranch>);
     StreamReader::addFactory(source, create<TraversalCallback>);
     StreamReader::addFactory(source, create<GeoBunch>);
     StreamReader::addFactory(source, create<BunchCallbacks>);

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "BunchTestUtil.h"
-#include "GeometryLeaf.h"
 #include "SceneStreams.h"
 #include "scene/Database.h"
+#include "scene/GeometryBranch.h"
 #include "scene/GroupBranch.h"
 #include "scene/InstanceBranch.h"
 #include "scene/Object.h"
@@ -27,7 +27,6 @@ using kessa::Matrix;
 using kessa::Object;
 using kessa::RenderAccumulator;
 using kessa::Vector;
-using kessa_test::GeometryLeaf;
 using kessa_test::glSide;
 using kessa_test::pixelNear;
 
@@ -45,6 +44,12 @@ orvel::ref_ptr<GeoBunch> square(const Vector& c, GeoBunch::Color4 colour, bool t
     return b;
 }
 
+std::unique_ptr<kessa::GeometryBranch> leaf(const orvel::ref_ptr<GeoBunch>& bunch) {
+    auto branch = std::make_unique<kessa::GeometryBranch>();
+    branch->addBunch(bunch);
+    return branch;
+}
+
 std::unique_ptr<Object> objectWith(const char* name, std::unique_ptr<kessa::Branch> root) {
     auto o = std::make_unique<Object>();
     o->setName(name);
@@ -59,13 +64,13 @@ std::unique_ptr<Database> buildScene() {
     auto db = std::make_unique<Database>();
     auto root = std::make_unique<GroupBranch>();
     root->setName("root");
-    root->addChild(std::make_unique<GeometryLeaf>(square({-2, 10, 0}, {255, 0, 0, 255})));
-    root->addChild(std::make_unique<GeometryLeaf>(square({0, -10, 0}, {0, 0, 255, 255}, true)));
+    root->addChild(leaf(square({-2, 10, 0}, {255, 0, 0, 255})));
+    root->addChild(leaf(square({0, -10, 0}, {0, 0, 255, 255}, true)));
     auto instance = std::make_unique<kessa::InstanceBranch>();
     kessa::InstanceBranch* shown = instance.get();
     root->addChild(std::move(instance));
     db->addObject(objectWith("scene", std::move(root)));
-    db->addObject(objectWith("part", std::make_unique<GeometryLeaf>(square({0, 0, 0}, {0, 255, 0, 255}))));
+    db->addObject(objectWith("part", leaf(square({0, 0, 0}, {0, 255, 0, 255}))));
     shown->setInstance(db->objects()[1]);
     Matrix m;
     m.setTranslation({2, 10, 0});
@@ -75,7 +80,7 @@ std::unique_ptr<Database> buildScene() {
 
 orvel::counted_ptr<Database> readBack(const kessa_test::Bytes& bytes) {
     orvel::MemoryDataSource source(bytes.data(), unsigned(bytes.size()), false);
-    GeometryLeaf::registerAllTypes(source);
+    kessa::registerTypes(source);
     return StreamReader::read(source).cast<Database>();
 }
 
@@ -165,7 +170,7 @@ TEST_F(DatabaseFrame, AWideFirstFrameIsCulledWithItsOwnFrustum) {
     // A window twice as wide as high: the viewer starts square, so a walk
     // before the size is known would cull what lies in the wider parts.
     Database db;
-    db.addObject(objectWith("edge", std::make_unique<GeometryLeaf>(square({6, 10, 0}, {255, 255, 0, 255}))));
+    db.addObject(objectWith("edge", leaf(square({6, 10, 0}, {255, 255, 0, 255}))));
     context.width = glSide;
     context.height = glSide / 2;
     glViewport(0, 0, context.width, context.height);

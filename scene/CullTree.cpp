@@ -1,0 +1,64 @@
+#include "scene/CullTree.h"
+
+#include "base/DataDest.h"
+#include "base/DataSource.h"
+#include "scene/SceneStream.h"
+
+namespace kessa {
+
+void CullTree::setChild(int i, std::unique_ptr<CullTree> tree) {
+    children_[i & 1] = std::move(tree);
+    if (CullTree* c = children_[i & 1].get()) {
+        c->parent_ = this;
+        c->taken_ = true;
+    }
+}
+
+// A slot filled earlier keeps its tree: the reader still calls postRead on
+// every object it read, so nothing taken may be deleted before the read ends.
+bool CullTree::takeChild(void* slot, unsigned index, orvel::Streamable* object) {
+    auto* self = static_cast<CullTree*>(slot);
+    auto* tree = dynamic_cast<CullTree*>(object);
+    if (!tree || tree->taken_ || self->children_[index])
+        return false;
+    for (const CullTree* up = self; up; up = up->parent_)
+        if (up == tree)
+            return false;
+    self->setChild(int(index), std::unique_ptr<CullTree>(tree));
+    return true;
+}
+
+void CullTree::read(orvel::DataSource& in) {
+    while (unsigned tag = stream::nextTag(in)) {
+        switch (tag) {
+        case 1:
+            stream::skipReference(in);
+            break;
+        case 2:
+            bounds_.read(in);
+            break;
+        case 3:
+            for (unsigned i = 0; i < 2 && in.context; ++i) {
+                unsigned id = in.readUInt32();
+                if (id != 0 && in.good())
+                    in.addReference(id, this, &takeChild, orvel::DataSource::Hold::own, i);
+            }
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void CullTree::write(orvel::DataDest& out) {
+    stream::writeTag(out, 1);
+    stream::writeNullReference(out);
+    stream::writeTag(out, 2);
+    bounds_.write(out);
+    stream::writeTag(out, 3);
+    out.writeStreamable(children_[0].get());
+    out.writeStreamable(children_[1].get());
+    stream::writeTag(out, 0);
+}
+
+}  // namespace kessa
