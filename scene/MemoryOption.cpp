@@ -10,6 +10,8 @@ bool memorySaving = false;
 
 void enablePolygonArena() { memorySaving = true; }
 
+void disablePolygonArena() { memorySaving = false; }
+
 bool optionFlag() { return memorySaving; }
 
 }  // namespace kessa

@@ -6,6 +6,9 @@
 namespace kessa {
 
 void enablePolygonArena();
+// Turns the switch off again, for tools and tests that build scenes both ways
+// in one process. Records made meanwhile still go back where they came from.
+void disablePolygonArena();
 bool optionFlag();
 
 }  // namespace kessa
