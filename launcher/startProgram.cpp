@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <string>
 
 #include "base/Debug.h"
 #include "base/FilePath.h"
@@ -14,6 +15,7 @@
 #include "launcher/StartWindow.h"
 #include "launcher/VideoSettings.h"
 #include "platform/FileSystem.h"
+#include "platform/Windows.h"
 #include "scene/MemoryOption.h"
 
 namespace {
@@ -27,7 +29,14 @@ int startProgram(const std::vector<orvel_string>& words) {
     if (!single.tryLock())
         return 0;
 
-    // Before anything else: a driver the program cannot draw with ends it here.
+    // Before anything else: without a display there is no driver to judge,
+    // and a driver the program cannot draw with ends it here.
+    std::string display = platform::videoProblem();
+    if (!display.empty()) {
+        pellium::errorBox(display.c_str(), nullptr);
+        single.unlock();
+        return 1;
+    }
     const pellium::GLcaps& caps = pellium::getGLSniffer();
     if (const char* problem = game_launcher::graphicsCardProblem(caps)) {
         pellium::errorBox(problem, nullptr);

@@ -4,6 +4,7 @@
 #include <X11/Xutil.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <vector>
 
@@ -415,6 +416,12 @@ bool start() {
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO) != 0)
         return false;
+    // Without a display SDL falls back to drivers that show nothing to anyone.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!driver || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
     s.available = true;
     std::atexit(stopVideo);
     return true;
@@ -435,6 +442,15 @@ SDL_Window* fullScreenWindow(int monitor) {
 }  // namespace sdl
 
 bool videoAvailable() { return sdl::start(); }
+
+std::string videoProblem() {
+    if (sdl::start())
+        return "";
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display)
+        return "Cannot open a display: DISPLAY is not set.";
+    return std::string("Cannot open the display \"") + display + "\".";
+}
 
 void setWindowProcedure(WindowProcedure procedure) { state().procedure = procedure; }
 

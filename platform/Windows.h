@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/Messages.h"
@@ -33,6 +34,9 @@ struct WindowParams {
 // Starts the video layer on first use; false when there is no display. Every
 // other call below does nothing (or answers "none") while this is false.
 bool videoAvailable();
+// Why the video layer could not start, naming the display it was given;
+// empty while it runs.
+std::string videoProblem();
 
 void setWindowProcedure(WindowProcedure procedure);
 

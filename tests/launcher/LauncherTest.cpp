@@ -172,3 +172,30 @@ TEST_F(LauncherTest, RefusesADriverWithOneTextureUnit) {
     EXPECT_FALSE(fs::exists(folder / "game.log")) << "the check comes before the log";
     EXPECT_FALSE(windowShown(pid));
 }
+
+TEST_F(LauncherTest, WithoutADisplaySaysWhichDisplayCannotBeOpened) {
+    std::string shared = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+    // A display number no server listens on.
+    int unused = 4242;
+    while (fs::exists("/tmp/.X11-unix/X" + std::to_string(unused)))
+        ++unused;
+    std::string missing = ":" + std::to_string(unused);
+    struct Case {
+        const char* display;
+        std::string said;
+    } cases[] = {{nullptr, "Cannot open a display: DISPLAY is not set."},
+                 {missing.c_str(), "Cannot open the display \"" + missing + "\"."}};
+    for (const Case& k : cases) {
+        fs::remove(folder / "stderr");
+        if (k.display)
+            setenv("DISPLAY", k.display, 1);
+        else
+            unsetenv("DISPLAY");
+        pid_t pid = start({});
+        setenv("DISPLAY", shared.c_str(), 1);
+        EXPECT_EQ(waitExit(pid, 20), 1);
+        std::string errors = read("stderr");
+        EXPECT_NE(errors.find(k.said), std::string::npos) << errors;
+        EXPECT_EQ(errors.find("accelerator"), std::string::npos) << errors;
+    }
+}
