@@ -41,7 +41,12 @@ int messageBox(const char* text, const char* title, MessageBoxIcon icon) {
                                                      : SDL_MESSAGEBOX_INFORMATION;
     if (!sdl::start())
         return 0;
-    return SDL_ShowSimpleMessageBox(flags, title, text, nullptr) == 0 ? 1 : 0;
+    // SDL draws the box with the X server's core fonts (the setup script
+    // installs them); without them it shows nothing, so say why.
+    if (SDL_ShowSimpleMessageBox(flags, title, text, nullptr) == 0)
+        return 1;
+    std::fprintf(stderr, "The message box could not be shown: %s\n", SDL_GetError());
+    return 0;
 }
 
 void setMessageBoxRecording(bool on) { boxes().recording = on; }

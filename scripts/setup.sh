@@ -9,6 +9,7 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-liberation2
   libsqlite3-dev
   xvfb xauth xdotool
+  xfonts-base  # the core fonts SDL draws message boxes with
   xdg-utils
   imagemagick libgif-dev
   locales
