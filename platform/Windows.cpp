@@ -2,10 +2,12 @@
 
 #include <SDL_syswm.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <set>
 #include <vector>
 
 #include "platform/Display.h"
@@ -26,6 +28,9 @@ struct Entry {
     WindowId parent = 0;
     int childX = 0, childY = 0;  // a child's place in its parent
     int monitor = 0;
+    unsigned long xWindow = 0;  // the X window, 0 on other systems
+    bool gone = false;          // another program destroyed it
+    bool closeSent = false;
 };
 
 struct State {
@@ -40,6 +45,11 @@ struct State {
     bool appActive = false;
     WindowId lastFocused = 0;
     Cursor cursors[9];
+    // X's own key symbol for the key event SDL reports next (0 for none).
+    KeySym pendingKeysym = 0;
+    // X windows of ours that vanished: errors about them are expected.
+    std::set<unsigned long> goneXWindows;
+    int (*previousXErrorHandler)(Display*, XErrorEvent*) = nullptr;
 };
 
 State& state() {
@@ -135,6 +145,32 @@ void send(const Message& m) {
     deliver(m);
 }
 
+// The keypad's navigation keys (NumLock off), as X names them and as SDL
+// reports their keys whatever the NumLock state.
+struct KeypadKey {
+    SDL_Keycode sdl;
+    KeySym x;
+    int key;
+};
+const KeypadKey keypadKeys[] = {{SDLK_KP_4, XK_KP_Left, KeyLeft},      {SDLK_KP_6, XK_KP_Right, KeyRight},
+                                {SDLK_KP_8, XK_KP_Up, KeyUp},          {SDLK_KP_2, XK_KP_Down, KeyDown},
+                                {SDLK_KP_7, XK_KP_Home, KeyHome},      {SDLK_KP_1, XK_KP_End, KeyEnd},
+                                {SDLK_KP_9, XK_KP_Prior, KeyPageUp},   {SDLK_KP_3, XK_KP_Next, KeyPageDown},
+                                {SDLK_KP_0, XK_KP_Insert, KeyInsert},  {SDLK_KP_PERIOD, XK_KP_Delete, KeyDelete}};
+
+// With NumLock off a keypad key is its navigation key; with it on the key
+// types a digit, which arrives as text. X's symbol for the press tells which;
+// without one SDL's NumLock flag does (it misses changes made while another
+// program had the keyboard).
+int keypadKeyOf(const SDL_Keysym& k, KeySym x) {
+    for (const KeypadKey& p : keypadKeys)
+        if (p.sdl == k.sym) {
+            bool navigation = x ? x == p.x : (k.mod & KMOD_NUM) == 0;
+            return navigation ? p.key : KeyOther;
+        }
+    return KeyNone;
+}
+
 int keyOf(SDL_Keycode k) {
     if (k >= SDLK_a && k <= SDLK_z)
         return 'A' + (k - SDLK_a);
@@ -191,9 +227,11 @@ void withModifiers(Message& m, Uint16 mod) {
 
 // Win32 order: the key message, then the character it types. Alt turns keys
 // into system keys; F10 is one even without Alt.
-void translateKey(const SDL_KeyboardEvent& k) {
+void translateKey(const SDL_KeyboardEvent& k, KeySym x) {
     WindowId w = k.windowID;
-    int key = keyOf(k.keysym.sym);
+    int key = keypadKeyOf(k.keysym, x);
+    if (key == KeyNone)
+        key = keyOf(k.keysym.sym);
     bool alt = (k.keysym.mod & KMOD_ALT) != 0 || key == KeyAlt;
     bool down = k.type == SDL_KEYDOWN;
     Message m = base(MessageType::KeyDown, w);
@@ -294,12 +332,74 @@ void translateWindowEvent(const SDL_WindowEvent& e) {
     }
 }
 
+Entry* findX(unsigned long xWindow) {
+    for (auto& w : state().windows)
+        if (w.second.xWindow == xWindow)
+            return &w.second;
+    return nullptr;
+}
+
+void noteGone(Entry& e) {
+    e.gone = true;
+    state().goneXWindows.insert(e.xWindow);
+}
+
+// Another program may destroy a window of ours at any time; what SDL and the
+// GL driver still ask of it then fails. Such errors only confirm that it went
+// (it is closed at the next pump); every other error goes on to SDL's handler.
+int onXError(Display* display, XErrorEvent* error) {
+    State& s = state();
+    if (s.goneXWindows.count(error->resourceid))
+        return 0;
+    if (error->error_code == BadWindow || error->error_code == BadDrawable)
+        if (Entry* e = findX(error->resourceid)) {
+            noteGone(*e);
+            return 0;
+        }
+    return s.previousXErrorHandler ? s.previousXErrorHandler(display, error) : 0;
+}
+
+// X's own events, seen before SDL's translation of them.
+void translateX(const XEvent& x) {
+    State& s = state();
+    if (x.type == KeyPress || x.type == KeyRelease) {
+        XKeyEvent key = x.xkey;
+        char text[8];
+        XLookupString(&key, text, sizeof text, &s.pendingKeysym, nullptr);
+    } else if (x.type == DestroyNotify) {
+        if (Entry* e = findX(x.xdestroywindow.window))
+            noteGone(*e);
+    }
+}
+
+// A window that vanished is closed as if the user had asked.
+void closeGoneWindows() {
+    std::vector<WindowId> closing;
+    for (auto& w : state().windows)
+        if (w.second.gone && !w.second.closeSent) {
+            w.second.closeSent = true;
+            closing.push_back(w.first);
+        }
+    for (WindowId w : closing)
+        if (find(w))
+            send(base(MessageType::Close, w));
+}
+
 void translate(const SDL_Event& e) {
+    State& s = state();
+    if (e.type == SDL_SYSWMEVENT) {
+        if (e.syswm.msg->subsystem == SDL_SYSWM_X11)
+            translateX(e.syswm.msg->msg.x11.event);
+        return;
+    }
+    // The symbol belongs to the event SDL made from the same X event: this one.
+    KeySym keysym = s.pendingKeysym;
+    s.pendingKeysym = 0;
     switch (e.type) {
     case SDL_KEYDOWN:
     case SDL_KEYUP:
         if (find(e.key.windowID))
-            translateKey(e.key);
+            translateKey(e.key, keysym);
         break;
     case SDL_TEXTINPUT:
         if (find(e.text.windowID))
@@ -423,6 +523,10 @@ bool start() {
         return false;
     }
     s.available = true;
+    // X's events come too: the keypad's symbols, and windows another program destroyed.
+    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+    if (std::strcmp(driver, "x11") == 0)
+        s.previousXErrorHandler = XSetErrorHandler(onXError);
     std::atexit(stopVideo);
     return true;
 }
@@ -491,6 +595,12 @@ WindowId createWindow(const WindowParams& p) {
         return 0;
     WindowId id = SDL_GetWindowID(sdlWindow);
     Entry e;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(sdlWindow, &info) && info.subsystem == SDL_SYSWM_X11) {
+        e.xWindow = info.info.x11.window;
+        state().goneXWindows.erase(e.xWindow);  // the server gave the id out again
+    }
     e.sdl = sdlWindow;
     e.kind = p.kind;
     e.parent = p.parent;
@@ -643,6 +753,7 @@ void pumpMessages() {
     SDL_Event e;
     while (SDL_PollEvent(&e))
         translate(e);
+    closeGoneWindows();
     settleActivation();
 }
 

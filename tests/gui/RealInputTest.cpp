@@ -110,6 +110,27 @@ TEST_F(RealInputTest, KeysAndCharactersArriveOncePerPress) {
     EXPECT_EQ(events.size(), count);
 }
 
+TEST_F(RealInputTest, KeypadWithNumLockOffGivesTheNavigationKeys) {
+    namespace Key = pellium::Key;
+    const struct {
+        const char* name;
+        int code;
+    } keys[] = {{"KP_Left", Key::Left},   {"KP_Right", Key::Right},    {"KP_Up", Key::Up},
+                {"KP_Down", Key::Down},   {"KP_Home", Key::Home},      {"KP_End", Key::End},
+                {"KP_Prior", Key::PageUp}, {"KP_Next", Key::PageDown}, {"KP_Insert", Key::Insert},
+                {"KP_Delete", Key::Delete}};
+    for (const auto& k : keys) {
+        events.clear();
+        xdotool(std::string("key ") + k.name);
+        ASSERT_TRUE(waitFor(EventType::Key)) << k.name;
+        EXPECT_EQ(events.back().code, k.code) << k.name;
+    }
+    // Each made its key alone, no character with it.
+    events.clear();
+    waitFor(-1);
+    EXPECT_TRUE(events.empty());
+}
+
 TEST_F(RealInputTest, AltLetterIsAShortcutAndAltAloneOpensTheMenuBar) {
     xdotool("key alt+f");
     ASSERT_TRUE(waitFor(EventType::Shortcut));

@@ -112,6 +112,16 @@ protected:
         return read("pixel");
     }
 
+    // On the way out the program kept its video settings.
+    static void expectSettingsStored() {
+        orvel::RegistryKey key(game_launcher::registryKey, false, 0);
+        bool lists = false, fog = false;
+        EXPECT_TRUE(key.getBool("Use display lists", lists));
+        EXPECT_TRUE(key.getBool("Enable fog", fog));
+        EXPECT_TRUE(lists);
+        EXPECT_TRUE(fog);
+    }
+
     fs::path folder, program;
     pid_t first = -1;
 };
@@ -152,13 +162,18 @@ TEST_F(LauncherTest, OpensItsWindowWritesTheLogAndRunsOnce) {
     kill(first, SIGTERM);
     EXPECT_EQ(waitExit(first, 10), 0);
     first = -1;
-    // And on the way out it kept its video settings.
-    orvel::RegistryKey key(game_launcher::registryKey, false, 0);
-    bool lists = false, fog = false;
-    EXPECT_TRUE(key.getBool("Use display lists", lists));
-    EXPECT_TRUE(key.getBool("Enable fog", fog));
-    EXPECT_TRUE(lists);
-    EXPECT_TRUE(fog);
+    expectSettingsStored();
+}
+
+TEST_F(LauncherTest, WindowDestroyedByAnotherProgramEndsItAsAClose) {
+    first = start({});
+    ASSERT_TRUE(logged("wglMakeCurrent() returned OK\n", 20));
+    std::string destroy = "xdotool search --onlyvisible --pid " + std::to_string(first) +
+                          " --name '^Kalvora$' windowclose";
+    ASSERT_EQ(std::system(destroy.c_str()), 0);
+    EXPECT_EQ(waitExit(first, 10), 0) << read("stderr");
+    first = -1;
+    expectSettingsStored();
 }
 
 TEST_F(LauncherTest, RefusesADriverWithOneTextureUnit) {
