@@ -31,6 +31,11 @@ void DataSource::addReference(unsigned id, void* slot, FillSlot fill, Hold hold,
         context->addReference(id, slot, fill, hold, index);
 }
 
+void DataSource::addReferences(const std::vector<unsigned>& ids, void* list, FillSlot fill, Hold hold) {
+    if (context)
+        context->addReferences(ids, list, fill, hold);
+}
+
 const std::vector<unsigned>& DataSource::readReferenceIds() {
     static const std::vector<unsigned> none;
     unsigned count = readCompact();

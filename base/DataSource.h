@@ -6,6 +6,9 @@
 #pragma once
 
 #include <cstring>
+#include <type_traits>
+#include <typeinfo>
+#include <utility>
 #include <vector>
 
 #include "base/StringMode.h"
@@ -114,9 +117,9 @@ public:
     using FillSlot = bool (*)(void* slot, unsigned index, Streamable* object);
     // What a slot does with the object it holds. The reader needs to know who
     // owns an object: two owners would both delete it.
-    enum class Hold {
-        // Keeps the object from being deleted with what nothing refers to,
-        // and no more.
+    enum class Hold : unsigned char {
+        // Keeps the object from being deleted, or freed by what is deleted,
+        // with what nothing refers to, and no more.
         refer,
         // A counted holder: it is given the object's counted-pointer record.
         count,
@@ -137,6 +140,9 @@ public:
     // Fills slot when the end mark is reached; counted slots are given only
     // counted-pointer records.
     void addReference(unsigned id, void* slot, FillSlot fill, Hold hold, unsigned index = 0);
+    // The elements of a list, ids as readReferenceIds gave them: element i
+    // is filled with what ids[i] names, null for 0.
+    void addReferences(const std::vector<unsigned>& ids, void* list, FillSlot fill, Hold hold);
     // One reference: its id, then addReference unless the id is 0. Nothing
     // is read without a reader.
     void readReference(void* slot, FillSlot fill, Hold hold) {
@@ -202,9 +208,25 @@ private:
     void readCounted(orvel_string& text, unsigned length);
 };
 
+template <class T, class = void>
+struct DirectlyCastable : std::false_type {};
+template <class T>
+struct DirectlyCastable<T, std::void_t<decltype(static_cast<T*>(std::declval<Streamable*>()))>> : std::true_type {};
+
+// The object as a T, null when it is none. Most references name an object
+// of exactly their slot's class, which needs no walk of the class graph.
+template <class T>
+T* streamCast(Streamable* object) {
+    if constexpr (DirectlyCastable<T>::value) {
+        if (object && typeid(*object) == typeid(T))
+            return static_cast<T*>(object);
+    }
+    return dynamic_cast<T*>(object);
+}
+
 template <class T>
 bool DataSource::fillPointer(void* slot, unsigned, Streamable* object) {
-    T* typed = dynamic_cast<T*>(object);
+    T* typed = streamCast<T>(object);
     *static_cast<T**>(slot) = typed;
     return typed != nullptr;
 }
@@ -216,7 +238,7 @@ bool DataSource::fillElement(void* list, unsigned index, Streamable* object) {
     std::vector<T*>& elements = *static_cast<std::vector<T*>*>(list);
     if (index >= elements.size())
         return false;
-    T* typed = dynamic_cast<T*>(object);
+    T* typed = streamCast<T>(object);
     elements[index] = typed;
     return typed != nullptr;
 }
@@ -226,7 +248,7 @@ bool DataSource::fillElement(void* list, unsigned index, Streamable* object) {
 template <class T>
 bool DataSource::fillCounted(void* slot, unsigned, Streamable* object) {
     CountedRecord* record = static_cast<CountedRecord*>(object);
-    T* typed = dynamic_cast<T*>(record->pointee());
+    T* typed = streamCast<T>(record->pointee());
     if (!typed)
         return false;
     *static_cast<counted_ptr<T>*>(slot) = counted_ptr<T>::adopt(typed, record);
@@ -258,8 +280,7 @@ template <class T>
 DataSource& operator>>(DataSource& source, std::vector<T*>& list) {
     const std::vector<unsigned>& ids = source.readReferenceIds();
     list.assign(ids.size(), nullptr);
-    for (size_t i = 0; i < ids.size(); ++i)
-        source.addReference(ids[i], &list, &DataSource::fillElement<T>, DataSource::Hold::refer, unsigned(i));
+    source.addReferences(ids, &list, &DataSource::fillElement<T>, DataSource::Hold::refer);
     return source;
 }
 

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
-#include <unordered_set>
 
 #include "base/Debug.h"
 
@@ -19,8 +18,16 @@ namespace {
 constexpr unsigned nearTypes = 1024;
 // Ordinary scenes read without growing the tables.
 constexpr unsigned readyEntries = 1024;
-// The target of a null reference.
-constexpr unsigned noTarget = 0xFFFFFFFF;
+// The fewest bytes an object record and a reference take, and the most
+// entries a table is made ready for from the length of the data alone.
+constexpr unsigned smallestRecord = 7;
+constexpr unsigned smallestReference = 4;
+constexpr unsigned mostReadyEntries = 1u << 20;
+
+// Room for what the data can hold, from ordinary scenes up to a bound.
+unsigned readyFor(unsigned bytes, unsigned each) {
+    return std::min(std::max(bytes / each, readyEntries), mostReadyEntries);
+}
 
 Streamable* makeCountedRecord() { return new CountedRecord; }
 
@@ -89,9 +96,14 @@ orvel::counted_ptr<Streamable> StreamReader::read(DataSource& source) {
     return root;
 }
 
-void StreamReader::addReference(unsigned id, void* slot, DataSource::FillSlot fill, DataSource::Hold hold,
-                                unsigned index) {
-    references_.push_back({slot, fill, id, index, noTarget, hold});
+// Room for the whole list at once: its ids are already read, so its count
+// is no larger than the data that held them.
+void StreamReader::addReferences(const std::vector<unsigned>& ids, void* list, DataSource::FillSlot fill,
+                                 DataSource::Hold hold) {
+    if (references_.capacity() - references_.size() < ids.size())
+        references_.reserve(std::max(references_.size() + ids.size(), 2 * references_.capacity()));
+    for (size_t i = 0; i < ids.size(); ++i)
+        references_.push_back({list, fill, ids[i], unsigned(i), noTarget, hold, false});
 }
 
 orvel::counted_ptr<Streamable> StreamReader::readStream(DataSource& source) {
@@ -112,8 +124,10 @@ orvel::counted_ptr<Streamable> StreamReader::readStream(DataSource& source) {
     if (version_ == 101)
         source.setStringMode(orvel::stringCompactLength);
 
-    objects_.reserve(readyEntries);
-    references_.reserve(readyEntries);
+    // A source that knows its length lets the tables be made once.
+    unsigned left = source.isSeekable() ? source.bytesRemaining() : 0;
+    objects_.reserve(readyFor(left, smallestRecord));
+    references_.reserve(readyFor(left, smallestReference));
     bool ended = false;
     for (;;) {
         int c = source.readByte();
@@ -194,8 +208,9 @@ bool StreamReader::readObject(DataSource& source) {
         throw std::logic_error("the root is a counted-pointer record");
 
     counted_ = false;
+    unsigned firstReference = unsigned(references_.size());
     object->read(source);
-    objects_.push_back({object.get(), nullptr, id, 0, counted_, false});
+    objects_.push_back({object.get(), nullptr, id, 0, firstReference, unsigned(references_.size()), counted_, false, false});
     Streamable* made = object.release();
     if (!root_)
         root_ = made;
@@ -208,144 +223,6 @@ bool StreamReader::readObject(DataSource& source) {
             source.seek(unsigned(end));
     }
     return true;
-}
-
-void StreamReader::fixUp() {
-    auto byId = [](const Object& a, const Object& b) { return a.id < b.id; };
-    if (!std::is_sorted(objects_.begin(), objects_.end(), byId))
-        std::stable_sort(objects_.begin(), objects_.end(), byId);
-
-    // Every reference is looked up before any slot is given anything, so a
-    // bad one leaves all objects unshared and deletable.
-    unsigned n = unsigned(objects_.size());
-    for (Reference& r : references_) {
-        if (r.id == 0)
-            continue;
-        // Ids from StreamWriter count up from 1 in stream order.
-        unsigned i = r.id - 1;
-        if (i >= n || objects_[i].id != r.id) {
-            auto found = std::lower_bound(objects_.begin(), objects_.end(), r.id,
-                                          [](const Object& o, unsigned id) { return o.id < id; });
-            if (found == objects_.end() || found->id != r.id)
-                throw std::logic_error("Bad pointer");
-            i = unsigned(found - objects_.begin());
-        }
-        r.target = i;
-    }
-    // A counted slot read more than once keeps the last record it was
-    // given, as an assignment would; the earlier ones must not count.
-    std::unordered_set<void*> countedSlots;
-    for (auto r = references_.rbegin(); r != references_.rend(); ++r) {
-        if (r->hold == DataSource::Hold::count && !countedSlots.insert(r->slot).second)
-            r->fill = nullptr;
-    }
-    for (Object& o : objects_) {
-        if (o.counted)
-            o.record = dynamic_cast<CountedRecord*>(o.object);
-    }
-
-    filled_ = true;
-    unsigned rootRefused = 0;
-    for (const Reference& r : references_) {
-        if (r.hold == DataSource::Hold::count)
-            continue;
-        if (r.target == noTarget) {
-            r.fill(r.slot, r.index, nullptr);
-            continue;
-        }
-        Object& o = objects_[r.target];
-        // The caller's holder owns the root; an owner taking it would
-        // delete it under that holder.
-        if (r.hold == DataSource::Hold::own && o.object == root_) {
-            ++rootRefused;
-            continue;
-        }
-        if (r.fill(r.slot, r.index, o.object)) {
-            ++o.holders;
-            if (r.hold == DataSource::Hold::own)
-                o.owned = true;
-        }
-    }
-    if (rootRefused > 0)
-        orvel::debug("!!!Stream reader: owners named the root %u times; it stays the caller's\n", rootRefused);
-    fillCounted();
-
-    for (Object& o : objects_) {
-        if (o.counted)
-            o.object->postRead();
-    }
-    for (Object& o : objects_) {
-        if (!o.counted)
-            o.object->postRead();
-    }
-}
-
-// A record of the stream that holds the root shares it with the caller,
-// who takes the count fillCounted gave it.
-orvel::counted_ptr<Streamable> StreamReader::handOut() {
-    if (!root_)
-        return nullptr;
-    orvel::counted_ptr<Streamable> root = rootRecord_ ? orvel::counted_ptr<Streamable>::adopt(root_, rootRecord_)
-                                                      : orvel::counted_ptr<Streamable>(root_);
-    root_ = nullptr;
-    return root;
-}
-
-// After the root is handed out, so that what holds it cannot take it along.
-void StreamReader::deleteUnheld(const Streamable* root) {
-    unsigned dropped = 0;
-    for (Object& o : objects_) {
-        if (o.holders == 0 && o.object != root) {
-            delete o.object;
-            ++dropped;
-        }
-    }
-    if (dropped > 0)
-        orvel::debug("!!!Stream reader: %u unreferenced objects deleted\n", dropped);
-}
-
-// Counted holders get their records once every other slot, the records'
-// own included, holds its object, and before any postRead.
-void StreamReader::fillCounted() {
-    // Who owns what is settled first: a record that may not own its pointee
-    // is left holding nothing, and its own slot no longer counts.
-    std::unordered_map<const Streamable*, Object*> byAddress;
-    for (Object& o : objects_) {
-        CountedRecord* record = o.record;
-        if (!record || !record->read_)
-            continue;
-        if (byAddress.empty()) {
-            for (Object& each : objects_)
-                byAddress.emplace(each.object, &each);
-        }
-        Object& pointee = *byAddress.at(record->read_);
-        if (!pointee.record && !pointee.owned) {
-            pointee.owned = true;
-            // The caller's holder of the root will share this record: it
-            // counts, so the record outlives what the stream drops.
-            if (pointee.object == root_) {
-                rootRecord_ = record;
-                ++o.holders;
-            }
-            continue;
-        }
-        record->read_ = nullptr;
-        --pointee.holders;
-    }
-    for (const Reference& r : references_) {
-        if (r.hold != DataSource::Hold::count || !r.fill || r.target == noTarget)
-            continue;
-        Object& o = objects_[r.target];
-        if (o.record && r.fill(r.slot, r.index, o.record))
-            ++o.holders;
-    }
-    // A count is what the stream holds of the record: fewer would free the
-    // object under a holder, more could never be released. Holders were
-    // filled without touching counts, and none was let go meanwhile.
-    for (Object& o : objects_) {
-        if (o.record)
-            o.record->count = o.holders;
-    }
 }
 
 void StreamReader::deleteObjects(bool keepRoot) {

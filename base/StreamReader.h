@@ -32,9 +32,11 @@
 // What a read leaves behind: the root, handed out in a counted pointer, and
 // whatever the objects hold of one another. Objects that nothing refers to,
 // and every object but the root of a stream that stops before its end
-// mark, are deleted. A read that fails before any reference is filled
-// deletes everything it made; one that fails later (a postRead that
-// throws) ends as if it had worked and its root were dropped at once.
+// mark, are deleted; what a slot that stays still holds is never freed
+// with them: the object that would free it stays too (a record lets it go
+// instead). A read that fails before any reference is filled deletes
+// everything it made; one that fails later (a postRead that throws) ends
+// as if it had worked and its root were dropped at once.
 #pragma once
 
 #include <map>
@@ -67,10 +69,17 @@ public:
     // The source's hooks (see DataSource).
     void noteCountedPtr() { counted_ = true; }
     void addReference(unsigned id, void* slot, orvel::DataSource::FillSlot fill, orvel::DataSource::Hold hold,
-                      unsigned index);
+                      unsigned index) {
+        references_.push_back({slot, fill, id, index, noTarget, hold, false});
+    }
+    void addReferences(const std::vector<unsigned>& ids, void* list, orvel::DataSource::FillSlot fill,
+                       orvel::DataSource::Hold hold);
     std::vector<unsigned>& idBuffer() { return ids_; }
 
 private:
+    // The target of a null reference.
+    static constexpr unsigned noTarget = 0xFFFFFFFF;
+
     struct Object {
         orvel::Streamable* object;
         // Set for counted-pointer records once references are filled.
@@ -79,10 +88,16 @@ private:
         // Slots that were given this object; none (and not the root): it
         // is deleted after the read.
         unsigned holders;
+        // The references its body read, [first, end) in reading order; a
+        // record's pointee is its first.
+        unsigned firstReference;
+        unsigned endReference;
         // It called noteCountedPtr: its postRead comes first.
         bool counted;
         // An owning slot or a record owns it.
         bool owned;
+        // Deleting what nothing refers to would free it.
+        bool freed;
     };
     struct Reference {
         void* slot;
@@ -93,6 +108,8 @@ private:
         // Index of the object found for id; none for id 0.
         unsigned target;
         orvel::DataSource::Hold hold;
+        // The slot holds its target.
+        bool filled;
     };
 
     StreamReader() = default;
@@ -107,9 +124,12 @@ private:
     bool readObject(orvel::DataSource& source);
     CreateFunc typeFor(unsigned id) const;
     void fixUp();
+    unsigned findTargets();
+    void keepLastCountedReads(unsigned counted);
     void fillCounted();
     orvel::counted_ptr<orvel::Streamable> handOut();
     void deleteUnheld(const orvel::Streamable* root);
+    void keepWhatStaysHeld();
     void deleteObjects(bool keepRoot);
     void abandon();
 
@@ -121,6 +141,11 @@ private:
     std::vector<Object> objects_;
     std::vector<Reference> references_;
     std::vector<unsigned> ids_;
+    // The fix-up's work lists, sized once per read: the counted-pointer
+    // records by id, the counted references, and a table of counted slots.
+    std::vector<unsigned> records_;
+    std::vector<unsigned> countedReferences_;
+    std::vector<const void*> countedSlots_;
     orvel::Streamable* root_ = nullptr;
     orvel::CountedRecord* rootRecord_ = nullptr;
     int version_ = -1;

@@ -22,7 +22,9 @@ namespace {
 
 // Streams to damage: graphs of every kind of reference, a chain of the
 // plain test classes, owners (whose ids, swapped, make records and owners
-// claim one object, and owners name the root), and a version 1.00 stream.
+// claim one object, and owners name the root), an object that a plain link
+// and a counted holder share (a lost or renamed holder leaves its record
+// claiming what the link holds), and a version 1.00 stream.
 std::vector<StreamBytes> validStreams() {
     std::vector<StreamBytes> streams;
     for (unsigned seed = 1; seed <= 6; ++seed) {
@@ -42,9 +44,44 @@ std::vector<StreamBytes> validStreams() {
     }
     streams.push_back(writeStream(ownerTree()));
     destroyAll();
+    {
+        Graph* root = new Graph;
+        Graph* keeper = new Graph;
+        root->link = new Graph;
+        root->link->value = 3;
+        keeper->value = 2;
+        keeper->shared = counted_ptr<Graph>(root->link);
+        root->list = {keeper, root->link};
+        streams.push_back(writeStream(root));
+        destroyAll();
+    }
     streams.push_back(text("ZanthaStream 1.00\n") + hex({0x3F, 0x01}) + text("zanthorium::test::Node") + hex({0}) +
                       record(1, 0x1000, u32(42) + u32(0x2000)) + record(1, 0x2000, u32(7) + u32(0)) + endMark);
     return streams;
+}
+
+// Every plain slot of every object alive holds an object alive: a read
+// never frees what a slot it filled still points at.
+bool slotsHoldLiveObjects() {
+    auto alive = [](Streamable* p) { return !p || live().count(p) == 1; };
+    for (Streamable* o : live()) {
+        if (auto* node = dynamic_cast<Node*>(o); node && !alive(node->link))
+            return false;
+        if (auto* multi = dynamic_cast<MultiNode*>(o); multi && !alive(multi->back))
+            return false;
+        if (auto* graph = dynamic_cast<Graph*>(o)) {
+            if (!alive(graph->link) || !alive(graph->multi))
+                return false;
+            for (Graph* g : graph->list)
+                if (!alive(g))
+                    return false;
+        }
+        if (auto* owner = dynamic_cast<Owner*>(o))
+            for (Streamable* owned : owner->owned)
+                if (!alive(owned))
+                    return false;
+    }
+    return true;
 }
 
 StreamBytes mutate(StreamBytes bytes, std::mt19937& random) {
@@ -120,6 +157,7 @@ protected:
         // cannot tell its length may take its first 64 KiB step).
         size_t bound = 2 * 65536 + 64 * bytes.size();
         ASSERT_LE(largest, bound) << "round " << round << ", " << bytes.size() << " bytes";
+        ASSERT_TRUE(slotsHoldLiveObjects()) << "round " << round;
         // postRead ran: the read got through its end mark.
         if (!postReads().empty())
             ++fixedUp_;

@@ -655,3 +655,30 @@ TEST_F(ObjectStreamTest, PlainSlotGivenARecordHoldsACount) {
     typed.release();
     EXPECT_EQ(live().size(), 1u);
 }
+
+TEST_F(ObjectStreamTest, WhatAPlainSlotHoldsOutlivesTheClaimsNothingKeeps) {
+    // The root's plain link names Graph 0x20; something that nothing keeps
+    // claims it too: a record no counted slot names, a record whose only
+    // holder nothing refers to, an Owner nothing refers to.
+    const Bytes lonelyRecord = countedRecord(2, 0x30, 1, 0x20);
+    const struct {
+        const char* claim;
+        Bytes records;
+    } rows[] = {
+        {"record", lonelyRecord},
+        {"held record", lonelyRecord + record(1, 0x50, graphBody(5, shared(0x30)))},
+        {"owner", record(3, 0x40, references({0x20}))},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.claim);
+        Bytes stream = stream101({graphTag, recordTag, ownerTag}, record(1, 0x10, graphBody(1, hex({4}) + u32(0x20))) +
+                                                                      record(1, 0x20, graphBody(2, Bytes())) + row.records);
+        counted_ptr<Graph> root = read(stream).cast<Graph>();
+        ASSERT_TRUE(root);
+        ASSERT_NE(root->link, nullptr);
+        EXPECT_EQ(live().count(root->link), 1u);
+        EXPECT_EQ(root->link->value, 2);
+        root.release();
+        destroyAll();
+    }
+}
