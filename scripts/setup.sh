@@ -12,6 +12,7 @@ packages=(
   xfonts-base  # the core fonts SDL draws message boxes with
   xdg-utils
   imagemagick libgif-dev
+  gcovr
   locales
 )
 
