@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "tests/TempFolder.h"
+#include "tests/support/TempFolder.h"
 #include "base/FileDataDest.h"
 #include "base/FileDataSource.h"
 #include "base/MemoryDataDest.h"

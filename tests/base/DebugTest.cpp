@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 #include "base/Debug.h"
 
 namespace {

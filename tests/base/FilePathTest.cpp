@@ -4,8 +4,8 @@
 
 #include <unistd.h>
 
-#include "tests/LogCapture.h"
-#include "tests/TempFolder.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/TempFolder.h"
 #include "base/Clock.h"
 #include "base/FileDataSource.h"
 #include "base/FilePath.h"

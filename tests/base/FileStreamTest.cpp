@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "tests/TempFolder.h"
+#include "tests/support/TempFolder.h"
 #include "base/FileDataDest.h"
 #include "base/FileDataSource.h"
 #include "base/MemoryDataDest.h"

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tests/TempFolder.h"
+#include "tests/support/TempFolder.h"
 #include "base/FileDataSource.h"
 #include "base/LineReader.h"
 #include "base/MemoryDataSource.h"

@@ -11,7 +11,7 @@
 #include <thread>
 #include <unistd.h>
 
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 #include "tests/base/Waiting.h"
 #include "base/Clock.h"
 #include "base/Mutex.h"

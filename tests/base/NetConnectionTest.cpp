@@ -6,7 +6,7 @@
 #include <thread>
 #include <utility>
 
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 #include "tests/base/Waiting.h"
 #include "tests/base/LoopbackPeer.h"
 #include "base/MemoryDataSource.h"

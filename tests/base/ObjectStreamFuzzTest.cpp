@@ -8,7 +8,7 @@
 #include <chrono>
 #include <random>
 
-#include "tests/StreamRoundTrip.h"
+#include "tests/support/StreamRoundTrip.h"
 #include "tests/base/AllocationWatch.h"
 #include "tests/base/StreamLayout.h"
 #include "base/Debug.h"

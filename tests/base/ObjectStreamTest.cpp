@@ -6,8 +6,8 @@
 #include <initializer_list>
 #include <string>
 
-#include "tests/LogCapture.h"
-#include "tests/TempFolder.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/TempFolder.h"
 #include "base/FileDataSource.h"
 #include "base/MemoryDataSource.h"
 #include "base/StreamReader.h"

@@ -10,7 +10,7 @@
 #include <thread>
 #include <unistd.h>
 
-#include "tests/TempFolder.h"
+#include "tests/support/TempFolder.h"
 #include "base/RegistryKey.h"
 #include "platform/Registry.h"
 

@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "tests/TempFolder.h"
+#include "tests/support/TempFolder.h"
 #include "base/FileDataSource.h"
 #include "base/MemoryDataDest.h"
 #include "base/MemoryDataSource.h"

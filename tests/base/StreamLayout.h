@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/StreamRoundTrip.h"
+#include "tests/support/StreamRoundTrip.h"
 
 namespace streamtest {
 

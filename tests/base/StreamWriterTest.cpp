@@ -6,9 +6,9 @@
 #include <map>
 #include <queue>
 
-#include "tests/LogCapture.h"
-#include "tests/StreamRoundTrip.h"
-#include "tests/TempFolder.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/StreamRoundTrip.h"
+#include "tests/support/TempFolder.h"
 #include "base/FileDataDest.h"
 #include "base/FileDataSource.h"
 #include "tests/base/StreamLayout.h"

@@ -7,9 +7,9 @@
 #include <sys/stat.h>
 #include <thread>
 
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 #include "tests/base/Waiting.h"
-#include "tests/TempFolder.h"
+#include "tests/support/TempFolder.h"
 #include "base/Buffer.h"
 #include "base/Heap.h"
 #include "base/HexDump.h"

@@ -13,7 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 #include "tests/base/Waiting.h"
 #include "base/Clock.h"
 #include "base/Thread.h"

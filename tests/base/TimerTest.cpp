@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 #include "tests/base/Waiting.h"
 #include "base/Clock.h"
 #include "base/ThreadPriority.h"

@@ -8,8 +8,8 @@
 #include "gui/Window.h"
 #include "gui/gl/Cursor.h"
 #include "platform/Windows.h"
-#include "tests/ScreenCursor.h"
-#include "tests/gui/GuiTestSupport.h"
+#include "tests/support/ScreenCursor.h"
+#include "tests/support/GuiTestSupport.h"
 
 using namespace guitest;
 

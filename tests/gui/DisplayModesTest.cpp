@@ -8,7 +8,7 @@
 #include "gui/Window.h"
 #include "platform/Display.h"
 #include "platform/Windows.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 using pellium::DisplayMode;
 
 namespace {

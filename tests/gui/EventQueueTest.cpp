@@ -10,8 +10,9 @@
 #include "gui/Updatable.h"
 #include "gui/Window.h"
 #include "platform/Windows.h"
-#include "tests/LogCapture.h"
-#include "tests/gui/GuiTestSupport.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/GuiTestSupport.h"
+#include "tests/support/InputScript.h"
 
 using namespace guitest;
 using pellium::Event;
@@ -120,30 +121,20 @@ TEST_F(EventQueueTest, DoubleClickFollowsTheSecondPressAndNeverAThird) {
 }
 
 TEST_F(EventQueueTest, DoubleClickNeedsCloseQuickPressesAwayFromTheLeftColumnAndBottomRow) {
-    struct Case {
-        int x1, y1;
-        double gap;
-        int x2, y2;
-        bool doubled;
-    } cases[] = {
-        {10, 10, 0.1, 12, 12, true},   // squared distance 8
-        {10, 10, 0.1, 13, 10, false},  // squared distance 9
-        {10, 10, 0.6, 10, 10, false},  // too slow
-        {0, 10, 0.1, 0, 10, false},    // the left column
-        {10, 0, 0.1, 10, 0, false},    // the bottom row
-    };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(std::to_string(k.x1) + "," + std::to_string(k.y1) + " then " + std::to_string(k.x2) + "," +
-                     std::to_string(k.y2) + " after " + std::to_string(k.gap));
-        clock.advance(5);
-        press(k.x1, k.y1);
-        clock.advance(k.gap);
-        press(k.x2, k.y2);
-        std::vector<int> expected(2, EventType::LeftDown);
-        if (k.doubled)
-            expected.push_back(EventType::DoubleClick);
-        EXPECT_EQ(typesOf(takeEvents()), expected);
-    }
+    const MessageType left = MessageType::LeftButtonDown;
+    EXPECT_TRUE(playInput(clock, window,
+                          {
+                              {5, left, 10, down(10), 1, "LeftDown 10,10"},
+                              {0.1, left, 12, down(12), 1, "LeftDown 12,12; DoubleClick 12,12"},  // squared distance 8
+                              {5, left, 10, down(10), 1, "LeftDown 10,10"},
+                              {0.1, left, 13, down(10), 1, "LeftDown 13,10"},  // squared distance 9
+                              {5, left, 10, down(10), 1, "LeftDown 10,10"},
+                              {0.6, left, 10, down(10), 1, "LeftDown 10,10"},  // too slow
+                              {5, left, 0, down(10), 1, "LeftDown 0,10"},
+                              {0.1, left, 0, down(10), 1, "LeftDown 0,10"},  // the left column
+                              {5, left, 10, down(0), 1, "LeftDown 10,0"},
+                              {0.1, left, 10, down(0), 1, "LeftDown 10,0"},  // the bottom row
+                          }));
 }
 
 TEST_F(EventQueueTest, HoverAfterTheRestAndNotAfterAStall) {
@@ -276,24 +267,15 @@ TEST_F(EventQueueTest, AltShortcutsAndAltAlone) {
 }
 
 TEST_F(EventQueueTest, WheelAtTheLastPointerPosition) {
-    mouse(MessageType::LeftButtonDown, window, 40, down(30));
-    takeEvents();
-    platform::Message m = message(MessageType::MouseWheel, window);
-    m.wheel = 0;
-    platform::injectMessage(m);
-    EXPECT_TRUE(takeEvents().empty());
-    m.wheel = 120;
-    m.x = 999;  // the wheel's own position is not used
-    platform::injectMessage(m);
-    m.wheel = -240;
-    platform::injectMessage(m);
-    auto events = takeEvents();
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0].type, EventType::Wheel);
-    EXPECT_EQ(events[0].wheel, 120);
-    EXPECT_EQ(events[0].x, 40);
-    EXPECT_EQ(events[0].y, 30);
-    EXPECT_EQ(events[1].wheel, -240);
+    const MessageType wheel = MessageType::MouseWheel;
+    EXPECT_TRUE(playInput(clock, window,
+                          {
+                              {0, MessageType::LeftButtonDown, 40, down(30), 0, "LeftDown 40,30"},
+                              {0, wheel, 0, 0, 0, ""},
+                              // The wheel's own position is not used.
+                              {0, wheel, 999, 0, 120, "Wheel 40,30 wheel=120"},
+                              {0, wheel, 999, 0, -240, "Wheel 40,30 wheel=-240"},
+                          }));
 }
 
 TEST_F(EventQueueTest, ModifierKeysFollowKeyMessages) {

@@ -8,7 +8,7 @@
 
 #include "gui/gl/Font.h"
 #include "gui/gl/FontCache.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 #include "TestFonts.h"
 
 using pellium::Font;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "gui/gl/GifReader.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 #include "tests/gui/ToolImages.h"
 
 using pellium::Image;

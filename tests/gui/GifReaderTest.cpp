@@ -6,7 +6,7 @@
 
 #include "gui/gl/GifReader.h"
 #include "tests/gui/GifWriter.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 
 using pellium::Image;
 

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <string>
 
-#include "GlTestSupport.h"
-#include "tests/LogCapture.h"
+#include "tests/support/GlTestSupport.h"
+#include "tests/support/LogCapture.h"
 #include "gui/Window.h"
 #include "gui/gl/GLcontext.h"
 #include "gui/gl/GLextensions.h"

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 #include "gui/gl/FrameRateMeter.h"
 #include "gui/gl/GLcaps.h"
 #include "gui/gl/PixelFormat.h"

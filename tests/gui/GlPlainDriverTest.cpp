@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "GlTestSupport.h"
-#include "tests/LogCapture.h"
+#include "tests/support/GlTestSupport.h"
+#include "tests/support/LogCapture.h"
 #include "gui/gl/GLcaps.h"
 #include "gui/gl/GLcontext.h"
 #include "gui/gl/GLextensions.h"

@@ -9,8 +9,8 @@
 #include <cmath>
 #include <vector>
 
-#include "GlTestSupport.h"
-#include "tests/LogCapture.h"
+#include "tests/support/GlTestSupport.h"
+#include "tests/support/LogCapture.h"
 #include "gui/gl/GLcontext.h"
 #include "gui/gl/GLdraw.h"
 #include "gui/gl/GLmatrix.h"
@@ -29,21 +29,11 @@ const Floats identity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
 bool on(GLenum cap) { return glIsEnabled(cap) == GL_TRUE; }
 
-class GlState : public ::testing::Test {
+class GlState : public gltest::GlFrameTest {
 protected:
     void SetUp() override {
-        ASSERT_NE(pellium::ensureContext(nullptr), 0u);
-        pellium::resetGLState();
+        GlFrameTest::SetUp();
         pellium::setDepthFunc(4);
-        pellium::fogEnabled = true;
-        pellium::setZAxisUp(false);
-        while (glGetError() != GL_NO_ERROR) {
-        }
-    }
-    void TearDown() override {
-        pellium::fogEnabled = true;
-        pellium::setZAxisUp(false);
-        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     }
 
     // Everything the numbered states touch, to see that a call changed nothing.

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "GlTestSupport.h"
-#include "tests/LogCapture.h"
+#include "tests/support/GlTestSupport.h"
+#include "tests/support/LogCapture.h"
 #include "gui/gl/GLcontext.h"
 #include "gui/gl/GLextensions.h"
 #include "gui/gl/GLmatrix.h"

@@ -18,7 +18,7 @@
 #include "platform/MessageBox.h"
 #include "platform/SystemColors.h"
 #include "platform/Windows.h"
-#include "tests/gui/GuiTestSupport.h"
+#include "tests/support/GuiTestSupport.h"
 #include "tests/gui/Pictures.h"
 #include "tests/gui/TestFonts.h"
 

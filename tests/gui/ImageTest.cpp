@@ -4,7 +4,7 @@
 
 #include "gui/gl/Image.h"
 #include "gui/gl/ImageData.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 
 using pellium::Image;
 

@@ -10,7 +10,7 @@
 
 #include "gui/gl/Font.h"
 #include "gui/gl/GlyphAtlas.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 #include "platform/FontBackend.h"
 
 using pellium::Font;

@@ -9,7 +9,7 @@
 #include "gui/EventQueue.h"
 #include "gui/Window.h"
 #include "platform/Windows.h"
-#include "tests/gui/GuiTestSupport.h"
+#include "tests/support/GuiTestSupport.h"
 
 using namespace guitest;
 using pellium::Event;

@@ -12,8 +12,8 @@
 #include <memory>
 #include <vector>
 
-#include "GlTestSupport.h"
-#include "tests/LogCapture.h"
+#include "tests/support/GlTestSupport.h"
+#include "tests/support/LogCapture.h"
 #include "gui/ErrorStage.h"
 #include "gui/gl/GLcontext.h"
 #include "gui/gl/GLdraw.h"
@@ -72,24 +72,8 @@ VertexArray square(float x0, float y0, float x1, float y1, std::uint32_t colour)
     return a;
 }
 
-class VertexArrays : public ::testing::Test {
+class VertexArrays : public gltest::GlFrameTest {
 protected:
-    void SetUp() override {
-        ASSERT_NE(pellium::ensureContext(nullptr), 0u);
-        pellium::resetGLState();
-        pellium::fullGLacceleration = true;
-    }
-    void TearDown() override {
-        pellium::fullGLacceleration = true;
-        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    }
-
-    static Pixels frame(const std::function<void()>& draw) {
-        return gltest::hiddenFrame([&] {
-            pellium::setDepthFunc(4);  // the reset leaves the depth function alone
-            draw();
-        });
-    }
 
     static VertexArray shapes(bool withIndices, bool withStrips) {
         Shapes s(withIndices);

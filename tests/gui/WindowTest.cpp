@@ -13,8 +13,8 @@
 #include "gui/WindowPlacement.h"
 #include "platform/MessageBox.h"
 #include "platform/Windows.h"
-#include "tests/LogCapture.h"
-#include "tests/gui/GuiTestSupport.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/GuiTestSupport.h"
 
 using namespace guitest;
 using pellium::Container;

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "tests/TempFolder.h"
+#include "tests/support/TempFolder.h"
 #include "base/RegistryKey.h"
 #include "gui/gl/VideoSwitches.h"
 #include "launcher/VideoSettings.h"

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "platform/Windows.h"
-#include "tests/ScreenCursor.h"
+#include "tests/support/ScreenCursor.h"
 
 namespace {
 

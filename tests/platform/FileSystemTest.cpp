@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <unistd.h>
 
-#include "tests/TempFolder.h"
+#include "tests/support/TempFolder.h"
 #include "platform/FileSystem.h"
 
 namespace fs = std::filesystem;

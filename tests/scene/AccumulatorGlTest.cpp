@@ -15,7 +15,7 @@
 #include "scene/render/RenderAccumulator.h"
 #include "scene/render/Renderable.h"
 #include "scene/render/Viewer.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 #include "tests/scene/SceneGlSupport.h"
 
 using kessa::GeoBunch;

@@ -8,7 +8,7 @@
 #include "scene/render/Fog.h"
 #include "scene/render/RenderAccumulator.h"
 #include "scene/render/Renderable.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 
 using kessa::GeoBunch;
 using kessa::Matrix;

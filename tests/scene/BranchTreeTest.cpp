@@ -10,7 +10,7 @@
 #include "scene/LodBranch.h"
 #include "scene/Object.h"
 #include "scene/render/TraversalCallback.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 
 using kessa::Branch;
 using kessa::GroupBranch;

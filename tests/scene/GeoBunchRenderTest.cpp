@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "../gui/GlTestSupport.h"
+#include "tests/support/GlTestSupport.h"
 #include "BunchTestUtil.h"
 #include "gui/ErrorStage.h"
 #include "gui/gl/GLcontext.h"
 #include "gui/gl/GLmatrix.h"
 #include "gui/gl/GLstate.h"
 #include "gui/gl/VertexArray.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 
 using gltest::rgba;
 using kessa::GeoBunch;
@@ -97,27 +97,11 @@ public:
     std::function<void(GeoBunch&)> change;
 };
 
-class BunchRendering : public ::testing::Test {
+class BunchRendering : public gltest::GlFrameTest {
 protected:
     void SetUp() override {
-        ASSERT_NE(pellium::ensureContext(nullptr), 0u);
-        pellium::resetGLState();
-        pellium::fullGLacceleration = true;
+        GlFrameTest::SetUp();
         holder.callbacks = hook;
-    }
-    void TearDown() override {
-        pellium::fullGLacceleration = true;
-        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    }
-
-    static Pixels frame(const std::function<void()>& draw) {
-        pellium::GLRenderInfo info;
-        info.width = info.height = side;
-        pellium::setPixelProjection(info);
-        pellium::setDepthFunc(4);
-        pellium::clearBuffers(pellium::Color{0, 0, 0, 1}, 1 | 2);
-        draw();
-        return gltest::readPixels(side, side);
     }
     static Pixels frameOf(GeoBunch& b) {
         return frame([&] { b.internals().render(); });

@@ -13,7 +13,7 @@
 #include "base/StreamWriter.h"
 #include "scene/SceneStream.h"
 #include "scene/render/Texture.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 
 using kessa::GeoBunch;
 using kessa::GeoBunchInternals;
@@ -645,7 +645,7 @@ TEST(GeoBunchStreamFuzz, MutatedRecords) {
     std::mt19937 random(20240612);
     for (int round = 0; round < 8000; ++round) {
         Bytes bytes = round % 2 ? whole : single;
-        kessa_test::mutate(bytes, random);
+        kessa_test::mutateStream(bytes, random);
         readAndUse(bytes);
     }
 }

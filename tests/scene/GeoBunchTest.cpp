@@ -8,7 +8,7 @@
 #include "BunchTestUtil.h"
 #include "SceneTestUtil.h"
 #include "scene/StorageStats.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 
 using kessa::GeoBunch;
 using kessa::GeoBunchInternals;

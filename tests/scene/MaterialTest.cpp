@@ -8,7 +8,7 @@
 
 #include "scene/render/Material.h"
 #include "scene/render/Texture.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 #include "tests/scene/SceneStreams.h"
 
 using kessa::Material;
@@ -386,7 +386,7 @@ TEST(MaterialTest, MutatedStreamsAreReadWithoutHarm) {
     int materials = 0;
     for (int round = 0; round < 4000; ++round) {
         kessa_test::Bytes bytes = original;
-        kessa_test::mutate(bytes, random, 18);  // past the header
+        kessa_test::mutateStream(bytes, random, 18);  // past the header
         counted_ptr<orvel::Streamable> back = kessa_test::readScene(bytes);
         if (counted_ptr<Material> read = back.cast<Material>()) {
             ++materials;

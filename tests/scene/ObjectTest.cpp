@@ -10,7 +10,7 @@
 #include "scene/Object.h"
 #include "scene/Stopwatch.h"
 #include "scene/render/TraversalCallback.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 
 using kessa::GroupBranch;
 using kessa::InstanceBranch;

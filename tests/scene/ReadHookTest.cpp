@@ -6,7 +6,7 @@
 
 #include "scene/KessaDatabaseReader.h"
 #include "scene/MemoryOption.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "gui/gl/VideoSwitches.h"
 #include "scene/LodBranch.h"
 #include "scene/render/RendererSwitches.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "../gui/GlTestSupport.h"
+#include "tests/support/GlTestSupport.h"
 #include "gui/gl/GLclient.h"
 #include "gui/gl/GLcontext.h"
 #include "gui/gl/GLdraw.h"
@@ -24,22 +24,13 @@ namespace kessa_test {
 
 constexpr int glSide = pellium::hiddenGLWindowSize;
 
-class SceneGl : public ::testing::Test {
+// The scene draws with z up, and materials remember what they applied last.
+class SceneGl : public gltest::GlFrameTest {
 protected:
     void SetUp() override {
-        ASSERT_NE(pellium::ensureContext(nullptr), 0u);
-        pellium::fogEnabled = true;
+        GlFrameTest::SetUp();
         pellium::setZAxisUp(true);
-        pellium::resetGLState();
         kessa::Material::forgetAppliedState();
-        glViewport(0, 0, glSide, glSide);
-        while (glGetError() != GL_NO_ERROR) {
-        }
-    }
-    void TearDown() override {
-        pellium::fogEnabled = true;
-        pellium::setZAxisUp(false);
-        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     }
 
     static pellium::GLRenderInfo info() {

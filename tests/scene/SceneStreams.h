@@ -3,7 +3,6 @@
 #pragma once
 
 #include <initializer_list>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -12,6 +11,7 @@
 #include "base/StreamReader.h"
 #include "base/StreamWriter.h"
 #include "scene/SceneStream.h"
+#include "tests/support/StreamContract.h"
 
 namespace kessa_test {
 
@@ -72,28 +72,7 @@ inline Bytes101 body() {
     return b;
 }
 
-// Hands use every proper prefix of whole.
-template <class Use>
-void forEachCut(const Bytes& whole, Use use) {
-    for (std::size_t n = 0; n < whole.size(); ++n)
-        use(Bytes(whole.begin(), whole.begin() + long(n)));
-}
-
-// Makes one to four random edits past the first `from` bytes: another byte,
-// a small value (a tag, a count, an id), a large count, an inserted byte (an
-// unknown tag, a shifted body) or a lost byte.
-inline void mutate(Bytes& bytes, std::mt19937& random, std::size_t from = 0) {
-    int edits = 1 + int(random() % 4);
-    for (int e = 0; e < edits && bytes.size() > from; ++e) {
-        std::size_t at = from + random() % (bytes.size() - from);
-        switch (random() % 5) {
-        case 0: bytes[at] = (unsigned char)random(); break;
-        case 1: bytes[at] = (unsigned char)(random() % 40); break;
-        case 2: bytes[at] = 0xFF; break;
-        case 3: bytes.insert(bytes.begin() + long(at), (unsigned char)(random() % 64)); break;
-        default: bytes.erase(bytes.begin() + long(at)); break;
-        }
-    }
-}
+using support::forEachCut;
+using support::mutateStream;
 
 }  // namespace kessa_test

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "scene/StorageStats.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 
 using kessa::StorageStats;
 

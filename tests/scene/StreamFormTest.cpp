@@ -9,7 +9,7 @@
 #include "base/MemoryDataSource.h"
 #include "scene/Bounds.h"
 #include "scene/Matrix.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 
 using kessa::Bounds;
 using kessa::Matrix;

@@ -8,7 +8,7 @@
 
 #include "scene/render/Texture.h"
 #include "scene/render/TextureInternals.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 #include "tests/scene/SceneStreams.h"
 
 using kessa::Texture;

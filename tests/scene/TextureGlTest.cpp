@@ -15,7 +15,7 @@
 #include "scene/render/Material.h"
 #include "scene/render/Texture.h"
 #include "scene/render/TextureInternals.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 #include "tests/scene/SceneGlSupport.h"
 
 using kessa::Material;

@@ -4,7 +4,7 @@
 
 #include "scene/Matrix.h"
 #include "scene/render/Viewer.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 #include "tests/scene/SceneGlSupport.h"
 
 using kessa::Matrix;

@@ -6,7 +6,7 @@
 
 #include "scene/Bounds.h"
 #include "scene/render/Viewer.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 #include "tests/scene/SceneTestUtil.h"
 
 using kessa::Bounds;

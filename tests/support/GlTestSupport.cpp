@@ -1,12 +1,14 @@
-#include "GlTestSupport.h"
+#include "tests/support/GlTestSupport.h"
 
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "gui/gl/GLcontext.h"
 #include "gui/gl/GLmatrix.h"
 #include "gui/gl/GLstate.h"
+#include "gui/gl/VideoSwitches.h"
 
 namespace gltest {
 
@@ -105,6 +107,52 @@ void drawTexturedQuad(float x0, float y0, float x1, float y1) {
     glTexCoord2f(0, 1);
     glVertex2f(x0, y1);
     glEnd();
+}
+
+::testing::AssertionResult probesMatch(const Pixels& pixels, int width, std::initializer_list<Probe> probes) {
+    ::testing::AssertionResult result = ::testing::AssertionSuccess();
+    bool failed = false;
+    auto channel = [](std::uint32_t p, int i) { return int(p >> (8 * i) & 0xFF); };
+    for (const Probe& probe : probes) {
+        const std::uint32_t got = pixelAt(pixels, width, probe.x, probe.y);
+        bool near = true;
+        for (int i = 0; i < 3; ++i)
+            near = near && std::abs(channel(got, i) - channel(probe.colour, i)) <= probe.tolerance;
+        if (near)
+            continue;
+        if (!failed)
+            result = ::testing::AssertionFailure();
+        failed = true;
+        result << "\n  (" << probe.x << ", " << probe.y << "): (" << channel(got, 0) << ", " << channel(got, 1) << ", "
+               << channel(got, 2) << ") vs (" << channel(probe.colour, 0) << ", " << channel(probe.colour, 1) << ", "
+               << channel(probe.colour, 2) << ")";
+    }
+    return result;
+}
+
+void GlFrameTest::SetUp() {
+    ASSERT_NE(pellium::ensureContext(nullptr), 0u);
+    pellium::fullGLacceleration = true;
+    pellium::fogEnabled = true;
+    pellium::setZAxisUp(false);
+    pellium::resetGLState();
+    glViewport(0, 0, side, side);
+    while (glGetError() != GL_NO_ERROR) {
+    }
+}
+
+void GlFrameTest::TearDown() {
+    pellium::fullGLacceleration = true;
+    pellium::fogEnabled = true;
+    pellium::setZAxisUp(false);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+Pixels GlFrameTest::frame(const std::function<void()>& draw) {
+    return hiddenFrame([&] {
+        pellium::setDepthFunc(4);
+        draw();
+    });
 }
 
 ProbeWindow::ProbeWindow(int w, int h, const char* title) : width(w), height(h) {

@@ -1,14 +1,20 @@
-// Shared by the GL layer's tests: a GL window that draws what the test asks
-// and keeps the back buffer's pixels of its last frame, read before the swap.
+// Shared by the GL tests: the frame fixture on the hidden window's context,
+// probe pixels checked as a table, GL state read back, and a GL window that
+// draws what the test asks and keeps the back buffer's pixels of its last
+// frame, read before the swap.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <utility>
 #include <vector>
 
 #include <GL/gl.h>
 
+#include "gui/gl/GLcontext.h"
 #include "gui/gl/GLwindow.h"
 
 namespace gltest {
@@ -54,6 +60,38 @@ void clearTo(float r, float g, float b);
 GLuint makeTexture(int w, int h, const std::uint32_t* texels);
 // A quad from (x0, y0) to (x1, y1) showing the whole texture.
 void drawTexturedQuad(float x0, float y0, float x1, float y1);
+
+// The pixel at (x, y) of a frame `width` wide, rows bottom-up.
+inline std::uint32_t pixelAt(const Pixels& pixels, int width, int x, int y) {
+    return pixels[size_t(y) * size_t(width) + size_t(x)];
+}
+
+// One row of a probe table: the pixel at (x, y) is `colour`, each of its red,
+// green and blue bytes within `tolerance`; alpha is not compared.
+struct Probe {
+    int x, y;
+    std::uint32_t colour;
+    int tolerance = 0;
+};
+// Every probe that misses, in one failure message.
+::testing::AssertionResult probesMatch(const Pixels& pixels, int width, std::initializer_list<Probe> probes);
+
+// The GL test fixture: the shared context current on the hidden window, GL
+// state as a frame finds it (numbered states reset, viewport the whole
+// window, no error pending) and the video switches at their defaults; at the
+// end no GL error may be left and the switches come back.
+class GlFrameTest : public ::testing::Test {
+protected:
+    static constexpr int side = pellium::hiddenGLWindowSize;
+
+    void SetUp() override;
+    void TearDown() override;
+
+    // One frame in pixel coordinates: the pixel projection, the depth test
+    // passing nearer or equal fragments, colour and depth cleared to black,
+    // then draw; the back buffer's pixels come back.
+    static Pixels frame(const std::function<void()>& draw);
+};
 
 class ProbeWindow : public pellium::GLwindow {
 public:

@@ -1,4 +1,4 @@
-#include "GuiTestSupport.h"
+#include "tests/support/GuiTestSupport.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "tests/ScreenCursor.h"
+#include "tests/support/ScreenCursor.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
