@@ -8,7 +8,7 @@
 #include "GeometryTestUtil.h"
 #include "SceneTestUtil.h"
 #include "scene/CornerWelder.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 
 using kessa::GeoBunch;
 using kessa::GeoBunchBuilder;

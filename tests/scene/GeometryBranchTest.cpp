@@ -9,7 +9,7 @@
 #include "scene/GeometryBranch.h"
 #include "scene/render/RenderAccumulator.h"
 #include "scene/render/Traverser.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 
 using kessa::Bounds;
 using kessa::CullTree;

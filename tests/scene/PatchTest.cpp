@@ -9,7 +9,7 @@
 #include "scene/Patch.h"
 #include "scene/Polygon.h"
 #include "scene/TeapotPatches.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 #include "tests/scene/SceneTestUtil.h"
 #include "tests/scene/TeapotData.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "bench/AllocationCount.h"
-#include "tests/LogCapture.h"
+#include "tests/support/LogCapture.h"
 #include "tests/scene/PolygonTestUtil.h"
 
 using kessa::Polygon;
