@@ -71,6 +71,7 @@ void changePointerComponent(Window* window, Component* now, const Event& event) 
     if (now == old)
         return;
     t.pointerComponent = now;
+    Component::closeToolTip();
     if (old && (!t.mouseGrab || t.mouseGrab == old))
         old->handleEvent(retyped(event, EventType::Leave));
     if (now && (!t.mouseGrab || t.mouseGrab == now))
@@ -316,7 +317,10 @@ void Window::drawBackground(Graphics& g) {
     g.fillRect(getBounds());
 }
 
-void Window::draw(Graphics& g) { drawBackground(g); }
+void Window::draw(Graphics& g) {
+    drawBackground(g);
+    Container::draw(g);
+}
 
 void Window::paint(Graphics& g) {
     layout();
@@ -371,6 +375,8 @@ void Window::handleWindowEvent(Event& event) {
     if (type == EventType::Move) {
         changePointerComponent(this, under, event);
         t.lastMove = event;
+    } else if (type != EventType::Hover) {
+        Component::closeToolTip();
     }
 
     Component* receiver = t.mouseGrab;
@@ -393,7 +399,8 @@ void Window::handleWindowEvent(Event& event) {
             receiver = t.keyboardFocus;
             break;
         case EventType::Hover:
-            return;  // tooltips are shown by the components that have them
+            Component::showToolTip(under, event);
+            return;
         default:
             receiver = under;
         }
@@ -453,6 +460,7 @@ PopupController* Window::getActivePopup() { return toolkit().activePopup; }
 
 void Window::closeActivePopup() {
     ToolkitState& t = toolkit();
+    Component::closeToolTip();
     PopupController* controller = t.activePopup;
     if (!controller)
         return;

@@ -79,8 +79,8 @@ public:
 
     // Fills the window with the widget face colour.
     virtual void drawBackground(Graphics& g);
-    // The background; children are drawn over it once components draw themselves.
-    virtual void draw(Graphics& g);
+    // The background, then the children.
+    void draw(Graphics& g) override;
     virtual void paintGL() {}
     // Lays the window out and draws it.
     virtual void paint(Graphics& g);
