@@ -1,5 +1,6 @@
 #include "Component.h"
 
+#include <cctype>
 #include <stdexcept>
 
 #include "gui/Action.h"
@@ -105,8 +106,18 @@ void Component::handleEvent(const Event& event) {
 
 bool Component::wantsEvent(const Event&) { return false; }
 
+bool Component::isShortcut(int code) const {
+    return shortcut_ && std::tolower(static_cast<unsigned char>(shortcut_)) == std::tolower(code & 0xFF);
+}
+
 void Component::handleKey(const Event& event) {
-    if (!window_ || event.type != EventType::Key)
+    if (!window_)
+        return;
+    // A shortcut reaches the focus component first: one that is not its own
+    // goes on to the component whose letter it is.
+    if (event.type == EventType::Shortcut && !isShortcut(event.code) && window_ != this)
+        window_->handleKey(event);
+    if (event.type != EventType::Key)
         return;
     if (event.code == 13 && window_->getDefaultButton()) {
         window_->getDefaultButton()->sendMessage(0);

@@ -50,8 +50,11 @@ public:
     // True when the component took the event (the wheel goes up the parents until one does).
     virtual bool wantsEvent(const Event& event);
     // Enter and Escape reach the window's default and cancel buttons; other
-    // keys go on to the window's own key handling.
+    // keys, and shortcut keys of other components' letters, go on to the
+    // window's own key handling.
     virtual void handleKey(const Event& event);
+    // Whether a shortcut key (an event's code) is this component's letter.
+    bool isShortcut(int code) const;
     virtual void notifyChildren() {}
 
     Window* getWindow() const { return window_; }

@@ -74,6 +74,11 @@ public:
     int lastPointerX() const;
     int lastPointerY() const;
 
+    // Tab moves the keyboard focus to the next widget that takes it (Shift+Tab
+    // to the one before); a shortcut key goes to the component whose shortcut
+    // letter it is; other keys as any component's.
+    void handleKey(const Event& event) override;
+
     // Routes one event of the queue into the component tree.
     void handleWindowEvent(Event& event);
 
@@ -108,6 +113,8 @@ public:
 
 private:
     void destroyNative();
+    // Logs the search and hands the event to the component with that shortcut letter.
+    void deliverShortcut(const Event& event);
     std::unique_ptr<WindowInternals> internals_;
 };
 
