@@ -4,13 +4,11 @@
 
 #include "base/Debug.h"
 
-#include "scene/DBCollider.h"
+#include "scene/BunchSplitter.h"
 #include "scene/Object.h"
 #include "scene/SceneStream.h"
 
 namespace kessa {
-
-Database::Database() = default;
 
 Database::~Database() {
     while (!objects_.empty()) {
@@ -21,6 +19,7 @@ Database::~Database() {
 }
 
 void Database::clean() {
+    splitPendingBranches();
     if (!dirty_)
         return;
     for (Object* object : objects_)
@@ -66,12 +65,6 @@ void Database::removeExref(ExrefBranch* branch) {
     auto it = std::find(exrefs_.begin(), exrefs_.end(), branch);
     if (it != exrefs_.end())
         exrefs_.erase(it);
-}
-
-void Database::gatherTriangles(CollisionAction& action, TriangleVector& out) {
-    if (!collider_)
-        collider_ = std::make_unique<DBCollider>(*this);
-    collider_->gather(action, out);
 }
 
 void Database::registerTypes(orvel::DataSource& source) { kessa::registerTypes(source); }

@@ -62,10 +62,11 @@ void GroupBranch::clean() {
     if (!dirty_)
         return;
     bounds_.clear();
-    for (Branch* child : children_) {
-        if (child->isDirty())
-            child->clean();
-        bounds_.extend(child->bounds());
+    for (std::size_t i = 0; i < children_.size(); ++i) {
+        if (children_[i]->isDirty())
+            children_[i]->clean();
+        // A child may put another branch in its place while it cleans.
+        bounds_.extend(children_[i]->bounds());
     }
     dirty_ = false;
 }

@@ -1,7 +1,7 @@
 #include "scene/Patch.h"
 
 #include "base/Debug.h"
-#include "scene/Polygon.h"
+#include "scene/PolygonBranch.h"
 #include "scene/render/Material.h"
 
 namespace kessa {
@@ -89,6 +89,13 @@ void Patch::evaluate() {
             texCoords_[at] = TexCoord{float(w), float(u)};
         }
     }
+}
+
+void Patch::tessellate(PolygonBranch& branch, const orvel::counted_ptr<Material>& material) {
+    evaluate();
+    for (int i = 0; i < n_; ++i)
+        for (int j = 0; j < n_; ++j)
+            branch.addPolygon(cell(i, j, material));
 }
 
 std::unique_ptr<Polygon> Patch::cell(int i, int j, const orvel::counted_ptr<Material>& material) const {

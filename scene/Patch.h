@@ -18,6 +18,7 @@ namespace kessa {
 
 class Material;
 class Polygon;
+class PolygonBranch;
 
 class Patch {
 public:
@@ -52,6 +53,8 @@ public:
     // left out, which makes cells at a pole triangles; their corners without
     // a normal take the face normal.
     std::unique_ptr<Polygon> cell(int i, int j, const orvel::counted_ptr<Material>& material) const;
+    // Evaluates the grid and appends its n x n cells to the branch.
+    void tessellate(PolygonBranch& branch, const orvel::counted_ptr<Material>& material);
 
 private:
     int n_ = -1;

@@ -10,6 +10,7 @@
 #include "scene/JointBranch.h"
 #include "scene/LodBranch.h"
 #include "scene/Object.h"
+#include "scene/PolygonBranch.h"
 #include "scene/SwitchBranch.h"
 #include "scene/render/Material.h"
 #include "scene/render/Texture.h"
@@ -42,6 +43,7 @@ void registerTypes(orvel::DataSource& source) {
     StreamReader::addFactory(source, create<InstanceBranch>);
     StreamReader::addFactory(source, create<ExrefBranch>);
     StreamReader::addFactory(source, create<GeometryBranch>);
+    StreamReader::addFactory(source, create<PolygonBranch>);
     StreamReader::addFactory(source, create<TraversalCallback>);
     StreamReader::addFactory(source, create<GeoBunch>);
     StreamReader::addFactory(source, create<BunchCallbacks>);

@@ -1,0 +1,15 @@
+// Compiling a polygon branch's polygons into triangle batches: one batch per
+// material binding, in the order of each binding's first polygon, with the
+// triangles of neighbouring polygons emitted in strip order.
+#pragma once
+
+namespace kessa {
+
+class GeoBunchBuilder;
+class PolygonBranch;
+
+// Replaces the branch's batches by those compiled from its usable polygons
+// (neighbours linked by its preparation). builder is the working collector.
+void compilePolygons(GeoBunchBuilder& builder, PolygonBranch& branch);
+
+}  // namespace kessa
