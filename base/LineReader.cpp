@@ -107,16 +107,16 @@ LineReader& LineReader::operator>>(int& value) {
 
 // As a 32-bit strtoul: a negative number is negated in 32 bits, and one out
 // of range gives the largest value.
-LineReader& LineReader::operator>>(unsigned& value) {
+bool LineReader::readUnsigned(unsigned& value, int base) {
     value = 0;
     const char* text = numberText();
     if (!text)
-        return *this;
+        return false;
     char* end;
     errno = 0;
-    unsigned long long n = strtoull_l(text, &end, 10, cLocale());
+    unsigned long long n = strtoull_l(text, &end, base, cLocale());
     if (!took(text, end))
-        return *this;
+        return false;
     const char* sign = text;
     while (*sign == ' ' || (*sign >= '\t' && *sign <= '\r'))
         ++sign;
@@ -128,6 +128,11 @@ LineReader& LineReader::operator>>(unsigned& value) {
     } else {
         value = n > UINT_MAX ? UINT_MAX : unsigned(n);
     }
+    return true;
+}
+
+LineReader& LineReader::operator>>(unsigned& value) {
+    readUnsigned(value, 10);
     return *this;
 }
 
@@ -152,19 +157,7 @@ LineReader& LineReader::operator>>(float& value) {
     return *this;
 }
 
-bool LineReader::readHex(unsigned& value) {
-    value = 0;
-    const char* text = numberText();
-    if (!text)
-        return false;
-    char* end;
-    errno = 0;
-    unsigned long long n = strtoull_l(text, &end, 16, cLocale());
-    if (!took(text, end))
-        return false;
-    value = errno == ERANGE || n > UINT_MAX ? UINT_MAX : unsigned(n);
-    return true;
-}
+bool LineReader::readHex(unsigned& value) { return readUnsigned(value, 16); }
 
 LineReader& LineReader::operator>>(orvel_string& text) {
     skip();

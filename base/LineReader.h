@@ -48,7 +48,8 @@ public:
     // After blanks, expected must follow; otherwise the error flag is set
     // and the cursor stays before it.
     LineReader& operator>>(const char* expected);
-    // A hexadecimal number ("1f", "0x1F"); false when there is none.
+    // A hexadecimal number ("1f", "0x1F"); false when there is none. A
+    // negative one wraps as the decimal reader's does ("-2" is 0xFFFFFFFE).
     bool readHex(unsigned& value);
     // The text between the first double quote from the cursor and the last
     // one of the line, the cursor behind it; empty, the cursor unmoved,
@@ -66,6 +67,8 @@ private:
     // Moves the cursor past a conversion's characters; false (and the
     // error flag) when it took none.
     bool took(const char* start, const char* end);
+    // An unsigned number in base 10 or 16, as a 32-bit strtoul gives it.
+    bool readUnsigned(unsigned& value, int base);
 
     bool error_ = false;
     unsigned cursor_ = 0;

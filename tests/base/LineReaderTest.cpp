@@ -173,6 +173,21 @@ TEST(LineReaderTest, NumbersClampTo32Bits) {
     EXPECT_EQ(hex, 0xFFFFFFFFu);
 }
 
+// A negative hexadecimal number wraps in 32 bits as its decimal twin does.
+TEST(LineReaderTest, NegativeHexWrapsAsTheDecimalReaderDoes) {
+    const std::pair<const char*, unsigned> rows[] = {{"-2 -2", 0xFFFFFFFEu},          {"-FF -255", 0xFFFFFF01u},
+                                                     {"-0x10 -16", 0xFFFFFFF0u},      {"-FFFFFFFF -4294967295", 1u},
+                                                     {"-100000000 -4294967296", ~0u}};
+    for (const auto& [line, expected] : rows) {
+        Lines lines(std::string(line) + "\n");
+        unsigned hex = 0, decimal = 0;
+        EXPECT_TRUE(lines.first().readHex(hex)) << line;
+        lines.reader() >> decimal;
+        EXPECT_EQ(hex, expected) << line;
+        EXPECT_EQ(decimal, expected) << line;
+    }
+}
+
 TEST(LineReaderTest, DecimalsIgnoreTheProcessLocale) {
     TempFolder folder;
     std::string command = "localedef -i de_DE -f ISO-8859-1 " + (folder / "de_DE") + " >/dev/null 2>&1";
