@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -50,36 +51,66 @@ std::string NamedLock::pathFor(const char* name) {
     return folder + safe + ".lock";
 }
 
+// Opening the file tells whether the lock can work; the file is removed
+// again at once unless someone holds the lock.
 NamedLock::NamedLock(const char* name) : path_(pathFor(name)) {
-    fd_ = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd_ < 0)
-        error_ = errno;
+    if (acquire(false))
+        unlock();
 }
 
+// Also removes a file that a holder which died left behind, when nobody
+// holds the lock now.
 NamedLock::~NamedLock() {
+    if (acquire(false))
+        unlock();
+}
+
+bool NamedLock::openFile() {
+    fd_ = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    error_ = fd_ < 0 ? errno : 0;
+    return fd_ >= 0;
+}
+
+void NamedLock::closeFile() {
     if (fd_ >= 0)
         close(fd_);
+    fd_ = -1;
 }
 
-void NamedLock::lock() {
+// The file stays open only while the lock is held.
+bool NamedLock::acquire(bool wait) {
+    if (fd_ >= 0)
+        return true;
+    for (;;) {
+        if (!openFile())
+            return false;
+        int r;
+        while ((r = flock(fd_, wait ? LOCK_EX : LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+        }
+        // Locked or not, the file may have been removed by its last holder
+        // since it was opened: then only the file now at the path counts.
+        struct stat held, named;
+        bool current = fstat(fd_, &held) == 0 && lstat(path_.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+                       held.st_ino == named.st_ino;
+        if (current && r == 0)
+            return true;
+        closeFile();
+        if (current)
+            return false;
+    }
+}
+
+void NamedLock::lock() { acquire(true); }
+
+bool NamedLock::tryLock() { return acquire(false); }
+
+// Removed while still held: a process that opened the file before sees,
+// once it gets the lock, that the file is gone, and opens the path again.
+void NamedLock::unlock() {
     if (fd_ < 0)
         return;
-    while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-    }
-}
-
-bool NamedLock::tryLock() {
-    if (fd_ < 0)
-        return false;
-    int r;
-    while ((r = flock(fd_, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
-    }
-    return r == 0;
-}
-
-void NamedLock::unlock() {
-    if (fd_ >= 0)
-        flock(fd_, LOCK_UN);
+    unlink(path_.c_str());
+    closeFile();
 }
 
 }  // namespace platform

@@ -1,16 +1,31 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
+#include "tests/base/Waiting.h"
 #include "platform/NamedLock.h"
 
 namespace {
 
 std::string leaf(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+
+// Whether the kernel lists someone waiting for a lock on the file.
+bool someoneWaitsOn(const std::string& path) {
+    struct stat st;
+    std::ifstream locks("/proc/locks");
+    std::string inode = stat(path.c_str(), &st) == 0 ? ":" + std::to_string(st.st_ino) + " " : "none";
+    for (std::string line; std::getline(locks, line);)
+        if (line.find("->") != std::string::npos && line.find(inode) != std::string::npos)
+            return true;
+    return false;
+}
 
 TEST(NamedLock, PlainNamesStayReadable) {
     std::string a = platform::NamedLock::pathFor("VornLock1");
@@ -43,7 +58,6 @@ TEST(NamedLock, LongNamesFitInAFileName) {
     a += std::to_string(getpid());
     platform::NamedLock lock(a.c_str());
     EXPECT_TRUE(lock.valid()) << lock.error();
-    unlink(lock.path().c_str());
 }
 
 TEST(NamedLock, UsesTheRuntimeFolderWhenWritableElseTmp) {
@@ -71,7 +85,32 @@ TEST(NamedLock, TwoOpenLocksOfOneNameExcludeEachOther) {
     a.unlock();
     EXPECT_TRUE(b.tryLock());
     b.unlock();
-    unlink(a.path().c_str());
+}
+
+// The file lasts while the lock is in use; its last holder removes it. One
+// who waited on the removed file must not share the lock with one who makes
+// the file anew.
+TEST(NamedLock, TheFileLastsOnlyWhileTheLockIsInUse) {
+    std::string name = "platform-tidy-" + std::to_string(getpid());
+    platform::NamedLock a(name.c_str()), b(name.c_str()), c(name.c_str());
+    auto exists = [&] { return access(a.path().c_str(), F_OK) == 0; };
+    EXPECT_FALSE(exists());
+    ASSERT_TRUE(a.tryLock());
+    EXPECT_TRUE(exists());
+    std::atomic<bool> bHolds{false};
+    std::thread waiter([&] {
+        b.lock();
+        bHolds = true;
+    });
+    EXPECT_TRUE(waitFor([&] { return someoneWaitsOn(a.path()); }));
+    a.unlock();
+    EXPECT_TRUE(waitFor([&] { return bHolds.load(); }));
+    waiter.join();
+    EXPECT_FALSE(c.tryLock());
+    EXPECT_FALSE(a.tryLock());
+    b.unlock();
+    EXPECT_FALSE(exists());
+    EXPECT_TRUE(c.tryLock());
 }
 
 TEST(NamedLock, AnUnopenableFileGivesAnInvalidLock) {
