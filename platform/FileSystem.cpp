@@ -112,6 +112,11 @@ std::string nativePath(const char* path) {
     return out;
 }
 
+std::string foldedEntry(const std::string& folder, const std::string& name) {
+    std::string found;
+    return findFolded(folder, name, found) ? found : name;
+}
+
 FileStatus fileStatus(const char* path) {
     std::string native = nativePath(path);
     struct stat st;

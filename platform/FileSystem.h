@@ -28,6 +28,11 @@ struct FileStatus {
     std::int64_t accessed = 0;
 };
 
+// The entry of a native folder whose name equals name but for case: the
+// byte-wise first of several, so that every spelling of the name finds the
+// same one. Name itself when none does.
+std::string foldedEntry(const std::string& folder, const std::string& name);
+
 // What the path names, following symbolic links.
 FileStatus fileStatus(const char* path);
 // What the path names, a symbolic link itself rather than its target.

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "platform/FileSystem.h"
+
 namespace platform {
 
 namespace {
@@ -142,7 +144,9 @@ std::string RegistryHandle::databaseFile(const char* path) {
         folder = std::string(home) + "/.config";
     else
         return std::string();
-    return folder + "/" + folderName(parts[company]) + "/registry.sqlite";
+    // Key names ignore case, the company word too: any spelling of it finds
+    // the folder that is there.
+    return folder + "/" + foldedEntry(folder, folderName(parts[company])) + "/registry.sqlite";
 }
 
 std::unique_ptr<RegistryHandle> RegistryHandle::open(int root, const char* path, bool create) {

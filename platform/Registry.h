@@ -2,8 +2,9 @@
 // Keys are paths of '\\'-separated names ("Software\\Company\\Product");
 // key and value names compare without regard to case. The database of a key
 // is $XDG_CONFIG_HOME (else ~/.config) / <company> / registry.sqlite, the
-// company being the name after "Software"; ORVEL_REGISTRY_FILE, when set,
-// names one file for every key instead. Each write is one transaction, so a
+// company being the name after "Software" (the folder there whose name
+// equals it but for case); ORVEL_REGISTRY_FILE, when set, names one file for
+// every key instead. Each write is one transaction, so a
 // process that dies while writing leaves every value old or new, and several
 // processes may share the file. The machine root (1) has no store of its own
 // that a user may write on Linux: it is kept apart from the user's root (0)

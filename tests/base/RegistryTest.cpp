@@ -286,6 +286,23 @@ TEST_F(Registry, WithoutOverrideTheFileLivesUnderTheCompanyFolder) {
     setenv("HOME", savedHome.c_str(), 1);
 }
 
+// Without the file override the company word names a folder: any spelling
+// of it opens one store, also among folders that differ only in case.
+TEST_F(Registry, AnySpellingOfTheCompanyOpensOneStore) {
+    unsetenv("ORVEL_REGISTRY_FILE");
+    std::string config = folder / "config";
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    std::filesystem::create_directories(config + "/tessaran interactive LTD");
+    std::filesystem::create_directories(config + "/Tessaran Interactive ltd");
+    ASSERT_TRUE(RegistryKey("Tessaran Interactive Ltd\\Kalvora", true, 0).setInt("Screen Hz", 1));
+    ASSERT_TRUE(RegistryKey("TESSARAN INTERACTIVE LTD\\kalvora", true, 0).setInt("Enable fog", 1));
+    RegistryKey lower("tessaran interactive ltd\\kalvora", false, 0);
+    EXPECT_EQ(intOf(lower, "screen hz"), 1);
+    EXPECT_EQ(intOf(lower, "enable fog"), 1);
+    EXPECT_TRUE(std::filesystem::exists(config + "/Tessaran Interactive ltd/registry.sqlite"));
+    unsetenv("XDG_CONFIG_HOME");
+}
+
 TEST_F(Registry, ValuesPersistAcrossProcesses) {
     pid_t writer = fork();
     ASSERT_GE(writer, 0);
