@@ -1,7 +1,10 @@
 #include "RegistryKey.h"
 
 #include <cstring>
+#include <set>
+#include <string>
 
+#include "base/Debug.h"
 #include "base/Mutex.h"
 #include "platform/Registry.h"
 
@@ -12,6 +15,30 @@ namespace {
 void putDword(unsigned char out[4], unsigned value) {
     for (int i = 0; i < 4; ++i)
         out[i] = (unsigned char)(value >> (8 * i));
+}
+
+// Never destroyed: other threads may still use settings at exit.
+Mutex& accessor() {
+    static Mutex& mutex = *new Mutex("RegistryAccessor");
+    return mutex;
+}
+
+// A file that cannot be used is named once: every key of the program would
+// say the same.
+void tell(const platform::RegistryHandle::Trouble& trouble, const char* value) {
+    if (trouble.reason.empty())
+        return;
+    if (trouble.unusable) {
+        static auto& told = *new std::set<std::string>;
+        MutexLock lock(accessor(), __LINE__);
+        if (told.insert(trouble.file).second)
+            debug("---Settings file %s cannot be used: %s; it is left as it is and the defaults stay\n",
+                  trouble.file.c_str(), trouble.reason.c_str());
+    } else if (value) {
+        debug("!!!Setting \"%s\" not stored in %s: %s\n", value, trouble.file.c_str(), trouble.reason.c_str());
+    } else {
+        debug("!!!Settings cannot be stored in %s: %s\n", trouble.file.c_str(), trouble.reason.c_str());
+    }
 }
 
 }  // namespace
@@ -44,13 +71,21 @@ bool RegMemoryDataSourceReader::valueRead(int type, const Buffer& data) {
 
 RegistryKey::RegistryKey(const char* subkey, bool write, int root) : write_(write) {
     orvel_string path = orvel_string("Software\\") + subkey;
-    key_ = platform::RegistryHandle::open(root == 1 ? 1 : 0, path.c_str(), write);
+    platform::RegistryHandle::Trouble trouble;
+    key_ = platform::RegistryHandle::open(root == 1 ? 1 : 0, path.c_str(), write, &trouble);
+    tell(trouble, nullptr);
 }
 
 RegistryKey::~RegistryKey() = default;
 
 bool RegistryKey::set(const char* name, RegistryType type, const void* data, unsigned size) {
-    return write_ && key_ && key_->setValue(name, unsigned(type), data, size);
+    if (!write_ || !key_)
+        return false;
+    platform::RegistryHandle::Trouble trouble;
+    if (key_->setValue(name, unsigned(type), data, size, &trouble))
+        return true;
+    tell(trouble, name ? name : "");
+    return false;
 }
 
 bool RegistryKey::setDword(const char* name, unsigned value) {
@@ -80,14 +115,12 @@ bool RegistryKey::setBinary(const char* name, const MemoryDataDest& value) {
 bool RegistryKey::read(const char* name, RegReadCallback& reader) {
     if (!key_)
         return false;
-    // Never destroyed: other threads may still read settings at exit.
-    static Mutex& accessor = *new Mutex("RegistryAccessor");
     static Buffer& shared = *[] {
         Buffer* b = new Buffer(1024);
         std::memset(b->data(), 0, b->size());
         return b;
     }();
-    MutexLock lock(accessor, __LINE__);
+    MutexLock lock(accessor(), __LINE__);
     bool accepted = false;
     bool found = key_->readValue(name, [&](unsigned type, const unsigned char* data, std::size_t size) {
         if (size > 0xFFFFFFFFu)

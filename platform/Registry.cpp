@@ -1,9 +1,12 @@
 #include "Registry.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <sqlite3.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "platform/FileSystem.h"
@@ -125,6 +128,37 @@ long long createKey(sqlite3* db, int root, const std::vector<std::string>& parts
     return key;
 }
 
+// Why a write was refused: the permissions of the file or of its folder,
+// where the journal has to be made, else what SQLite says.
+std::string refusal(sqlite3* db, const std::string& file) {
+    std::size_t slash = file.find_last_of('/');
+    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+    if (access(file.c_str(), F_OK) == 0 && access(file.c_str(), W_OK) != 0)
+        return "the file is read-only";
+    if (access(folder.c_str(), W_OK) != 0)
+        return "its folder is read-only";
+    return sqlite3_errmsg(db);
+}
+
+// Whether a file that was there is a sound database; why not, when not.
+// Damage is told apart from trouble that passes (another process holding
+// the file too long).
+bool sound(sqlite3* db, RegistryHandle::Trouble& why) {
+    Statement check(db, "PRAGMA quick_check");
+    int result = check.ok() ? check.step() : sqlite3_errcode(db);
+    if (result == SQLITE_ROW && std::strcmp(reinterpret_cast<const char*>(sqlite3_column_text(check.get(), 0)), "ok") == 0)
+        return true;
+    int code = sqlite3_errcode(db) & 0xFF;
+    why.unusable = code != SQLITE_BUSY && code != SQLITE_LOCKED;
+    if (code == SQLITE_NOTADB)
+        why.reason = "it is not a settings database";
+    else if (result == SQLITE_ROW || code == SQLITE_CORRUPT)
+        why.reason = "it is damaged";
+    else
+        why.reason = sqlite3_errmsg(db);
+    return false;
+}
+
 }  // namespace
 
 std::string RegistryHandle::databaseFile(const char* path) {
@@ -149,55 +183,83 @@ std::string RegistryHandle::databaseFile(const char* path) {
     return folder + "/" + foldedEntry(folder, folderName(parts[company])) + "/registry.sqlite";
 }
 
-std::unique_ptr<RegistryHandle> RegistryHandle::open(int root, const char* path, bool create) {
+std::unique_ptr<RegistryHandle> RegistryHandle::open(int root, const char* path, bool create, Trouble* trouble) {
     std::vector<std::string> parts = splitPath(path);
     std::string file = databaseFile(path);
+    Trouble ignored;
+    Trouble& why = trouble ? *trouble : ignored;
+    why = Trouble{false, file, std::string()};
     if (parts.empty() || file.empty())
         return nullptr;
     struct stat st;
-    if (!create && stat(file.c_str(), &st) != 0)
+    bool exists = stat(file.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) {
+        why.unusable = true;
+        why.reason = "it is a folder";
         return nullptr;
-    if (create && !makeFolders(file))
+    }
+    if (!exists && !create)
         return nullptr;
+    if (!exists && !makeFolders(file)) {
+        why.reason = std::string("its folder cannot be made (") + std::strerror(errno) + ")";
+        return nullptr;
+    }
+    // A write-protected file opens for reading only.
     sqlite3* db = nullptr;
     int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
     if (sqlite3_open_v2(file.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+        why.unusable = exists;
+        why.reason = exists ? std::string("it cannot be opened (") + std::strerror(sqlite3_system_errno(db)) + ")"
+                            : refusal(db, file);
         sqlite3_close(db);
         return nullptr;
     }
     sqlite3_busy_timeout(db, busyMs);
-    // WAL: readers never block the writer, and a killed writer's unfinished
-    // transaction is simply not there. NORMAL sync keeps every committed
-    // write across a process crash.
+    // NORMAL sync keeps every committed write across a process crash.
     exec(db, "PRAGMA synchronous=NORMAL");
     long long key = 0;
-    if (create) {
-        exec(db, "PRAGMA journal_mode=WAL");
-        key = createKey(db, root, parts);
-    } else {
+    if (!exists || sound(db, why)) {
+        // A rollback journal lives only while a write is under way, so no
+        // side file is left for reading or for the next write to trip on
+        // (this also turns a write-ahead-log file of older versions back).
+        if (create)
+            exec(db, "PRAGMA journal_mode=DELETE");
         key = findKey(db, root, joinPath(parts, parts.size()));
+        if (key == 0 && create) {
+            key = createKey(db, root, parts);
+            if (key == 0)
+                why.reason = refusal(db, file);
+        }
     }
     if (key == 0) {
         sqlite3_close(db);
         return nullptr;
     }
-    return std::unique_ptr<RegistryHandle>(new RegistryHandle(db, key));
+    return std::unique_ptr<RegistryHandle>(new RegistryHandle(db, key, file));
 }
 
 RegistryHandle::~RegistryHandle() { sqlite3_close(db_); }
 
-bool RegistryHandle::setValue(const char* name, unsigned type, const void* data, std::size_t size) {
+bool RegistryHandle::setValue(const char* name, unsigned type, const void* data, std::size_t size,
+                              Trouble* trouble) {
     Statement set(db_,
                   "INSERT INTO vals(key, name, type, data) VALUES(?1, ?2, ?3, ?4)"
                   " ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data");
-    if (!set.ok())
+    if (!set.ok()) {
+        if (trouble)
+            *trouble = Trouble{false, file_, refusal(db_, file_)};
         return false;
+    }
     sqlite3_bind_int64(set.get(), 1, key_);
     sqlite3_bind_text(set.get(), 2, name ? name : "", -1, SQLITE_TRANSIENT);
     sqlite3_bind_int64(set.get(), 3, (long long)type);
     // A null pointer would bind SQL NULL, not an empty value.
     sqlite3_bind_blob64(set.get(), 4, size ? data : "", size, SQLITE_TRANSIENT);
-    return set.step() == SQLITE_DONE;
+    if (set.step() == SQLITE_DONE)
+        return true;
+    if (trouble)
+        *trouble = Trouble{false, file_, refusal(db_, file_)};
+    return false;
 }
 
 bool RegistryHandle::readValue(const char* name, const Reader& reader) {

@@ -2,14 +2,18 @@
 
 #include <chrono>
 #include <csignal>
+#include <functional>
+#include <grp.h>
 #include <optional>
 #include <cstdlib>
 #include <random>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
+#include "tests/support/LogCapture.h"
 #include "tests/support/TempFolder.h"
 #include "base/RegistryKey.h"
 #include "platform/Registry.h"
@@ -106,6 +110,22 @@ bool childSucceeded(pid_t child) {
     int status = 0;
     waitpid(child, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Runs checks as an ordinary user, whom file permissions bind (root's are
+// ignored), in a child process given the test's folder; the child's exit
+// status is what the checks return.
+int asOrdinaryUser(const std::string& folder, const std::function<int()>& checks) {
+    pid_t child = fork();
+    if (child == 0) {
+        constexpr uid_t nobody = 65534;
+        bool ok = geteuid() != 0 || (chown(folder.c_str(), nobody, nobody) == 0 && setgroups(0, nullptr) == 0 &&
+                                     setgid(nobody) == 0 && setuid(nobody) == 0);
+        _exit(ok ? checks() : 100);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 101;
 }
 
 }  // namespace
@@ -301,6 +321,71 @@ TEST_F(Registry, AnySpellingOfTheCompanyOpensOneStore) {
     EXPECT_EQ(intOf(lower, "enable fog"), 1);
     EXPECT_TRUE(std::filesystem::exists(config + "/Tessaran Interactive ltd/registry.sqlite"));
     unsetenv("XDG_CONFIG_HOME");
+}
+
+// The settings file made read-only, then its folder too, and writable again,
+// as a user may do: stored values are read whenever the file can be read, a
+// refused write says why in one line, writes work again as soon as they can,
+// and no side file is left behind.
+TEST_F(Registry, ReadOnlyFileIsStillReadAndWrittenOnceWritableAgain) {
+    std::string dir = folder.path().string();
+    const struct {
+        mode_t file, folder;
+        const char* refusal;
+    } steps[] = {{0644, 0755, nullptr}, {0444, 0755, "the file is read-only"},   {0644, 0755, nullptr},
+                 {0444, 0555, "the file is read-only"}, {0644, 0555, "its folder is read-only"}, {0644, 0755, nullptr}};
+    int failed = asOrdinaryUser(dir, [&] {
+        LogCapture log;
+        int value = 0;
+        for (int i = 0; i < int(std::size(steps)); ++i) {
+            chmod(dir.c_str(), steps[i].folder);
+            chmod(file.c_str(), steps[i].file);
+            bool stored = RegistryKey(product, true, 0).setInt("Screen Hz", value + 1);
+            value += stored ? 1 : 0;
+            RegistryKey reader(product, false, 0);
+            std::string refused = std::string("!!!Setting \"Screen Hz\" not stored in ") + file + ": " +
+                                  (steps[i].refusal ? steps[i].refusal : "") + "\n";
+            if (stored == bool(steps[i].refusal) || intOf(reader, "Screen Hz") != value ||
+                log.take() != (steps[i].refusal ? refused : ""))
+                return i + 1;
+        }
+        return std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()) == 1 ? 0 : 9;
+    });
+    EXPECT_EQ(failed, 0) << "the step that went wrong, counted from 1; 9: a side file was left";
+}
+
+// A settings file that cannot be used stays exactly as it is; one line
+// names it and says why, and the defaults stand.
+TEST_F(Registry, DamagedFileIsLeftAsItIsAndNamedOnce) {
+    {
+        RegistryKey key(product, true, 0);
+        for (int i = 0; i < 50; ++i)
+            ASSERT_TRUE(setBlob(key, ("value " + std::to_string(i)).c_str(), generationValue(i, 0)));
+    }
+    const Bytes whole = readFile(file);
+    const std::pair<Bytes, const char*> cases[] = {  // no bytes: a folder in the file's place
+        {generationValue(1, 1), "it is not a settings database"},
+        {{}, "it is a folder"},
+        {Bytes(whole.begin(), whole.begin() + whole.size() / 2), "it is damaged"},
+        {Bytes(whole.begin(), whole.begin() + 60), "it is damaged"}};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const auto& [bytes, reason] = cases[i];
+        std::string damaged = folder / ("damaged " + std::to_string(i));
+        setenv("ORVEL_REGISTRY_FILE", damaged.c_str(), 1);
+        if (bytes.empty())
+            std::filesystem::create_directory(damaged);
+        else
+            writeFile(damaged, bytes);
+        LogCapture log;
+        int hz = 60;
+        EXPECT_FALSE(RegistryKey(product, false, 0).getInt("value 1", hz));
+        EXPECT_FALSE(RegistryKey(product, true, 0).setInt("value 1", 75));
+        EXPECT_EQ(hz, 60);
+        EXPECT_TRUE(bytes.empty() ? std::filesystem::is_directory(damaged) : readFile(damaged) == bytes) << reason;
+        EXPECT_FALSE(std::filesystem::exists(damaged + "-journal"));
+        EXPECT_EQ(log.text(), "---Settings file " + damaged + " cannot be used: " + reason +
+                                  "; it is left as it is and the defaults stay\n");
+    }
 }
 
 TEST_F(Registry, ValuesPersistAcrossProcesses) {
