@@ -58,6 +58,11 @@ const std::vector<unsigned>& DataSource::readReferenceIds() {
 void DataSource::skip(unsigned count) {
     if (fail_)
         return;
+    if (arriving) {
+        if (have(count))
+            windowNext += count;
+        return;
+    }
     unsigned inWindow = unsigned(windowEnd - windowNext);
     if (inWindow > count)
         inWindow = count;
@@ -80,7 +85,108 @@ void DataSource::seek(unsigned) {}
 
 unsigned DataSource::bytesRemaining() const { return 0; }
 
+DataSource::Supply DataSource::fetch(unsigned) { return Supply::ended; }
+
+bool DataSource::have(unsigned count) {
+    if (fail_)
+        return false;
+    if (unsigned(windowEnd - windowNext) >= count)
+        return true;
+    switch (fetch(count)) {
+    case Supply::enough:
+        return true;
+    case Supply::later:
+        putOff();
+        return false;
+    case Supply::ended:
+        setFail();
+        return false;
+    }
+    return false;
+}
+
+// A text in the current mode: up to its end, or its length and then that
+// many bytes. A length that no text can have passes, for the ordinary read
+// to refuse.
+bool DataSource::wholeString() {
+    unsigned header = 1;
+    unsigned length = 0;
+    switch (stringMode) {
+    case stringTerminated:
+    case stringLineEnd:
+        return wholeText(true);
+    case stringByteLength:
+        if (!have(1))
+            return false;
+        length = windowNext[0];
+        break;
+    case stringWordLength:
+        if (!have(4))
+            return false;
+        header = 4;
+        length = word(windowNext);
+        break;
+    case stringCompactLength:
+        if (!wholeCompact())
+            return false;
+        if (windowNext[0] == 0xFF) {
+            header = 5;
+            length = word(windowNext + 1);
+        } else {
+            length = windowNext[0];
+        }
+        break;
+    default:
+        return true;
+    }
+    return length >= orvel_string::npos || have(header + length);
+}
+
+// Up to its end: a LF or CR, or a 0 byte when zeroEnds. When the source
+// ends before, what came is read as at the end of any source.
+bool DataSource::wholeText(bool zeroEnds) {
+    for (unsigned scanned = 0;; ++scanned) {
+        if (scanned == unsigned(windowEnd - windowNext)) {
+            if (fail_)
+                return true;
+            switch (fetch(scanned + 1)) {
+            case Supply::enough:
+                break;
+            case Supply::later:
+                putOff();
+                return false;
+            case Supply::ended:
+                return true;
+            }
+        }
+        unsigned char c = windowNext[scanned];
+        if (c == lf || c == cr || (zeroEnds && c == 0))
+            return true;
+    }
+}
+
+// A second LF or CR right after the first belongs to the same line end.
+void DataSource::takeLineEndPair() {
+    if (arriving) {
+        if (windowNext == windowEnd)
+            lineEndOpen = true;
+        else if (*windowNext == lf || *windowNext == cr)
+            ++windowNext;
+        return;
+    }
+    int next = peekByte();
+    if (next == lf || next == cr)
+        takeByte();
+}
+
 bool DataSource::takeSlow(void* out, unsigned count) {
+    if (arriving) {
+        if (!have(count))
+            return false;
+        std::memcpy(out, windowNext, count);
+        windowNext += count;
+        return true;
+    }
     if (fail_)
         return false;
     if (read(out, count) < count) {
@@ -91,6 +197,8 @@ bool DataSource::takeSlow(void* out, unsigned count) {
 }
 
 int DataSource::takeByteSlow() {
+    if (arriving)
+        return have(1) ? *windowNext++ : -1;
     if (fail_)
         return -1;
     int c = readByte();
@@ -111,6 +219,8 @@ bool DataSource::takeUInt64(unsigned long long& value) {
 }
 
 unsigned DataSource::readCompact() {
+    if (arriving && !wholeCompact())
+        return 0xFFFFFFFF;
     int c = takeByte();
     if (c < 0)
         return 0xFFFFFFFF;
@@ -176,7 +286,7 @@ DataSource& DataSource::operator>>(double& value) {
 
 DataSource& DataSource::readString(orvel_string& text) {
     text.clear();
-    if (fail_)
+    if (fail_ || (arriving && !wholeString()))
         return *this;
     switch (stringMode) {
     case stringTerminated:
@@ -215,9 +325,7 @@ void DataSource::readTerminated(orvel_string& text) {
         if (c <= 0)
             return;
         if (c == lf || c == cr) {
-            int next = peekByte();
-            if (next == lf || next == cr)
-                takeByte();
+            takeLineEndPair();
             return;
         }
         text.push_back(char(c));
@@ -226,14 +334,14 @@ void DataSource::readTerminated(orvel_string& text) {
 
 bool DataSource::readLine(orvel_string& text) {
     text.clear();
+    if (arriving && !wholeText(false))
+        return false;
     for (;;) {
         int c = takeByte();
         if (c < 0)
             return !text.empty();
         if (c == lf || c == cr) {
-            int next = peekByte();
-            if (next == lf || next == cr)
-                takeByte();
+            takeLineEndPair();
             return true;
         }
         text.push_back(char(c));

@@ -3,6 +3,11 @@
 // source has to provide; the typed readers below decide every encoding once:
 // little-endian unless swap is set, compact counts, and the string modes.
 // Nothing throws: a failure sets fail, and from then on reads give nothing.
+// On a source whose bytes arrive over time (a connection that does not wait
+// for them) a typed read takes its value only once every byte of it has
+// come: until then it consumes nothing, leaves its target alone and sets
+// waiting(), and the same read later gets the whole value. Fail is set only
+// when no more bytes can come.
 #pragma once
 
 #include <cstring>
@@ -34,7 +39,8 @@ public:
     virtual unsigned read(void* buffer, unsigned count) = 0;
     // The next byte without consuming it, -1 as for readByte.
     virtual int peekByte() = 0;
-    // Drops count bytes; running out of bytes sets fail.
+    // Drops count bytes; running out of bytes sets fail. A source whose bytes
+    // arrive drops them only once all count have come.
     virtual void skip(unsigned count);
     virtual void close();
     virtual bool isSeekable() const;
@@ -80,14 +86,20 @@ public:
     // that the data cannot hold gives an empty text and sets fail.
     DataSource& readString(orvel_string& text);
     // One line: the bytes (0 bytes included) up to LF, CR or the end; one LF
-    // or CR directly after the first is consumed with it. False only at the
-    // end with nothing read.
+    // or CR directly after the first is consumed with it (when it has not
+    // come yet, it is dropped once it does). False at the end with nothing
+    // read, and while the line has not come whole (waiting()).
     bool readLine(orvel_string& text);
 
     void setStringMode(int mode) { stringMode = mode; }
 
     // Set on any failed operation; later reads give -1 or nothing.
     bool fail() const { return fail_; }
+    // True when the last typed read found its value not yet whole on a
+    // source whose bytes still arrive: it consumed nothing and is to be made
+    // again later. A reader of records therefore keeps the values it already
+    // has and repeats only the one that waited.
+    bool waiting() const { return waiting_; }
     void setFail() {
         fail_ = true;
         windowEnd = windowNext;
@@ -166,6 +178,26 @@ protected:
     // A source that clears the flag makes its window true again.
     void clearFail() { fail_ = false; }
 
+    // What a source whose bytes arrive can say about count bytes it is asked
+    // for: they are in its window, they have not come yet, or they never
+    // will (the connection has ended or failed).
+    enum class Supply { enough, later, ended };
+    // Set by a source whose bytes arrive over time; its typed reads then ask
+    // fetch for the bytes of a whole value before taking any.
+    bool arriving = false;
+    // Brings what has arrived into the window, until it holds count bytes;
+    // a source meant to block waits for them. Only arriving sources are
+    // asked, and they show their window with showWindow.
+    virtual Supply fetch(unsigned count);
+    void showWindow(const unsigned char* next, const unsigned char* end) {
+        windowNext = next;
+        windowEnd = end;
+        waiting_ = false;
+    }
+    // Set when a line or text ended at the last byte that had come: a LF or
+    // CR that arrives next belongs to that end, and the source drops it.
+    bool lineEndOpen = false;
+
     // Bytes already in memory that are the stream's very next ones. A source
     // that has them (a file buffer, a memory block) points this window at
     // them and keeps it true; the typed readers then copy straight out of it,
@@ -178,6 +210,25 @@ protected:
 
 private:
     bool fail_ = false;
+    bool waiting_ = false;
+
+    // For an arriving source: whether the next count bytes are in the window
+    // now. Without them the read waits (the window is hidden, so that every
+    // read goes by fetch until the source shows it again) or, when they will
+    // never come, fails.
+    bool have(unsigned count);
+    void putOff() {
+        waiting_ = true;
+        windowEnd = windowNext;
+    }
+    bool wholeCompact() { return have(1) && (*windowNext != 0xFF || have(5)); }
+    bool wholeString();
+    bool wholeText(bool zeroEnds);
+    void takeLineEndPair();
+    unsigned word(const unsigned char* b) const {
+        return swap ? unsigned(b[3]) | unsigned(b[2]) << 8 | unsigned(b[1]) << 16 | unsigned(b[0]) << 24
+                    : unsigned(b[0]) | unsigned(b[1]) << 8 | unsigned(b[2]) << 16 | unsigned(b[3]) << 24;
+    }
 
     bool take(void* out, unsigned count) {
         if (unsigned(windowEnd - windowNext) >= count) {
@@ -199,8 +250,7 @@ private:
         unsigned char b[4];
         if (!take(b, 4))
             return false;
-        value = swap ? unsigned(b[3]) | unsigned(b[2]) << 8 | unsigned(b[1]) << 16 | unsigned(b[0]) << 24
-                     : unsigned(b[0]) | unsigned(b[1]) << 8 | unsigned(b[2]) << 16 | unsigned(b[3]) << 24;
+        value = word(b);
         return true;
     }
     bool takeUInt64(unsigned long long& value);

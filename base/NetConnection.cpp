@@ -1,6 +1,9 @@
 #include "NetConnection.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
+#include <vector>
 
 #include "base/Debug.h"
 #include "platform/Socket.h"
@@ -18,6 +21,8 @@ using Clock = std::chrono::steady_clock;
 constexpr int writeStallMs = 2000;
 // close() waits this long at most for the peer to finish.
 constexpr int drainMs = 1000;
+// The reader's first window; it doubles while a value needs more.
+constexpr size_t firstWindow = 4096;
 
 int msLeft(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -26,16 +31,29 @@ int msLeft(Clock::time_point deadline) {
 
 }  // namespace
 
+// Received bytes wait in the window until they are read, so that a typed
+// read can take a whole value or, when it has not all come, nothing.
 class SocketReader : public DataSource {
 public:
-    explicit SocketReader(Record& rec) : rec_(rec) {}
+    explicit SocketReader(Record& rec) : rec_(rec) { arriving = true; }
     bool good() const override;
     int readByte() override;
     unsigned read(void* buffer, unsigned count) override;
     int peekByte() override;
+    // Forgets what was received and not read: the connection is closed.
+    void forget();
+
+protected:
+    Supply fetch(unsigned count) override;
 
 private:
+    // Where the next unread byte is; the window may be hidden meanwhile.
+    size_t unread() const { return windowNext ? size_t(windowNext - buffer_.data()) : 0; }
+    size_t inWindow() const { return end_ - unread(); }
+
     Record& rec_;
+    std::vector<unsigned char> buffer_;
+    size_t end_ = 0;  // the received bytes end here
 };
 
 class SocketWriter : public DataDest {
@@ -116,6 +134,7 @@ struct Record {
     // closes, an error comes or the time is up, then closes the socket.
     void shutdown() {
         open = false;
+        reader.forget();
         if (!socket.isOpen())
             return;
         socket.setBlocking(false);
@@ -137,21 +156,58 @@ struct Record {
 
 bool SocketReader::good() const { return rec_.code == netNoError; }
 
+DataSource::Supply SocketReader::fetch(unsigned count) {
+    size_t have = inWindow();
+    if (unread() > 0)
+        std::memmove(buffer_.data(), buffer_.data() + unread(), have);
+    end_ = have;
+    Supply supply = Supply::later;
+    while (end_ < count) {
+        if (!rec_.usable()) {
+            // A connect still pending is worth waiting for; nothing else is.
+            if (rec_.code != netNoError || !rec_.socket.isOpen())
+                supply = Supply::ended;
+            break;
+        }
+        if (end_ == buffer_.size())
+            buffer_.resize(buffer_.empty() ? firstWindow : 2 * buffer_.size());
+        long r = rec_.socket.receive(buffer_.data() + end_, buffer_.size() - end_);
+        if (r <= 0) {
+            if (r != platform::Socket::wouldBlock) {
+                rec_.receiveFailed(r);
+                supply = Supply::ended;
+            }
+            break;
+        }
+        unsigned char* first = buffer_.data() + end_;
+        if (lineEndOpen && (*first == 0x0A || *first == 0x0D)) {
+            std::memmove(first, first + 1, size_t(r) - 1);
+            --r;
+        }
+        lineEndOpen = false;
+        end_ += size_t(r);
+    }
+    showWindow(buffer_.data(), buffer_.data() + end_);
+    return end_ >= count ? Supply::enough : supply;
+}
+
+// What has come of count bytes; with the blocking preference all of them
+// unless the connection ends. 0 once the connection has an error.
 unsigned SocketReader::read(void* buffer, unsigned count) {
-    if (count == 0 || !rec_.usable())
+    if (count == 0 || fail() || rec_.code != netNoError)
         return 0;
     unsigned char* out = static_cast<unsigned char*>(buffer);
     unsigned got = 0;
     while (got < count) {
-        long r = rec_.socket.receive(out + got, count - got);
-        if (r > 0) {
-            got += unsigned(r);
-            continue;
-        }
-        if (r != platform::Socket::wouldBlock)
-            rec_.receiveFailed(r);
-        break;
+        size_t n = inWindow();
+        if (n == 0 && fetch(1) != Supply::enough)
+            break;
+        n = std::min<size_t>(inWindow(), count - got);
+        std::memcpy(out + got, windowNext, n);
+        windowNext += n;
+        got += unsigned(n);
     }
+    showWindow(windowNext, buffer_.data() + end_);
     return got;
 }
 
@@ -161,15 +217,17 @@ int SocketReader::readByte() {
 }
 
 int SocketReader::peekByte() {
-    if (!rec_.usable())
+    if (fail() || rec_.code != netNoError || (inWindow() == 0 && fetch(1) != Supply::enough))
         return -1;
-    unsigned char c;
-    long r = rec_.socket.receive(&c, 1, true);
-    if (r == 1)
-        return c;
-    if (r != platform::Socket::wouldBlock)
-        rec_.receiveFailed(r);
-    return -1;
+    showWindow(windowNext, buffer_.data() + end_);
+    return *windowNext;
+}
+
+void SocketReader::forget() {
+    buffer_.clear();
+    end_ = 0;
+    lineEndOpen = false;
+    showWindow(nullptr, nullptr);
 }
 
 bool SocketWriter::good() const { return rec_.code == netNoError; }

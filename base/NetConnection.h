@@ -2,7 +2,11 @@
 // made here starts non-blocking and completes in the background; the streams
 // wait for it only when the blocking preference is set (the default).
 // A write waits for room to send all its bytes, in either mode, and fails
-// when the peer takes nothing for two seconds.
+// when the peer takes nothing for two seconds. A read on a socket that does
+// not wait (an accepted one, or one without the blocking preference) gives
+// what has come: a typed read takes its value only once all of it is there,
+// and until then waits (DataSource::waiting), so records may be read as
+// their bytes trickle in.
 // Errors are recorded, never thrown: the streams then give -1 or nothing.
 #pragma once
 

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <future>
 #include <thread>
 #include <utility>
@@ -344,6 +345,65 @@ TEST(Server, AcceptedConnectionDoesNotBlockTheLoop) {
     EXPECT_EQ(a.c->input().peekByte(), -1);
     EXPECT_LT(secondsSince(start), 0.5);
     EXPECT_TRUE(a.c->input().good());
+}
+
+// A peer thread sends records one byte at a time while the reader polls an
+// accepted connection, which never waits, as the game's loop does. Each
+// typed read waits, consuming nothing, until its value has come whole; the
+// connection stays good. A line is whole at its end: a LF that comes after
+// its CR still belongs to it.
+TEST(NetConnection, TypedReadsTakeWholeValuesAsBytesTrickleIn) {
+    Accepted a;
+    ASSERT_TRUE(a.c);
+    DataSource& in = a.c->input();
+    auto text = [&](bool line) {
+        orvel_string t;
+        line ? (void)in.readLine(t) : (void)(in >> t);
+        return std::string(t.c_str(), t.length());
+    };
+    auto letter = [&] {
+        char c = 0;
+        in >> c;
+        return std::string(1, c);
+    };
+    std::string big(300, 'q');
+    const std::pair<std::string, std::function<std::string()>> rows[] = {
+        {"16909060", [&] { return std::to_string(in.readInt32()); }},
+        {"70000", [&] { return std::to_string(in.readCompact()); }},
+        {"254", [&] { return std::to_string(in.readCompact()); }},
+        {"M", letter},  // a framed record: its letter, then a counted payload
+        {big, [&] { return text(false); }},
+        {"ab", [&] { return text(true); }},
+        {"Q", letter},
+        {"4660", [&] { return std::to_string(in.readUInt16()); }},
+        {"last", [&] { return text(true); }},
+        {"Z", letter},
+    };
+    const std::string sent = std::string("\x04\x03\x02\x01\xFF\x70\x11\x01\x00\xFEM\xFF\x2C\x01\x00\x00", 16) + big +
+                             "ab\r\nQ\x34\x12last\n\nZ";
+    std::thread peer([&] {
+        for (char c : sent) {
+            loopback::sendAll(a.client, &c, 1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    int waits = 0;
+    for (const auto& [expected, read] : rows) {
+        std::string got;
+        Clock::time_point start = Clock::now();
+        for (got = read(); in.waiting() && in.good() && secondsSince(start) < 5; got = read()) {
+            ++waits;
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+        EXPECT_EQ(got, expected);
+        EXPECT_FALSE(in.fail());
+    }
+    peer.join();
+    EXPECT_GT(waits, int(std::size(rows)));
+    closeNow(a.client);
+    EXPECT_TRUE(waitFor([&] { return in.readInt32(), !in.waiting(); }));
+    EXPECT_TRUE(in.fail());
+    EXPECT_EQ(a.c->errorState(), netPeerClosed);
 }
 
 TEST(Server, ClosingPeerGivesMinusOneError4AndTheLogLine) {
