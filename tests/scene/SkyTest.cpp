@@ -1,0 +1,300 @@
+// The sky and the sphere: dome, stars and sphere meshes checked as geometry,
+// and the sky drawn into the hidden GL window and read back as pixels; strips
+// are counted through GL's feedback mode, which reports what GL was given.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+#include "scene/Matrix.h"
+#include "scene/Random.h"
+#include "scene/render/Sky.h"
+#include "scene/render/Sphere.h"
+#include "scene/render/Texture.h"
+#include "scene/render/Viewer.h"
+#include "tests/support/LogCapture.h"
+#include "tests/scene/SceneGlSupport.h"
+
+using kessa::Sky;
+using kessa::Sphere;
+using kessa::Vector;
+using kessa_test::glSide;
+using Color = pellium::Color;
+using Processor = kessa::SphereRenderer::SphereVertexProcessor;
+
+namespace {
+
+constexpr double pi = 3.14159265358979323846;
+const float twoRings[] = {0, 15, -1};
+
+// Triangles and line segments GL's feedback mode reports while draw runs.
+std::pair<int, int> fed(const std::function<void()>& draw) {
+    std::vector<GLfloat> buffer(1 << 20);
+    glFeedbackBuffer(GLsizei(buffer.size()), GL_3D, buffer.data());
+    glRenderMode(GL_FEEDBACK);
+    draw();
+    const GLint n = glRenderMode(GL_RENDER);
+    int triangles = 0, segments = 0;
+    for (GLint i = 0; i < n;) {
+        const GLint token = GLint(buffer[size_t(i)]);
+        if (token == GL_POLYGON_TOKEN) {
+            triangles += GLint(buffer[size_t(i) + 1]) == 3;
+            i += 2 + 3 * GLint(buffer[size_t(i) + 1]);
+        } else {
+            segments += token == GL_LINE_TOKEN || token == GL_LINE_RESET_TOKEN;
+            i += token == GL_POINT_TOKEN ? 4 : 7;
+        }
+    }
+    return {triangles, segments};
+}
+
+}  // namespace
+
+TEST(SphereTest, FacesAreRowsOfUnitPointsOnAConsistentlyWoundIcosahedron) {
+    for (int f = 0; f < 20; ++f) {
+        Vector c[3];
+        Sphere::icosahedronFace(f, c);
+        EXPECT_GT((c[1] - c[0]).cross(c[2] - c[0]).dot(c[0] + c[1] + c[2]), 0) << "face " << f << " faces outwards";
+        EXPECT_NEAR((c[1] - c[0]).length(), (c[2] - c[1]).length(), 1e-9) << "and is equilateral";
+    }
+    for (int rows : {0, 1, 3, 8}) {
+        Sphere s;
+        s.setRenderParameters(Sphere::solid, rows, nullptr);
+        ASSERT_EQ(s.faces().size(), 20u);
+        for (const Sphere::Face& face : s.faces()) {
+            EXPECT_EQ(face.points.size(), size_t(rows + 1) * size_t(rows + 2) / 2);
+            EXPECT_TRUE(face.texCoords.empty());
+            for (const Vector& p : face.points)
+                EXPECT_NEAR(p.length(), 1, 1e-12);
+        }
+    }
+    LogCapture log;
+    Sphere huge;
+    huge.setRenderParameters(Sphere::solid, 1 << 20, nullptr);
+    EXPECT_EQ(huge.faces()[0].rows, 256);
+    EXPECT_NE(log.text().find("1048576 rows held to 0..256"), std::string::npos);
+}
+
+TEST(SphereTest, TextureCoordinatesFollowTheAzimuthAcrossTheSeamAndPutPolesMidFace) {
+    // With an even row count the poles are points (on two faces each).
+    Processor processor(4);
+    Sphere s;
+    s.setRenderParameters(Sphere::lit, 4, &processor);
+    int poles = 0, seamFaces = 0;
+    for (const Sphere::Face& face : s.faces()) {
+        ASSERT_EQ(face.texCoords.size(), 2 * face.points.size());
+        float low = 1e9f, high = -1e9f;
+        bool polar = false, west = false, east = false;
+        for (size_t i = 0; i < face.points.size(); ++i) {
+            const Vector& p = face.points[i];
+            const float u = face.texCoords[2 * i], v = face.texCoords[2 * i + 1];
+            polar |= std::hypot(p.x, p.y) < 0.3;
+            if (std::fabs(p.x) < 0.001 && std::fabs(p.y) < 0.001) {
+                ++poles;
+                EXPECT_FLOAT_EQ(v, p.z > 0 ? 2 : -2) << "each pole at its own end of the texture";
+                continue;
+            }
+            low = std::min(low, u);
+            high = std::max(high, u);
+            EXPECT_NEAR(v, 2 * p.z, 1e-6);
+            const double turn = std::atan2(p.x, p.y) / (2 * pi), turns = u / 4.0 - turn;
+            EXPECT_NEAR(turns, std::round(turns), 1e-6) << "u is the azimuth, give or take whole turns";
+            west |= turn < -0.4;
+            east |= turn > 0.4;
+        }
+        seamFaces += west && east;
+        if (!polar) {
+            EXPECT_LE(high - low, 1.0001) << "a quarter turn at most: no face jumps across the seam";
+        }
+    }
+    EXPECT_EQ(poles, 4);
+    EXPECT_GE(seamFaces, 2);
+    Processor none(0);
+    std::vector<float> coords;
+    none.process(s.faces()[0].points, coords);
+    EXPECT_TRUE(coords.empty());
+}
+
+TEST(SkyTest, DomeRingsSectorsAndColours) {
+    const Color bands[] = {{1, 0, 0, 1}, {0, 0, 1, 1}};
+    Sky sky(16, twoRings, bands, Sky::defaultGroundColour);
+    ASSERT_EQ(sky.ringCount(), 2);
+    ASSERT_EQ(sky.sectorCount(), 16);
+    const struct {
+        int sector, ring;
+        float x, y, z;
+    } points[] = {{0, 0, 1, 0, -0.02f}, {0, 1, 0.9659258f, 0, 0.2388190f}, {1, 0, 0.9238795f, 0.3826834f, -0.02f},
+                  {4, 1, 0, 0.9659258f, 0.2388190f}};
+    for (const auto& p : points) {
+        const float* q = sky.point(p.sector, p.ring);
+        EXPECT_NEAR(q[0], p.x, 1e-6);
+        EXPECT_NEAR(q[1], p.y, 1e-6);
+        EXPECT_NEAR(q[2], p.z, 1e-6);
+    }
+    EXPECT_EQ(sky.bandColour(0), 0xFF0000FFu);
+    EXPECT_EQ(sky.bandColour(1), 0xFFFF0000u);
+    EXPECT_EQ(sky.groundColour(), 0xFF006600u);
+
+    // Random colours come from the shared generator, three draws a ring;
+    // an elevation of 90 has no ring.
+    kessa::Random::shared().seed(77);
+    kessa::Random same(77);
+    const float withTop[] = {0, 90, 30, -5};
+    Sky random(0, withTop, nullptr, Sky::defaultGroundColour);
+    EXPECT_EQ(random.sectorCount(), 3);
+    ASSERT_EQ(random.ringCount(), 2);
+    for (int ring = 0; ring < 2; ++ring) {
+        Color c;
+        c.red = same.next();
+        c.green = same.next();
+        c.blue = same.next();
+        EXPECT_EQ(random.bandColour(ring), c.toPacked());
+    }
+}
+
+TEST(SkyTest, StarsKeepTheirPlacesAndHemispheres) {
+    kessa::Random::shared().seed(5);
+    Sky sky(8, twoRings, nullptr, Sky::defaultGroundColour);
+    kessa::Random draws(5);
+    for (int i = 0; i < 3 * 2; ++i)
+        draws.next();  // the band colours
+    sky.makeStars(200, false);
+    const std::vector<Sky::Star> first = sky.stars();
+    const float r1 = draws.next(), r2 = draws.next(), r3 = draws.next(), r4 = draws.next();
+    const double a = r1 * 2 * pi, h = r2 * r3 * pi / 2;
+    EXPECT_NEAR(first[0].direction[0], std::sin(a) * std::cos(h), 1e-6);
+    EXPECT_NEAR(first[0].direction[1], std::cos(a) * std::cos(h), 1e-6);
+    EXPECT_NEAR(first[0].direction[2], std::sin(h), 1e-6);
+    EXPECT_EQ(first[0].colour, 0xFFFFFFu | unsigned(128 + int(r4 * 128)) << 24);
+    for (size_t i = 0; i < first.size(); ++i) {
+        const float* d = first[i].direction;
+        EXPECT_NEAR(d[0] * d[0] + d[1] * d[1] + d[2] * d[2], 1, 1e-5);
+        EXPECT_EQ(d[2] >= 0, i % 2 == 0) << "even stars above, odd below";
+    }
+    sky.makeStars(100, false);
+    ASSERT_EQ(sky.stars().size(), 100u);
+    for (size_t i = 0; i < 100; ++i)
+        EXPECT_EQ(std::memcmp(&sky.stars()[i], &first[i], sizeof(Sky::Star)), 0);
+    sky.makeStars(150, true);
+    for (const Sky::Star& s : sky.stars())
+        EXPECT_GE(s.direction[2], 0);
+    LogCapture log;
+    sky.makeStars(-3, true);
+    EXPECT_TRUE(sky.stars().empty());
+    EXPECT_NE(log.text().find("-3 stars held to 0..100000"), std::string::npos);
+}
+
+class SkyGl : public kessa_test::SceneGl {
+protected:
+    void SetUp() override {
+        SceneGl::SetUp();
+        viewer.setWindowSize(info());
+    }
+    // The sky as a camera at (100, 200, 50) with that pitch and heading sees it.
+    std::uint32_t look(Sky& sky, double pitch, double heading, int x = glSide / 2, int y = glSide / 2) {
+        kessa::Matrix camera;
+        camera.setEuler(0, pitch, heading);
+        camera.translate(Vector(100, 200, 50));
+        viewer.setCameraMatrix(camera);
+        clear();
+        pellium::GLRenderInfo i = info();
+        sky.render(i, viewer, 50);
+        return at(x, y);
+    }
+    kessa::Viewer viewer;
+};
+
+TEST_F(SkyGl, GroundBandsCapSunAndStars) {
+    const float rings[] = {0, 10, 20, -1};
+    const Color bands[] = {{1, 0, 0, 1}, {0, 1, 0, 1}, {0, 0, 1, 1}};
+    Sky sky(24, rings, bands, Color{1, 1, 1, 1});
+    EXPECT_TRUE(kessa_test::pixelNear(look(sky, 0, 0, 32, 0), 255, 255, 255, 0)) << "ground below";
+    EXPECT_TRUE(kessa_test::pixelNear(at(32, 63), 0, 0, 255, 0)) << "the cap above the last ring";
+    const std::uint32_t horizon = at(32, 32);
+    EXPECT_GT(horizon & 0xFF, horizon >> 8 & 0xFF) << "the lowest band, blending into the next";
+    EXPECT_GT(horizon >> 8 & 0xFF, 0u);
+    EXPECT_EQ(look(sky, 0, 180, 32, 63), at(32, 63)) << "the same all round";
+    EXPECT_FLOAT_EQ(matrix(GL_PROJECTION_MATRIX)[0], float(viewer.projection()(0, 0)))
+        << "the viewer's projection is back";
+
+    const Color black[] = {{0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}};
+    sky.setBandColours(black);
+    sky.setPoleColour(Color{0, 0, 0, 1});
+    sky.setSunVisible(true);
+    sky.setSunColour(Color{1, 1, 0, 1});
+    sky.setSunDirection(10, 0);
+    EXPECT_TRUE(kessa_test::pixelNear(look(sky, 0, 0, 32, 46), 255, 255, 0, 0)) << "the sun 10 degrees up";
+    EXPECT_TRUE(kessa_test::pixelNear(look(sky, 0, 90, 32, 46), 0, 0, 0, 0)) << "and not to the west";
+    sky.setSunVisible(false);
+
+    sky.setStarsVisible(true);
+    kessa::Random::shared().seed(9);
+    for (bool upperOnly : {true, false}) {
+        sky.makeStars(4000, upperOnly);
+        look(sky, 0, 0);
+        int upper = 0, lower = 0, skipped = 0;  // stars gather at the horizon
+        for (int y = 0; y < glSide; ++y)
+            for (int x = 0; x < glSide; ++x)
+                (y > 33 ? upper : y < 30 ? lower : skipped) += (at(x, y) & 0xFFFFFF) != 0;
+        EXPECT_GT(upper, 10);
+        EXPECT_EQ(lower > 10, !upperOnly) << upperOnly;
+    }
+}
+
+TEST_F(SkyGl, SkyBoxFacesByDirectionWithoutStarsOrSun) {
+    auto texture = [](std::uint32_t argb, std::uint32_t rightHalf) {
+        pellium::Image image(8, 8);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+                *image.pixelAt(x, y) = x < 4 ? argb : rightHalf;
+        orvel::counted_ptr<kessa::Texture> t(new kessa::Texture);
+        t->setImage(image);
+        return t;
+    };
+    Sky sky(8, twoRings, nullptr, Sky::defaultGroundColour);
+    sky.setSunVisible(true);
+    sky.setStarsVisible(true);
+    sky.makeStars(5000, false);
+    sky.setSkyBox(texture(0xFFFF0000, 0xFFFF0000), nullptr, texture(0xFF00FF00, 0xFF00FF00),
+                  texture(0xFFFF0000, 0xFF0000FF), texture(0xFFFFFF00, 0xFFFFFF00), texture(0xFF00FFFF, 0xFF00FFFF));
+    const struct {
+        double pitch, heading;
+        int r, g, b;
+    } views[] = {{90, 0, 255, 0, 0},  {-90, 0, 255, 255, 255}, {0, 90, 0, 255, 0},
+                 {0, -90, 255, 255, 0}, {0, 180, 0, 255, 255}};
+    for (const auto& v : views)
+        EXPECT_TRUE(kessa_test::pixelNear(look(sky, v.pitch, v.heading), v.r, v.g, v.b, 0))
+            << v.pitch << " " << v.heading;
+    look(sky, 0, 0);
+    int green = 0;
+    for (std::uint32_t p : pixels())
+        green += (p >> 8 & 0xFF) != 0;
+    EXPECT_EQ(green, 0) << "ahead: the fourth face, with no white star or yellow sun over it";
+    EXPECT_TRUE(kessa_test::pixelNear(at(2, 32), 255, 0, 0, 0)) << "its left half on the left";
+    EXPECT_TRUE(kessa_test::pixelNear(at(61, 32), 0, 0, 255, 0));
+    sky.clearSkyBox();
+    EXPECT_FALSE(sky.skyBoxOn());
+}
+
+TEST_F(SkyGl, SphereStripsAndMissingMesh) {
+    pellium::setOrtho(-2, 2, -2, 2, -2, 2);
+    pellium::disableGLState(10);
+    Sphere s;
+    pellium::GLRenderInfo i = info();
+    LogCapture log;
+    EXPECT_EQ(fed([&] { s.render(i); }), std::make_pair(0, 0));
+    EXPECT_EQ(log.count("Tried to render a sphere without calling Sphere::setRenderParameters()!\n"), 1);
+    for (int rows : {1, 3, 5}) {
+        s.setRenderParameters(Sphere::solid, rows, nullptr);
+        EXPECT_EQ(fed([&] { s.render(i); }), std::make_pair(20 * rows * rows, 0)) << rows;
+        s.setRenderParameters(Sphere::wire, rows, nullptr);
+        EXPECT_EQ(fed([&] { s.render(i); }), std::make_pair(0, 20 * rows * (rows + 1))) << rows;
+    }
+    s.radius = 0.5;
+    s.setRenderParameters(Sphere::solid, 4, nullptr);
+    pellium::color4f(1, 1, 1, 1);
+    clear();
+    s.render(i);
+    const int disc = count(255, 255, 255);
+    EXPECT_NEAR(disc, pi * 8 * 8, 0.1 * pi * 64) << "a disc of 8 pixels' radius";
+}
