@@ -125,7 +125,8 @@ TEST_F(EventQueueTest, DoubleClickNeedsCloseQuickPressesAwayFromTheLeftColumnAnd
     EXPECT_TRUE(playInput(clock, window,
                           {
                               {5, left, 10, down(10), 1, "LeftDown 10,10"},
-                              {0.1, left, 12, down(12), 1, "LeftDown 12,12; DoubleClick 12,12"},  // squared distance 8
+                              // Squared distance 8.
+                              {0.1, left, 12, down(12), 1, "LeftDown 12,12; DoubleClick 12,12"},
                               {5, left, 10, down(10), 1, "LeftDown 10,10"},
                               {0.1, left, 13, down(10), 1, "LeftDown 13,10"},  // squared distance 9
                               {5, left, 10, down(10), 1, "LeftDown 10,10"},

@@ -11,6 +11,7 @@
 #include "scene/Object.h"
 #include "scene/render/TraversalCallback.h"
 #include "tests/support/LogCapture.h"
+#include "tests/support/SceneShape.h"
 
 using kessa::Branch;
 using kessa::GroupBranch;
@@ -168,12 +169,10 @@ TEST(BranchTree, SetOwnerReachesTheWholeTree) {
     kessa::Object o;
     auto root = std::make_unique<GroupBranch>();
     GroupBranch* inner = add<GroupBranch>(*root);
-    TestLeaf* leaf = add<TestLeaf>(*inner, "leaf");
-    GroupBranch* rootRaw = root.get();
+    add<TestLeaf>(*inner, "leaf");
     o.attach(std::move(root));
-    EXPECT_EQ(rootRaw->owner(), &o);
-    EXPECT_EQ(leaf->owner(), &o);
-    EXPECT_EQ(o.root(), rootRaw);
+    EXPECT_EQ(support::sceneShape(&o), "Object#1\"\" db=- dirty shown by [] root: GroupBranch#2\"\" o=#1 p=- dirty "
+                                       "[GroupBranch#3\"\" o=#1 p=#2 dirty [Branch#4\"leaf\" o=#1 p=#3 dirty]]");
 }
 
 class Collector : public kessa::BranchProcessor {

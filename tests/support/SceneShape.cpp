@@ -46,14 +46,14 @@ public:
     }
 
     std::string text(const Database* d) {
-        std::string s = "Database#" + ref(d) + quoted(d->path().c_str()) + (d->isDirty() ? " dirty" : "") +
+        std::string s = "Database" + ref(d) + quoted(d->path().c_str()) + (d->isDirty() ? " dirty" : "") +
                         " root=" + ref(d->rootObject()) + " [";
         for (size_t i = 0; i < d->objects().size(); ++i)
             s += (i ? ", " : "") + text(d->objects()[i]);
         return s + "]";
     }
     std::string text(const Object* o) {
-        std::string s = "Object#" + ref(o) + quoted(o->name().c_str()) + " db=" + ref(o->database()) +
+        std::string s = "Object" + ref(o) + quoted(o->name().c_str()) + " db=" + ref(o->database()) +
                         (o->isDirty() ? " dirty" : "") + bounds(o->bounds()) + " shown by [";
         for (size_t i = 0; i < o->instances().size(); ++i)
             s += (i ? " " : "") + ref(o->instances()[i]);
@@ -63,7 +63,7 @@ public:
     std::string text(const Branch* b) {
         std::string name = b->typeName();
         const size_t colons = name.rfind("::");
-        std::string s = (colons == std::string::npos ? name : name.substr(colons + 2)) + "#" + ref(b) +
+        std::string s = (colons == std::string::npos ? name : name.substr(colons + 2)) + ref(b) +
                         quoted(b->name().c_str()) + " o=" + ref(b->owner()) + " p=" + ref(b->parent());
         if (b->isDirty())
             s += " dirty";
