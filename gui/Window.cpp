@@ -8,6 +8,7 @@
 #include "gui/DisplayModes.h"
 #include "gui/EventQueue.h"
 #include "gui/Graphics.h"
+#include "gui/GuiRenderer.h"
 #include "gui/PopupController.h"
 #include "gui/WindowInternals.h"
 #include "gui/WindowPlacement.h"
@@ -50,6 +51,22 @@ Component* findShortcut(Container* container, int code) {
     return nullptr;
 }
 
+// Push buttons, tabs, check boxes and radio buttons take the keyboard focus
+// from the Tab key, in the order of the tree.
+void focusable(Container* container, std::vector<Component*>& out) {
+    for (auto& child : container->children()) {
+        if (!child->isVisible() || !child->isEnabled())
+            continue;
+        int kind, state;
+        child->getRenderInfo(kind, state);
+        if (kind == WidgetKind::pushButton || kind == WidgetKind::checkBox || kind == WidgetKind::radioButton ||
+            kind == WidgetKind::tab)
+            out.push_back(child.get());
+        if (Container* c = child->asContainer(); c && !c->isWindow())
+            focusable(c, out);
+    }
+}
+
 Event retyped(const Event& e, int type) {
     Event copy = e;
     copy.type = type;
@@ -71,6 +88,7 @@ void changePointerComponent(Window* window, Component* now, const Event& event) 
     if (now == old)
         return;
     t.pointerComponent = now;
+    Component::closeToolTip();
     if (old && (!t.mouseGrab || t.mouseGrab == old))
         old->handleEvent(retyped(event, EventType::Leave));
     if (now && (!t.mouseGrab || t.mouseGrab == now))
@@ -316,7 +334,10 @@ void Window::drawBackground(Graphics& g) {
     g.fillRect(getBounds());
 }
 
-void Window::draw(Graphics& g) { drawBackground(g); }
+void Window::draw(Graphics& g) {
+    drawBackground(g);
+    Container::draw(g);
+}
 
 void Window::paint(Graphics& g) {
     layout();
@@ -353,11 +374,7 @@ void Window::handleWindowEvent(Event& event) {
         return;
     }
     if (type == EventType::Shortcut) {
-        orvel::debug("shortcut key...\n");
-        if (Component* found = findShortcut(this, event.code)) {
-            orvel::debug("Shortcut - component %s\n", found->getLabel().c_str());
-            found->handleKey(event);
-        }
+        deliverShortcut(event);
         return;
     }
 
@@ -371,6 +388,8 @@ void Window::handleWindowEvent(Event& event) {
     if (type == EventType::Move) {
         changePointerComponent(this, under, event);
         t.lastMove = event;
+    } else if (type != EventType::Hover) {
+        Component::closeToolTip();
     }
 
     Component* receiver = t.mouseGrab;
@@ -393,7 +412,8 @@ void Window::handleWindowEvent(Event& event) {
             receiver = t.keyboardFocus;
             break;
         case EventType::Hover:
-            return;  // tooltips are shown by the components that have them
+            Component::showToolTip(under, event);
+            return;
         default:
             receiver = under;
         }
@@ -406,6 +426,33 @@ void Window::handleWindowEvent(Event& event) {
         receiver->wantsEvent(event);
     else
         receiver->handleKey(event);
+}
+
+void Window::deliverShortcut(const Event& event) {
+    orvel::debug("shortcut key...\n");
+    if (Component* found = findShortcut(this, event.code)) {
+        orvel::debug("Shortcut - component %s\n", found->getLabel().c_str());
+        found->handleKey(event);
+    }
+}
+
+void Window::handleKey(const Event& event) {
+    if (event.type == EventType::Shortcut) {
+        deliverShortcut(event);
+        return;
+    }
+    if (event.type != EventType::Key || event.code != '\t') {
+        Component::handleKey(event);
+        return;
+    }
+    std::vector<Component*> order;
+    focusable(this, order);
+    if (order.empty())
+        return;
+    const int n = int(order.size());
+    auto at = std::find(order.begin(), order.end(), getKeyboardFocus());
+    int next = at == order.end() ? (event.shift ? n - 1 : 0) : int(at - order.begin()) + (event.shift ? n - 1 : 1);
+    setKeyboardFocus(this, order[size_t(next % n)]);
 }
 
 void Window::setMouseGrab(Component* component) {
@@ -453,6 +500,7 @@ PopupController* Window::getActivePopup() { return toolkit().activePopup; }
 
 void Window::closeActivePopup() {
     ToolkitState& t = toolkit();
+    Component::closeToolTip();
     PopupController* controller = t.activePopup;
     if (!controller)
         return;

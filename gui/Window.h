@@ -74,13 +74,18 @@ public:
     int lastPointerX() const;
     int lastPointerY() const;
 
+    // Tab moves the keyboard focus to the next widget that takes it (Shift+Tab
+    // to the one before); a shortcut key goes to the component whose shortcut
+    // letter it is; other keys as any component's.
+    void handleKey(const Event& event) override;
+
     // Routes one event of the queue into the component tree.
     void handleWindowEvent(Event& event);
 
     // Fills the window with the widget face colour.
     virtual void drawBackground(Graphics& g);
-    // The background; children are drawn over it once components draw themselves.
-    virtual void draw(Graphics& g);
+    // The background, then the children.
+    void draw(Graphics& g) override;
     virtual void paintGL() {}
     // Lays the window out and draws it.
     virtual void paint(Graphics& g);
@@ -108,6 +113,8 @@ public:
 
 private:
     void destroyNative();
+    // Logs the search and hands the event to the component with that shortcut letter.
+    void deliverShortcut(const Event& event);
     std::unique_ptr<WindowInternals> internals_;
 };
 

@@ -260,6 +260,9 @@ def build_targets(build, names, jobs):
 
 
 def run(args):
+    # A stop from outside still puts the mutated source back (the finally below).
+    for s in (signal.SIGTERM, signal.SIGHUP):
+        signal.signal(s, lambda *_: sys.exit("mutate: stopped"))
     tree = os.path.abspath(args.tree)
     build = os.path.join(tree, args.build)
     listing = json.load(open(args.mutants))

@@ -19,7 +19,7 @@
 #include "platform/SystemColors.h"
 #include "platform/Windows.h"
 #include "tests/support/GuiTestSupport.h"
-#include "tests/gui/Pictures.h"
+#include "tests/support/Pictures.h"
 #include "tests/gui/TestFonts.h"
 
 using guitest::DistinctColours;

@@ -3,10 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 
 #include "base/Clock.h"
+#include "gui/Button.h"
+#include "gui/Checkbox.h"
 #include "gui/EventQueue.h"
+#include "gui/MessageDest.h"
+#include "gui/RadioButton.h"
+#include "gui/Tab.h"
+#include "gui/TabbedPane.h"
 #include "gui/Window.h"
 #include "platform/Windows.h"
 #include "tests/support/GuiTestSupport.h"
@@ -162,4 +169,66 @@ TEST_F(RealInputTest, LeavingTheWindowMakesALeaveEvent) {
     moveTo(width + 50, 10);
     ASSERT_TRUE(waitFor(EventType::Leave));
     EXPECT_EQ(events.back().window, &window);
+}
+
+namespace {
+
+struct MessageCount : pellium::MessageDest {
+    void message(pellium::Component*, int id, int) override { ids.push_back(id); }
+    std::vector<int> ids;
+};
+
+}  // namespace
+
+// A page of widgets on a tabbed pane, used as a person would: clicks toggle
+// and select, Tab moves the focus, Space presses, Alt and a shortcut letter
+// reach their widget.
+TEST_F(RealInputTest, WidgetsAnswerClicksKeysAndShortcuts) {
+    MessageCount messages;
+    auto* pane = new pellium::TabbedPane;
+    window.add(pane);
+    auto* page = new pellium::Container;
+    auto* go = new pellium::Button("!Go");
+    auto* check = new pellium::Checkbox("!Check");
+    auto* one = new pellium::RadioButton("!One");
+    auto* two = new pellium::RadioButton("T!wo");
+    int id = 1;
+    for (pellium::Component* c : std::initializer_list<pellium::Component*>{go, check, one, two}) {
+        c->setMessageDest(&messages, id++);
+        page->add(c);
+    }
+    auto* other = new pellium::Container;
+    other->add(new pellium::Button("Other"));
+    pane->addTab("!First", page);
+    pellium::Tab* second = pane->addTab("!Second", other);
+    window.repaint();
+    // Clicks at the middle of a widget, in client pixels counted top-down.
+    auto click = [&](pellium::Component* c) {
+        const pellium::Rect& r = c->getBounds();
+        // The first move after the mouse was let go only takes the window back.
+        moveTo(r.x + r.width / 2 - 1, height - 1 - (r.y + r.height / 2));
+        moveTo(r.x + r.width / 2, height - 1 - (r.y + r.height / 2));
+        ASSERT_TRUE(waitFor(EventType::Move));
+        xdotool("click 1");
+        ASSERT_TRUE(waitFor(EventType::LeftUp));
+    };
+    click(check);
+    EXPECT_TRUE(check->isChecked());
+    click(go);
+    EXPECT_TRUE(go->isKeyboardFocus());
+    xdotool("key Tab");
+    ASSERT_TRUE(waitFor(EventType::Key));
+    EXPECT_TRUE(check->isKeyboardFocus());
+    xdotool("key space");
+    ASSERT_TRUE(waitFor(EventType::Key));
+    EXPECT_FALSE(check->isChecked());
+    xdotool("key alt+w");
+    ASSERT_TRUE(waitFor(EventType::Shortcut));
+    EXPECT_TRUE(two->isChecked());
+    EXPECT_EQ(messages.ids, (std::vector<int>{2, 1, 2, 4}));
+    click(second);
+    EXPECT_EQ(pane->getSelectedIndex(), 1);
+    waitFor(-1);
+    EXPECT_TRUE(other->isVisible());
+    EXPECT_FALSE(page->isVisible());
 }

@@ -1,0 +1,66 @@
+#include "Checkbox.h"
+
+#include "gui/Action.h"
+#include "gui/GuiRenderer.h"
+#include "gui/Window.h"
+
+namespace pellium {
+
+void Checkbox::activate() {
+    checked_ = !checked_;
+    sendMessage(checked_ ? 0 : 1);
+    revalidate();
+}
+
+void Checkbox::getRenderInfo(int& kind, int& state) {
+    kind = WidgetKind::checkBox;
+    if (Action* action = getAction()) {
+        int s = action->checkState();
+        if (s == 0 || s == 1)
+            checked_ = s == 1;
+    }
+    state = inside_ && drawnPressed_ ? WidgetState::pressed : inside_ ? WidgetState::hot : 0;
+    if (checked_)
+        state |= WidgetState::focused;
+}
+
+void Checkbox::handleEvent(const Event& event) {
+    switch (event.type) {
+    case EventType::Enter:
+        inside_ = true;
+        break;
+    case EventType::Leave:
+        inside_ = false;
+        break;
+    case EventType::LeftDown:
+        held_ = true;
+        setFocus();
+        break;
+    case EventType::LeftUp:
+        // Also when the press began elsewhere.
+        if (inside_)
+            activate();
+        held_ = false;
+        releaseFocus();
+        break;
+    default:
+        return;
+    }
+    drawnPressed_ = held_ && inside_;
+    revalidate();
+}
+
+void Checkbox::handleKey(const Event& event) {
+    if (event.type == EventType::Key && event.code == ' ') {
+        activate();
+        return;
+    }
+    if (event.type == EventType::Shortcut && isShortcut(event.code)) {
+        Window::setKeyboardFocus(getWindow(), this);
+        activate();
+        return;
+    }
+    Component::handleKey(event);
+}
+
+}  // namespace pellium

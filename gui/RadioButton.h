@@ -1,0 +1,35 @@
+// One of a group of choices: the radio buttons that share a parent container.
+// Choosing one (a click that ends over it, Space while it has the keyboard
+// focus, or its shortcut letter) clears the others and sends its message,
+// also when it was already chosen. select() from code sends nothing and
+// redraws nothing.
+#pragma once
+
+#include "gui/Component.h"
+
+namespace pellium {
+
+class RadioButton : public Component {
+public:
+    // The label with its shortcut mark ('!').
+    explicit RadioButton(const char* label = nullptr) { setLabel(label, true); }
+
+    void setChecked(bool checked) { checked_ = checked; }
+    bool isChecked() const { return checked_; }
+    void select();
+
+    void getRenderInfo(int& kind, int& state) override;
+    void handleEvent(const Event& event) override;
+    void handleKey(const Event& event) override;
+
+private:
+    // As a click: siblings redrawn, the message sent, this one redrawn.
+    void choose();
+
+    bool checked_ = false;
+    bool held_ = false;
+    bool inside_ = false;
+    bool drawnPressed_ = false;
+};
+
+}  // namespace pellium

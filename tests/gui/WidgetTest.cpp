@@ -1,0 +1,435 @@
+// Buttons, check boxes, radio buttons and tabbed panes: each kind painted in
+// each state (pixels at the points that matter, with the test font and a
+// colour scheme whose colours all differ), and driven by injected input in
+// an open window.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <utility>
+#include <vector>
+
+#include "gui/Action.h"
+#include "gui/Button.h"
+#include "gui/CardLayout.h"
+#include "gui/Checkbox.h"
+#include "gui/Container.h"
+#include "gui/GuiRenderer.h"
+#include "gui/MessageDest.h"
+#include "gui/PanelArea.h"
+#include "gui/RadioButton.h"
+#include "gui/Tab.h"
+#include "gui/TabHolder.h"
+#include "gui/TabbedPane.h"
+#include "gui/Window.h"
+#include "gui/gdiGraphics.h"
+#include "platform/Windows.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/GuiTestSupport.h"
+#include "tests/support/Pictures.h"
+#include "tests/gui/TestFonts.h"
+
+using guitest::Surface;
+using pellium::Rect;
+namespace K = pellium::WidgetKind;
+namespace S = pellium::WidgetState;
+using platform::MessageType;
+
+namespace {
+
+// 7 wide, ascent 11, descent 3: glyphs fill x .. x+5 and the 11 rows above the baseline.
+platform::TestFontBackend::Metrics sevenWide() {
+    platform::TestFontBackend::Metrics m;
+    m.width = m.averageWidth = 7;
+    m.ascent = 11;
+    m.descent = 3;
+    return m;
+}
+
+struct Messages : pellium::MessageDest {
+    void message(pellium::Component* source, int id, int detail) override { got.push_back({id, detail}); (void)source; }
+    std::vector<std::pair<int, int>> got;
+};
+
+using Pairs = std::vector<std::pair<int, int>>;
+
+}  // namespace
+
+TEST(WidgetLookTest, EveryKindInEveryState) {
+    TestFonts fonts(sevenWide());
+    guitest::DistinctColours colours;
+    struct Probe {
+        int x, y;
+        char letter;
+    };
+    const struct {
+        int kind, state;
+        const char* label;
+        Rect bounds;
+        std::vector<Probe> probes;
+    } cases[] = {
+        // Push button "OK" (34 x 30): etched frame, raised edge, label at (10, 8), 'O' underlined at row 6.
+        {K::pushButton, 0, "!OK", {0, 0, 34, 30},
+         {{0, 15, 'S'}, {1, 15, 'L'}, {2, 15, 'H'}, {31, 15, 'D'}, {33, 15, 'L'}, {16, 29, 'S'}, {16, 27, 'H'},
+          {16, 2, 'D'}, {16, 0, 'L'}, {5, 5, 'F'}, {10, 9, 'T'}, {15, 19, 'T'}, {10, 20, 'F'}, {10, 6, 'T'},
+          {16, 6, 'T'}, {17, 6, 'F'}, {4, 4, 'F'}}},
+        {K::pushButton, S::hot, "!OK", {0, 0, 34, 30}, {{0, 15, 'S'}, {2, 15, 'H'}, {4, 4, 'F'}}},
+        {K::pushButton, S::pressed, "!OK", {0, 0, 34, 30},
+         {{0, 15, 'D'}, {16, 29, 'D'}, {33, 15, 'H'}, {16, 0, 'H'}, {2, 15, 'F'}, {10, 9, 'T'}}},
+        {K::pushButton, S::focused, "!OK", {0, 0, 34, 30}, {{4, 4, 'D'}, {5, 4, 'F'}, {6, 4, 'D'}, {4, 25, 'F'}}},
+        {K::pushButton, S::focused | S::defaultButton, "!OK", {0, 0, 34, 30}, {{4, 4, 'D'}, {2, 15, 'H'}}},
+        // Disabled: the label in gray over its highlight one right and one down.
+        {K::pushButton, S::disabled, "!OK", {0, 0, 34, 30}, {{10, 9, 'G'}, {16, 8, 'H'}, {16, 18, 'H'}, {16, 19, 'F'}, {4, 4, 'F'}}},
+        // Check box "OK": a well at (0, 2) of 15, the label at (22, 3).
+        {K::checkBox, 0, "OK", {0, 0, 43, 19}, {{0, 10, 'S'}, {14, 10, 'H'}, {5, 5, 'w'}, {22, 4, 'T'}}},
+        {K::checkBox, S::pressed, "OK", {0, 0, 43, 19}, {{5, 5, 'F'}}},
+        {K::checkBox, S::focused, "OK", {0, 0, 43, 19},
+         {{3, 7, '#'}, {3, 9, '#'}, {3, 10, 'w'}, {3, 6, 'w'}, {5, 5, '#'}, {11, 13, '#'}, {11, 14, 'w'}}},
+        // Radio button: the mark's middle, its ring and its see-through corner.
+        {K::radioButton, 0, "OK", {0, 0, 43, 19}, {{7, 9, 'w'}, {7, 5, 'w'}, {7, 2, 'H'}, {0, 9, 'S'}, {0, 2, '.'}}},
+        {K::radioButton, S::focused, "OK", {0, 0, 43, 19}, {{7, 9, '#'}, {7, 5, 'w'}}},
+        {K::radioButton, S::pressed, "OK", {0, 0, 43, 19}, {{7, 9, 'F'}, {7, 5, 'F'}}},
+        {K::radioButton, S::pressed | S::focused, "OK", {0, 0, 43, 19}, {{7, 9, '#'}}},
+        {K::radioButton, S::disabled | S::focused, "OK", {0, 0, 43, 19}, {{7, 9, 'G'}, {7, 5, 'F'}, {22, 4, 'G'}}},
+        // Tabs at (10, 10): raised on three sides; the selected one erases the row below it.
+        {K::tab, 0, "OK", {10, 10, 34, 27}, {{10, 20, 'H'}, {20, 35, 'H'}, {42, 20, 'S'}, {43, 20, '.'}, {20, 9, '.'}}},
+        {K::tab, S::pressed, "OK", {10, 10, 34, 27}, {{10, 20, '.'}, {11, 20, 'S'}, {20, 34, 'S'}, {43, 20, 'H'}}},
+        {K::tab, S::focused, "OK", {10, 10, 34, 30},
+         {{20, 9, 'F'}, {10, 9, 'H'}, {20, 39, 'H'}, {11, 20, 'L'}, {20, 38, 'L'}, {43, 20, 'D'}, {42, 20, 'S'},
+          {44, 9, 'H'}}},
+        // A scroll arrow with its arrow centred, and the tab panel's frame.
+        {K::scrollArrow, S::up, "", {0, 0, 16, 16}, {{4, 6, '#'}, {10, 6, '#'}, {3, 6, 'F'}, {7, 9, '#'}, {6, 9, 'F'}}},
+        {K::tabPanel, 0, "", {0, 0, 20, 10}, {{0, 5, 'H'}, {19, 5, 'D'}, {5, 5, 'F'}}},
+        // A group box: the frame's top line breaks around the label.
+        {K::groupBox, 0, "OK", {0, 0, 60, 40}, {{0, 10, 'S'}, {3, 32, 'S'}, {15, 32, '.'}, {30, 32, 'S'}, {9, 27, 'T'}}},
+    };
+    for (const auto& c : cases) {
+        Surface s(64, 44);
+        pellium::Component widget;
+        widget.setLabel(c.label, true);
+        widget.setBounds(c.bounds);
+        widget.setEnabled(!(c.state & S::disabled));
+        pellium::GuiRenderer* r = pellium::GuiRenderer::instance();
+        r->drawBackground(s.g, c.kind, c.state, c.bounds);
+        r->drawForeground(s.g, c.kind, c.state, &widget);
+        std::vector<std::string> rows = s.rows();
+        for (const Probe& p : c.probes)
+            EXPECT_EQ(rows[size_t(43 - p.y)][size_t(p.x)], p.letter)
+                << "kind " << c.kind << " state " << std::hex << c.state << " at " << std::dec << p.x << "," << p.y;
+    }
+
+    // A group box whose painter stops after the first pass keeps only what lies below the label.
+    struct Stopping : pellium::GuiRendererInternals::GroupBoxBackgroundRenderer {
+        bool draw(pellium::Graphics& g, const pellium::GuiMetrics& m, pellium::Component* c) override {
+            GroupBoxBackgroundRenderer::draw(g, m, c);
+            return false;
+        }
+    } stopping;
+    pellium::GuiRendererInternals::setGroupBoxBackgroundRenderer(&stopping);
+    Surface s(64, 44);
+    pellium::Component box;
+    box.setLabel("OK", false);
+    box.setBounds({0, 0, 60, 40});
+    pellium::GuiRenderer::instance()->drawForeground(s.g, K::groupBox, 0, &box);
+    pellium::GuiRendererInternals::setGroupBoxBackgroundRenderer(nullptr);
+    EXPECT_EQ(s.rows()[43 - 10][0], 'S');
+    EXPECT_EQ(s.rows()[43 - 32][3], '.');
+}
+
+namespace {
+
+// An open window of widgets driven by injected messages; it keeps its
+// children where the test put them and notes the keys that reach it.
+class WidgetWindow : public pellium::Window {
+public:
+    void layout() override {
+        if (laysOut)
+            Window::layout();
+    }
+    void handleKey(const pellium::Event& e) override {
+        keys.push_back(e.code);
+        Window::handleKey(e);
+    }
+    bool laysOut = false;
+    std::vector<int> keys;
+};
+
+class WidgetDriveTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        guitest::openAt(window, 100, 100, 300, 200);
+        move(295, 195);  // the pointer enters the window: no event yet
+    }
+    // Window positions, bottom-up. A move after the mouse was let go first
+    // takes the window again and makes no event, so each is sent twice (the
+    // same place twice makes one event at most).
+    void move(int x, int y) {
+        post(MessageType::MouseMove, x, y, held);
+        post(MessageType::MouseMove, x, y, held);
+    }
+    void down(int x, int y) {
+        held = 1;
+        post(MessageType::LeftButtonDown, x, y, 1);
+    }
+    void up(int x, int y) {
+        held = 0;
+        post(MessageType::LeftButtonUp, x, y, 0);
+    }
+    void click(int x, int y) {
+        clock.advance(1);
+        move(x, y);
+        down(x, y);
+        up(x, y);
+    }
+    void type(std::initializer_list<int> characters) {
+        for (int c : characters)
+            guitest::character(window, c);
+        guitest::dispatchAll();
+    }
+    void post(MessageType type, int x, int y, int buttons) {
+        guitest::mouse(type, window, x, 199 - y, buttons);
+        guitest::dispatchAll();
+    }
+    template <class T>
+    T* place(T* widget, Rect r, int id) {
+        widget->setBounds(r);
+        widget->setMessageDest(&messages, id);
+        window.add(widget);
+        return widget;
+    }
+
+    guitest::FakeClock clock;
+    WidgetWindow window;
+    Messages messages;
+    int held = 0;
+};
+
+}  // namespace
+
+TEST_F(WidgetDriveTest, ButtonsPressOnlyWhenReleasedOverThem) {
+    pellium::Button* b = place(new pellium::Button("!Go"), {10, 10, 60, 30}, 1);
+    down(20, 20);
+    move(200, 150);
+    up(200, 150);
+    EXPECT_TRUE(messages.got.empty()) << "released outside";
+    down(20, 20);
+    move(200, 150);
+    move(25, 25);
+    int kind, state;
+    b->getRenderInfo(kind, state);
+    EXPECT_EQ(state, S::pressed);
+    up(25, 25);
+    EXPECT_EQ(messages.got, (Pairs{{1, 0}}));
+    b->getRenderInfo(kind, state);
+    EXPECT_EQ(state, S::hot) << "the pointer still rests on it";
+    move(200, 150);
+    b->getRenderInfo(kind, state);
+    EXPECT_EQ(state, S::focused);
+    window.setDefaultButton(b);
+    b->getRenderInfo(kind, state);
+    EXPECT_EQ(state, S::focused | S::defaultButton);
+    window.repaint();
+    EXPECT_EQ(window.graphics().pixelAt(14, 14), guitest::bufferPixel(pellium::GuiColor::dark_shadow_lit))
+        << "the focus outline's first dot";
+    EXPECT_EQ(window.graphics().pixelAt(15, 14), guitest::bufferPixel(pellium::GuiColor::face));
+
+    // Enter and Space press the focused button; a letter goes on to the
+    // window's own handling once, and the shortcut presses it from anywhere.
+    type({13, ' ', 'q'});
+    EXPECT_EQ(messages.got.size(), 3u);
+    EXPECT_EQ(window.keys, (std::vector<int>{'q'}));
+    pellium::Window::setKeyboardFocus(&window, &window);
+    guitest::key(MessageType::SysKeyDown, window, 'G', true);
+    guitest::dispatchAll();
+    EXPECT_EQ(messages.got.size(), 4u);
+    EXPECT_TRUE(b->isKeyboardFocus());
+    b->setEnabled(false);
+    b->getRenderInfo(kind, state);
+    EXPECT_EQ(state, S::disabled);
+}
+
+// Another component's shortcut typed while a button holds the focus reaches
+// that component; the focused button used to press itself on any shortcut.
+TEST_F(WidgetDriveTest, ShortcutsReachTheirOwnComponentWhateverHasTheFocus) {
+    pellium::Button* b = place(new pellium::Button("!Go"), {10, 10, 60, 30}, 1);
+    pellium::Checkbox* c = place(new pellium::Checkbox("!Check"), {10, 50, 80, 20}, 2);
+    pellium::Window::setKeyboardFocus(&window, b);
+    guitest::key(MessageType::SysKeyDown, window, 'C', true);
+    guitest::dispatchAll();
+    EXPECT_TRUE(c->isChecked());
+    EXPECT_EQ(messages.got, (Pairs{{2, 0}}));
+    guitest::key(MessageType::SysKeyDown, window, 'Z', true);
+    guitest::dispatchAll();
+    EXPECT_EQ(messages.got.size(), 1u) << "a letter nobody has";
+}
+
+// Repeats follow the clock, half a second and then every 50 ms, however
+// often the loop passes: pressing on every pass made the rate the machine's
+// and kept a core busy while the button was held.
+TEST_F(WidgetDriveTest, AutoRepeatFollowsTheClockNotTheLoop) {
+    pellium::Button* b = place(new pellium::Button("+"), {10, 10, 30, 30}, 2);
+    b->setAutoRepeat(true);
+    move(20, 20);
+    down(20, 20);
+    for (int i = 0; i < 50; ++i)
+        guitest::dispatchAll();
+    EXPECT_TRUE(messages.got.empty());
+    clock.advance(0.5);
+    guitest::dispatchAll();
+    clock.advance(0.05);
+    guitest::dispatchAll();
+    guitest::dispatchAll();
+    EXPECT_EQ(messages.got.size(), 2u);
+    move(200, 150);
+    clock.advance(1);
+    guitest::dispatchAll();
+    EXPECT_EQ(messages.got.size(), 2u) << "none while held outside";
+    move(20, 20);
+    clock.advance(0.05);
+    guitest::dispatchAll();
+    up(20, 20);
+    EXPECT_EQ(messages.got.size(), 5u) << "one on the way back in, one 50 ms later, one on release";
+    clock.advance(1);
+    guitest::dispatchAll();
+    EXPECT_EQ(messages.got.size(), 5u);
+}
+
+TEST_F(WidgetDriveTest, CheckBoxesToggleAndFollowTheirAction) {
+    pellium::Checkbox* c = place(new pellium::Checkbox("!Sound"), {10, 10, 80, 20}, 3);
+    click(15, 15);
+    EXPECT_TRUE(c->isChecked());
+    move(200, 150);
+    down(200, 150);
+    move(15, 15);
+    up(15, 15);
+    EXPECT_FALSE(c->isChecked()) << "released inside, pressed elsewhere";
+    pellium::Window::setKeyboardFocus(&window, c);
+    type({' '});
+    guitest::key(MessageType::SysKeyDown, window, 'S', true);
+    guitest::dispatchAll();
+    EXPECT_EQ(messages.got, (Pairs{{3, 0}, {3, 1}, {3, 0}, {3, 1}}));
+
+    struct Ticked : pellium::Action {
+        int checkState() const override { return 1; }
+    } ticked;
+    c->setAction(&ticked, &messages);
+    int kind, state;
+    c->getRenderInfo(kind, state);
+    EXPECT_EQ(state & S::focused, S::focused);
+    EXPECT_TRUE(c->isChecked());
+}
+
+TEST_F(WidgetDriveTest, RadioButtonsOfOneParentExcludeEachOther) {
+    pellium::Container* group = place(new pellium::Container, {0, 0, 150, 100}, 0);
+    pellium::Container* other = place(new pellium::Container, {150, 0, 150, 100}, 0);
+    std::vector<pellium::RadioButton*> radios;
+    for (int i = 0; i < 3; ++i) {
+        auto* r = new pellium::RadioButton("choice");
+        r->setBounds({10, 10 + 25 * i, 100, 20});
+        r->setMessageDest(&messages, 10 + i);
+        group->add(r);
+        radios.push_back(r);
+    }
+    auto* apart = new pellium::RadioButton("!Apart");
+    apart->setBounds({160, 10, 100, 20});
+    apart->setChecked(true);
+    other->add(apart);
+    click(20, 15);
+    click(20, 40);
+    click(20, 40);
+    EXPECT_EQ(messages.got, (Pairs{{10, 0}, {11, 0}, {11, 0}})) << "chosen again: the message again";
+    EXPECT_FALSE(radios[0]->isChecked());
+    EXPECT_TRUE(radios[1]->isChecked());
+    EXPECT_TRUE(apart->isChecked()) << "another parent, another group";
+    radios[2]->select();
+    EXPECT_EQ(messages.got.size(), 3u) << "select() from code sends nothing";
+    EXPECT_FALSE(radios[1]->isChecked());
+    int kind, state;
+    radios[2]->setEnabled(false);
+    radios[2]->getRenderInfo(kind, state);
+    EXPECT_EQ(state, S::disabled | S::focused);
+}
+
+TEST_F(WidgetDriveTest, TabbedPaneSelectsPanelsAndJoinsTheSelectedTab) {
+    TestFonts fonts(sevenWide());
+    window.laysOut = true;
+    auto* pane = new pellium::TabbedPane;
+    window.add(pane);
+    pellium::Container* panels[3] = {new pellium::Container, new pellium::Container, new pellium::Container};
+    pellium::Tab* tabs[3];
+    const char* labels[3] = {"!One", "!Two", "T!hree"};
+    for (int i = 0; i < 3; ++i) {
+        tabs[i] = pane->addTab(labels[i], panels[i]);
+        tabs[i]->setMessageDest(&messages, 20 + i);
+    }
+    EXPECT_EQ(pane->getSelectedIndex(), 0) << "the first panel is chosen at once";
+    window.repaint();
+    EXPECT_TRUE(panels[0]->isVisible());
+    EXPECT_FALSE(panels[1]->isVisible());
+    // Tabs stand on the pane's panel area; the selected one 3 pixels higher.
+    EXPECT_EQ(tabs[0]->getBounds(), (Rect{6, 166, 41, 30}));
+    EXPECT_EQ(tabs[1]->getBounds(), (Rect{47, 166, 41, 27}));
+    EXPECT_EQ(pane->getPanelArea()->getBounds(), (Rect{4, 2, 292, 164}));
+    // The panel's top edge (row 165) is opened under the selected tab, within
+    // its side lines, and kept under the others.
+    const pellium::gdiGraphics& g = window.graphics();
+    const std::uint32_t face = guitest::bufferPixel(pellium::GuiColor::face);
+    const std::uint32_t edge = guitest::bufferPixel(pellium::GuiColor::highlight_dim);
+    EXPECT_EQ(g.pixelAt(20, 165), face);
+    EXPECT_EQ(g.pixelAt(45, 165), face);
+    EXPECT_EQ(g.pixelAt(46, 165), edge);
+    EXPECT_EQ(g.pixelAt(60, 165), edge);
+
+    click(60, 180);
+    EXPECT_EQ(pane->getSelectedIndex(), 1);
+    EXPECT_TRUE(panels[1]->isVisible());
+    EXPECT_EQ(g.pixelAt(60, 165), face);
+    EXPECT_EQ(g.pixelAt(20, 165), edge);
+    click(60, 180);
+    EXPECT_EQ(messages.got, (Pairs{{20, 1}, {21, 0}})) << "the selected tab pressed again sends nothing";
+    pane->select(-3);
+    EXPECT_EQ(pane->getSelectedIndex(), 0);
+    pane->select(99);
+    EXPECT_EQ(pane->getSelectedIndex(), 2);
+    guitest::key(MessageType::SysKeyDown, window, 'T', true);
+    guitest::dispatchAll();
+    EXPECT_EQ(pane->getSelectedIndex(), 1) << "the shortcut of \"Two\"";
+
+    // A tab holding the focus but not selected does not look selected.
+    pellium::Window::setKeyboardFocus(&window, tabs[2]);
+    int kind, state;
+    tabs[2]->getRenderInfo(kind, state);
+    EXPECT_EQ(kind, K::tab);
+    EXPECT_EQ(state & S::focused, 0);
+    tabs[1]->getRenderInfo(kind, state);
+    EXPECT_EQ(state & S::focused, S::focused);
+}
+
+TEST(TabbedPaneTest, DrawingWithTheSelectionOutOfRangeLogs) {
+    pellium::TabbedPane pane;
+    LogCapture log;
+    Surface s(100, 100);
+    pane.setBounds({0, 0, 100, 100});
+    pane.draw(s.g);
+    EXPECT_EQ(log.text(), "Error in TabbedPane::PanelArea::draw() - tab 0 isn't in range 0\n");
+}
+
+TEST_F(WidgetDriveTest, TabMovesTheFocusThroughTheWidgets) {
+    auto* first = place(new pellium::Button("first"), {10, 10, 50, 20}, 1);
+    auto* box = place(new pellium::Checkbox("box"), {10, 40, 50, 20}, 2);
+    place(new pellium::Container, {100, 100, 10, 10}, 0);
+    auto* last = place(new pellium::RadioButton("last"), {10, 70, 50, 20}, 3);
+    click(15, 15);
+    EXPECT_TRUE(first->isKeyboardFocus());
+    type({'\t'});
+    EXPECT_TRUE(box->isKeyboardFocus());
+    type({' '});
+    EXPECT_TRUE(box->isChecked());
+    type({'\t', '\t'});
+    EXPECT_TRUE(first->isKeyboardFocus()) << "round from the last";
+    platform::Message backTab = guitest::message(MessageType::Char, window);
+    backTab.character = '\t';
+    backTab.shift = true;
+    platform::injectMessage(backTab);
+    guitest::dispatchAll();
+    EXPECT_TRUE(last->isKeyboardFocus()) << "Shift+Tab goes back round";
+}
