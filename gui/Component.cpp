@@ -143,6 +143,11 @@ void Component::revalidate() {
     Window* w = window_;
     if (!w || !isShowing() || !w->isOpen())
         return;
+    // An OpenGL window draws itself whole, with OpenGL, in the next pass.
+    if (w->internals().opengl) {
+        w->invalidate();
+        return;
+    }
     w->layout();
     gdiGraphics& g = w->graphics();
     g.begin(w, getBounds());

@@ -1,7 +1,7 @@
 // Buttons, check boxes, radio buttons and tabbed panes: each kind painted in
 // each state (pixels at the points that matter, with the test font and a
 // colour scheme whose colours all differ), and driven by injected input in
-// an open window.
+// an open window; containers drawing their children into its back buffer.
 #include <gtest/gtest.h>
 
 #include <initializer_list>
@@ -22,6 +22,7 @@
 #include "gui/TabbedPane.h"
 #include "gui/Window.h"
 #include "gui/gdiGraphics.h"
+#include "platform/MessageBox.h"
 #include "platform/Windows.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/GuiTestSupport.h"
@@ -84,6 +85,7 @@ TEST(WidgetLookTest, EveryKindInEveryState) {
         {K::checkBox, S::pressed, "OK", {0, 0, 43, 19}, {{5, 5, 'F'}}},
         {K::checkBox, S::focused, "OK", {0, 0, 43, 19},
          {{3, 7, '#'}, {3, 9, '#'}, {3, 10, 'w'}, {3, 6, 'w'}, {5, 5, '#'}, {11, 13, '#'}, {11, 14, 'w'}}},
+        {K::checkBox, S::disabled | S::focused, "OK", {0, 0, 43, 19}, {{5, 5, 'G'}, {12, 5, 'F'}, {22, 4, 'G'}}},
         // Radio button: the mark's middle, its ring and its see-through corner.
         {K::radioButton, 0, "OK", {0, 0, 43, 19}, {{7, 9, 'w'}, {7, 5, 'w'}, {7, 2, 'H'}, {0, 9, 'S'}, {0, 2, '.'}}},
         {K::radioButton, S::focused, "OK", {0, 0, 43, 19}, {{7, 9, '#'}, {7, 5, 'w'}}},
@@ -204,6 +206,82 @@ protected:
 };
 
 }  // namespace
+
+namespace {
+
+// Fills its bounds in a colour and counts its drawings; may move itself.
+struct Block : pellium::Component {
+    Block(Rect r, pellium::GuiColor::gui_color c) : color(c) { setBounds(r); }
+    void draw(pellium::Graphics& g) override {
+        ++draws;
+        g.setColor(color);
+        g.fillRect(getBounds());
+        if (moves)
+            setBounds({getBounds().x + 1, getBounds().y, getBounds().width, getBounds().height});
+    }
+    pellium::GuiColor::gui_color color;
+    int draws = 0;
+    bool moves = false;
+};
+
+// Keeps its children where the test put them.
+struct Fixed : pellium::Container {
+    void layout() override {}
+};
+
+}  // namespace
+
+TEST_F(WidgetDriveTest, ChildrenClipToTheirContainerAndARepaintDrawsOnlyItsArea) {
+    using pellium::GuiColor;
+    platform::clearRecordedMessageBoxes();
+    Fixed* box = place(new Fixed, {10, 10, 50, 40}, 0);
+    Block* inside = new Block({20, 20, 10, 10}, GuiColor::blue);
+    Block* across = new Block({50, 30, 30, 30}, GuiColor::green);  // reaches out of the box
+    Block* hidden = new Block({0, 0, 200, 100}, GuiColor::black);
+    hidden->setVisible(false);
+    for (Block* b : {inside, across, hidden})
+        box->add(b);
+    Block* apart = place(new Block({150, 60, 20, 20}, GuiColor::red), {150, 60, 20, 20}, 0);
+    window.repaint();
+    const pellium::gdiGraphics& g = window.graphics();
+    EXPECT_EQ(g.pixelAt(20, 20), guitest::bufferPixel(GuiColor::blue));
+    EXPECT_EQ(g.pixelAt(59, 49), guitest::bufferPixel(GuiColor::green));
+    EXPECT_EQ(g.pixelAt(60, 49), guitest::bufferPixel(GuiColor::face)) << "cut at the box's right edge";
+    EXPECT_EQ(g.pixelAt(59, 50), guitest::bufferPixel(GuiColor::face)) << "and at its top";
+    EXPECT_EQ(hidden->draws, 0);
+    EXPECT_EQ(g.drawn, 4);
+
+    // A repaint of one child draws what meets its rectangle and skips the rest.
+    inside->color = apart->color = GuiColor::yellow;
+    inside->revalidate();
+    EXPECT_EQ(g.skipped, 2) << "the other block in the box and the block apart";
+    EXPECT_EQ(g.pixelAt(20, 20), guitest::bufferPixel(GuiColor::yellow));
+    EXPECT_EQ(g.pixelAt(150, 60), guitest::bufferPixel(GuiColor::red));
+    box->setVisible(false);
+    int draws = inside->draws;
+    inside->revalidate();
+    EXPECT_EQ(inside->draws, draws) << "a hidden ancestor: nothing is drawn";
+    box->setVisible(true);
+
+    // A component that moves while it draws is a user error, each time.
+    apart->moves = true;
+    window.repaint();
+    window.repaint();
+    ASSERT_EQ(platform::recordedMessageBoxes().size(), 2u);
+    EXPECT_EQ(platform::recordedMessageBoxes()[0].text, "You changed the position of a component when you drew it!");
+    apart->moves = false;
+
+    // In an OpenGL window a repaint waits for the window's own drawing.
+    pellium::Window gl;
+    gl.setOpenGL(true);
+    Block* drawnByGl = new Block({0, 0, 10, 10}, GuiColor::red);
+    gl.add(drawnByGl);
+    guitest::openAt(gl, 500, 100, 50, 50);
+    gl.repaint();
+    drawnByGl->revalidate();
+    EXPECT_TRUE(gl.isDirty());
+    EXPECT_EQ(drawnByGl->draws, 0);
+}
 
 TEST_F(WidgetDriveTest, ButtonsPressOnlyWhenReleasedOverThem) {
     pellium::Button* b = place(new pellium::Button("!Go"), {10, 10, 60, 30}, 1);
