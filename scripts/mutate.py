@@ -10,6 +10,8 @@ a flipped comparison, an off-by-one on an integer literal or a bound, && and ||
 swapped, + and - swapped, a dropped statement. Each mutant is kept as its
 file, the original line's text, the token's place in that text and the
 replacement, so the same list applies to a later tree whose lines moved.
+The same seed and coverage with a larger N give the same mutants first, so a
+list can be grown without changing what was measured.
 
 `run` applies each mutant in turn to TREE, rebuilds the library's test
 programs in a build folder without sanitizers (ccache makes the restored
