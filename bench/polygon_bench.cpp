@@ -1,0 +1,100 @@
+// Polygons into batches: the teapot built and compiled at 8 and 32
+// subdivisions, and a flat ground of quads (on the plane through its own
+// centre, the welder's hardest case) welded and compiled at 250,000,
+// 500,000 and 1,000,000 polygons, to show both grow in proportion. With the
+// arenas on, reports the heap allocations per polygon of building,
+// welding and compiling the ground.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "scene/GeoBunchBuilder.h"
+#include "scene/MemoryOption.h"
+#include "scene/Object.h"
+#include "scene/PolygonBranch.h"
+#include "scene/PolygonCompiler.h"
+#include "scene/Teapot.h"
+
+#include "AllocationCount.h"
+
+namespace {
+
+using kessa::PolygonBranch;
+
+// side x side unit quads in z = 0, sharing their corners.
+std::unique_ptr<PolygonBranch> ground(int side) {
+    auto b = std::make_unique<PolygonBranch>();
+    for (int i = 0; i < side; ++i)
+        for (int j = 0; j < side; ++j) {
+            std::unique_ptr<kessa::Polygon> p(new kessa::Polygon);
+            const double corners[4][3] = {{double(i), double(j), 0}, {i + 1.0, double(j), 0},
+                                          {i + 1.0, j + 1.0, 0}, {double(i), j + 1.0, 0}};
+            for (const auto& c : corners) {
+                std::unique_ptr<kessa::PolygonVertex> v(new kessa::PolygonVertex);
+                v->setPosition(c);
+                p->addVertex(v);
+            }
+            b->addPolygon(std::move(p));
+        }
+    return b;
+}
+
+void teapot(benchmark::State& state) {
+    for (auto _ : state) {
+        orvel::counted_ptr<kessa::Object> t = kessa::makeTeapot(int(state.range(0)), nullptr);
+        t->clean();
+        benchmark::DoNotOptimize(t.get());
+    }
+}
+BENCHMARK(teapot)->Arg(8)->Arg(32)->Unit(benchmark::kMillisecond);
+
+void weldGround(benchmark::State& state) {
+    int side = int(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::unique_ptr<PolygonBranch> b = ground(side);
+        state.ResumeTiming();
+        b->prepare();
+        state.PauseTiming();
+        b.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * side * side);
+}
+BENCHMARK(weldGround)->Arg(500)->Arg(707)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+void compileGround(benchmark::State& state) {
+    int side = int(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::unique_ptr<PolygonBranch> b = ground(side);
+        b->prepare();
+        kessa::GeoBunchBuilder builder;
+        state.ResumeTiming();
+        kessa::compilePolygons(builder, *b);
+        state.PauseTiming();
+        b.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * side * side);
+}
+BENCHMARK(compileGround)->Arg(500)->Arg(707)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// Building a million polygons, welding and compiling them with the arenas
+// on: the allocations that are left come with blocks and growing lists.
+void arenaAllocations(benchmark::State& state) {
+    kessa::enablePolygonArena();
+    kessa::Material::getDefault();
+    unsigned long allocations = 0;
+    for (auto _ : state) {
+        unsigned long before = allocationCount();
+        std::unique_ptr<PolygonBranch> b = ground(1000);
+        b->clean();
+        allocations = allocationCount() - before;
+    }
+    kessa::disablePolygonArena();
+    state.counters["allocations per polygon"] = double(allocations) / 1e6;
+}
+BENCHMARK(arenaAllocations)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
