@@ -148,34 +148,38 @@ void CornerWelder::gatherStraddlers(const Cell& cell) {
 }
 
 // The same gathering in near-linear time: a straddler can only be close to
-// straddlers in its own grid cell or a neighbouring one. Cells are a little
-// larger than the tolerance, so that rounding cannot move a close corner two
-// cells away.
+// straddlers in its own grid cell or, when it lies within the tolerance of
+// a side of its cell, in the cell beyond that side. Cells are four
+// tolerances wide, so most corners look into one or two cells; the reach is
+// taken a little wider than the tolerance against rounding.
 void CornerWelder::gatherByHash(const Cell& cell) {
     const unsigned s = unsigned(straddlers_.size());
-    const double inverse = 1.0 / (tolerance_ * 1.0001);
-    auto index = [&](unsigned k, int axis) {
+    const double scale = 1.0 / (4 * tolerance_);
+    const double reach = 1.0001 / 4;
+    auto place = [&](unsigned k, int axis) {
         const GeoBunch::Float3& p = (*corners_)[order_[cell.begin + k]];
-        return long(std::floor((coordinate(p, axis) - cell.centre[axis]) * inverse));
+        return (coordinate(p, axis) - cell.centre[axis]) * scale;
     };
-    // Corners lie within the box, at most 12,500 cells from the centre.
+    // Corners lie within the box, at most 12,500 tolerances from the centre.
     auto key = [](long x, long y, long z) {
         const long bias = 1L << 20;
         return std::uint64_t(x + bias) | std::uint64_t(y + bias) << 21 | std::uint64_t(z + bias) << 42;
     };
     std::size_t size = 16;
-    while (size < 2 * std::size_t(s))
+    int bits = 4;
+    while (size < 2 * std::size_t(s)) {
         size *= 2;
+        ++bits;
+    }
     if (slots_.size() < size)
         slots_.assign(size, Slot{0, 0, none});
-    size = slots_.size();
     if (++stamp_ == 0) {
         for (Slot& slot : slots_)
             slot.stamp = 0;
         stamp_ = 1;
     }
     auto find = [&](std::uint64_t k, bool make) -> Slot* {
-        std::size_t h = std::size_t((k * 0x9E3779B97F4A7C15ull) >> 20) & (size - 1);
+        std::size_t h = std::size_t((k * 0x9E3779B97F4A7C15ull) >> (64 - bits));
         while (slots_[h].stamp == stamp_) {
             if (slots_[h].key == k)
                 return &slots_[h];
@@ -190,7 +194,7 @@ void CornerWelder::gatherByHash(const Cell& cell) {
     chain_.resize(s);
     for (unsigned a = s; a-- > 0;) {
         unsigned k = straddlers_[a];
-        Slot* slot = find(key(index(k, 0), index(k, 1), index(k, 2)), true);
+        Slot* slot = find(key(long(std::floor(place(k, 0))), long(std::floor(place(k, 1))), long(std::floor(place(k, 2)))), true);
         chain_[a] = slot->head;
         slot->head = a;
     }
@@ -205,11 +209,18 @@ void CornerWelder::gatherByHash(const Cell& cell) {
         child_[ka] = side;
         gathering_.push_back(ka);
         const std::size_t gathered = gathering_.size();
-        long x = index(ka, 0), y = index(ka, 1), z = index(ka, 2);
-        for (long dx = -1; dx <= 1; ++dx)
-            for (long dy = -1; dy <= 1; ++dy)
-                for (long dz = -1; dz <= 1; ++dz) {
-                    Slot* slot = find(key(x + dx, y + dy, z + dz), false);
+        long at[3], from[3], to[3];
+        for (int axis = 0; axis < 3; ++axis) {
+            double f = place(ka, axis);
+            at[axis] = long(std::floor(f));
+            double within = f - double(at[axis]);
+            from[axis] = within < reach ? -1 : 0;
+            to[axis] = 1 - within < reach ? 1 : 0;
+        }
+        for (long dx = from[0]; dx <= to[0]; ++dx)
+            for (long dy = from[1]; dy <= to[1]; ++dy)
+                for (long dz = from[2]; dz <= to[2]; ++dz) {
+                    Slot* slot = find(key(at[0] + dx, at[1] + dy, at[2] + dz), false);
                     if (!slot)
                         continue;
                     // Taken straddlers leave the chains as they are met.

@@ -5,10 +5,13 @@
 #include "base/Debug.h"
 
 #include "scene/BunchSplitter.h"
+#include "scene/DBCollider.h"
 #include "scene/Object.h"
 #include "scene/SceneStream.h"
 
 namespace kessa {
+
+Database::Database() = default;
 
 Database::~Database() {
     while (!objects_.empty()) {
@@ -65,6 +68,12 @@ void Database::removeExref(ExrefBranch* branch) {
     auto it = std::find(exrefs_.begin(), exrefs_.end(), branch);
     if (it != exrefs_.end())
         exrefs_.erase(it);
+}
+
+void Database::gatherTriangles(CollisionAction& action, TriangleVector& out) {
+    if (!collider_)
+        collider_ = std::make_unique<DBCollider>(*this);
+    collider_->gather(action, out);
 }
 
 void Database::registerTypes(orvel::DataSource& source) { kessa::registerTypes(source); }

@@ -2,6 +2,10 @@
 // root object that is drawn, the file it came from, and the external-reference
 // branches that show it inside other scenes. The model library derives its
 // model database from it, so clean stays virtual.
+//
+// A database is a collider: for each motion it gathers the triangles of the
+// branches whose bounds meet the motion's swept bounds, in the motion's
+// space, and the moving sphere is tested against them.
 #pragma once
 
 #include <memory>
@@ -10,6 +14,7 @@
 #include "base/FilePath.h"
 #include "base/Streamable.h"
 #include "scene/Bounds.h"
+#include "scene/TriangleCollider.h"
 
 namespace kessa {
 
@@ -17,7 +22,7 @@ class ExrefBranch;
 class Object;
 class Traverser;
 
-class Database : public orvel::Streamable {
+class Database : public TriangleCollider, public orvel::Streamable {
 public:
     class ObjectProcessor {
     public:
@@ -25,7 +30,9 @@ public:
         virtual void process(Object* object) = 0;
     };
 
-    Database() = default;
+    class DBCollider;
+
+    Database();
     // Deletes the objects, the last first.
     ~Database() override;
     Database(const Database&) = delete;
@@ -59,6 +66,11 @@ public:
     // The file name part of the path.
     const orvel_string& name() const { return path_.fileName(); }
 
+    // Walks the root object for the triangles near the action's path.
+    void gatherTriangles(CollisionAction& action, TriangleVector& out) override;
+    // The walk that gathers triangles; made by the first gathering.
+    DBCollider* collider() const { return collider_.get(); }
+
     // The collision switches for branches of collision modes 2 and 3.
     void setMode2Collides(bool on) { mode2Collides_ = on; }
     void setMode3Ignored(bool on) { mode3Ignored_ = on; }
@@ -77,6 +89,7 @@ public:
     void write(orvel::DataDest& out) override;
 
 private:
+    std::unique_ptr<DBCollider> collider_;
     bool dirty_ = true;
     bool mode2Collides_ = false, mode3Ignored_ = false;
     std::vector<Object*> objects_;

@@ -19,6 +19,7 @@
 #include "base/Refcountable.h"
 #include "base/Streamable.h"
 #include "scene/Bounds.h"
+#include "scene/BranchCollidable.h"
 #include "scene/ElementArray.h"
 #include "scene/render/Material.h"
 
@@ -124,6 +125,18 @@ public:
     // outlives it; a list without a triangle of any area changes nothing
     // but the material.
     void setTriangles(const GeoBunchBuilder& builder);
+
+    // The nearest triangle the ray crosses (edges and corners do not count)
+    // nearer than hit.distance: true, with hit.distance lowered to it. With
+    // anyHit the first triangle crossed ends the test and hit is left as it
+    // was. A batch whose material's first flag is set is one-sided: hit only
+    // by rays travelling against a triangle's winding normal.
+    bool intersectRay(const Ray& ray, RayHit& hit, bool anyHit) const;
+    // Appends every triangle whose corners do not all lie beyond one face of
+    // the box; a two-sided batch (first flag 0) appends each once more with
+    // the other winding. Returns the vertex references walked: the strips'
+    // lengths, and with an index list the indices of plain triangles.
+    unsigned gatherTriangles(const Bounds& box, TriangleVector& out) const;
 
     // Write access to the slots themselves. Nothing is refreshed: a stream
     // replaced through a slot is seen by verify as not set properly until a

@@ -222,46 +222,13 @@ void GeoBunchInternals::computeBounds() {
 }
 
 void GeoBunchInternals::forEachTriangle(GeoBunch::TriangleProcessor& processor) {
-    if (!vertices_ || !ownerBunch_)
+    if (!ownerBunch_)
         return;
     GeoBunch& owner = *ownerBunch_;
-    const unsigned* list = indices_ ? indices_->data() : nullptr;
-    auto at = [list](unsigned i) { return list ? list[i] : i; };
-    unsigned total = layoutTotal();
-    unsigned pos = 0;
-    if (strips_) {
-        for (int n : *strips_) {
-            unsigned long long len = stripVertices(n);
-            if (len > total - pos)
-                return;
-            unsigned end = pos + unsigned(len);
-            if (len >= 3) {
-                unsigned a = at(pos), b = at(pos + 1);
-                if (n > 0) {
-                    bool swapped = false;
-                    for (unsigned i = pos + 2; i < end; ++i) {
-                        unsigned c = at(i);
-                        if (swapped)
-                            processor.processTriangle(owner, b, a, c);
-                        else
-                            processor.processTriangle(owner, a, b, c);
-                        swapped = !swapped;
-                        a = b;
-                        b = c;
-                    }
-                } else {
-                    for (unsigned i = pos + 2; i < end; ++i) {
-                        unsigned c = at(i);
-                        processor.processTriangle(owner, a, b, c);
-                        b = c;
-                    }
-                }
-            }
-            pos = end;
-        }
-    }
-    for (; total - pos >= 3; pos += 3)
-        processor.processTriangle(owner, at(pos), at(pos + 1), at(pos + 2));
+    walkTriangles([&](unsigned a, unsigned b, unsigned c) {
+        processor.processTriangle(owner, a, b, c);
+        return true;
+    });
 }
 
 void GeoBunchInternals::setAnimation(const GeoBunch::FrameList& frames) {

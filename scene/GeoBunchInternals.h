@@ -60,6 +60,12 @@ public:
     // (a, b, c) first, then alternately (b, a, c) and (a, b, c); a fan around
     // its first vertex; then the plain triangles.
     void forEachTriangle(GeoBunch::TriangleProcessor& processor);
+    // The same walk handing each triangle to triangle(a, b, c), inlined for
+    // the queries' tight loops; triangle returns false to end the walk.
+    // Returns the positions the strips took. Nothing is checked against the
+    // vertex count: callers that read vertices test the numbers they get.
+    template <class F>
+    unsigned walkTriangles(F&& triangle) const;
     // Blends the vertices between two frames: t from 0 to 1 runs through the
     // frames once; a negative t runs through -t of a loop that ends where it
     // began. Only while valid and with frames. A vertex-array object gets the
@@ -190,5 +196,53 @@ private:
     int triangleCount_ = -1;
     int plainTriangles_ = 0;
 };
+
+template <class F>
+unsigned GeoBunchInternals::walkTriangles(F&& triangle) const {
+    if (!vertices_)
+        return 0;
+    const unsigned* list = indices_ ? indices_->data() : nullptr;
+    auto at = [list](unsigned i) { return list ? list[i] : i; };
+    const unsigned total = layoutTotal();
+    unsigned pos = 0;
+    if (strips_) {
+        for (int n : *strips_) {
+            unsigned long long len = stripVertices(n);
+            if (len > total - pos)
+                return pos;
+            const unsigned end = pos + unsigned(len);
+            if (len >= 3) {
+                unsigned a = at(pos), b = at(pos + 1);
+                bool swapped = false;
+                for (unsigned i = pos + 2; i < end; ++i) {
+                    unsigned c = at(i);
+                    if (n <= 0) {
+                        if (!triangle(a, b, c))
+                            return pos;
+                        b = c;
+                        continue;
+                    }
+                    if (!(swapped ? triangle(b, a, c) : triangle(a, b, c)))
+                        return pos;
+                    swapped = !swapped;
+                    a = b;
+                    b = c;
+                }
+            }
+            pos = end;
+        }
+    }
+    const unsigned strips = pos;
+    if (list) {
+        for (; total - pos >= 3; pos += 3)
+            if (!triangle(list[pos], list[pos + 1], list[pos + 2]))
+                break;
+    } else {
+        for (; total - pos >= 3; pos += 3)
+            if (!triangle(pos, pos + 1, pos + 2))
+                break;
+    }
+    return strips;
+}
 
 }  // namespace kessa

@@ -8,13 +8,17 @@
 #include "scene/GeoBunchBuilder.h"
 #include "scene/GeoBunchInternals.h"
 #include "scene/Matrix.h"
+#include "scene/Ray.h"
 #include "scene/SceneStream.h"
 #include "scene/render/RenderAccumulator.h"
 #include "scene/render/Traverser.h"
 
 namespace kessa {
 
-GeometryBranch::GeometryBranch() { setRenderable(this); }
+GeometryBranch::GeometryBranch() {
+    setRenderable(this);
+    setCollidable(this);
+}
 
 GeometryBranch::~GeometryBranch() {
     forgetPendingSplit(this);
@@ -101,6 +105,31 @@ void GeometryBranch::render(Traverser& traverser) {
 void GeometryBranch::update() {
     for (GeoBunch* bunch : bunches_)
         bunch->internals().compile();
+}
+
+bool GeometryBranch::intersectRay(const Ray& ray, RayHit& hit, bool anyHit, BunchFilter* filter) {
+    hit.distance = ray.length;
+    bool found = false;
+    for (GeoBunch* bunch : bunches_) {
+        if (filter && filter->skip(*bunch))
+            continue;
+        if (bunch->intersectRay(ray, hit, anyHit)) {
+            hit.bunch = bunch;
+            hit.word = 0;
+            found = true;
+            if (anyHit)
+                break;
+        }
+    }
+    return found;
+}
+
+unsigned GeometryBranch::gatherTriangles(const Bounds& box, TriangleVector& out, BunchFilter* filter) {
+    unsigned walked = 0;
+    for (GeoBunch* bunch : bunches_)
+        if (!filter || !filter->skip(*bunch))
+            walked += bunch->gatherTriangles(box, out);
+    return walked;
 }
 
 void GeometryBranch::registerTypes(orvel::DataSource& source) {

@@ -13,6 +13,7 @@
 
 #include "base/Refcountable.h"
 #include "scene/Branch.h"
+#include "scene/BranchCollidable.h"
 #include "scene/BranchRenderable.h"
 #include "scene/BunchCallbacks.h"
 #include "scene/BunchHolder.h"
@@ -23,7 +24,7 @@ namespace kessa {
 
 class GeoBunchBuilder;
 
-class GeometryBranch : public Branch, public BranchRenderable, public BunchHolder {
+class GeometryBranch : public Branch, public BranchRenderable, public BranchCollidable, public BunchHolder {
 public:
     enum BillboardMode : int {
         noBillboard = 0,
@@ -64,6 +65,11 @@ public:
     // Compiles every batch (needs the GL context); also what the branch's
     // update does.
     void update() override;
+
+    // Over the batches the filter does not skip, in order; the hit names
+    // the batch that gave it.
+    bool intersectRay(const Ray& ray, RayHit& hit, bool anyHit, BunchFilter* filter) override;
+    unsigned gatherTriangles(const Bounds& box, TriangleVector& out, BunchFilter* filter) override;
 
     const Branch& holderBranch() const override { return *this; }
     BunchCallbacks* bunchCallbacks() const override { return callbacks_.get(); }

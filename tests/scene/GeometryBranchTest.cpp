@@ -6,7 +6,9 @@
 #include "GeometryTestUtil.h"
 #include "SceneStreams.h"
 #include "SceneTestUtil.h"
+#include "scene/BranchProcessor.h"
 #include "scene/GeometryBranch.h"
+#include "scene/GeometrySplit.h"
 #include "scene/render/RenderAccumulator.h"
 #include "scene/render/Traverser.h"
 #include "tests/support/LogCapture.h"
@@ -58,6 +60,29 @@ TEST(GeometryBranch, HoldsItsBatchesUntilItGoes) {
         EXPECT_EQ(b->internals().ownerBranch(), nullptr);
         EXPECT_EQ(b->refCount(), 1u);
     }
+}
+
+TEST(GeometryBranch, SplittingEndsAlsoWhenAllMidpointsCoincide) {
+    GeoBunchBuilder same;
+    for (int i = 0; i < 3000; ++i)
+        same.triangles.push_back(triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}));
+    std::unique_ptr<kessa::Branch> tree = kessa::splitIntoBranches(same, 1400);
+    struct Leaves : kessa::BranchProcessor {
+        int count = 0, triangles = 0, largest = 0;
+        bool process(kessa::Branch* b) override {
+            if (auto* g = dynamic_cast<GeometryBranch*>(b)) {
+                ++count;
+                int n = g->bunches()[0]->triangleCount();
+                triangles += n;
+                largest = std::max(largest, n);
+            }
+            return true;
+        }
+    } leaves;
+    tree->apply(leaves);
+    EXPECT_EQ(leaves.count, 4);
+    EXPECT_EQ(leaves.triangles, 3000);
+    EXPECT_LE(leaves.largest, 1400);
 }
 
 // The branch's front (its -y side) faces the walk's origin.

@@ -1,0 +1,124 @@
+// Ray tests and triangle gathering on a batch: tight loops over its layout
+// that read positions only, with no call per triangle beyond the inlined
+// test.
+#include <cmath>
+
+#include "scene/GeoBunchInternals.h"
+#include "scene/Ray.h"
+
+namespace kessa {
+
+namespace {
+
+struct Segment {
+    double o[3], d[3], e[3], length;
+    bool oneSided;
+};
+
+// Whether the segment crosses the triangle strictly inside it nearer than
+// best, and where.
+inline bool crosses(const Segment& r, const GeoBunch::Float3& A, const GeoBunch::Float3& B,
+                    const GeoBunch::Float3& C, double best, double& t) {
+    const double ax = A.x, ay = A.y, az = A.z;
+    const double e1x = B.x - ax, e1y = B.y - ay, e1z = B.z - az;
+    const double e2x = C.x - ax, e2y = C.y - ay, e2z = C.z - az;
+    const double nx = e1y * e2z - e1z * e2y, ny = e1z * e2x - e1x * e2z, nz = e1x * e2y - e1y * e2x;
+    if (r.oneSided && nx * r.d[0] + ny * r.d[1] + nz * r.d[2] >= 0)
+        return false;
+    const double f0 = nx * (r.o[0] - ax) + ny * (r.o[1] - ay) + nz * (r.o[2] - az);
+    const double f1 = nx * (r.e[0] - ax) + ny * (r.e[1] - ay) + nz * (r.e[2] - az);
+    if (!(f0 * f1 < 0))
+        return false;
+    const double hit = f0 / (f0 - f1) * r.length;
+    if (!(hit < best))
+        return false;
+    const double px = r.o[0] + hit * r.d[0] - ax, py = r.o[1] + hit * r.d[1] - ay, pz = r.o[2] + hit * r.d[2] - az;
+    // Weights of B and C in the plane of the two axes other than the
+    // normal's largest component, taken in cyclic order so that the 2D
+    // crosses keep the normal's sign. Ties take either: the component is
+    // never 0 for a triangle with an area, also for walls at 45 degrees.
+    const double mx = std::fabs(nx), my = std::fabs(ny), mz = std::fabs(nz);
+    double u, v;
+    if (mx >= my && mx >= mz) {
+        u = (py * e2z - pz * e2y) / nx;
+        v = (e1y * pz - e1z * py) / nx;
+    } else if (my >= mz) {
+        u = (pz * e2x - px * e2z) / ny;
+        v = (e1z * px - e1x * pz) / ny;
+    } else {
+        u = (px * e2y - py * e2x) / nz;
+        v = (e1x * py - e1y * px) / nz;
+    }
+    if (!(u > 0 && v > 0 && u + v < 1))
+        return false;
+    t = hit;
+    return true;
+}
+
+unsigned outcode(const GeoBunch::Float3& p, const double lo[3], const double hi[3]) {
+    return (p.x < lo[0] ? 1u : 0u) | (p.x > hi[0] ? 2u : 0u) | (p.y < lo[1] ? 4u : 0u) | (p.y > hi[1] ? 8u : 0u) |
+           (p.z < lo[2] ? 16u : 0u) | (p.z > hi[2] ? 32u : 0u);
+}
+
+}  // namespace
+
+bool GeoBunch::intersectRay(const Ray& ray, RayHit& hit, bool anyHit) const {
+    const GeoBunchInternals& in = *internals_;
+    const Float3* v = in.vertexPointer();
+    if (!v)
+        return false;
+    const unsigned n = unsigned(vertexCount());
+    Segment r;
+    const Vector end = ray.endPoint();
+    for (int i = 0; i < 3; ++i) {
+        r.o[i] = ray.origin[i];
+        r.d[i] = ray.direction[i];
+        r.e[i] = end[i];
+    }
+    r.length = ray.length;
+    r.oneSided = material_.first != 0;
+    double best = hit.distance;
+    bool any = false;
+    in.walkTriangles([&](unsigned a, unsigned b, unsigned c) {
+        double t;
+        if (a >= n || b >= n || c >= n || !crosses(r, v[a], v[b], v[c], best, t))
+            return true;
+        if (anyHit) {
+            any = true;
+            return false;
+        }
+        best = t;
+        return true;
+    });
+    if (anyHit)
+        return any;
+    if (!(best < hit.distance))
+        return false;
+    hit.distance = best;
+    return true;
+}
+
+unsigned GeoBunch::gatherTriangles(const Bounds& box, TriangleVector& out) const {
+    const GeoBunchInternals& in = *internals_;
+    const Float3* v = in.vertexPointer();
+    if (!v || !box.valid())
+        return 0;
+    const unsigned n = unsigned(vertexCount());
+    const double lo[3] = {box.min().x, box.min().y, box.min().z};
+    const double hi[3] = {box.max().x, box.max().y, box.max().z};
+    const bool twoSided = material_.first == 0;
+    const unsigned strips = in.walkTriangles([&](unsigned a, unsigned b, unsigned c) {
+        if (a >= n || b >= n || c >= n)
+            return true;
+        const Float3 &A = v[a], &B = v[b], &C = v[c];
+        if (outcode(A, lo, hi) & outcode(B, lo, hi) & outcode(C, lo, hi))
+            return true;
+        out.push_back({{A.x, A.y, A.z, B.x, B.y, B.z, C.x, C.y, C.z}});
+        if (twoSided)
+            out.push_back({{A.x, A.y, A.z, C.x, C.y, C.z, B.x, B.y, B.z}});
+        return true;
+    });
+    return in.indices() ? in.indices()->size() : strips;
+}
+
+}  // namespace kessa
