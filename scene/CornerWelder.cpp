@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "base/Debug.h"
 
@@ -32,19 +33,62 @@ int CornerWelder::octant(unsigned corner, const double centre[3]) const {
     return (p.x > centre[0] ? 1 : 0) | (p.y > centre[1] ? 2 : 0) | (p.z > centre[2] ? 4 : 0);
 }
 
+// Corners at one position always take the same way through the tree, in
+// the order of the first of them, so the tree is built over the distinct
+// positions, each standing for its corners.
+void CornerWelder::gatherPositions(const std::vector<GeoBunch::Float3>& corners) {
+    const unsigned n = unsigned(corners.size());
+    positions_.clear();
+    weights_.clear();
+    positionOf_.resize(n);
+    std::size_t size = 16;
+    while (size < 2 * std::size_t(n))
+        size *= 2;
+    table_.assign(size, none);
+    auto bits = [](float f) {
+        if (f == 0)
+            f = 0;
+        std::uint32_t b;
+        std::memcpy(&b, &f, sizeof b);
+        return std::uint64_t(b);
+    };
+    for (unsigned i = 0; i < n; ++i) {
+        const GeoBunch::Float3& p = corners[i];
+        std::uint64_t key = (bits(p.x) * 0x9E3779B97F4A7C15ull) ^ (bits(p.y) * 0xC2B2AE3D27D4EB4Full) ^ bits(p.z);
+        std::size_t h = std::size_t((key * 0x9E3779B97F4A7C15ull) >> 20) & (size - 1);
+        for (;; h = (h + 1) & (size - 1)) {
+            unsigned at = table_[h];
+            if (at == none) {
+                table_[h] = unsigned(positions_.size());
+                positionOf_[i] = unsigned(positions_.size());
+                positions_.push_back(p);
+                weights_.push_back(1);
+                break;
+            }
+            const GeoBunch::Float3& q = positions_[at];
+            if (q.x == p.x && q.y == p.y && q.z == p.z) {
+                positionOf_[i] = at;
+                ++weights_[at];
+                break;
+            }
+        }
+    }
+}
+
 int CornerWelder::weld(const std::vector<GeoBunch::Float3>& corners, std::vector<int>& groupOf) {
-    corners_ = &corners;
-    groupOf_ = &groupOf;
     groups_ = 0;
     const unsigned n = unsigned(corners.size());
     groupOf.assign(n, -1);
     if (n == 0)
         return 0;
+    gatherPositions(corners);
+    corners_ = &positions_;
+    const unsigned m = unsigned(positions_.size());
 
     double lo[3], hi[3];
     for (int axis = 0; axis < 3; ++axis)
-        lo[axis] = hi[axis] = coordinate(corners[0], axis);
-    for (const GeoBunch::Float3& p : corners) {
+        lo[axis] = hi[axis] = coordinate(positions_[0], axis);
+    for (const GeoBunch::Float3& p : positions_) {
         for (int axis = 0; axis < 3; ++axis) {
             lo[axis] = std::min(lo[axis], coordinate(p, axis));
             hi[axis] = std::max(hi[axis], coordinate(p, axis));
@@ -60,12 +104,13 @@ int CornerWelder::weld(const std::vector<GeoBunch::Float3>& corners, std::vector
     tolerance_ = r > 0 ? r * 8e-5 : 0;
     tolerance2_ = tolerance_ * tolerance_;
 
-    order_.resize(n);
-    for (unsigned i = 0; i < n; ++i)
+    order_.resize(m);
+    for (unsigned i = 0; i < m; ++i)
         order_[i] = i;
-    scratch_.resize(n);
+    scratch_.resize(m);
+    groupOfPosition_.assign(m, -1);
     top.begin = 0;
-    top.end = n;
+    top.end = m;
     stack_.clear();
     stack_.push_back(top);
     while (!stack_.empty()) {
@@ -73,6 +118,8 @@ int CornerWelder::weld(const std::vector<GeoBunch::Float3>& corners, std::vector
         stack_.pop_back();
         resolve(cell);
     }
+    for (unsigned i = 0; i < n; ++i)
+        groupOf[i] = groupOfPosition_[positionOf_[i]];
     return groups_;
 }
 
@@ -248,32 +295,35 @@ void CornerWelder::closeSide(unsigned begin, unsigned end, unsigned parentCount)
     const unsigned first = order_[begin];
     bool allClose = true;
     double sum[3] = {0, 0, 0};
+    double count = 0;
     for (unsigned i = begin; i < end; ++i) {
         const GeoBunch::Float3& p = corners[order_[i]];
-        sum[0] += p.x;
-        sum[1] += p.y;
-        sum[2] += p.z;
+        const double w = weights_[order_[i]];
+        sum[0] += w * p.x;
+        sum[1] += w * p.y;
+        sum[2] += w * p.z;
+        count += w;
         if (allClose && i > begin) {
             double d2 = distance2(corners[first], p);
             if (d2 != 0 && d2 >= tolerance2_)
                 allClose = false;
         }
     }
-    const unsigned count = end - begin;
-    if (!allClose && count == parentCount) {
+    if (!allClose && end - begin == parentCount) {
         orvel::debug("Safety...\n");
         const unsigned last = order_[end - 1];
         for (unsigned i = begin; i < end; ++i) {
             const GeoBunch::Float3& p = corners[order_[i]];
-            orvel::debug("v=%.12f,%.12f,%.12f  match=%d\n", double(p.x), double(p.y), double(p.z),
-                         close(order_[i], last) ? 1 : 0);
+            for (unsigned k = 0; k < weights_[order_[i]]; ++k)
+                orvel::debug("v=%.12f,%.12f,%.12f  match=%d\n", double(p.x), double(p.y), double(p.z),
+                             close(order_[i], last) ? 1 : 0);
         }
         allClose = true;
     }
     if (allClose) {
         int group = groups_++;
         for (unsigned i = begin; i < end; ++i)
-            (*groupOf_)[order_[i]] = group;
+            groupOfPosition_[order_[i]] = group;
         return;
     }
     Cell cell;

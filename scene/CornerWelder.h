@@ -3,13 +3,15 @@
 // of the box around them) are one position, and so are corners chained to
 // one another by such closeness where no cell of the octree can divide them.
 //
-// The corners are sorted into an octree of cells centred at the mean of what
-// they hold. A corner within the tolerance of a cell's centre on any axis
-// cannot be sent to a side safely: such straddlers are first gathered with
-// every later straddler close to them, and each gathering goes to the side
-// of its first corner. A side whose corners all lie close to its first one
-// is one position; any other is divided again. Cells are resolved from an
-// explicit stack, so the depth of the tree costs no call stack.
+// Corners at one position always travel together, so the octree is built
+// over the distinct positions, sorted into cells centred at the mean of the
+// corners they hold. A position within the tolerance of a cell's centre on
+// any axis cannot be sent to a side safely: such straddlers are first
+// gathered with every later straddler close to them, and each gathering
+// goes to the side of its first one. A side whose positions all lie close
+// to its first one is one group; any other is divided again. Cells are
+// resolved from an explicit stack, so the depth of the tree costs no call
+// stack.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +37,7 @@ private:
         unsigned begin, end;  // the cell's corners in order_
     };
 
+    void gatherPositions(const std::vector<GeoBunch::Float3>& corners);
     void resolve(const Cell& cell);
     // Gathers the straddlers of a cell: each one still free takes every
     // later free one close to it; their octants go to child_.
@@ -44,8 +47,13 @@ private:
     int octant(unsigned corner, const double centre[3]) const;
     void closeSide(unsigned begin, unsigned end, unsigned parentCount);
 
+    // The distinct positions in the order first met, the corners at each,
+    // and each corner's position.
+    std::vector<GeoBunch::Float3> positions_;
+    std::vector<unsigned> weights_, positionOf_, table_;
+    std::vector<int> groupOfPosition_;
+    // The positions the octree sorts (positions_).
     const std::vector<GeoBunch::Float3>* corners_ = nullptr;
-    std::vector<int>* groupOf_ = nullptr;
     int groups_ = 0;
     double tolerance_ = 0, tolerance2_ = 0;
     std::vector<Cell> stack_;
