@@ -8,9 +8,10 @@
 #include <cstddef>
 #include <memory>
 
+#include "scene/Branch.h"
+
 namespace kessa {
 
-class Branch;
 class GeoBunchBuilder;
 
 std::unique_ptr<Branch> splitIntoBranches(const GeoBunchBuilder& builder, std::size_t leafTriangles);

@@ -1,5 +1,6 @@
-// Spheres moved through scene databases: stops and slides against walls and
-// floors, and geometry placed by instances and joints met where it is drawn.
+// Spheres moved and rays traced through scene databases: stops and slides
+// against walls and floors, nearest hits, and geometry placed by instances
+// and joints met where it is drawn.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +9,7 @@
 
 #include "GeometryTestUtil.h"
 #include "SceneTestUtil.h"
+#include "tests/support/LogCapture.h"
 #include "scene/CollisionAction.h"
 #include "scene/DBCollider.h"
 #include "scene/GeometryBranch.h"
@@ -15,6 +17,8 @@
 #include "scene/InstanceBranch.h"
 #include "scene/JointBranch.h"
 #include "scene/Object.h"
+#include "scene/RayTracer.h"
+#include "scene/render/Traverser.h"
 #include "scene/render/RenderAccumulator.h"
 
 using kessa::CollisionAction;
@@ -22,6 +26,8 @@ using kessa::Database;
 using kessa::GeoBunchBuilder;
 using kessa::GeometryBranch;
 using kessa::Matrix;
+using kessa::Ray;
+using kessa::RayTracer;
 using kessa::Vector;
 using kessa_test::triangle;
 using kessa_test::vectorNear;
@@ -68,6 +74,14 @@ Moved move(Database& db, const Vector& start, const Vector& delta, double radius
     action.addCollider(&db);
     bool changed = action.collide();
     return {changed, action.position};
+}
+
+// Walks that draw nothing collect nothing, however often they run.
+void expectNothingDrawn(kessa::Traverser& walk) {
+    kessa::RenderAccumulator& drawn = walk.accumulator();
+    EXPECT_EQ(drawn.itemCount(kessa::RenderAccumulator::solidStuff), 0);
+    EXPECT_EQ(drawn.itemCount(kessa::RenderAccumulator::bunches), 0);
+    EXPECT_LE(drawn.itemCount(kessa::RenderAccumulator::solidRenderables), 1);
 }
 
 TEST(Collision, SpheresStopAndSlideAsTheyMeetPlanes) {
@@ -137,11 +151,7 @@ TEST(Collision, CollisionModesAndTheDatabaseSwitchesChooseWhatIsGathered) {
     action.setMotion({0, -50, 0}, {0, 10, 0}, 1);
     db->prepare(action);
     EXPECT_TRUE(db->triangles.empty());
-    // The walk draws nothing, however often it runs.
-    const kessa::RenderAccumulator& drawn = db->collider()->accumulator();
-    EXPECT_EQ(drawn.itemCount(kessa::RenderAccumulator::solidStuff), 0);
-    EXPECT_EQ(drawn.itemCount(kessa::RenderAccumulator::bunches), 0);
-    EXPECT_LE(drawn.itemCount(kessa::RenderAccumulator::solidRenderables), 1);
+    expectNothingDrawn(*db->collider());
 }
 
 // A closed box of outward triangles, 2 units wide, centred on c.
@@ -183,6 +193,7 @@ GeoBunchBuilder moved(const GeoBunchBuilder& b, const Matrix& m) {
 struct Placed {
     std::unique_ptr<Database> db;
     Matrix drawn;
+    bool instanced = false;
 };
 
 Placed throughInstance(const Matrix& m) {
@@ -201,6 +212,7 @@ Placed throughInstance(const Matrix& m) {
     p.db->addObject(std::move(part));
     p.db->clean();
     p.drawn = m;
+    p.instanced = true;
     return p;
 }
 
@@ -234,16 +246,17 @@ std::vector<Placed> placements() {
     return all;
 }
 
-// Spheres thrown at the placed box stop and slide as against the same box
-// built where it is drawn.
-TEST(Collision, InstancesAndJointsCollideWhereTheyAreDrawn) {
+// Spheres thrown and rays shot at the placed box stop, slide and hit as
+// against the same box built where it is drawn.
+TEST(Collision, InstancesAndJointsAreMetWhereTheyAreDrawn) {
     std::mt19937 random(9);
     std::uniform_real_distribution<double> unit(-1, 1);
+    RayTracer tracer, referenceTracer;
     for (Placed& p : placements()) {
         std::unique_ptr<Database> reference = sceneOf(leaf(moved(closedBox({0, 0, 0}), p.drawn)));
         Vector centre;
         Matrix::transformPoint(centre, {0, 0, 0}, p.drawn);
-        int hits = 0;
+        int hits = 0, rayHits = 0;
         for (int i = 0; i < 100; ++i) {
             Vector from = centre + Vector(unit(random), unit(random), unit(random)) * 6;
             Vector to = centre + Vector(unit(random), unit(random), unit(random)) * 1.5;
@@ -253,9 +266,86 @@ TEST(Collision, InstancesAndJointsCollideWhereTheyAreDrawn) {
             EXPECT_EQ(got.changed, expected.changed);
             EXPECT_TRUE(vectorNear(got.at, expected.at, 1e-6));
             hits += got.changed;
+
+            Ray ray;
+            ray.setOrigin(from);
+            ray.aimAt(from + (to - from) * 1.5);
+            ASSERT_EQ(tracer.traceDatabase(ray, *p.db), referenceTracer.traceDatabase(ray, *reference));
+            if (!tracer.hit())
+                continue;
+            ++rayHits;
+            // The reference's corners were rounded to floats where drawn.
+            EXPECT_NEAR(tracer.hitLength(), referenceTracer.hitLength(), 1e-4);
+            EXPECT_TRUE(dynamic_cast<GeometryBranch*>(tracer.hitBranch()));
+            EXPECT_EQ(tracer.instanceDepth(), p.instanced ? 1 : 0);
+            EXPECT_EQ(tracer.instancePath().size(), std::size_t(tracer.instanceDepth()));
         }
         EXPECT_GT(hits, 50);
+        EXPECT_GT(rayHits, 50);
     }
+    expectNothingDrawn(tracer);
+}
+
+TEST(RayTracer, TheNearestHitWinsInAnyOrderAndAFirstHitRecordsNothingElse) {
+    for (bool farFirst : {false, true}) {
+        auto root = std::make_unique<kessa::GroupBranch>();
+        root->addChild(leaf(closedBox({0, farFirst ? 20.0 : 10.0, 0})));
+        root->addChild(leaf(closedBox({0, farFirst ? 10.0 : 20.0, 0})));
+        std::unique_ptr<Database> db = sceneOf(std::move(root));
+        RayTracer tracer;
+        Ray ray;
+        ray.aimAt({0, 30, 0.5});
+        ASSERT_TRUE(tracer.traceDatabase(ray, *db));
+        EXPECT_NEAR(tracer.hitLength(), 9 * ray.length / 30, 1e-9);
+        kessa::Branch* nearer = tracer.hitBranch();
+        EXPECT_EQ(nearer, db->rootObject()->root()->child(farFirst ? 1 : 0));
+
+        // Only whether something is hit: the last hit's record stays.
+        tracer.firstHitOnly = true;
+        ray.aimAt({0.5, 30, 0});
+        EXPECT_TRUE(tracer.traceDatabase(ray, *db));
+        EXPECT_NEAR(tracer.hitLength(), 9 * std::sqrt(900.25) / 30, 1e-9);
+        EXPECT_EQ(tracer.hitBranch(), nearer);
+        ray.aimAt({0, -30, 0});
+        EXPECT_FALSE(tracer.traceDatabase(ray, *db));
+
+        // A dirty branch is only reported (here the marked one and its group).
+        LogCapture log;
+        db->rootObject()->root()->child(0)->markDirty();
+        tracer.firstHitOnly = false;
+        ray.aimAt({0, 30, 0.5});
+        EXPECT_TRUE(tracer.traceDatabase(ray, *db));
+        const std::string line = "kessa::RayTracer - you tried to raytrace a dirty database!\n";
+        EXPECT_EQ(log.text(), line + line);
+    }
+}
+
+// A segment meets a box (and its sphere) where it crosses it or starts in it.
+TEST(RayTracer, SegmentsMeetBounds) {
+    const kessa::Bounds box = kessa_test::box({-1, -1, -1}, {1, 1, 1});
+    const struct {
+        Vector from, to;
+        bool meets;
+    } rows[] = {
+        {{0, -5, 0}, {0, 5, 0}, true},       {{0, -5, 2}, {0, 5, 2}, false},  // past the sphere
+        {{0, -5, 1.5}, {0, 5, 1.5}, false},  // inside the sphere, past the box
+        {{0, 0, 0}, {0, 5, 0}, true},        {{0, -5, 0}, {0, -2, 0}, false},
+        {{3, 3, 0}, {0, 0, 0}, true},        {{0.5, 0.5, 0.5}, {0.5, 0.5, 0.5}, false},
+    };
+    for (const auto& r : rows) {
+        Ray ray;
+        ray.setOrigin(r.from);
+        ray.aimAt(r.to);
+        EXPECT_EQ(ray.meets(box), r.meets) << r.from.x << " " << r.from.y << " " << r.from.z;
+    }
+    Ray ray;
+    ray.aimAt({0, 1, 0});
+    EXPECT_FALSE(ray.meets(kessa::Bounds()));
+    Matrix twice;
+    twice.scale({2, 2, 2});
+    Ray::transform(ray, ray, twice);
+    EXPECT_DOUBLE_EQ(ray.length, 2);
+    EXPECT_TRUE(vectorNear(ray.direction, {0, 1, 0}, 0));
 }
 
 }  // namespace
