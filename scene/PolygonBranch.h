@@ -61,6 +61,13 @@ public:
     void prepare();
     // Draws the batches, when there are any.
     void render(Traverser& traverser) override;
+    // While polygons exist, the nearest (or any) usable polygon the ray meets
+    // strictly inside, within its length, one-sided polygons only from their
+    // front; hit.bunch stays null and hitPolygon() names it. Without
+    // polygons the batches answer.
+    bool intersectRay(const Ray& ray, RayHit& hit, bool anyHit, BunchFilter* filter) override;
+    // The polygon of the last hit intersectRay reported from polygons.
+    Polygon* hitPolygon() const { return hitPolygon_; }
 
     void polygonEdited() override { markDirty(); }
     void polygonChanged() override;
@@ -89,6 +96,9 @@ private:
     int triangleCount_ = 0;
     std::vector<PolygonVertex*> welded_;
     std::vector<Edge> edges_;
+    // Outcodes of the welded positions in the frame of the ray being tested.
+    std::vector<int> outcodes_;
+    Polygon* hitPolygon_ = nullptr;
 };
 
 }  // namespace kessa

@@ -12,8 +12,10 @@
 #include "scene/GroupBranch.h"
 #include "scene/Object.h"
 #include "scene/PolygonBranch.h"
+#include "scene/Ray.h"
 #include "tests/support/LogCapture.h"
 #include "tests/scene/BunchTestUtil.h"
+#include "tests/scene/SceneStreams.h"
 #include "tests/scene/PolygonTestUtil.h"
 #include "tests/scene/SceneTestUtil.h"
 
@@ -332,4 +334,103 @@ TEST(PolygonSplit, BatchesWithoutPolygonsSurviveAClean) {
     b->clean();
     ASSERT_EQ(b->bunches().size(), 1u);
     EXPECT_EQ(b->bunches()[0]->triangleCount(), 6);
+}
+
+namespace {
+
+// Moller and Trumbore's test, false near an edge (edge set) so that cases a
+// hair from a border are left out of the comparison.
+bool triangleHit(const Vector& o, const Vector& d, const Vector& a, const Vector& b, const Vector& c, double& t,
+                 bool& edge) {
+    Vector e1 = b - a, e2 = c - a, p = d.cross(e2);
+    double det = e1.dot(p);
+    if (std::fabs(det) < 1e-12)
+        return false;
+    Vector s = o - a, q = s.cross(e1);
+    double u = s.dot(p) / det, v = d.dot(q) / det;
+    t = e2.dot(q) / det;
+    edge = edge || std::fabs(u) < 1e-7 || std::fabs(v) < 1e-7 || std::fabs(u + v - 1) < 1e-7;
+    return u > 0 && v > 0 && u + v < 1;
+}
+
+}  // namespace
+
+// Random convex polygons in random planes against a brute-force test of
+// their fan triangles: the nearest hit within the ray's length, one-sided
+// polygons only from their front.
+TEST(PolygonRay, AgainstBruteForce) {
+    std::mt19937 random(13);
+    std::uniform_real_distribution<double> unit(-1, 1);
+    PolygonBranch b;
+    for (int i = 0; i < 60; ++i) {
+        Vector centre(unit(random) * 5, unit(random) * 5, unit(random) * 5), axis(unit(random), unit(random), unit(random));
+        Vector::normalize(axis);
+        Vector e1 = axis.cross(Vector(0.3, 0.5, 0.8));
+        Vector::normalize(e1);
+        Vector e2 = axis.cross(e1);
+        std::vector<Vector> corners;
+        for (int k = 0; k < 3 + i % 4; ++k)
+            corners.push_back(centre + e1 * std::cos(k * 6.283185307179586 / (3 + i % 4)) + e2 * std::sin(k * 6.283185307179586 / (3 + i % 4)));
+        b.addPolygon(polygonOf(corners));
+        b.polygons().back()->setFirstMaterialFlag(i % 3 ? 1 : 0);
+    }
+    b.prepare();
+    int hits = 0, compared = 0;
+    for (int r = 0; r < 3000; ++r) {
+        kessa::Ray ray;
+        ray.origin = Vector(unit(random), unit(random), unit(random)) * 8;
+        ray.aimAt(Vector(unit(random), unit(random), unit(random)) * 4);
+        ray.length *= 0.5 + unit(random) * 0.4;  // some rays end short of what lies beyond
+        double best = ray.length;
+        bool found = false, edge = false;
+        for (Polygon* p : b.polygons()) {
+            const float* n = p->normal();
+            if (p->binding().first && n[0] * ray.direction.x + n[1] * ray.direction.y + n[2] * ray.direction.z >= 0)
+                continue;
+            std::vector<Vector> c;
+            for (const PolygonVertex* v = p->firstVertex(); v; v = v->next())
+                c.emplace_back(v->position()[0], v->position()[1], v->position()[2]);
+            for (std::size_t k = 1; k + 1 < c.size(); ++k) {
+                double t;
+                if (triangleHit(ray.origin, ray.direction, c[0], c[k], c[k + 1], t, edge) && t > 0 && t <= best)
+                    best = t, found = true;
+            }
+        }
+        kessa::RayHit hit;
+        bool got = b.intersectRay(ray, hit, false, nullptr);
+        if (edge)
+            continue;
+        ++compared;
+        hits += found;
+        ASSERT_EQ(got, found) << r;
+        EXPECT_NEAR(hit.distance, best, 1e-9) << r;
+        kessa::RayHit any;
+        EXPECT_EQ(b.intersectRay(ray, any, true, nullptr), found);
+        EXPECT_EQ(any.distance, ray.length);
+    }
+    EXPECT_GT(hits, 200);
+    EXPECT_GT(compared, 2900);
+}
+
+// Only the batches are stored: a branch reads back as a geometry branch
+// with its batches and an empty block of its own; older blocks carry a
+// triangle count and a billboard mode.
+TEST(PolygonBranchStream, BatchesTravelPolygonsDoNot) {
+    PolygonBranch b;
+    twoQuads(b, 0);
+    b.setBillboardMode(kessa::GeometryBranch::faceViewer);
+    b.clean();
+    kessa_test::Bytes bytes = kessa_test::writeScene(&b);
+    EXPECT_EQ(bytes[bytes.size() - 2], 0);  // the own block, then the end mark
+    orvel::counted_ptr<PolygonBranch> back = kessa_test::readScene(bytes).cast<PolygonBranch>();
+    ASSERT_TRUE(back && back->polygons().empty() && back->bunches().size() == 1);
+    EXPECT_EQ(back->bunches()[0]->triangleCount(), 4);
+    EXPECT_EQ(back->billboardMode(), kessa::GeometryBranch::faceViewer);
+    kessa_test::Bytes101 old;
+    old.declare(1, "zanthorium::kessa::PolygonBranch")
+        .object(1, 1, kessa_test::body().raw({0, 11}).u32(5).byte(12).u32(1).byte(10).u32(7).raw({13, 9, 0}))
+        .end();
+    back = kessa_test::readScene(old.bytes).cast<PolygonBranch>();
+    ASSERT_TRUE(back);
+    EXPECT_TRUE(back->triangleCount() == 5 && back->billboardMode() == kessa::GeometryBranch::turnAboutZ);
 }
