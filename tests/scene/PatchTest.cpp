@@ -141,36 +141,3 @@ TEST(TeapotPatches, SurfaceIsTheNewellTeapot) {
         taken[std::size_t(found)] = true;
     }
 }
-
-// Cells and extent of the tessellated surface: the lid's tip and the
-// bottom's centre make one triangle per cell along them, pointing up and
-// down, and nothing else degenerates.
-TEST(TeapotPatches, CellsAndExtentForSeveralSubdivisions) {
-    for (int n : {1, 2, 4, 5, 8}) {
-        int triangles = 0, quads = 0, unusable = 0, polesOut = 0;
-        Vector low(1, 1, 1), high(-1, -1, -1);
-        for (int p = 0; p < kessa::teapotPatchCount; ++p) {
-            Patch patch = evaluated(kessa::teapotControlPoints() + 16 * p, n);
-            for (const Vector& v : patch.positions())
-                for (int k = 0; k < 3; ++k)
-                    low[k] = std::min(low[k], v[k]), high[k] = std::max(high[k], v[k]);
-            for (int at = 0; at < n * n; ++at) {
-                std::unique_ptr<Polygon> cell = patch.cell(at / n, at % n, nullptr);
-                triangles += cell->vertexCount() == 3;
-                quads += cell->vertexCount() == 4;
-                unusable += cell->isUnusable();
-                const kessa::PolygonVertex* v = cell->firstVertex();
-                polesOut += cell->vertexCount() == 3 && v->normal()[0] == cell->normal()[0] &&
-                            (v->position()[2] > 0 ? v->normal()[2] > 0 : v->normal()[2] < 0);
-            }
-        }
-        SCOPED_TRACE(n);
-        EXPECT_EQ(triangles, 8 * n);
-        EXPECT_EQ(polesOut, 8 * n);
-        EXPECT_EQ(quads, 32 * n * n - 8 * n);
-        EXPECT_EQ(unusable, 0);
-        EXPECT_TRUE(vectorNear(high, Vector(0.12, 0.18, 0.189), 1e-12));
-        double lowY = n == 4 ? -0.2056875 : n == 8 ? -0.2059892578125 : low.y;
-        EXPECT_TRUE(vectorNear(low, Vector(-0.12, lowY, 0), 1e-12));
-    }
-}
