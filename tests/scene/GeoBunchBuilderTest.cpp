@@ -117,10 +117,8 @@ TEST(GeoBunchBuilder, TextureCoordinatesFarOutMoveByWholeTiles) {
     GeoBunchBuilder b;
     b.material.setMaterial(materialWith(false, false, true));
     b.triangles = {triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}), triangle({1, 0, 0}, {1, 1, 0}, {0, 1, 0})};
-    const float s[2][3] = {{0, 30, 30}, {30, 60, 30}};
-    for (int i = 0; i < 2; ++i)
-        for (int k = 0; k < 3; ++k)
-            b.triangles[i].corners[k].texCoords[0] = {s[i][k], 0};
+    for (int k = 0; k < 6; ++k)
+        b.triangles[k / 3].corners[k % 3].texCoords[0] = {k == 0 ? 0.f : k == 4 ? 60.f : 30.f, 0};
     GeoBunch bunch;
     bunch.setTriangles(b);
     EXPECT_EQ(bunch.vertexCount(), 6);

@@ -168,6 +168,7 @@ TEST(GeoBunchGather, RandomBoxesAgreeWithAPlainReference) {
     EXPECT_EQ(strips.gatherTriangles(kessa_test::box({-1, -1, -1}, {20, 1, 1}), out), 12u);
 }
 
+// The branch: the nearest batch the filter leaves in is named.
 TEST(GeometryBranchRay, TheNearestBatchNotFilteredOutIsNamed) {
     kessa::GeometryBranch branch;
     for (float z : {0.f, 0.5f}) {
@@ -176,18 +177,17 @@ TEST(GeometryBranchRay, TheNearestBatchNotFilteredOutIsNamed) {
         branch.addTriangles(b);
     }
     struct SkipOne : kessa::BunchFilter {
-        const GeoBunch* skipped;
+        const GeoBunch* skipped = nullptr;
         bool skip(const GeoBunch& b) override { return &b == skipped; }
     } filter;
-    filter.skipped = branch.bunches()[1];
-    Ray ray = rayFrom({0.25, 0.25, 1}, {0.25, 0.25, -1});
-    RayHit hit;
-    EXPECT_TRUE(branch.intersectRay(ray, hit, false, nullptr));
-    EXPECT_EQ(hit.bunch, branch.bunches()[1]);
-    EXPECT_DOUBLE_EQ(hit.distance, 0.5);
-    EXPECT_TRUE(branch.intersectRay(ray, hit, false, &filter));
-    EXPECT_EQ(hit.bunch, branch.bunches()[0]);
-    EXPECT_DOUBLE_EQ(hit.distance, 1);
+    const Ray ray = rayFrom({0.25, 0.25, 1}, {0.25, 0.25, -1});
+    for (std::size_t skipped : {0u, 1u}) {
+        filter.skipped = branch.bunches()[skipped];
+        RayHit hit;
+        EXPECT_TRUE(branch.intersectRay(ray, hit, false, &filter));
+        EXPECT_EQ(hit.bunch, branch.bunches()[1 - skipped]);
+        EXPECT_DOUBLE_EQ(hit.distance, skipped ? 1 : 0.5);
+    }
     kessa::TriangleVector out;
     EXPECT_EQ(branch.gatherTriangles(kessa_test::box({0, 0, 0}, {1, 1, 1}), out, &filter), 3u);
     EXPECT_EQ(out.size(), 1u);

@@ -2,11 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 #include "GeometryTestUtil.h"
 #include "SceneStreams.h"
 #include "SceneTestUtil.h"
-#include "scene/BranchProcessor.h"
 #include "scene/GeometryBranch.h"
 #include "scene/GeometrySplit.h"
 #include "scene/render/RenderAccumulator.h"
@@ -64,64 +64,50 @@ TEST(GeometryBranch, HoldsItsBatchesUntilItGoes) {
 
 TEST(GeometryBranch, SplittingEndsAlsoWhenAllMidpointsCoincide) {
     GeoBunchBuilder same;
-    for (int i = 0; i < 3000; ++i)
-        same.triangles.push_back(triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}));
+    same.triangles.assign(3000, triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}));
     std::unique_ptr<kessa::Branch> tree = kessa::splitIntoBranches(same, 1400);
-    struct Leaves : kessa::BranchProcessor {
-        int count = 0, triangles = 0, largest = 0;
-        bool process(kessa::Branch* b) override {
-            if (auto* g = dynamic_cast<GeometryBranch*>(b)) {
-                ++count;
-                int n = g->bunches()[0]->triangleCount();
-                triangles += n;
-                largest = std::max(largest, n);
-            }
-            return true;
-        }
-    } leaves;
-    tree->apply(leaves);
-    EXPECT_EQ(leaves.count, 4);
-    EXPECT_EQ(leaves.triangles, 3000);
-    EXPECT_LE(leaves.largest, 1400);
+    std::vector<int> leaves;
+    std::function<void(kessa::Branch*)> visit = [&](kessa::Branch* b) {
+        if (auto* g = dynamic_cast<GeometryBranch*>(b))
+            leaves.push_back(g->bunches()[0]->triangleCount());
+        for (int i = 0; i < b->childCount(); ++i)
+            visit(b->child(i));
+    };
+    visit(tree.get());
+    EXPECT_EQ(leaves, (std::vector<int>{750, 750, 750, 750}));
 }
 
-// The branch's front (its -y side) faces the walk's origin.
-TEST(GeometryBranch, BillboardsFaceTheViewer) {
-    const Vector viewers[] = {{0, -10, 0}, {10, 0, 0}, {0, 10, 0}, {-10, 0, 0}, {3, -4, 7}};
-    for (const Vector& viewer : viewers) {
-        GeometryBranch branch;
-        branch.addTriangles(unitTriangleAt(0));
-        branch.setBillboardMode(GeometryBranch::turnAboutZ);
-        branch.clean();
-        Matrix toCamera, fromCamera;
-        toCamera.setTranslation(-viewer);
-        fromCamera.setTranslation(viewer);
-        kessa::Traverser walk;
-        walk.traverseWith(toCamera, fromCamera);
-        branch.traverse(walk);
-        ASSERT_EQ(walk.accumulator().itemCount(kessa::RenderAccumulator::solidStuff), 1);
-        Vector front;
-        Matrix::transformPoint(front, {0, -1, 0}, *walk.accumulator().item(kessa::RenderAccumulator::solidStuff, 0).matrix);
-        double across = std::hypot(viewer.x, viewer.y);
-        EXPECT_NEAR(std::hypot(front.x, front.y), across - 1, 1e-9) << viewer.x << " " << viewer.y;
-    }
-    // Facing the viewer: the rotation and scale above are gone, the place stays.
+// The matrix a billboard branch hands its batch over under a walk that
+// starts from above.
+Matrix drawnUnder(int mode, const Matrix& above) {
     GeometryBranch branch;
     branch.addTriangles(unitTriangleAt(0));
-    branch.setBillboardMode(GeometryBranch::faceViewer);
+    branch.setBillboardMode(mode);
     branch.clean();
-    Matrix above, inverse;
-    above.setRotation(30, {1, 0, 0});
-    above.scale({2, 2, 2});
-    above.translate({1, 2, 3});
+    Matrix inverse;
     above.invert(inverse);
     kessa::Traverser walk;
     walk.traverseWith(above, inverse);
     branch.traverse(walk);
-    Matrix expected;
+    return *walk.accumulator().item(kessa::RenderAccumulator::solidStuff, 0).matrix;
+}
+
+// Turned about z, the branch's front (its -y side) faces the walk's origin;
+// facing the viewer, it loses the rotation and scale above but keeps its place.
+TEST(GeometryBranch, BillboardsFaceTheViewer) {
+    for (const Vector& viewer : {Vector(0, -10, 0), Vector(10, 0, 0), Vector(0, 10, 0), Vector(-10, 0, 0), Vector(3, -4, 7)}) {
+        Matrix toCamera;
+        toCamera.setTranslation(-viewer);
+        Vector front;
+        Matrix::transformPoint(front, {0, -1, 0}, drawnUnder(GeometryBranch::turnAboutZ, toCamera));
+        EXPECT_NEAR(std::hypot(front.x, front.y), std::hypot(viewer.x, viewer.y) - 1, 1e-9) << viewer.x << viewer.y;
+    }
+    Matrix above, expected;
+    above.setRotation(30, {1, 0, 0});
+    above.scale({2, 2, 2});
+    above.translate({1, 2, 3});
     expected.setTranslation({1, 2, 3});
-    const double* got = walk.accumulator().item(kessa::RenderAccumulator::solidStuff, 0).matrix->values();
-    EXPECT_TRUE(kessa_test::valuesNear(Matrix(expected), got, 1e-12));
+    EXPECT_TRUE(kessa_test::valuesNear(expected, drawnUnder(GeometryBranch::faceViewer, above).values(), 1e-12));
 }
 
 TEST(GeometryBranch, StreamRoundTripKeepsBatchesHookModeAndCullTree) {
