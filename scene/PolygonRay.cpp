@@ -65,7 +65,10 @@ bool PolygonBranch::intersectRay(const Ray& ray, RayHit& hit, bool anyHit, Bunch
                     outcodes_[std::size_t(w)] = frame.outcode(frame.toFrame(v));
                 all &= outcodes_[std::size_t(w)];
             } else {
-                orvel::debug("%d %d\n", w, int(outcodes_.size()));
+                // Not welded since the polygons last changed (a stale index is
+                // logged): classified here.
+                if (w >= 0)
+                    orvel::debug("%d %d\n", w, int(outcodes_.size()));
                 all &= frame.outcode(frame.toFrame(v));
             }
         }

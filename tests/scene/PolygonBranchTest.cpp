@@ -410,6 +410,17 @@ TEST(PolygonRay, AgainstBruteForce) {
     }
     EXPECT_GT(hits, 200);
     EXPECT_GT(compared, 2900);
+    // Polygons changed since the last welding: stale indices are logged,
+    // and the answer stays right.
+    LogCapture log;
+    b.addPolygon(polygonOf({{-20, -20, 30}, {20, -20, 30}, {20, 20, 30}, {-20, 20, 30}}));
+    kessa::Ray down;
+    down.setOrigin({0, 0, 50});
+    down.aimAt({0, 0, 10});
+    kessa::RayHit hit;
+    EXPECT_TRUE(b.intersectRay(down, hit, false, nullptr) && b.hitPolygon() == b.polygons().back());
+    EXPECT_EQ(hit.distance, 20);
+    EXPECT_NE(log.text().find("0 0\n"), std::string::npos);
 }
 
 // Only the batches are stored: a branch reads back as a geometry branch
