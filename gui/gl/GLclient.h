@@ -8,6 +8,8 @@ namespace pellium {
 
 // What a client learns about the frame it draws.
 struct GLRenderInfo {
+    // Statistics the clients that draw them add to: points, lines and quads.
+    long points = 0, lines = 0, quads = 0;
     int width = 0;  // the viewport, in pixels
     int height = 0;
 };
