@@ -13,6 +13,8 @@ struct Clock {
     double startOffset = 0;
     double elapsed = 0;
     double lastTick = 0;
+    // Whether a tick was made: the first may well read game time 0.
+    bool ticked = false;
     double previousFrame = 0;
     double frameDelta = 0;
 };
@@ -29,8 +31,9 @@ double Stopwatch::elapsed() {
 
 void Stopwatch::tick() {
     elapsed();
-    state.frameDelta = state.lastTick != 0 ? state.elapsed - state.previousFrame : 0.01;
+    state.frameDelta = state.ticked ? state.elapsed - state.previousFrame : 0.01;
     state.lastTick = state.previousFrame = state.elapsed;
+    state.ticked = true;
 }
 
 void Stopwatch::pause() {

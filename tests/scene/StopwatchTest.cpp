@@ -42,6 +42,17 @@ TEST_F(StopwatchTest, FirstTickReportsAHundredth) {
     EXPECT_EQ(Stopwatch::lastTick(), 1.25);
 }
 
+// The process clock reads 0 on its first call, so the first tick may well
+// come at game time 0: the second still reports the time between them.
+TEST_F(StopwatchTest, AFirstTickAtTimeZeroStillStartsTheMeasure) {
+    at(0, Stopwatch::tick);
+    EXPECT_EQ(Stopwatch::frameDelta(), 0.01);
+    at(0.25, Stopwatch::tick);
+    EXPECT_EQ(Stopwatch::frameDelta(), 0.25);
+    at(0.375, Stopwatch::tick);
+    EXPECT_EQ(Stopwatch::frameDelta(), 0.125);
+}
+
 TEST_F(StopwatchTest, PauseKeepsGameTimeContinuous) {
     at(1, Stopwatch::tick);
     at(2, Stopwatch::pause);
