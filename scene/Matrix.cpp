@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "base/DataDest.h"
 #include "base/DataSource.h"
@@ -30,6 +31,40 @@ const double identityValues[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {
 bool isUnit(double s) { return s >= unitLow && s <= unitHigh; }
 
 double dot3(const double* a, const double* b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+
+// Gauss-Jordan elimination with partial pivoting on the first n rows and
+// columns of [a | inv]; inv starts as the identity and ends as the inverse.
+// False when a pivot is exactly 0.
+bool eliminate(double a[4][4], double inv[4][4], int n) {
+    for (int col = 0; col < n; ++col) {
+        int pivot = col;
+        for (int r = col + 1; r < n; ++r)
+            if (std::fabs(a[r][col]) > std::fabs(a[pivot][col]))
+                pivot = r;
+        if (a[pivot][col] == 0)
+            return false;
+        if (pivot != col)
+            for (int j = 0; j < n; ++j) {
+                std::swap(a[pivot][j], a[col][j]);
+                std::swap(inv[pivot][j], inv[col][j]);
+            }
+        double k = 1.0 / a[col][col];
+        for (int j = 0; j < n; ++j) {
+            a[col][j] *= k;
+            inv[col][j] *= k;
+        }
+        for (int r = 0; r < n; ++r) {
+            double f = a[r][col];
+            if (r == col || f == 0)
+                continue;
+            for (int j = 0; j < n; ++j) {
+                a[r][j] -= f * a[col][j];
+                inv[r][j] -= f * inv[col][j];
+            }
+        }
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -244,42 +279,35 @@ Matrix& Matrix::invert(Matrix& out) const {
     default:
         break;
     }
-    // Gauss-Jordan elimination with partial pivoting on [M | I].
     double a[4][4], inv[4][4];
     std::memcpy(a, m_, sizeof a);
     std::memcpy(inv, identityValues, sizeof inv);
-    int kind = kind_;
-    for (int col = 0; col < 4; ++col) {
-        int pivot = col;
-        for (int r = col + 1; r < 4; ++r)
-            if (std::fabs(a[r][col]) > std::fabs(a[pivot][col]))
-                pivot = r;
-        if (a[pivot][col] == 0) {
+    if (kind_ == Affine) {
+        // Only the 3 x 3 part needs elimination: the fourth column stays
+        // exactly (0, 0, 0, 1), and the translation is undone through the
+        // inverted part. Eliminating all four rows would let the translation
+        // row serve as a pivot and leave rounding in the fourth column.
+        if (!eliminate(a, inv, 3)) {
             out.setIdentity();
             return out;
         }
-        if (pivot != col)
-            for (int j = 0; j < 4; ++j) {
-                std::swap(a[pivot][j], a[col][j]);
-                std::swap(inv[pivot][j], inv[col][j]);
-            }
-        double k = 1.0 / a[col][col];
-        for (int j = 0; j < 4; ++j) {
-            a[col][j] *= k;
-            inv[col][j] *= k;
+        const double* t = m_[3];
+        double r[3][3];
+        Vector back;
+        for (int j = 0; j < 3; ++j) {
+            for (int i = 0; i < 3; ++i)
+                r[i][j] = inv[i][j];
+            back[j] = -(t[0] * inv[0][j] + t[1] * inv[1][j] + t[2] * inv[2][j]);
         }
-        for (int r = 0; r < 4; ++r) {
-            double f = a[r][col];
-            if (r == col || f == 0)
-                continue;
-            for (int j = 0; j < 4; ++j) {
-                a[r][j] -= f * a[col][j];
-                inv[r][j] -= f * inv[col][j];
-            }
-        }
+        out.setRows3(r, back, Affine);
+        return out;
+    }
+    if (!eliminate(a, inv, 4)) {
+        out.setIdentity();
+        return out;
     }
     std::memcpy(out.m_, inv, sizeof inv);
-    out.kind_ = kind;
+    out.kind_ = kind_;
     return out;
 }
 

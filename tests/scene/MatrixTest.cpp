@@ -5,6 +5,7 @@
 
 #include "scene/Matrix.h"
 #include "scene/Placement.h"
+#include "scene/Random.h"
 #include "tests/scene/SceneTestUtil.h"
 
 using kessa::Matrix;
@@ -234,6 +235,28 @@ TEST(MatrixTest, InverseNeedsRowExchanges) {
     EXPECT_EQ(inverse.kind(), Matrix::Affine);
     product.multiply(m, inverse);
     EXPECT_TRUE(valuesNear(product, identity, 1e-15));
+}
+
+// Scale, rotation and translation in random measure: the inverse is affine
+// with exactly the fourth column of one, so it still classifies (and reads
+// back from a stream) as kind 3.
+TEST(MatrixTest, AffineInversesKeepAnExactFourthColumn) {
+    kessa::Random random(2024);
+    auto between = [&](double lo, double hi) { return lo + (hi - lo) * random.next(); };
+    for (int i = 0; i < 20000; ++i) {
+        Matrix m, inverse, product;
+        m.setRotation(between(-180, 180), Vector(between(-1, 1), between(-1, 1), between(-1, 1)));
+        m.scale(Vector(between(0.1, 10), between(0.1, 10), between(0.1, 10)));
+        m.translate(Vector(between(-1000, 1000), between(-1000, 1000), between(-1000, 1000)));
+        ASSERT_EQ(m.kind(), Matrix::Affine);
+        m.invert(inverse);
+        ASSERT_EQ(inverse.kind(), Matrix::Affine);
+        for (int r = 0; r < 4; ++r)
+            ASSERT_EQ(inverse(r, 3), r == 3 ? 1.0 : 0.0) << "matrix " << i << ", row " << r;
+        ASSERT_EQ(inverse.classify(), Matrix::Affine) << i;
+        product.multiply(m, inverse);
+        ASSERT_TRUE(valuesNear(product, identity, 1e-9)) << i;
+    }
 }
 
 TEST(MatrixTest, SingularInverseIsIdentity) {
