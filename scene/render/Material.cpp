@@ -273,6 +273,18 @@ int Material::compare(const Material& a, const Material& b) {
     for (int i = 0; i < 5; ++i)
         if (int c = setOrder(af[i], bf[i]))
             return c;
+    // Materials that draw differently are never one: lit and unlit ones, and
+    // unlit ones of other plain colours (which a lit or colour-tracking
+    // material never draws with).
+    if (int c = setOrder(a.lighting_, b.lighting_))
+        return c;
+    if (a.lighting_ || a.colourMaterial_)
+        return 0;
+    const float ap[] = {a.colour_.red, a.colour_.green, a.colour_.blue, a.colour_.alpha};
+    const float bp[] = {b.colour_.red, b.colour_.green, b.colour_.blue, b.colour_.alpha};
+    for (int i = 0; i < 4; ++i)
+        if (int c = setOrder(ap[i], bp[i]))
+            return c;
     return 0;
 }
 

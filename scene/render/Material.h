@@ -83,10 +83,11 @@ public:
 
     // Orders materials for sharing: textures (by identity) and their
     // texture-coordinate switches, the ambient, diffuse, specular and
-    // emission colours, shininess, the diffuse alpha, the further value and
-    // the per-vertex, shading, sphere-map and colour-material switches. The
-    // name, the plain colour, the lighting switch and the other alphas take
-    // no part. Negative, 0 or positive.
+    // emission colours, shininess, the diffuse alpha, the further value, the
+    // per-vertex, shading, sphere-map, colour-material and lighting switches,
+    // and the plain colour of materials drawn with it (unlit, without colour
+    // material). The name and the other alphas take no part: materials equal
+    // under this order draw alike. Negative, 0 or positive.
     static int compare(const Material& a, const Material& b);
 
     // White, named "Default", shared; made on first use.

@@ -462,6 +462,20 @@ TEST(GeoBunchStream, LegacyFlagsBecomeTheMaterial) {
     }
 }
 
+// 0x400 and 0x401 differ only in lighting: read in either order, each keeps
+// its own, since a lit batch drawn unlit (or the other way) looks wrong.
+TEST(GeoBunchStream, LitAndUnlitLegacyFlagsAreNeverOneMaterial) {
+    for (unsigned first : {0x400u, 0x401u}) {
+        const unsigned second = first ^ 1;
+        auto a = readAs<GeoBunch>(legacyStream(first, false, false, false));
+        auto b = readAs<GeoBunch>(legacyStream(second, false, false, false));
+        ASSERT_TRUE(a && b);
+        EXPECT_EQ(a->material()->lighting(), bool(first & 1)) << first;
+        EXPECT_EQ(b->material()->lighting(), bool(second & 1)) << first;
+        EXPECT_NE(a->material().material(), b->material().material());
+    }
+}
+
 TEST(GeoBunchStream, LegacyMaterialAndTextureAreTakenOver) {
     for (bool throughRecord : {false, true}) {
         auto b = readAs<GeoBunch>(legacyStream(0x001, true, throughRecord, true));

@@ -157,18 +157,16 @@ TEST(MaterialTest, CopiesTakeEveryFieldAndAreNotShared) {
     EXPECT_EQ(log.text(), "");
 }
 
-TEST(MaterialTest, OrderIgnoresNamePlainColourLightingAndOtherAlphas) {
-    Material a(Color{0.5f, 0.5f, 0.5f, 1}), b(a);
+// And, for a lit material, the plain colour, which it never draws with.
+TEST(MaterialTest, OrderIgnoresTheNameAndOtherAlphas) {
+    Material a(Color{0.5f, 0.5f, 0.5f, 1});
+    a.setLighting(true);
+    Material b(a);
     b.setName("other");
     b.setColour(Color{0, 1, 0, 1});
     b.setAmbient(Color{0.1f, 0.1f, 0.1f, 0.5f});
     b.setAmbient(Color{a.ambient().red, a.ambient().green, a.ambient().blue, 0.25f});
-    Material lit(a);
-    lit.setLighting(true);
-    lit.setVertexNormals(false);
-    lit.setVertexColours(true);
     EXPECT_EQ(Material::compare(a, b), 0);
-    EXPECT_EQ(Material::compare(a, lit), 0);
 
     Material c(a);
     c.setDiffuse(Color{0.4f, 0.4f, 0.41f, 1});
@@ -194,12 +192,14 @@ TEST(MaterialTest, OrderIgnoresNamePlainColourLightingAndOtherAlphas) {
 
 TEST(MaterialTest, EqualMaterialsShareOneSetMember) {
     Material a(Color{0.11f, 0.22f, 0.33f, 1});
+    a.setLighting(true);
     int before = Material::sharedCount();
     counted_ptr<Material> first = Material::share(a);
     EXPECT_EQ(Material::sharedCount(), before + 1);
     EXPECT_TRUE(first->shared());
     EXPECT_NE(first.get(), &a);
 
+    // A lit material never draws with its plain colour.
     Material onlyPlainColourDiffers(a);
     onlyPlainColourDiffers.setColour(Color{1, 0, 0, 1});
     EXPECT_EQ(Material::share(onlyPlainColourDiffers), first);
@@ -211,6 +211,16 @@ TEST(MaterialTest, EqualMaterialsShareOneSetMember) {
     counted_ptr<Material> second = Material::share(other);
     EXPECT_NE(second, first);
     EXPECT_EQ(Material::sharedCount(), before + 2);
+
+    // Unlit, the plain colour is what is drawn.
+    Material unlit(a), otherColour(a);
+    unlit.setLighting(false);
+    otherColour.setLighting(false);
+    otherColour.setColour(Color{1, 0, 0, 1});
+    counted_ptr<Material> third = Material::share(unlit);
+    EXPECT_NE(third, first);
+    EXPECT_NE(Material::share(otherColour), third);
+    EXPECT_EQ(Material::sharedCount(), before + 4);
 }
 
 TEST(MaterialTest, AValueThatIsNoNumberIsSharedOnlyWithItsLike) {
