@@ -99,13 +99,19 @@ public:
 
     // Turns GL state into this material's. Within a frame (after
     // beginFrame) only what differs from the material applied last reaches
-    // GL; otherwise everything is set.
+    // GL; otherwise, or when the applied state is not known, everything is
+    // set. Both ways leave GL in the same state.
     void apply() const;
     // Applies the default material in full unless the applied state is
-    // known, and from then on trusts it. Call as a frame begins.
+    // known within a frame, and from then on trusts it. Call as a frame begins.
     static void beginFrame();
+    // Something drew in the frame with state of its own (textures bound, lit
+    // colours, colour material): the next apply sets everything, and the
+    // frame goes on trusting what that apply sets.
+    static void applyInFullNext();
     // GL state was changed behind the materials' back (or the context was
-    // bound anew): the next apply sets everything again.
+    // bound anew), or the frame is over: every apply sets everything until
+    // the next beginFrame.
     static void forgetAppliedState();
 
     void read(orvel::DataSource& in) override;

@@ -20,7 +20,12 @@ enum GLState { lightingState = 0, texturingState = 2, smoothShadingState = 8, sp
 // that switching to an equal lit material sends nothing; they are not known
 // while colour material lets the current colour write them.
 struct AppliedState {
-    bool valid = false;
+    // Between beginFrame and forgetAppliedState: what an apply sends is
+    // recorded and trusted by the applies after it.
+    bool inFrame = false;
+    // The values below are what GL holds; while false the next apply sends
+    // everything.
+    bool known = false;
     bool colourMaterial = false, lighting = false, smoothShading = false, sphereMap = false;
     bool coloursKnown = false;
     float colours[17];  // ambient, diffuse, specular, emission, shininess × 128
@@ -28,13 +33,17 @@ struct AppliedState {
     unsigned generation = 0;  // of the GL layer's state when this was recorded
 } applied;
 
+void forgetValues() {
+    applied.known = false;
+    applied.coloursKnown = false;
+}
+
 // A context bound anew, or GL state reset, makes what was recorded worthless.
 void checkGeneration() {
     unsigned now = pellium::glStateGeneration();
     if (applied.generation != now) {
         applied.generation = now;
-        applied.valid = false;
-        applied.coloursKnown = false;
+        forgetValues();
     }
 }
 
@@ -52,7 +61,16 @@ void startColourMaterial() {
     applied.coloursKnown = false;
 }
 
-void setLitColours(const Material& m, bool always) {
+// Colour material off again: light 0 gets back the diffuse colour that
+// colour material took from it.
+void stopColourMaterial() {
+    glDisable(GL_COLOR_MATERIAL);
+    const pellium::Color& light = Light::lastAppliedColour();
+    const float diffuse[4] = {light.red, light.green, light.blue, light.alpha};
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+}
+
+void setLitColours(const Material& m) {
     const pellium::Color* c[4] = {&m.ambient(), &m.diffuse(), &m.specular(), &m.emission()};
     float values[17];
     for (int i = 0; i < 4; ++i) {
@@ -62,7 +80,7 @@ void setLitColours(const Material& m, bool always) {
         values[4 * i + 3] = c[i]->alpha;
     }
     values[16] = m.shininess() * 128;
-    if (!always && applied.coloursKnown && std::memcmp(values, applied.colours, sizeof values) == 0)
+    if (applied.coloursKnown && std::memcmp(values, applied.colours, sizeof values) == 0)
         return;
     glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, values);
     glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, values + 4);
@@ -103,67 +121,40 @@ bool sameBinding(const Texture* cached, const orvel::counted_ptr<Texture>& textu
 
 }  // namespace
 
+// One description of the state a material sets, for both kinds of apply:
+// each part is sent when what GL holds is not known or differs, so an apply
+// after forgetting leaves GL exactly as a run of applies within a frame does.
 void Material::apply() const {
     checkGeneration();
-    if (!applied.valid) {
-        if (colourMaterial_) {
+    const bool all = !applied.known;
+    if (all || colourMaterial_ != applied.colourMaterial) {
+        if (colourMaterial_)
             startColourMaterial();
-        } else {
-            glDisable(GL_COLOR_MATERIAL);
-            setState(lightingState, lighting_);
-            if (lighting_)
-                setLitColours(*this, true);
-            else
-                setPlainColour(*this);
-            applied.lighting = lighting_;
-        }
-        setState(smoothShadingState, smoothShading_);
-        setState(sphereMapState, sphereMap_);
-        applied.colourMaterial = colourMaterial_;
-        applied.smoothShading = smoothShading_;
-        applied.sphereMap = sphereMap_;
-        for (int unit = 0; unit < 2; ++unit) {
-            if (!pellium::selectTextureUnit(unit) && unit > 0)
-                break;
-            bindOnUnit(textures_[unit]);
-            applied.textures[unit] = textures_[unit].get();
-        }
-        pellium::selectTextureUnit(0);
-        return;
-    }
-
-    if (colourMaterial_ != applied.colourMaterial) {
-        if (colourMaterial_) {
-            startColourMaterial();
-        } else {
-            glDisable(GL_COLOR_MATERIAL);
-            const pellium::Color& light = Light::lastAppliedColour();
-            const float diffuse[4] = {light.red, light.green, light.blue, light.alpha};
-            glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
-        }
+        else
+            stopColourMaterial();
         applied.colourMaterial = colourMaterial_;
     }
     if (!colourMaterial_) {
-        if (lighting_ != applied.lighting) {
+        if (all || lighting_ != applied.lighting) {
             setState(lightingState, lighting_);
             applied.lighting = lighting_;
         }
         if (lighting_)
-            setLitColours(*this, false);
+            setLitColours(*this);
         else
             setPlainColour(*this);
     }
-    if (smoothShading_ != applied.smoothShading) {
+    if (all || smoothShading_ != applied.smoothShading) {
         setState(smoothShadingState, smoothShading_);
         applied.smoothShading = smoothShading_;
     }
-    if (sphereMap_ != applied.sphereMap) {
+    if (all || sphereMap_ != applied.sphereMap) {
         setState(sphereMapState, sphereMap_);
         applied.sphereMap = sphereMap_;
     }
     bool unitChanged = false;
     for (int unit = 0; unit < 2; ++unit) {
-        if (sameBinding(applied.textures[unit], textures_[unit]))
+        if (!all && sameBinding(applied.textures[unit], textures_[unit]))
             continue;
         if (!pellium::selectTextureUnit(unit) && unit > 0)
             break;
@@ -173,22 +164,29 @@ void Material::apply() const {
     }
     if (unitChanged)
         pellium::selectTextureUnit(0);
+    // Outside a frame GL may change behind the materials' back at any time.
+    if (applied.inFrame)
+        applied.known = true;
+    else
+        forgetValues();
 }
 
 void Material::beginFrame() {
     checkGeneration();
-    if (applied.valid)
+    if (applied.inFrame && applied.known)
         return;
+    applied.inFrame = true;
     getDefault()->apply();
-    applied.valid = true;
 }
+
+void Material::applyInFullNext() { forgetValues(); }
 
 void Material::forgetAppliedState() {
     // What changed GL behind the materials' back went past the GL layer's
     // own cache too.
     pellium::invalidateGLStateCache();
-    applied.valid = false;
-    applied.coloursKnown = false;
+    applied.inFrame = false;
+    forgetValues();
 }
 
 }  // namespace kessa

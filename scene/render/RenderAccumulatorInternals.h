@@ -62,6 +62,12 @@ struct RenderAccumulatorInternals {
     // Draws an item below full opacity through the fading texture.
     void drawFaded(const Item& item, pellium::GLRenderInfo& context);
     void forgetCache();
+    // After the sky or a renderable: the frame's state set again, as the
+    // items drawn next rely on it.
+    void takeBackState();
+    // Texturing off on units 1 and 0 with their texture functions, the alpha
+    // test and the blend function of the frame.
+    void setFrameFunctions();
     void setBlending(bool on);
     void setDepthWriting(bool on);
     void setFaceCulling(bool on);
@@ -89,8 +95,32 @@ struct RenderAccumulatorInternals {
     };
     std::vector<Group> groups;
 
-    // What the items drawn last left in GL; unknown at the start of a frame
-    // and after anything that may have changed it behind the cache.
+    // Three caches of GL state meet in a frame, each skipping what it sent
+    // before:
+    // - this one: the loaded matrix, the applied fog, and blending, depth
+    //   writing and face culling as the items need them;
+    // - the material layer's (Material::apply): colour material, lighting,
+    //   the lit colours, shading, sphere mapping and the texture bound on
+    //   units 0 and 1;
+    // - the GL layer's (GLstate.h): enabled states per texture unit, the
+    //   selected unit, blend, depth, alpha and cull functions.
+    // Who forgets what, and when:
+    // - the GL layer's cache is kept right by every caller that goes through
+    //   it; code that goes around it calls pellium::invalidateGLStateCache
+    //   (binding a context and resetting GL state do), which counts up the
+    //   layer's generation, and the material layer forgets its own cache
+    //   when it sees the generation change;
+    // - a frame begins with Material::beginFrame (the default material in
+    //   full) and this cache forgotten; from then on both trust what they
+    //   sent;
+    // - the sky and every renderable draw with state of their own, through
+    //   the GL layer: after each, this cache is forgotten and the state the
+    //   items rely on is set again (takeBackState), and the material layer
+    //   applies the next material in full (Material::applyInFullNext);
+    // - the frame ends with Material::forgetAppliedState, which also forgets
+    //   the GL layer's cache: outside a frame every apply sets everything.
+    // A renderable must leave the projection and the matrix mode as it found
+    // them.
     static constexpr signed char unknown = -1;
     const Matrix* loadedMatrix = nullptr;
     const Fog* appliedFog = nullptr;

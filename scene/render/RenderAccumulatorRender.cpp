@@ -109,6 +109,32 @@ void RenderAccumulatorInternals::forgetCache() {
     blending = depthWriting = faceCulling = unknown;
 }
 
+void RenderAccumulatorInternals::takeBackState() {
+    const signed char blend = blending, depth = depthWriting, cull = faceCulling;
+    forgetCache();
+    if (blend != unknown)
+        setBlending(blend != 0);
+    if (depth != unknown)
+        setDepthWriting(depth != 0);
+    if (cull != unknown)
+        setFaceCulling(cull != 0);
+    setFrameFunctions();
+    pellium::depthRange(depthNear, depthFar);
+    // Textures bound, lit colours, colour material: anything may have changed.
+    Material::applyInFullNext();
+}
+
+void RenderAccumulatorInternals::setFrameFunctions() {
+    for (int unit = 1; unit >= 0; --unit) {
+        if (!pellium::selectTextureUnit(unit) && unit != 0)
+            continue;
+        pellium::disableGLState(texturingState);
+        pellium::setTexEnv(unit == 1 ? decal : modulate);
+    }
+    pellium::setAlphaThreshold(0);
+    pellium::setBlendMode(sourceAlpha, oneMinusSourceAlpha);
+}
+
 void RenderAccumulatorInternals::setBlending(bool on) {
     if (blending != on) {
         setState(blendingState, on);
@@ -170,8 +196,7 @@ void RenderAccumulatorInternals::draw(const Item& item, pellium::GLRenderInfo& c
         return;
     }
     item.renderable->render(context, frameViewer());
-    // A renderable may load matrices and switch state on its own.
-    forgetCache();
+    takeBackState();
 }
 
 void RenderAccumulatorInternals::drawFaded(const Item& item, pellium::GLRenderInfo& context) {
@@ -212,14 +237,7 @@ void RenderAccumulatorInternals::beginState(pellium::GLRenderInfo& context) {
     setBlending(false);
     setDepthWriting(true);
     setFaceCulling(true);
-    for (int unit = 1; unit >= 0; --unit) {
-        if (!pellium::selectTextureUnit(unit) && unit != 0)
-            continue;
-        pellium::disableGLState(texturingState);
-        pellium::setTexEnv(unit == 1 ? decal : modulate);
-    }
-    pellium::setAlphaThreshold(0);
-    pellium::setBlendMode(sourceAlpha, oneMinusSourceAlpha);
+    setFrameFunctions();
     Material::beginFrame();
     pellium::depthRange(depthNear, depthFar);
 }
@@ -231,8 +249,7 @@ void RenderAccumulatorInternals::drawSky(pellium::GLRenderInfo& context) {
         setDepthWriting(false);
         pellium::depthRange(0.9999, 1.0);
         sky->renderSky(context, *viewer);
-        forgetCache();
-        pellium::depthRange(depthNear, depthFar);
+        takeBackState();
         setDepthWriting(true);
     } else {
         orvel::debug("RenderAccumulator::renderSky(). Error: You didn't set a Viewer...\n");

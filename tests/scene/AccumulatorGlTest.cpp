@@ -3,17 +3,23 @@
 // origin with z up; a quad 10 units ahead and 20 wide fills the view.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "BunchTestUtil.h"
 #include "gui/EventQueue.h"
+#include "gui/gl/Image.h"
 #include "gui/gl/VideoSwitches.h"
 #include "platform/Windows.h"
 #include "scene/GeoBunch.h"
 #include "scene/render/Fog.h"
+#include "scene/render/Light.h"
+#include "scene/render/LightModel.h"
+#include "scene/render/Material.h"
 #include "scene/render/RenderAccumulator.h"
 #include "scene/render/Renderable.h"
+#include "scene/render/Texture.h"
 #include "scene/render/Viewer.h"
 #include "tests/support/LogCapture.h"
 #include "tests/scene/SceneGlSupport.h"
@@ -85,6 +91,22 @@ orvel::ref_ptr<GeoBunch> quadBunch(const Rect& r) {
                      true);
     b->setStripData(kessa_test::strips({4}));
     return b;
+}
+
+// A texture of one colour, packed as 0xAARRGGBB.
+orvel::counted_ptr<kessa::Texture> plainTexture(std::uint32_t rgba) {
+    pellium::Image image(4, 4);
+    image.fill(rgba);
+    orvel::counted_ptr<kessa::Texture> t(new kessa::Texture);
+    t->setImage(image);
+    t->setMipmapped(false);
+    return t;
+}
+
+orvel::counted_ptr<kessa::Material> shared(const Color& c, void (*more)(kessa::Material&)) {
+    kessa::Material m(c);
+    more(m);
+    return kessa::Material::share(m);
 }
 
 // Fog so thick that a surface 10 units away takes its colour.
@@ -372,5 +394,79 @@ TEST_F(AccumulatorGl, LeftCtrlHidesOrderedItemsAndLeftShiftBlendedOnes) {
         EXPECT_FALSE(pellium::isModifierDown(row.modifier));
         EXPECT_TRUE(pixelNear(at(16, 32), row.redShown ? 255 : 0, 0, 0, 0));
         EXPECT_TRUE(pixelNear(at(48, 32), 0, row.greenShown ? 255 : 0, 0, 0));
+    }
+}
+
+// ---- the materials' applied state across renderables and frames ----
+
+// Draws in a corner with a texture of its own, bound on unit 0 and left
+// switched on, as GL text or a heads-up quad may.
+struct TexturedCorner : kessa::Renderable {
+    orvel::counted_ptr<kessa::Texture> texture = plainTexture(0xFF00FF00);
+    void draw(pellium::GLRenderInfo&) override {
+        pellium::selectTextureUnit(0);
+        pellium::enableGLState(2);
+        texture->bind();
+        kessa_test::drawQuad(Rect{5, -2.1f, -1.7f, 1.7f, 2.1f});
+    }
+};
+
+// A batch drawn after a renderable, with the material of a batch drawn
+// before it, shows its own texture, not the renderable's.
+TEST_F(AccumulatorGl, ARenderableLeavesNothingOfItsOwnToTheBatchesAfterIt) {
+    orvel::counted_ptr<kessa::Material> redTextured =
+        shared(white, [](kessa::Material& m) { m.setTexture(plainTexture(0xFFFF0000), 0); });
+    orvel::ref_ptr<GeoBunch> before = quadBunch(left), after = quadBunch(right);
+    before->material().setMaterial(redTextured);
+    after->material().setMaterial(redTextured);
+    TexturedCorner corner;
+    acc.addBunch(before.get(), nullptr);
+    acc.add(&corner, nullptr, false);
+    acc.pushOverrideState(RenderAccumulator::ordered);
+    acc.addBunch(after.get(), nullptr);
+    acc.popOverrideState();
+    frame();
+    EXPECT_TRUE(pixelNear(at(16, 24), 255, 0, 0, 0));
+    EXPECT_TRUE(pixelNear(at(48, 24), 255, 0, 0, 0));
+    EXPECT_TRUE(pixelNear(at(2, 61), 0, 255, 0, 0));
+}
+
+// Colour material takes light 0's diffuse colour; whatever material ended a
+// frame, the next frame's lit quad gets the light in full.
+TEST_F(AccumulatorGl, ALitQuadLooksTheSameWhateverMaterialEndedTheFrameBefore) {
+    kessa::LightModel().apply();
+    kessa::Light light;
+    light.setDirection(0, -1, 0);
+    light.setColour(Color{1, 0.5f, 1, 1});
+    light.apply(0);
+    for (int i = 1; i < 8; ++i)
+        glDisable(GLenum(GL_LIGHT0 + i));
+    orvel::ref_ptr<GeoBunch> lit = quadBunch(full);
+    const GeoBunch::Float3 towardsCamera{0, -1, 0};
+    lit->setNormalData(kessa_test::makeStream<GeoBunch::normal_data>(
+        {towardsCamera, towardsCamera, towardsCamera, towardsCamera}));
+    lit->material().setMaterial(shared(Color{0.5f, 0.25f, 1, 1}, [](kessa::Material& m) { m.setLighting(true); }));
+    const struct {
+        const char* name;
+        void (*more)(kessa::Material&);
+    } rows[] = {
+        {"lit", [](kessa::Material& m) { m.setLighting(true); }},
+        {"unlit", [](kessa::Material&) {}},
+        {"colour material", [](kessa::Material& m) { m.setColourMaterial(true); }},
+        {"textured", [](kessa::Material& m) { m.setTexture(plainTexture(0xFF00FF00), 0); }},
+        {"sphere-mapped", [](kessa::Material& m) { m.setSphereMap(true); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        orvel::ref_ptr<GeoBunch> last = quadBunch(centre);
+        last->material().setMaterial(shared(Color{0.2f, 0.6f, 0.4f, 1}, row.more));
+        acc.addBunch(last.get(), nullptr);
+        frame();
+        next();
+        acc.addBunch(lit.get(), nullptr);
+        frame();
+        // Ambient 0.2 and diffuse 0.8 of (0.5, 0.25, 1), times the light.
+        EXPECT_TRUE(pixelNear(middle(), 128, 32, 255, 2));
+        next();
     }
 }
