@@ -78,6 +78,15 @@ void ViewFrustum::buildFromCorners() {
     setPlane(planes_[farPlane], (f10 - f11).cross(f01 - f11), f11);
     setPlane(planes_[lastColumn], (n11 - f11).cross(f10 - f11), f11);
     setPlane(planes_[lastRow], (f01 - f11).cross(n11 - f11), f11);
+    // Corners moved through a mirror (a mirrored instance or joint, an odd
+    // number of them on the way down, or a mirrored camera) turn the other
+    // way round, and so does every cross product: the planes would face
+    // inwards and cull everything in view. The near corners lie inside the
+    // far plane whatever the handedness.
+    if (side(planes_[farPlane], n00) > 0)
+        for (double* p : planes_)
+            for (int k = 0; k < 4; ++k)
+                p[k] = -p[k];
 }
 
 bool ViewFrustum::test(const Bounds& bounds, unsigned mask) {

@@ -184,3 +184,52 @@ TEST(ViewFrustumTest, TransformingAClearedFrustumCopiesOnlyItsMask) {
     EXPECT_EQ(built.activeMask(), ViewFrustum::allPlanes);
     EXPECT_TRUE(planeNear(built, ViewFrustum::nearPlane, {1, 0, -1, 0}));
 }
+
+// A mirrored level (an instance or joint with a negative determinant) turns
+// the corners the other way round: its planes, and those of the plain levels
+// below it, must still face outwards.
+TEST(ViewFrustumTest, PlanesFaceOutwardsWhateverTheHandedness) {
+    const ViewFrustum camera = defaultFrustum();
+    // Across the first column's plane 50 ahead, and behind the camera.
+    const Bounds crossing = box(Vector(-22, 48, -2), Vector(-18, 52, 2));
+    const Bounds behind = box(Vector(-2, -52, -2), Vector(2, -48, 2));
+    Matrix step, stepInverse;
+    step.setRotation(20, Vector(0, 0, 1));
+    step.translate(Vector(1, -2, 3));
+    step.invert(stepInverse);
+    for (const Vector& scale :
+         {Vector(1, 1, 1), Vector(-1, 1, 1), Vector(1, -2, 1), Vector(-1, -1, -1), Vector(-1, -1, 3)}) {
+        Matrix level, below, toLevel, toBelow;
+        level.setRotation(35, Vector(1, 2, 3));
+        level.preScale(scale);
+        level.translate(Vector(3, 10, -4));
+        below.multiply(step, level);
+        level.invert(toLevel);
+        below.invert(toBelow);
+        ViewFrustum inLevel, inBelow;
+        inLevel.transform(camera, toLevel);
+        inBelow.transform(inLevel, stepInverse);
+        for (int depth = 0; depth < 2; ++depth) {
+            SCOPED_TRACE(testing::Message() << "scale (" << scale.x << ", " << scale.y << ", " << scale.z
+                                            << "), depth " << depth);
+            ViewFrustum& f = depth ? inBelow : inLevel;
+            const Matrix& toLocal = depth ? toBelow : toLevel;
+            Bounds moved;
+            moved.setTransformed(crossing, toLocal);
+            EXPECT_FALSE(f.test(moved, ViewFrustum::allPlanes));
+            moved.setTransformed(behind, toLocal);
+            EXPECT_TRUE(f.test(moved, ViewFrustum::allPlanes));
+            // A point lies on the same side of each plane in both spaces.
+            for (const Vector& p : {Vector(0, 50, 0), Vector(-30, 50, 0), Vector(0, 50, 30), Vector(0, 2000, 0)}) {
+                Vector q;
+                Matrix::transformPoint(q, p, toLocal);
+                for (int i = 0; i < 6; ++i) {
+                    const double *a = camera.plane(i), *b = f.plane(i);
+                    EXPECT_EQ(a[0] + a[1] * p.x + a[2] * p.y + a[3] * p.z > 0,
+                              b[0] + b[1] * q.x + b[2] * q.y + b[3] * q.z > 0)
+                        << "plane " << i << " at (" << p.x << ", " << p.y << ", " << p.z << ")";
+                }
+            }
+        }
+    }
+}
