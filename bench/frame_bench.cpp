@@ -2,6 +2,11 @@
 // 1,000 groups of 100 leaves, half of the groups behind the camera. Each
 // leaf is a geometry branch with one triangle batch, or an instance of one
 // of 100 such objects. After the first frame nothing may be allocated.
+//
+// Two layouts of the visible half: every group wholly inside the frustum
+// (only the root and the groups are tested), or every group centred on one
+// of the four side planes, as groups are while a camera flies through a
+// world (each group straddles one plane and its leaves are tested).
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -41,7 +46,9 @@ std::unique_ptr<kessa::GeometryBranch> square(const Vector& at) {
 // shared: the leaves of every group are instances of the same 100 objects
 // (100 groups of batches a frame); otherwise each leaf has its own batch.
 struct Scene {
-    explicit Scene(bool shared) {
+    Scene(bool shared, bool straddling) {
+        viewer.setWindowSize(1024, 768);
+        const kessa::ViewFrustum& frustum = viewer.frustum();
         auto root = std::make_unique<kessa::GroupBranch>();
         kessa::Object* top = new kessa::Object;
         database.addObject(std::unique_ptr<kessa::Object>(top));
@@ -58,6 +65,20 @@ struct Scene {
             int k = g / 2;
             double y = (g % 2 ? -1 : 1) * (100 + (k / 10) * 6);
             Vector corner(-50 + (k % 10) * 10, y, -5);
+            if (straddling && g % 2 == 0) {
+                // Each group's centre (5, 0.5, 5) from its corner moved onto a
+                // side plane, spread along it.
+                static const int sides[4] = {kessa::ViewFrustum::firstColumn, kessa::ViewFrustum::firstRow,
+                                             kessa::ViewFrustum::lastColumn, kessa::ViewFrustum::lastRow};
+                const int side = sides[k % 4];
+                const double* p = frustum.plane(side);
+                const Vector n(p[1], p[2], p[3]);
+                const double along = ((k / 4) % 3 - 1) * 12.0;
+                const bool column = side == kessa::ViewFrustum::firstColumn || side == kessa::ViewFrustum::lastColumn;
+                Vector centre(column ? 0 : along, 100 + (k / 12) * 7, column ? along : 0);
+                centre = centre - n * (p[0] + n.dot(centre));
+                corner = centre - Vector(5, 0.5, 5);
+            }
             auto group = std::make_unique<kessa::GroupBranch>();
             for (int i = 0; i < 100; ++i) {
                 Vector at = corner + Vector(i % 10, 0, i / 10);
@@ -76,7 +97,6 @@ struct Scene {
         }
         top->attach(std::move(root));
         database.clean();
-        viewer.setWindowSize(1024, 768);
     }
 
     // One frame without drawing; returns the batches gathered.
@@ -95,7 +115,7 @@ struct Scene {
 };
 
 void cullAndAccumulate(benchmark::State& state) {
-    Scene scene(state.range(0) != 0);
+    Scene scene(state.range(0) != 0, state.range(1) != 0);
     int gathered = scene.frame();
     const unsigned long before = allocationCount();
     long frames = 0;
@@ -110,4 +130,7 @@ void cullAndAccumulate(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(cullAndAccumulate)->ArgName("shared")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(cullAndAccumulate)
+    ->ArgNames({"shared", "straddle"})
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);

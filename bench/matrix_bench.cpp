@@ -1,7 +1,10 @@
-// Transforming a million points: the kind word lets a rotation-translation
-// skip the homogeneous w that a general matrix needs.
+// Transforming points: the kind word lets a rotation-translation skip the
+// homogeneous w that a general matrix needs. A million points (48 MB in and
+// out) stream from memory; ten thousand stay in the cache and show the
+// code's own cost.
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "scene/Bounds.h"
@@ -10,11 +13,9 @@
 
 namespace {
 
-constexpr std::size_t pointCount = 1000000;
-
-std::vector<kessa::Vector> makePoints() {
+std::vector<kessa::Vector> makePoints(std::size_t count) {
     kessa::Random random(4242);
-    std::vector<kessa::Vector> points(pointCount);
+    std::vector<kessa::Vector> points(count);
     for (kessa::Vector& p : points)
         p = kessa::Vector(random.next() * 200 - 100, random.next() * 200 - 100, random.next() * 200 - 100);
     return points;
@@ -35,14 +36,16 @@ kessa::Matrix general() {
     return m;
 }
 
+// Argument: the number of points.
 void transformAll(benchmark::State& state, const kessa::Matrix& m) {
-    std::vector<kessa::Vector> in = makePoints(), out(pointCount);
+    const std::size_t count = std::size_t(state.range(0));
+    std::vector<kessa::Vector> in = makePoints(count), out(count);
     for (auto _ : state) {
-        m.transformPoints(in.data(), out.data(), pointCount);
+        m.transformPoints(in.data(), out.data(), count);
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
     }
-    state.SetItemsProcessed(state.iterations() * pointCount);
+    state.SetItemsProcessed(state.iterations() * std::int64_t(count));
 }
 
 void BM_TransformGeneral(benchmark::State& state) { transformAll(state, general()); }
@@ -60,6 +63,6 @@ void BM_BoundsSetTransformed(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_TransformGeneral)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_TransformRotationTranslation)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TransformGeneral)->Arg(1000000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TransformRotationTranslation)->Arg(1000000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BoundsSetTransformed);
