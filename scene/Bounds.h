@@ -78,10 +78,13 @@ public:
 private:
     void deriveSphere();
 
-    Vector min_, max_, centre_;
+    // The sphere and the flags first: the culling walk reads them for every
+    // branch, the box only for the few whose sphere crosses a plane.
+    Vector centre_;
     double radius_ = 1, radiusSquared_ = 1;
     bool valid_ = false;
     bool hasSphere_ = false;
+    Vector min_, max_;
 };
 
 }  // namespace kessa

@@ -1,7 +1,8 @@
 // The walk that fills the render accumulator each frame: it carries a copy of
 // the viewer's frustum into every level's local space and skips branches
-// whose bounds lie wholly outside it. Below a branch that lies wholly inside,
-// nothing is tested.
+// whose bounds lie wholly outside it. Below a branch, only the planes it
+// crosses are tested (one bit of the active mask per plane): nothing at all
+// below a branch wholly inside, one plane below a group that straddles one.
 #pragma once
 
 #include <vector>
@@ -32,7 +33,8 @@ public:
 
     // The frustum in the current level's space.
     const ViewFrustum& frustum() const { return frustum_; }
-    // Non-zero while branches are tested.
+    // The planes branches are tested on (1 << ViewFrustum::Plane each);
+    // 0 while nothing is tested.
     unsigned activeMask() const { return activeMask_; }
     // Since the walk began: branches tested, and frustums moved into a level.
     long testCount() const { return tests_; }

@@ -25,6 +25,23 @@ void setPlane(double p[4], const Vector& normal, const Vector& point) {
 
 double side(const double p[4], const Vector& v) { return p[0] + p[1] * v.x + p[2] * v.y + p[3] * v.z; }
 
+// Whether f holds for a plane of mask, trying them in order. A full mask
+// (the frame's first tests) takes the six planes in a row; below a branch
+// that straddles a plane or two, only their bits are visited.
+template <class F>
+bool anyPlane(unsigned mask, F&& f) {
+    if (mask == ViewFrustum::allPlanes) {
+        for (int i = 0; i < 6; ++i)
+            if (f(i))
+                return true;
+        return false;
+    }
+    for (unsigned bits = mask; bits; bits &= bits - 1)
+        if (f(__builtin_ctz(bits)))
+            return true;
+    return false;
+}
+
 }  // namespace
 
 ViewFrustum::ViewFrustum() {
@@ -90,29 +107,35 @@ void ViewFrustum::buildFromCorners() {
 }
 
 bool ViewFrustum::test(const Bounds& bounds, unsigned mask) {
+    mask &= allPlanes;
     if (mask == 0)
         return false;
     ++tests;
     if (!bounds.valid())
         return true;
 
-    // The sphere decides most cases.
-    const Vector& c = bounds.centre();
-    const double r = bounds.radius();
-    int centreInside = 0, whollyInside = 0;
-    for (const double* p : planes_) {
-        double s = side(p, c);
-        if (s > r)
-            return true;
-        centreInside += s < 0;
-        whollyInside += s < -r;
-    }
-    if (whollyInside == 6) {
-        activeMask_ = 0;
+    // The sphere decides most cases. Only the planes in the mask are tested:
+    // the others hold a branch above this one wholly inside, and with it
+    // everything below it. Most spheres tested lie outside, so which planes
+    // they cross is sorted out only for those that pass.
+    const double cx = bounds.centre().x, cy = bounds.centre().y, cz = bounds.centre().z, r = bounds.radius();
+    double s[6];
+    if (anyPlane(mask, [&](int i) {
+            const double* p = planes_[i];
+            s[i] = p[0] + p[1] * cx + p[2] * cy + p[3] * cz;
+            return s[i] > r;
+        }))
+        return true;
+    // Below this branch only the planes it is not wholly inside need a test.
+    unsigned crossing = 0;
+    bool centreOutside = false;
+    anyPlane(mask, [&](int i) {
+        crossing |= unsigned(!(s[i] < -r)) << i;
+        centreOutside = centreOutside || !(s[i] < 0);
         return false;
-    }
-    activeMask_ = mask;
-    if (centreInside == 6)
+    });
+    activeMask_ = crossing;
+    if (crossing == 0 || !centreOutside)
         return false;
 
     const Vector &lo = bounds.min(), &hi = bounds.max();
@@ -125,14 +148,12 @@ bool ViewFrustum::test(const Bounds& bounds, unsigned mask) {
     Vector corners[8];
     for (int k = 0; k < 8; ++k)
         corners[k] = bounds.corner(k);
-    for (const double* p : planes_) {
-        bool anyInside = false;
-        for (int k = 0; k < 8 && !anyInside; ++k)
-            anyInside = side(p, corners[k]) < 0;
-        if (!anyInside)
-            return true;
-    }
-    return false;
+    return anyPlane(mask, [&](int i) {
+        for (const Vector& corner : corners)
+            if (side(planes_[i], corner) < 0)
+                return false;
+        return true;
+    });
 }
 
 void ViewFrustum::drawDebug() const {

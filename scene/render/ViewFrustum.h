@@ -28,9 +28,11 @@ public:
     void transform(const ViewFrustum& source, const Matrix& m);
 
     // True when the bounds lie wholly outside (an empty record always does).
-    // A sphere wholly inside all six planes sets the active mask to 0, which
-    // tells the walk that nothing below needs testing; else the active mask
-    // becomes mask. A mask of 0 tests nothing.
+    // mask holds one bit per plane to test (1 << Plane); the other planes
+    // are taken as passed, since a branch above lies wholly inside them. The
+    // active mask becomes mask less the planes the sphere lies wholly inside,
+    // which are all the walk needs to test below the branch: 0 when it lies
+    // wholly inside every plane tested. A mask of 0 tests nothing.
     bool test(const Bounds& bounds, unsigned mask);
 
     // Draws the four edges in the current colour, the near rectangle in

@@ -17,6 +17,7 @@
 #include "scene/JointBranch.h"
 #include "scene/LodBranch.h"
 #include "scene/Object.h"
+#include "scene/Random.h"
 #include "scene/SwitchBranch.h"
 #include "scene/render/BoxRenderList.h"
 #include "scene/render/RenderAccumulator.h"
@@ -46,6 +47,8 @@ public:
     // Without geometry: empty bounds.
     explicit DrawnLeaf(const char* name) : TestLeaf(name) { setRenderable(this); }
     void render(Traverser& t) override { t.accumulator().add(this, &t.modelview(), false); }
+    // A sphere f times the box's, as a batch's around its vertices may be.
+    void tightenSphere(double f) { bounds_.setSphere(bounds_.centre(), bounds_.radius() * f); }
 };
 
 // The names of the leaves drawn in a frame's solid list (the walk's own box
@@ -335,4 +338,147 @@ TEST_F(CullingTest, LevelOfDetailAndSwitchPickTheirChildren) {
     walk(root);
     EXPECT_EQ(drawn(t), (Names{"coarse", "one"}));
     kessa::LodBranch::setFading(true);
+}
+
+// ---- culling plane by plane against the all-or-nothing rule ----
+
+namespace {
+
+// The rule plane masks replace, as a second walk: a branch is tested on all
+// six planes unless a branch above it lay wholly inside all six. Returns
+// whether b is culled, and sets whether its children still need testing.
+bool culledOnAllPlanes(const kessa::ViewFrustum& f, const kessa::Bounds& b, bool& testChildren) {
+    if (!b.valid())
+        return true;
+    auto side = [&](int i, const Vector& v) {
+        const double* p = f.plane(i);
+        return p[0] + p[1] * v.x + p[2] * v.y + p[3] * v.z;
+    };
+    int centreInside = 0, whollyInside = 0;
+    for (int i = 0; i < 6; ++i) {
+        double s = side(i, b.centre());
+        if (s > b.radius())
+            return true;
+        centreInside += s < 0;
+        whollyInside += s < -b.radius();
+    }
+    testChildren = whollyInside < 6;
+    if (!testChildren || centreInside == 6)
+        return false;
+    for (int a = 0; a < 3; ++a)
+        if (f.boxMin()[a] > b.max()[a] || f.boxMax()[a] < b.min()[a])
+            return true;
+    for (int i = 0; i < 6; ++i) {
+        int inside = 0;
+        for (int k = 0; k < 8; ++k)
+            inside += side(i, b.corner(k)) < 0;
+        if (inside == 0)
+            return true;
+    }
+    return false;
+}
+
+// The leaves that rule draws, in walk order.
+void walkOnAllPlanes(kessa::Branch* b, const kessa::ViewFrustum& f, bool testing, Names& out) {
+    bool testChildren = testing;
+    if (testing && culledOnAllPlanes(f, b->bounds(), testChildren))
+        return;
+    kessa::ViewFrustum inside = f;
+    kessa::Branch* below = b;
+    if (auto* instance = dynamic_cast<kessa::InstanceBranch*>(b)) {
+        inside.transform(f, instance->inverse());
+        below = instance->instance()->root();
+    } else if (auto* joint = dynamic_cast<kessa::JointBranch*>(b)) {
+        inside.transform(f, joint->current());
+    } else if (!b->hasChildren()) {
+        out.push_back(b->name().c_str());
+        return;
+    }
+    if (below != b)
+        return walkOnAllPlanes(below, inside, testChildren, out);
+    for (int i = 0; i < b->childCount(); ++i)
+        walkOnAllPlanes(b->child(i), inside, testChildren, out);
+}
+
+// Leaves (some with a sphere tighter than their box, as a batch's is), nested
+// groups, joints, and instances of one part turned, scaled and mirrored.
+struct RandomScene {
+    explicit RandomScene(int seed) : random(seed) {
+        auto part = std::make_unique<kessa::Object>(), scene = std::make_unique<kessa::Object>();
+        auto partRoot = std::make_unique<GroupBranch>(), root = std::make_unique<GroupBranch>();
+        fill(*partRoot, 2, 10, nullptr);
+        fill(*root, 3, 60, part.get());
+        part->attach(std::move(partRoot));
+        scene->attach(std::move(root));
+        db.addObject(std::move(scene));
+        db.addObject(std::move(part));
+        db.clean();
+    }
+    double between(double lo, double hi) { return lo + (hi - lo) * random.next(); }
+    Vector anywhere(double size) { return Vector(between(-size, size), between(-size, size), between(-size, size)); }
+    Matrix placement(double reach) {
+        Matrix m;
+        m.setRotation(between(-180, 180), anywhere(1));
+        if (random.next() < 0.7) {
+            Vector s(between(0.3, 3), between(0.3, 3), between(0.3, 3));
+            for (int a = 0; a < 3; ++a)
+                s[a] *= random.next() < 0.3 ? -1 : 1;
+            m.preScale(s);
+        }
+        m.translate(anywhere(reach));
+        return m;
+    }
+    void fill(GroupBranch& group, int depth, int count, kessa::Object* part) {
+        for (int i = 0; i < count; ++i) {
+            double pick = depth > 0 ? random.next() : 1;
+            if (pick < 0.15) {
+                fill(*add<GroupBranch>(group), depth - 1, 3 + int(random.next() * 6), part);
+            } else if (pick < 0.25) {
+                auto* joint = add<kessa::JointBranch>(group);
+                fill(*joint, depth - 1, 2 + int(random.next() * 4), part);
+                joint->setTransform(placement(40));
+            } else if (pick < 0.35 && part) {
+                auto* instance = add<kessa::InstanceBranch>(group);
+                instance->setInstance(part);
+                instance->setMatrix(placement(150));
+            } else {
+                Vector at = anywhere(150), size(between(0.5, 20), between(0.5, 20), between(0.5, 20));
+                auto* leaf = add<DrawnLeaf>(group, ("leaf" + std::to_string(leaves++)).c_str(), at, at + size);
+                if (random.next() < 0.4)
+                    leaf->tightenSphere(between(0.6, 1));
+            }
+        }
+    }
+
+    kessa::Random random;
+    kessa::Database db;
+    int leaves = 0;
+};
+
+}  // namespace
+
+TEST(CullingByPlane, KeepsWhatTheAllOrNothingRuleKeeps) {
+    long drawnLeaves = 0;
+    for (int seed = 1; seed <= 20; ++seed) {
+        RandomScene scene(seed);
+        kessa::Viewer viewer;
+        ViewCulledTraverser t;
+        for (int view = 0; view < 25; ++view) {
+            SCOPED_TRACE(testing::Message() << "scene " << seed << ", view " << view);
+            viewer.setWindowSize(int(scene.between(50, 400)), int(scene.between(50, 400)));
+            Matrix camera;
+            camera.setEuler(scene.between(-30, 30), scene.between(-60, 60), scene.between(-180, 180));
+            camera.translate(scene.anywhere(200));
+            viewer.setCameraMatrix(camera);
+            t.accumulator().reset();
+            t.traverse(viewer);
+            scene.db.accumulate(t);
+            Names expected;
+            walkOnAllPlanes(scene.db.rootObject()->root(), viewer.frustum(), true, expected);
+            ASSERT_EQ(drawn(t), expected);
+            drawnLeaves += long(expected.size());
+        }
+    }
+    // Enough is drawn (and culled) for the comparison to mean something.
+    EXPECT_GT(drawnLeaves, 2000);
 }
