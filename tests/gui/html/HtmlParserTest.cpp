@@ -1,0 +1,261 @@
+// The HTML subset's parser: what becomes text, which tags shape the
+// document, the fonts chosen by style tags, links, body settings and the
+// table grid; forgiving of stray, unclosed and oversized markup.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "gui/html/Character2.h"
+#include "gui/html/HTMLParser.h"
+#include "gui/html/ImageGlyph.h"
+#include "tests/support/LogCapture.h"
+#include "HtmlTestSupport.h"
+
+using htmltest::Page;
+using pellium::FontKey;
+using pellium::GlyphHolder;
+using pellium::TableChunk;
+
+namespace {
+
+struct DumpCase {
+    const char* text;
+    const char* dump;
+};
+
+TEST(HtmlParserTest, TextAndStructure) {
+    const DumpCase cases[] = {
+        {"a<b", "a<b\n"},                                   // no '>' after the '<'
+        {"x < p>y", "x < p>y\n"},                           // a tag starts with a letter
+        {"<1>a", "<1>a\n"},                                 //
+        {"a&amp;b", "a&amp;b\n"},                           // no character references
+        {"ab\xff<b>cd", "ab\n"},                            // byte 255 ends the text
+        {"a\xe9<b\xe9>c", "a\xe9<b\xe9>c\n"},               // a tag holds no byte of 128 or more
+        {"  a   b  ", "a b \n"},                            // leading spaces go, runs collapse
+        {"a  <br>  b", "a<br>b\n"},                         // a break drops the spaces before it
+        {"a\tb\nc", "a\tb\nc\n"},                           // only the space separates words
+        {"t<head>h<b>x</b></head>y<body>z", "thxyz\n"},     // text outside the body is shown
+        {"<p>a<p align=center>b</p>c", "a\nb\nc\n"},        //
+        {"<h1>a</h1>b<h2 align=right>c", "a\nb\nc\n"},      // headings end paragraphs
+        {"<center>a</center><foo x=1>b", "ab\n"},           // unknown tags are passed over
+        {"<img src=4x3>x<br clear=left>", "<img>x<br>\n"},  //
+        {"<a href=\"x>y\">z</a>", "z\n"},                   // '>' inside double quotes
+        {"<img src='4x3>z", "<img>z\n"},                    // an unclosed single quote ends with the tag
+        {"<table><tr><td>a<td>b</table>", "<table>\n<tr>\n<td>\na\n<td>\nb\n</table>\n"},
+        {"<table>\n<tr>\n<td>x</td>\n</tr></table>", "<table>\n<tr>\n<td>\nx\n\n</table>\n"},
+        {"x<table><tr><td>a</td>", "x\n"},                  // an unclosed table is dropped
+        {"</table></a></b>x</tr><td>y", "xy\n"},            // stray end tags
+        {"<td>a<tr>b<table>c<td>d<tr><td>e</table>", "ab\n<table>\n<tr>\n<td>\ne\n</table>\n"},
+        {"<table><tr><td><table><tr><td>in</table>out</table>",
+         "<table>\n<tr>\n<td>\n<table>\n<tr>\n<td>\nin\n</table>\nout\n</table>\n"},
+    };
+    for (const DumpCase& c : cases) {
+        Page page(c.text);
+        EXPECT_EQ(page.pane.dump(), c.dump) << c.text;
+    }
+}
+
+// The key of the first character in the document, tables included.
+FontKey firstKey(Page& page) {
+    std::vector<pellium::DocumentChunk*> todo{&page.pane.document()};
+    while (!todo.empty()) {
+        pellium::DocumentChunk* chunk = todo.front();
+        todo.erase(todo.begin());
+        if (auto* p = dynamic_cast<GlyphHolder*>(chunk)) {
+            for (const GlyphHolder::Entry& e : p->entries())
+                if (auto* c = dynamic_cast<const pellium::Character2*>(e.glyph.get()))
+                    return c->font()->key();
+        } else if (auto* list = dynamic_cast<pellium::DocumentChunkList*>(chunk)) {
+            for (const auto& child : list->chunks())
+                todo.push_back(child.get());
+        } else if (auto* table = dynamic_cast<TableChunk*>(chunk)) {
+            for (const auto& row : table->rows())
+                for (const TableChunk::Cell& cell : row)
+                    if (cell.present)
+                        todo.push_back(cell.content.get());
+        }
+    }
+    return {};
+}
+
+TEST(HtmlParserTest, StyleTagsChooseTheFont) {
+    struct Case {
+        const char* text;
+        FontKey key;
+    };
+    const int b = FontKey::bold, i = FontKey::italic, u = FontKey::underline;
+    const Case cases[] = {
+        {"x", {124, 14, 0}},
+        {"<h1>x", {124, 28, b}},
+        {"<h6><i>x", {124, 9, b | i}},
+        {"<h1><h2></h2>x", {124, 28, b}},  // headings do not nest
+        {"<h1></h1>x", {124, 14, 0}},
+        {"<font size=+2>x", {124, 21, 0}},
+        {"<font size=-3>x", {124, 7, 0}},
+        {"<font size=2>x", {124, 9, 0}},
+        {"<font size=9>x", {124, 14, 0}},
+        {"<font size=+4>x", {124, 14, 0}},
+        {"<font size=big>x", {124, 14, 0}},
+        {"<font size=7 face=SansSerif><font face=monospace>x", {123, 28, 0}},
+        {"<font size=7></font></font></font><font size=1>x", {124, 7, 0}},
+        {"<font size=7></font>x", {124, 14, 0}},
+        {"<font face=sansserif><tt>x", {123, 14, 0}},
+        {"<font face=sansserif><tt></tt>x", {125, 14, 0}},
+        {"</b></b><b>x", {124, 14, b}},  // a counter never falls below 0
+        {"<b><b></b>x", {124, 14, b}},
+        {"<u><i>x", {124, 14, i | u}},
+        {"<a href=q>x", {124, 14, u}},
+        {"<a><a></a>x", {124, 14, u}},
+        {"<body></body><b>x", {124, 14, 0}},  // tags after the body are ignored
+        {"<head></head><b>x", {124, 14, 0}},
+        {"<head><body><b>x", {124, 14, b}},
+        {"<table><tr><th>x</table>", {124, 14, b}},
+        {"<table><tr><th><i>x</table>", {124, 14, i}},  // any style tag ends the header's bold
+        {"<table><tr><th><td>x</table>", {124, 14, 0}},
+    };
+    for (const Case& c : cases) {
+        Page page(c.text);
+        FontKey key = firstKey(page);
+        EXPECT_EQ(key.face, c.key.face) << c.text;
+        EXPECT_EQ(key.size, c.key.size) << c.text;
+        EXPECT_EQ(key.style, c.key.style) << c.text;
+    }
+}
+
+TEST(HtmlParserTest, LinksBodySettingsAndPictures) {
+    Page page("<body bgcolor=\"#123456\" widthhint=300>a<a HREF=\"Page.HTML\">b <img src=5x4 hspace=-3 vspace=7>"
+              "</a> c<a href=x><a href=y>d</a>e</a></a>f<img src=8x2 align=right hspace=x vspace=99999>");
+    EXPECT_EQ(page.pane.background, 0xFF563412u);
+    EXPECT_EQ(page.pane.widthHint, 300);
+    EXPECT_EQ(page.pane.links, (std::vector<std::string>{"page.html", "x", "y"}));
+    std::string links;
+    for (const GlyphHolder::Entry& e : page.paragraph().entries())
+        links += e.link < 0 ? '-' : char('0' + e.link);
+    EXPECT_EQ(links, "-000--21--");  // a, "b <img>", " c", d, e, f, <img>
+    auto* inLink = dynamic_cast<const pellium::ImageGlyph*>(page.paragraph().entries()[3].glyph.get());
+    ASSERT_NE(inLink, nullptr);
+    EXPECT_EQ(inLink->hspace(), 2);  // a negative space is none; a link adds 2
+    EXPECT_EQ(inLink->vspace(), 9);
+    EXPECT_EQ(inLink->width(), 9);
+    EXPECT_EQ(inLink->ascent(), 22);
+    EXPECT_FALSE(inLink->isFloating());
+    auto* right = dynamic_cast<const pellium::ImageGlyph*>(page.paragraph().entries().back().glyph.get());
+    ASSERT_NE(right, nullptr);
+    EXPECT_TRUE(right->isFloating());
+    EXPECT_EQ(right->floatSide(), 1);
+    EXPECT_EQ(right->hspace(), 0);
+    EXPECT_EQ(right->vspace(), pellium::HTMLParser::maxImageSpace);
+
+    const char* colours[] = {"#12", "123456", "#", "#zz", "#1234567"};
+    const unsigned expected[] = {0xFF120000u, 0, 0, 0, 0xFF674523u};
+    for (int k = 0; k < 5; ++k) {
+        Page other((std::string("<body bgcolor=") + colours[k] + ">x").c_str());
+        EXPECT_EQ(other.pane.background, expected[k]) << colours[k];
+    }
+    // A new text starts from no background and no hint.
+    page.pane.setText("x", nullptr);
+    EXPECT_EQ(page.pane.background, 0u);
+    EXPECT_EQ(page.pane.widthHint, -1);
+    EXPECT_TRUE(page.pane.links.empty());
+}
+
+TEST(HtmlParserTest, TableGridAttributesAndSpans) {
+    Page page("<table cellpadding=100 cellspacing=0><tr align=right valign=top><td rowspan=2 colspan=0>a"
+              "<th colspan=2 align=justify valign=bottom>b<tr><td>c<td>d<td>e</table>"
+              "<table cellpadding=0 cellspacing=64><tr><td>x</table><table cellpadding=-1 cellspacing=65><tr><td>y</table>");
+    TableChunk& t = page.table(0);
+    EXPECT_EQ(t.padding(), 1);
+    EXPECT_EQ(t.spacing(), 0);
+    EXPECT_EQ(page.table(1).padding(), 0);
+    EXPECT_EQ(page.table(1).spacing(), 64);
+    EXPECT_EQ(page.table(2).padding(), 1);
+    EXPECT_EQ(page.table(2).spacing(), 1);
+    // Row 0: a at 0 (rows 0-1), b at 1-2; row 1: 0 taken by a, so c d e at 1, 2, 3.
+    std::string grid;
+    for (const auto& row : t.rows()) {
+        for (const TableChunk::Cell& cell : row)
+            grid += cell.present ? (cell.data ? 'd' : 'h') : cell.free ? '.' : '#';
+        grid += '|';
+    }
+    EXPECT_EQ(grid, "dh#|#ddd|");
+    const TableChunk::Cell& a = t.rows()[0][0];
+    EXPECT_EQ(a.rowspan, 2);
+    EXPECT_EQ(a.colspan, 1);
+    EXPECT_EQ(a.alignment, 2);  // the row's
+    EXPECT_EQ(a.verticalAlignment, 1);
+    const TableChunk::Cell& b = t.rows()[0][1];
+    EXPECT_EQ(b.colspan, 2);
+    EXPECT_EQ(b.alignment, 4);
+    EXPECT_EQ(b.verticalAlignment, 3);
+    const TableChunk::Cell& c = t.rows()[1][1];
+    EXPECT_EQ(c.alignment, 1);  // a plain row: td's own default
+    EXPECT_EQ(c.verticalAlignment, 2);
+
+    Page th("<table><tr><th>h</table>");
+    EXPECT_EQ(th.table().rows()[0][0].alignment, 3);
+}
+
+TEST(HtmlParserTest, HugeSpansAreBoundedAndLogged) {
+    LogCapture log;
+    Page page("<table><tr><td rowspan=1024 colspan=1024>a<td colspan=1024>b<tr><td rowspan=3 colspan=5>c</table>", 300);
+    const TableChunk& t = page.table();
+    size_t slots = 0;
+    for (const auto& row : t.rows())
+        slots += row.size();
+    // The first block would make a million slots and spans one; the second fits.
+    EXPECT_EQ(t.rows()[0][0].rowspan, 1);
+    EXPECT_EQ(t.rows()[0][1].colspan, 1024);
+    EXPECT_EQ(t.rows()[1][0].colspan, 5);
+    EXPECT_EQ(slots, 1025u + 5 * 3 - 0u);
+    EXPECT_EQ(log.count("would make the table too large"), 1);
+}
+
+TEST(HtmlParserTest, DeepNestingAndLongRunsOfMarkupStayCheap) {
+    LogCapture log;
+    std::string deep;
+    for (int k = 0; k < 20000; ++k)
+        deep += "<table><tr><td>x";
+    for (int k = 0; k < 20000; ++k)
+        deep += "</table>";
+    // Each unclosed '<' would otherwise look for a '>' through the rest of the text.
+    std::string opens(300000, '<');
+    std::string quotes = "<a " + std::string(300000, '"');
+    const auto start = std::chrono::steady_clock::now();
+    Page nested(deep.c_str(), 600);
+    Page lone(opens.c_str(), 600);
+    Page quoted(quotes.c_str(), 600);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 20.0);
+    int depth = 0;
+    for (pellium::DocumentChunk* chunk = &nested.chunk(0); chunk;) {
+        auto* table = dynamic_cast<TableChunk*>(chunk);
+        if (!table)
+            break;
+        ++depth;
+        chunk = table->rows()[0][0].content->chunks().back().get();
+    }
+    EXPECT_EQ(depth, pellium::HTMLParser::maxTableDepth);
+    EXPECT_EQ(log.count("tables nested too deep were merged"), 0);  // all were closed
+    EXPECT_GT(nested.pane.pageHeight(), 10);
+    EXPECT_EQ(lone.paragraph().entries().size(), opens.size());
+    EXPECT_EQ(quoted.paragraph().entries().size(), quotes.size());
+}
+
+TEST(HtmlParserTest, MisusedChunksThrow666) {
+    Page page("<table><tr><td>x</table>y");
+    auto thrown = [](auto&& call) {
+        try {
+            call();
+        } catch (int n) {
+            return n;
+        }
+        return 0;
+    };
+    EXPECT_EQ(thrown([&] { page.table().addGlyph(nullptr, -1); }), 666);
+    EXPECT_EQ(thrown([&] { page.pane.document().addGlyph(nullptr, -1); }), 666);
+    EXPECT_EQ(thrown([&] { page.paragraph(1).addChunk(nullptr); }), 666);
+}
+
+}  // namespace

@@ -1,0 +1,58 @@
+// Shared by the HTML pane's tests: pages parsed and laid out with the test
+// font (every character 6 wide, ascent 10, descent 3), pictures of any size
+// by name, and the places layout gave to words.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "gui/gl/ImageReader.h"
+#include "gui/html/GlyphHolder.h"
+#include "gui/html/HTMLPaneInternals.h"
+#include "gui/html/TableChunk.h"
+#include "tests/gui/TestFonts.h"
+
+namespace htmltest {
+
+// "WxH" gives a W x H picture of opaque green; other names an empty one.
+class SizedImageReader : public pellium::ImageReader {
+public:
+    pellium::Image read(const orvel_string& name) override {
+        int w = 0, h = 0;
+        if (std::sscanf(name.c_str(), "%dx%d", &w, &h) != 2)
+            return pellium::Image();
+        pellium::Image image(w, h);
+        image.fill(0xFF00FF00u);
+        return image;
+    }
+};
+
+// A page with the test font, laid out for a pane of the given width.
+struct Page {
+    explicit Page(const char* text, int width = 100, pellium::ImageReader* reader = nullptr) {
+        pane.layoutWidth = width;
+        pane.setText(text, reader ? reader : &sized);
+    }
+    pellium::DocumentChunk& chunk(size_t i) { return *pane.document().chunks().at(i); }
+    pellium::GlyphHolder& paragraph(size_t i = 0) { return dynamic_cast<pellium::GlyphHolder&>(chunk(i)); }
+    pellium::TableChunk& table(size_t i = 0) { return dynamic_cast<pellium::TableChunk&>(chunk(i)); }
+
+    TestFonts fonts;
+    SizedImageReader sized;
+    pellium::HTMLPaneInternals pane;
+};
+
+// Where each word of a paragraph starts: "x,baseline" per text or floating word.
+inline std::vector<std::string> wordStarts(pellium::GlyphHolder& p) {
+    std::vector<std::string> out;
+    for (const pellium::GlyphHolder::Word& w : p.words()) {
+        if (w.kind == pellium::GlyphHolder::Word::lineBreak)
+            continue;
+        const pellium::GlyphHolder::Entry& e = p.entries()[size_t(w.first)];
+        out.push_back(std::to_string(e.x) + "," + std::to_string(e.y));
+    }
+    return out;
+}
+
+}  // namespace htmltest
