@@ -28,7 +28,7 @@ int largestRemaining(const std::vector<ActiveFloat>& floats) {
 class GlyphHolder::LineLayout {
 public:
     LineLayout(GlyphHolder& p, const LayoutContext& context)
-        : entries_(p.entries_), words_(p.words_), available_(context.availableWidth) {
+        : glyphs_(p.glyphs_), words_(p.words_), available_(context.availableWidth) {
         alignment_ = p.alignment_ >= alignLeft && p.alignment_ <= alignJustify ? p.alignment_ : context.alignment;
     }
 
@@ -40,7 +40,7 @@ public:
                 pending_.push_back(i);
             } else if (w.kind == Word::lineBreak) {
                 endLine(false);
-                clear(entries_[size_t(w.first)].glyph->clearMode());
+                clear(glyphs_[size_t(w.first)]->clearMode());
             } else {
                 if (lineCount_ == 0) {
                     placePending();
@@ -60,11 +60,10 @@ public:
     }
 
 private:
-    void place(int index, int x, int baseline) {
-        Entry& e = entries_[size_t(index)];
-        e.x = x;
-        e.y = baseline;
-        e.present = true;
+    static void place(Word& w, int x, int baseline) {
+        w.x = x;
+        w.y = baseline;
+        w.placed = true;
     }
 
     void endLine(bool last) {
@@ -93,15 +92,11 @@ private:
         const bool justify = alignment_ == alignJustify && !last;
         int spaceLeft = spaces + free, gapsLeft = count - 1;
         for (size_t k = lineFirst_; count > 0 && k <= lastWord; ++k) {
-            const Word& w = words_[k];
+            Word& w = words_[k];
             if (w.kind != Word::text)
                 continue;
-            for (int e = w.first; e < w.end; ++e) {
-                place(e, x, baseline);
-                x += entries_[size_t(e)].glyph->width();
-            }
-            if (w.space >= 0)
-                place(w.space, x, baseline);
+            place(w, x, baseline);
+            x += w.width;
             if (k == lastWord)
                 break;
             int gap = w.spaceWidth;
@@ -150,10 +145,10 @@ private:
 
     void placePending() {
         for (size_t index : pending_) {
-            const Word& w = words_[index];
+            Word& w = words_[index];
             const int height = w.ascent + w.descent;
             int x;
-            if (entries_[size_t(w.first)].glyph->floatSide() == 0) {
+            if (glyphs_[size_t(w.first)]->floatSide() == 0) {
                 leftMargin_ += w.width;
                 left_.push_back({leftMargin_, height});
                 x = leftMargin_ - w.width;
@@ -162,14 +157,14 @@ private:
                 right_.push_back({rightMargin_, height});
                 x = available_ - rightMargin_;
             }
-            place(w.first, x, y_ - w.ascent);
+            place(w, x, y_ - w.ascent);
             deepest_ = std::min(deepest_, y_ - height);
         }
         pending_.clear();
     }
 
-    std::vector<Entry>& entries_;
-    const std::vector<Word>& words_;
+    const std::vector<orvel::ref_ptr<HTMLGlyph>>& glyphs_;
+    std::vector<Word>& words_;
     const int available_;
     int alignment_;
     int y_ = 0, deepest_ = 0;
@@ -181,16 +176,29 @@ private:
 };
 
 void GlyphHolder::addGlyph(HTMLGlyph* glyph, int link) {
-    if (glyph->isSpace() && (entries_.empty() || entries_.back().glyph->isSpace() || entries_.back().glyph->isLineBreak()))
+    if (glyph->isSpace() && (glyphs_.empty() || glyphs_.back()->isSpace() || glyphs_.back()->isLineBreak()))
         return;
-    if (glyph->isLineBreak())
-        while (!entries_.empty() && entries_.back().glyph->isSpace())
-            entries_.pop_back();
-    Entry& e = entries_.emplace_back();
-    e.glyph = glyph;
-    e.link = link;
+    if (glyph->isLineBreak()) {
+        while (!glyphs_.empty() && glyphs_.back()->isSpace())
+            glyphs_.pop_back();
+        while (!links_.empty() && links_.back().first >= int(glyphs_.size()))
+            links_.pop_back();
+    }
+    if (links_.empty() ? link >= 0 : links_.back().link != link)
+        links_.push_back({int(glyphs_.size()), link});
+    glyphs_.emplace_back(glyph);
     wordsValid_ = false;
     minWidth_ = maxWidth_ = -1;
+}
+
+void GlyphHolder::finish() {
+    glyphs_.shrink_to_fit();
+    links_.shrink_to_fit();
+}
+
+int GlyphHolder::linkOf(int i) const {
+    auto after = std::upper_bound(links_.begin(), links_.end(), i, [](int n, const LinkRun& r) { return n < r.first; });
+    return after == links_.begin() ? -1 : (after - 1)->link;
 }
 
 const std::vector<GlyphHolder::Word>& GlyphHolder::words() {
@@ -201,8 +209,8 @@ const std::vector<GlyphHolder::Word>& GlyphHolder::words() {
 
 void GlyphHolder::buildWords() {
     words_.clear();
-    const int n = int(entries_.size());
-    auto glyph = [this](int i) { return entries_[size_t(i)].glyph.get(); };
+    const int n = int(glyphs_.size());
+    auto glyph = [this](int i) { return glyphs_[size_t(i)].get(); };
     int i = 0;
     for (;;) {
         while (i < n && glyph(i)->isSpace())
@@ -245,13 +253,14 @@ void GlyphHolder::buildWords() {
         words_.push_back(w);
         i = w.end;
     }
+    words_.shrink_to_fit();
     wordsValid_ = true;
 }
 
 void GlyphHolder::layout(const LayoutContext& context) {
     words();
-    for (Entry& e : entries_)
-        e.present = false;
+    for (Word& w : words_)
+        w.placed = false;
     height_ = LineLayout(*this, context).run();
 }
 
@@ -276,38 +285,55 @@ void GlyphHolder::computeWidths() {
 void GlyphHolder::draw(const HTMLInfo& info, Graphics& g, const Rect& r) {
     const int top = r.y + r.height;
     const Rect& clip = g.currentClip();
-    for (const Entry& e : entries_) {
-        if (!e.present)
-            continue;
-        const HTMLGlyph& glyph = *e.glyph;
-        const int y = top + e.y;
+    for (const Word& w : words_) {
+        const int y = top + w.y;
         // Underlines and link frames reach two pixels beyond the glyph box.
-        if (y + glyph.ascent() + 2 < clip.y || y - glyph.descent() - 2 >= clip.y + clip.height)
+        if (!w.placed || y + w.ascent + 2 < clip.y || y - w.descent - 2 >= clip.y + clip.height)
             continue;
-        glyph.draw(info, g, r.x + e.x, y, e.link >= 0);
+        int x = r.x + w.x;
+        for (int i = w.first; i < w.end; ++i) {
+            const HTMLGlyph& glyph = *glyphs_[size_t(i)];
+            glyph.draw(info, g, x, y, linkOf(i) >= 0);
+            x += glyph.width();
+        }
+        if (w.space >= 0)
+            glyphs_[size_t(w.space)]->draw(info, g, x, y, linkOf(w.space) >= 0);
     }
 }
 
 bool GlyphHolder::hitTest(int x, int y, const Rect& r, HitResult& result) {
     const int px = x - r.x, py = y - (r.y + r.height);
-    for (const Entry& e : entries_) {
-        if (!e.present)
+    for (const Word& w : words_) {
+        if (!w.placed || px < w.x || px >= w.x + w.width + w.spaceWidth || py < w.y || py >= w.y + w.ascent)
             continue;
-        const HTMLGlyph& glyph = *e.glyph;
-        if (px >= e.x && px < e.x + glyph.width() && py >= e.y && py < e.y + glyph.ascent()) {
-            if (!glyph.contains(px - e.x, py - e.y))
-                return false;
-            result.glyph = &glyph;
-            result.link = e.link;
-            return true;
-        }
+        int left = w.x;
+        auto test = [&](int i) {
+            const HTMLGlyph& glyph = *glyphs_[size_t(i)];
+            const bool inBox = px >= left && px < left + glyph.width() && py < w.y + glyph.ascent();
+            left += glyph.width();
+            return inBox;
+        };
+        int hit = -1;
+        for (int i = w.first; hit < 0 && i < w.end; ++i)
+            if (test(i))
+                hit = i;
+        if (hit < 0 && w.space >= 0 && test(w.space))
+            hit = w.space;
+        if (hit < 0)
+            continue;
+        const HTMLGlyph& glyph = *glyphs_[size_t(hit)];
+        if (!glyph.contains(px - (left - glyph.width()), py - w.y))
+            return false;
+        result.glyph = &glyph;
+        result.link = linkOf(hit);
+        return true;
     }
     return false;
 }
 
 void GlyphHolder::dump(std::string& out) const {
-    for (const Entry& e : entries_)
-        e.glyph->dump(out);
+    for (const orvel::ref_ptr<HTMLGlyph>& glyph : glyphs_)
+        glyph->dump(out);
     out += '\n';
 }
 

@@ -132,6 +132,7 @@ void HTMLParser::add(HTMLGlyph* glyph) {
 void HTMLParser::endParagraph() {
     if (!paragraph_)
         return;
+    paragraph_->finish();
     if (!tables_.empty())
         tables_.back()->addChunk(paragraph_.get());
     else

@@ -64,8 +64,8 @@ FontKey firstKey(Page& page) {
         pellium::DocumentChunk* chunk = todo.front();
         todo.erase(todo.begin());
         if (auto* p = dynamic_cast<GlyphHolder*>(chunk)) {
-            for (const GlyphHolder::Entry& e : p->entries())
-                if (auto* c = dynamic_cast<const pellium::Character2*>(e.glyph.get()))
+            for (const auto& glyph : p->glyphs())
+                if (auto* c = dynamic_cast<const pellium::Character2*>(glyph.get()))
                     return c->font()->key();
         } else if (auto* list = dynamic_cast<pellium::DocumentChunkList*>(chunk)) {
             for (const auto& child : list->chunks())
@@ -131,17 +131,17 @@ TEST(HtmlParserTest, LinksBodySettingsAndPictures) {
     EXPECT_EQ(page.pane.widthHint, 300);
     EXPECT_EQ(page.pane.links, (std::vector<std::string>{"page.html", "x", "y"}));
     std::string links;
-    for (const GlyphHolder::Entry& e : page.paragraph().entries())
-        links += e.link < 0 ? '-' : char('0' + e.link);
+    for (int i = 0; i < int(page.paragraph().glyphs().size()); ++i)
+        links += page.paragraph().linkOf(i) < 0 ? '-' : char('0' + page.paragraph().linkOf(i));
     EXPECT_EQ(links, "-000--21--");  // a, "b <img>", " c", d, e, f, <img>
-    auto* inLink = dynamic_cast<const pellium::ImageGlyph*>(page.paragraph().entries()[3].glyph.get());
+    auto* inLink = dynamic_cast<const pellium::ImageGlyph*>(page.paragraph().glyphs()[3].get());
     ASSERT_NE(inLink, nullptr);
     EXPECT_EQ(inLink->hspace(), 2);  // a negative space is none; a link adds 2
     EXPECT_EQ(inLink->vspace(), 9);
     EXPECT_EQ(inLink->width(), 9);
     EXPECT_EQ(inLink->ascent(), 22);
     EXPECT_FALSE(inLink->isFloating());
-    auto* right = dynamic_cast<const pellium::ImageGlyph*>(page.paragraph().entries().back().glyph.get());
+    auto* right = dynamic_cast<const pellium::ImageGlyph*>(page.paragraph().glyphs().back().get());
     ASSERT_NE(right, nullptr);
     EXPECT_TRUE(right->isFloating());
     EXPECT_EQ(right->floatSide(), 1);
@@ -239,8 +239,8 @@ TEST(HtmlParserTest, DeepNestingAndLongRunsOfMarkupStayCheap) {
     EXPECT_EQ(depth, pellium::HTMLParser::maxTableDepth);
     EXPECT_EQ(log.count("tables nested too deep were merged"), 0);  // all were closed
     EXPECT_GT(nested.pane.pageHeight(), 10);
-    EXPECT_EQ(lone.paragraph().entries().size(), opens.size());
-    EXPECT_EQ(quoted.paragraph().entries().size(), quotes.size());
+    EXPECT_EQ(lone.paragraph().glyphs().size(), opens.size());
+    EXPECT_EQ(quoted.paragraph().glyphs().size(), quotes.size());
 }
 
 TEST(HtmlParserTest, MisusedChunksThrow666) {

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "gui/gl/GifReader.h"
 #include "gui/gl/ImageReader.h"
 #include "gui/html/GlyphHolder.h"
 #include "gui/html/HTMLPaneInternals.h"
@@ -26,6 +29,22 @@ public:
         image.fill(0xFF00FF00u);
         return image;
     }
+};
+
+// GIF files by name, relative to a folder; a name that is no GIF file gives an empty picture.
+class GifFileReader : public pellium::ImageReader {
+public:
+    explicit GifFileReader(std::string folder) : folder_(std::move(folder)) {}
+    pellium::Image read(const orvel_string& name) override {
+        std::ifstream in(folder_ + "/" + name.c_str(), std::ios::binary);
+        std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        pellium::Image image;
+        pellium::loadGIF(image, bytes.data(), bytes.size());
+        return image;
+    }
+
+private:
+    std::string folder_;
 };
 
 // A page with the test font, laid out for a pane of the given width.
@@ -49,8 +68,7 @@ inline std::vector<std::string> wordStarts(pellium::GlyphHolder& p) {
     for (const pellium::GlyphHolder::Word& w : p.words()) {
         if (w.kind == pellium::GlyphHolder::Word::lineBreak)
             continue;
-        const pellium::GlyphHolder::Entry& e = p.entries()[size_t(w.first)];
-        out.push_back(std::to_string(e.x) + "," + std::to_string(e.y));
+        out.push_back(std::to_string(w.x) + "," + std::to_string(w.y));
     }
     return out;
 }

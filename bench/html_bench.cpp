@@ -1,0 +1,93 @@
+// The HTML pane with a generated page of about 1 MB (headings, justified
+// paragraphs in several fonts, links and tables) in the system's fonts:
+// parsing plus the first layout at 600 pixels, and laying it out again at
+// another width, in milliseconds. The parse benchmark also reports the heap
+// the laid-out page holds, per byte of page text.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <memory>
+#include <string>
+
+#include "gui/html/HTMLPaneInternals.h"
+
+namespace {
+
+using pellium::HTMLPaneInternals;
+
+const std::string& page() {
+    static const std::string text = [] {
+        const char* words[] = {"lorem", "ipsum", "dolor", "sit", "amet", "consectetur", "adipiscing", "elit",
+                               "sed",   "do",    "eiusmod", "tempor", "incididunt", "ut", "labore", "magna"};
+        std::string s = "<html><head><title>Bench</title></head><body bgcolor=#fffff0>";
+        unsigned k = 0;
+        auto sentence = [&](int n) {
+            for (int i = 0; i < n; ++i, ++k) {
+                s += words[k * 7 % 16];
+                s += ' ';
+            }
+        };
+        for (int section = 0; s.size() < 1000000; ++section) {
+            s += "<h2>Section " + std::to_string(section) + "</h2><p align=justify>";
+            sentence(30);
+            s += "<b>bold words</b> ";
+            sentence(12);
+            s += "<a href=\"page-" + std::to_string(section) + ".html\">a link to more</a> ";
+            sentence(20);
+            s += "<font size=+1 face=sansserif>larger text</font> <i>and italics</i> <tt>code</tt> ";
+            sentence(40);
+            s += "<p align=center>";
+            sentence(25);
+            s += "<br>";
+            sentence(15);
+            if (section % 3 == 0) {
+                s += "<table cellpadding=2 cellspacing=1><tr><th>Name<th colspan=2>Value<tr>";
+                for (int row = 0; row < 4; ++row) {
+                    s += "<tr><td>";
+                    sentence(2);
+                    s += "<td align=right>" + std::to_string(row * 1234) + "<td>";
+                    sentence(9);
+                }
+                s += "</table>";
+            }
+        }
+        return s + "</body></html>";
+    }();
+    return text;
+}
+
+void BM_HtmlParseAndLayout(benchmark::State& state) {
+    const std::string& text = page();
+    size_t held = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto pane = std::make_unique<HTMLPaneInternals>();
+        pane->layoutWidth = 600;
+        const size_t before = mallinfo2().uordblks;
+        state.ResumeTiming();
+        pane->setText(text.c_str(), nullptr);
+        state.PauseTiming();
+        held = mallinfo2().uordblks - before;
+        pane.reset();
+        state.ResumeTiming();
+    }
+    state.counters["page_bytes"] = double(text.size());
+    state.counters["heap_per_page_byte"] = double(held) / double(text.size());
+}
+BENCHMARK(BM_HtmlParseAndLayout)->Unit(benchmark::kMillisecond);
+
+void BM_HtmlRelayout(benchmark::State& state) {
+    HTMLPaneInternals pane;
+    pane.layoutWidth = 600;
+    pane.setText(page().c_str(), nullptr);
+    int width = 600;
+    for (auto _ : state) {
+        width = width == 600 ? 450 : 600;
+        pane.layoutWidth = width;
+        pane.layout();
+        benchmark::DoNotOptimize(pane.pageHeight());
+    }
+}
+BENCHMARK(BM_HtmlRelayout)->Unit(benchmark::kMillisecond);
+
+}  // namespace

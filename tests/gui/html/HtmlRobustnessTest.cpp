@@ -1,0 +1,173 @@
+// Pages nobody here wrote and pages broken on purpose: every .html file
+// under /usr/share/doc (with real fonts, and the GIF files beside them), and
+// a corpus of mutated pages (with the test font). Each is parsed, laid out at
+// several widths, drawn and hit-tested, within a bounded time, under the
+// sanitizers of the test build.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "gui/gdiGraphics.h"
+#include "tests/support/LogCapture.h"
+#include "HtmlTestSupport.h"
+
+namespace {
+
+// Seconds one page may take, however large or broken (sanitizer build).
+constexpr double pageSeconds = 10.0;
+constexpr int widths[] = {10, 100, 250, 600, 1500};
+
+std::string readFile(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Parses, lays out at every width, draws the top of the page and asks for
+// the glyph under points of it; the seconds it took.
+double exercise(pellium::HTMLPaneInternals& pane, const std::string& text, pellium::ImageReader* reader) {
+    const auto start = std::chrono::steady_clock::now();
+    pane.layoutWidth = 600;
+    pane.setText(text.c_str(), reader);
+    for (int w : widths) {
+        pane.layoutWidth = std::max(w, pellium::HTMLPaneInternals::minimumWidth);
+        pane.layout();
+        EXPECT_GE(pane.pageHeight(), 10);
+        EXPECT_GE(pane.document().minimumWidth(), 0);
+        EXPECT_GE(pane.document().maximumWidth(), pane.document().minimumWidth());
+    }
+    const pellium::Rect bounds{0, 300 - pane.pageHeight(), pane.layoutWidth, pane.pageHeight()};
+    pellium::gdiGraphics g;
+    g.begin(nullptr, {0, 0, 400, 300});
+    pane.draw(g, bounds);
+    pellium::HitResult hit;
+    for (int y = 0; y < 300; y += 7) {
+        for (int x = 0; x < 400; x += 11) {
+            if (pane.hitTest(x, y, bounds, hit)) {
+                EXPECT_LT(hit.link, int(pane.links.size()));
+            }
+        }
+    }
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+std::vector<std::string> documentationPages() {
+    std::vector<std::string> pages;
+    std::error_code ignored;
+    for (auto it = std::filesystem::recursive_directory_iterator("/usr/share/doc", ignored);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored))
+        if (it->is_regular_file(ignored) && it->path().extension() == ".html")
+            pages.push_back(it->path().string());
+    std::sort(pages.begin(), pages.end());
+    return pages;
+}
+
+constexpr int shards = 8;
+
+class HtmlRealPagesTest : public testing::TestWithParam<int> {};
+
+TEST_P(HtmlRealPagesTest, ParseLayOutDrawAndHitTest) {
+    const std::vector<std::string> pages = documentationPages();
+    LogCapture log;  // broken pictures are logged, not shown
+    int done = 0;
+    for (size_t i = size_t(GetParam()); i < pages.size(); i += shards) {
+        pellium::HTMLPaneInternals pane;
+        const std::string folder = std::filesystem::path(pages[i]).parent_path().string();
+        htmltest::GifFileReader reader(folder);
+        EXPECT_LT(exercise(pane, readFile(pages[i]), &reader), pageSeconds) << pages[i];
+        ++done;
+    }
+    RecordProperty("pages", done);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shards, HtmlRealPagesTest, testing::Range(0, shards));
+
+// Markup the mutations drop into pages: tags of every kind, broken ones,
+// odd attribute values and bytes the tokenizer treats specially.
+const char* const pieces[] = {
+    "<table>", "</table>", "<tr>", "</tr>", "<td>", "<th align=center valign=bottom>", "<td rowspan=1024 colspan=1024>",
+    "<td colspan=7>", "<td rowspan=40>", "<table cellpadding=64 cellspacing=64>", "<table cellspacing=0 cellpadding=0>",
+    "<img src=40x30 align=left>", "<img src=25x70 align=right hspace=900>", "<img src='9x9 align=left", "<img src=3x2>",
+    "<img src=500x400 vspace=1000>", "<br>", "<br clear=left>", "<br clear=both>", "<br clear=right>", "<a href=\"x>y\">",
+    "<a href=z>", "</a>", "<b>", "</b>", "<i>", "</u>", "<tt>", "<font size=+9 face=monospace>", "<font size=1>",
+    "</font>", "<h1>", "</h1>", "<h6 align=right>", "<p align=justify>", "<p align=center>", "</p>", "<head>",
+    "<body bgcolor=#abcdef widthhint=-40>", "</body>", "&amp;", " ", "     ", "\n", "\t", "<", ">", "\"", "'", "</",
+    "<!-- -->", "<\x80>", "<a\x90" "b>", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", "word ",
+};
+
+std::string mutate(std::string page, std::mt19937& random) {
+    const int count = 1 + int(random() % 24);
+    for (int k = 0; k < count; ++k) {
+        const size_t at = page.empty() ? 0 : random() % (page.size() + 1);
+        switch (random() % 6) {
+        case 0:  // a byte changed to anything but the end marker
+            if (at < page.size())
+                page[at] = char(1 + random() % 254);
+            break;
+        case 1:
+        case 2: {
+            const char* piece = pieces[random() % (sizeof(pieces) / sizeof(pieces[0]))];
+            const int repeat = random() % 8 == 0 ? 1 + int(random() % 200) : 1;
+            for (int r = 0; r < repeat; ++r)
+                page.insert(at, piece);
+            break;
+        }
+        case 3:  // a stretch removed
+            page.erase(at, random() % 64);
+            break;
+        case 4: {  // a stretch copied elsewhere
+            const size_t from = page.empty() ? 0 : random() % page.size();
+            const std::string copy = page.substr(from, random() % 256);
+            page.insert(std::min(at, page.size()), copy);
+            break;
+        }
+        default:  // a rare byte 255 cuts the page short
+            if (random() % 16 == 0 && at < page.size())
+                page[at] = char(0xFF);
+            break;
+        }
+    }
+    return page;
+}
+
+TEST(HtmlFuzzTest, MutatedPagesParseAndLayOut) {
+    const std::vector<std::string> seeds = {
+        "<html><head><title>t</title></head><body bgcolor=#ffeedd widthhint=300><h1 align=center>Title</h1>"
+        "<p align=justify>Some <b>bold</b>, <i>italic</i> and <u>underlined</u> text with a <a href=\"Next.html\">link"
+        "</a> and <tt>code</tt>.<br clear=left><img src=40x30 align=left hspace=3>Text beside a picture that goes on "
+        "for a while so that it wraps.<p>More <font size=+2 face=sansserif>big <font size=-2>small</font></font>."
+        "<table cellpadding=2 cellspacing=1><tr align=right><th>A<th colspan=2>B<tr><td rowspan=2>1<td>2<td>3"
+        "<tr><td><table><tr><td>in</table><td align=center valign=top>x y z</table>after</body></html>",
+        "<table><tr><td>a<td>b<td>c<tr><td colspan=3>wide<tr><td>1<td rowspan=3>2<td>3</table>",
+        "<p>one two three four five six seven eight nine ten eleven twelve<br>a<br><br>b<img src=3x2><img src=5x5>c",
+    };
+    std::vector<std::string> corpus = seeds;
+    const std::vector<std::string> pages = documentationPages();
+    for (size_t i = 0; i < pages.size() && corpus.size() < 8; i += 31) {
+        std::string page = readFile(pages[i]);
+        corpus.push_back(page.substr(0, 20000));
+    }
+    TestFonts fonts;
+    htmltest::SizedImageReader reader;
+    LogCapture log;
+    std::mt19937 random(20240611);
+    double slowest = 0;
+    for (int n = 0; n < 1200; ++n) {
+        const std::string page = mutate(corpus[size_t(n) % corpus.size()], random);
+        pellium::HTMLPaneInternals pane;
+        const double seconds = exercise(pane, page, &reader);
+        slowest = std::max(slowest, seconds);
+        EXPECT_LT(seconds, pageSeconds) << "mutant " << n;
+        if (HasFailure())
+            break;
+    }
+    RecordProperty("slowest", std::to_string(slowest));
+}
+
+}  // namespace
