@@ -161,21 +161,10 @@ protected:
         guitest::openAt(window, 100, 100, 300, 200);
         move(295, 195);  // the pointer enters the window: no event yet
     }
-    // Window positions, bottom-up. A move after the mouse was let go first
-    // takes the window again and makes no event, so each is sent twice (the
-    // same place twice makes one event at most).
-    void move(int x, int y) {
-        post(MessageType::MouseMove, x, y, held);
-        post(MessageType::MouseMove, x, y, held);
-    }
-    void down(int x, int y) {
-        held = 1;
-        post(MessageType::LeftButtonDown, x, y, 1);
-    }
-    void up(int x, int y) {
-        held = 0;
-        post(MessageType::LeftButtonUp, x, y, 0);
-    }
+    // Window positions, bottom-up.
+    void move(int x, int y) { pointer.move(x, y); }
+    void down(int x, int y) { pointer.down(x, y); }
+    void up(int x, int y) { pointer.up(x, y); }
     void click(int x, int y) {
         clock.advance(1);
         move(x, y);
@@ -185,10 +174,6 @@ protected:
     void type(std::initializer_list<int> characters) {
         for (int c : characters)
             guitest::character(window, c);
-        guitest::dispatchAll();
-    }
-    void post(MessageType type, int x, int y, int buttons) {
-        guitest::mouse(type, window, x, 199 - y, buttons);
         guitest::dispatchAll();
     }
     template <class T>
@@ -202,7 +187,7 @@ protected:
     guitest::FakeClock clock;
     WidgetWindow window;
     Messages messages;
-    int held = 0;
+    guitest::Pointer pointer{window};
 };
 
 }  // namespace

@@ -125,6 +125,26 @@ void activate(const pellium::Window& window, bool active) {
     platform::injectMessage(m);
 }
 
+void Pointer::move(int x, int y) {
+    post(platform::MessageType::MouseMove, x, y, held_);
+    post(platform::MessageType::MouseMove, x, y, held_);
+}
+
+void Pointer::down(int x, int y) {
+    held_ = 1;
+    post(platform::MessageType::LeftButtonDown, x, y, 1);
+}
+
+void Pointer::up(int x, int y) {
+    held_ = 0;
+    post(platform::MessageType::LeftButtonUp, x, y, 0);
+}
+
+void Pointer::post(platform::MessageType type, int x, int y, int buttons) {
+    mouse(type, window_, x, window_.getBounds().height - 1 - y, buttons);
+    dispatchAll();
+}
+
 Recorder::Recorder(const char* label, pellium::Rect bounds) {
     setLabel(label, true);
     setBounds(bounds);

@@ -41,6 +41,25 @@ void key(platform::MessageType type, const pellium::Window& window, int key, boo
 void character(const pellium::Window& window, int c);
 void activate(const pellium::Window& window, bool active);
 
+// Drives the pointer over an open window with injected messages, at window
+// positions counted bottom-up, the left button held from down to up; each
+// step runs the loop until it goes idle. A move after the button was let go
+// first takes the window again and makes no event, so each is sent twice
+// (the same place twice makes one event at most).
+class Pointer {
+public:
+    explicit Pointer(pellium::Window& window) : window_(window) {}
+    void move(int x, int y);
+    void down(int x, int y);
+    void up(int x, int y);
+
+private:
+    void post(platform::MessageType type, int x, int y, int buttons);
+
+    pellium::Window& window_;
+    int held_ = 0;
+};
+
 // A component that notes every call the toolkit makes on it.
 class Recorder : public pellium::Component {
 public:

@@ -7,6 +7,8 @@
 
 #include "gui/gdiGraphics.h"
 #include "gui/html/ImageGlyph.h"
+#include "tests/gui/GifWriter.h"
+#include "tests/support/TempFolder.h"
 #include "HtmlTestSupport.h"
 
 using htmltest::Page;
@@ -51,6 +53,26 @@ TEST(HtmlDrawTest, TextLinksPicturesAndBackground) {
                        });
     Page plain("x");  // no background: nothing painted under the page
     expectPixels(plain, {{90, 5, black, "untouched buffer"}, {7, 50, black, "text"}});
+}
+
+TEST(HtmlDrawTest, PicturesFromGifFiles) {
+    // 6 x 4: the top row red, the rest blue.
+    std::vector<unsigned> indices(24, 1);
+    for (int i = 0; i < 6; ++i)
+        indices[size_t(i)] = 0;
+    TempFolder folder;
+    writeFile(folder / "pic.gif", GifBuilder().screen({0xFF0000, 0x0000FF}).descriptor(6, 4).data(2, lzwEncode(indices, 2)).trailer());
+    htmltest::GifFileReader reader(folder.path().string());
+    Page page("<img src=pic.gif hspace=2 vspace=2><img src=missing.gif hspace=3 vspace=3>", 100, &reader);
+    // The glyph box (5, 47, 10, 8) on baseline 47; the picture at (7, 49).
+    expectPixels(page, {
+                           {8, 52, red, "top row"},
+                           {12, 49, blue, "bottom row"},
+                           {5, 50, red, "glyph box outline"},
+                           {6, 50, black, "blank space"},
+                           {15, 49, red, "a missing file: the box of its blank space"},
+                           {17, 49, black, "and nothing inside"},
+                       });
 }
 
 TEST(HtmlDrawTest, TableOutlines) {

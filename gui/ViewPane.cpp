@@ -1,0 +1,77 @@
+#include "ViewPane.h"
+
+#include "gui/Application.h"
+#include "gui/Graphics.h"
+#include "gui/ScrollBar.h"
+#include "gui/ScrollPaneInternals.h"
+
+namespace pellium {
+
+ViewPane::ViewPane(ScrollPane* pane, Component* view) : pane_(pane) {
+    setLayout(new ViewPaneLayout(pane));
+    if (view)
+        add(view);
+}
+
+void ViewPane::getPreferredSize(int& width, int& height) {
+    const ScrollPaneInternals& in = pane_->internals();
+    if (in.page) {
+        width = in.page->width();
+        height = in.page->height();
+    } else if (in.view) {
+        in.view->getPreferredSize(width, height);
+    } else {
+        width = height = 0;
+    }
+    if (in.columnUnit > 1)
+        width = getBounds().width;
+    if (in.rowUnit > 1)
+        height = getBounds().height;
+}
+
+void ViewPane::draw(Graphics& g) {
+    if (const std::uint32_t packed = pane_->internals().background.toPacked()) {
+        g.setRGBColor(packed & 0xFFFFFFu);
+        g.fillRect(getBounds());
+    }
+    Container::draw(g);
+}
+
+void ViewPane::handleEvent(const Event& event) {
+    if (Component* view = pane_->getView())
+        view->handleEvent(event);
+}
+
+void ViewPane::handleKey(const Event& event) {
+    if (Component* view = pane_->getView())
+        view->handleKey(event);
+}
+
+void ViewPaneLayout::calcSize(Container&, int&, int&) {
+    userError("Somebody called ScrollPane::ViewPaneLayout::calcSize()");
+}
+
+void ViewPaneLayout::layout(Container& container) {
+    Component* view = pane_->getView();
+    if (!view)
+        return;
+    ScrollBar* vertical = pane_->verticalBar();
+    ScrollBar* horizontal = pane_->horizontalBar();
+    vertical->clampValue();
+    horizontal->clampValue();
+    const Rect& b = container.getBounds();
+    view->setBounds({b.x - horizontal->getValue(), b.y + b.height + vertical->getValue() - vertical->getTotal(),
+                     horizontal->getTotal(), vertical->getTotal()});
+}
+
+void ColumnHeader::layout() {
+    if (children().empty())
+        return;
+    Rect b = getBounds();
+    b.x -= offset;
+    children()[0]->setBounds(b);
+    if (Container* c = children()[0]->asContainer())
+        c->layout();
+}
+
+}  // namespace pellium
