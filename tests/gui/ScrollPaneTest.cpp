@@ -290,17 +290,6 @@ TEST_F(ScrollDriveTest, DraggingTheThumbAndLettingItGoFarAside) {
     EXPECT_EQ(pane->getView()->getBounds().y, 18 + 280 + 240 - 600) << "the view followed";
 }
 
-TEST_F(ScrollDriveTest, AThumbFillingAShortTrackCannotBeDragged) {
-    open(70, 190, 120);  // track 18 high from y 34
-    pointer.move(190, 40);
-    pointer.down(190, 40);
-    for (int y : {30, 0, 60, 45}) {
-        pointer.move(190, y);
-        EXPECT_EQ(value(), 0) << y;
-    }
-    pointer.up(190, 45);
-}
-
 TEST_F(ScrollDriveTest, PagingHoldsTowardThePointerAtTheRepeatTimes) {
     // 3000 high in 280: the thumb is 48 long and moves 200 pixels over 2720
     // values, about 20.6 pixels per page of 280. Held at y 40, paging stops

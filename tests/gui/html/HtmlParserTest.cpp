@@ -219,8 +219,10 @@ TEST(HtmlParserTest, DeepNestingAndLongRunsOfMarkupStayCheap) {
         deep += "<table><tr><td>x";
     for (int k = 0; k < 20000; ++k)
         deep += "</table>";
-    // Each unclosed '<' would otherwise look for a '>' through the rest of the text.
-    std::string opens(300000, '<');
+    // Each unclosed tag would otherwise look for a '>' through the rest of the text.
+    std::string opens;
+    for (int k = 0; k < 150000; ++k)
+        opens += "<a";
     std::string quotes = "<a " + std::string(300000, '"');
     const auto start = std::chrono::steady_clock::now();
     Page nested(deep.c_str(), 600);
