@@ -4,6 +4,7 @@
 // clock: arrows, dragging the thumb and paging while the button is held.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "gui/GuiRenderer.h"
@@ -12,12 +13,10 @@
 #include "gui/ScrollBarBar.h"
 #include "gui/ScrollBarButton.h"
 #include "gui/ScrollPane.h"
-#include "gui/ScrollPaneInternals.h"
 #include "gui/Spacer.h"
 #include "gui/ViewPane.h"
 #include "gui/Window.h"
 #include "gui/html/HTMLPane.h"
-#include "platform/MessageBox.h"
 #include "tests/gui/TestFonts.h"
 #include "tests/support/GuiTestSupport.h"
 
@@ -27,85 +26,71 @@ using pellium::ScrollPane;
 
 namespace {
 
-struct Placed {
-    Rect view, viewPane, vertical, horizontal;
-    bool verticalShown, horizontalShown;
-    int verticalTotal, horizontalTotal;
-};
+std::string text(const Rect& r) {
+    return std::to_string(r.x) + "," + std::to_string(r.y) + "," + std::to_string(r.width) + "," + std::to_string(r.height);
+}
 
-Placed laidOut(ScrollPane& pane, Rect bounds) {
+// The view and the viewport, and "v" and "h" for the bars shown.
+std::string laidOut(ScrollPane& pane, Rect bounds) {
     pane.setBounds(bounds);
     pane.layout();
-    ScrollBar* v = pane.verticalBar();
-    ScrollBar* h = pane.horizontalBar();
-    return {pane.getView()->getBounds(), pane.viewPane()->getBounds(), v->getBounds(), h->getBounds(),
-            v->isVisible(),             h->isVisible(),                v->getTotal(),  h->getTotal()};
+    return text(pane.getView()->getBounds()) + " in " + text(pane.viewPane()->getBounds()) + " " +
+           (pane.verticalBar()->isVisible() ? "v" : "") + (pane.horizontalBar()->isVisible() ? "h" : "");
 }
 
 TEST(ScrollPaneLayoutTest, BarsViewportAndView) {
     struct Case {
         int viewWidth, viewHeight, horizontalPolicy, verticalPolicy;
-        Rect view, viewPane;
-        bool verticalShown, horizontalShown;
+        const char* placed;
     };
     // A 200 x 100 pane with its border: 196 x 96 inside from (2, 2).
     const Case cases[] = {
         // Too tall: the vertical bar takes 16, and then the width no longer fits either.
-        {190, 120, 1, 1, {2, -22, 190, 120}, {2, 18, 180, 80}, true, true},
-        {300, 50, 1, 1, {2, 48, 300, 50}, {2, 18, 196, 80}, false, true},
-        {100, 50, 1, 1, {2, 48, 100, 50}, {2, 2, 196, 96}, false, false},
-        {100, 50, 2, 2, {2, 48, 100, 50}, {2, 18, 180, 80}, true, true},
+        {190, 120, 1, 1, "2,-22,190,120 in 2,18,180,80 vh"},
+        {300, 50, 1, 1, "2,48,300,50 in 2,18,196,80 h"},
+        {100, 50, 1, 1, "2,48,100,50 in 2,2,196,96 "},
+        {100, 50, 2, 2, "2,48,100,50 in 2,18,180,80 vh"},
         // Only the horizontal bar: always shown, and the view as high as the viewport.
-        {100, 500, 1, 0, {2, 18, 100, 80}, {2, 18, 196, 80}, false, true},
+        {100, 500, 1, 0, "2,18,100,80 in 2,18,196,80 h"},
         // No horizontal bar: a plain view is as wide as the viewport.
-        {300, 500, 0, 1, {2, -402, 180, 500}, {2, 2, 180, 96}, true, false},
-        {300, 50, 0, 0, {2, 48, 196, 50}, {2, 2, 196, 96}, false, false},
+        {300, 500, 0, 1, "2,-402,180,500 in 2,2,180,96 v"},
+        {300, 50, 0, 0, "2,48,196,50 in 2,2,196,96 "},
     };
     for (const Case& c : cases) {
         ScrollPane pane(new pellium::Spacer(c.viewWidth, c.viewHeight));
         pane.setHorizontalScrollPolicy(c.horizontalPolicy);
         pane.setVerticalScrollPolicy(c.verticalPolicy);
-        Placed p = laidOut(pane, {0, 0, 200, 100});
-        EXPECT_EQ(p.view, c.view) << c.viewWidth << "x" << c.viewHeight;
-        EXPECT_EQ(p.viewPane, c.viewPane) << c.viewWidth << "x" << c.viewHeight;
-        EXPECT_EQ(p.verticalShown, c.verticalShown) << c.viewWidth << "x" << c.viewHeight;
-        EXPECT_EQ(p.horizontalShown, c.horizontalShown) << c.viewWidth << "x" << c.viewHeight;
+        EXPECT_EQ(laidOut(pane, {0, 0, 200, 100}), c.placed) << c.viewWidth << "x" << c.viewHeight;
     }
 
     ScrollPane pane(new pellium::Spacer(190, 120));
-    Placed p = laidOut(pane, {0, 0, 200, 100});
-    EXPECT_EQ(p.vertical, (Rect{182, 18, 16, 80}));
-    EXPECT_EQ(p.horizontal, (Rect{2, 2, 180, 16}));
-    EXPECT_EQ(p.verticalTotal, 120);
-    EXPECT_EQ(p.horizontalTotal, 190);
-    // The bar's own parts: arrows at its ends, the track between.
-    EXPECT_EQ(pane.verticalBar()->lessButton()->getBounds(), (Rect{182, 82, 16, 16}));
-    EXPECT_EQ(pane.verticalBar()->moreButton()->getBounds(), (Rect{182, 18, 16, 16}));
-    EXPECT_EQ(pane.verticalBar()->track()->getBounds(), (Rect{182, 34, 16, 48}));
+    laidOut(pane, {0, 0, 200, 100});
+    ScrollBar* v = pane.verticalBar();
+    EXPECT_EQ(text(v->getBounds()) + " " + text(pane.horizontalBar()->getBounds()), "182,18,16,80 2,2,180,16");
+    EXPECT_EQ(v->getTotal() * 1000 + pane.horizontalBar()->getTotal(), 120190);
+    // Arrows at the bar's ends, the track between.
+    EXPECT_EQ(text(v->lessButton()->getBounds()) + " " + text(v->track()->getBounds()) + " " +
+                  text(v->moreButton()->getBounds()),
+              "182,82,16,16 182,34,16,48 182,18,16,16");
     int w, h;
     pane.getPreferredSize(w, h);
-    EXPECT_EQ(w, 190);
-    EXPECT_EQ(h, 120);
+    EXPECT_EQ(w * 1000 + h, 190120);
 
     // Without a border, rows of 7 and columns of 10: the viewport shrinks to whole units.
     pane.setBorder(false);
     pane.setRowUnit(7);
     pane.setColumnUnit(10);
-    p = laidOut(pane, {0, 0, 200, 100});
-    EXPECT_EQ(p.viewPane, (Rect{0, 16, 180, 84}));
+    EXPECT_EQ(laidOut(pane, {0, 0, 200, 100}), "0,-20,190,120 in 0,16,180,84 vh");
     pane.viewPane()->getPreferredSize(w, h);
-    EXPECT_EQ(w, 180);
-    EXPECT_EQ(h, 84);
+    EXPECT_EQ(w * 1000 + h, 180084);
 
     // A header above the viewport moves sideways with the content.
     ScrollPane headed(new pellium::Spacer(400, 50));
     pellium::Spacer* header = new pellium::Spacer(50, 12);
     headed.setColumnHeader(header);
     headed.horizontalBar()->setValue(30);
-    p = laidOut(headed, {0, 0, 200, 100});
-    EXPECT_EQ(header->getBounds(), (Rect{-28, 86, 196, 12}));
-    EXPECT_EQ(p.viewPane, (Rect{2, 18, 196, 68}));
-    EXPECT_EQ(p.view, (Rect{-28, 36, 400, 50}));
+    EXPECT_EQ(laidOut(headed, {0, 0, 200, 100}), "-28,36,400,50 in 2,18,196,68 h");
+    EXPECT_EQ(text(header->getBounds()), "-28,86,196,12");
 }
 
 TEST(ScrollPaneLayoutTest, PagesAreWrappedToTheViewport) {
@@ -117,53 +102,41 @@ TEST(ScrollPaneLayoutTest, PagesAreWrappedToTheViewport) {
     html->setText(words.c_str());
     ScrollPane pane(html);
     pane.setHorizontalScrollPolicy(ScrollPane::never);
-    Placed p = laidOut(pane, {0, 0, 200, 100});
-    // Too tall at 196: laid out again 16 narrower, beside the vertical bar.
+    // Too tall at 196: laid out again 16 narrower, beside the vertical bar:
+    // 170 across, 5 words a line, 12 lines.
+    EXPECT_EQ(laidOut(pane, {0, 0, 200, 100}), "2,-116,180,214 in 2,2,180,96 v");
     EXPECT_EQ(html->width(), 180);
-    EXPECT_TRUE(p.verticalShown);
-    EXPECT_EQ(p.view.width, 180);
-    EXPECT_EQ(p.verticalTotal, html->height());
-    // 180 - 10 across: 28 characters, so 5 words a line, 12 lines.
-    EXPECT_EQ(html->height(), 12 * 17 + 10);
-
     html->setText("short");
-    p = laidOut(pane, {0, 0, 200, 100});
-    EXPECT_EQ(html->width(), 196);
-    EXPECT_FALSE(p.verticalShown);
+    EXPECT_EQ(laidOut(pane, {0, 0, 200, 100}), "2,71,196,27 in 2,2,196,96 ");
 }
 
 TEST(ScrollPaneScrollTest, WheelAndKeysStayInRange) {
-    ScrollPane pane(new pellium::Spacer(390, 120));
+    ScrollPane pane(new pellium::Spacer(390, 120));  // at most 40 down and 210 across
     laidOut(pane, {0, 0, 200, 100});
-    ScrollBar* v = pane.verticalBar();
-    ScrollBar* h = pane.horizontalBar();
-    auto send = [&](int type, int code, int wheel) {
-        pellium::Event e;
-        e.type = type;
-        e.code = code;
-        e.wheel = wheel;
-        return pane.wantsEvent(e);
+    struct Step {
+        int type, code, wheel, vertical, horizontal;
     };
-    std::vector<int> values;
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_TRUE(send(pellium::EventType::Wheel, 0, -120));
-        values.push_back(v->getValue());
+    namespace E = pellium::EventType;
+    namespace K = pellium::Key;
+    const Step steps[] = {
+        {E::Wheel, 0, -120, 20, 0}, {E::Wheel, 0, -120, 40, 0}, {E::Wheel, 0, -120, 40, 0}, {E::Wheel, 0, 120, 20, 0},
+        {E::Key, K::Up, 0, 0, 0},   {E::Key, K::Up, 0, 0, 0},   {E::Key, K::Down, 0, 20, 0}, {E::Key, K::Right, 0, 20, 20},
+        {E::Key, K::Left, 0, 20, 0}, {E::Key, K::Left, 0, 20, 0},
+    };
+    for (const Step& s : steps) {
+        pellium::Event e;
+        e.type = s.type;
+        e.code = s.code;
+        e.wheel = s.wheel;
+        EXPECT_TRUE(pane.wantsEvent(e));
+        EXPECT_EQ(pane.verticalBar()->getValue(), s.vertical);
+        EXPECT_EQ(pane.horizontalBar()->getValue(), s.horizontal);
     }
-    EXPECT_EQ(values, (std::vector<int>{20, 40, 40})) << "at most 120 - 80";
-    send(pellium::EventType::Wheel, 0, 120);
-    EXPECT_EQ(v->getValue(), 20);
-    send(pellium::EventType::Key, pellium::Key::Up, 0);
-    send(pellium::EventType::Key, pellium::Key::Up, 0);
-    EXPECT_EQ(v->getValue(), 0);
-    send(pellium::EventType::Key, pellium::Key::Down, 0);
-    EXPECT_EQ(v->getValue(), 20);
-    for (int i = 0; i < 12; ++i)
-        send(pellium::EventType::Key, pellium::Key::Right, 0);
-    EXPECT_EQ(h->getValue(), 210) << "at most 390 - 180";
-    send(pellium::EventType::Key, pellium::Key::Left, 0);
-    EXPECT_EQ(h->getValue(), 190);
+    pane.horizontalBar()->setValue(500);
+    pane.viewPane()->layout();
+    EXPECT_EQ(pane.horizontalBar()->getValue(), 210) << "a value from elsewhere is brought into range";
 
-    // Content that fits: no bar, and the wheel does nothing.
+    // Content that fits: no bar, the wheel does nothing, the arrows look disabled.
     ScrollPane small(new pellium::Spacer(50, 50));
     laidOut(small, {0, 0, 200, 100});
     pellium::Event wheel;
@@ -174,52 +147,41 @@ TEST(ScrollPaneScrollTest, WheelAndKeysStayInRange) {
     int kind, state;
     small.verticalBar()->moreButton()->getRenderInfo(kind, state);
     EXPECT_EQ(kind, pellium::WidgetKind::scrollArrow);
-    EXPECT_EQ(state, pellium::WidgetState::down | pellium::WidgetState::disabled) << "drawn disabled";
+    EXPECT_EQ(state, pellium::WidgetState::down | pellium::WidgetState::disabled);
 }
 
 TEST(ScrollPaneScrollTest, ThumbSizeAndPlace) {
-    // 200 x 300 around 190 x 600: the vertical bar is 280 long, its track 248
-    // from y 34. The thumb is 280 * 248 / 600 = 115 long and moves 133 pixels
-    // over the 320 values.
-    ScrollPane pane(new pellium::Spacer(190, 600));
-    laidOut(pane, {0, 0, 200, 300});
-    pellium::ScrollBarBar* track = pane.verticalBar()->track();
-    ASSERT_EQ(track->getBounds(), (Rect{182, 34, 16, 248}));
     struct Case {
+        int paneHeight, viewWidth, viewHeight;
+        bool vertical;
         int value;
-        Rect thumb;
+        const char* thumb;
     };
     const Case cases[] = {
-        {0, {182, 167, 16, 115}}, {100, {182, 125, 16, 115}}, {320, {182, 34, 16, 115}}, {999, {182, 34, 16, 115}},
-        {-5, {182, 167, 16, 115}},
+        // 200 x 300 around 190 x 600: the bar is 280 long, its track 248 from
+        // y 34; the thumb is 280 * 248 / 600 = 115 long and moves 133 pixels
+        // over the 320 values.
+        {300, 190, 600, true, 0, "182,167,16,115"},
+        {300, 190, 600, true, 100, "182,125,16,115"},
+        {300, 190, 600, true, 320, "182,34,16,115"},
+        {300, 190, 600, true, 999, "182,34,16,115"},
+        {300, 190, 600, true, -5, "182,167,16,115"},
+        // 500 wide in 196: the track is 164 from x 18, the thumb 64 long.
+        {300, 500, 80, false, 160, "71,2,64,16"},
+        // A track shorter than the smallest thumb (18 against 48): the thumb
+        // fills the track, wherever the value is.
+        {70, 190, 120, true, 0, "182,34,16,18"},
+        {70, 190, 120, true, 70, "182,34,16,18"},
     };
     for (const Case& c : cases) {
-        pane.verticalBar()->setValue(c.value);
-        ASSERT_TRUE(track->placeThumb());
-        EXPECT_EQ(track->thumb(), c.thumb) << c.value;
-    }
-    EXPECT_DOUBLE_EQ(track->pixelsPerUnit(), 133.0 / 320.0);
-    EXPECT_EQ(pane.verticalBar()->getValue(), 0) << "brought into range";
-
-    // Horizontal: 500 wide in 180, track 148 from x 18; the thumb is at least 48.
-    ScrollPane wide(new pellium::Spacer(500, 80));
-    laidOut(wide, {0, 0, 200, 300});
-    pellium::ScrollBarBar* across = wide.horizontalBar()->track();
-    wide.horizontalBar()->setValue(160);
-    ASSERT_TRUE(across->placeThumb());
-    EXPECT_EQ(across->thumb(), (Rect{71, 2, 64, 16})) << "196 * 164 / 500 long, 53 of 100 along";
-
-    // A track shorter than the smallest thumb (18 against 48): the thumb
-    // fills the track and does not move.
-    ScrollPane low(new pellium::Spacer(190, 120));
-    laidOut(low, {0, 0, 200, 70});
-    pellium::ScrollBarBar* shortTrack = low.verticalBar()->track();
-    ASSERT_EQ(shortTrack->getBounds(), (Rect{182, 34, 16, 18}));
-    for (int value : {0, 35, 70}) {
-        low.verticalBar()->setValue(value);
-        ASSERT_TRUE(shortTrack->placeThumb());
-        EXPECT_EQ(shortTrack->thumb(), shortTrack->getBounds()) << value;
-        EXPECT_EQ(shortTrack->pixelsPerUnit(), 0.0);
+        ScrollPane pane(new pellium::Spacer(c.viewWidth, c.viewHeight));
+        laidOut(pane, {0, 0, 200, c.paneHeight});
+        ScrollBar* bar = c.vertical ? pane.verticalBar() : pane.horizontalBar();
+        bar->setValue(c.value);
+        ASSERT_TRUE(bar->track()->placeThumb());
+        EXPECT_EQ(text(bar->track()->thumb()), c.thumb) << c.value;
+        EXPECT_GE(bar->getValue(), 0);
+        EXPECT_LE(bar->getValue(), bar->maxValue());
     }
 }
 
@@ -228,18 +190,22 @@ struct Details : pellium::MessageDest {
     std::vector<int> got;
 };
 
-// A 200 x H window that the scroll pane fills, around a view of the given size.
+// A 200 x 300 window that the scroll pane fills, around a 190 wide view.
 class ScrollDriveTest : public ::testing::Test {
 protected:
-    void open(int height, int viewWidth, int viewHeight) {
-        pane = new ScrollPane(new pellium::Spacer(viewWidth, viewHeight));
+    void open(int viewHeight) {
+        pane = new ScrollPane(new pellium::Spacer(190, viewHeight));
         window.add(pane);
         window.setResizable(false);  // else it would be at least as large as the pane's view
-        guitest::openAt(window, 100, 100, 200, height);
+        guitest::openAt(window, 100, 100, 200, 300);
         window.repaint();
         pointer.move(10, 10);
     }
     int value() const { return pane->verticalBar()->getValue(); }
+    void wait(double seconds) {
+        clock.advance(seconds);
+        guitest::dispatchAll();
+    }
 
     guitest::FakeClock clock;
     pellium::Window window;
@@ -247,44 +213,39 @@ protected:
     guitest::Pointer pointer{window};
 };
 
-TEST_F(ScrollDriveTest, ArrowsMoveByTheStepAndRepeatWhileHeld) {
-    open(300, 190, 600);
+TEST_F(ScrollDriveTest, ArrowsRepeatWhileHeldAndTheThumbDrags) {
+    open(600);
     pointer.move(190, 25);  // the down arrow, at the bottom of the bar (182, 18)
     pointer.down(190, 25);
     pointer.up(190, 25);
     EXPECT_EQ(value(), 20);
     pointer.down(190, 25);
-    clock.advance(0.5);
-    guitest::dispatchAll();
+    wait(0.5);
     EXPECT_EQ(value(), 40) << "repeated after half a second";
-    clock.advance(0.05);
-    guitest::dispatchAll();
-    EXPECT_EQ(value(), 60);
+    wait(0.05);
     pointer.up(190, 25);
-    EXPECT_EQ(value(), 80) << "and once more on release";
+    EXPECT_EQ(value(), 80) << "again 50 ms later, and on release";
     pointer.move(190, 290);  // the up arrow
     pointer.down(190, 290);
     pointer.up(190, 290);
     EXPECT_EQ(value(), 60);
-}
 
-TEST_F(ScrollDriveTest, DraggingTheThumbAndLettingItGoFarAside) {
-    open(300, 190, 600);
     Details details;
+    pane->verticalBar()->setValue(0);
     pane->verticalBar()->setMessageDest(&details, 1);
     pointer.move(190, 200);  // on the thumb (182, 167, 16, 115)
     pointer.down(190, 200);
-    EXPECT_TRUE(pane->verticalBar()->track()->isDragging());
-    pointer.move(190, 159);  // 41 pixels down: 41 / (133 / 320) = 98.6 values
-    EXPECT_EQ(value(), 98);
-    pointer.move(240, 159);  // still within 50 pixels of the bar
-    EXPECT_EQ(value(), 98);
-    pointer.move(10, 159);   // far aside: back where the drag began
-    EXPECT_EQ(value(), 0);
+    std::vector<int> values;
+    // 41 pixels down: 41 / (133 / 320) = 98.6 values; 50 pixels aside still
+    // drags, further aside the thumb goes back to where the drag began.
+    for (int x : {190, 240, 10, 190}) {
+        pointer.move(x, 159);
+        values.push_back(value());
+    }
     pointer.move(190, 100);
-    EXPECT_EQ(value(), 240);
+    values.push_back(value());
     pointer.up(190, 100);
-    EXPECT_FALSE(pane->verticalBar()->track()->isDragging());
+    EXPECT_EQ(values, (std::vector<int>{98, 98, 0, 98, 240}));
     EXPECT_EQ(details.got.front(), 0);
     EXPECT_EQ(details.got.back(), 2);
     EXPECT_EQ(pane->getView()->getBounds().y, 18 + 280 + 240 - 600) << "the view followed";
@@ -294,38 +255,33 @@ TEST_F(ScrollDriveTest, PagingHoldsTowardThePointerAtTheRepeatTimes) {
     // 3000 high in 280: the thumb is 48 long and moves 200 pixels over 2720
     // values, about 20.6 pixels per page of 280. Held at y 40, paging stops
     // when the thumb's bottom reaches 40: after ten pages.
-    open(300, 190, 3000);
+    open(3000);
     pointer.move(190, 40);
     pointer.down(190, 40);
-    EXPECT_TRUE(pane->verticalBar()->track()->isPaging());
     std::vector<int> values{value()};
-    const double waits[] = {0.4, 0.1, 0.05, 0.05, 0.05, 0.05, 0.05, 0.05, 0.05, 0.05, 0.05, 0.3};
-    for (double wait : waits) {
-        clock.advance(wait);
-        guitest::dispatchAll();
+    for (double seconds : {0.4, 0.1, 0.05, 0.05, 0.05, 0.05, 0.05, 0.05, 0.05, 0.05, 0.05, 0.3}) {
+        wait(seconds);
         values.push_back(value());
     }
     EXPECT_EQ(values, (std::vector<int>{280, 280, 560, 840, 1120, 1400, 1680, 1960, 2240, 2520, 2720, 2720, 2720}));
     pointer.up(190, 40);
-    EXPECT_FALSE(pane->verticalBar()->track()->isPaging());
 
-    // Upward, and only while the pointer stays on the track.
+    // Upward, and only while the pointer is on the track; the repeat that
+    // fell due meanwhile comes on its return.
     pointer.move(190, 270);
     pointer.down(190, 270);
-    EXPECT_EQ(value(), 2440);
+    values = {value()};
     pointer.move(100, 270);
-    clock.advance(0.6);
-    guitest::dispatchAll();
-    EXPECT_EQ(value(), 2440);
+    wait(0.6);
+    values.push_back(value());
     pointer.move(190, 270);
-    EXPECT_EQ(value(), 2160) << "the repeat that fell due outside comes on return";
-    clock.advance(0.05);
-    guitest::dispatchAll();
-    EXPECT_EQ(value(), 1880);
+    values.push_back(value());
+    wait(0.05);
+    values.push_back(value());
     pointer.up(190, 270);
-    clock.advance(0.6);
-    guitest::dispatchAll();
-    EXPECT_EQ(value(), 1880);
+    wait(0.6);
+    values.push_back(value());
+    EXPECT_EQ(values, (std::vector<int>{2440, 2440, 2160, 1880, 1880}));
 }
 
 }  // namespace
