@@ -3,6 +3,7 @@
 #include <map>
 #include <set>
 
+#include "platform/ModeGuard.h"
 #include "platform/SdlVideo.h"
 
 namespace platform {
@@ -41,11 +42,15 @@ public:
     }
 
     bool changeMode(int monitor, const DisplayMode& mode, bool testOnly) override {
-        SDL_DisplayMode wanted{}, found;
-        wanted.w = mode.width;
-        wanted.h = mode.height;
-        wanted.refresh_rate = mode.refreshRate;
-        if (!sdl::start() || !SDL_GetClosestDisplayMode(monitor, &wanted, &found))
+        SDL_DisplayMode desktop, wanted{}, found;
+        if (!sdl::start() || SDL_GetDesktopDisplayMode(monitor, &desktop) != 0)
+            return false;
+        // Parts not asked for keep the desktop's: SDL's search for the closest
+        // mode takes a size of 0 for "any" and ends at the smallest mode.
+        wanted.w = mode.width > 0 ? mode.width : desktop.w;
+        wanted.h = mode.height > 0 ? mode.height : desktop.h;
+        wanted.refresh_rate = mode.refreshRate > 0 ? mode.refreshRate : desktop.refresh_rate;
+        if (!SDL_GetClosestDisplayMode(monitor, &wanted, &found))
             return false;
         if (testOnly)
             return true;
@@ -60,14 +65,17 @@ public:
             return;
         if (SDL_Window* w = sdl::fullScreenWindow(monitor))
             SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        modeguard::forget(monitor);
     }
 
     std::map<int, SDL_DisplayMode> requested;
 };
 
+// Never destroyed: the video layer's exit handler still restores modes
+// through it after the statics made later than that handler are gone.
 SdlDisplayBackend& sdlBackend() {
-    static SdlDisplayBackend backend;
-    return backend;
+    static SdlDisplayBackend* backend = new SdlDisplayBackend;
+    return *backend;
 }
 
 DisplayBackend* current = nullptr;
@@ -87,12 +95,19 @@ bool requestedMode(int monitor, SDL_DisplayMode& mode) {
 
 void applyRequestedMode(SDL_Window* window, int monitor) {
     SDL_DisplayMode mode;
-    if (requestedMode(monitor, mode) && SDL_SetWindowDisplayMode(window, &mode) == 0 &&
-        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) == 0)
-        return;
+    SDL_Rect bounds;
+    if (requestedMode(monitor, mode)) {
+        // The way back is made ready while the monitor still shows its own mode.
+        if (SDL_GetDisplayBounds(monitor, &bounds) == 0)
+            modeguard::remember(monitor, bounds.x, bounds.y);
+        if (SDL_SetWindowDisplayMode(window, &mode) == 0 &&
+            SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) == 0) {
+            modeguard::switched();
+            return;
+        }
+    }
     // Without a mode of its own, a window as large as the monitor covers it in
     // the desktop's mode; a smaller one stays a plain window at its origin.
-    SDL_Rect bounds;
     int w, h;
     SDL_GetWindowSize(window, &w, &h);
     if (SDL_GetDisplayBounds(monitor, &bounds) == 0 && w == bounds.w && h == bounds.h)

@@ -8,9 +8,9 @@
 namespace platform {
 
 struct DisplayMode {
-    int width = 0, height = 0;
-    int bitsPerPixel = 0;  // 0: keep the current depth
-    int refreshRate = 0;   // Hz; 0: keep the current rate
+    int width = 0, height = 0;  // 0: keep the desktop's size
+    int bitsPerPixel = 0;       // 0: keep the current depth
+    int refreshRate = 0;        // Hz; 0: keep the desktop's rate
 };
 
 struct ScreenRect {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/Display.h"
+#include "platform/ModeGuard.h"
 #include "platform/SdlVideo.h"
 
 namespace platform {
@@ -632,8 +633,10 @@ void destroyWindow(WindowId id) {
     if (s.captured == id)
         s.captured = 0;
     SDL_DestroyWindow(w);
-    if (fullScreen)
+    if (fullScreen) {
+        modeguard::forget(monitor);  // SDL put the desktop's mode back
         restoreDisplayMode(monitor);
+    }
 }
 
 bool windowExists(WindowId id) { return find(id) != nullptr; }
@@ -644,6 +647,8 @@ void showWindow(WindowId id, bool activate) {
         return;
     SDL_Window* focused = SDL_GetKeyboardFocus();
     SDL_ShowWindow(e->sdl);
+    if (e->kind == WindowKind::FullScreen)
+        modeguard::switched();  // SDL switches a full-screen window's mode as it shows it
     if (activate) {
         // Without a window manager nobody hands out the focus: take it.
         SDL_RaiseWindow(e->sdl);

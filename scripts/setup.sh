@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config git
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libsdl2-dev libx11-dev libxfixes-dev libgl-dev libgl1-mesa-dri libglx-mesa0 mesa-utils
+  libsdl2-dev libx11-dev libxfixes-dev libxrandr-dev libgl-dev libgl1-mesa-dri libglx-mesa0 mesa-utils
   libfreetype-dev libfontconfig-dev fonts-liberation2
   libsqlite3-dev
   xvfb xauth xdotool
