@@ -3,11 +3,13 @@
 #include <SDL_syswm.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "platform/Display.h"
@@ -498,6 +500,37 @@ void embed(SDL_Window* child, SDL_Window* parent, int x, int y) {
     SDL_SetWindowPosition(child, px + x, py + y);
 }
 
+// Whether the display names an X server on this machine whose socket is
+// there (":0", ":0.0", "unix:0").
+bool localServerListening(const char* display) {
+    if (!display)
+        return false;
+    const char* colon = std::strchr(display, ':');
+    if (!colon || (colon != display && std::strncmp(display, "unix:", 5) != 0))
+        return false;
+    std::string socket = "/tmp/.X11-unix/X" + std::string(colon + 1, std::strcspn(colon + 1, "."));
+    return access(socket.c_str(), F_OK) == 0;
+}
+
+// Starts SDL's video on a driver that shows windows to a person; without a
+// display SDL would fall back to drivers that show nothing to anyone. An X
+// server refuses connections for a moment while it resets after its last
+// client left, so a local server whose socket is there gets two seconds.
+const char* startDisplayDriver() {
+    Uint32 giveUp = SDL_GetTicks() + 2000;
+    for (;;) {
+        if (SDL_Init(SDL_INIT_VIDEO) == 0) {
+            const char* driver = SDL_GetCurrentVideoDriver();
+            if (driver && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0)
+                return driver;
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        }
+        if (!localServerListening(std::getenv("DISPLAY")) || SDL_TICKS_PASSED(SDL_GetTicks(), giveUp))
+            return nullptr;
+        SDL_Delay(20);
+    }
+}
+
 }  // namespace
 
 namespace sdl {
@@ -515,14 +548,9 @@ bool start() {
     // otherwise present them with a GL renderer of its own, slow to start and
     // leaving its GL context current under the toolkit's shared one.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    if (SDL_Init(SDL_INIT_VIDEO) != 0)
+    const char* driver = startDisplayDriver();
+    if (!driver)
         return false;
-    // Without a display SDL falls back to drivers that show nothing to anyone.
-    const char* driver = SDL_GetCurrentVideoDriver();
-    if (!driver || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) {
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        return false;
-    }
     s.available = true;
     // X's events come too: the keypad's symbols, and windows another program destroyed.
     SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
