@@ -7,6 +7,7 @@
 #include "gui/Event.h"
 #include "gui/EventQueue.h"
 #include "gui/Idler.h"
+#include "gui/TipWindow.h"
 #include "platform/Locale.h"
 #include "platform/MessageBox.h"
 #include "platform/Shell.h"
@@ -16,6 +17,7 @@ namespace pellium {
 int WinMain(const char* commandLine, ProgramMain programMain) {
     std::vector<orvel_string> words = splitCommandLine(commandLine);
     countryCode();
+    TipWindow::install();
     return programMain(words);
 }
 

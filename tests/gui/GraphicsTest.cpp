@@ -24,6 +24,7 @@
 
 using guitest::DistinctColours;
 using guitest::openAt;
+using guitest::Screenshot;
 using guitest::Surface;
 using pellium::GuiColor;
 using pellium::Rect;
@@ -40,26 +41,6 @@ public:
             script(g);
     }
     std::function<void(pellium::Graphics&)> script;
-};
-
-// The window as the display shows it, one pixel at a time in toolkit
-// coordinates (bottom-up).
-class Screenshot {
-public:
-    explicit Screenshot(const pellium::Window& w) {
-        // The display may lag behind the last drawing a little.
-        platform::pumpMessages();
-        EXPECT_TRUE(platform::captureWindow(w.getHWND(), pixels, width, height));
-    }
-    std::uint32_t at(int x, int y) const { return pixels[size_t(height - 1 - y) * size_t(width) + size_t(x)]; }
-    int count(std::uint32_t colour) const {
-        int n = 0;
-        for (std::uint32_t p : pixels)
-            n += p == colour;
-        return n;
-    }
-    std::vector<std::uint32_t> pixels;
-    int width = 0, height = 0;
 };
 
 const std::uint32_t face = 0xFFC0C0C0;

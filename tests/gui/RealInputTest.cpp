@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <initializer_list>
 #include <string>
 
@@ -10,13 +11,19 @@
 #include "gui/Button.h"
 #include "gui/Checkbox.h"
 #include "gui/EventQueue.h"
+#include "gui/MenuItem.h"
 #include "gui/MessageDest.h"
+#include "gui/PopupMenu.h"
 #include "gui/RadioButton.h"
 #include "gui/Tab.h"
+#include "gui/Spacer.h"
 #include "gui/TabbedPane.h"
+#include "gui/TipWindow.h"
 #include "gui/Window.h"
 #include "platform/Windows.h"
+#include "tests/gui/TestFonts.h"
 #include "tests/support/GuiTestSupport.h"
+#include "tests/support/Pictures.h"
 
 using namespace guitest;
 using pellium::Event;
@@ -59,6 +66,22 @@ protected:
                 return true;
         }
         return false;
+    }
+
+    // Passes of the loop until done() (or two seconds pass).
+    bool waitUntil(const std::function<bool()>& done) {
+        double end = orvel::getTime() + 2;
+        while (!done() && orvel::getTime() < end) {
+            dispatchAll();
+            orvel::sleepMs(2);
+        }
+        return done();
+    }
+    // Moves the real pointer to a point of another window, top-down in its client area.
+    void moveOver(const pellium::Window& w, int x, int y) {
+        int left, top, wide, high;
+        platform::clientRect(w.getHWND(), left, top, wide, high);
+        xdotool("mousemove " + std::to_string(left + x) + " " + std::to_string(top + y));
     }
 
     const Event* find(int type) const {
@@ -231,4 +254,114 @@ TEST_F(RealInputTest, WidgetsAnswerClicksKeysAndShortcuts) {
     waitFor(-1);
     EXPECT_TRUE(other->isVisible());
     EXPECT_FALSE(page->isVisible());
+}
+
+// A tooltip after the real pointer rests, as the display shows it: the test
+// font's block glyphs in the tooltip colours, 20 pixels below the pointer.
+TEST_F(RealInputTest, RestingThePointerShowsTheTooltip) {
+    TestFonts fonts;
+    pellium::TipWindow::install();
+    auto* spot = new pellium::Spacer(300, 200);
+    spot->setToolTip("Hello\nWorld", 0);
+    window.add(spot);
+    window.repaint();
+    moveTo(40, 49);
+    moveTo(41, 50);
+    ASSERT_TRUE(waitFor(EventType::Hover));
+    pellium::TipWindow* tip = pellium::TipWindow::latest();
+    ASSERT_TRUE(tip && tip->isOpen());
+    dispatchAll();
+    int x, y, w, h;
+    platform::clientRect(tip->getHWND(), x, y, w, h);
+    EXPECT_EQ(x, left + 41);
+    EXPECT_EQ(y, top + 50 + 21) << "20 below the pointer's row, counted bottom-up";
+    Screenshot shot(*tip);
+    using pellium::GuiColor;
+    EXPECT_EQ(shot.at(7, 25), guitest::bufferPixel(GuiColor::info_text)) << "H on the first line";
+    EXPECT_EQ(shot.at(7, 10), guitest::bufferPixel(GuiColor::info_text)) << "W on the second";
+    EXPECT_EQ(shot.at(7, 20), guitest::bufferPixel(GuiColor::info_background));
+    EXPECT_EQ(shot.at(0, 0), guitest::bufferPixel(GuiColor::info_text)) << "outline";
+    xdotool("click 1");  // any event but a move closes it
+    ASSERT_TRUE(waitUntil([&] { return !tip->isOpen(); }));
+    pellium::Component::setToolTipMaker(nullptr);
+}
+
+namespace {
+
+struct MenuOpener : pellium::Spacer {
+    MenuOpener() : Spacer(300, 200) {}
+    void handleEvent(const pellium::Event& e) override {
+        if (e.type == EventType::RightDown)
+            pellium::PopupMenu::popup(e, menu, nullptr);
+    }
+    pellium::PopupMenu* menu = nullptr;
+};
+
+}  // namespace
+
+// A right click opens a menu where the pointer is; resting on an item with a
+// submenu opens it; a click chooses; a click elsewhere closes; all seen on
+// the display (items 25 high, 6 wide characters).
+TEST_F(RealInputTest, PopupMenusFollowThePointer) {
+    TestFonts fonts;
+    MessageCount chosen;
+    pellium::PopupMenu menu;
+    auto* sub = new pellium::PopupMenu;
+    const char* labels[] = {"Alpha", "Beta", "Gamma"};
+    std::vector<pellium::MenuItem*> items;
+    for (int i = 0; i < 3; ++i) {
+        items.push_back(new pellium::MenuItem);
+        items.back()->setLabel(labels[i], false);
+        items.back()->setMessageDest(&chosen, i + 1);
+        menu.addItem(items.back());
+    }
+    menu.addSeparator();
+    auto* one = new pellium::MenuItem;
+    one->setLabel("One", false);
+    one->setMessageDest(&chosen, 11);
+    sub->addItem(one);
+    items[1]->setSubmenu(sub);
+    auto* opener = new MenuOpener;
+    opener->menu = &menu;
+    window.add(opener);
+    window.repaint();
+
+    moveTo(60, 40);
+    moveTo(61, 40);
+    xdotool("click 3");
+    ASSERT_TRUE(waitFor(EventType::RightUp));
+    ASSERT_TRUE(menu.isOpen());
+    int mx, my, mw, mh;
+    platform::clientRect(menu.getHWND(), mx, my, mw, mh);
+    EXPECT_EQ(mx, left + 61);
+    EXPECT_EQ(my, top + 41) << "hanging below the pointer";
+    EXPECT_EQ(mh, 3 * 25 + 4 + 6);
+
+    moveOver(menu, 10, 3 + 25 + 12);  // on Beta
+    ASSERT_TRUE(waitUntil([&] { return sub->isOpen(); }));
+    dispatchAll();
+    using pellium::GuiColor;
+    Screenshot shot(menu);
+    EXPECT_EQ(shot.at(10, mh - 3 - 25 - 2), guitest::bufferPixel(GuiColor::selection)) << "Beta highlighted";
+    EXPECT_EQ(shot.at(10, mh - 3 - 2), guitest::bufferPixel(GuiColor::face)) << "Alpha not";
+    EXPECT_EQ(shot.at(28, 44), guitest::bufferPixel(GuiColor::selection_text)) << "Beta's B, from (27, 38)";
+    Screenshot subShot(*sub);
+    EXPECT_EQ(subShot.at(28, 14), guitest::bufferPixel(GuiColor::menu_text)) << "One's O, from (27, 9)";
+
+    moveOver(*sub, 10, 3 + 12);
+    ASSERT_TRUE(waitFor(EventType::Move));
+    xdotool("click 1");
+    ASSERT_TRUE(waitUntil([&] { return !chosen.ids.empty(); }));
+    EXPECT_EQ(chosen.ids, (std::vector<int>{11}));
+    EXPECT_FALSE(menu.isOpen());
+    EXPECT_FALSE(sub->isOpen());
+
+    // Opened again, a click in the window closes it and chooses nothing.
+    moveTo(61, 40);
+    xdotool("click 3");
+    ASSERT_TRUE(waitUntil([&] { return menu.isOpen(); }));
+    moveTo(250, 150);
+    xdotool("click 1");
+    ASSERT_TRUE(waitUntil([&] { return !menu.isOpen(); }));
+    EXPECT_EQ(chosen.ids.size(), 1u);
 }

@@ -125,6 +125,19 @@ void activate(const pellium::Window& window, bool active) {
     platform::injectMessage(m);
 }
 
+Screenshot::Screenshot(const pellium::Window& window) {
+    // The display may lag behind the last drawing a little.
+    platform::pumpMessages();
+    EXPECT_TRUE(platform::captureWindow(window.getHWND(), pixels, width, height));
+}
+
+int Screenshot::count(std::uint32_t colour) const {
+    int n = 0;
+    for (std::uint32_t p : pixels)
+        n += p == colour;
+    return n;
+}
+
 void Pointer::move(int x, int y) {
     post(platform::MessageType::MouseMove, x, y, held_);
     post(platform::MessageType::MouseMove, x, y, held_);

@@ -2,6 +2,7 @@
 // known place, and messages injected through the platform layer's own dispatch.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,17 @@ void mouse(platform::MessageType type, const pellium::Window& window, int x, int
 void key(platform::MessageType type, const pellium::Window& window, int key, bool altContext = false);
 void character(const pellium::Window& window, int c);
 void activate(const pellium::Window& window, bool active);
+
+// The window as the display shows it, one pixel at a time in toolkit
+// coordinates (bottom-up).
+class Screenshot {
+public:
+    explicit Screenshot(const pellium::Window& window);
+    std::uint32_t at(int x, int y) const { return pixels[size_t(height - 1 - y) * size_t(width) + size_t(x)]; }
+    int count(std::uint32_t colour) const;
+    std::vector<std::uint32_t> pixels;
+    int width = 0, height = 0;
+};
 
 // Drives the pointer over an open window with injected messages, at window
 // positions counted bottom-up, the left button held from down to up; each
