@@ -332,9 +332,19 @@ bool GlyphHolder::hitTest(int x, int y, const Rect& r, HitResult& result) {
 }
 
 void GlyphHolder::dump(std::string& out) const {
-    for (const orvel::ref_ptr<HTMLGlyph>& glyph : glyphs_)
-        glyph->dump(out);
-    out += '\n';
+    // A link's glyphs between "{n:" and "}".
+    int link = -1;
+    for (int i = 0; i < int(glyphs_.size()); ++i) {
+        if (linkOf(i) != link) {
+            if (link >= 0)
+                out += '}';
+            link = linkOf(i);
+            if (link >= 0)
+                out += '{' + std::to_string(link) + ':';
+        }
+        glyphs_[size_t(i)]->dump(out);
+    }
+    out += link >= 0 ? "}\n" : "\n";
 }
 
 }  // namespace pellium

@@ -229,13 +229,30 @@ bool TableChunk::hitTest(int x, int y, const Rect& r, HitResult& result) {
 }
 
 void TableChunk::dump(std::string& out) const {
-    out += "<table>\n";
+    // Only what differs from the defaults; each row's slots as d (a td
+    // starts), h (a th starts), # (covered by a span) and . (free).
+    auto attribute = [&out](const char* name, int value, int usual) {
+        if (value != usual)
+            out += std::string(" ") + name + "=" + std::to_string(value);
+    };
+    out += "<table";
+    attribute("cellpadding", padding_, 1);
+    attribute("cellspacing", spacing_, 1);
+    out += ">\n";
     for (const std::vector<Cell>& cells : rows_) {
-        out += "<tr>\n";
+        out += "<tr ";
+        for (const Cell& cell : cells)
+            out += cell.present ? (cell.data ? 'd' : 'h') : cell.free ? '.' : '#';
+        out += ">\n";
         for (const Cell& cell : cells) {
             if (!cell.present)
                 continue;
-            out += cell.data ? "<td>\n" : "<th>\n";
+            out += cell.data ? "<td" : "<th";
+            attribute("rowspan", cell.rowspan, 1);
+            attribute("colspan", cell.colspan, 1);
+            attribute("align", cell.alignment, cell.data ? alignLeft : alignCentre);
+            attribute("valign", cell.verticalAlignment, 2);
+            out += ">\n";
             cell.content->dump(out);
         }
     }
