@@ -19,28 +19,23 @@
 
 namespace {
 
-// A top-level window of any client whose title is the one given; 0 when none.
+// A top-level window of any client whose title (as UTF-8) is the one given; 0 when none.
 Window windowTitled(Display* d, const std::string& title) {
     Window root, parent, *children = nullptr, found = 0;
     unsigned count = 0;
     Atom name = XInternAtom(d, "_NET_WM_NAME", False), utf8 = XInternAtom(d, "UTF8_STRING", False);
-    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count))
-        return 0;
+    XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count);
     for (unsigned i = 0; i < count && !found; ++i) {
         Atom type;
         int format;
         unsigned long items, after;
         unsigned char* data = nullptr;
-        if (XGetWindowProperty(d, children[i], name, 0, 256, False, utf8, &type, &format, &items, &after, &data) ==
-                Success &&
-            data) {
-            if (title == reinterpret_cast<const char*>(data))
-                found = children[i];
-            XFree(data);
-        }
+        XGetWindowProperty(d, children[i], name, 0, 256, False, utf8, &type, &format, &items, &after, &data);
+        if (data && title == reinterpret_cast<const char*>(data))
+            found = children[i];
+        XFree(data);
     }
-    if (children)
-        XFree(children);
+    XFree(children);
     return found;
 }
 
@@ -111,6 +106,8 @@ Seen pressButtonOfBox(const std::string& title, const std::atomic<bool>& answere
                             std::to_string((shown.top + shown.bottom) / 2) + " click 1";
         seen.button = std::system(click.c_str()) == 0;
     }
+    if (box && !seen.button)
+        XKillClient(d, box);  // the box must not wait for ever
     XCloseDisplay(d);
     return seen;
 }
