@@ -2,6 +2,7 @@
 // display, Xvfb will do).
 #include <benchmark/benchmark.h>
 
+#include "bench/SyscallCount.h"
 #include "gui/EventQueue.h"
 #include "gui/Idler.h"
 #include "gui/Window.h"
@@ -64,7 +65,8 @@ void BM_MouseMovesThroughQueueAndDispatch(benchmark::State& state) {
 }
 BENCHMARK(BM_MouseMovesThroughQueueAndDispatch)->Iterations(1000);
 
-// A pass of the loop that finds nothing to do, without the idle sleep.
+// A pass of the loop that finds nothing to do, without the idle sleep; with
+// the system calls it makes on average (where the kernel lets them be counted).
 void BM_EmptyLoopPass(benchmark::State& state) {
     pellium::Window& window = benchWindow();
     if (!window.isOpen()) {
@@ -73,8 +75,12 @@ void BM_EmptyLoopPass(benchmark::State& state) {
     }
     pellium::Event e;
     pellium::IdleThing nothing;
+    SyscallCount kernel;
+    long long before = kernel.calls();
     for (auto _ : state)
         benchmark::DoNotOptimize(pellium::getNextEvent(e, &nothing));
+    if (kernel.available())
+        state.counters["syscalls/pass"] = double(kernel.calls() - before) / double(state.iterations());
 }
 BENCHMARK(BM_EmptyLoopPass);
 

@@ -5,6 +5,7 @@
 #include <X11/keysym.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -53,6 +54,8 @@ struct State {
     // X windows of ours that vanished: errors about them are expected.
     std::set<unsigned long> goneXWindows;
     int (*previousXErrorHandler)(Display*, XErrorEvent*) = nullptr;
+    Display* xDisplay = nullptr;  // SDL's connection, once a window showed it
+    std::chrono::steady_clock::time_point nextPump;
 };
 
 State& state() {
@@ -531,6 +534,13 @@ const char* startDisplayDriver() {
     }
 }
 
+// Whether SDL's queue or Xlib's holds messages already taken from the
+// display; knowing it costs no system call.
+bool messagesHeld(const State& s) {
+    return SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0 ||
+           (s.xDisplay && XEventsQueued(s.xDisplay, QueuedAlready) > 0);
+}
+
 }  // namespace
 
 namespace sdl {
@@ -628,6 +638,7 @@ WindowId createWindow(const WindowParams& p) {
     SDL_VERSION(&info.version);
     if (SDL_GetWindowWMInfo(sdlWindow, &info) && info.subsystem == SDL_SYSWM_X11) {
         e.xWindow = info.info.x11.window;
+        state().xDisplay = info.info.x11.display;
         state().goneXWindows.erase(e.xWindow);  // the server gave the id out again
     }
     e.sdl = sdlWindow;
@@ -781,8 +792,17 @@ bool captureWindow(WindowId id, std::vector<std::uint32_t>& pixels, int& width, 
 }
 
 void pumpMessages() {
-    if (!state().available)
+    State& s = state();
+    if (!s.available)
         return;
+    // Asking the display whether anything came costs system calls (SDL reads
+    // the X socket several times a pump), so while nothing comes it is asked
+    // at most once a millisecond. Messages SDL or Xlib already hold are taken
+    // at once; waiting ones go on in the order they came.
+    auto now = std::chrono::steady_clock::now();
+    if (now < s.nextPump && !messagesHeld(s))
+        return;
+    s.nextPump = now + std::chrono::milliseconds(1);
     SDL_Event e;
     while (SDL_PollEvent(&e))
         translate(e);

@@ -67,7 +67,8 @@ bool captureWindow(WindowId window, std::vector<std::uint32_t>& pixels, int& wid
 unsigned long x11WindowOf(WindowId window);
 
 // Takes every waiting SDL event, turns it into messages and hands them to the
-// procedure. Never waits.
+// procedure. Never waits. While nothing arrives the display is asked at most
+// once a millisecond; what SDL or Xlib already hold is taken at once.
 void pumpMessages();
 // Hands a message to the procedure as if it had come from SDL: key state and
 // pointer position follow it.

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include <SDL.h>
@@ -169,10 +171,33 @@ TEST_F(PlatformWindowsTest, SoftwarePixelsReachTheScreenWithoutTouchingOpenGL) {
     EXPECT_EQ(shown.back(), 0xFF336699u);
 }
 
+TEST_F(PlatformWindowsTest, MessagesSdlAlreadyHoldsAreTakenAtOnceInTheirOrder) {
+    WindowId id = topLevel(false);
+    platform::pumpMessages();
+    // Right after a pump the display is not asked again, but what SDL holds is taken.
+    for (const char* typed : {"a", "b", "c"}) {
+        SDL_Event e{};
+        e.type = SDL_TEXTINPUT;
+        e.text.windowID = id;
+        std::strcpy(e.text.text, typed);
+        ASSERT_EQ(SDL_PushEvent(&e), 1);
+    }
+    received.clear();
+    platform::pumpMessages();
+    std::vector<int> characters;
+    for (const Message& m : received)
+        if (m.type == MessageType::Char)
+            characters.push_back(m.character);
+    EXPECT_EQ(characters, (std::vector<int>{'a', 'b', 'c'}));
+}
+
 TEST_F(PlatformWindowsTest, ShownTopLevelTakesTheFocusWithoutAWindowManager) {
     WindowId id = topLevel();
-    for (int i = 0; i < 200 && platform::inputFocus() != id; ++i)
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (platform::inputFocus() != id && std::chrono::steady_clock::now() < end) {
         platform::pumpMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     EXPECT_EQ(platform::inputFocus(), id);
     bool activated = false;
     for (const Message& m : received)
