@@ -1,21 +1,29 @@
+// Mutexes within a process and between processes, and the debug log they
+// guard.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <future>
 #include <poll.h>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
-#include "tests/support/LogCapture.h"
-#include "tests/base/Waiting.h"
 #include "base/Clock.h"
+#include "base/Debug.h"
 #include "base/Mutex.h"
 #include "platform/NamedLock.h"
+#include "tests/base/Waiting.h"
+#include "tests/support/LogCapture.h"
 
 namespace {
 
@@ -33,7 +41,8 @@ bool freeForAnotherThread(orvel::Mutex& mutex) {
     return taken;
 }
 
-// The lock-holder helper running as a real second process.
+// The lock-holder helper running as a real second process: it takes the
+// global mutex of the name and says "locked".
 class Holder {
 public:
     explicit Holder(const std::string& name) {
@@ -43,8 +52,6 @@ public:
         pid_ = fork();
         if (pid_ == 0) {
             dup2(fds[1], 1);
-            close(fds[0]);
-            close(fds[1]);
             execl(LOCK_HOLDER, LOCK_HOLDER, name.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -53,26 +60,20 @@ public:
     }
     ~Holder() {
         kill();
-        if (out_ >= 0)
-            close(out_);
+        close(out_);
     }
 
-    // True once the helper says it holds the lock, within `ms`.
+    // True once the helper says it holds the lock, within ms.
     bool locked(int ms) {
         pollfd p{out_, POLLIN, 0};
-        if (poll(&p, 1, ms) != 1)
-            return false;
         char text[16] = {};
-        return read(out_, text, sizeof text - 1) > 0 && std::string(text) == "locked\n";
+        return poll(&p, 1, ms) == 1 && read(out_, text, sizeof text - 1) > 0 && std::string(text) == "locked\n";
     }
 
     // SIGKILL, then reaps it: its open files, and so its lock, are gone.
     void kill() {
-        if (pid_ <= 0)
-            return;
-        ::kill(pid_, SIGKILL);
-        int status = 0;
-        waitpid(pid_, &status, 0);
+        if (pid_ > 0 && ::kill(pid_, SIGKILL) == 0)
+            waitpid(pid_, nullptr, 0);
         pid_ = -1;
     }
 
@@ -81,44 +82,27 @@ private:
     int out_ = -1;
 };
 
-TEST(Mutex, RecursiveOwnerBlocksAnotherThreadUntilTheLastUnlock) {
+TEST(Mutex, TheOwnerTakesItAgainAndOthersWaitForTheLastUnlock) {
     orvel::Mutex mutex("contended");
     EXPECT_FALSE(mutex.isGlobal());
-    EXPECT_EQ(mutex.holderLine(), -1);
     mutex.lock(10);
     mutex.lock(11);
-    mutex.lock(12);
-    EXPECT_EQ(mutex.holderLine(), 12);
-    EXPECT_TRUE(mutex.tryLock());  // the owner may always add one more
-    mutex.unlock();
-
-    EXPECT_FALSE(freeForAnotherThread(mutex));
-
-    std::atomic<bool> got{false};
+    EXPECT_TRUE(mutex.tryLock());
+    EXPECT_EQ(mutex.holderLine(), 11);
     std::atomic<int> lineSeen{0};
     std::thread other([&] {
         orvel::MutexLock lock(mutex, 20);
         lineSeen = mutex.holderLine();
-        got = true;
     });
-    orvel::sleepMs(50);
-    EXPECT_FALSE(got);
-    mutex.unlock();
-    orvel::sleepMs(30);
-    EXPECT_FALSE(got);
-    mutex.unlock();
-    orvel::sleepMs(30);
-    EXPECT_FALSE(got);
-    mutex.unlock();
+    for (int held = 3; held > 0; --held) {
+        orvel::sleepMs(30);
+        EXPECT_EQ(lineSeen, 0) << held;
+        mutex.unlock();
+    }
     other.join();
-    EXPECT_TRUE(got);
     EXPECT_EQ(lineSeen, 20);
     EXPECT_EQ(mutex.holderLine(), -1);
-    EXPECT_TRUE(freeForAnotherThread(mutex));
-}
 
-TEST(Mutex, MutexLockUnlocksEarlyOnceOnly) {
-    orvel::Mutex mutex("scoped");
     {
         orvel::MutexLock lock(mutex, 30);
         lock.unlock();
@@ -132,23 +116,19 @@ TEST(Mutex, MutexLockUnlocksEarlyOnceOnly) {
 TEST(Mutex, LogsALongWaitOncePerSecond) {
     LogCapture log;
     orvel::Mutex mutex("slow");
-    const int holdLine = __LINE__;
-    mutex.lock(holdLine);
-    const int waitLine = __LINE__;
-    std::thread waiter([&] { orvel::MutexLock lock(mutex, waitLine); });
+    mutex.lock(7);
+    std::thread waiter([&] { orvel::MutexLock lock(mutex, 8); });
     orvel::sleepMs(2500);
     mutex.unlock();
     waiter.join();
-    std::string line = "Mutex slow taking a int32 time at " + std::to_string(waitLine) + " (locked from " +
-                       std::to_string(holdLine) + ")...\n";
+    const std::string line = "Mutex slow taking a int32 time at 8 (locked from 7)...\n";
     EXPECT_EQ(log.text(), line + line);
 }
 
-TEST(Mutex, GlobalLockHeldByAnotherProcessIsReleasedWhenItIsKilled) {
-    std::string name = uniqueName("killed");
+TEST(Mutex, GlobalLockExcludesAnotherProcessUntilItIsKilled) {
+    const std::string name = uniqueName("killed");
     Holder holder(name);
     ASSERT_TRUE(holder.locked(10000));
-
     orvel::Mutex mutex(name.c_str(), true);
     EXPECT_TRUE(mutex.isGlobal());
     EXPECT_FALSE(mutex.tryLock());
@@ -159,60 +139,47 @@ TEST(Mutex, GlobalLockHeldByAnotherProcessIsReleasedWhenItIsKilled) {
     });
     orvel::sleepMs(100);
     EXPECT_FALSE(got);
-
     holder.kill();
     EXPECT_TRUE(waitFor([&] { return got.load(); }));
     waiter.join();
-    EXPECT_TRUE(freeForAnotherThread(mutex));
-}
 
-TEST(Mutex, GlobalLockOfThisProcessKeepsAnotherProcessOut) {
-    std::string name = uniqueName("kept-out");
-    orvel::Mutex mutex(name.c_str(), true);
+    // Held here, it keeps another process out until it is let go.
     mutex.lock(__LINE__);
-    Holder holder(name);
-    EXPECT_FALSE(holder.locked(300));
+    Holder second(name);
+    EXPECT_FALSE(second.locked(300));
     mutex.unlock();
-    EXPECT_TRUE(holder.locked(10000));
+    EXPECT_TRUE(second.locked(10000));
 }
 
-TEST(Mutex, TwoGlobalMutexesOfOneNameShareTheLockInOneProcess) {
-    std::string name = uniqueName("shared");
+// Mutexes of one name share one lock in a process: the same thread takes it
+// through either, and the lock lives while any of them does.
+TEST(Mutex, GlobalMutexesOfOneNameShareTheLockWithinAProcess) {
+    const std::string name = uniqueName("shared");
     orvel::Mutex a(name.c_str(), true);
-    orvel::Mutex b(name.c_str(), true);
-    a.lock(__LINE__);
-    // The same thread takes it again through the second object: no deadlock.
-    EXPECT_TRUE(b.tryLock());
-    b.lock(__LINE__);
-    EXPECT_FALSE(freeForAnotherThread(b));
-    b.unlock();
-    b.unlock();
-    a.unlock();
-    EXPECT_TRUE(freeForAnotherThread(b));
-
-    // The record outlives the first object while the second one holds it.
     {
-        orvel::Mutex c(name.c_str(), true);
-        c.lock(__LINE__);
-        EXPECT_FALSE(freeForAnotherThread(a));
-        c.unlock();
+        orvel::Mutex b(name.c_str(), true);
+        a.lock(__LINE__);
+        EXPECT_TRUE(b.tryLock());
+        b.lock(__LINE__);
+        b.unlock();
+        b.unlock();
+        EXPECT_FALSE(freeForAnotherThread(b));
+        a.unlock();
+        b.lock(__LINE__);
     }
-    EXPECT_TRUE(a.tryLock());
+    EXPECT_FALSE(freeForAnotherThread(a));
     a.unlock();
+    EXPECT_TRUE(freeForAnotherThread(a));
+
+    orvel::Mutex unnamed(nullptr, true), empty("", true);
+    unnamed.lock(__LINE__);
+    EXPECT_TRUE(freeForAnotherThread(empty));
+    unnamed.unlock();
 }
 
-TEST(Mutex, GlobalMutexWithoutANameIsPrivate) {
-    orvel::Mutex a(nullptr, true);
-    orvel::Mutex b("", true);
-    EXPECT_TRUE(a.isGlobal());
-    a.lock(__LINE__);
-    EXPECT_TRUE(freeForAnotherThread(b));
-    a.unlock();
-}
-
-TEST(Mutex, GlobalMutexWhoseLockFileCannotBeOpenedIsLoggedAndStillExcludesThreads) {
-    std::string name = uniqueName("blocked");
-    std::string path = platform::NamedLock::pathFor(name.c_str());
+TEST(Mutex, AGlobalMutexWhoseLockFileCannotBeOpenedStillExcludesThreads) {
+    const std::string name = uniqueName("blocked");
+    const std::string path = platform::NamedLock::pathFor(name.c_str());
     ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
     {
         LogCapture log;
@@ -223,6 +190,88 @@ TEST(Mutex, GlobalMutexWhoseLockFileCannotBeOpenedIsLoggedAndStillExcludesThread
         mutex.unlock();
     }
     rmdir(path.c_str());
+}
+
+TEST(DebugLog, WritesNothingUntilAFileIsSetThenUpTo10000Characters) {
+    orvel::setDebugFile(nullptr);
+    // Nothing is formatted, so even a text over the limit does not throw.
+    EXPECT_NO_THROW(orvel::debug("%s", std::string(20000, 'x').c_str()));
+    LogCapture log;
+    const std::string exact = std::string(9999, 'a') + "\n";
+    orvel::debug("%s", exact.c_str());
+    orvel::debug("%s|%d\n", "100%d %s %n %%", 7);  // '%' in the text is written as it is
+    try {
+        orvel::debug("%010000d\n", 1);
+        ADD_FAILURE() << "no exception";
+    } catch (const std::logic_error& e) {
+        EXPECT_STREQ(e.what(), "orvel::debug() - I just corrupted something!\n");
+    }
+    // The throw gave the log's lock back: another thread can still write.
+    std::async(std::launch::async, [] { orvel::debug("after\n"); }).wait();
+    EXPECT_EQ(log.text(), exact + "100%d %s %n %%|7\nafter\n");
+}
+
+TEST(DebugLog, EightThreadsWriteWholeLines) {
+    LogCapture log;
+    constexpr int threads = 8, lines = 300;
+    std::vector<std::thread> writers;
+    for (int t = 0; t < threads; ++t)
+        writers.emplace_back([t] {
+            for (int i = 0; i < lines; ++i)
+                orvel::debug("T%d L%d %s\n", t, i, std::string(150, char('a' + t)).c_str());
+        });
+    for (auto& w : writers)
+        w.join();
+    std::istringstream in(log.text());
+    int next[threads] = {}, total = 0;
+    for (std::string line; std::getline(in, line); ++total) {
+        int t = -1, i = -1;
+        ASSERT_EQ(std::sscanf(line.c_str(), "T%d L%d ", &t, &i), 2) << line;
+        ASSERT_TRUE(t >= 0 && t < threads) << line;
+        EXPECT_EQ(i, next[t]++) << line;
+        EXPECT_EQ(line, "T" + std::to_string(t) + " L" + std::to_string(i) + " " + std::string(150, char('a' + t)));
+    }
+    EXPECT_EQ(total, threads * lines);
+}
+
+// A log file whose first write waits until the test lets it through.
+struct SlowFile {
+    std::promise<void> entered, release;
+    std::string written;
+    bool inWrite = false;
+
+    static ssize_t write(void* cookie, const char* data, size_t size) {
+        auto* self = static_cast<SlowFile*>(cookie);
+        if (!std::exchange(self->inWrite, true)) {
+            self->entered.set_value();
+            self->release.get_future().wait();
+        }
+        self->written.append(data, size);
+        return ssize_t(size);
+    }
+};
+
+// Setting the file waits for a line being written: the caller may close the
+// old file as soon as it returns.
+TEST(DebugLog, SettingTheFileWaitsForALineBeingWritten) {
+    SlowFile slow;
+    FILE* file = fopencookie(&slow, "w", {nullptr, &SlowFile::write, nullptr, nullptr});
+    ASSERT_NE(file, nullptr);
+    orvel::setDebugFile(file);
+    std::thread writer([] { orvel::debug("slow line\n"); });
+    slow.entered.get_future().wait();
+    std::atomic<bool> cleared{false};
+    std::thread clearer([&] {
+        orvel::setDebugFile(nullptr);
+        cleared = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(cleared);
+    slow.release.set_value();
+    writer.join();
+    clearer.join();
+    std::fclose(file);
+    EXPECT_EQ(slow.written, "slow line\n");
 }
 
 }  // namespace

@@ -224,6 +224,81 @@ Owner* ownerTree() {
 
 namespace {
 
+class Shape {
+public:
+    std::string of(const orvel::Streamable* root) {
+        name(root);
+        for (size_t next = 0; next < order_.size(); ++next)
+            out_ += (next ? ", " : "") + describe(order_[next]);
+        return out_;
+    }
+
+private:
+    std::string name(const orvel::Streamable* object) {
+        if (!object)
+            return "-";
+        if (auto* record = dynamic_cast<const orvel::CountedRecord*>(object)) {
+            auto found = records_.emplace(record, records_.size() + 1).first;
+            return "r" + std::to_string(found->second) + "/" + std::to_string(record->count) + name(record->pointee());
+        }
+        auto found = ids_.emplace(object, ids_.size() + 1);
+        if (found.second)
+            order_.push_back(object);
+        return "@" + std::to_string(found.first->second);
+    }
+    template <class T>
+    std::string name(const T* object) {
+        return name(static_cast<const orvel::Streamable*>(object));
+    }
+
+    // One name per statement: the numbers follow the order written.
+    std::string describe(const orvel::Streamable* o) {
+        std::string s;
+        if (auto* n = dynamic_cast<const Node*>(o)) {
+            s = (dynamic_cast<const Faulty*>(o) ? "F" : dynamic_cast<const CountedNode*>(o) ? "C" : "N") +
+                std::to_string(n->value);
+            if (n->link)
+                s += ">" + name(n->link);
+        } else if (auto* h = dynamic_cast<const Holder*>(o)) {
+            s = "H" + std::to_string(h->seen) + "{" + name(h->node.record()) + "}";
+        } else if (auto* l = dynamic_cast<const Loose*>(o)) {
+            s = "L{" + name(l->ref) + "}";
+        } else if (auto* m = dynamic_cast<const MultiNode*>(o)) {
+            s = "M" + std::to_string(m->payload) + "{" + name(m->next.record());
+            s += " " + name(m->back) + "}";
+        } else if (auto* owner = dynamic_cast<const Owner*>(o)) {
+            s = "O[";
+            for (const orvel::Streamable* x : owner->owned)
+                s += (s.size() > 2 ? " " : "") + name(x);
+            s += "]";
+        } else {
+            auto* g = dynamic_cast<const Graph*>(o);
+            std::string fields;
+            if (!g->name.empty())
+                fields += " '" + std::string(g->name.c_str()) + "'";
+            if (g->weight != 0)
+                fields += " w" + std::to_string(g->weight);
+            if (g->link)
+                fields += " >" + name(g->link);
+            if (g->shared.record())
+                fields += " s:" + name(g->shared.record());
+            if (g->extra.record())
+                fields += " x:" + name(g->extra.record()) + "=" + std::to_string(g->extra ? g->extra->payload : -1);
+            if (g->multi)
+                fields += " m:" + name(g->multi);
+            for (size_t i = 0; i < g->list.size(); ++i)
+                fields += (i ? " " : " [") + name(g->list[i]) + (i + 1 < g->list.size() ? "" : "]");
+            s = "G" + std::to_string(g->value) + (fields.empty() ? "" : "{" + fields.substr(1) + "}");
+        }
+        return s;
+    }
+
+    std::map<const orvel::Streamable*, size_t> ids_;
+    std::map<const orvel::CountedRecord*, size_t> records_;
+    std::vector<const orvel::Streamable*> order_;
+    std::string out_;
+};
+
 // The holders leave the object before any is released: a release may
 // delete the object itself.
 void releaseHolders(orvel::Streamable* object) {
@@ -240,6 +315,8 @@ void releaseHolders(orvel::Streamable* object) {
 }
 
 }  // namespace
+
+std::string shape(const orvel::Streamable* root) { return Shape().of(root); }
 
 void destroyAll() {
     // Releasing a holder may delete other objects, whose own holders go

@@ -10,6 +10,7 @@
 #include <map>
 #include <set>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "base/DataDest.h"
@@ -183,6 +184,11 @@ Graph* randomGraph(unsigned n, unsigned seed);
 // Owners two deep over Graphs, which share counted Graphs outside the tree
 // and refer to one another through plain links and lists.
 Owner* ownerTree();
+
+// The graph reachable from root as one line, objects in the order first
+// met: @k names the k-th, rK/C@k the K-th counted record met, of count C,
+// holding @k. "N42>@2, N7" is a Node 42 linking to a Node 7.
+std::string shape(const orvel::Streamable* root);
 
 // Registers the classes above.
 void registerTypes(orvel::DataSource& source);
