@@ -8,7 +8,7 @@
 
 namespace {
 
-std::string text(const orvel_string& s) { return std::string(s.c_str(), s.length()); }
+std::string text(const orvel_string& s) { return std::string(s.begin(), s.end()); }
 
 unsigned position(std::string::size_type found) { return found == std::string::npos ? orvel_string::npos : unsigned(found); }
 
