@@ -322,10 +322,8 @@ TEST_P(Sources, HostileBytesThroughEveryReader) {
     }
 }
 
-std::string kindName(const ::testing::TestParamInfo<Kind>& info) {
-    const char* names[] = {"Memory", "File", "Stream"};
-    return names[int(info.param)];
-}
+const char* const kindNames[] = {"Memory", "File", "Stream"};
+std::string kindName(const ::testing::TestParamInfo<Kind>& info) { return kindNames[int(info.param)]; }
 
 INSTANTIATE_TEST_SUITE_P(ByteStream, Sources, ::testing::Values(Kind::memory, Kind::file, Kind::stream), kindName);
 

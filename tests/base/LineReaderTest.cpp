@@ -106,7 +106,7 @@ TEST(LineReaderTest, ValuesAndTheErrorFlag) {
         {{"  hello world  ", "s"}, {"'hello world  ' ", "@15"}},
         {{"\"a b\" rest of it", "sss"}, {"'a b' 'rest of it' '' ", "@16"}},
         {{" \"open end", "s"}, {"'open end' ", "@10"}},
-        {{"\"big tree\" \"x\"", "q"}, {"\"big tree\" \"x\" ", "@14"}},
+        {{"  \"big tree\" \"x\"", "q"}, {"\"big tree\" \"x\" ", "@16"}},
         {{"\"alone", "q"}, {"\"\" ", "@0"}},
         {{"none", "q"}, {"\"\" ", "@0"}},
         {{"ab \t cd", "++_A_"}, {"", "@7"}},
