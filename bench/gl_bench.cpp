@@ -5,7 +5,9 @@
 // of pixels. On Mesa's llvmpipe both paths cost the same: its vertex work
 // runs on the calling thread and reads client arrays where they lie, so a
 // buffer object saves no copy there; what buffers save is the transfer to a
-// graphics card's own memory. Needs a display (llvmpipe under Xvfb will do):
+// graphics card's own memory. Off-screen renders into a 256 x 256 picture
+// (a plain client and the colour mixer's) count the framebuffer's binding,
+// the drawing and the read-back. Needs a display (llvmpipe under Xvfb will do):
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build-release/bench/bench_gl
 #include <benchmark/benchmark.h>
 
@@ -14,10 +16,12 @@
 #include <memory>
 #include <vector>
 
+#include "gui/gl/ColorMixerInternals.h"
 #include "gui/gl/GLcontext.h"
 #include "gui/gl/GLmatrix.h"
 #include "gui/gl/GLstate.h"
 #include "gui/gl/GLwindow.h"
+#include "gui/gl/Image.h"
 #include "gui/gl/VertexArray.h"
 
 namespace {
@@ -131,5 +135,46 @@ void BM_StateSentToGL(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_StateSentToGL);
+
+// A cleared picture with one triangle across it, read back each time.
+void BM_OffscreenRender256(benchmark::State& state) {
+    struct Triangle : pellium::GLclient {
+        void render(pellium::GLRenderInfo& info) override {
+            glClearColor(0.2f, 0.3f, 0.4f, 1);
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            glBegin(GL_TRIANGLES);
+            glColor3f(1, 0, 0);
+            glVertex2i(0, 0);
+            glColor3f(0, 1, 0);
+            glVertex2i(info.width, 0);
+            glColor3f(0, 0, 1);
+            glVertex2i(0, info.height);
+            glEnd();
+        }
+    } client;
+    pellium::Image picture(256, 256);
+    for (auto _ : state)
+        if (!picture.renderGL(client)) {
+            state.SkipWithError("no off-screen rendering (is there a display?)");
+            return;
+        }
+    state.SetLabel("real time");
+}
+BENCHMARK(BM_OffscreenRender256)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The colour mixer's picture at a new hue each time.
+void BM_ColorMixerPicture256(benchmark::State& state) {
+    pellium::ColorMixerInternals mixer(256);
+    int hue = 0;
+    for (auto _ : state) {
+        mixer.hsv.hue = float(++hue % 360);
+        if (!mixer.update()) {
+            state.SkipWithError("the picture was not rendered");
+            return;
+        }
+    }
+    state.SetLabel("real time");
+}
+BENCHMARK(BM_ColorMixerPicture256)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "GLextensions.h"
 
+#include <string>
+
 #include "base/Debug.h"
 #include "gui/gl/GLcaps.h"
 #include "platform/GLContext.h"
@@ -19,6 +21,8 @@ struct Loaders {
     MultiTextureEntryPoints multiTexture;
     bool cvaDone = false, cvaAvailable = false;
     CVAEntryPoints cva;
+    bool framebufferDone = false, framebufferAvailable = false;
+    FramebufferEntryPoints framebuffer;
     bool specularTested = false, specularPresent = false;
 };
 
@@ -146,6 +150,37 @@ const CVAEntryPoints* loadCVAExtensions() {
         l.cvaAvailable = all;
     }
     return l.cvaAvailable ? &l.cva : nullptr;
+}
+
+const FramebufferEntryPoints* loadFramebufferExtensions() {
+    Loaders& l = loaders();
+    if (!l.framebufferDone) {
+        l.framebufferDone = true;
+        GLcaps caps;
+        caps.fill();
+        // The ARB's calls carry no suffix, the EXT's end in "EXT".
+        const char* suffix = caps.hasExtension("GL_ARB_framebuffer_object")   ? ""
+                             : caps.hasExtension("GL_EXT_framebuffer_object") ? "EXT"
+                                                                              : nullptr;
+        FramebufferEntryPoints& f = l.framebuffer;
+        f = FramebufferEntryPoints();
+        bool all = suffix != nullptr;
+        auto get = [&](auto& entry, const char* name) {
+            all = all && fetch(entry, (std::string(name) + suffix).c_str());
+        };
+        get(f.genFramebuffers, "glGenFramebuffers");
+        get(f.deleteFramebuffers, "glDeleteFramebuffers");
+        get(f.bindFramebuffer, "glBindFramebuffer");
+        get(f.checkFramebufferStatus, "glCheckFramebufferStatus");
+        get(f.genRenderbuffers, "glGenRenderbuffers");
+        get(f.deleteRenderbuffers, "glDeleteRenderbuffers");
+        get(f.bindRenderbuffer, "glBindRenderbuffer");
+        get(f.renderbufferStorage, "glRenderbufferStorage");
+        get(f.framebufferRenderbuffer, "glFramebufferRenderbuffer");
+        l.framebufferAvailable = all;
+        progressFlag("weHaveFramebufferObjects=%d\n", all);
+    }
+    return l.framebufferAvailable ? &l.framebuffer : nullptr;
 }
 
 void enableSeparateSpecular() {

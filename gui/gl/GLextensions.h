@@ -54,6 +54,21 @@ struct CVAEntryPoints {
 // Locked (compiled) vertex arrays; null without them.
 const CVAEntryPoints* loadCVAExtensions();
 
+struct FramebufferEntryPoints {
+    PFNGLGENFRAMEBUFFERSEXTPROC genFramebuffers = nullptr;
+    PFNGLDELETEFRAMEBUFFERSEXTPROC deleteFramebuffers = nullptr;
+    PFNGLBINDFRAMEBUFFEREXTPROC bindFramebuffer = nullptr;
+    PFNGLCHECKFRAMEBUFFERSTATUSEXTPROC checkFramebufferStatus = nullptr;
+    PFNGLGENRENDERBUFFERSEXTPROC genRenderbuffers = nullptr;
+    PFNGLDELETERENDERBUFFERSEXTPROC deleteRenderbuffers = nullptr;
+    PFNGLBINDRENDERBUFFEREXTPROC bindRenderbuffer = nullptr;
+    PFNGLRENDERBUFFERSTORAGEEXTPROC renderbufferStorage = nullptr;
+    PFNGLFRAMEBUFFERRENDERBUFFEREXTPROC framebufferRenderbuffer = nullptr;
+};
+// Framebuffer objects (the ARB's or the older EXT's: same calls, same
+// numbers); null without either.
+const FramebufferEntryPoints* loadFramebufferExtensions();
+
 // Specular light added after texturing when the driver can, else single colour.
 void enableSeparateSpecular();
 

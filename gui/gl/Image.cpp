@@ -6,6 +6,7 @@
 
 #include "base/Debug.h"
 #include "gui/gl/ImageData.h"
+#include "gui/gl/OffscreenRender.h"
 
 namespace pellium {
 
@@ -125,6 +126,16 @@ void Image::addNoise(uint32_t seed) {
         w = 18000 * (w & 0xFFFF) + (w >> 16);
         p = ((z << 16) + (w & 0xFFFF)) | 0xFF808080u;
     }
+}
+
+bool Image::renderGL(GLclient& client) {
+    if (!data_)
+        return false;
+    touch();
+    if (renderBitmap(*this, client))
+        return true;
+    addNoise(12345);
+    return false;
 }
 
 void Image::paste(const Image& source, int x, int y) {

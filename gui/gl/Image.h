@@ -10,6 +10,7 @@
 
 namespace pellium {
 
+class GLclient;
 struct ImageData;
 class ResourceModule;
 
@@ -50,6 +51,11 @@ public:
     void paste(const Image& source, int x, int y);
     // Clears alpha on every pixel of the top-left pixel's colour.
     void keyOutCornerColour();
+
+    // Draws the client into the picture off-screen (gl/OffscreenRender.h).
+    // False for an empty image, and when the render fails: the picture is
+    // then noise (seed 12345), so that the failure shows.
+    bool renderGL(GLclient& client);
 
     // Loads the bitmap resource id of a module; an empty image when it cannot.
     void loadBitmapResource(const ResourceModule* module, int id);

@@ -6,6 +6,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -17,7 +18,9 @@
 #include "gui/gl/GLextensions.h"
 #include "gui/gl/GLmatrix.h"
 #include "gui/gl/GLstate.h"
+#include "gui/gl/Image.h"
 #include "gui/gl/VertexArray.h"
+#include "platform/GLContext.h"
 
 using gltest::rgba;
 using ::testing::HasSubstr;
@@ -90,6 +93,19 @@ TEST_F(OldDriver, ArraysKeepDrawingFromClientMemory) {
     EXPECT_EQ(p[20 * side + 20], rgba(255, 0, 0));
     EXPECT_EQ(p[45 * side + 45], rgba(0, 0, 0));
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+// Without framebuffer objects nothing can be drawn off-screen: the picture
+// becomes the failure's noise.
+TEST_F(OldDriver, ABitmapRenderFailsIntoNoise) {
+    LogCapture log;
+    pellium::GLclient client;
+    pellium::Image image(16, 4), noise(16, 4);
+    noise.addNoise(12345);
+    EXPECT_FALSE(image.renderGL(client));
+    EXPECT_TRUE(std::equal(image.constPixels(), image.constPixels() + 64, noise.constPixels()));
+    EXPECT_THAT(log.text(), HasSubstr("The driver has no framebuffer objects to render a bitmap in\n"));
+    EXPECT_EQ(platform::currentGLContext(), nullptr);
 }
 
 }  // namespace

@@ -27,33 +27,17 @@
 #include "tests/support/LogCapture.h"
 #include "tests/support/GuiTestSupport.h"
 #include "tests/support/Pictures.h"
+#include "tests/support/WidgetDriver.h"
 #include "tests/gui/TestFonts.h"
 
+using guitest::Pairs;
+using guitest::sevenWide;
 using guitest::Surface;
+using guitest::WidgetDriveTest;
 using pellium::Rect;
 namespace K = pellium::WidgetKind;
 namespace S = pellium::WidgetState;
 using platform::MessageType;
-
-namespace {
-
-// 7 wide, ascent 11, descent 3: glyphs fill x .. x+5 and the 11 rows above the baseline.
-platform::TestFontBackend::Metrics sevenWide() {
-    platform::TestFontBackend::Metrics m;
-    m.width = m.averageWidth = 7;
-    m.ascent = 11;
-    m.descent = 3;
-    return m;
-}
-
-struct Messages : pellium::MessageDest {
-    void message(pellium::Component* source, int id, int detail) override { got.push_back({id, detail}); (void)source; }
-    std::vector<std::pair<int, int>> got;
-};
-
-using Pairs = std::vector<std::pair<int, int>>;
-
-}  // namespace
 
 TEST(WidgetLookTest, EveryKindInEveryState) {
     TestFonts fonts(sevenWide());
@@ -137,60 +121,6 @@ TEST(WidgetLookTest, EveryKindInEveryState) {
     EXPECT_EQ(s.rows()[43 - 32][3], '.');
 }
 
-namespace {
-
-// An open window of widgets driven by injected messages; it keeps its
-// children where the test put them and notes the keys that reach it.
-class WidgetWindow : public pellium::Window {
-public:
-    void layout() override {
-        if (laysOut)
-            Window::layout();
-    }
-    void handleKey(const pellium::Event& e) override {
-        keys.push_back(e.code);
-        Window::handleKey(e);
-    }
-    bool laysOut = false;
-    std::vector<int> keys;
-};
-
-class WidgetDriveTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        guitest::openAt(window, 100, 100, 300, 200);
-        move(295, 195);  // the pointer enters the window: no event yet
-    }
-    // Window positions, bottom-up.
-    void move(int x, int y) { pointer.move(x, y); }
-    void down(int x, int y) { pointer.down(x, y); }
-    void up(int x, int y) { pointer.up(x, y); }
-    void click(int x, int y) {
-        clock.advance(1);
-        move(x, y);
-        down(x, y);
-        up(x, y);
-    }
-    void type(std::initializer_list<int> characters) {
-        for (int c : characters)
-            guitest::character(window, c);
-        guitest::dispatchAll();
-    }
-    template <class T>
-    T* place(T* widget, Rect r, int id) {
-        widget->setBounds(r);
-        widget->setMessageDest(&messages, id);
-        window.add(widget);
-        return widget;
-    }
-
-    guitest::FakeClock clock;
-    WidgetWindow window;
-    Messages messages;
-    guitest::Pointer pointer{window};
-};
-
-}  // namespace
 
 namespace {
 
