@@ -4,6 +4,7 @@
 
 #include "gui/Component.h"
 #include "gui/Graphics.h"
+#include "gui/XPtheme.h"
 #include "gui/gl/Font.h"
 #include "gui/gl/FontCache.h"
 
@@ -81,10 +82,19 @@ GuiRendererInternals::GroupBoxBackgroundRenderer*& groupBoxPainter() {
 
 }  // namespace
 
+namespace {
+bool visualStylesOn = false;
+}
+
 GuiRenderer* GuiRenderer::instance() {
+    if (visualStylesOn && XPtheme::isAvailable())
+        return XPtheme::instance();
     static GuiRenderer renderer;
     return &renderer;
 }
+
+void GuiRenderer::setVisualStyles(bool on) { visualStylesOn = on; }
+bool GuiRenderer::visualStyles() { return visualStylesOn; }
 
 GuiRenderer::GuiRenderer() = default;
 GuiRenderer::~GuiRenderer() = default;
@@ -107,17 +117,9 @@ void GuiRenderer::getMetrics(GuiMetrics& m, int kind, int state, Component* c) {
             m.height -= 3;
         break;
     case K::checkBox:
-    case K::radioButton: {
-        const int k = f.ascent + 4;
-        m.width = tw + k + (tw >= 1 ? 2 * f.space : 0);
-        m.height = k + 4;
-        m.labelX = b.x + f.space + k;
-        m.labelY = b.y + 3;
-        m.imageX = b.x;
-        m.imageY = b.y + 2;
-        m.extra = k;
+    case K::radioButton:
+        markMetrics(m, c, f.ascent + 4);
         break;
-    }
     case K::menuBarEntry:
         m.width = tw + 2 * f.m;
         m.height = f.height + 4 * f.descent;
@@ -175,6 +177,19 @@ void GuiRenderer::getMetrics(GuiMetrics& m, int kind, int state, Component* c) {
     default:
         break;
     }
+}
+
+void GuiRenderer::markMetrics(GuiMetrics& m, Component* c, int k) {
+    const FontFacts f = factsOf(c ? c->getFont().get() : nullptr);
+    const Rect b = c ? c->getBounds() : Rect{};
+    const int tw = c ? c->getTextWidth() : 0;
+    m.width = tw + k + (tw >= 1 ? 2 * f.space : 0);
+    m.height = k + 4;
+    m.labelX = b.x + f.space + k;
+    m.labelY = b.y + 3;
+    m.imageX = b.x;
+    m.imageY = b.y + 2;
+    m.extra = k;
 }
 
 void GuiRenderer::drawBackground(Graphics& g, int kind, int state, const Rect& r) {
@@ -362,7 +377,7 @@ void GuiRenderer::drawForeground(Graphics& g, int kind, int state, Component* c)
         }
         break;
     case K::groupBox:
-        drawGroupBox(g, m, c);
+        drawGroupBoxFrame(g, m, c, GuiRendererInternals::groupBoxBackgroundRenderer());
         label(g, m, c, G::button_text, true);
         break;
     default:
@@ -420,14 +435,14 @@ void GuiRenderer::label(Graphics& g, const GuiMetrics& m, Component* c, GuiColor
     draw(m.labelX, m.labelY);
 }
 
-void GuiRenderer::drawGroupBox(Graphics& g, const GuiMetrics& m, Component* c) {
+bool GuiRenderer::drawGroupBoxFrame(Graphics& g, const GuiMetrics& m, Component* c,
+                                    GuiRendererInternals::GroupBoxBackgroundRenderer* painter) {
     const Rect b = c->getBounds();
     const Font* font = c->getFont().get();
     const int tw = c->getTextWidth();
     const int labelBottom = m.labelY - (font ? font->descent() : 0);
     const int gapLeft = m.labelX - 2, gapRight = m.labelX + tw + 2;
     const int top = b.y + b.height;
-    GuiRendererInternals::GroupBoxBackgroundRenderer* painter = GuiRendererInternals::groupBoxBackgroundRenderer();
     const Rect passes[3] = {{b.x, b.y, b.width, labelBottom - b.y},
                             {b.x, labelBottom, gapLeft - b.x, top - labelBottom},
                             {gapRight, labelBottom, b.x + b.width - gapRight, top - labelBottom}};
@@ -436,8 +451,9 @@ void GuiRenderer::drawGroupBox(Graphics& g, const GuiMetrics& m, Component* c) {
         bool more = painter->draw(g, m, c);
         g.popClip();
         if (!more)
-            return;
+            return false;
     }
+    return true;
 }
 
 const Image& GuiRenderer::arrow(int state) {

@@ -72,10 +72,19 @@ enum : int {
 };
 }
 
+namespace GuiRendererInternals {
+class GroupBoxBackgroundRenderer;
+}
+
 class GuiRenderer {
 public:
-    // The renderer every widget is drawn with, made on first use.
+    // The renderer every widget is drawn with: the theme renderer while the
+    // visual-styles switch is on and the system's theme functions were found
+    // (XPtheme.h), else the default one, made on first use.
     static GuiRenderer* instance();
+    // The visual-styles switch; off at start, and nothing in the program turns it on.
+    static void setVisualStyles(bool on);
+    static bool visualStyles();
 
     GuiRenderer();
     virtual ~GuiRenderer();
@@ -107,11 +116,18 @@ public:
     // The scroll-bar arrow buttons' size: the classic system metrics.
     static constexpr int scrollArrowSize = 16;
 
+protected:
+    // The check-box and radio-button rule for a mark of size k.
+    static void markMetrics(GuiMetrics& m, Component* c, int k);
+    // The group-box frame in three clipped passes by the painter; false when
+    // the painter stopped them.
+    static bool drawGroupBoxFrame(Graphics& g, const GuiMetrics& m, Component* c,
+                                  GuiRendererInternals::GroupBoxBackgroundRenderer* painter);
+
 private:
     void label(Graphics& g, const GuiMetrics& m, Component* c, GuiColor::gui_color color, bool etched);
     void drawTab(Graphics& g, int state, const Rect& r);
     void drawTick(Graphics& g, const GuiMetrics& m, bool enabled);
-    void drawGroupBox(Graphics& g, const GuiMetrics& m, Component* c);
 
     Image arrows_[4];
     struct RadioSet {
