@@ -82,8 +82,5 @@ void setFontBackend(FontBackend* backend);
 // came from a backend no longer in use.
 unsigned fontBackendGeneration();
 
-// The Unicode code point of a Windows-1252 byte. The five bytes the code page
-// leaves undefined map to the C1 controls of the same value.
-uint32_t cp1252ToUnicode(unsigned char c);
 
 }  // namespace platform

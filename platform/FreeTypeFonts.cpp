@@ -11,6 +11,8 @@
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 
+#include "platform/CodePage.h"
+
 namespace platform {
 
 struct FreeTypeLibrary {

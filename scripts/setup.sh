@@ -9,6 +9,7 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-liberation2
   libsqlite3-dev
   xvfb xauth xdotool
+  xclip  # the second program of the clipboard tests
   xfonts-base  # the core fonts SDL draws message boxes with
   xdg-utils
   imagemagick libgif-dev

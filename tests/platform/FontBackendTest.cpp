@@ -1,5 +1,5 @@
 // The FreeType backend against the installed Liberation fonts, the test
-// backend's exact numbers and glyphs, and the Windows-1252 mapping.
+// backend's exact numbers and glyphs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -243,15 +243,6 @@ TEST_F(FreeTypeFontsTest, StockFontsAreDefined) {
         EXPECT_EQ(characterHeight(font->metrics()), 11);
         EXPECT_EQ(font->familyName(), "Liberation Sans");
     }
-}
-
-TEST(Cp1252Test, MapsBytesToUnicode) {
-    // The bytes 0x81, 0x8D, 0x8F, 0x90 and 0x9D are undefined and stay as they are.
-    const std::pair<unsigned char, unsigned> cases[] = {
-        {'A', 0x41},   {0, 0},         {0x80, 0x20AC}, {0x8A, 0x160}, {0x93, 0x201C}, {0x9F, 0x178}, {0xA0, 0xA0},
-        {0xE9, 0xE9}, {0xFF, 0xFF},    {0x81, 0x81},   {0x8D, 0x8D},  {0x8F, 0x8F},   {0x90, 0x90},  {0x9D, 0x9D}};
-    for (auto [byte, unicode] : cases)
-        EXPECT_EQ(platform::cp1252ToUnicode(byte), unicode) << int(byte);
 }
 
 TEST(TestFontBackendTest, GlyphsAreBlocksFromTheBaselineUpToTheAscent) {
