@@ -6,11 +6,13 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <string>
 #include <memory>
 
 #include "gui/Button.h"
 #include "gui/Checkbox.h"
 #include "gui/RadioButton.h"
+#include "gui/TextInput.h"
 #include "gui/TileLayout.h"
 #include "gui/Window.h"
 #include "gui/gdiGraphics.h"
@@ -89,5 +91,41 @@ void BM_OneWidgetChanges(benchmark::State& state) {
     state.counters["skipped"] = g.skipped;
 }
 BENCHMARK(BM_OneWidgetChanges)->Unit(benchmark::kMicrosecond);
+
+void BM_TextFieldKeystroke(benchmark::State& state) {
+    if (!platform::videoAvailable()) {
+        state.SkipWithError("no display");
+        return;
+    }
+    pellium::Window window;
+    auto* field = new pellium::TextInput;
+    window.add(field);
+    window.setBounds({-1, -1, 400, 40});
+    window.open();
+    pellium::Window::setKeyboardFocus(&window, field);
+    const std::string text(10000, 'm');
+    pellium::Event key(pellium::EventType::Key, &window);
+    auto reset = [&] {
+        field->setText(text.c_str());
+        key.code = pellium::Key::Home;
+        field->handleKey(key);
+        key.code = pellium::Key::Right;
+        for (int i = 0; i < 5000; ++i)
+            field->handleKey(key);
+        key.code = 'a';
+    };
+    reset();
+    int typed = 0;
+    for (auto _ : state) {
+        field->handleKey(key);
+        // The undo stack keeps a copy of the text per key: start again now and then.
+        if (++typed % 1000 == 0) {
+            state.PauseTiming();
+            reset();
+            state.ResumeTiming();
+        }
+    }
+}
+BENCHMARK(BM_TextFieldKeystroke)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
