@@ -102,6 +102,130 @@ TEST(PolygonBranchWeld, AgainstBruteForceClustering) {
         }
 }
 
+namespace {
+
+// The welding tree followed vertex by vertex, as plainly as it can be
+// written: at the top, vertices off the bands around the centre's planes
+// go straight to their octants; the others (and below the top every
+// vertex), in order, each take the later ones close to them into their
+// octant. An octant all close to its first, or holding its whole node, is
+// one position; any other is divided around its mean. Gives each
+// position's vertices in the order of its ring.
+std::vector<std::vector<int>> weldVertexByVertex(const std::vector<Vector>& p, double tol, const Vector& centre) {
+    struct Node {
+        std::vector<int> items;
+        Vector c;
+        bool top, leaf;
+    };
+    auto close = [&](int a, int b) {
+        Vector d = p[std::size_t(a)] - p[std::size_t(b)];
+        double d2 = d.x * d.x + d.y * d.y + d.z * d.z;
+        return d2 == 0 || d2 < tol * tol;
+    };
+    std::vector<std::vector<int>> positions;
+    std::vector<Node> stack{{{}, centre, true, false}};
+    for (int v = 0; v < int(p.size()); ++v)
+        stack[0].items.push_back(v);
+    while (!stack.empty()) {
+        Node node = std::move(stack.back());
+        stack.pop_back();
+        if (node.leaf) {
+            positions.push_back(node.items);
+            continue;
+        }
+        const Vector c = node.c;
+        auto octant = [&](int v) {
+            const Vector& q = p[std::size_t(v)];
+            return (q.x > c.x ? 1 : 0) | (q.y > c.y ? 2 : 0) | (q.z > c.z ? 4 : 0);
+        };
+        auto held = [&](int v) {
+            const Vector& q = p[std::size_t(v)];
+            return !node.top || std::fabs(q.x - c.x) < tol || std::fabs(q.y - c.y) < tol || std::fabs(q.z - c.z) < tol;
+        };
+        std::vector<int> octants[8];
+        for (int v : node.items)
+            if (!held(v))
+                octants[octant(v)].push_back(v);
+        const std::size_t n = node.items.size();
+        std::vector<bool> placed(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const int v = node.items[i];
+            if (!held(v) || placed[i])
+                continue;
+            for (std::size_t j = i; j < n; ++j)
+                if (!placed[j] && held(node.items[j]) && (j == i || close(v, node.items[j]))) {
+                    placed[j] = true;
+                    octants[octant(v)].push_back(node.items[j]);
+                }
+        }
+        for (int o = 7; o >= 0; --o) {
+            const std::vector<int>& side = octants[o];
+            if (side.empty())
+                continue;
+            bool together = true;
+            for (std::size_t i = 1; i < side.size() && together; ++i)
+                together = close(side[0], side[i]);
+            Vector mean;
+            for (int v : side)
+                mean += p[std::size_t(v)];
+            mean *= 1.0 / double(side.size());
+            stack.push_back({side, mean, false, together || side.size() == n});
+        }
+    }
+    return positions;
+}
+
+}  // namespace
+
+// Chains of copies a fraction of the tolerance apart (some on the centre's
+// planes, some exact copies, some at -0) weld to the positions, rings and
+// first vertices the vertex-by-vertex tree gives.
+TEST(PolygonBranchWeld, RingsFollowTheVertexByVertexTree) {
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        std::mt19937 random(seed);
+        auto pick = [&](int n) { return int(random() % unsigned(n)); };
+        const double step = (0.2 + 0.15 * (seed % 4)) * std::sqrt(300.0) * double(1e-6f);
+        std::vector<Vector> places;
+        for (int i = 0; i < 150; ++i) {
+            Vector q(pick(7) - 3, pick(7) - 3, pick(7) - 3);
+            if (pick(3) == 0)
+                q[pick(3)] = pick(2) ? 0.0 : -0.0;
+            places.push_back(q);
+            for (int k = pick(3) == 0 ? pick(8) : 0; k > 0; --k) {
+                q[pick(3)] += (pick(2) ? step : -step) * (1 + pick(2));
+                places.push_back(q);
+            }
+        }
+        PolygonBranch b;
+        b.addPolygon(polygonOf({{-10, -10, -10}, {10, 10, 10}, {10, -10, 10}}));
+        for (int i = 0; i < 300; ++i) {
+            std::vector<Vector> corners(std::size_t(3 + pick(3)));
+            for (Vector& c : corners)
+                c = places[std::size_t(pick(int(places.size())))];
+            b.addPolygon(polygonOf(corners));
+        }
+        b.prepare();
+        std::vector<PolygonVertex*> vertices;
+        std::vector<Vector> at;
+        for (Polygon* p : b.polygons())
+            for (PolygonVertex* v = p->firstVertex(); v; v = v->next()) {
+                vertices.push_back(v);
+                at.emplace_back(v->position()[0], v->position()[1], v->position()[2]);
+            }
+        const auto expected = weldVertexByVertex(at, b.bounds().radius() * double(1e-6f), b.bounds().centre());
+        ASSERT_EQ(b.weldedPositions().size(), expected.size()) << "seed " << seed;
+        for (std::size_t g = 0; g < expected.size(); ++g) {
+            const std::vector<int>& ring = expected[g];
+            EXPECT_EQ(b.weldedPositions()[g], vertices[std::size_t(ring[0])]) << "seed " << seed;
+            for (std::size_t i = 0; i < ring.size(); ++i) {
+                const PolygonVertex* v = vertices[std::size_t(ring[i])];
+                ASSERT_EQ(v->weldIndex, int(g)) << "seed " << seed;
+                ASSERT_EQ(v->samePosition, vertices[std::size_t(ring[(i + 1) % ring.size()])]) << "seed " << seed;
+            }
+        }
+    }
+}
+
 // Three polygons meet along one edge: the one whose face agrees best with
 // the first is its neighbour, and smoothing averages across it.
 TEST(PolygonBranchNeighbours, TJunctionAndSmoothing) {
