@@ -205,6 +205,15 @@ void compilePolygons(GeoBunchBuilder& builder, PolygonBranch& branch) {
             continue;
         builder.clear();
         builder.material = first->binding();
+        // Room for the whole batch at once: a list of millions of triangles
+        // grown by doubling is copied over and over.
+        std::size_t triangles = 0;
+        for (std::size_t i = g; i < polygons.size(); ++i) {
+            Polygon* p = polygons[i];
+            if (!p->used && !p->isUnusable() && p->binding() == first->binding())
+                triangles += std::size_t(p->vertexCount() - 2);
+        }
+        builder.triangles.reserve(triangles);
         for (std::size_t i = g; i < polygons.size(); ++i) {
             Polygon* p = polygons[i];
             if (p->used || p->isUnusable() || p->binding() != first->binding())
