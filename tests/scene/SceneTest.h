@@ -98,6 +98,11 @@ struct Bytes101 {
         std::memcpy(&u, &f, 4);
         return u32(u);
     }
+    Bytes101& f64(double d) {
+        unsigned long long u;
+        std::memcpy(&u, &d, 8);
+        return u32(unsigned(u)).u32(unsigned(u >> 32));
+    }
     Bytes101& compact(unsigned v) { return v < 255 ? byte(int(v)) : byte(255).u32(v); }
     Bytes101& string(const std::string& s) { return compact(unsigned(s.size())).text(s); }
     Bytes101& declare(int id, const std::string& tag) { return byte('?').compact(unsigned(id)).string(tag); }
