@@ -39,6 +39,11 @@ public:
 
     // The pointee as a Streamable: null when it is none (or nothing is held).
     Streamable* pointee() const noexcept;
+    // The record stops owning its pointee: someone else deletes it now.
+    void letGo() noexcept {
+        object_ = nullptr;
+        read_ = nullptr;
+    }
 
     // Body: the count, then the reference to the pointee. Inside a stream
     // writer the count written is the number of references the stream
@@ -128,6 +133,18 @@ public:
         ptr_ = nullptr;
         rec_ = nullptr;
         drop(old);
+    }
+
+    // Moves the pointee out of its only holder: the record goes without
+    // deleting it, and the caller owns it. Null, with the holder left as it
+    // is, while other holders share the pointee.
+    T* take() noexcept {
+        if (!rec_ || rec_->count != 1)
+            return nullptr;
+        T* object = ptr_;
+        rec_->letGo();
+        release();
+        return object;
     }
 
     // A holder of the same record typed as U, or null when the pointee is not a U.

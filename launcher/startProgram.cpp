@@ -12,8 +12,9 @@
 #include "gui/ErrorStage.h"
 #include "gui/gl/GLcaps.h"
 #include "launcher/GraphicsCheck.h"
-#include "launcher/StartWindow.h"
 #include "launcher/VideoSettings.h"
+#include "launcher/ViewWindow.h"
+#include "scene/render/Sky.h"
 #include "platform/FileSystem.h"
 #include "platform/Windows.h"
 #include "scene/MemoryOption.h"
@@ -58,7 +59,10 @@ int startProgram(const std::vector<orvel_string>& words) {
 
     int code = 0;
     try {
-        game_launcher::StartWindow window;
+        game_launcher::ViewWindow window;
+        for (const orvel_string& w : words)
+            if (w == "--sky")
+                window.setSky(game_launcher::ViewWindow::defaultSky());
         window.run();
         game_launcher::writeVideoSettings();
     } catch (const std::exception& e) {

@@ -357,7 +357,10 @@ int onXError(Display* display, XErrorEvent* error) {
     State& s = state();
     if (s.goneXWindows.count(error->resourceid))
         return 0;
-    if (error->error_code == BadWindow || error->error_code == BadDrawable)
+    // GLX names a drawable that went with an error code of its own, from
+    // the extensions' range.
+    const bool extension = error->request_code >= 128 && error->error_code >= FirstExtensionError;
+    if (error->error_code == BadWindow || error->error_code == BadDrawable || extension)
         if (Entry* e = findX(error->resourceid)) {
             noteGone(*e);
             return 0;

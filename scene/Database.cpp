@@ -41,6 +41,17 @@ void Database::addObject(std::unique_ptr<Object> object) {
     dirty_ = true;
 }
 
+void Database::addObject(orvel::counted_ptr<Object>& holder) {
+    if (!holder)
+        return;
+    Object* object = holder.take();
+    if (!object) {
+        orvel::debug("Database::addObject() - the object is held elsewhere\n");
+        return;
+    }
+    addObject(std::unique_ptr<Object>(object));
+}
+
 void Database::processObjects(ObjectProcessor& processor) {
     for (Object* object : objects_)
         processor.process(object);

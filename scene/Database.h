@@ -13,6 +13,7 @@
 
 #include "base/FilePath.h"
 #include "base/Streamable.h"
+#include "base/counted_ptr.h"
 #include "scene/Bounds.h"
 #include "scene/TriangleCollider.h"
 
@@ -44,6 +45,10 @@ public:
 
     // Takes the object over; the first one added becomes the root.
     void addObject(std::unique_ptr<Object> object);
+    // The same for an object in a counted holder that is its only one (the
+    // holder is emptied); one that other holders share is refused with a
+    // log line.
+    void addObject(orvel::counted_ptr<Object>& holder);
     void setRootObject(Object* object) { root_ = object; }
     Object* rootObject() const { return root_; }
     const std::vector<Object*>& objects() const { return objects_; }

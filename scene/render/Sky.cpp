@@ -20,7 +20,7 @@ namespace kessa {
 
 namespace {
 
-enum GLState { blendingState = 1, texturingState = 2, faceCullingState = 10 };
+enum GLState { blendingState = 1, texturingState = 2, depthTestState = 5, faceCullingState = 10 };
 enum Primitive { points = 0, triangleStrip = 5, triangleFan = 6, polygon = 9 };
 constexpr int minSectors = 3, maxSectors = 1024, maxElevations = 256, maxStars = 100000;
 constexpr double pi = 3.14159265358979323846;
@@ -209,10 +209,15 @@ void Sky::render(pellium::GLRenderInfo& context, Viewer& viewer, double radius) 
     Material::getDefault()->apply();
     pellium::disableGLState(blendingState);
     pellium::disableGLState(faceCullingState);
+    // The sky comes first and behind everything; squeezed into the far end
+    // of the depth range, much of it would round to the cleared depth and
+    // fail the test.
+    pellium::disableGLState(depthTestState);
     if (d_->skyBox)
         drawSkyBox(radius);
     else
         drawDome(context, radius);
+    pellium::enableGLState(depthTestState);
     pellium::enableGLState(faceCullingState);
     viewer.setWindowSize(context);
 }

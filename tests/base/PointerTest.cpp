@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "base/OwnedPtr.h"
 #include "base/Refcountable.h"
 #include "base/counted_ptr.h"
@@ -77,6 +79,16 @@ TEST_F(PointerTest, RefPtrDeletesAnObjectCountedFromZero) {
     q.reset();
     q.reset();
     EXPECT_FALSE(q);
+}
+
+TEST_F(PointerTest, CountedPtrTakeMovesTheOnlyHoldersPointeeOut) {
+    orvel::counted_ptr<Shape> alone(new Shape), shared(new Shape), sharer(shared);
+    std::unique_ptr<Shape> taken(alone.take());
+    EXPECT_NE(taken, nullptr);
+    EXPECT_FALSE(alone);
+    EXPECT_EQ(liveObjects, 2) << "the pointee outlives its record";
+    EXPECT_EQ(shared.take(), nullptr);
+    EXPECT_EQ(shared.useCount(), 2u);
 }
 
 TEST_F(PointerTest, CountedPtrCastsShareTheRecord) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fcntl.h>
 #include <fstream>
+#include <set>
 #include <spawn.h>
 #include <sstream>
 #include <string>
@@ -101,15 +102,29 @@ protected:
         return std::system(command.c_str()) == 0;
     }
 
-    // What the display shows at a point of the program's window, as ImageMagick
-    // names a colour ("srgb(r,g,b)"), taken from a screenshot of that window.
-    std::string shownColour(pid_t pid, int x, int y) {
+    // A screenshot of the program's window, pixels top-down, three bytes
+    // each; empty when none could be taken.
+    struct Shot {
+        int width = 0, height = 0;
+        std::string rgb;
+        unsigned char at(int x, int y, int c) const { return rgb[size_t(3 * (y * width + x) + c)]; }
+    };
+    Shot screenshot(pid_t pid) {
+        const std::string file = (folder / "shot.ppm").string();
         std::string command = "import -window \"$(xdotool search --onlyvisible --pid " + std::to_string(pid) +
-                              " --name '^Kalvora$' | head -n 1)\" -format '%[pixel:p{" + std::to_string(x) + "," +
-                              std::to_string(y) + "}]' info: > '" + (folder / "pixel").string() + "' 2>/dev/null";
+                              " --name '^Kalvora$' | head -n 1)\" -depth 8 'ppm:" + file + "' 2>/dev/null";
+        Shot shot;
         if (std::system(command.c_str()) != 0)
-            return "";
-        return read("pixel");
+            return shot;
+        std::ifstream in(file, std::ios::binary);
+        std::string magic;
+        int top = 0;
+        if (!(in >> magic >> shot.width >> shot.height >> top) || magic != "P6" || top != 255)
+            return Shot();
+        in.get();
+        shot.rgb.resize(size_t(3 * shot.width * shot.height));
+        in.read(&shot.rgb[0], std::streamsize(shot.rgb.size()));
+        return in ? shot : Shot();
     }
 
     // On the way out the program kept its video settings.
@@ -147,12 +162,28 @@ TEST_F(LauncherTest, OpensItsWindowWritesTheLogAndRunsOnce) {
     EXPECT_NE(text.find("Hardware acceleration? Yes\n"), std::string::npos);
     EXPECT_NE(text.find("Texture units = 8\n"), std::string::npos);
     EXPECT_NE(text.find("\nGL_ARB_vertex_buffer_object\n"), std::string::npos);
-    // The window clears to the program's colour, and the screen shows it.
-    std::string shown;
+    // The screen shows the default scene: the lit grey teapot, centred on black.
+    Shot shot;
     double until = orvel::getTime() + 10;
-    while (orvel::getTime() < until && (shown = shownColour(first, 320, 240)) != "srgb(32,64,128)")
+    while (orvel::getTime() < until && ((shot = screenshot(first)).width == 0 || !shot.at(400, 300, 0)))
         orvel::sleepMs(50);
-    EXPECT_EQ(shown, "srgb(32,64,128)");
+    ASSERT_EQ(shot.width, 800);
+    ASSERT_EQ(shot.height, 600);
+    int left = 800, right = 0, high = 600, low = 0;
+    std::set<int> shades;
+    for (int y = 0; y < 600; ++y)
+        for (int x = 0; x < 800; ++x) {
+            const int r = shot.at(x, y, 0), g = shot.at(x, y, 1), b = shot.at(x, y, 2);
+            if (r + g + b == 0)
+                continue;
+            EXPECT_TRUE(r == g && g == b) << "grey at " << x << "," << y;
+            shades.insert(r);
+            left = std::min(left, x), right = std::max(right, x), high = std::min(high, y), low = std::max(low, y);
+        }
+    EXPECT_GT(shades.size(), 20u) << "lit, with shading";
+    EXPECT_NEAR((left + right) / 2.0, 400, 20) << "centred";
+    EXPECT_NEAR((high + low) / 2.0, 300, 20);
+    EXPECT_LT(right - left, 600) << "on black all round";
 
     pid_t second = start({"beta"});
     EXPECT_EQ(waitExit(second, 10), 0) << "a second copy returns at once";

@@ -609,6 +609,14 @@ TEST(Database, ObjectsRootNameAndExternalReferences) {
     } names;
     db.processObjects(names);
     EXPECT_TRUE(names.seen == "abc" && db.rootObject() == db.objects()[1]);
+
+    // From a counted holder the object moves only when nothing else holds it.
+    orvel::counted_ptr<Object> alone(new Object), shared(new Object), sharer(shared);
+    db.addObject(alone);
+    LogCapture log;
+    db.addObject(shared);
+    EXPECT_TRUE(!alone && shared.useCount() == 2u && db.objects().size() == 4u);
+    EXPECT_EQ(log.count("Database::addObject() - the object is held elsewhere\n"), 1);
 }
 
 // ---- geometry branches ----

@@ -11,9 +11,7 @@
 #include <set>
 #include <string>
 
-#include "BunchTestUtil.h"
-#include "scene/GeometryBranch.h"
-#include "scene/Object.h"
+#include "SquareObject.h"
 #include "scene/Random.h"
 #include "scene/Stopwatch.h"
 #include "scene/render/ParticleInternals.h"
@@ -356,19 +354,6 @@ protected:
     kessa::Viewer viewer;
 };
 
-// A white square of side 2 across the view, its centre at the object's origin.
-std::unique_ptr<kessa::Object> square() {
-    orvel::ref_ptr<kessa::GeoBunch> b(new kessa::GeoBunch);
-    b->setVertexData(kessa_test::positions({{-1, 0, -1}, {1, 0, -1}, {-1, 0, 1}, {1, 0, 1}}), true);
-    b->setStripData(kessa_test::strips({4}));
-    auto branch = std::make_unique<kessa::GeometryBranch>();
-    branch->addBunch(b);
-    auto o = std::make_unique<kessa::Object>();
-    o->attach(std::move(branch));
-    o->clean();
-    return o;
-}
-
 }  // namespace
 
 TEST_F(ParticlesGl, EveryTypeEmitsMovesAndDraws) {
@@ -376,7 +361,7 @@ TEST_F(ParticlesGl, EveryTypeEmitsMovesAndDraws) {
     white.fill(0xFFFFFFFF);
     orvel::counted_ptr<kessa::Texture> texture(new kessa::Texture);
     texture->setImage(white);
-    std::unique_ptr<kessa::Object> shape = square();
+    std::unique_ptr<kessa::Object> shape = kessa_test::squareObject();
     const Vector emitter(0, 10, 0);
     for (int type = 0; type <= 5; ++type) {
         auto s = effect({{"particleType", type}, {"birthrate", 300}, {"birthType", 0}, {"deathType", 0},

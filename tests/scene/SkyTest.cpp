@@ -8,6 +8,7 @@
 
 #include "scene/Matrix.h"
 #include "scene/Random.h"
+#include "scene/render/RenderAccumulator.h"
 #include "scene/render/Sky.h"
 #include "scene/render/Sphere.h"
 #include "scene/render/Texture.h"
@@ -216,6 +217,21 @@ TEST_F(SkyGl, GroundBandsCapSunAndStars) {
     EXPECT_EQ(look(sky, 0, 180, 32, 63), at(32, 63)) << "the same all round";
     EXPECT_FLOAT_EQ(matrix(GL_PROJECTION_MATRIX)[0], float(viewer.projection()(0, 0)))
         << "the viewer's projection is back";
+
+    // In the accumulator's sky pass, squeezed into the far end of the depth
+    // range, the sky still covers the whole view.
+    struct Pass : kessa::RenderAccumulator::SkyRenderer {
+        void renderSky(pellium::GLRenderInfo& context, kessa::Viewer& v) override { sky->render(context, v, 50); }
+        Sky* sky;
+    } pass;
+    pass.sky = &sky;
+    kessa::RenderAccumulator frame;
+    frame.setViewer(&viewer);
+    frame.setSkyRenderer(&pass);
+    pellium::GLRenderInfo i = info();
+    clear();
+    frame.render(i);
+    EXPECT_EQ(count(0, 0, 0), 0);
 
     const Color black[] = {{0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}};
     sky.setBandColours(black);
