@@ -169,7 +169,7 @@ TEST_F(LauncherTest, OpensItsWindowWritesTheLogAndRunsOnce) {
         orvel::sleepMs(50);
     ASSERT_EQ(shot.width, 800);
     ASSERT_EQ(shot.height, 600);
-    int left = 800, right = 0, high = 600, low = 0;
+    int left = 800, right = 0, high = 600, low = 0, rightRow = 0;
     std::set<int> shades;
     for (int y = 0; y < 600; ++y)
         for (int x = 0; x < 800; ++x) {
@@ -178,12 +178,19 @@ TEST_F(LauncherTest, OpensItsWindowWritesTheLogAndRunsOnce) {
                 continue;
             EXPECT_TRUE(r == g && g == b) << "grey at " << x << "," << y;
             shades.insert(r);
-            left = std::min(left, x), right = std::max(right, x), high = std::min(high, y), low = std::max(low, y);
+            left = std::min(left, x), high = std::min(high, y), low = std::max(low, y);
+            if (x > right)
+                right = x, rightRow = y;
         }
+    int lid = 0, body = 0;
+    for (int x = 0; x < 800; ++x)
+        lid += shot.at(x, high + 3, 0) != 0, body += shot.at(x, (high + low) / 2, 0) != 0;
     EXPECT_GT(shades.size(), 20u) << "lit, with shading";
     EXPECT_NEAR((left + right) / 2.0, 400, 20) << "centred";
     EXPECT_NEAR((high + low) / 2.0, 300, 20);
     EXPECT_LT(right - left, 600) << "on black all round";
+    EXPECT_LT(lid, body / 3) << "upright: the lid's knob on top";
+    EXPECT_LT(rightRow, (high + low) / 2) << "the spout's tip rises on the right";
 
     pid_t second = start({"beta"});
     EXPECT_EQ(waitExit(second, 10), 0) << "a second copy returns at once";

@@ -1,12 +1,11 @@
 // The 3D view window on the display: its controllers driven by messages
 // injected through the platform layer and by real input from the X server
-// (xdotool), the engine clock on the test time source; and its frames read
-// back as pixels.
+// (xdotool), the engine clock on the test time source; its default scene and
+// the point picked in it.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
-#include <set>
 #include <string>
 
 #include "SquareObject.h"
@@ -14,12 +13,12 @@
 #include "gui/EventQueue.h"
 #include "scene/Database.h"
 #include "scene/Matrix.h"
+#include "scene/Object.h"
 #include "scene/Stopwatch.h"
 #include "scene/render/KessaWindow.h"
 #include "scene/render/MouseFly.h"
 #include "scene/render/MouseTwiddler.h"
 #include "scene/render/WheelMouseZoomer.h"
-#include "tests/support/GlTestSupport.h"
 #include "platform/Windows.h"
 #include "tests/support/GuiTestSupport.h"
 
@@ -38,16 +37,6 @@ double testClock() { return clockNow; }
 double degreesBetween(const Vector& a, const Vector& b) {
     return std::acos(std::clamp(a.dot(b) / (a.length() * b.length()), -1.0, 1.0)) * 180 / pi;
 }
-
-// Keeps the pixels of its last frame, read before the swap.
-class ViewWindow : public KessaWindow {
-public:
-    void render(pellium::GLRenderInfo& info) override {
-        KessaWindow::render(info);
-        pixels = gltest::readPixels(info.width, info.height);
-    }
-    gltest::Pixels pixels;
-};
 
 class KessaWindowTest : public ::testing::Test {
 protected:
@@ -90,7 +79,7 @@ protected:
     }
 
     guitest::FakeClock clock;
-    ViewWindow window;
+    KessaWindow window;
 };
 
 }  // namespace
@@ -198,14 +187,9 @@ TEST_F(KessaWindowTest, FlyingSpeedsUpWithTheLeftButtonAndTheRightOneStops) {
 }
 
 TEST_F(KessaWindowTest, FlyingWithAColliderStopsShortOfTheScene) {
-    pellium::Event start(pellium::EventType::MiddleDown, &window);
-    start.x = W / 2;
-    start.y = H / 2;
-    kessa::MouseFly fly(window, start, viewer(), window.scene().get());
     pellium::Event press(pellium::EventType::LeftDown, &window);
-    press.x = W / 2;
-    press.y = H / 2;
-    press.left = 1;
+    press.x = W / 2, press.y = H / 2, press.left = 1;
+    kessa::MouseFly fly(window, press, viewer(), window.scene().get());
     fly.handleEvent(press);
     for (int frame = 0; frame < 20; ++frame) {
         clockNow += 0.1;
@@ -240,46 +224,12 @@ TEST_F(KessaWindowTest, RealInputFromTheDisplayTumblesTheView) {
     EXPECT_EQ(window.twiddler(), nullptr);
 }
 
-TEST_F(KessaWindowTest, FramesShowTheSceneOnBlack) {
-    window.repaint();
-    ASSERT_EQ(window.pixels.size(), size_t(W * H));
-    auto pixel = [&](int x, int y) { return window.pixels[size_t(y) * W + size_t(x)] & 0xFFFFFF; };
-    EXPECT_NE(pixel(W / 2, H / 2), 0u) << "the square ahead";
-    EXPECT_EQ(pixel(5, 5), 0u);
-    EXPECT_EQ(pixel(W - 5, H - 5), 0u);
-}
-
-TEST(KessaWindowDefaultScene, TheLitGreyTeapotUprightAndCentredOnBlackAndPickedWhereTheRayMeetsIt) {
-    ViewWindow window;
+TEST(KessaWindowDefaultScene, IsTheTeapotPickedWhereTheRayMeetsIt) {
+    KessaWindow window;
     guitest::openAt(window, 100, 100, W, H);
     ASSERT_TRUE(window.scene());
-    EXPECT_EQ(window.scene()->objects().size(), 1u);
+    EXPECT_EQ(window.scene()->objects()[0]->name(), "Teapot");
     window.repaint();
-    auto pixel = [&](int x, int y) { return window.pixels[size_t(y) * W + size_t(x)] & 0xFFFFFF; };
-    int left = W, right = -1, bottom = H, top = -1, rightRow = 0, lidWidth = 0, bodyWidth = 0;
-    std::set<unsigned> greys;
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x) {
-            const unsigned p = pixel(x, y);
-            if (!p)
-                continue;
-            EXPECT_TRUE((p & 0xFF) == (p >> 8 & 0xFF) && (p & 0xFF) == (p >> 16)) << "grey at " << x << "," << y;
-            greys.insert(p & 0xFF);
-            left = std::min(left, x), bottom = std::min(bottom, y), top = std::max(top, y);
-            if (x > right)
-                right = x, rightRow = y;
-        }
-    for (int x = 0; x < W; ++x) {
-        lidWidth += pixel(x, top - 3) != 0;
-        bodyWidth += pixel(x, (top + bottom) / 2) != 0;
-    }
-    EXPECT_GT(greys.size(), 20u) << "lit: many shades";
-    EXPECT_NEAR((left + right) / 2.0, W / 2.0, W * 0.05) << "centred across";
-    EXPECT_NEAR((bottom + top) / 2.0, H / 2.0, H * 0.05) << "and up and down";
-    EXPECT_GT(right - left, W / 3) << "framed to fill the view";
-    EXPECT_LT(lidWidth, bodyWidth / 3) << "upright: the lid's knob on top";
-    EXPECT_GT(rightRow, (top + bottom) / 2) << "the spout's tip rises on the right";
-
     guitest::mouse(MessageType::MouseMove, window, W / 2, H / 2);
     guitest::mouse(MessageType::RightButtonDown, window, W / 2, H / 2, 4);
     guitest::dispatchAll();
