@@ -27,6 +27,10 @@ public:
     void handleEvent(const Event& event) override;
     void handleKey(const Event& event) override;
 
+protected:
+    // Forgets the press and the pointer: drawn at rest until the next event.
+    void letGo() { held_ = inside_ = drawnPressed_ = false; }
+
 private:
     bool autoRepeat_ = false;
     bool held_ = false;
