@@ -27,7 +27,7 @@ export MESA_SHADER_CACHE_DISABLE=true
 run=(ctest --output-on-failure -j "${KALVORA_JOBS:-$(nproc)}" --timeout 600)
 status=0
 if [ -z "${DISPLAY:-}" ]; then
-  (cd "$build" && xvfb-run -a -s "-screen 0 1280x1024x24" "${run[@]}") || status=$?
+  (cd "$build" && xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "${run[@]}") || status=$?
 else
   (cd "$build" && "${run[@]}") || status=$?
 fi

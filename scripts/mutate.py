@@ -353,7 +353,7 @@ def main():
     args = parser.parse_args()
     if args.command == "run" and not os.environ.get("DISPLAY"):
         # The GL and window tests need a display; one Xvfb serves every mutant.
-        os.execvp("xvfb-run", ["xvfb-run", "-a", "-s", "-screen 0 1280x1024x24", sys.executable, *sys.argv])
+        os.execvp("xvfb-run", ["xvfb-run", "-a", "-s", "-screen 0 1280x1024x24 -noreset", sys.executable, *sys.argv])
     pick(args) if args.command == "pick" else run(args)
 
 
