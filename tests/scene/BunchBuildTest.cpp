@@ -60,7 +60,7 @@ TEST(GeoBunchBuilder, TrianglesWithoutAreaAreLeftOutAndRebuildsDropOldStreams) {
     GeoBunch bunch;
     bunch.setVertexData(row(4), true);
     bunch.setStripData(strips({4}));
-    bunch.setColorData(stream<GeoBunch::color_data>({GeoBunch::Color4{1, 2, 3, 4}}));
+    bunch.setColorData(streamOf<GeoBunch::color_data>({GeoBunch::Color4{1, 2, 3, 4}}));
     bunch.setTriangles(b);
     EXPECT_TRUE(bunch.triangleCount() == 1 && bunch.vertexCount() == 3 && bunch.internals().valid());
     EXPECT_TRUE(!bunch.internals().strips() && !bunch.internals().colors());

@@ -116,12 +116,12 @@ GeoBunch* fullBunch() {
     b->setVertexData(positions({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}, {2, 0, 0}, {2, 1, 0.5f}}), false);
     b->setStripData(strips({4}));
     b->setIndexData(indices({0, 1, 2, 3, 3, 4, 5}));
-    b->setColorData(stream<GeoBunch::color_data>(
+    b->setColorData(streamOf<GeoBunch::color_data>(
         {GeoBunch::Color4{255, 0, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}, {1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11, 12}}));
-    b->setNormalData(stream<GeoBunch::normal_data>(
+    b->setNormalData(streamOf<GeoBunch::normal_data>(
         {GeoBunch::Float3{0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0.6f, 0.8f}, {0, 0, -1}}));
-    b->setTexcoordData(stream<GeoBunch::texcoord_data>({GeoBunch::Float2{0, 0}, {1, 0}, {0, 1}, {1, 1}, {2, 0}, {2, 1}}), 0);
-    b->setTexcoordData(stream<GeoBunch::texcoord_data>({GeoBunch::Float2{0.5f, 0}, {1, 0.5f}, {0, 1}, {1, 1}, {-2, 0}, {2, -1e-9f}}), 1);
+    b->setTexcoordData(streamOf<GeoBunch::texcoord_data>({GeoBunch::Float2{0, 0}, {1, 0}, {0, 1}, {1, 1}, {2, 0}, {2, 1}}), 0);
+    b->setTexcoordData(streamOf<GeoBunch::texcoord_data>({GeoBunch::Float2{0.5f, 0}, {1, 0.5f}, {0, 1}, {1, 1}, {-2, 0}, {2, -1e-9f}}), 1);
     GeoBunch::Frame f0, f1;
     for (const GeoBunch::Float3& p : *b->internals().vertices())
         f0.push_back(p), f1.push_back({p.x * 2, p.y, p.z + 1});

@@ -111,7 +111,6 @@ public:
 
 // Every fault is logged, and checking goes on after it.
 TEST(GeoBunchVerify, EachFaultIsLoggedAndCheckingGoesOn) {
-    using kessa_test::stream;
     const struct {
         void (*make)(GeoBunch&);
         std::vector<const char*> lines;
@@ -120,7 +119,7 @@ TEST(GeoBunchVerify, EachFaultIsLoggedAndCheckingGoesOn) {
         // stream, indices without vertices.
         {[](GeoBunch& b) {
              b.setVertexData(row(1), false);
-             b.setColorData(stream<GeoBunch::color_data>({GeoBunch::Color4{1, 1, 1, 1}, {2, 2, 2, 2}}));
+             b.setColorData(streamOf<GeoBunch::color_data>({GeoBunch::Color4{1, 1, 1, 1}, {2, 2, 2, 2}}));
              b.setIndexData(indices({0, 0, 0}));
          },
          {}},
@@ -131,16 +130,16 @@ TEST(GeoBunchVerify, EachFaultIsLoggedAndCheckingGoesOn) {
         {[](GeoBunch& b) {
              b.setVertexData(row(3), false);
              b.vertexDataSlot() = nullptr;
-             b.setTexcoordData(stream<GeoBunch::texcoord_data>({GeoBunch::Float2{0, 0}}), 1);
+             b.setTexcoordData(streamOf<GeoBunch::texcoord_data>({GeoBunch::Float2{0, 0}}), 1);
              *b.texcoordDataSlot(1) = nullptr;
          },
          {"vertices should be 0\n", "texCoords[1] should be 0\n"}},
         // Streams emptied by another holder: the cached pointers are stale.
         {[](GeoBunch& b) {
              b.setVertexData(row(1), false);
-             b.setColorData(stream<GeoBunch::color_data>({GeoBunch::Color4{1, 2, 3, 4}}));
-             b.setNormalData(stream<GeoBunch::normal_data>({GeoBunch::Float3{0, 0, 1}}));
-             b.setTexcoordData(stream<GeoBunch::texcoord_data>({GeoBunch::Float2{0, 1}}), 0);
+             b.setColorData(streamOf<GeoBunch::color_data>({GeoBunch::Color4{1, 2, 3, 4}}));
+             b.setNormalData(streamOf<GeoBunch::normal_data>({GeoBunch::Float3{0, 0, 1}}));
+             b.setTexcoordData(streamOf<GeoBunch::texcoord_data>({GeoBunch::Float2{0, 1}}), 0);
              EXPECT_TRUE(b.internals().verify());
              b.internals().colors()->release();
              b.internals().normals()->release();
@@ -152,14 +151,14 @@ TEST(GeoBunchVerify, EachFaultIsLoggedAndCheckingGoesOn) {
         {[](GeoBunch& b) {
              b.setVertexData(row(3), false);
              b.setIndexData(indices({0, 3, 2, 0xFFFFFFFFu, 1, 2}));
-             b.setNormalData(stream<GeoBunch::normal_data>({GeoBunch::Float3{0, 0, 1}}));
+             b.setNormalData(streamOf<GeoBunch::normal_data>({GeoBunch::Float3{0, 0, 1}}));
          },
          {"Index out of range\n\n", "Index out of range\n\n", "normals has fewer entries than vertices\n"}},
         {[](GeoBunch& b) { layOut(b, 20, {3, 3}, {0, 1, 2, 3, 4}); }, {"strips need 6 indices but there are 5\n"}},
         {[](GeoBunch& b) {
              b.setVertexData(row(3), false);
-             b.setColorData(stream<GeoBunch::color_data>({GeoBunch::Color4{1, 1, 1, 1}, {2, 2, 2, 2}}));
-             b.setTexcoordData(stream<GeoBunch::texcoord_data>({GeoBunch::Float2{0, 0}}), 1);
+             b.setColorData(streamOf<GeoBunch::color_data>({GeoBunch::Color4{1, 1, 1, 1}, {2, 2, 2, 2}}));
+             b.setTexcoordData(streamOf<GeoBunch::texcoord_data>({GeoBunch::Float2{0, 0}}), 1);
          },
          {"colors has fewer entries than vertices\n", "texCoords[1] has fewer entries than vertices\n"}},
         // Frames edited to another size.
@@ -191,7 +190,7 @@ TEST(GeoBunchVerify, EachFaultIsLoggedAndCheckingGoesOn) {
     std::snprintf(line, sizeof line, "bunch=%x   branch=boulder   object=Rock\n", unsigned(reinterpret_cast<std::uintptr_t>(&b)));
     EXPECT_EQ(log.text(), prefix + "vertices isn't set properly\n" + line);
     // Texture-coordinate sets other than 0 and 1 are ignored.
-    auto coords = stream<GeoBunch::texcoord_data>({GeoBunch::Float2{0, 0}});
+    auto coords = streamOf<GeoBunch::texcoord_data>({GeoBunch::Float2{0, 0}});
     b.setTexcoordData(coords, 2);
     b.setTexcoordData(coords, -1);
     EXPECT_TRUE(!b.internals().texCoords(0) && !b.internals().texCoords(1) && !b.texcoordDataSlot(2));
@@ -316,9 +315,9 @@ TEST(GeoBunchList, BatchesJoinTheListAndTheStatisticsAndLeave) {
     kessa::getStorageStats(before);
     GeoBunch s;
     s.setVertexData(row(4), false);
-    s.setColorData(stream<GeoBunch::color_data>({GeoBunch::Color4{1, 1, 1, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}}));
-    s.setNormalData(stream<GeoBunch::normal_data>({GeoBunch::Float3{0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}}));
-    s.setTexcoordData(stream<GeoBunch::texcoord_data>({GeoBunch::Float2{0, 0}, {0, 1}, {1, 0}, {1, 1}}), 1);
+    s.setColorData(streamOf<GeoBunch::color_data>({GeoBunch::Color4{1, 1, 1, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}}));
+    s.setNormalData(streamOf<GeoBunch::normal_data>({GeoBunch::Float3{0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}}));
+    s.setTexcoordData(streamOf<GeoBunch::texcoord_data>({GeoBunch::Float2{0, 0}, {0, 1}, {1, 0}, {1, 1}}), 1);
     s.setIndexData(indices({0, 1, 2, 2, 1, 3}));
     s.setStripData(strips({4}));
     s.setAnimation({frame({{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {3, 0, 0}}), frame({{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {3, 0, 1}}),

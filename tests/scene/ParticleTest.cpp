@@ -19,7 +19,7 @@
 #include "scene/render/RenderAccumulator.h"
 #include "scene/render/Texture.h"
 #include "scene/render/Viewer.h"
-#include "tests/scene/SceneGlSupport.h"
+#include "tests/scene/SceneGl.h"
 #include "tests/support/LogCapture.h"
 
 using kessa::Particle;

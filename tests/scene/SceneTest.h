@@ -280,20 +280,20 @@ T* add(kessa::GroupBranch& group, const char* name, Args&&... args) {
 // ---- batches and loose triangles ----
 
 template <class S, class E>
-orvel::ref_ptr<S> stream(std::initializer_list<E> elements) {
+orvel::ref_ptr<S> streamOf(std::initializer_list<E> elements) {
     orvel::ref_ptr<S> s(new S);
     for (const E& e : elements)
         s->push_back(e);
     return s;
 }
 inline orvel::ref_ptr<GeoBunch::vertex_data> positions(std::initializer_list<GeoBunch::Float3> p) {
-    return stream<GeoBunch::vertex_data>(p);
+    return streamOf<GeoBunch::vertex_data>(p);
 }
 inline orvel::ref_ptr<GeoBunch::strip_data> strips(std::initializer_list<int> s) {
-    return stream<GeoBunch::strip_data>(s);
+    return streamOf<GeoBunch::strip_data>(s);
 }
 inline orvel::ref_ptr<GeoBunch::index_data> indices(std::initializer_list<unsigned> i) {
-    return stream<GeoBunch::index_data>(i);
+    return streamOf<GeoBunch::index_data>(i);
 }
 // n positions along x: (0, 0, 0), (1, 0, 0), ...
 inline orvel::ref_ptr<GeoBunch::vertex_data> row(unsigned n) {

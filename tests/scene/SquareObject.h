@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "BunchTestUtil.h"
+#include "tests/scene/SceneTest.h"
 #include "scene/GeometryBranch.h"
 #include "scene/Object.h"
 
