@@ -1,16 +1,28 @@
+// Windows, their messages and text input, pixels, the focus, cursors on the
+// X server, and an error box a person answers with the real pointer.
 #include <gtest/gtest.h>
 
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <SDL.h>
+
+#include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <future>
+#include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
-#include <SDL.h>
-
 #include "platform/GLContext.h"
+#include "platform/MessageBox.h"
 #include "platform/SystemColors.h"
 #include "platform/Windows.h"
+#include "tests/support/ScreenCursor.h"
 
 using platform::Message;
 using platform::MessageType;
@@ -20,6 +32,11 @@ namespace {
 
 std::vector<Message> received;
 
+long recordingProcedure(const Message& m) {
+    received.push_back(m);
+    return 0;
+}
+
 // A window's client area on the screen as {x, y, width, height}.
 std::vector<int> clientOf(WindowId id) {
     int x = 0, y = 0, w = 0, h = 0;
@@ -27,9 +44,14 @@ std::vector<int> clientOf(WindowId id) {
     return {x, y, w, h};
 }
 
-long recordingProcedure(const Message& m) {
-    received.push_back(m);
-    return 0;
+bool eventually(const std::function<bool()>& done) {
+    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2); !done();) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        platform::pumpMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
 }
 
 class PlatformWindowsTest : public ::testing::Test {
@@ -45,24 +67,37 @@ protected:
         platform::setWindowProcedure(nullptr);
     }
 
-    WindowId make(platform::WindowKind kind, WindowId parent, int x, int y, int w, int h) {
+    // A window whose client area stands at (x, y), shown unless a child.
+    WindowId make(int x, int y, int w, int h, WindowId parent = 0, bool shown = true) {
         platform::WindowParams p;
-        p.kind = kind;
+        p.kind = parent ? platform::WindowKind::Child : platform::WindowKind::TopLevel;
         p.parent = parent;
-        p.x = x;
-        p.y = y;
-        p.width = w;
-        p.height = h;
+        p.x = x, p.y = y, p.width = w, p.height = h;
         p.title = "platform test";
         made.push_back(platform::createWindow(p));
+        if (made.back() && shown)
+            platform::showWindow(made.back(), !parent);
         return made.back();
     }
-    // A top-level window whose client area stands at (30, 40), 200 x 100.
-    WindowId topLevel(bool shown = true) {
-        WindowId id = make(platform::WindowKind::TopLevel, 0, 30, 40, 200, 100);
-        if (shown)
-            platform::showWindow(id, true);
-        return id;
+
+    // The characters that come of typed texts, pushed as SDL holds them
+    // right after a pump (the display is not asked again then).
+    std::vector<int> typed(WindowId id, std::initializer_list<const char*> texts) {
+        platform::pumpMessages();
+        for (const char* text : texts) {
+            SDL_Event e{};
+            e.type = SDL_TEXTINPUT;
+            e.text.windowID = id;
+            std::strcpy(e.text.text, text);
+            EXPECT_EQ(SDL_PushEvent(&e), 1);
+        }
+        received.clear();
+        platform::pumpMessages();
+        std::vector<int> characters;
+        for (const Message& m : received)
+            if (m.type == MessageType::Char)
+                characters.push_back(m.character);
+        return characters;
     }
 
     std::vector<WindowId> made;
@@ -70,156 +105,223 @@ protected:
 
 }  // namespace
 
-TEST_F(PlatformWindowsTest, CreateArrivesBeforeCreateWindowReturnsAndDestroyBeforeTheWindowGoes) {
-    WindowId id = topLevel(false);
-    ASSERT_NE(id, 0u);
+// Create arrives before createWindow returns, destroy before the window
+// goes; client areas stand where they were put, children inside their
+// parent and found first.
+TEST_F(PlatformWindowsTest, WindowsLiveWhereAndAsLongAsTheyShould) {
+    WindowId id = make(30, 40, 200, 100, 0, false);
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(received[0].type, MessageType::Create);
     EXPECT_EQ(received[0].window, id);
     EXPECT_TRUE(platform::windowExists(id));
     platform::destroyWindow(id);
+    platform::destroyWindow(id);  // twice: nothing happens
     ASSERT_EQ(received.size(), 2u);
     EXPECT_EQ(received[1].type, MessageType::Destroy);
     EXPECT_FALSE(platform::windowExists(id));
-    platform::destroyWindow(id);  // twice: nothing happens
-    EXPECT_EQ(received.size(), 2u);
-}
 
-TEST_F(PlatformWindowsTest, ClientAreaStandsWhereItWasPut) {
-    WindowId id = topLevel();
-    EXPECT_EQ(clientOf(id), (std::vector<int>{30, 40, 200, 100}));
-    platform::placeWindow(id, 50, 60, 220, 110);
-    EXPECT_EQ(clientOf(id), (std::vector<int>{50, 60, 220, 110}));
-    EXPECT_EQ(platform::windowAt(55, 65), id);
-    EXPECT_EQ(platform::windowAt(49, 65), 0u);
-    int x, y, w, h;
-    EXPECT_FALSE(platform::clientRect(9999, x, y, w, h));
-}
-
-TEST_F(PlatformWindowsTest, ChildLivesInsideItsParentAndIsFoundFirst) {
-    WindowId parent = make(platform::WindowKind::TopLevel, 0, 100, 100, 300, 200);
-    platform::showWindow(parent, true);
-    WindowId child = make(platform::WindowKind::Child, parent, 20, 30, 50, 40);
-    ASSERT_NE(child, 0u);
-    platform::showWindow(child, false);
-    EXPECT_EQ(clientOf(child), (std::vector<int>{120, 130, 50, 40}));
+    WindowId parent = make(30, 40, 200, 100), child = make(20, 30, 50, 40, parent);
+    EXPECT_EQ(clientOf(child), (std::vector<int>{50, 70, 50, 40}));
+    platform::placeWindow(parent, 100, 100, 300, 200);
+    EXPECT_EQ(clientOf(parent), (std::vector<int>{100, 100, 300, 200}));
     EXPECT_EQ(platform::windowAt(125, 135), child);
     EXPECT_EQ(platform::windowAt(105, 105), parent);
-    EXPECT_EQ(make(platform::WindowKind::Child, 12345, 0, 0, 10, 10), 0u) << "a child needs a living parent";
+    EXPECT_EQ(platform::windowAt(99, 105), 0u);
+    int x, y, w, h;
+    EXPECT_FALSE(platform::clientRect(9999, x, y, w, h));
+    EXPECT_EQ(make(0, 0, 10, 10, 12345), 0u) << "a child needs a living parent";
 }
 
 TEST_F(PlatformWindowsTest, InjectedMessagesMoveKeyStateAndPointer) {
-    WindowId id = topLevel();
-    received.clear();
     Message m;
-    m.window = id;
+    m.window = make(30, 40, 200, 100);
+    received.clear();
     m.type = MessageType::KeyDown;
     m.key = platform::KeyRightShift;
     platform::injectMessage(m);
-    EXPECT_TRUE(platform::isKeyDown(platform::KeyRightShift));
-    EXPECT_TRUE(platform::isKeyDown(platform::KeyShift));
+    EXPECT_TRUE(platform::isKeyDown(platform::KeyRightShift) && platform::isKeyDown(platform::KeyShift));
     EXPECT_FALSE(platform::isKeyDown(platform::KeyLeftShift));
     m.type = MessageType::KeyUp;
     platform::injectMessage(m);
-    EXPECT_FALSE(platform::isKeyDown(platform::KeyShift));
-    EXPECT_FALSE(platform::isKeyDown(-5));
-    EXPECT_FALSE(platform::isKeyDown(platform::KeyCount));
+    EXPECT_FALSE(platform::isKeyDown(platform::KeyShift) || platform::isKeyDown(-5) ||
+                 platform::isKeyDown(platform::KeyCount));
     m.type = MessageType::MouseMove;
     m.x = 7;
     m.y = 9;
     platform::injectMessage(m);
     int cx, cy;
     platform::cursorPosition(cx, cy);
-    EXPECT_EQ(cx, 37);
-    EXPECT_EQ(cy, 49);
+    EXPECT_EQ(std::vector<int>({cx, cy}), std::vector<int>({37, 49}));
     EXPECT_EQ(received.size(), 3u);
 }
 
-TEST_F(PlatformWindowsTest, TypedTextArrivesAsLatin1Characters) {
-    WindowId id = topLevel(false);
-    // Two-byte e-acute, a cut-off lead byte before 'A', the euro sign (beyond
-    // Latin-1), a stray continuation byte, then a lead byte at the very end.
-    const char* typed = "\xC3\xA9" "\xC3" "A" "\xE2\x82\xAC" "\x80" "z" "\xE2\x82";
-    SDL_Event e{};
-    e.type = SDL_TEXTINPUT;
-    e.text.windowID = id;
-    std::strcpy(e.text.text, typed);
-    ASSERT_EQ(SDL_PushEvent(&e), 1);
-    received.clear();
-    platform::pumpMessages();
-    std::vector<int> characters;
-    for (const Message& m : received)
-        if (m.type == MessageType::Char)
-            characters.push_back(m.character);
-    EXPECT_EQ(characters, (std::vector<int>{0xE9, '?', 'A', '?', '?', 'z', '?'}));
+// UTF-8 text comes as Latin-1 characters, '?' for what has none: a
+// two-byte e-acute, a cut-off lead byte before 'A', the euro sign, a stray
+// continuation byte, a lead byte at the very end. What SDL holds is taken
+// at once and in its order.
+TEST_F(PlatformWindowsTest, TypedTextArrivesAsLatin1CharactersInOrder) {
+    WindowId id = make(30, 40, 200, 100, 0, false);
+    EXPECT_EQ(typed(id, {"\xC3\xA9\xC3" "A\xE2\x82\xAC\x80z\xE2\x82"}), (std::vector<int>{0xE9, '?', 'A', '?', '?', 'z', '?'}));
+    EXPECT_EQ(typed(id, {"a", "b", "c"}), (std::vector<int>{'a', 'b', 'c'}));
 }
 
+// Software windows reach the screen without a GL context of the layer's own,
+// which, left current, would catch the toolkit's GL calls.
 TEST_F(PlatformWindowsTest, SoftwarePixelsReachTheScreenWithoutTouchingOpenGL) {
-    WindowId id = make(platform::WindowKind::TopLevel, 0, 30, 40, 40, 30);
-    platform::showWindow(id, true);
+    WindowId id = make(30, 40, 40, 30);
     ASSERT_EQ(platform::currentGLContext(), nullptr);
-    std::vector<std::uint32_t> pixels(40 * 30, 0xFF336699u);
+    std::vector<std::uint32_t> pixels(40 * 30, 0xFF336699u), shown;
     platform::presentPixels(id, pixels.data(), 40, 0, 0, 40, 30);
-    // A GL context of the layer's own, left current, would catch the GL calls
-    // meant for the toolkit's shared context.
     EXPECT_EQ(platform::currentGLContext(), nullptr);
-    std::vector<std::uint32_t> shown;
     int w = 0, h = 0;
     ASSERT_TRUE(platform::captureWindow(id, shown, w, h));
-    ASSERT_EQ(shown.size(), pixels.size());
-    EXPECT_EQ(shown.front(), 0xFF336699u);
-    EXPECT_EQ(shown.back(), 0xFF336699u);
+    EXPECT_EQ(shown, pixels);
 }
 
-TEST_F(PlatformWindowsTest, MessagesSdlAlreadyHoldsAreTakenAtOnceInTheirOrder) {
-    WindowId id = topLevel(false);
-    platform::pumpMessages();
-    // Right after a pump the display is not asked again, but what SDL holds is taken.
-    for (const char* typed : {"a", "b", "c"}) {
-        SDL_Event e{};
-        e.type = SDL_TEXTINPUT;
-        e.text.windowID = id;
-        std::strcpy(e.text.text, typed);
-        ASSERT_EQ(SDL_PushEvent(&e), 1);
-    }
-    received.clear();
-    platform::pumpMessages();
-    std::vector<int> characters;
-    for (const Message& m : received)
-        if (m.type == MessageType::Char)
-            characters.push_back(m.character);
-    EXPECT_EQ(characters, (std::vector<int>{'a', 'b', 'c'}));
-}
-
-TEST_F(PlatformWindowsTest, ShownTopLevelTakesTheFocusWithoutAWindowManager) {
-    WindowId id = topLevel();
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (platform::inputFocus() != id && std::chrono::steady_clock::now() < end) {
-        platform::pumpMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    EXPECT_EQ(platform::inputFocus(), id);
+TEST_F(PlatformWindowsTest, AShownTopLevelTakesTheFocusWithoutAWindowManager) {
+    WindowId id = make(30, 40, 200, 100);
+    EXPECT_TRUE(eventually([&] { return platform::inputFocus() == id; }));
     bool activated = false;
     for (const Message& m : received)
         activated |= m.type == MessageType::ActivateApp && m.activate;
     EXPECT_TRUE(activated);
 }
 
-TEST_F(PlatformWindowsTest, SystemCursorsExist) {
+// Every pixel of a mask cursor takes one of the three drawn kinds, varying
+// along both axes; the server shows each as Windows would. The hot spot stays
+// inside the picture; a cursor freed on screen leaves the pointer another.
+TEST_F(PlatformWindowsTest, MaskCursorsShowOnTheServerAsWindowsWould) {
+    make(200, 150, 120, 100);
+    platform::moveCursor(260, 200);
+    uint8_t andMask[128] = {}, xorMask[128] = {};
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const int kind = (x + 2 * y) % 3;  // 0 see-through, 1 black, 2 white
+            andMask[4 * y + x / 8] |= kind == 0 ? 0x80 >> (x % 8) : 0;
+            xorMask[4 * y + x / 8] |= kind == 2 ? 0x80 >> (x % 8) : 0;
+        }
+    EXPECT_EQ(platform::createCursor(nullptr, xorMask, 0, 0), nullptr);
+    EXPECT_EQ(platform::createCursor(andMask, nullptr, 0, 0), nullptr);
+    for (auto [hotX, hotY, shownX, shownY] : {std::array<int, 4>{3, 7, 3, 7}, std::array<int, 4>{40, -3, 31, 0}}) {
+        platform::Cursor* cursor = platform::createCursor(andMask, xorMask, hotX, hotY);
+        ASSERT_NE(cursor, nullptr);
+        platform::showCursor(cursor);
+        ScreenCursor shown;
+        ASSERT_TRUE(eventually([&] { return shown.read() && shown.hotX == shownX && shown.hotY == shownY; }))
+            << "the cursor never reached the screen";
+        ASSERT_EQ(std::vector<int>({shown.width, shown.height}), std::vector<int>({32, 32}));
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x)
+                ASSERT_EQ(shown.at(x, y), maskColour(andMask, xorMask, x, y)) << "at " << x << ", " << y;
+        platform::destroyCursor(cursor);
+        ScreenCursor after;
+        ASSERT_TRUE(after.read());
+        EXPECT_NE(after.argb, shown.argb);
+    }
     const platform::Cursor* arrow = platform::systemCursor(platform::SystemCursor::Arrow);
     ASSERT_NE(arrow, nullptr);
     EXPECT_EQ(platform::systemCursor(platform::SystemCursor::Arrow), arrow);
     EXPECT_NE(platform::systemCursor(platform::SystemCursor::NotAllowed), arrow);
-    platform::showCursor(arrow);
     platform::showCursor(nullptr);
+    platform::showCursor(arrow);
+    platform::destroyCursor(nullptr);
 }
 
-TEST(PlatformSystemColorsTest, TableCanBeChangedAndReset) {
-    std::uint32_t face = platform::systemColor(platform::SystemColor::ButtonFace);
+TEST(PlatformSystemColors, TableCanBeChangedAndReset) {
+    const std::uint32_t face = platform::systemColor(platform::SystemColor::ButtonFace);
     EXPECT_EQ(face, 0xC0C0C0u);
     platform::setSystemColor(platform::SystemColor::ButtonFace, 0xFF123456);
     EXPECT_EQ(platform::systemColor(platform::SystemColor::ButtonFace), 0x123456u) << "only 24 bits";
     EXPECT_EQ(platform::systemColor(platform::SystemColor::Count), 0u);
     platform::resetSystemColors();
     EXPECT_EQ(platform::systemColor(platform::SystemColor::ButtonFace), face);
+}
+
+namespace {
+
+// A top-level window of any client whose title (as UTF-8) is the one given; 0 when none.
+Window windowTitled(Display* d, const std::string& title) {
+    Window root, parent, *children = nullptr, found = 0;
+    unsigned count = 0;
+    Atom name = XInternAtom(d, "_NET_WM_NAME", False), utf8 = XInternAtom(d, "UTF8_STRING", False);
+    XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count);
+    for (unsigned i = 0; i < count && !found; ++i) {
+        Atom type;
+        int format;
+        unsigned long items, after;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(d, children[i], name, 0, 256, False, utf8, &type, &format, &items, &after, &data);
+        if (data && title == reinterpret_cast<const char*>(data))
+            found = children[i];
+        XFree(data);
+    }
+    XFree(children);
+    return found;
+}
+
+// As a person meets the box titled so: it appears, shows its message (in
+// its upper half) and its button (what differs from the background in its
+// lower half), and waits; then its button is clicked with the real pointer.
+// What was seen, in words; a box that could not be pressed is closed.
+std::string pressButtonOfBox(const std::string& title, const std::atomic<bool>& answered) {
+    Display* d = XOpenDisplay(nullptr);
+    if (!d)
+        return "no display";
+    Window box = 0;
+    bool message = false;
+    int left = 0, top = 0, right = -1, bottom = -1;
+    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+         !(message && right > left) && !answered && std::chrono::steady_clock::now() < end;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        XWindowAttributes a;
+        if (!(box = windowTitled(d, title)) || !XGetWindowAttributes(d, box, &a) || a.map_state != IsViewable)
+            continue;
+        XImage* image = XGetImage(d, box, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
+        message = false;
+        left = top = 1 << 30, right = bottom = -1;
+        for (int y = 0; image && y < a.height; ++y)
+            for (int x = 0; x < a.width; ++x) {
+                if (XGetPixel(image, x, y) == XGetPixel(image, 0, 0))
+                    continue;
+                message |= y < a.height / 2;
+                if (y >= a.height / 2)
+                    left = std::min(left, x), right = std::max(right, x), top = std::min(top, y), bottom = std::max(bottom, y);
+            }
+        if (image)
+            XDestroyImage(image);
+    }
+    std::string seen = std::string(box ? "window" : "no window") + (message ? " message" : "") + (right > left ? " button" : "");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    seen += answered ? " answered early" : " waited";
+    if (right > left) {
+        Window child;
+        XTranslateCoordinates(d, box, DefaultRootWindow(d), (left + right) / 2, (top + bottom) / 2, &left, &top, &child);
+        if (std::system(("xdotool mousemove " + std::to_string(left) + " " + std::to_string(top) + " click 1").c_str()) != 0)
+            seen += " not clicked";
+    }
+    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5); !answered && std::chrono::steady_clock::now() < end;)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!answered) {
+        seen += " not answered";
+        if (box)
+            XKillClient(d, box);  // the box must not wait for ever
+    }
+    XCloseDisplay(d);
+    return seen;
+}
+
+}  // namespace
+
+TEST(MessageBoxTest, ErrorBoxIsAWindowOnTheDisplayAndItsButtonAnswers) {
+    if (std::system("command -v xdotool >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "xdotool is not installed";
+    ASSERT_TRUE(platform::videoAvailable());
+    platform::setMessageBoxRecording(false);
+    const std::string title = "Kalvora box test " + std::to_string(getpid());
+    std::atomic<bool> answered{false};
+    std::future<std::string> person = std::async(std::launch::async, pressButtonOfBox, title, std::cref(answered));
+    const int answer = platform::messageBox("The world file is damaged.", title.c_str(), platform::MessageBoxIcon::Error);
+    answered = true;
+    EXPECT_EQ(person.get(), "window message button waited");
+    EXPECT_EQ(answer, 1);
 }
