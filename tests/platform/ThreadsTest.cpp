@@ -57,15 +57,16 @@ TEST(PeriodicTimer, ExpiresAtOnceThenEveryIntervalUntilCancelled) {
     double start = now();
     EXPECT_FALSE(timer.wait(30));  // not started: the timeout passes
     EXPECT_GE(now() - start, 0.029);
+    // Bounds that a loaded machine's late wake-ups keep to.
     start = now();
-    timer.start(40);
+    timer.start(200);
     EXPECT_TRUE(timer.wait(1000));
-    EXPECT_LT(now() - start, 0.02);
+    EXPECT_LT(now() - start, 0.15);
     EXPECT_TRUE(timer.wait(1000));
-    EXPECT_GE(now() - start, 0.039);
-    EXPECT_LT(now() - start, 0.1);
-    timer.start(2);
-    platform::sleepMilliseconds(50);
+    EXPECT_GE(now() - start, 0.199);
+    EXPECT_LT(now() - start, 0.6);
+    timer.start(50);
+    platform::sleepMilliseconds(200);
     EXPECT_TRUE(timer.wait(0));
     EXPECT_FALSE(timer.wait(0));
 
