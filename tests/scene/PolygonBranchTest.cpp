@@ -8,23 +8,24 @@
 #include <cmath>
 #include <random>
 
-#include "scene/GeoBunchInternals.h"
-#include "scene/GroupBranch.h"
+#include "scene/BunchSplitter.h"
+#include "scene/Database.h"
 #include "scene/Object.h"
+#include "scene/Placement.h"
 #include "scene/PolygonBranch.h"
 #include "scene/Ray.h"
+#include "scene/Teapot.h"
+#include "scene/render/ViewCulledTraverser.h"
+#include "scene/render/Viewer.h"
+#include "tests/scene/SceneGl.h"
 #include "tests/support/LogCapture.h"
-#include "tests/scene/BunchTestUtil.h"
-#include "tests/scene/SceneStreams.h"
-#include "tests/scene/PolygonTestUtil.h"
-#include "tests/scene/SceneTestUtil.h"
 
+using namespace kessa_test;
 using kessa::GeoBunch;
+using kessa::GeometryBranch;
 using kessa::Polygon;
 using kessa::PolygonBranch;
 using kessa::PolygonVertex;
-using kessa::Vector;
-using kessa_test::polygonOf;
 
 namespace {
 
@@ -64,42 +65,6 @@ TEST(PolygonBranchWeld, TwoQuadsShareAnEdge) {
         EXPECT_EQ(q1->edgeIndex == q2->edgeIndex, linked);
         EXPECT_EQ(q1->weldIndex == corner(b, 1, 0)->weldIndex, linked);
     }
-}
-
-// Points in clusters far apart (1 unit) with copies a hair apart, half of
-// them exactly on the planes through the bounds' centre: welding gives one
-// position per cluster, as an all-pairs clustering does.
-TEST(PolygonBranchWeld, AgainstBruteForceClustering) {
-    std::mt19937 random(3);
-    std::uniform_int_distribution<int> cell(-6, 6);
-    std::uniform_real_distribution<double> hair(-1e-9, 1e-9);
-    PolygonBranch b;
-    std::vector<Vector> points;
-    for (int t = 0; t < 600; ++t) {
-        std::vector<Vector> corners;
-        for (int k = 0; k < 3; ++k) {
-            Vector c(cell(random), cell(random), t % 2 ? 0 : cell(random));
-            corners.push_back(c + Vector(hair(random), hair(random), hair(random)));
-        }
-        b.addPolygon(polygonOf(corners));
-        points.insert(points.end(), corners.begin(), corners.end());
-    }
-    b.addPolygon(polygonOf({{-6, -6, -6}, {6, 6, 6}, {6, -6, 6}}));  // the bounds are centred on 0
-    points.insert(points.end(), {{-6, -6, -6}, {6, 6, 6}, {6, -6, 6}});
-    b.prepare();
-    std::size_t clusters = 0;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        bool first = true;
-        for (std::size_t j = 0; j < i && first; ++j)
-            first = (points[i] - points[j]).length() > 1e-5;
-        clusters += first;
-    }
-    EXPECT_EQ(b.weldedPositions().size(), clusters);
-    for (const PolygonVertex* w : b.weldedPositions())
-        for (const PolygonVertex* v = w->samePosition; v != w; v = v->samePosition) {
-            ASSERT_EQ(v->weldIndex, w->weldIndex);
-            EXPECT_LT(std::fabs(v->position()[0] - w->position()[0]) + std::fabs(v->position()[2] - w->position()[2]), 1e-8);
-        }
 }
 
 namespace {
@@ -245,7 +210,7 @@ TEST(PolygonBranchNeighbours, TJunctionAndSmoothing) {
     const float* f = b.polygons()[2]->normal();
     Vector sum = Vector(0, 0, 1) + Vector(-1, 0, 0) + Vector(f[0], f[1], f[2]);
     Vector::normalize(sum);
-    EXPECT_TRUE(kessa_test::vectorNear(Vector(n[0], n[1], n[2]), sum, 1e-6));
+    EXPECT_TRUE(vectorNear(Vector(n[0], n[1], n[2]), sum, 1e-6));
     EXPECT_EQ(corner(b, 1, 0)->normal()[0], 0);  // the standing quad is not smooth
     EXPECT_TRUE(corner(b, 2, 0)->normal()[0] == n[0] && !b.polygons()[0]->smooth());
 }
@@ -261,7 +226,7 @@ TEST(PolygonBranchList, AddMoveAndRemove) {
     EXPECT_EQ(log.count("Warning: Polygon had an owner and was removed from that branch!\n"), 1);
     EXPECT_TRUE(a.isDirty() && a.polygons().size() == 1 && b.polygons()[0] == moved && moved->holder() == &b);
     b.clean();
-    std::unique_ptr<kessa::PolygonVertex> extra = kessa_test::vertexAt({1, 2, 0});
+    std::unique_ptr<kessa::PolygonVertex> extra = vertexAt({1, 2, 0});
     moved->addVertex(extra);
     EXPECT_TRUE(b.isDirty() && b.weldedPositions().empty());
     EXPECT_EQ(b.removePolygon(3), nullptr);
@@ -317,9 +282,9 @@ TEST(PolygonCompile, BatchesPerBinding) {
     EXPECT_EQ(mixed.bunches()[0]->triangleCount(), 2);
     // Concave polygons alone: no batch, and the bounds stay as they were.
     concave.addPolygon(polygonOf({{0, 0, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1, 0}, {1, 2, 0}, {0, 2, 0}}));
-    concave.growBounds(kessa_test::box({5, 5, 5}, {6, 6, 6}));
+    concave.growBounds(box({5, 5, 5}, {6, 6, 6}));
     concave.prepare();
-    EXPECT_TRUE(kessa_test::boxIs(concave.bounds(), {5, 5, 5}, {6, 6, 6}));
+    EXPECT_TRUE(boxIs(concave.bounds(), {5, 5, 5}, {6, 6, 6}));
     concave.clean();
     EXPECT_TRUE(concave.bunches().empty());
 }
@@ -349,15 +314,16 @@ TEST(PolygonCompile, TrianglesCoverThePolygons) {
     ASSERT_EQ(b.bunches().size(), 2u);
     double covered = 0;
     int triangles = 0;
-    for (GeoBunch* bunch : b.bunches())
-        for (const auto& t : kessa_test::trianglesOf(*bunch)) {
-            const GeoBunch::Float3* p = bunch->internals().vertexPointer();
-            unsigned a = std::get<0>(t), c = std::get<1>(t), d = std::get<2>(t);
-            double twice = (p[c].x - p[a].x) * (p[d].y - p[a].y) - (p[d].x - p[a].x) * (p[c].y - p[a].y);
+    for (GeoBunch* bunch : b.bunches()) {
+        const GeoBunch::Float3* p = bunch->internals().vertexPointer();
+        bunch->internals().walkTriangles([&](unsigned a, unsigned c, unsigned d) {
+            const double twice = (p[c].x - p[a].x) * (p[d].y - p[a].y) - (p[d].x - p[a].x) * (p[c].y - p[a].y);
             EXPECT_GT(twice, 0);
             covered += twice / 2;
             ++triangles;
-        }
+            return true;
+        });
+    }
     EXPECT_EQ(triangles, b.triangleCount());
     EXPECT_NEAR(covered, area, 1e-3);
 }
@@ -389,75 +355,47 @@ TEST(PolygonCompile, LongStripNeedsNoDeepStack) {
 }
 
 // With the arenas on, a clean splits batches of more than 1,400 triangles
-// into a "split 1" tree that takes the branch's place; 1,400 stay whole.
-TEST(PolygonSplit, MoreThan1400TrianglesAreSplit) {
+// into a "split 1" tree that takes the branch's place (1,400 stay whole),
+// also when all 1,500 triangles have one centre (the median leaves a half
+// empty, so the split goes by place in the sorted order); an object's root
+// has no parent to take a split's place and keeps its batch whole; once
+// its polygons are gone, a branch marked dirty keeps its batches.
+TEST(PolygonSplit, LargeBatchesAreSplitOnce) {
     LogCapture log;
-    kessa_test::ArenaSwitch on(true);
-    for (bool oneMore : {false, true}) {
+    ArenaSwitch on(true);
+    auto sameCentre = std::make_unique<PolygonBranch>();
+    for (int i = 0; i < 1500; ++i)
+        sameCentre->addPolygon(polygonOf({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}));
+    std::unique_ptr<PolygonBranch> branches[] = {strip(700, false, "GroundSnake 7"), strip(700, true, "GroundSnake 7"), std::move(sameCentre)};
+    const char* const expected[] = {"GroundSnake 7: ", "split 1: 1401 of 2", "split 1: 1500 of 2, first 750"};
+    for (int i = 0; i < 3; ++i) {
         kessa::Object o;
         o.attach(std::make_unique<kessa::GroupBranch>());
-        static_cast<kessa::GroupBranch*>(o.root())->addChild(strip(700, oneMore, "GroundSnake 7"));
+        o.root()->group()->addChild(std::move(branches[i]));
         o.clean();
         kessa::Branch* top = o.root()->child(0);
-        EXPECT_EQ(top->name(), oneMore ? "split 1" : "GroundSnake 7");
-        if (!oneMore)
-            continue;
-        ASSERT_EQ(top->childCount(), 2);
         int total = 0;
-        for (int i = 0; i < 2; ++i) {
-            auto* leaf = dynamic_cast<kessa::GeometryBranch*>(top->child(i));
-            ASSERT_TRUE(leaf && leaf->bunches().size() == 1);
-            total += leaf->bunches()[0]->triangleCount();
-        }
-        EXPECT_EQ(total, 1401);
-        EXPECT_TRUE(kessa_test::boxIs(o.bounds(), {0, 0, 0}, {701, 1, 0}));
+        for (int k = 0; k < top->childCount(); ++k)
+            total += static_cast<GeometryBranch*>(top->child(k))->bunches()[0]->triangleCount();
+        std::string got = std::string(top->name().c_str()) + ": ";
+        if (top->childCount())
+            got += std::to_string(total) + " of " + std::to_string(top->childCount());
+        if (i == 2)
+            got += ", first " + std::to_string(static_cast<GeometryBranch*>(top->child(0))->bunches()[0]->triangleCount());
+        EXPECT_EQ(got, expected[i]);
+        EXPECT_TRUE(i == 2 || boxIs(o.bounds(), {0, 0, 0}, {700.0 + i, 1, 0}));
     }
-    EXPECT_EQ(log.text(), "Splitting bunch in branch GroundSnake 7\n----------------------------------------\n"
-                          "1401 triangles extracted\n...\n");
-}
-
-// 1,500 triangles with one centre: the median leaves a half empty, so the
-// split goes by place in the sorted order and ends.
-TEST(PolygonSplit, EqualCentresStillSplitInTwo) {
-    LogCapture log;
-    kessa_test::ArenaSwitch on(true);
-    kessa::Object o;
-    o.attach(std::make_unique<kessa::GroupBranch>());
-    auto b = std::make_unique<PolygonBranch>();
-    for (int i = 0; i < 1500; ++i)
-        b->addPolygon(polygonOf({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}));
-    static_cast<kessa::GroupBranch*>(o.root())->addChild(std::move(b));
-    o.clean();
-    kessa::Branch* top = o.root()->child(0);
-    ASSERT_EQ(top->childCount(), 2);
-    EXPECT_EQ(static_cast<kessa::GeometryBranch*>(top->child(0))->bunches()[0]->triangleCount(), 750);
-}
-
-// An object's root has no parent to take a split's place: it keeps its
-// batch whole.
-TEST(PolygonSplit, RootBranchKeepsItsBatch) {
-    LogCapture log;
-    kessa_test::ArenaSwitch on(true);
+    EXPECT_EQ(log.take().find("Splitting bunch in branch GroundSnake 7\n----------------------------------------\n1401 triangles extracted\n...\n"), 0u);
     kessa::Object o;
     o.attach(strip(700, true));
     o.clean();
     auto* root = static_cast<PolygonBranch*>(o.root());
-    ASSERT_EQ(root->bunches().size(), 1u);
-    EXPECT_EQ(root->bunches()[0]->triangleCount(), 1401);
-    EXPECT_TRUE(root->polygons().empty());
-    EXPECT_TRUE(kessa_test::boxIs(o.bounds(), {0, 0, 0}, {701, 1, 0}));
-}
-
-// Once its polygons are gone, a branch marked dirty keeps its batches.
-TEST(PolygonSplit, BatchesWithoutPolygonsSurviveAClean) {
-    kessa_test::ArenaSwitch on(true);
+    EXPECT_TRUE(root->bunches().size() == 1 && root->bunches()[0]->triangleCount() == 1401 && root->polygons().empty());
     std::unique_ptr<PolygonBranch> b = strip(3, false);
     b->clean();
-    ASSERT_TRUE(b->polygons().empty() && b->bunches().size() == 1);
     b->markDirty();
     b->clean();
-    ASSERT_EQ(b->bunches().size(), 1u);
-    EXPECT_EQ(b->bunches()[0]->triangleCount(), 6);
+    EXPECT_TRUE(b->polygons().empty() && b->bunches().size() == 1 && b->bunches()[0]->triangleCount() == 6);
 }
 
 namespace {
@@ -555,17 +493,263 @@ TEST(PolygonBranchStream, BatchesTravelPolygonsDoNot) {
     twoQuads(b, 0);
     b.setBillboardMode(kessa::GeometryBranch::faceViewer);
     b.clean();
-    kessa_test::Bytes bytes = kessa_test::writeScene(&b);
+    Bytes bytes = writeStream(&b);
     EXPECT_EQ(bytes[bytes.size() - 2], 0);  // the own block, then the end mark
-    orvel::counted_ptr<PolygonBranch> back = kessa_test::readScene(bytes).cast<PolygonBranch>();
+    orvel::counted_ptr<PolygonBranch> back = readScene(bytes).cast<PolygonBranch>();
     ASSERT_TRUE(back && back->polygons().empty() && back->bunches().size() == 1);
     EXPECT_EQ(back->bunches()[0]->triangleCount(), 4);
     EXPECT_EQ(back->billboardMode(), kessa::GeometryBranch::faceViewer);
-    kessa_test::Bytes101 old;
+    Bytes101 old;
     old.declare(1, "zanthorium::kessa::PolygonBranch")
-        .object(1, 1, kessa_test::body().raw({0, 11}).u32(5).byte(12).u32(1).byte(10).u32(7).raw({13, 9, 0}))
+        .object(1, 1, body().raw({0, 11}).u32(5).byte(12).u32(1).byte(10).u32(7).raw({13, 9, 0}))
         .end();
-    back = kessa_test::readScene(old.bytes).cast<PolygonBranch>();
+    back = readScene(old.bytes).cast<PolygonBranch>();
     ASSERT_TRUE(back);
     EXPECT_TRUE(back->triangleCount() == 5 && back->billboardMode() == kessa::GeometryBranch::turnAboutZ);
 }
+
+namespace {
+
+// ---- older geometry sets ----
+
+// A set of vertices (i, i mod 2, i mod 3) (non-degenerate triangles in
+// threes), owned by a polygon branch under a group, laid down byte by byte.
+struct Set {
+    int vertices = 3;
+    std::vector<unsigned> colours, indices;
+    std::vector<int> strips;
+    std::vector<float> texCoords;                // s, t pairs
+    std::vector<std::array<int, 4>> primitives;  // flags, strip entries, vertex count, first vertex
+    int announced = -1;
+
+    template <class T>
+    static void words(Bytes101& b, int tag, const std::vector<T>& data, unsigned perElement) {
+        b.compact(unsigned(tag)).compact(unsigned(data.size()) / perElement);
+        for (const T& w : data)
+            b.u32(*reinterpret_cast<const unsigned*>(&w));
+    }
+    Bytes stream() const {
+        Bytes101 set = body();
+        std::vector<float> p;
+        for (int i = 0; i < vertices; ++i)
+            p.insert(p.end(), {float(i), float(i % 2), float(i % 3)});
+        words(set, 3, p, 3);
+        words(set, 1, colours, 1);
+        words(set, 4, texCoords, 2);
+        words(set, 6, indices, 1);
+        words(set, 7, strips, 1);
+        set.byte(10).compact(unsigned(announced < 0 ? int(primitives.size()) : announced));
+        for (const auto& q : primitives)
+            set.byte(11).u32(0).u32(0).u32(0).u32(0).u32(unsigned(q[0])).u32(unsigned(q[1])).u32(unsigned(q[2])).u32(unsigned(q[3]));
+        set.byte(20).u32(2).raw({22, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 23, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0});
+        return records({{"zanthorium::kessa::GroupBranch", 1, body().raw({0, 1, 1}).u32(2).byte(0)},
+                        {"zanthorium::kessa::PolygonBranch", 2, body().raw({0, 1}).u32(3).byte(0)},
+                        {"zanthorium::kessa::GeoSet", 3, set}});
+    }
+};
+
+constexpr int lit = 1, texCoordsWithoutTexture = 1 << 8, coloured = 1 << 6, twoSided = 1 << 12;
+
+PolygonBranch* branchOf(const orvel::counted_ptr<orvel::Streamable>& root) {
+    auto* group = dynamic_cast<kessa::GroupBranch*>(root.get());
+    return group && group->childCount() == 1 ? dynamic_cast<PolygonBranch*>(group->child(0)) : nullptr;
+}
+
+// A primitive becomes a batch: a leading negative strip entry marks
+// plain-triangle indices after the strips' own; indices count from the
+// primitive's first vertex. Texture coordinates far out are moved back by
+// whole units; stretched ones, and a batch of 1,401 triangles or more, mark
+// the branch for splitting by the next database's clean; a branch
+// destroyed while marked leaves the list.
+TEST(OldGeoSet, PrimitivesBecomeBatchesRepairedOrMarked) {
+    LogCapture log;
+    Set s;
+    s.vertices = 115;
+    s.strips = {-6, 4, 5};
+    for (unsigned i = 0; i < 15; ++i)
+        s.indices.push_back(103 + i % 12);
+    s.colours.assign(115, 0xFFFFFFFF);
+    s.colours[107] = 0xFEFFFFFF;
+    s.primitives = {{lit | coloured | twoSided, 3, 15, 100}};
+    orvel::counted_ptr<orvel::Streamable> root = readScene(s.stream());
+    PolygonBranch* b = branchOf(root);
+    ASSERT_TRUE(b && b->bunches().size() == 1);
+    GeoBunch& bunch = *b->bunches()[0];
+    kessa::GeoBunchInternals& in = bunch.internals();
+    EXPECT_TRUE(in.valid() && bunch.vertexCount() == 15 && in.indices()->size() == 15 && in.indices()->data()[0] == 3 && in.vertexPointer()[0].x == 100);
+    EXPECT_TRUE(in.strips()->size() == 2 && in.strips()->data()[0] == 4 && in.strips()->data()[1] == 5 && bunch.triangleCount() == 2 + 3 + 2);
+    const kessa::Material& m = *bunch.material().material();
+    EXPECT_TRUE(bunch.material().first == 0 && bunch.material().second == 1 && m.lighting() && m.vertexColours() && m.colourMaterial() && !m.vertexNormals());
+    EXPECT_TRUE(b->bounds().valid() && log.take().empty());
+    const struct {
+        float s0, s1, t1;
+        int vertices;
+        const char* logged;
+        bool marked;
+        float firstS;
+    } rows[] = {{50, 60, 1, 6, "fix   10.000000  1.000000\n", false, -5},
+                {0, 200, 1, 6, " is drastic\n", true, 0},
+                {0, 1, 1, 4200, "", false, 0},
+                {0, 1, 1, 4203, "", true, 0}};
+    for (const auto& row : rows) {
+        Set t;
+        t.vertices = row.vertices;
+        for (int i = 0; i < row.vertices; ++i)
+            t.texCoords.insert(t.texCoords.end(), {i % 2 ? row.s1 : row.s0, i % 3 ? row.t1 : 0});
+        t.primitives = {{texCoordsWithoutTexture, 0, row.vertices, 0}};
+        root = readScene(t.stream());
+        b = branchOf(root);
+        ASSERT_TRUE(b && b->bunches().size() == 1);
+        EXPECT_TRUE(log.take() == row.logged && kessa::isPendingSplit(b) == row.marked && b->bunches()[0]->internals().texCoordPointer(0)[0].s == row.firstS)
+            << row.vertices;
+        if (row.vertices == 4203) {
+            kessa::Database().clean();
+            EXPECT_TRUE(root.cast<kessa::GroupBranch>()->child(0)->name() == "split 1" && log.count("Splitting bunch in branch \n") == 1);
+        }
+        root = nullptr;
+        EXPECT_FALSE(kessa::isPendingSplit(b));
+        kessa::splitPendingBranches();
+    }
+}
+
+// Ranges outside the arrays are refused primitive by primitive; the cursors
+// stay in step, so a sound primitive after them still converts; more
+// primitives than announced make the read fail. Every cut and seeded
+// damage of a full set reads without harm, and what comes back is cleaned,
+// split and let go.
+TEST(OldGeoSet, HostileRangesCutsAndDamage) {
+    LogCapture log;
+    const std::array<int, 4> bad[] = {{0, 0, 3, -1}, {0, 0, 4, 0}, {0, 0, -3, 0}, {coloured, 0, 3, 0}, {0, 2, 3, 0},
+                                      {0, -1, 3, 0}, {0, 1, 3, 0}, {0, 0, 0x7FFFFFFF, 2}, {0, 0, 3, 0x7FFFFFFF}};
+    for (const auto& primitive : bad) {
+        Set s;
+        s.strips = primitive[1] == 1 ? std::vector<int>{-4} : std::vector<int>{-3, 0x7FFFFFFF};  // a marker naming too many
+        s.indices = {0, 1, 2};
+        s.primitives = {primitive, {0, 0, 3, 0}};
+        orvel::counted_ptr<orvel::Streamable> root = readScene(s.stream());
+        PolygonBranch* b = branchOf(root);
+        ASSERT_TRUE(b && b->bunches().size() == 1);
+        EXPECT_TRUE(log.take() == "---OldGeoSet: primitive 0 names data outside its set - left out\n" && b->bunches()[0]->triangleCount() == 1);
+    }
+    Set s;
+    s.primitives = {{0, 0, 3, 0}, {0, 0, 3, 0}, {0, 0, 3, 0}};
+    s.announced = 2;
+    EXPECT_TRUE(!readScene(s.stream()) && log.take().find("Bad geoset") != std::string::npos);
+    Set full;
+    full.vertices = 12;
+    full.strips = {-3, 3, -3};
+    full.indices = {0, 1, 2, 3, 4, 5, 6, 7, 8};
+    full.colours.assign(12, 0x80FFFFFF);
+    full.texCoords.assign(24, 70);
+    full.primitives = {{coloured | texCoordsWithoutTexture, 3, 9, 0}, {lit, 0, 3, 9}};
+    auto use = [](const Bytes& bytes) {
+        orvel::counted_ptr<orvel::Streamable> root = readScene(bytes);
+        if (auto* b = dynamic_cast<kessa::Branch*>(root.get()))
+            b->clean();
+        kessa::splitPendingBranches();
+    };
+    const Bytes whole = full.stream();
+    support::forEachCut(whole, use);
+    std::mt19937 random(19);
+    for (int round = 0; round < 3000; ++round) {
+        Bytes bytes = whole;
+        support::mutateStream(bytes, random, 18);
+        use(bytes);
+    }
+}
+
+// ---- the teapot ----
+
+PolygonBranch& polygonsOf(kessa::Object& teapot) { return *static_cast<PolygonBranch*>(teapot.root()->child(0)); }
+
+// Triangles of every batch under b, and the largest batch.
+void countTriangles(kessa::Branch* b, int& total, int& largest) {
+    if (auto* g = dynamic_cast<GeometryBranch*>(b))
+        for (GeoBunch* bunch : g->bunches())
+            total += bunch->triangleCount(), largest = std::max(largest, bunch->triangleCount());
+    for (int i = 0; b->hasChildren() && i < b->childCount(); ++i)
+        countTriangles(b->child(i), total, largest);
+}
+
+// Counts, welding and bounds for several subdivisions; names, material and
+// points; with the arenas on, the 4,032 triangles of the 8-subdivision
+// teapot are split into a tree that takes the polygon branch's place, and
+// the polygons are gone.
+TEST(Teapot, CountsWeldingBoundsAndSplitting) {
+    for (auto row : {std::make_pair(2, 137), std::make_pair(4, 529), std::make_pair(5, 821), std::make_pair(8, 2081)}) {
+        const int n = row.first;
+        orvel::counted_ptr<kessa::Object> teapot = kessa::makeTeapot(n, nullptr);
+        PolygonBranch& p = polygonsOf(*teapot);
+        ASSERT_EQ(p.polygons().size(), std::size_t(32 * n * n));
+        p.prepare();
+        teapot->clean();
+        int total = 0, largest = 0;
+        countTriangles(teapot->root(), total, largest);
+        EXPECT_TRUE(p.weldedPositions().size() == std::size_t(row.second) && total == 64 * n * n - 8 * n && p.triangleCount() == total && p.bunches().size() == 1) << n;
+        EXPECT_TRUE(vectorNear(teapot->bounds().max(), {0.12, 0.18, 0.189}, 1e-7) && std::fabs(teapot->bounds().min().x + 0.12) < 1e-7) << n;
+        EXPECT_TRUE(n != 8 || vectorNear(teapot->bounds().min(), {-0.12, -0.2059892578125, 0}, 1e-7));
+    }
+    orvel::counted_ptr<kessa::Object> teapot = kessa::makeTeapot(1, nullptr);
+    const kessa::MaterialRef& binding = polygonsOf(*teapot).polygons()[0]->binding();
+    EXPECT_TRUE(teapot->name() == "Teapot" && teapot->root()->name() == "teapot" && polygonsOf(*teapot).name() == "teapot" && binding->name() == "Teapot" && binding->lighting());
+    EXPECT_TRUE(teapot->points().size() == 8 && teapot->points()[0] == Vector(0.2, 0.2, 0.2) && teapot->points()[7] == Vector(-0.2, -0.2, -0.2));
+    orvel::counted_ptr<kessa::Material> grey = materialWith(false, true);
+    EXPECT_EQ(polygonsOf(*kessa::makeTeapot(1, grey)).polygons()[5]->binding().material(), grey);
+    LogCapture log;
+    ArenaSwitch on(true);
+    teapot = kessa::makeTeapot(8, nullptr);
+    teapot->clean();
+    int total = 0, largest = 0;
+    countTriangles(teapot->root(), total, largest);
+    EXPECT_TRUE(log.count("Splitting bunch in branch teapot\n") == 1 && teapot->root()->childCount() == 1 && teapot->root()->child(0)->name() == "split 1");
+    EXPECT_TRUE(total == 4032 && largest <= 1400 && kessa::Polygon::liveBlocks() == 0);
+    EXPECT_TRUE(vectorNear(teapot->bounds().min(), {-0.12, -0.2059892578125, 0}, 1e-7));
+}
+
+class TeapotGl : public SceneGl {
+protected:
+    // The depth of every pixel, the teapot seen from below at the heading
+    // given (1 where nothing was drawn).
+    std::vector<float> depths(kessa::Object& teapot, double heading) {
+        clear();
+        kessa::Placement place;
+        place.heading = heading;
+        place.pitch = 25;
+        Vector forward;
+        place.direction(forward);
+        place.position = Vector(0, 0, 0.09) - forward * 0.45;
+        kessa::Viewer viewer;
+        viewer.setNearFar(0.1, 10);
+        viewer.setPlacement(place);
+        pellium::GLRenderInfo context = info();
+        viewer.setWindowSize(context);
+        kessa::ViewCulledTraverser walk;
+        walk.traverse(viewer);
+        teapot.traverse(walk);
+        walk.accumulator().render(context);
+        std::vector<float> out(glSide * glSide);
+        glReadPixels(0, 0, glSide, glSide, GL_DEPTH_COMPONENT, GL_FLOAT, out.data());
+        return out;
+    }
+};
+
+// Wherever the teapot covers a pixel, the nearest surface there faces the
+// camera: with back faces culled every pixel keeps the depth it has with
+// none culled. A hole, a crack between patches or a patch turned inside
+// out would show something farther, or nothing.
+TEST_F(TeapotGl, BackFacesCulledLeaveNoHoles) {
+    orvel::counted_ptr<kessa::Object> culled = kessa::makeTeapot(8, nullptr), whole = kessa::makeTeapot(8, nullptr);
+    for (kessa::Polygon* p : polygonsOf(*whole).polygons())
+        p->setFirstMaterialFlag(0);
+    culled->clean();
+    whole->clean();
+    for (double heading : {0.0, 90.0, 180.0, 270.0}) {
+        const std::vector<float> near = depths(*whole, heading), seen = depths(*culled, heading);
+        int covered = 0, differ = 0;
+        for (std::size_t i = 0; i < near.size(); ++i)
+            covered += near[i] < 1, differ += std::fabs(near[i] - seen[i]) > 1e-6f;
+        EXPECT_TRUE(covered > 1000 && differ == 0) << heading;
+    }
+}
+
+}  // namespace
