@@ -31,13 +31,7 @@ void ColumnLayout::layout(Container& container) {
     container.getInsets(left, bottom, right, top);
     const Rect b = container.getBounds();
     const int innerWidth = b.width - left - right;
-    int widest = 0;
-    if (equalWidths_)
-        for (auto& child : children) {
-            int w, h;
-            child->getPreferredSize(w, h);
-            widest = std::max(widest, w);
-        }
+    const int widest = equalWidths_ ? widestChild(container) : 0;
     // One pixel inside the top inset; the bottom inset plays no part.
     int cursor = b.height - top - 1;
     for (auto& child : children) {
@@ -60,11 +54,7 @@ void ColumnLayout::layout(Container& container) {
     int spare = cursor + gap_;
     if (alignment_ == 1)
         spare /= 2;
-    for (auto& child : children) {
-        Rect r = child->getBounds();
-        r.y -= spare;
-        child->setBounds(r);
-    }
+    moveChildren(container, 0, -spare);
 }
 
 }  // namespace pellium

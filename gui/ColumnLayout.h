@@ -1,28 +1,18 @@
 // Children stacked from the top inset down, each at its preferred size
-// (hidden ones keep their place). Vertical alignment: 0 bottom, 1 middle,
-// 2 top (the default); horizontal alignment: 0 left, 1 centre, 2 right.
+// (hidden ones keep their place), packed against the top unless aligned
+// otherwise.
 #pragma once
 
-#include "gui/LayoutManager.h"
+#include "gui/LineLayout.h"
 
 namespace pellium {
 
-class ColumnLayout : public LayoutManager {
+class ColumnLayout : public LineLayout {
 public:
+    ColumnLayout() : LineLayout(2) {}
+
     void calcSize(Container& container, int& width, int& height) override;
     void layout(Container& container) override;
-
-    void setGap(int gap) { gap_ = gap; }
-    void setAlignment(int alignment) { alignment_ = alignment; }
-    void setJustification(int justification) { justification_ = justification; }
-    // Every child with a height as wide as the widest.
-    void setEqualWidths(bool equal) { equalWidths_ = equal; }
-
-private:
-    int gap_ = 4;
-    bool equalWidths_ = false;
-    int alignment_ = 2;
-    int justification_ = 0;
 };
 
 }  // namespace pellium

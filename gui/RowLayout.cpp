@@ -35,13 +35,7 @@ void RowLayout::layout(Container& container) {
     container.getInsets(left, bottom, right, top);
     const Rect b = container.getBounds();
     const int innerWidth = b.width - left - right, innerHeight = b.height - bottom - top;
-    int widest = 0;
-    if (equalWidths_)
-        for (auto& child : children) {
-            int w, h;
-            child->getPreferredSize(w, h);
-            widest = std::max(widest, w);
-        }
+    const int widest = equalWidths_ ? widestChild(container) : 0;
     int cursor = left;
     for (auto& child : children) {
         int w, h;
@@ -64,11 +58,7 @@ void RowLayout::layout(Container& container) {
     int spare = innerWidth + gap_ - cursor;
     if (justification_ == 1)
         spare /= 2;
-    for (auto& child : children) {
-        Rect r = child->getBounds();
-        r.x += spare;
-        child->setBounds(r);
-    }
+    moveChildren(container, spare, 0);
 }
 
 }  // namespace pellium
