@@ -42,8 +42,9 @@ public:
 
     virtual void layout(const LayoutContext& context) = 0;
     virtual void draw(const HTMLInfo& info, Graphics& g, const Rect& r) = 0;
-    // True when a glyph at (x, y) answered; result then holds it.
-    virtual bool hitTest(int x, int y, const Rect& r, HitResult& result) = 0;
+    // True when a glyph at (x, y) answered; result then holds it. Lists and
+    // tables ask their parts, through visit.
+    virtual bool hitTest(int x, int y, const Rect& r, HitResult& result);
     // Paragraphs take glyphs, and lists and tables take blocks; the wrong
     // kind is a programming error and throws the integer 666.
     virtual void addGlyph(HTMLGlyph* glyph, int link);

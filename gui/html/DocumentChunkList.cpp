@@ -15,6 +15,14 @@ void DocumentChunk::addChunk(DocumentChunk*) {
     throw 666;
 }
 
+bool DocumentChunk::hitTest(int x, int y, const Rect& r, HitResult& result) {
+    GlyphFinder finder(x, y);
+    visit(finder, r);
+    if (finder.found)
+        result = finder.result;
+    return finder.found;
+}
+
 bool ChunkRenderer::visit(DocumentChunk& chunk, const Rect& r) {
     if (!g_.clipIsEmpty() && intersects(r, g_.currentClip()))
         chunk.draw(info_, g_, r);
@@ -40,14 +48,6 @@ void DocumentChunkList::layout(const LayoutContext& context) {
 void DocumentChunkList::draw(const HTMLInfo& info, Graphics& g, const Rect& r) {
     ChunkRenderer renderer(info, g);
     visit(renderer, r);
-}
-
-bool DocumentChunkList::hitTest(int x, int y, const Rect& r, HitResult& result) {
-    GlyphFinder finder(x, y);
-    visit(finder, r);
-    if (finder.found)
-        result = finder.result;
-    return finder.found;
 }
 
 void DocumentChunkList::addChunk(DocumentChunk* chunk) {

@@ -13,7 +13,6 @@ class DocumentChunkList : public DocumentChunk {
 public:
     void layout(const LayoutContext& context) override;
     void draw(const HTMLInfo& info, Graphics& g, const Rect& r) override;
-    bool hitTest(int x, int y, const Rect& r, HitResult& result) override;
     // The block starts unmeasured.
     void addChunk(DocumentChunk* chunk) override;
     void dump(std::string& out) const override;

@@ -220,14 +220,6 @@ void TableChunk::draw(const HTMLInfo& info, Graphics& g, const Rect& r) {
                 g.drawRect(visitRect(cell, r).grow(padding_));
 }
 
-bool TableChunk::hitTest(int x, int y, const Rect& r, HitResult& result) {
-    GlyphFinder finder(x, y);
-    visit(finder, r);
-    if (finder.found)
-        result = finder.result;
-    return finder.found;
-}
-
 void TableChunk::dump(std::string& out) const {
     // Only what differs from the defaults; each row's slots as d (a td
     // starts), h (a th starts), # (covered by a span) and . (free).

@@ -45,7 +45,6 @@ public:
     void layout(const LayoutContext& context) override;
     // The cells' content, the table's outline, then each cell's.
     void draw(const HTMLInfo& info, Graphics& g, const Rect& r) override;
-    bool hitTest(int x, int y, const Rect& r, HitResult& result) override;
     // Into the current cell; dropped when there is none.
     void addChunk(DocumentChunk* chunk) override;
     void dump(std::string& out) const override;
