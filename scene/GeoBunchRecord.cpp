@@ -31,17 +31,6 @@ bool referencesFit(orvel::DataSource& in, long long count) {
     return true;
 }
 
-// A T named directly or through its counted record; records are complete
-// only once every reference is filled, that is from postRead on.
-template <class T>
-T* resolve(orvel::Streamable* object) {
-    if (auto* typed = dynamic_cast<T*>(object))
-        return typed;
-    if (auto* record = dynamic_cast<orvel::CountedRecord*>(object))
-        return dynamic_cast<T*>(record->pointee());
-    return nullptr;
-}
-
 }  // namespace
 
 void GeoBunchInternals::readLegacyTextures(orvel::DataSource& in) {
@@ -65,7 +54,7 @@ void GeoBunchInternals::readLegacyTextures(orvel::DataSource& in) {
 void GeoBunchInternals::applyLegacyMaterial() {
     const unsigned flags = legacy_.flags;
     Material m(Material::Color{1, 1, 1, 1});
-    if (Material* old = resolve<Material>(legacyMaterial_))
+    if (Material* old = stream::resolve<Material>(legacyMaterial_))
         m = *old;
     m.setLighting(flags & 0x1);
     m.setSphereMap(flags & 0x4);
@@ -75,7 +64,7 @@ void GeoBunchInternals::applyLegacyMaterial() {
         m.setVertexNormals(true);
     }
     for (int slot = 0; slot < 2; ++slot)
-        if (Texture* texture = resolve<Texture>(legacyTextures_[slot]))
+        if (Texture* texture = stream::resolve<Texture>(legacyTextures_[slot]))
             m.setTexture(Texture::create(*texture), slot);
     MaterialRef& ref = ownerBunch_->material();
     ref.setMaterial(Material::share(m));

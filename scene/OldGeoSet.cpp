@@ -26,16 +26,6 @@ std::vector<std::unique_ptr<OldGeoSet>>& keptSets() {
     return sets;
 }
 
-// A T named directly or through its counted record.
-template <class T>
-T* resolve(orvel::Streamable* object) {
-    if (auto* typed = dynamic_cast<T*>(object))
-        return typed;
-    if (auto* record = dynamic_cast<orvel::CountedRecord*>(object))
-        return dynamic_cast<T*>(record->pointee());
-    return nullptr;
-}
-
 // A compact count and the elements as they lie in memory, never swapped.
 template <class E>
 void readArray(orvel::DataSource& in, std::vector<E>& array) {
@@ -160,7 +150,7 @@ void OldGeoSet::convert(const Primitive& p, int number) {
     Texture* textures[2];
     bool useTexture[2];
     for (int slot = 0; slot < 2; ++slot) {
-        textures[slot] = resolve<Texture>(p.textures[slot]);
+        textures[slot] = stream::resolve<Texture>(p.textures[slot]);
         if (textures[slot] && textures[slot]->file().str().empty())
             textures[slot] = nullptr;
         useTexture[slot] = textures[slot] && bit(3 + slot);
@@ -201,7 +191,7 @@ void OldGeoSet::convert(const Primitive& p, int number) {
     orvel::ref_ptr<GeoBunch> bunch(new GeoBunch);
     Material m(Material::Color{1, 1, 1, 1});
     if (bit(2))
-        if (Material* legacy = resolve<Material>(p.material))
+        if (Material* legacy = stream::resolve<Material>(p.material))
             m = *legacy;
     m.setLighting(bit(0));
     m.setSmoothShading(!bit(10));

@@ -16,6 +16,7 @@
 #include "base/DataDest.h"
 #include "base/DataSource.h"
 #include "base/Refcountable.h"
+#include "base/counted_ptr.h"
 #include "base/Streamable.h"
 
 namespace kessa {
@@ -100,6 +101,18 @@ void readHeldReference(orvel::DataSource& in, orvel::ref_ptr<T>& slot) {
             return true;
         },
         orvel::DataSource::Hold::own);
+}
+
+// The T a weak reference named, directly or through its counted record.
+// Records are complete only once every reference is filled, that is from
+// postRead on.
+template <class T>
+T* resolve(orvel::Streamable* object) {
+    if (auto* typed = dynamic_cast<T*>(object))
+        return typed;
+    if (auto* record = dynamic_cast<orvel::CountedRecord*>(object))
+        return dynamic_cast<T*>(record->pointee());
+    return nullptr;
 }
 
 }  // namespace stream
