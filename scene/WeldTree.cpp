@@ -403,6 +403,13 @@ void WeldTree::partition(const Node& node, std::size_t bounds[9]) {
     std::copy(scratch_.begin() + long(begin), scratch_.begin() + long(node.end), items_.begin() + long(begin));
 }
 
+// The held-back place near_[at] joins the gathering that place lead begins.
+void WeldTree::gather(std::size_t at, unsigned lead) {
+    taken_[at] = 1;
+    lead_[near_[at]] = lead;
+    gathering_.push_back(near_[at]);
+}
+
 // Each held-back place with close ones that is still free, in order, takes
 // every later free one close to it.
 void WeldTree::gatherPairs(std::size_t begin) {
@@ -411,18 +418,11 @@ void WeldTree::gatherPairs(std::size_t begin) {
     for (std::size_t a = 0; a < s; ++a) {
         if (taken_[a])
             continue;
-        taken_[a] = 1;
         const unsigned ka = near_[a];
-        lead_[ka] = ka;
-        gathering_.push_back(ka);
-        for (std::size_t b = a + 1; b < s; ++b) {
-            const unsigned kb = near_[b];
-            if (!taken_[b] && close(items_[begin + ka].p, items_[begin + kb].p)) {
-                taken_[b] = 1;
-                lead_[kb] = ka;
-                gathering_.push_back(kb);
-            }
-        }
+        gather(a, ka);
+        for (std::size_t b = a + 1; b < s; ++b)
+            if (!taken_[b] && close(items_[begin + ka].p, items_[begin + near_[b]].p))
+                gather(b, ka);
     }
 }
 
@@ -443,11 +443,9 @@ void WeldTree::gatherByCells(std::size_t begin) {
     for (std::size_t a = 0; a < s; ++a) {
         if (taken_[a])
             continue;
-        taken_[a] = 1;
         const unsigned ka = near_[a];
         const double* p = items_[begin + ka].p;
-        lead_[ka] = ka;
-        gathering_.push_back(ka);
+        gather(a, ka);
         const std::size_t gathered = gathering_.size();
         std::int32_t at[3];
         int from[3], to[3];
@@ -461,12 +459,8 @@ void WeldTree::gatherByCells(std::size_t begin) {
                     // Taken places leave the chains as they are met.
                     for (unsigned* link = &c->head; *link != none;) {
                         const unsigned b = *link;
-                        const unsigned kb = near_[b];
-                        if (!taken_[b] && close(p, items_[begin + kb].p)) {
-                            taken_[b] = 1;
-                            lead_[kb] = ka;
-                            gathering_.push_back(kb);
-                        }
+                        if (!taken_[b] && close(p, items_[begin + near_[b]].p))
+                            gather(b, ka);
                         if (taken_[b])
                             *link = chain_[b];
                         else

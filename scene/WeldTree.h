@@ -111,6 +111,7 @@ private:
     Cell* findCell(std::int32_t x, std::int32_t y, std::int32_t z, bool make);
     void findCloseOnes();
     void partition(const Node& node, std::size_t bounds[9]);
+    void gather(std::size_t at, unsigned lead);
     void gatherPairs(std::size_t begin);
     void gatherByCells(std::size_t begin);
     void mean(std::size_t begin, std::size_t end, double centre[3]);
