@@ -11,6 +11,10 @@ namespace {
 
 bool empty(const Rect& r) { return r.width < 1 || r.height < 1; }
 
+// Where something size long starts when centred in span from start; at start
+// itself when the span is empty.
+int centred(int start, int span, int size) { return span > 0 ? start + (span - size) / 2 : start; }
+
 // A widget colour as an image pixel, 0xFFRRGGBB.
 std::uint32_t imagePixel(GuiColor::gui_color color) {
     std::uint32_t c = GuiColor(color).toRGB();
@@ -82,9 +86,7 @@ void Graphics::drawRect(const Rect& r) {
 void Graphics::drawImageCentered(const Image& image, const Rect& r) {
     if (image.empty())
         return;
-    int x = r.width > 0 ? r.x + (r.width - image.width()) / 2 : r.x;
-    int y = r.height > 0 ? r.y + (r.height - image.height()) / 2 : r.y;
-    drawImage(image, x, y);
+    drawImage(image, centred(r.x, r.width, image.width()), centred(r.y, r.height, image.height()));
 }
 
 void Graphics::drawStringCentered(const orvel_string& text, const Font* font, const Rect& r) {
@@ -94,9 +96,7 @@ void Graphics::drawStringCentered(const orvel_string& text, const Font* font, co
 void Graphics::drawStringCentered(const char* text, const Font* font, const Rect& r) {
     if (!text || !font)
         return;
-    int x = r.width > 0 ? r.x + (r.width - font->stringWidth(text)) / 2 : r.x;
-    int y = r.height > 0 ? r.y + (r.height - font->ascent()) / 2 : r.y;
-    drawString(text, font, x, y);
+    drawString(text, font, centred(r.x, r.width, font->stringWidth(text)), centred(r.y, r.height, font->ascent()));
 }
 
 void Graphics::drawString(const orvel_string& text, const Font* font, int x, int y) {
@@ -263,9 +263,7 @@ void Graphics::drawImageDisabled(const Image& image, int x, int y) {
 void Graphics::drawImageDisabledCentered(const Image& image, const Rect& r) {
     if (image.empty())
         return;
-    int x = r.width > 0 ? r.x + (r.width - image.width()) / 2 : r.x;
-    int y = r.height > 0 ? r.y + (r.height - image.height()) / 2 : r.y;
-    drawImageDisabled(image, x, y);
+    drawImageDisabled(image, centred(r.x, r.width, image.width()), centred(r.y, r.height, image.height()));
 }
 
 void Graphics::drawFocusRect(const Rect& r) {
