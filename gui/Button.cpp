@@ -35,38 +35,23 @@ void Button::getRenderInfo(int& kind, int& state) {
 }
 
 void Button::handleEvent(const Event& event) {
-    switch (event.type) {
-    case EventType::Enter:
-        inside_ = true;
-        break;
-    case EventType::Leave:
-        inside_ = false;
-        break;
-    case EventType::LeftDown:
-        held_ = true;
-        setFocus();
-        if (autoRepeat_) {
-            nextRepeat_ = eventTime() + repeatDelay;
-            startUpdates(this);
-        }
-        break;
-    case EventType::LeftUp:
-        if (!held_)
-            return;
-        drawnPressed_ = held_ = false;
-        if (inside_) {
-            revalidate();
-            press();
-        }
-        releaseFocus();
-        if (autoRepeat_)
-            stopUpdates(this);
-        break;
-    default:
+    if (event.type == EventType::LeftUp && !held_)
         return;
+    Clickable::handleEvent(event);
+    if (!autoRepeat_)
+        return;
+    if (event.type == EventType::LeftDown) {
+        nextRepeat_ = eventTime() + repeatDelay;
+        startUpdates(this);
+    } else if (event.type == EventType::LeftUp) {
+        stopUpdates(this);
     }
-    drawnPressed_ = held_ && inside_;
+}
+
+void Button::clicked() {
+    drawnPressed_ = held_ = false;
     revalidate();
+    press();
 }
 
 void Button::handleKey(const Event& event) {

@@ -4,12 +4,12 @@
 // with the pointer over it: after half a second, then every 50 ms.
 #pragma once
 
-#include "gui/Component.h"
+#include "gui/Clickable.h"
 #include "gui/Updatable.h"
 
 namespace pellium {
 
-class Button : public Component, public Updatable {
+class Button : public Clickable, public Updatable {
 public:
     // Half a second before the first repeat, then one every 50 ms.
     static constexpr double repeatDelay = 0.5, repeatInterval = 0.05;
@@ -24,6 +24,7 @@ public:
     // Repeats the press when the time has come and the pointer is over the button.
     bool update() override;
     void getRenderInfo(int& kind, int& state) override;
+    // Only a press that began on the button ends in a press.
     void handleEvent(const Event& event) override;
     void handleKey(const Event& event) override;
 
@@ -32,10 +33,10 @@ protected:
     void letGo() { held_ = inside_ = drawnPressed_ = false; }
 
 private:
+    // Drawn at rest before the press acts, which may take a while.
+    void clicked() override;
+
     bool autoRepeat_ = false;
-    bool held_ = false;
-    bool inside_ = false;
-    bool drawnPressed_ = false;
     double nextRepeat_ = 0;
 };
 

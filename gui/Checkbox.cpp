@@ -24,32 +24,6 @@ void Checkbox::getRenderInfo(int& kind, int& state) {
         state |= WidgetState::focused;
 }
 
-void Checkbox::handleEvent(const Event& event) {
-    switch (event.type) {
-    case EventType::Enter:
-        inside_ = true;
-        break;
-    case EventType::Leave:
-        inside_ = false;
-        break;
-    case EventType::LeftDown:
-        held_ = true;
-        setFocus();
-        break;
-    case EventType::LeftUp:
-        // Also when the press began elsewhere.
-        if (inside_)
-            activate();
-        held_ = false;
-        releaseFocus();
-        break;
-    default:
-        return;
-    }
-    drawnPressed_ = held_ && inside_;
-    revalidate();
-}
-
 void Checkbox::handleKey(const Event& event) {
     if (event.type == EventType::Key && event.code == ' ') {
         activate();

@@ -4,11 +4,11 @@
 // action attached, the action's check state rules.
 #pragma once
 
-#include "gui/Component.h"
+#include "gui/Clickable.h"
 
 namespace pellium {
 
-class Checkbox : public Component {
+class Checkbox : public Clickable {
 public:
     // The label with its shortcut mark ('!').
     explicit Checkbox(const char* label = nullptr) { setLabel(label, true); }
@@ -20,14 +20,12 @@ public:
     void activate() override;
 
     void getRenderInfo(int& kind, int& state) override;
-    void handleEvent(const Event& event) override;
     void handleKey(const Event& event) override;
 
 private:
+    void clicked() override { activate(); }
+
     bool checked_ = false;
-    bool held_ = false;
-    bool inside_ = false;
-    bool drawnPressed_ = false;
 };
 
 }  // namespace pellium

@@ -52,29 +52,7 @@ void RadioButton::getRenderInfo(int& kind, int& state) {
 
 void RadioButton::handleEvent(const Event& event) {
     notifying = true;
-    switch (event.type) {
-    case EventType::Enter:
-        inside_ = true;
-        break;
-    case EventType::Leave:
-        inside_ = false;
-        break;
-    case EventType::LeftDown:
-        held_ = true;
-        setFocus();
-        break;
-    case EventType::LeftUp:
-        if (inside_)
-            select();
-        held_ = false;
-        releaseFocus();
-        break;
-    default:
-        notifying = false;
-        return;
-    }
-    drawnPressed_ = held_ && inside_;
-    revalidate();
+    Clickable::handleEvent(event);
     notifying = false;
 }
 

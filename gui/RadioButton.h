@@ -5,11 +5,11 @@
 // redraws nothing.
 #pragma once
 
-#include "gui/Component.h"
+#include "gui/Clickable.h"
 
 namespace pellium {
 
-class RadioButton : public Component {
+class RadioButton : public Clickable {
 public:
     // The label with its shortcut mark ('!').
     explicit RadioButton(const char* label = nullptr) { setLabel(label, true); }
@@ -19,17 +19,16 @@ public:
     void select();
 
     void getRenderInfo(int& kind, int& state) override;
+    // Mouse events notify: a click redraws the siblings and sends the message.
     void handleEvent(const Event& event) override;
     void handleKey(const Event& event) override;
 
 private:
+    void clicked() override { select(); }
     // As a click: siblings redrawn, the message sent, this one redrawn.
     void choose();
 
     bool checked_ = false;
-    bool held_ = false;
-    bool inside_ = false;
-    bool drawnPressed_ = false;
 };
 
 }  // namespace pellium
