@@ -177,21 +177,16 @@ void TextInputInternals::restore(const State& s) {
     selectionEnd = s.selectionEnd;
 }
 
-void TextInputInternals::undo() {
-    if (undoStack.empty())
-        return;
-    redoStack.push_back(current());
-    State s = std::move(undoStack.back());
-    undoStack.pop_back();
-    restore(s);
-}
+void TextInputInternals::undo() { stepBack(undoStack, redoStack); }
 
-void TextInputInternals::redo() {
-    if (redoStack.empty())
+void TextInputInternals::redo() { stepBack(redoStack, undoStack); }
+
+void TextInputInternals::stepBack(std::vector<State>& from, std::vector<State>& to) {
+    if (from.empty())
         return;
-    undoStack.push_back(current());
-    State s = std::move(redoStack.back());
-    redoStack.pop_back();
+    to.push_back(current());
+    State s = std::move(from.back());
+    from.pop_back();
     restore(s);
 }
 

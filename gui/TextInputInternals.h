@@ -81,6 +81,8 @@ private:
     void setText(const orvel_string& text);
     void restore(const State& state);
     State current() const;
+    // Undo and redo: the newest state of from comes back, the present one goes on to.
+    void stepBack(std::vector<State>& from, std::vector<State>& to);
 };
 
 }  // namespace pellium
