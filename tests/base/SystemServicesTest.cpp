@@ -132,8 +132,10 @@ TEST(Shell, OpensTheTargetWithoutWaitingAndRefusesWhatItCannotDo) {
         record.file = file;
         return run(&record);
     };
-    setenv("ORVEL_SHELL_OPENER", (folder / "missing-opener").c_str(), 1);
-    EXPECT_EQ(execute(nullptr, "/tmp/readme.txt"), 0);
+    for (const std::string& missing : {folder / "missing-opener", std::string("kalvora-no-such-program")}) {
+        setenv("ORVEL_SHELL_OPENER", missing.c_str(), 1);  // by path, or by name along PATH
+        EXPECT_EQ(execute(nullptr, "/tmp/readme.txt"), 0);
+    }
     setenv("ORVEL_SHELL_OPENER", opener.c_str(), 1);
     for (const char* verb : {"print", static_cast<const char*>(nullptr)})
         EXPECT_EQ(execute(verb, ""), 0);
