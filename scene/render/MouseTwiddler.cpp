@@ -111,7 +111,9 @@ void MouseTwiddler::move() {
             z = z < 0 ? z * z + 1 : 1 - z / 2;
             viewer_.zoomAt(startX_, startY_, std::max(z, 0.001));
         } else {
-            view.translate(Vector(0, -centre().length() * f, 0));
+            // Along the line of sight, stopping short of the picked point.
+            const Vector c = centre();
+            view.translate(Vector(0, viewer_.stepDepth(c.y, c.y - c.length() * f) - c.y, 0));
             setView(view);
         }
         break;

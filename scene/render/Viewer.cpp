@@ -16,6 +16,14 @@ namespace {
 
 constexpr double degrees = 3.141592653589793 / 180;
 
+// Where a step from current towards wanted may go: within low .. high or,
+// when current is outside already, no further out than it is.
+double heldStep(double current, double wanted, double low, double high) {
+    if (std::isnan(wanted))
+        return current;
+    return std::clamp(wanted, std::min(low, current), std::max(high, current));
+}
+
 }  // namespace
 
 Viewer::Viewer() {
@@ -243,9 +251,16 @@ const ViewFrustum& Viewer::frustum() {
     return frustum_;
 }
 
+double Viewer::stepDepth(double depth, double wanted) const {
+    return depth > 0 ? heldStep(depth, wanted, near_, far_) : depth;
+}
+
 void Viewer::zoomAt(double px, double py, double factor) {
-    if (factor <= 0)
+    if (!(factor > 0))
         return;
+    if (orthoHalfHeight_ > 0)
+        factor = heldStep(orthoHalfHeight_, orthoHalfHeight_ * factor, minOrthoHalfHeight, maxOrthoHalfHeight) /
+                 orthoHalfHeight_;
     double r[4];
     orthoRect(r);
     const double wx = r[0] + px / width_ * (r[1] - r[0]);

@@ -88,9 +88,19 @@ public:
     double pixelSize(double distance);
     const ViewFrustum& frustum();
 
+    // The orthographic half-height a zoom keeps within: the projection
+    // stays finite and the view of a size worth showing.
+    static constexpr double minOrthoHalfHeight = 1e-9, maxOrthoHalfHeight = 1e12;
     // Zooms the orthographic view by factor about a pixel, keeping the point
-    // under it in place. A factor of 0 or less is ignored.
+    // under it in place. A factor of 0 or less is ignored; the half-height
+    // goes no further out of its range than it was.
     void zoomAt(double px, double py, double factor);
+    // The depth a step of the camera towards or away from a point at depth
+    // ahead may give that point, when it wants wanted: held between the near
+    // and far distances (or no further out of them than it was), so that
+    // the camera never reaches nor passes the point and stays in the finite
+    // world. A point not ahead gives no direction: its depth stays.
+    double stepDepth(double depth, double wanted) const;
     // The ray through a pixel, counted from the lower left.
     PickRay pickRay(double px, double py);
     // Places the camera to show the bounds whole.

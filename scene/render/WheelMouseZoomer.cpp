@@ -13,11 +13,14 @@ WheelMouseZoomer::WheelMouseZoomer(pellium::Window& window, const pellium::Event
         viewer.zoomAt(x, y, wheel.wheel < 1 ? 0.8 : 1.4);
         return;
     }
-    // Towards the picked point, a little faster away from the user than back.
+    // Towards the picked point, a little faster away from the user than back,
+    // and never onto it nor out of the finite world.
     Matrix view = viewer.viewMatrix(), camera;
     Vector c;
     Matrix::transformPoint(c, pick, view);
-    view.translate(c * (wheel.wheel * (wheel.wheel >= 0 ? 0.0025 : 0.0015)));
+    const double s = wheel.wheel * (wheel.wheel >= 0 ? 0.0025 : 0.0015);
+    if (c.y > 0)
+        view.translate(c * (viewer.stepDepth(c.y, c.y * (1 + s)) / c.y - 1));
     viewer.setCameraMatrix(view.invert(camera));
 }
 

@@ -158,6 +158,48 @@ TEST_F(KessaWindowTest, TheWheelZoomsInBothProjectionsAndMiddlePressesFlyOnlyInP
     EXPECT_NE(active<kessa::MouseFly>(), nullptr);
 }
 
+TEST_F(KessaWindowTest, TheCameraNeverReachesThePickedPointNorLeavesTheFiniteWorld) {
+    const kessa::Matrix start = viewer().cameraMatrix();
+    const struct {
+        bool perspective;
+        int wheel, turns;  // the wheel's value, this many times; 0: a dolly drag
+        const char* what;
+    } rows[] = {{true, -720, 1, "six notches at once"},
+                {true, 0, 1, "a dolly drag longer than half the window"},
+                {true, 120, 3000, "zooming out without end"},
+                {true, -120, 5000, "zooming in without end"},
+                {false, -120, 5000, "zooming in without end"},
+                {false, 120, 5000, "zooming out without end"}};
+    for (const auto& row : rows) {
+        viewer().setPerspective(true);
+        viewer().setCameraMatrix(start);
+        viewer().setPerspective(row.perspective);
+        viewer().setOrthoHalfHeight(1);
+        if (row.wheel == 0) {
+            send(MessageType::RightButtonDown, 10, 150, 4);
+            send(MessageType::LeftButtonDown, 10, 150, 5);
+            send(MessageType::RightButtonUp, 10, 150, 1);
+            send(MessageType::MouseMove, 390, 150, 1);
+            send(MessageType::LeftButtonUp, 390, 150, 0);
+        }
+        pellium::Event turn(pellium::EventType::Wheel, &window);
+        turn.x = W / 2, turn.y = H / 2, turn.wheel = row.wheel;
+        for (int i = 0; row.wheel != 0 && i < row.turns; ++i)
+            kessa::WheelMouseZoomer(window, turn, viewer(), window.pickPoint());
+        const kessa::Matrix* matrices[] = {&viewer().viewMatrix(), &viewer().cameraMatrix(), &viewer().projection()};
+        for (const kessa::Matrix* m : matrices)
+            for (int i = 0; i < 16; ++i)
+                ASSERT_TRUE(std::isfinite(m->values()[i])) << row.what;
+        ASSERT_GT(viewer().orthoHalfHeight(), 0) << row.what;
+        if (!row.perspective)
+            continue;
+        Vector c;
+        kessa::Matrix::transformPoint(c, window.pickPoint(), viewer().viewMatrix());
+        EXPECT_GE(c.y, viewer().nearDistance() * (1 - 1e-9)) << row.what << ": the point stays ahead";
+        EXPECT_LE(c.y, viewer().farDistance() * (1 + 1e-9)) << row.what;
+    }
+}
+
 TEST_F(KessaWindowTest, FlyingSpeedsUpWithTheLeftButtonAndTheRightOneStops) {
     send(MessageType::MiddleButtonDown, W / 2, H / 2, 2);
     send(MessageType::MiddleButtonUp, W / 2, H / 2, 0);
