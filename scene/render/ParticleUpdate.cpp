@@ -68,7 +68,9 @@ void ParticleInternals::birth(Particle& p, double tau) {
     const ParticleParameters& q = system.parameters();
     Random& random = Random::shared();
     p.alive = 1;
-    p.birthTime = lastBirth * 0.999999;
+    // Born at the last birth, not at a fraction of the clock: newborn
+    // particles are as young after a month as after a minute.
+    p.birthTime = lastBirth;
     p.life = std::max(q.minLife + random.next() * (q.maxLife - q.minLife), q.birthTime + q.deathTime);
 
     const double elevation = (q.minAngle + random.next() * (q.maxAngle - q.minAngle)) * radiansPerDegree;
@@ -164,7 +166,19 @@ void ParticleInternals::burst(double wanted) {
 
 void ParticleInternals::update(const Vector& cameraPosition, const Vector& emitterPosition, bool allowBirth) {
     const ParticleParameters& q = system.parameters();
-    const double now = Stopwatch::elapsed(), dt = Stopwatch::frameDelta();
+    const double now = Stopwatch::elapsed();
+    // A clock that went back would hold every time kept here in the future
+    // and the effect still until it came back: it starts afresh, as after a
+    // jump ahead, its pending trigger and pulse switch as far off as they were.
+    const bool back = updated && now < lastUpdate;
+    if (back) {
+        const double jump = lastUpdate - now;
+        triggerTime -= jump;
+        lastSwitch -= jump;
+        nextSwitch -= jump;
+        restart = true;
+    }
+    const double dt = back ? 0 : Stopwatch::frameDelta();
 
     // 1. The emitter, the fading rules of this frame, the texture frames.
     emitter = emitterPosition;

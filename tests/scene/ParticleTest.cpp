@@ -178,7 +178,7 @@ TEST_F(Particles, BirthsFollowTheirRecipeAndSpreadAlongTheFrame) {
     const ParticleParameters& q = s->parameters();
     auto between = [&](float low, float high) { return low + same.next() * (high - low); };
     const Particle& p = particles(*s)[0];
-    EXPECT_EQ(p.birthTime, 1.5 * 0.999999);
+    EXPECT_EQ(p.birthTime, 1.5);
     EXPECT_EQ(p.life, std::max(between(q.minLife, q.maxLife), 1.5f));
     const double elevation = between(q.minAngle, q.maxAngle) * pi / 180;
     const double heading = between(q.minHeading, q.maxHeading) * pi / 180;
@@ -243,6 +243,48 @@ TEST_F(Particles, MotionWindGravityGroundFollowingAndDeath) {
     EXPECT_FLOAT_EQ(particles(*follow)[0].position[0], x + 1) << "half the emitter's step";
 }
 
+// Counts and ages after three seconds are the same whenever the effect
+// starts: days into the run newborn particles are no older than at first.
+TEST_F(Particles, AnEffectBehavesTheSameAfterAMonthAsAfterAMinute) {
+    auto after = [](double start) {
+        Random::shared().seed(99);
+        auto s = effect({});
+        run(*s, start, start + 3, 1.0 / 64);
+        std::vector<double> ages;
+        for (const Particle& p : particles(*s))
+            ages.push_back(p.alive ? start + 3 - p.birthTime : -1);
+        return ages;
+    };
+    const std::vector<double> first = after(64);
+    EXPECT_GT(first.size(), 300u);
+    for (double start : {65536.0, 262144.0, 4194304.0})
+        EXPECT_EQ(after(start), first) << start << " s into the run";
+}
+
+// A clock that goes back starts the effect afresh, as one that jumps ahead
+// does: births go on at once, and a pending trigger or pulse switch keeps
+// its distance instead of waiting for the clock to come back.
+TEST_F(Particles, AClockGoingBackStartsTheEffectAfresh) {
+    const struct {
+        std::initializer_list<std::pair<const char*, double>> values;
+        const char* what;
+    } rows[] = {{{}, "emitting"},
+                {{{"trigger", 1}, {"delay", 0.5}, {"duration", 10}}, "waiting for its trigger"},
+                {{{"pulse", 1}, {"onMin", 1}, {"onMax", 1}, {"offMin", 1}, {"offMax", 1}}, "pulsed off"}};
+    for (const auto& row : rows) {
+        auto s = effect(row.values);
+        run(*s, 10, 11.4);
+        s->prepare();
+        run(*s, 11.5, 11.6);
+        run(*s, 1.5, 3.0);
+        bool before = false, after = false;
+        for (const Particle& p : particles(*s))
+            (p.birthTime > 5 ? before : after) |= p.alive != 0;
+        EXPECT_FALSE(before) << row.what << ": none from before the clock went back";
+        EXPECT_TRUE(after) << row.what << ": births once the clock went back";
+    }
+}
+
 TEST_F(Particles, TriggerBurstDurationAndPulse) {
     // Waiting for its trigger an effect emits nothing, whatever the distance rule says.
     auto s = effect({{"trigger", 1}});
@@ -274,7 +316,7 @@ TEST_F(Particles, TriggerBurstDurationAndPulse) {
     run(*pulse, 10, 14);
     int on = 0;
     for (const Particle& p : particles(*pulse)) {
-        const double t = p.birthTime / 0.999999;
+        const double t = p.birthTime;
         EXPECT_TRUE((t > 10 && t < 11.01) || (t > 12 && t < 13.01)) << t;
         on += t > 12;
     }
