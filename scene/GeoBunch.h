@@ -120,7 +120,8 @@ public:
     // vertex per distinct corner (corners welded by position within a
     // tolerance and by matching attributes), an index list of three per
     // triangle, and only the per-vertex arrays the material uses. Triangles
-    // without area are left out. Every stream the build does not make is
+    // without area are left out, and so are those with a corner that is not
+    // finite (with one log line). Every stream the build does not make is
     // dropped, so no strip list or attribute array of the old geometry
     // outlives it; a list without a triangle of any area changes nothing
     // but the material.

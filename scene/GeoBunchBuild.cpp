@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/Debug.h"
 #include "scene/CornerWelder.h"
 #include "scene/GeoBunchBuilder.h"
 #include "scene/GeoBunchInternals.h"
@@ -28,6 +29,15 @@ bool degenerate(const Triangle& t) {
         n[2] += (double(a.x) - b.x) * (double(a.y) + b.y);
     }
     return n[0] * n[0] + n[1] * n[1] + n[2] * n[2] < 1e-18;
+}
+
+// A corner at no real place: welding would stretch its tolerance over
+// the whole batch, or gather every other corner into its cell.
+bool outOfSpace(const Triangle& t) {
+    for (const Corner& c : t.corners)
+        if (!std::isfinite(c.position.x) || !std::isfinite(c.position.y) || !std::isfinite(c.position.z))
+            return true;
+    return false;
 }
 
 // The whole tiles of 50 a coordinate around average a is moved by.
@@ -116,9 +126,15 @@ void GeoBunch::setTriangles(const GeoBunchBuilder& builder) {
 
     std::vector<const Triangle*> nodes;
     nodes.reserve(builder.triangles.size());
-    for (const Triangle& t : builder.triangles)
-        if (!degenerate(t))
+    int outside = 0;
+    for (const Triangle& t : builder.triangles) {
+        if (outOfSpace(t))
+            ++outside;
+        else if (!degenerate(t))
             nodes.push_back(&t);
+    }
+    if (outside > 0)
+        orvel::debug("GeoBunch::setTriangles() - %d triangles with a corner that is not finite left out\n", outside);
     if (nodes.empty())
         return;
     const std::size_t n = nodes.size();
@@ -188,6 +204,8 @@ void GeoBunch::setTriangles(const GeoBunchBuilder& builder) {
     setTexcoordData(coords[1], 1);
     internals_->releaseVertexArray();
     internals_->verify();
+    if (triangleCount() != int(n))
+        orvel::debug("Wrong number of triangles!  (%d!=%d)\n", triangleCount(), int(n));
 }
 
 }  // namespace kessa

@@ -72,6 +72,31 @@ TEST(GeoBunchBuilder, TrianglesWithoutAreaAreLeftOutAndRebuildsDropOldStreams) {
     EXPECT_TRUE(bunch.internals().vertices().get() == before && bunch.material() == flat.material);
 }
 
+// A triangle with a corner that is not finite is left out with one line,
+// wherever the corner is: the 100 x 100 ground around it is built as it
+// is without it.
+TEST(GeoBunchBuilder, CornersThatAreNotFiniteLeaveTheRestAlone) {
+    GeoBunchBuilder ground;
+    for (int i = 0; i < 100; ++i)
+        for (int j = 0; j < 100; ++j) {
+            const float x = float(i), y = float(j);
+            ground.triangles.push_back(triangle({x, y, 0}, {x + 1, y, 0}, {x, y + 1, 0}));
+            ground.triangles.push_back(triangle({x + 1, y, 0}, {x + 1, y + 1, 0}, {x, y + 1, 0}));
+        }
+    GeoBunch whole;
+    whole.setTriangles(ground);
+    const float nan = std::nanf(""), inf = INFINITY;
+    for (const GeoBunch::Float3 far : {GeoBunch::Float3{nan, 50, 0}, {50, 50, inf}, {-inf, 50, 0}, {nan, nan, nan}}) {
+        GeoBunchBuilder b = ground;
+        b.triangles.insert(b.triangles.begin() + 9999, triangle({50, 50, 0}, {51, 50, 0}, far));
+        LogCapture log;
+        GeoBunch bunch;
+        bunch.setTriangles(b);
+        EXPECT_EQ(log.text(), "GeoBunch::setTriangles() - 1 triangles with a corner that is not finite left out\n");
+        EXPECT_TRUE(*bunch.internals().vertices() == *whole.internals().vertices() && *bunch.internals().indices() == *whole.internals().indices());
+    }
+}
+
 // Coordinates far out move by whole tiles towards the origin; equal stored
 // coordinates in different tiles make different vertices.
 TEST(GeoBunchBuilder, TextureCoordinatesFarOutMoveByWholeTiles) {
