@@ -12,9 +12,11 @@
 #include <vector>
 
 #include "base/FilePath.h"
+#include "base/Refcountable.h"
 #include "base/Streamable.h"
 #include "base/counted_ptr.h"
 #include "scene/Bounds.h"
+#include "scene/BunchCallbacks.h"
 #include "scene/TriangleCollider.h"
 
 namespace kessa {
@@ -82,6 +84,12 @@ public:
     bool mode2Collides() const { return mode2Collides_; }
     bool mode3Ignored() const { return mode3Ignored_; }
 
+    // The hook that batches compiled from the polygons of this database's
+    // objects are given (the model library's database keeps one); null for
+    // none. Not stored with the database.
+    void setBunchCallbacks(const orvel::ref_ptr<BunchCallbacks>& callbacks) { bunchCallbacks_ = callbacks; }
+    BunchCallbacks* bunchCallbacks() const { return bunchCallbacks_.get(); }
+
     // Registers every scene type.
     void registerTypes(orvel::DataSource& source) override;
     // Stream block: 1 objects, 2 root, 3 dirty, 4 path. The database takes
@@ -101,6 +109,7 @@ private:
     Object* root_ = nullptr;
     orvel::FilePath path_;
     std::vector<ExrefBranch*> exrefs_;
+    orvel::ref_ptr<BunchCallbacks> bunchCallbacks_;
     // The reader's hand-over of a listed object.
     static bool takeObject(void* database, unsigned index, orvel::Streamable* object);
 

@@ -132,7 +132,7 @@ unsigned GeometryBranch::gatherTriangles(const Bounds& box, TriangleVector& out,
     return walked;
 }
 
-void GeometryBranch::registerTypes(orvel::DataSource& source) {
+void GeometryBranch::registerCreators(orvel::DataSource& source) {
     StreamReader::addFactory(source, []() -> orvel::Streamable* { return new CullTree; });
 }
 

@@ -52,7 +52,9 @@ public:
     void deleteBunches();
     const std::vector<GeoBunch*>& bunches() const { return bunches_; }
 
-    void setAttachment(const orvel::ref_ptr<BunchCallbacks>& callbacks) { callbacks_ = callbacks; }
+    // The hook every batch of the branch is given; a branch kind may watch
+    // it change.
+    virtual void setAttachment(const orvel::ref_ptr<BunchCallbacks>& callbacks) { callbacks_ = callbacks; }
     const orvel::ref_ptr<BunchCallbacks>& attachment() const { return callbacks_; }
     void setBillboardMode(int mode) { billboardMode_ = mode; }
     int billboardMode() const { return billboardMode_; }
@@ -75,8 +77,10 @@ public:
     BunchCallbacks* bunchCallbacks() const override { return callbacks_.get(); }
     void forgetBunch(GeoBunch* bunch) override;
 
-    // Registers the cull tree's type.
-    void registerTypes(orvel::DataSource& source) override;
+    // Registers the cull tree's type, which is what registerTypes does for
+    // this branch and its kinds.
+    static void registerCreators(orvel::DataSource& source);
+    void registerTypes(orvel::DataSource& source) override { registerCreators(source); }
     // After the branch's block, read only when its first byte is tag 10:
     // 10 the batches (a list of references), 11 the hook, 12 the cull tree
     // (references), 13 the billboard mode (int32).

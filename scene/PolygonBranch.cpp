@@ -110,7 +110,7 @@ void PolygonBranch::render(Traverser& traverser) {
 }
 
 void PolygonBranch::registerTypes(orvel::DataSource& source) {
-    GeometryBranch::registerTypes(source);
+    registerCreators(source);
     StreamReader::addFactory(source, []() -> orvel::Streamable* { return new OldGeoSet; });
 }
 

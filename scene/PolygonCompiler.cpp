@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include "scene/Database.h"
 #include "scene/GeoBunchBuilder.h"
+#include "scene/Object.h"
 #include "scene/PolygonBranch.h"
 
 namespace kessa {
@@ -196,6 +198,10 @@ void compilePolygons(GeoBunchBuilder& builder, PolygonBranch& branch) {
     if (polygons.empty())
         return;
     branch.deleteBunches();
+    // The database's hook reaches the batches through their branch.
+    const Database* database = branch.owner() ? branch.owner()->database() : nullptr;
+    if (database && database->bunchCallbacks())
+        branch.setAttachment(database->bunchCallbacks());
     for (Polygon* p : polygons)
         p->used = false;
     StripCompiler strips(builder);

@@ -10,6 +10,8 @@ class PolygonBranch;
 
 // Replaces the branch's batches by those compiled from its usable polygons
 // (neighbours linked by its preparation). builder is the working collector.
+// When the branch's object belongs to a database with a hook for batches,
+// the branch is given that hook.
 void compilePolygons(GeoBunchBuilder& builder, PolygonBranch& branch);
 
 }  // namespace kessa

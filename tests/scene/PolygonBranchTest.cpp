@@ -6,9 +6,11 @@
 #include <pthread.h>
 
 #include <cmath>
+#include <functional>
 #include <random>
 
 #include "scene/BunchSplitter.h"
+#include "scene/CullTree.h"
 #include "scene/Database.h"
 #include "scene/Object.h"
 #include "scene/Placement.h"
@@ -396,6 +398,46 @@ TEST(PolygonSplit, LargeBatchesAreSplitOnce) {
     b->markDirty();
     b->clean();
     EXPECT_TRUE(b->polygons().empty() && b->bunches().size() == 1 && b->bunches()[0]->triangleCount() == 6);
+}
+
+// A database's hook for batches reaches, through their branches, every
+// batch compiled under it, split leaves included; a branch kind sees the
+// hook set through its own setAttachment. A cull tree's type is registered
+// by registerCreators.
+struct Watching : PolygonBranch {
+    void setAttachment(const orvel::ref_ptr<kessa::BunchCallbacks>& hook) override {
+        ++attached;
+        PolygonBranch::setAttachment(hook);
+    }
+    static inline int attached = 0;
+};
+
+TEST(PolygonCompile, TheDatabasesHookReachesEveryBatch) {
+    LogCapture log;
+    ArenaSwitch on(true);
+    kessa::Database db;
+    orvel::ref_ptr<kessa::BunchCallbacks> hook(new kessa::BunchCallbacks);
+    db.setBunchCallbacks(hook);
+    auto object = std::make_unique<kessa::Object>();
+    object->attach(std::make_unique<kessa::GroupBranch>());
+    auto watching = std::make_unique<Watching>();
+    for (int i = 0; i < 1000; ++i)
+        watching->addPolygon(polygonOf({{double(i), 0, 0}, {i + 1.0, 0, 0}, {i + 1.0, 1, 0}, {double(i), 1, 0}}));
+    object->root()->group()->addChild(std::move(watching));
+    db.addObject(std::move(object));
+    db.clean();
+    int batches = 0;
+    std::function<void(kessa::Branch*)> visit = [&](kessa::Branch* b) {
+        if (auto* g = dynamic_cast<GeometryBranch*>(b))
+            batches += g->bunchCallbacks() == hook.get() ? int(g->bunches().size()) : 0;
+        for (int i = 0; b->group() && i < b->childCount(); ++i)
+            visit(b->child(i));
+    };
+    visit(db.rootObject()->root());
+    EXPECT_TRUE(batches == 2 && Watching::attached == 1 && db.rootObject()->root()->child(0)->name() == "split 1");
+    Bytes101 tree;
+    tree.declare(1, "zanthorium::kessa::CullTree").object(1, 0x10, body().byte(0)).end();
+    EXPECT_TRUE(dynamic_cast<kessa::CullTree*>(readStream(tree.bytes, GeometryBranch::registerCreators).get()));
 }
 
 namespace {
