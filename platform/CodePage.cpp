@@ -61,6 +61,10 @@ std::string codePageFromUtf8(const std::string& text, int& replaced) {
             whole = (next & 0xC0) == 0x80;
             u = u << 6 | (next & 0x3F);
         }
+        // An overlong form (a NUL in two bytes would cut the text there), a
+        // surrogate or a code point past U+10FFFF is as broken as a cut-off sequence.
+        static const uint32_t smallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+        whole = whole && u >= smallest[length] && u <= 0x10FFFF && (u < 0xD800 || u > 0xDFFF);
         // A broken sequence gives up its first byte only: what follows may be whole.
         const int b = whole ? byteOf(u) : -1;
         i += whole ? length : 1;

@@ -44,7 +44,12 @@ TEST(CodePageTest, WhatTheCodePageLacksBecomesAQuestionMarkAndIsCounted) {
         int replaced;
     } rows[] = {{"snow\xE2\x98\x83man", "snow?man", 1}, {"\xF0\x9F\x98\x80!", "?!", 1}, {"\xC2\x80", "?", 1},
                 {"a\xE9z", "a?z", 1},                   {"\xE2\x82", "??", 2},         {"\xC3\xA9t\xC3\xA9", "\xE9t\xE9", 0},
-                {"\x80\xBF", "??", 2}};
+                {"\x80\xBF", "??", 2},
+                // Overlong forms, surrogates and code points past U+10FFFF are no characters: each byte is
+                // replaced, as any broken sequence's, and what follows them stays.
+                {"bad \xFF\xFE bytes \xC0\x80 x", "bad ?? bytes ?? x", 4}, {"\xE0\x9F\xBF", "???", 3},
+                {"\xF0\x8F\xBF\xBF", "????", 4}, {"\xED\xA0\x80", "???", 3}, {"\xF4\x90\x80\x80", "????", 4},
+                {"\xE0\xA0\x80\xEF\xBF\xBF\xF4\x8F\xBF\xBF", "???", 3}};  // the smallest and largest whole ones
     for (const auto& row : rows) {
         int replaced = -1;
         EXPECT_EQ(platform::codePageFromUtf8(row.utf8, replaced), row.bytes) << row.utf8;
