@@ -34,8 +34,8 @@ public:
     int getCursorPosition() const;
 
     // Scrolls back to the start, clears the selection and keeps the caret
-    // within the text; a change made from outside a key or an edit command
-    // empties the undo and redo stacks.
+    // and a drag's anchor within the text; a change made from outside a key
+    // or an edit command empties the undo and redo stacks.
     void setLabel(const char* text, bool parseShortcut) override;
     void getPreferredSize(int& width, int& height) override;
     void getRenderInfo(int& kind, int& state) override;

@@ -34,6 +34,8 @@ void TextInputInternals::labelChanged() {
     clearSelection();
     length = int(owner.getLabel().length());
     cursor = std::clamp(cursor, 0, length);
+    // A drag under way selects from the anchor on: it must lie in the new text too.
+    anchor = std::clamp(anchor, 0, length);
     if (!recording) {
         undoStack.clear();
         redoStack.clear();

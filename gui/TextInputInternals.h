@@ -31,7 +31,7 @@ public:
     void message(Component* source, int id, int detail) override;
 
     // After the label changed: back to the start, no selection, the caret
-    // within the text, and (unless recording) no undo or redo.
+    // and the drag anchor within the text, and (unless recording) no undo or redo.
     void labelChanged();
 
     bool hasSelection() const { return selectionStart >= 0; }

@@ -157,6 +157,15 @@ TEST_F(TextInputDriveTest, TheMousePlacesTheCaretAndSelects) {
     EXPECT_EQ(state(*field), "hello world|11 [0,11)") << "a double click selects everything";
 }
 
+TEST_F(TextInputDriveTest, TextChangedByTheProgramDuringADragKeepsTheSelectionInIt) {
+    move(100, 30);
+    down(100, 30);  // the anchor after "hello world"
+    field->setText("hi");
+    move(16 + 7, 30);
+    up(16 + 7, 30);
+    EXPECT_EQ(state(*field), "hi|1 [1,2)");
+}
+
 TEST_F(TextInputDriveTest, PictureCaretSelectionAndScrolling) {
     guitest::DistinctColours colours;
     click(16 + 7 * 2, 30);
