@@ -58,6 +58,10 @@ bool makeFramebuffer(Framebuffer& b, const FramebufferEntryPoints& f, int width,
         return true;
     orvel::debug("The %dx%d bitmap cannot be drawn to (framebuffer status 0x%x)\n", width, height, unsigned(status));
     deleteFramebuffer(b, f);
+    // A size or memory the driver refused raised GL errors here; they are
+    // this failure's, not the next GL code's. GL keeps at most one per kind.
+    for (int kinds = 0; kinds < 8 && glGetError() != GL_NO_ERROR; ++kinds) {
+    }
     return false;
 }
 

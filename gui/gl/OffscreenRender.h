@@ -12,7 +12,8 @@ class Image;
 // them, every pixel opaque. One framebuffer serves every render of the same
 // size and is made again for a new size. No context is current afterwards,
 // so the next window paint binds its own and sets GL up again. False, with
-// a log line saying why, when nothing could be rendered.
+// a log line saying why and no GL error left pending, when nothing could be
+// rendered.
 bool renderBitmap(Image& image, GLclient& client);
 
 }  // namespace pellium

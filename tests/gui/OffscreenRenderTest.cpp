@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <utility>
 
 #include "gui/gl/GLclient.h"
 #include "gui/gl/Image.h"
@@ -92,4 +95,21 @@ TEST(OffscreenRenderTest, TheNextWindowPaintSetsItsContextUpAgain) {
     EXPECT_EQ(window.inits, 2) << "the bind was made again, and the window set itself up";
     EXPECT_EQ(viewport, (std::vector<float>{0, 0, 24, 20}));
     EXPECT_EQ(gltest::countOther(pixels, gltest::rgba(0, 255, 0)), 0) << "the window's back buffer got the frame";
+}
+
+TEST(OffscreenRenderTest, ASizeTheDriverRefusesFailsAndLeavesNoGLErrorBehind) {
+    pellium::ensureContext(nullptr);
+    GLint most = 0;
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &most);
+    const std::pair<int, int> sizes[] = {{most + 1, 1}, {most + 3616, 20}, {1, most + 3616}};
+    for (auto [width, height] : sizes) {
+        LogCapture log;
+        Painter p;
+        pellium::Image image(width, height);
+        EXPECT_FALSE(image.renderGL(p)) << width << "x" << height;
+        // Binding the context again is the next GL code; it looks for errors left behind.
+        ASSERT_TRUE(pellium::ensureContext(nullptr));
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << width << "x" << height;
+        EXPECT_EQ(log.count("GL had an error"), 0) << width << "x" << height;
+    }
 }
