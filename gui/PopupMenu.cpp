@@ -109,7 +109,7 @@ void PopupMenu::openAt(Window* parent, int x, int y, int fallbackX, int fallback
     setPopupAnchor(fallbackX, fallbackY);
     setWindowType(Popup);
     if (delay == 0) {
-        open();
+        show();
         openTime_ = 0;
     } else {
         owner_ = owner;
@@ -118,12 +118,19 @@ void PopupMenu::openAt(Window* parent, int x, int y, int fallbackX, int fallback
     startUpdates(this);
 }
 
+void PopupMenu::show() {
+    open();
+    // The window layer cuts a menu taller than the screen to its height:
+    // the items stack from the top of what it shows.
+    placeItems(getBounds().width, getBounds().height);
+}
+
 bool PopupMenu::update() {
     if (openTime_ != 0 && eventTime() >= openTime_) {
         openTime_ = 0;
         if (owner_)
             owner_->closeSubmenus();
-        open();
+        show();
     }
     if (openTime_ == 0)
         stopUpdates(this);

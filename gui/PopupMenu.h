@@ -49,6 +49,8 @@ public:
 
 private:
     void placeItems(int width, int height);
+    // Opens the native window and places the items in it.
+    void show();
 
     double openTime_ = 0;
     PopupMenu* owner_ = nullptr;

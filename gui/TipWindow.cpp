@@ -6,6 +6,7 @@
 #include "gui/Graphics.h"
 #include "gui/gl/Font.h"
 #include "gui/html/HTMLPane.h"
+#include "platform/Windows.h"
 
 namespace pellium {
 
@@ -33,7 +34,9 @@ TipWindow::TipWindow(const Event& hover, Component* component) : Window(hover.wi
     if (std::strncmp(text.c_str(), "<body", 5) == 0) {
         pane_ = new HTMLPane;
         pane_->setText(text.c_str());
-        paneWidth_ = pane_->getWidthHint() < 0 ? 200 : pane_->getWidthHint();
+        // Wrapped no wider than the screen, which is as wide as a tip gets.
+        paneWidth_ = std::min(pane_->getWidthHint() < 0 ? 200 : pane_->getWidthHint(),
+                              platform::screenMetrics().width);
         pane_->setWidth(paneWidth_);
         paneHeight_ = pane_->height();
         pane_->getPreferredSize(w, h);

@@ -15,7 +15,8 @@ class HTMLPane;
 class TipWindow : public Window {
 public:
     // Opens over the hover event's window, its top edge 20 pixels below the
-    // pointer; where that leaves the screen, to the left of and above it.
+    // pointer; where that leaves the screen, to the left of and above it. A
+    // page is wrapped no wider than the screen.
     TipWindow(const Event& hover, Component* component);
     ~TipWindow() override;
 

@@ -1,5 +1,7 @@
 #include "WindowPlacement.h"
 
+#include <algorithm>
+
 #include "gui/Window.h"
 
 namespace pellium {
@@ -23,20 +25,20 @@ Placement placeTopLevel(const platform::ScreenMetrics& s, int x, int y, int widt
 
 Placement placePopup(const platform::ScreenMetrics& s, const Placement& parent, int x, int y, int width, int height,
                      int anchorX, int anchorY) {
-    int parentBottom = parent.y + parent.height;
-    Placement p{parent.x + x, parentBottom - height - y, width, height};
-    if (p.x < 0 || p.x + width > s.width) {
-        if (anchorX == Window::farEdge)
-            p.x = p.x < 0 ? 0 : s.width - width;
-        else if (anchorX != Window::noAnchor)
-            p.x = parent.x + anchorX;
-    }
-    if (p.y < 0 || p.y + height > s.height) {
-        if (anchorY == Window::farEdge)
-            p.y = p.y < 0 ? 0 : s.height - height;
-        else if (anchorY != Window::noAnchor)
-            p.y = parentBottom - height - anchorY;
-    }
+    const int parentBottom = parent.y + parent.height;
+    // The top-left corner where asked. A native window past the screen's
+    // size shows nothing more, and one of 32768 pixels cannot be made.
+    Placement p{parent.x + x, parentBottom - height - y, std::min(width, s.width), std::min(height, s.height)};
+    if ((p.x < 0 || p.x + p.width > s.width) && anchorX != Window::farEdge && anchorX != Window::noAnchor)
+        p.x = parent.x + anchorX;
+    if ((p.y < 0 || p.y + p.height > s.height) && anchorY != Window::farEdge && anchorY != Window::noAnchor)
+        p.y = parentBottom - p.height - anchorY;
+    // An anchored popup ends on the screen: the far-edge anchor is the edge
+    // it crossed, and where even its anchor leaves it, the same.
+    if (anchorX != Window::noAnchor)
+        p.x = std::clamp(p.x, 0, s.width - p.width);
+    if (anchorY != Window::noAnchor)
+        p.y = std::clamp(p.y, 0, s.height - p.height);
     return p;
 }
 

@@ -15,9 +15,10 @@ struct Placement {
 // both ways stands at (64, 64) with the screen size less 128.
 Placement placeTopLevel(const platform::ScreenMetrics& screen, int x, int y, int width, int height);
 
-// A popup stands at (x, y) from its parent's client area's bottom-left corner.
-// When it would leave the screen it moves to its anchor on that axis (the far
-// screen edge for Window::farEdge); without an anchor it stays.
+// A popup stands at (x, y) from its parent's client area's bottom-left corner,
+// no larger than the screen. When it would leave the screen it moves to its
+// anchor on that axis (the far screen edge for Window::farEdge), and with an
+// anchor it ends on the screen; without one it stays.
 Placement placePopup(const platform::ScreenMetrics& screen, const Placement& parentClient, int x, int y, int width,
                      int height, int anchorX, int anchorY);
 

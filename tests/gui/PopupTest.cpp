@@ -179,6 +179,15 @@ TEST_F(MenuDriveTest, NearTheScreensRightEdgeMenusTurnLeft) {
     EXPECT_EQ(screenRect(*beta).x, m.x + 3 - 66) << "to the left of its menu";
 }
 
+TEST_F(MenuDriveTest, AMenuTallerThanTheScreenOpensAtItsTop) {
+    for (int i = 0; i < 96; ++i)
+        menu.addItem(item("More", &chosen, 0));
+    open(100, 50);
+    const int screenHeight = platform::screenMetrics().height;
+    EXPECT_EQ(screenRect(menu), (Rect{screenRect(window).x + 50, 0, 78, screenHeight}));
+    EXPECT_EQ(items[0]->getBounds(), (Rect{3, screenHeight - 3 - 25, 72, 25})) << "the first item at the top";
+}
+
 TEST(TipDriveTest, PagesLinesAndTheFallbackNearTheEdge) {
     TestFonts fonts;
     guitest::FakeClock clock;
@@ -209,6 +218,13 @@ TEST(TipDriveTest, PagesLinesAndTheFallbackNearTheEdge) {
     tip = hover("<body widthhint=120>x");
     ASSERT_NE(tip, nullptr);
     EXPECT_EQ(screenRect(*tip).width, 120);
+    // A width hint past the screen: the page wraps at the screen's width and the tip stays on it.
+    for (const char* wide : {"<body widthhint=16384>x", "<body widthhint=32767>x"}) {
+        tip = hover(wide);
+        ASSERT_NE(tip, nullptr) << wide;
+        const Rect r = screenRect(*tip);
+        EXPECT_TRUE(r.x >= 0 && r.x + r.width <= screenWidth) << wide << ": " << r.x << " wide " << r.width;
+    }
     tip = hover("a\n");
     ASSERT_NE(tip, nullptr);
     EXPECT_EQ(tip->lines(), (std::vector<orvel_string>{"a", ""}));

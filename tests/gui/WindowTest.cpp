@@ -103,7 +103,7 @@ TEST(WindowPlacementTest, PopupFromItsParentsClientAreaMovesToItsAnchorOffScreen
     const Placement parent{100, 50, 500, 400};
     const int far = Window::farEdge, none = Window::noAnchor;
     struct Case {
-        int x, y, anchorX, anchorY, placedX, placedY;
+        int x, y, anchorX, anchorY, placedX, placedY, width = 80, height = 60, shownWidth = 80, shownHeight = 60;
     } cases[] = {
         {10, 20, none, none, 110, 450 - 60 - 20},
         {900, 20, far, none, 1024 - 80, 370},  // off the right edge, against it
@@ -113,11 +113,17 @@ TEST(WindowPlacementTest, PopupFromItsParentsClientAreaMovesToItsAnchorOffScreen
         {10, -400, none, far, 110, 768 - 60},  // below the screen
         {10, -400, none, 100, 110, 450 - 60 - 100},
         {10, 500, none, far, 110, 0},
+        // Anchored, a popup ends on the screen, as much of it as the screen holds, its top-left corner first.
+        {900, 20, -200, none, 0, 370},                            // an anchor off the screen too
+        {10, 20 - 2000, none, far, 110, 0, 80, 2000, 80, 768},    // taller than the screen, hanging from y 430
+        {10, 20, 10 - 2000, none, 0, 370, 2000, 60, 1024, 60},    // wider, its anchor left of the pointer
+        {10, 20, none, none, 110, 450 - 1000 - 20, 80, 1000, 80, 768},  // no anchor: it stays, as tall as the screen
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(std::to_string(k.x) + "," + std::to_string(k.y));
-        EXPECT_EQ(xywh(pellium::placePopup(screen(1024, 768), parent, k.x, k.y, 80, 60, k.anchorX, k.anchorY)),
-                  (XYWH{k.placedX, k.placedY, 80, 60}));
+        EXPECT_EQ(xywh(pellium::placePopup(screen(1024, 768), parent, k.x, k.y, k.width, k.height, k.anchorX,
+                                           k.anchorY)),
+                  (XYWH{k.placedX, k.placedY, k.shownWidth, k.shownHeight}));
     }
 }
 
