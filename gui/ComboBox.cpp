@@ -59,8 +59,8 @@ void ComboInternals::closePopup() {
     combo_.popupClosed();
 }
 
-bool ComboInternals::popupEvent(const Event& event) {
-    return list_ && list_->isOpen() && event.window == list_.get();
+bool ComboInternals::ownsComponent(Component* c, const Event&) {
+    return list_ && list_->isOpen() && c->getWindow() == list_.get();
 }
 
 void ComboInternals::getPreferredSize(int& width, int& height) {

@@ -22,7 +22,8 @@ public:
     // there), in place of one still open.
     void openPopup();
     void closePopup() override;
-    bool popupEvent(const Event& event) override;
+    // Whether c is shown in the open list.
+    bool ownsComponent(Component* c, const Event& e) override;
     ComboBoxList* list() const { return list_.get(); }
     ComboBoxInfo* info() const { return info_; }
 

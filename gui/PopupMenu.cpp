@@ -12,15 +12,16 @@ namespace {
 
 PopupMenu* top = nullptr;
 
-// Whether a window is the menu or one of its open submenus, at any depth.
-bool holdsWindow(PopupMenu* menu, Window* window) {
+// Whether a component lies in the open menu or in one of its open
+// submenus, at any depth.
+bool holds(PopupMenu* menu, Component* c) {
     if (!menu || !menu->isOpen())
         return false;
-    if (menu == window)
+    if (c->getWindow() == menu)
         return true;
     for (const auto& child : menu->children())
         if (auto* item = dynamic_cast<MenuItem*>(child.get()))
-            if (holdsWindow(item->getSubmenu(), window))
+            if (holds(item->getSubmenu(), c))
                 return true;
     return false;
 }
@@ -33,7 +34,7 @@ public:
         if (top)
             top->close();
     }
-    bool popupEvent(const Event& event) override { return holdsWindow(top, event.window); }
+    bool ownsComponent(Component* c, const Event&) override { return holds(top, c); }
 };
 
 PopupMenuPopupController controller;

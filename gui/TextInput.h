@@ -31,6 +31,8 @@ public:
     // Drawn with the widget renderer's field frame and 6 pixels of padding
     // across; otherwise a plain outline and 2.
     void setBordered(bool bordered) { bordered_ = bordered; }
+    // A flag kept for callers that set it; editing does not depend on it.
+    void setOption(bool option) { option_ = option; }
     int getCursorPosition() const;
 
     // Scrolls back to the start, clears the selection and keeps the caret
@@ -61,6 +63,7 @@ private:
     int columns_ = 16;
     int maxLength_ = -1;
     char referenceLetter_ = 'x';
+    bool option_ = true;
 };
 
 }  // namespace pellium

@@ -379,7 +379,7 @@ void Window::handleWindowEvent(Event& event) {
     }
 
     Component* under = componentAt(this, event.x, event.y);
-    if (t.activePopup && !t.activePopup->popupEvent(event) &&
+    if (t.activePopup && !t.activePopup->ownsComponent(under, event) &&
         (type == EventType::LeftDown || type == EventType::RightDown)) {
         closeActivePopup();
         t.swallowButtonUp = true;

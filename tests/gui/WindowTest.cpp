@@ -60,13 +60,15 @@ public:
 class FakePopup : public pellium::PopupController {
 public:
     void closePopup() override { ++closed; }
-    bool popupEvent(const Event& e) override {
+    bool ownsComponent(pellium::Component* c, const Event& e) override {
         seen.push_back(e.type);
+        under.push_back(c);
         return takes;
     }
     int closed = 0;
     bool takes = false;
     std::vector<int> seen;
+    std::vector<pellium::Component*> under;
 };
 
 // A window that notes the keys that reach its own key handling, and keeps its
@@ -472,6 +474,7 @@ TEST_F(RoutingTest, PressOutsideAnOpenPopupClosesItAndSwallowsTheRelease) {
     clickAt(20, 20);
     EXPECT_EQ(popup.closed, 1);
     EXPECT_EQ(popup.seen, (std::vector<int>{EventType::LeftDown}));
+    EXPECT_EQ(popup.under, (std::vector<pellium::Component*>{a})) << "asked about the component under the press";
     EXPECT_EQ(Window::getActivePopup(), nullptr);
     EXPECT_TRUE(a->events.empty()) << "neither the press nor its release arrive";
     clickAt(20, 20);
