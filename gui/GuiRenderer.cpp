@@ -4,6 +4,7 @@
 
 #include "gui/Component.h"
 #include "gui/Graphics.h"
+#include "gui/MenuItem.h"
 #include "gui/XPtheme.h"
 #include "gui/gl/Font.h"
 #include "gui/gl/FontCache.h"
@@ -198,7 +199,8 @@ void GuiRenderer::drawBackground(Graphics& g, int kind, int state, const Rect& r
     case K::pushButton:
         g.setColor(G::face);
         g.fillRect(r);
-        if (state == S::pressed) {
+        // The default button's bit may stand beside the pressed one.
+        if (state & S::pressed) {
             g.drawSunkenEdge(r, true);
         } else {
             g.drawEtchedRect(r, false);
@@ -340,9 +342,13 @@ void GuiRenderer::drawForeground(Graphics& g, int kind, int state, Component* c)
     switch (kind) {
     case K::pushButton:
     case K::flatButton:
+        drawImage();
+        label(g, m, c, G::button_text, true);
+        break;
     case K::tab:
         drawImage();
         label(g, m, c, G::button_text, true);
+        drawLabelFocus(g, m, c);
         break;
     case K::checkBox: {
         const int k = m.extra;
@@ -350,6 +356,7 @@ void GuiRenderer::drawForeground(Graphics& g, int kind, int state, Component* c)
         if (state & S::focused)
             drawTick(g, m, enabled);
         label(g, m, c, G::button_text, true);
+        drawLabelFocus(g, m, c);
         break;
     }
     case K::radioButton: {
@@ -357,15 +364,23 @@ void GuiRenderer::drawForeground(Graphics& g, int kind, int state, Component* c)
         const int set = (state & S::disabled) || !enabled ? 4 : (state & S::pressed) ? 2 : 0;
         g.drawImage(radioImage(m.extra, set + (selected ? 1 : 0)), m.imageX, m.imageY);
         label(g, m, c, G::button_text, true);
+        drawLabelFocus(g, m, c);
         break;
     }
     case K::menuBarEntry:
         label(g, m, c, (state & S::hot) ? G::selection_text : G::menu_text, true);
         break;
-    case K::menuItem:
+    case K::menuItem: {
         label(g, m, c, (state & S::hot) ? G::selection_text : G::menu_text, true);
         drawImage();
+        const auto* item = dynamic_cast<const MenuItem*>(c);
+        if (item && item->getSubmenu()) {
+            const Image& right = arrow(S::right);
+            const Rect& b = c->getBounds();
+            g.drawImage(right, b.x + m.width - right.width() - 2, b.y + (m.height - right.height()) / 2);
+        }
         break;
+    }
     case K::sliderThumb:
         g.setColor(G::face);
         g.fillRect(c->getBounds());
@@ -396,6 +411,15 @@ void GuiRenderer::drawTick(Graphics& g, const GuiMetrics& m, bool enabled) {
 }
 
 void GuiRenderer::drawFocus(Graphics& g, const Rect& r) { g.drawFocusRect(r); }
+
+void GuiRenderer::drawLabelFocus(Graphics& g, const GuiMetrics& m, Component* c) {
+    const Font* font = c->getFont().get();
+    if (!c->isKeyboardFocus() || c->getLabel().empty() || !font)
+        return;
+    // The text's rows run from descent - 1 below the baseline to ascent above it.
+    const int rows = font->ascent() + font->descent();
+    drawFocus(g, {m.labelX - 1, m.labelY - font->descent(), c->getTextWidth() + 2, rows + 2});
+}
 
 void GuiRenderer::drawLabel(Graphics& g, const GuiMetrics& m, Component* c, GuiColor::gui_color color) {
     label(g, m, c, color, false);

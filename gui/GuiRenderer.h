@@ -117,6 +117,10 @@ public:
     static constexpr int scrollArrowSize = 16;
 
 protected:
+    // The focus outline one pixel round the label, when the component has
+    // the keyboard focus: check boxes, radio buttons and tabs, whose state
+    // word has no focus bit of its own.
+    void drawLabelFocus(Graphics& g, const GuiMetrics& m, Component* c);
     // The check-box and radio-button rule for a mark of size k.
     static void markMetrics(GuiMetrics& m, Component* c, int k);
     // The group-box frame in three clipped passes by the painter; false when

@@ -19,15 +19,19 @@ const wchar_t* const classNames[XPtheme::classCount] = {L"BUTTON", L"EDIT",     
 // The text colour property of a theme part.
 constexpr int textColourProperty = 3803;
 
+// What tells apart the variants of a kind: the direction and orientation
+// bits of scroll and slider parts, and the tick or selection of marks and tabs.
+constexpr int directions = S::up | S::down | S::left | S::right | S::vertical | S::horizontal;
+constexpr int ticked = directions | S::focused;
+
 // The theme state of a widget state: normal, hot, pressed or disabled. Hot
-// and pressed compare the whole state word (so a default button, which
-// carries its bit beside them, always draws as normal), leaving out only
-// what tells the variant apart: the tick or selection and the direction and
-// orientation bits.
-int pick(int state, int normal, int hot, int pressed, int disabled) {
+// and pressed compare the whole state word but for the variant bits: a
+// default button, which carries its bit beside them, always draws as normal,
+// and so does a push button holding the focus.
+int pick(int state, int normal, int hot, int pressed, int disabled, int variantBits = directions) {
     if (state & S::disabled)
         return disabled;
-    const int word = state & ~(S::focused | S::up | S::down | S::left | S::right | S::vertical | S::horizontal);
+    const int word = state & ~variantBits;
     return word == S::hot ? hot : word == S::pressed ? pressed : normal;
 }
 
@@ -220,7 +224,7 @@ bool XPtheme::themedBackground(Graphics& g, int kind, int state, const Rect& r) 
         ThemeRect device;
         if (!toDevice(g, r, device))
             return false;
-        int s = pick(state, 1, 2, 3, 4);
+        int s = pick(state, 1, 2, 3, 4, ticked);
         if (!(state & S::disabled) && (state & S::focused)) {
             // The selected tab reaches down over the panel's edge.
             s = 3;
@@ -257,11 +261,11 @@ bool XPtheme::themedForeground(Graphics& g, int kind, int state, Component* c) {
     switch (kind) {
     case K::checkBox:
     case K::radioButton: {
-        const bool ticked = (state & S::focused) != 0;
-        const int s = pick(state, 1, 2, 3, 4) + (ticked ? 4 : 0);
+        const int s = pick(state, 1, 2, 3, 4, ticked) + ((state & S::focused) ? 4 : 0);
         if (!drawPart(g, button, kind == K::checkBox ? 3 : 2, s, Rect{m.imageX, m.imageY, m.extra, m.extra}))
             return false;
         drawLabel(g, m, c, GuiColor::button_text);
+        drawLabelFocus(g, m, c);
         return true;
     }
     case K::sliderThumb:

@@ -60,6 +60,8 @@ TEST_F(ThemeTest, EachKindAndStateDrawsItsPartAndState) {
         bool foreground = false;
     } rows[] = {
         {K::pushButton, 0, {"BUTTON 1/1"}}, {K::pushButton, S::hot, {"BUTTON 1/2"}}, {K::pushButton, 2, {"BUTTON 1/3"}},
+        // Hot compares the whole word: a focused push button is no variant, a ticked box is.
+        {K::pushButton, S::focused | S::hot, {"BUTTON 1/1"}}, {K::checkBox, S::focused | S::hot, {"BUTTON 3/6"}, true},
         // The default button carries its bit beside hot and pressed: always 5.
         {K::pushButton, S::disabled, {"BUTTON 1/4"}}, {K::pushButton, S::defaultButton | S::hot, {"BUTTON 1/5"}},
         {K::pushButton, S::defaultButton | S::pressed, {"BUTTON 1/5"}}, {K::textField, S::hot, {"EDIT 1/2"}},

@@ -14,8 +14,10 @@
 #include "gui/Checkbox.h"
 #include "gui/Container.h"
 #include "gui/GuiRenderer.h"
+#include "gui/MenuItem.h"
 #include "gui/MessageDest.h"
 #include "gui/PanelArea.h"
+#include "gui/PopupMenu.h"
 #include "gui/RadioButton.h"
 #include "gui/Tab.h"
 #include "gui/TabHolder.h"
@@ -51,6 +53,7 @@ TEST(WidgetLookTest, EveryKindInEveryState) {
         const char* label;
         Rect bounds;
         std::vector<Probe> probes;
+        bool keyboardFocus = false;
     } cases[] = {
         // Push button "OK" (34 x 30): etched frame, raised edge, label at (10, 8), 'O' underlined at row 6.
         {K::pushButton, 0, "!OK", {0, 0, 34, 30},
@@ -62,10 +65,19 @@ TEST(WidgetLookTest, EveryKindInEveryState) {
          {{0, 15, 'D'}, {16, 29, 'D'}, {33, 15, 'H'}, {16, 0, 'H'}, {2, 15, 'F'}, {10, 9, 'T'}}},
         {K::pushButton, S::focused, "!OK", {0, 0, 34, 30}, {{4, 4, 'D'}, {5, 4, 'F'}, {6, 4, 'D'}, {4, 25, 'F'}}},
         {K::pushButton, S::focused | S::defaultButton, "!OK", {0, 0, 34, 30}, {{4, 4, 'D'}, {2, 15, 'H'}}},
+        // The default button's bit beside the pressed one: pressed all the same.
+        {K::pushButton, S::pressed | S::defaultButton, "!OK", {0, 0, 34, 30},
+         {{0, 15, 'D'}, {16, 29, 'D'}, {2, 15, 'F'}}},
         // Disabled: the label in gray over its highlight one right and one down.
         {K::pushButton, S::disabled, "!OK", {0, 0, 34, 30}, {{10, 9, 'G'}, {16, 8, 'H'}, {16, 18, 'H'}, {16, 19, 'F'}, {4, 4, 'F'}}},
         // Check box "OK": a well at (0, 2) of 15, the label at (22, 3).
-        {K::checkBox, 0, "OK", {0, 0, 43, 19}, {{0, 10, 'S'}, {14, 10, 'H'}, {5, 5, 'w'}, {22, 4, 'T'}}},
+        {K::checkBox, 0, "OK", {0, 0, 43, 19}, {{0, 10, 'S'}, {14, 10, 'H'}, {5, 5, 'w'}, {22, 4, 'T'}, {21, 0, '.'}}},
+        // Holding the keyboard focus: the dotted outline one pixel round the
+        // label (rows 0 to 15 of a label at (22, 3)); so too the radio button and tab.
+        {K::checkBox, 0, "OK", {0, 0, 43, 19}, {{21, 0, 'T'}, {22, 0, '.'}, {23, 0, 'T'}, {22, 4, 'T'}}, true},
+        {K::radioButton, S::focused, "OK", {0, 0, 43, 19}, {{21, 0, 'T'}, {22, 0, '.'}, {35, 0, 'T'}}, true},
+        {K::tab, S::focused, "OK", {10, 10, 34, 30},
+         {{19, 15, 'T'}, {20, 15, '.'}, {21, 15, 'T'}, {20, 19, 'T'}}, true},
         {K::checkBox, S::pressed, "OK", {0, 0, 43, 19}, {{5, 5, 'F'}}},
         {K::checkBox, S::focused, "OK", {0, 0, 43, 19},
          {{3, 7, '#'}, {3, 9, '#'}, {3, 10, 'w'}, {3, 6, 'w'}, {5, 5, '#'}, {11, 13, '#'}, {11, 14, 'w'}}},
@@ -94,9 +106,11 @@ TEST(WidgetLookTest, EveryKindInEveryState) {
         widget.setLabel(c.label, true);
         widget.setBounds(c.bounds);
         widget.setEnabled(!(c.state & S::disabled));
+        pellium::Window::setKeyboardFocus(nullptr, c.keyboardFocus ? &widget : nullptr);
         pellium::GuiRenderer* r = pellium::GuiRenderer::instance();
         r->drawBackground(s.g, c.kind, c.state, c.bounds);
         r->drawForeground(s.g, c.kind, c.state, &widget);
+        pellium::Window::setKeyboardFocus(nullptr, nullptr);
         std::vector<std::string> rows = s.rows();
         for (const Probe& p : c.probes)
             EXPECT_EQ(rows[size_t(43 - p.y)][size_t(p.x)], p.letter)
@@ -119,6 +133,22 @@ TEST(WidgetLookTest, EveryKindInEveryState) {
     pellium::GuiRendererInternals::setGroupBoxBackgroundRenderer(nullptr);
     EXPECT_EQ(s.rows()[43 - 10][0], 'S');
     EXPECT_EQ(s.rows()[43 - 32][3], '.');
+
+    // A menu item "Go" (56 x 26) that opens a submenu ends in the right
+    // arrow, 2 pixels in from its width, its widest column at x 50, rows 9 to 15.
+    pellium::MenuItem plain, opener;
+    opener.setSubmenu(new pellium::PopupMenu);
+    const Probe arrowProbes[] = {{50, 9, '#'}, {50, 15, '#'}, {53, 12, '#'}, {53, 11, '.'}, {49, 12, '.'}};
+    for (pellium::MenuItem* item : {&plain, &opener}) {
+        Surface menu(64, 44);
+        item->setLabel("Go", false);
+        item->setFont(pellium::GuiRenderer::menuFont());
+        item->setBounds({0, 0, 56, 26});
+        pellium::GuiRenderer::instance()->drawForeground(menu.g, K::menuItem, 0, item);
+        for (const Probe& p : arrowProbes)
+            EXPECT_EQ(menu.rows()[size_t(43 - p.y)][size_t(p.x)], item == &plain ? '.' : p.letter)
+                << (item == &plain ? "plain" : "opener") << " at " << p.x << "," << p.y;
+    }
 }
 
 
