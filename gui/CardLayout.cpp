@@ -26,24 +26,26 @@ void CardLayout::calcSize(Container& container, int& width, int& height) {
     height += bottom + top;
 }
 
+void CardLayout::showCurrent(Container& container) const {
+    const auto& children = container.children();
+    for (size_t i = 0; i < children.size(); ++i)
+        children[i]->setVisible(int(i) == current_);
+}
+
 void CardLayout::layout(Container& container) {
+    showCurrent(container);
+    const auto& children = container.children();
+    if (current_ < 0 || current_ >= int(children.size()))
+        return;
     int left, bottom, right, top;
     container.getInsets(left, bottom, right, top);
     const Rect b = container.getBounds();
-    const auto& children = container.children();
-    for (size_t i = 0; i < children.size(); ++i) {
-        Component* child = children[i].get();
-        if (int(i) != current_) {
-            child->setVisible(false);
-            continue;
-        }
-        child->setVisible(true);
-        // Only a container card keeps out of the insets.
-        if (child->asContainer())
-            child->setBounds({b.x + left, b.y + bottom, b.width - left - right, b.height - bottom - top});
-        else
-            child->setBounds(b);
-    }
+    Component* card = children[size_t(current_)].get();
+    // Only a container card keeps out of the insets.
+    if (card->asContainer())
+        card->setBounds({b.x + left, b.y + bottom, b.width - left - right, b.height - bottom - top});
+    else
+        card->setBounds(b);
 }
 
 }  // namespace pellium

@@ -12,6 +12,9 @@ public:
     void layout(Container& container) override;
 
     void setCurrentCard(int index) { current_ = index; }
+    // Makes the current card visible and hides the others, so that what is
+    // hidden takes no input even before the next layout.
+    void showCurrent(Container& container) const;
     int currentCard() const { return current_; }
     // Wants the widest (tallest) card's width (height), not the current one's.
     void sizeToWidest() { widest_ = true; }

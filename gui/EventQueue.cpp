@@ -200,7 +200,8 @@ void sysKeyDown(Window* w, const Message& m) {
 
 // Follows the pointer from window to window: the window under it is captured
 // so that leaving it is seen. True when the pointer changed windows (then the
-// move makes no move event).
+// move makes no move event). Taking back the window the pointer is in, after
+// a widget let the mouse go, is no change: that move is a move like any other.
 bool trackMouse() {
     ToolkitState& t = toolkit();
     if (!t.appActive || t.mouseGrab)
@@ -210,15 +211,17 @@ bool trackMouse() {
     Window* under = Window::findWindow(platform::windowAt(cx, cy));
     while (under && under->getWindowType() == Window::Subwindow && under->getParentWindow())
         under = under->getParentWindow();
-    if (under && (!platform::capture() || under != t.pointerWindow)) {
+    if (under && under != t.pointerWindow) {
         platform::setCapture(under->getHWND());
-        if (under != t.pointerWindow) {
-            if (t.pointerWindow && Window::isWindow(t.pointerWindow))
-                queueEvent(Event(EventType::Leave, t.pointerWindow));
-            queueEvent(Event(EventType::Enter, under));
-            t.pointerWindow = under;
-        }
+        if (t.pointerWindow && Window::isWindow(t.pointerWindow))
+            queueEvent(Event(EventType::Leave, t.pointerWindow));
+        queueEvent(Event(EventType::Enter, under));
+        t.pointerWindow = under;
         return true;
+    }
+    if (under && !platform::capture()) {
+        platform::setCapture(under->getHWND());
+        return false;
     }
     if (t.pointerWindow && Window::isWindow(t.pointerWindow) && platform::capture() == t.pointerWindow->getHWND()) {
         int x, y, w, h;

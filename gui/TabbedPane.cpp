@@ -49,6 +49,7 @@ void TabbedPane::select(int index) {
     }
     selected_ = index;
     area_->cards().setCurrentCard(index);
+    area_->cards().showCurrent(*area_);
 }
 
 void Tab::press() {

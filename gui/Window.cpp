@@ -19,13 +19,17 @@ namespace pellium {
 
 namespace {
 
-// The deepest visible and enabled component that contains the point; the
+// Input reaches only a component that is visible and enabled, below
+// containers that are too: the pointer, shortcut letters and the Tab key.
+bool takesInput(const Component* c) { return c->isVisible() && c->isEnabled(); }
+
+// The deepest component that takes input and contains the point; the
 // container itself when no child does. Later children lie on top.
 Component* componentAt(Container* container, int x, int y) {
     const auto& children = container->children();
     for (auto it = children.rbegin(); it != children.rend(); ++it) {
         Component* child = it->get();
-        if (!child->isVisible() || !child->isEnabled() || !child->getBounds().contains(x, y))
+        if (!takesInput(child) || !child->getBounds().contains(x, y))
             continue;
         if (Container* c = child->asContainer())
             return c->isWindow() ? child : componentAt(c, x, y);
@@ -38,14 +42,14 @@ Component* findShortcut(Container* container, int code) {
     int wanted = std::tolower(code & 0xFF);
     for (auto& child : container->children()) {
         char letter = child->getShortcut();
-        if (!letter)
+        if (!letter || !takesInput(child.get()))
             continue;
         orvel::debug("Checking %s  %c (%c)\n", child->getLabel().c_str(), letter, char(code));
         if (std::tolower(static_cast<unsigned char>(letter)) == wanted)
             return child.get();
     }
     for (auto& child : container->children())
-        if (Container* c = child->asContainer())
+        if (Container* c = child->asContainer(); c && takesInput(c))
             if (Component* found = findShortcut(c, code))
                 return found;
     return nullptr;
@@ -55,7 +59,7 @@ Component* findShortcut(Container* container, int code) {
 // from the Tab key, in the order of the tree.
 void focusable(Container* container, std::vector<Component*>& out) {
     for (auto& child : container->children()) {
-        if (!child->isVisible() || !child->isEnabled())
+        if (!takesInput(child.get()))
             continue;
         int kind, state;
         child->getRenderInfo(kind, state);
@@ -363,18 +367,17 @@ void Window::handleWindowEvent(Event& event) {
     // Alt alone opens a menu bar; this toolkit has none to open.
     if (type == EventType::Key && event.code == Key::AltAlone)
         return;
-    if ((type == EventType::Key || type == EventType::Shortcut) && t.keyboardFocus) {
-        t.keyboardFocus->handleKey(event);
+    if (type == EventType::Key || type == EventType::Shortcut) {
+        // Without a focus that can take it the window's own key handling
+        // has the key: Tab then starts at the first focusable component.
+        Component* focus = t.keyboardFocus;
+        (focus && focus->isEnabled() && focus->isShowing() ? focus : this)->handleKey(event);
         return;
     }
     if (type == EventType::Enter)
         return;
     if (type == EventType::Leave) {
         t.pointerComponent = nullptr;
-        return;
-    }
-    if (type == EventType::Shortcut) {
-        deliverShortcut(event);
         return;
     }
 
@@ -385,12 +388,16 @@ void Window::handleWindowEvent(Event& event) {
         t.swallowButtonUp = true;
         return;
     }
-    if (type == EventType::Move) {
+    // A press finds its component from its own place too: the pointer may
+    // have jumped there with no move seen on the way (a tablet, a remote
+    // desktop), and a widget must know it is under the pointer to be clicked.
+    const bool press = type == EventType::LeftDown || type == EventType::MiddleDown || type == EventType::RightDown;
+    if (type == EventType::Move || (press && !t.mouseGrab))
         changePointerComponent(this, under, event);
+    if (type == EventType::Move)
         t.lastMove = event;
-    } else if (type != EventType::Hover) {
+    else if (type != EventType::Hover)
         Component::closeToolTip();
-    }
 
     Component* receiver = t.mouseGrab;
     if (!receiver) {
@@ -408,9 +415,6 @@ void Window::handleWindowEvent(Event& event) {
                     break;
                 }
             return;
-        case EventType::Key:
-            receiver = t.keyboardFocus;
-            break;
         case EventType::Hover:
             Component::showToolTip(under, event);
             return;

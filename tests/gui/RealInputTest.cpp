@@ -24,6 +24,7 @@
 #include "tests/gui/TestFonts.h"
 #include "tests/support/GuiTestSupport.h"
 #include "tests/support/Pictures.h"
+#include "tests/support/WidgetDriver.h"
 
 using namespace guitest;
 using pellium::Event;
@@ -82,6 +83,13 @@ protected:
         int left, top, wide, high;
         platform::clientRect(w.getHWND(), left, top, wide, high);
         xdotool("mousemove " + std::to_string(left + x) + " " + std::to_string(top + y));
+    }
+
+    // One jump of the pointer to the middle of a component and a click there.
+    void click(pellium::Component* c) {
+        const pellium::Rect& r = c->getBounds();
+        moveTo(r.x + r.width / 2, height - 1 - (r.y + r.height / 2), "click 1");
+        ASSERT_TRUE(waitFor(EventType::LeftUp));
     }
 
     const Event* find(int type) const {
@@ -225,19 +233,12 @@ TEST_F(RealInputTest, WidgetsAnswerClicksKeysAndShortcuts) {
     pane->addTab("!First", page);
     pellium::Tab* second = pane->addTab("!Second", other);
     window.repaint();
-    // Clicks at the middle of a widget, in client pixels counted top-down.
-    auto click = [&](pellium::Component* c) {
-        const pellium::Rect& r = c->getBounds();
-        // The first move after the mouse was let go only takes the window back.
-        moveTo(r.x + r.width / 2 - 1, height - 1 - (r.y + r.height / 2));
-        moveTo(r.x + r.width / 2, height - 1 - (r.y + r.height / 2));
-        ASSERT_TRUE(waitFor(EventType::Move));
-        xdotool("click 1");
-        ASSERT_TRUE(waitFor(EventType::LeftUp));
-    };
     click(check);
     EXPECT_TRUE(check->isChecked());
+    // One jump of the pointer and a click, then a second click without moving.
     click(go);
+    xdotool("click 1");
+    ASSERT_TRUE(waitFor(EventType::LeftUp));
     EXPECT_TRUE(go->isKeyboardFocus());
     xdotool("key Tab");
     ASSERT_TRUE(waitFor(EventType::Key));
@@ -248,12 +249,57 @@ TEST_F(RealInputTest, WidgetsAnswerClicksKeysAndShortcuts) {
     xdotool("key alt+w");
     ASSERT_TRUE(waitFor(EventType::Shortcut));
     EXPECT_TRUE(two->isChecked());
-    EXPECT_EQ(messages.ids, (std::vector<int>{2, 1, 2, 4}));
+    EXPECT_EQ(messages.ids, (std::vector<int>{2, 1, 1, 2, 4}));
     click(second);
     EXPECT_EQ(pane->getSelectedIndex(), 1);
     waitFor(-1);
     EXPECT_TRUE(other->isVisible());
     EXPECT_FALSE(page->isVisible());
+}
+
+// A freshly opened window, nothing focused yet: Tab gives the first widget
+// the focus, shown by the dotted outline round a check box's label, and
+// Space ticks it. Alt and a letter then reach no button on the page of a
+// tabbed pane that is not shown, nor a disabled one.
+TEST_F(RealInputTest, TabWorksBeforeAnyFocusAndShortcutsPassOverWhatTakesNoInput) {
+    TestFonts fonts(guitest::sevenWide());
+    MessageCount messages;
+    auto* box = new pellium::Checkbox("OK");
+    window.add(box);
+    auto* pane = new pellium::TabbedPane;
+    window.add(pane);
+    auto* inside = new pellium::Button("!Inside one");
+    auto* off = new pellium::Button("!Off");
+    inside->setMessageDest(&messages, 1);
+    off->setMessageDest(&messages, 2);
+    off->setEnabled(false);
+    pellium::Container* pages[2] = {new pellium::Container, new pellium::Container};
+    pages[0]->add(inside);
+    pages[1]->add(off);
+    pane->addTab("First", pages[0]);
+    pellium::Tab* second = pane->addTab("Second", pages[1]);
+    window.repaint();
+    xdotool("key Tab");
+    ASSERT_TRUE(waitFor(EventType::Key));
+    EXPECT_TRUE(box->isKeyboardFocus());
+    xdotool("key space");
+    ASSERT_TRUE(waitFor(EventType::Key));
+    EXPECT_TRUE(box->isChecked());
+    ASSERT_TRUE(waitUntil([&] { return !window.isDirty(); }));
+    // The label at (x + 22, y + 3): the outline's bottom row from x + 21, one dot in two.
+    const pellium::Rect b = box->getBounds();
+    Screenshot shot(window);
+    EXPECT_EQ(shot.at(b.x + 21, b.y), guitest::bufferPixel(pellium::GuiColor::button_text));
+    EXPECT_EQ(shot.at(b.x + 22, b.y), guitest::bufferPixel(pellium::GuiColor::face));
+    EXPECT_EQ(shot.at(b.x + 23, b.y), guitest::bufferPixel(pellium::GuiColor::button_text));
+
+    click(second);
+    for (const char* keys : {"alt+i", "alt+o"}) {
+        xdotool(std::string("key ") + keys);
+        ASSERT_TRUE(waitFor(EventType::Shortcut)) << keys;
+        EXPECT_TRUE(messages.ids.empty()) << keys;
+        EXPECT_TRUE(second->isKeyboardFocus()) << keys;
+    }
 }
 
 // A tooltip after the real pointer rests, as the display shows it: the test

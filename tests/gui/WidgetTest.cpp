@@ -285,6 +285,73 @@ TEST_F(WidgetDriveTest, ShortcutsReachTheirOwnComponentWhateverHasTheFocus) {
     EXPECT_EQ(messages.got.size(), 1u) << "a letter nobody has";
 }
 
+// A shortcut reaches only a component that takes input: not a disabled
+// one, nor a hidden one, nor one inside a hidden container or on a page of a
+// tabbed pane that is not selected (chosen from code, before any layout).
+TEST_F(WidgetDriveTest, ShortcutsPassOverDisabledAndHiddenComponents) {
+    auto* off = place(new pellium::Button("!Off"), {10, 10, 50, 20}, 1);
+    off->setEnabled(false);
+    place(new pellium::Button("!Hidden"), {10, 40, 50, 20}, 2)->setVisible(false);
+    auto* box = place(new pellium::Container, {100, 10, 50, 50}, 0);
+    auto* boxed = new pellium::Button("!Boxed");
+    boxed->setMessageDest(&messages, 3);
+    box->add(boxed);
+    box->setVisible(false);
+    auto* pane = place(new pellium::TabbedPane, {160, 10, 130, 180}, 0);
+    auto* page = new pellium::Container;
+    auto* inside = new pellium::Button("!Inside one");
+    inside->setMessageDest(&messages, 4);
+    page->add(inside);
+    pane->addTab("First", page);
+    pane->addTab("Second", new pellium::Container);
+    pane->select(1);
+    for (char letter : {'O', 'H', 'B', 'I'}) {
+        guitest::key(MessageType::SysKeyDown, window, letter, true);
+        guitest::dispatchAll();
+        EXPECT_TRUE(messages.got.empty()) << letter;
+        EXPECT_EQ(pellium::Window::getKeyboardFocus(), nullptr) << letter;
+    }
+    off->setEnabled(true);
+    guitest::key(MessageType::SysKeyDown, window, 'O', true);
+    guitest::dispatchAll();
+    EXPECT_EQ(messages.got, (Pairs{{1, 0}})) << "enabled again, it answers";
+    ASSERT_TRUE(off->isKeyboardFocus());
+    off->setEnabled(false);
+    guitest::key(MessageType::SysKeyDown, window, 'O', true);
+    guitest::dispatchAll();
+    EXPECT_EQ(messages.got.size(), 1u) << "disabled while it holds the focus";
+}
+
+// One jump of the pointer onto a widget, with no move seen on the way, and
+// a click there clicks it: after another widget let the mouse go (twice,
+// without moving), and coming into the window from outside.
+TEST_F(WidgetDriveTest, AClickAfterASingleJumpClicksTheWidgetUnderIt) {
+    place(new pellium::Checkbox("a"), {10, 10, 60, 20}, 1);
+    place(new pellium::Checkbox("b"), {10, 50, 60, 20}, 2);
+    click(20, 15);
+    click(20, 55);
+    clock.advance(1);
+    down(20, 55);
+    up(20, 55);
+    EXPECT_EQ(messages.got, (Pairs{{1, 0}, {2, 0}, {2, 1}}));
+    move(5000, 5000);
+    guitest::mouse(MessageType::MouseMove, window, 20, 199 - 15);  // enters: no move event
+    down(20, 15);
+    up(20, 15);
+    EXPECT_EQ(messages.got.back(), (std::pair<int, int>{1, 1}));
+}
+
+// Before anything has the keyboard focus, Tab gives it to the first
+// focusable component, and Space then presses it.
+TEST_F(WidgetDriveTest, TabWithoutAFocusStartsAtTheFirstFocusableComponent) {
+    place(new pellium::Checkbox("box"), {10, 40, 50, 20}, 2)->setEnabled(false);
+    auto* first = place(new pellium::Button("first"), {10, 10, 50, 20}, 1);
+    ASSERT_EQ(pellium::Window::getKeyboardFocus(), nullptr);
+    type({'\t', ' '});
+    EXPECT_TRUE(first->isKeyboardFocus());
+    EXPECT_EQ(messages.got, (Pairs{{1, 0}}));
+}
+
 // Repeats follow the clock, half a second and then every 50 ms, however
 // often the loop passes: pressing on every pass made the rate the machine's
 // and kept a core busy while the button was held.

@@ -139,7 +139,11 @@ int Screenshot::count(std::uint32_t colour) const {
 }
 
 void Pointer::move(int x, int y) {
-    post(platform::MessageType::MouseMove, x, y, held_);
+    const pellium::Rect& b = window_.getBounds();
+    const bool inside = x >= 0 && y >= 0 && x < b.width && y < b.height;
+    if (inside && !inside_)
+        post(platform::MessageType::MouseMove, x, y, held_);
+    inside_ = inside;
     post(platform::MessageType::MouseMove, x, y, held_);
 }
 

@@ -55,9 +55,9 @@ public:
 
 // Drives the pointer over an open window with injected messages, at window
 // positions counted bottom-up, the left button held from down to up; each
-// step runs the loop until it goes idle. A move after the button was let go
-// first takes the window again and makes no event, so each is sent twice
-// (the same place twice makes one event at most).
+// step runs the loop until it goes idle. A move into the window from outside
+// (or the first one) only enters it and makes no move event, so that one is
+// sent twice.
 class Pointer {
 public:
     explicit Pointer(pellium::Window& window) : window_(window) {}
@@ -70,6 +70,7 @@ private:
 
     pellium::Window& window_;
     int held_ = 0;
+    bool inside_ = false;
 };
 
 // A component that notes every call the toolkit makes on it.
