@@ -68,7 +68,8 @@ void Bezier::update() {
 double Bezier::parameterAt(double l) {
     update();
     const LengthTable& table = *table_;
-    if (l <= 0)
+    // NaN too: the search below needs an entry under l.
+    if (!(l > 0))
         return 0;
     if (l >= table.length)
         return 1;

@@ -40,7 +40,7 @@ public:
     void setStartDistance(double d) { table_->start = d; }
 
     // The parameter at arc length l from the segment's start, by the table
-    // (brought up to date first).
+    // (brought up to date first); 0 for a NaN length.
     double parameterAt(double l);
 
 private:

@@ -60,6 +60,9 @@ bool Spline::locate(double distance, int& segment, double& t) {
         if (d < 0)
             d += total;
     }
+    // NaN, or an infinite distance wrapped: no place on the path.
+    if (std::isnan(d))
+        return false;
     if (d <= 0) {
         segment = 0;
         t = 0;

@@ -33,7 +33,8 @@ public:
     // the first segment at 0, past the end the last at 1; a closed spline
     // takes the distance modulo its length, and one of no length gives the
     // first segment at 0. False, with nothing set, for a spline without
-    // segments.
+    // segments and for a distance that names no place: NaN, or infinite on
+    // a closed spline.
     bool locate(double distance, int& segment, double& t);
 
     // A tagged block: 1 the closed byte, 100 per segment a block of its

@@ -269,6 +269,16 @@ TEST(SplinePath, BoundariesWrappingAndTheStreamForm) {
         point.addSegment(segment({{2, 2, 2}, {2, 2, 2}, {2, 2, 2}, {2, 2, 2}}));
     point.setClosed(true);
     EXPECT_TRUE(point.locate(5, k, t) && k == 0 && t == 0 && empty.length() == 0 && !empty.locate(1, k, t));
+    // A distance that names no place is refused, the spline open or closed.
+    const double nan = std::nan(""), inf = INFINITY;
+    for (auto [closed, d] : {std::make_pair(false, nan), {true, nan}, {true, inf}, {true, -inf}}) {
+        s.setClosed(closed);
+        k = 7;
+        EXPECT_TRUE(!s.locate(d, k, t) && k == 7) << closed << " " << d;
+    }
+    s.setClosed(false);
+    EXPECT_TRUE(s.locate(inf, k, t) && k == 2 && t == 1 && s.locate(-inf, k, t) && k == 0 && t == 0 && s.segment(1).parameterAt(nan) == 0);
+    s.setClosed(true);
     orvel::MemoryDataDest out;
     s.write(out);
     // 1 closed; per segment 100, the points under 1 to 4 and 0; 0.
