@@ -48,6 +48,10 @@ void Patch::setSubdivision(int n) {
         orvel::debug("kessa::Patch::setSubdivision() - n is zero or nagative!\n");
         return;
     }
+    if (n > maxSubdivision) {
+        orvel::debug("kessa::Patch::setSubdivision() - n is above %d!\n", maxSubdivision);
+        return;
+    }
     if (n == n_)
         return;
     n_ = n;

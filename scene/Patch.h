@@ -33,7 +33,11 @@ public:
 
     // 16 points row by row: point 4r + c is row r, column c.
     void setControlPoints(const Vector points[16]);
-    // A subdivision below 1 is refused with a log line and changes nothing.
+    // The finest subdivision: a grid of 1,025 x 1,025 points, a million
+    // polygons in a branch for each patch tessellated.
+    static constexpr int maxSubdivision = 1024;
+    // A subdivision below 1 or above maxSubdivision is refused with a log
+    // line and changes nothing.
     void setSubdivision(int n);
     // -1 until set.
     int subdivision() const { return n_; }

@@ -5,6 +5,8 @@
 // evaluation, and the teapot's patches against the published Newell data.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "base/MemoryDataDest.h"
 #include "base/MemoryDataSource.h"
 #include "bench/AllocationCount.h"
@@ -341,7 +343,8 @@ Patch evaluated(const Vector* points, int n) {
 // welding compare them by their dot products). Points evenly spread on z =
 // 0 give quads of the plane with texture coordinates (w, u) running with
 // the grid. A collapsed first row makes the cells along it triangles whose
-// pole corner takes the face's normal.
+// pole corner takes the face's normal. Subdivisions below 1 or above the
+// bound are refused.
 TEST(BezierPatch, GridAgreesWithBernsteinEvaluation) {
     std::mt19937 random(11);
     std::uniform_real_distribution<double> jitter(-0.3, 0.3);
@@ -366,8 +369,10 @@ TEST(BezierPatch, GridAgreesWithBernsteinEvaluation) {
     patch.setControlPoints(points);
     EXPECT_EQ(patch.subdivision(), -1);
     patch.evaluate();
-    patch.setSubdivision(0);
+    for (int n : {0, Patch::maxSubdivision + 1, 70000, INT_MAX})
+        patch.setSubdivision(n);
     EXPECT_TRUE(patch.subdivision() == 5 && patch.positions().size() == 36u && log.count("kessa::Patch::setSubdivision() - n is zero or nagative!\n") == 1);
+    EXPECT_EQ(log.count("kessa::Patch::setSubdivision() - n is above 1024!\n"), 3);
     for (int i = 0; i < 5; ++i)
         for (int j = 0; j < 5; ++j) {
             std::unique_ptr<Polygon> cell = patch.cell(i, j, nullptr);
