@@ -135,8 +135,16 @@ void Polygon::deleteVertices() {
     }
 }
 
+void Polygon::cornerMoved() {
+    normalStale_ = true;
+    if (holder_)
+        holder_->polygonChanged();
+}
+
 void Polygon::computeNormal() {
+    // Everything derived from the corners is derived anew.
     normalValid_ = false;
+    concave_ = false;
     if (vertexCount_ < 3)
         return;
     // Newell's method: exact for planar polygons, a best fit for others, and
@@ -149,9 +157,15 @@ void Polygon::computeNormal() {
         sum.z += (p.x - q.x) * (p.y + q.y);
     }
     double length = sum.length();
+    // A corner that is not finite, or one so far out that the products
+    // overflow, gives no direction either.
+    if (!std::isfinite(length)) {
+        orvel::debug("Polygon has a corner that is not finite or too far out - left out\n");
+        return;
+    }
     if (length == 0)
         return;
-    Vector unit = sum * (1 / length);
+    Vector unit(sum.x / length, sum.y / length, sum.z / length);
     normal_[0] = float(unit.x);
     normal_[1] = float(unit.y);
     normal_[2] = float(unit.z);

@@ -54,8 +54,9 @@ public:
     // The unit face normal, recomputed first when vertices were added.
     const float* normal();
     void updateNormal();
-    // Concave, or without a normal (fewer than three vertices, or all on one
-    // line): left out of batches, bounds, triangle counts and neighbours.
+    // Concave, or without a normal (fewer than three vertices, all on one
+    // line, or a corner that is not finite, which is logged once): left out
+    // of batches, bounds, triangle counts and neighbours.
     bool isUnusable();
     // Both recompute first when stale.
     bool isConcave();
@@ -90,6 +91,8 @@ private:
     friend class PolygonVertex;
 
     void edited();
+    // Normal, convexity and the branch's welding are stale.
+    void cornerMoved();
     void computeNormal();
 
     bool normalValid_ = false;

@@ -41,7 +41,8 @@ void PolygonVertex::edited() {
 PolygonVertex& PolygonVertex::setPosition(const double p[3]) {
     for (int i = 0; i < 3; ++i)
         position_[i] = p[i];
-    edited();
+    if (owner_)
+        owner_->cornerMoved();
     return *this;
 }
 

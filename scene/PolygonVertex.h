@@ -26,7 +26,9 @@ public:
     static void operator delete(void* p);
 
     // Each setter stores its value and marks the branch that holds the
-    // vertex's polygon dirty; they return the vertex, so calls chain.
+    // vertex's polygon dirty; they return the vertex, so calls chain. A new
+    // position makes the polygon's normal and convexity, and the branch's
+    // welding, stale too.
     PolygonVertex& setPosition(const double p[3]);
     PolygonVertex& setColour(unsigned rgba);
     PolygonVertex& setNormal(const float n[3]);

@@ -11,6 +11,7 @@
 #include "base/MemoryDataSource.h"
 #include "bench/AllocationCount.h"
 #include "scene/Patch.h"
+#include "scene/PolygonBranch.h"
 #include "scene/Spline.h"
 #include "scene/TeapotPatches.h"
 #include "tests/scene/SceneTest.h"
@@ -34,7 +35,8 @@ std::vector<Vector> flat(std::initializer_list<double> xy) {
     return out;
 }
 
-// Shapes in the plane (an invalid polygon keeps the default normal), and
+// Shapes in the plane (an invalid polygon keeps the default normal; a
+// corner not finite or too far out makes one, logged once), and
 // convex polygons with corners spread round a circle in random planes: the
 // face normal is the plane's; pulling one corner halfway to the centre from
 // its neighbours' chord makes the polygon concave. Flat shading copies the
@@ -49,12 +51,23 @@ TEST(PolygonNormal, AgainstTheirConstruction) {
         {flat({0, 0, 2, 0, 2, 1, 1, 1, 1, 2, 0, 2}), true, true, 1}, {flat({0, 0, 2, 1, 0, 2, 1, 1}), true, true, 1},
         {flat({0, 0, 1, 0, 2, 0}), false, false, 1},              {flat({0, 0, 1, 0}), false, false, 1},
         {flat({0, 0, 1, 0, 1, 0, 1, 1, 0, 1}), true, false, 1},
+        {flat({0, 0, 1, 0, std::nan(""), 1, 0, 1}), false, false, 1}, {flat({0, 0, 1, 0, 1, INFINITY}), false, false, 1},
+        {flat({0, 0, 1e300, 0, 1, 1, 0, 1}), false, false, 1},
     };
+    LogCapture log;
     for (const auto& row : rows) {
         std::unique_ptr<Polygon> p = polygonOf(row.corners);
         EXPECT_TRUE(p->isUnusable() == (row.concave || !row.valid) && p->hasValidNormal() == row.valid && p->isConcave() == row.concave);
         EXPECT_TRUE(p->normal()[0] == 0 && p->normal()[1] == 0 && p->normal()[2] == row.nz) << &row - rows;
     }
+    EXPECT_EQ(log.count("Polygon has a corner that is not finite or too far out - left out\n"), 3) << "once each";
+    // The usable ones alone are compiled (the repeated corner gives a
+    // triangle without area) and bounded.
+    kessa::PolygonBranch branch;
+    for (const auto& row : rows)
+        branch.addPolygon(polygonOf(row.corners));
+    branch.clean();
+    EXPECT_TRUE(branch.bunches().size() == 1 && branch.bunches()[0]->triangleCount() == 2 + 2 + 2 && boxIs(branch.bounds(), {0, 0, 0}, {1, 1, 0}));
     std::mt19937 random(71);
     std::uniform_real_distribution<double> unit(-1, 1);
     for (int round = 0; round < 200; ++round) {
@@ -89,6 +102,31 @@ TEST(PolygonNormal, AgainstTheirConstruction) {
         p->updateNormal();
         for (PolygonVertex* v = p->firstVertex(); v; v = v->next())
             EXPECT_EQ(v->normal()[2], !smooth && !v->normalLocked ? 1 : 0);
+    }
+}
+
+// Moving corners makes the polygon's shape anew: a square pulled into an
+// arrow is concave, pushed back convex, turned over it faces the other
+// way; the branch holding it welds again.
+TEST(PolygonNormal, MovedCornersGiveItsShapeAnew) {
+    kessa::PolygonBranch branch;
+    branch.addPolygon(polygonOf(flat({0, 0, 2, 0, 2, 2, 0, 2})));
+    Polygon* p = branch.polygons()[0];
+    branch.clean();
+    ASSERT_EQ(branch.weldedPositions().size(), 4u);
+    const struct {
+        std::vector<Vector> corners;
+        bool concave;
+        float nz;
+    } rows[] = {{flat({0, 0, 2, 0, 0.5, 0.5, 0, 2}), true, 1}, {flat({0, 0, 2, 0, 3, 3, 0, 2}), false, 1}, {flat({0, 0, 0, 2, 2, 2, 2, 0}), false, -1}};
+    for (const auto& row : rows) {
+        PolygonVertex* v = p->firstVertex();
+        for (const Vector& c : row.corners) {
+            const double xyz[3] = {c.x, c.y, c.z};
+            v = v->setPosition(xyz).next();
+        }
+        EXPECT_TRUE(branch.isDirty() && branch.weldedPositions().empty() && p->isConcave() == row.concave && p->normal()[2] == row.nz) << &row - rows;
+        branch.clean();
     }
 }
 
