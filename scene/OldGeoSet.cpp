@@ -257,19 +257,19 @@ void OldGeoSet::repair(GeoBunch::texcoord_data& coords, GeoBunch& bunch) {
             lowT = std::min(lowT, c.t), highT = std::max(highT, c.t);
         }
         const double rangeS = double(highS) - lowS, rangeT = double(highT) - lowT;
-        // Coordinates within 40 of the origin stay; a range of 200 from 0 is
-        // stretched too far, not near enough.
-        if (!(lowS >= -40 && highS <= 40 && lowT >= -40 && highT <= 40)) {
-            if (rangeS >= 120 || rangeT >= 120) {
-                orvel::debug("%s is drastic\n", objectName(owner_));
-                addPendingSplit(owner_);
-                marked = true;
-            } else {
-                orvel::debug("fix %s  %f  %f\n", objectName(owner_), rangeS, rangeT);
-                const float moveS = std::trunc(float(lowS + rangeS / 2)), moveT = std::trunc(float(lowT + rangeT / 2));
-                for (GeoBunch::Float2& c : coords)
-                    c.s -= moveS, c.t -= moveT;
-            }
+        // Ranges that each reach into [-40, 40] stay where they are: read
+        // that way rather than as lying wholly inside it, the test moves the
+        // fewest coordinates (s in [30, 50] stays). A range of 120 or more is
+        // never moved; it is split, whether it reaches the band or not.
+        if (rangeS >= 120 || rangeT >= 120) {
+            orvel::debug("%s is drastic\n", objectName(owner_));
+            addPendingSplit(owner_);
+            marked = true;
+        } else if (!(highS >= -40 && lowS <= 40 && highT >= -40 && lowT <= 40)) {
+            orvel::debug("fix %s  %f  %f\n", objectName(owner_), rangeS, rangeT);
+            const float moveS = std::trunc(float(lowS + rangeS / 2)), moveT = std::trunc(float(lowT + rangeT / 2));
+            for (GeoBunch::Float2& c : coords)
+                c.s -= moveS, c.t -= moveT;
         }
     }
     if (!marked && bunch.triangleCount() >= 1401)

@@ -599,8 +599,9 @@ PolygonBranch* branchOf(const orvel::counted_ptr<orvel::Streamable>& root) {
 
 // A primitive becomes a batch: a leading negative strip entry marks
 // plain-triangle indices after the strips' own; indices count from the
-// primitive's first vertex. Texture coordinates far out are moved back by
-// whole units; stretched ones, and a batch of 1,401 triangles or more, mark
+// primitive's first vertex. Texture coordinates far out (with no range
+// reaching into [-40, 40]) are moved back by whole units; stretched ones,
+// and a batch of 1,401 triangles or more, mark
 // the branch for splitting by the next database's clean; a branch
 // destroyed while marked leaves the list.
 TEST(OldGeoSet, PrimitivesBecomeBatchesRepairedOrMarked) {
@@ -630,6 +631,7 @@ TEST(OldGeoSet, PrimitivesBecomeBatchesRepairedOrMarked) {
         bool marked;
         float firstS;
     } rows[] = {{50, 60, 1, 6, "fix   10.000000  1.000000\n", false, -5},
+                {30, 50, 1, 6, "", false, 30},
                 {0, 200, 1, 6, " is drastic\n", true, 0},
                 {0, 1, 1, 4200, "", false, 0},
                 {0, 1, 1, 4203, "", true, 0}};
