@@ -2,6 +2,8 @@
 
 #include "base/DataDest.h"
 #include "base/DataSource.h"
+#include "scene/Branch.h"
+#include "scene/Object.h"
 #include "scene/SceneStream.h"
 
 namespace kessa {
@@ -28,11 +30,22 @@ bool CullTree::takeChild(void* slot, unsigned index, orvel::Streamable* object) 
     return true;
 }
 
+bool CullTree::takeReference(void* slot, unsigned, orvel::Streamable* object) {
+    auto* counted = dynamic_cast<orvel::Refcountable*>(object);
+    if (!counted || dynamic_cast<Branch*>(object) || dynamic_cast<Object*>(object))
+        return false;
+    *static_cast<orvel::ref_ptr<orvel::Refcountable>*>(slot) = counted;
+    return true;
+}
+
 void CullTree::read(orvel::DataSource& in) {
     while (unsigned tag = stream::nextTag(in)) {
         switch (tag) {
         case 1:
-            stream::skipReference(in);
+            if (in.context) {
+                reference_ = nullptr;
+                in.readReference(&reference_, &takeReference, orvel::DataSource::Hold::own);
+            }
             break;
         case 2:
             bounds_.read(in);
@@ -52,7 +65,7 @@ void CullTree::read(orvel::DataSource& in) {
 
 void CullTree::write(orvel::DataDest& out) {
     stream::writeTag(out, 1);
-    stream::writeNullReference(out);
+    out.writeStreamable(dynamic_cast<orvel::Streamable*>(reference_.get()));
     stream::writeTag(out, 2);
     bounds_.write(out);
     stream::writeTag(out, 3);

@@ -1,13 +1,13 @@
 // A tree of boxes over a geometry branch, as scene files carry it. Nothing
 // builds or consults one: the branch keeps it, writes it and deletes it.
 //
-// Stream block: 1 a reference whose use is unknown (read past: its object
-// belongs to whatever else holds it, and a link kept here could outlive it),
-// 2 the bounds, 3 the two children (references); 0 ends it.
+// Stream block: 1 a reference whose use is unknown (see reference()), 2 the
+// bounds, 3 the two children (references); 0 ends it.
 #pragma once
 
 #include <memory>
 
+#include "base/Refcountable.h"
 #include "base/Streamable.h"
 #include "scene/Bounds.h"
 
@@ -23,6 +23,14 @@ public:
     CullTree* child(int i) const { return children_[i & 1].get(); }
     void setChild(int i, std::unique_ptr<CullTree> tree);
 
+    // The object the tree's first field names, its role unknown: held by a
+    // count, so that it is written back as it was read. A stream's link to
+    // an object without a count, or to a branch or an object of the scene,
+    // is dropped: those may hold the tree's own branch, and a count on one
+    // would keep both alive for ever.
+    orvel::Refcountable* reference() const { return reference_.get(); }
+    void setReference(const orvel::ref_ptr<orvel::Refcountable>& object) { reference_ = object; }
+
     // Whether an owner took the tree over from a stream; a tree is taken
     // once, and never by one of its own descendants.
     bool taken() const { return taken_; }
@@ -34,7 +42,9 @@ public:
 
 private:
     static bool takeChild(void* slot, unsigned index, orvel::Streamable* object);
+    static bool takeReference(void* slot, unsigned index, orvel::Streamable* object);
 
+    orvel::ref_ptr<orvel::Refcountable> reference_;
     Bounds bounds_;
     std::unique_ptr<CullTree> children_[2];
     CullTree* parent_ = nullptr;

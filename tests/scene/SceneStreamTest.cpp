@@ -293,7 +293,8 @@ TEST(SceneStream, HandBuiltAndHostileStreams) {
 // ---- geometry branches ----
 
 // Batches (each owned by the branch) with their triangles, the hook, the
-// billboard mode and the cull tree's shape.
+// billboard mode and the cull tree's shape, with what each node's first
+// field names: h the hook, b the last batch.
 std::string geometryShape(orvel::Streamable* o) {
     auto* b = dynamic_cast<GeometryBranch*>(o);
     if (!b)
@@ -302,7 +303,11 @@ std::string geometryShape(orvel::Streamable* o) {
     for (GeoBunch* bunch : b->bunches())
         s += std::to_string(bunch->triangleCount()) + (bunch->internals().ownerBranch() == b ? "" : "?") + " ";
     std::function<std::string(const CullTree*)> tree = [&](const CullTree* t) -> std::string {
-        return t ? (t->bounds().valid() ? "[" : "(") + tree(t->child(0)) + tree(t->child(1)) + ")" : "-";
+        if (!t)
+            return "-";
+        const orvel::Refcountable* named = t->reference();
+        std::string mark = !named ? "" : named == b->attachment().get() ? "h" : !b->bunches().empty() && named == b->bunches().back() ? "b" : "?";
+        return mark + (t->bounds().valid() ? "[" : "(") + tree(t->child(0)) + tree(t->child(1)) + ")";
     };
     return s + (b->attachment() ? "hook " : "") + std::to_string(b->billboardMode()) + " " + tree(b->cullTree());
 }
@@ -315,8 +320,10 @@ TEST(GeometryBranchStream, BatchesHookModeAndCullTreeTravel) {
     branch.setBillboardMode(GeometryBranch::faceViewer);
     auto tree = std::make_unique<CullTree>();
     tree->setBounds(box({0, 0, 0}, {25, 1, 0}));
+    tree->setReference(branch.attachment());
     auto left = std::make_unique<CullTree>();
     left->setChild(1, std::make_unique<CullTree>());
+    left->setReference(branch.bunches().back());
     tree->setChild(0, std::move(left));
     tree->setChild(1, std::make_unique<CullTree>());
     branch.setCullTree(std::move(tree));
@@ -324,7 +331,7 @@ TEST(GeometryBranchStream, BatchesHookModeAndCullTreeTravel) {
     orvel::counted_ptr<GeometryBranch> back = roundTrip<GeometryBranch>(&branch);
     EXPECT_EQ(log.text(), "Size=weird\n");
     EXPECT_EQ(geometryShape(back.get()), geometryShape(&branch));
-    EXPECT_EQ(geometryShape(back.get()).substr(50), "hook 2 [(-(--))(--))");
+    EXPECT_EQ(geometryShape(back.get()).substr(50), "hook 2 h[b(-(--))(--))");
     support::StreamContract contract;
     contract.registerTypes = registerTypes;
     contract.shape = geometryShape;
@@ -333,13 +340,14 @@ TEST(GeometryBranchStream, BatchesHookModeAndCullTreeTravel) {
     EXPECT_TRUE(support::meetsStreamContract(&branch, contract));
 
     // Entries naming nothing or something other than a batch are left out;
-    // a tree cannot hold itself; own fields count only after a first tag 10.
+    // a tree cannot hold itself, nor name the branch that holds it; own
+    // fields count only after a first tag 10.
     Bytes101 s;
     s.declare(1, "zanthorium::kessa::GeometryBranch").declare(2, "zanthorium::kessa::GeoBunch");
     s.declare(3, "zanthorium::kessa::CullTree");
     s.object(1, 0x10, body().byte(0).byte(10).byte(3).u32(0x20).u32(0).u32(0x10).byte(12).u32(0x30).byte(0));
     s.object(2, 0x20, body().byte(0));
-    s.object(3, 0x30, body().byte(3).u32(0x30).u32(0).byte(0)).end();
+    s.object(3, 0x30, body().byte(1).u32(0x10).byte(3).u32(0x30).u32(0).byte(0)).end();
     EXPECT_EQ(geometryShape(readScene(s.bytes).get()), "0 0 (--)");
     Bytes101 late;
     late.declare(1, "zanthorium::kessa::GeometryBranch").object(1, 0x10, body().byte(0).byte(13).u32(2).byte(0)).end();
