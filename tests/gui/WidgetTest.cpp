@@ -97,6 +97,41 @@ TEST(WidgetLookTest, EveryKindInEveryState) {
         // A scroll arrow with its arrow centred, and the tab panel's frame.
         {K::scrollArrow, S::up, "", {0, 0, 16, 16}, {{4, 6, '#'}, {10, 6, '#'}, {3, 6, 'F'}, {7, 9, '#'}, {6, 9, 'F'}}},
         {K::tabPanel, 0, "", {0, 0, 20, 10}, {{0, 5, 'H'}, {19, 5, 'D'}, {5, 5, 'F'}}},
+        // Scroll parts: the track in shadow; an arrow pressed (sunken) or disabled
+        // (an outline, the arrow in shadow); a thumb raised, or outlined when disabled.
+        {K::scrollTrack, S::vertical, "", {0, 0, 16, 40}, {{0, 0, 'S'}, {8, 20, 'S'}}},
+        {K::scrollArrow, S::up | S::pressed, "", {0, 0, 16, 16}, {{0, 8, 'D'}, {15, 8, 'H'}, {4, 6, '#'}}},
+        {K::scrollArrow, S::up | S::disabled, "", {0, 0, 16, 16}, {{0, 8, 'G'}, {1, 8, 'F'}, {4, 6, 'S'}, {7, 9, 'S'}}},
+        {K::scrollThumb, S::vertical, "", {0, 0, 16, 40},
+         {{0, 20, 'H'}, {1, 20, 'L'}, {14, 20, 'S'}, {15, 20, 'D'}, {8, 20, 'F'}}},
+        {K::scrollThumb, S::vertical | S::disabled, "", {0, 0, 16, 40}, {{0, 20, 'G'}, {1, 20, 'F'}}},
+        // The combo box's drop button: raised, the down arrow centred, its widest row on top.
+        {K::comboButton, 0, "", {0, 0, 16, 16},
+         {{0, 8, 'H'}, {15, 8, 'D'}, {4, 9, '#'}, {10, 9, '#'}, {7, 6, '#'}, {4, 6, 'F'}}},
+        // Text and combo fields: a well, filled with window, or face when disabled.
+        {K::textField, 0, "", {0, 0, 30, 20},
+         {{0, 10, 'S'}, {1, 10, 'D'}, {28, 10, 'L'}, {29, 10, 'H'}, {15, 10, 'w'}}},
+        {K::comboField, S::disabled, "", {0, 0, 30, 20}, {{0, 10, 'S'}, {15, 10, 'F'}}},
+        // A panel; a flat button at rest, hot (raised) and pressed (sunken); a popup menu's ground.
+        {K::panel, 0, "", {0, 0, 30, 20}, {{0, 10, 'F'}, {15, 10, 'F'}}},
+        {K::flatButton, 0, "", {0, 0, 30, 20}, {{0, 10, 'F'}, {29, 10, 'F'}}},
+        {K::flatButton, S::hot, "", {0, 0, 30, 20}, {{0, 10, 'H'}, {29, 10, 'D'}, {15, 10, 'F'}}},
+        {K::flatButton, S::pressed, "", {0, 0, 30, 20}, {{0, 10, 'D'}, {29, 10, 'H'}}},
+        {K::popupMenu, 0, "", {0, 0, 30, 20}, {{0, 10, 'H'}, {29, 10, 'D'}, {15, 10, 'F'}}},
+        // Menu-bar entries and menu items "OK": hot in the selection colours, else the
+        // menu's; a disabled entry is not highlighted and its label is etched.
+        {K::menuBarEntry, S::hot, "OK", {0, 0, 28, 26}, {{2, 2, 's'}, {7, 10, 't'}}},
+        {K::menuBarEntry, 0, "OK", {0, 0, 28, 26}, {{2, 2, 'F'}, {7, 10, 'm'}}},
+        {K::menuBarEntry, S::hot | S::disabled, "OK", {0, 0, 28, 26}, {{2, 2, 'F'}, {7, 10, 'G'}, {13, 9, 'H'}}},
+        {K::menuItem, S::hot, "OK", {0, 0, 56, 26}, {{2, 2, 's'}, {24, 10, 't'}}},
+        {K::menuItem, 0, "OK", {0, 0, 56, 26}, {{2, 2, '.'}, {24, 10, 'm'}}},
+        // Sliders: a sunken groove 4 wide along the middle, the dotted outline when
+        // focused; the thumb raised, or outlined when disabled.
+        {K::sliderTrack, S::vertical, "", {0, 0, 20, 40}, {{9, 20, 'D'}, {12, 20, 'H'}, {10, 20, '.'}, {0, 0, '.'}}},
+        {K::sliderTrack, S::horizontal | S::focused, "", {0, 0, 40, 20},
+         {{20, 12, 'D'}, {20, 9, 'H'}, {0, 0, 'D'}, {1, 0, '.'}}},
+        {K::sliderThumb, S::horizontal, "", {0, 0, 10, 20}, {{0, 10, 'H'}, {1, 10, 'L'}, {9, 10, 'D'}, {5, 10, 'F'}}},
+        {K::sliderThumb, S::horizontal | S::disabled, "", {0, 0, 10, 20}, {{0, 10, 'G'}, {1, 10, 'F'}}},
         // A group box: the frame's top line breaks around the label.
         {K::groupBox, 0, "OK", {0, 0, 60, 40}, {{0, 10, 'S'}, {3, 32, 'S'}, {15, 32, '.'}, {30, 32, 'S'}, {9, 27, 'T'}}},
     };
