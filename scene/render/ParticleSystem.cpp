@@ -139,8 +139,10 @@ void ParticleSystem::setTexture(const orvel::counted_ptr<Texture>& texture) {
 }
 
 void ParticleSystem::setTextureFrames(int count, int columns, int rows) {
-    if (count < 1 || columns < 1 || rows < 1)
+    if (count < 1 || columns < 1 || rows < 1) {
+        orvel::debug("ParticleSystem: texture frames %d of %d x %d held to 1\n", count, columns, rows);
         count = columns = rows = 1;
+    }
     // A particle keeps its frame in a byte, and the frames' coordinates
     // live in a table of maxFrames: a count beyond either, or beyond the
     // cells, names frames that do not exist.

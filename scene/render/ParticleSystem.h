@@ -58,7 +58,7 @@ public:
     void setTexture(const orvel::counted_ptr<Texture>& texture);
     const orvel::counted_ptr<Texture>& texture() const { return texture_; }
     // Frames laid out in columns x rows cells of the texture (frame 0 at the
-    // top left). Each must be at least 1, else all become 1; the count is
+    // top left). Each must be at least 1, else all become 1 (logged); the count is
     // held to the cells and to maxFrames.
     void setTextureFrames(int count, int columns, int rows);
     int frameCount() const { return frames_[0]; }

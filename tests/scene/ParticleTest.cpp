@@ -150,7 +150,8 @@ TEST_F(Particles, HostileValuesAreRefusedOrHeldWithALogLine) {
     // Frames: too few cells or a count past the table are held; a count
     // below 1 resets all three.
     LogCapture log;
-    const int frames[][6] = {{0, 4, 4, 1, 1, 1}, {1000, 40, 40, 256, 40, 40}, {9, 2, 2, 4, 2, 2}, {6, 3, 2, 6, 3, 2}};
+    const int frames[][6] = {{0, 4, 4, 1, 1, 1},        {4, -2, 2, 1, 1, 1}, {1000, 40, 40, 256, 40, 40},
+                             {9, 2, 2, 4, 2, 2}, {6, 3, 2, 6, 3, 2}};
     for (const auto& f : frames) {
         s.setTextureFrames(f[0], f[1], f[2]);
         EXPECT_EQ(s.frameCount(), f[3]);
@@ -158,6 +159,7 @@ TEST_F(Particles, HostileValuesAreRefusedOrHeldWithALogLine) {
         EXPECT_EQ(s.frameRows(), f[5]);
     }
     EXPECT_EQ(log.count("texture frames held to"), 2);
+    EXPECT_EQ(log.count("ParticleSystem: texture frames 4 of -2 x 2 held to 1"), 1);
 
     // A huge rate fills the effect up to its limit, once logged.
     s.setParameter("enabled", 1);
