@@ -198,9 +198,10 @@ TEST(TipDriveTest, PagesLinesAndTheFallbackNearTheEdge) {
     target->setBounds({200, 20, 100, 50});
     window.add(target);
     const int screenWidth = platform::screenMetrics().width;
-    guitest::openAt(window, screenWidth - 300, 100, 300, 200);
+    guitest::openAt(window, screenWidth - 300, 0, 300, 200);  // in the screen's bottom-right corner
     guitest::Pointer pointer(window);
-    // Rests the pointer on the target, 50 from the screen's edge, until its tooltip opens.
+    // Rests the pointer on the target, 50 from the screen's right edge and 41
+    // from its bottom, until its tooltip opens.
     auto hover = [&](const char* text) {
         target->setToolTip(text, 0);
         pointer.move(290, 150);
@@ -213,8 +214,9 @@ TEST(TipDriveTest, PagesLinesAndTheFallbackNearTheEdge) {
     pellium::TipWindow* tip = hover("<body>Some <b>bold</b> words");
     ASSERT_NE(tip, nullptr);
     ASSERT_NE(tip->pane(), nullptr);
-    // 200 wide without a width hint: where it does not fit, it stands left of the pointer.
-    EXPECT_EQ(screenRect(*tip), (Rect{screenRect(window).x + 250 - 200, screenRect(window).y + 180, 200, 27}));
+    // 200 wide without a width hint: where it does not fit, it stands left of
+    // the pointer, and above it with its bottom 4 above the pointer's row.
+    EXPECT_EQ(screenRect(*tip), (Rect{screenRect(window).x + 250 - 200, screenRect(window).y + 159 - 4 - 26, 200, 27}));
     tip = hover("<body widthhint=120>x");
     ASSERT_NE(tip, nullptr);
     EXPECT_EQ(screenRect(*tip).width, 120);

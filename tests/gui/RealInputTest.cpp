@@ -329,6 +329,23 @@ TEST_F(RealInputTest, RestingThePointerShowsTheTooltip) {
     EXPECT_EQ(shot.at(0, 0), guitest::bufferPixel(GuiColor::info_text)) << "outline";
     xdotool("click 1");  // any event but a move closes it
     ASSERT_TRUE(waitUntil([&] { return !tip->isOpen(); }));
+
+    spot->setToolTip("<body bgcolor=#FFFF00>Hi <a href=x>there</a>", 0);
+    moveTo(60, 50);
+    ASSERT_TRUE(waitFor(EventType::Hover));
+    tip = pellium::TipWindow::latest();
+    ASSERT_TRUE(tip && tip->isOpen() && tip->pane());
+    dispatchAll();
+    Screenshot page(*tip);
+    EXPECT_EQ(page.width, 200) << "a page without a width hint";
+    const std::uint32_t yellow = 0xFFFFFF00u, black = 0xFF000000u, blue = 0xFF0000FFu;
+    const struct {
+        int x, y;
+        std::uint32_t colour;
+    } probes[] = {{3, 18, yellow}, {6, 18, black}, {10, 18, yellow}, {25, 18, blue}, {25, 11, blue}, {25, 12, yellow}};
+    for (const auto& q : probes)
+        EXPECT_EQ(page.at(q.x, q.y), q.colour) << "the page's ground, H, the link and its underline at " << q.x
+                                               << "," << q.y;
     pellium::Component::setToolTipMaker(nullptr);
 }
 
@@ -384,13 +401,18 @@ TEST_F(RealInputTest, PopupMenusFollowThePointer) {
     EXPECT_EQ(mh, 3 * 25 + 4 + 6);
 
     moveOver(menu, 10, 3 + 25 + 12);  // on Beta
+    ASSERT_TRUE(waitUntil([&] { return items[1]->isHot(); }));
+    const double onBeta = orvel::getTime();
     ASSERT_TRUE(waitUntil([&] { return sub->isOpen(); }));
+    EXPECT_GE(orvel::getTime() - onBeta, 0.15) << "the submenu waits its quarter second";
     dispatchAll();
     using pellium::GuiColor;
     Screenshot shot(menu);
     EXPECT_EQ(shot.at(10, mh - 3 - 25 - 2), guitest::bufferPixel(GuiColor::selection)) << "Beta highlighted";
     EXPECT_EQ(shot.at(10, mh - 3 - 2), guitest::bufferPixel(GuiColor::face)) << "Alpha not";
     EXPECT_EQ(shot.at(28, 44), guitest::bufferPixel(GuiColor::selection_text)) << "Beta's B, from (27, 38)";
+    EXPECT_EQ(shot.at(10, 5), guitest::bufferPixel(GuiColor::dark_shadow_lit)) << "the separator at the bottom";
+    EXPECT_EQ(shot.at(10, 4), guitest::bufferPixel(GuiColor::highlight_dim));
     Screenshot subShot(*sub);
     EXPECT_EQ(subShot.at(28, 14), guitest::bufferPixel(GuiColor::menu_text)) << "One's O, from (27, 9)";
 
@@ -402,12 +424,14 @@ TEST_F(RealInputTest, PopupMenusFollowThePointer) {
     EXPECT_FALSE(menu.isOpen());
     EXPECT_FALSE(sub->isOpen());
 
-    // Opened again, a click in the window closes it and chooses nothing.
+    // Opened again, a click in the window closes it and chooses nothing; the
+    // screen shows the window where Beta's B stood.
+    auto onScreen = [&] { return Screenshot(window).at(61 + 28, height - 1 - (41 + mh - 1 - 44)); };
     moveTo(61, 40);
     xdotool("click 3");
-    ASSERT_TRUE(waitUntil([&] { return menu.isOpen(); }));
+    ASSERT_TRUE(waitUntil([&] { return menu.isOpen() && onScreen() == guitest::bufferPixel(GuiColor::menu_text); }));
     moveTo(250, 150);
     xdotool("click 1");
-    ASSERT_TRUE(waitUntil([&] { return !menu.isOpen(); }));
+    ASSERT_TRUE(waitUntil([&] { return !menu.isOpen() && onScreen() == guitest::bufferPixel(GuiColor::face); }));
     EXPECT_EQ(chosen.ids.size(), 1u);
 }
