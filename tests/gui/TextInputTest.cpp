@@ -90,6 +90,10 @@ TEST(TextInputKeysTest, ScriptsOfKeys) {
         {"ab", -1, 1, {'x', 'y', 26, 26, 25}, "axb|2", 5},
         {"ab", -1, 2, {Key::Left | shift, 'z', 26}, "ab|1 [1,2)", 3},  // undo brings the selection back
         {"ab", -1, 2, {3, 26, 26, 25, 25}, "ab|2", 5},  // Ctrl+C leaves a state to undo
+        // The clipboard's keys: Ctrl+X, then Shift+Insert; Ctrl+Insert, Shift+Delete and Ctrl+V.
+        {"abcdef", -1, 1, {Key::Right | shift, Key::Right | shift, 24, Key::End, Key::Insert | shift}, "adefbc|6", 5},
+        {"abc", -1, 3, {Key::Left | shift, Key::Insert | ctrl, Key::Home, Key::Insert | shift, Key::Right | shift,
+                        Key::Delete | shift, 22}, "cabc|2", 7},
     };
     for (const auto& row : rows) {
         TextInput field;
