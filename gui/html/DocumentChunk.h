@@ -11,7 +11,6 @@
 
 namespace pellium {
 
-class ChunkVisitor;
 class Graphics;
 class HTMLGlyph;
 class HTMLInfo;
@@ -42,9 +41,8 @@ public:
 
     virtual void layout(const LayoutContext& context) = 0;
     virtual void draw(const HTMLInfo& info, Graphics& g, const Rect& r) = 0;
-    // True when a glyph at (x, y) answered; result then holds it. Lists and
-    // tables ask their parts, through visit.
-    virtual bool hitTest(int x, int y, const Rect& r, HitResult& result);
+    // True when a glyph at (x, y) answered; result then holds it.
+    virtual bool hitTest(int x, int y, const Rect& r, HitResult& result) = 0;
     // Paragraphs take glyphs, and lists and tables take blocks; the wrong
     // kind is a programming error and throws the integer 666.
     virtual void addGlyph(HTMLGlyph* glyph, int link);
@@ -52,8 +50,6 @@ public:
     // Appends a readable form of the block, one line per paragraph.
     virtual void dump(std::string& out) const = 0;
     virtual void computeWidths() = 0;
-    // Lists and tables hand their parts to a visitor; false when it stopped.
-    virtual bool visit(ChunkVisitor&, const Rect&) { return true; }
 
     int height() const { return height_; }
     int spaceAbove() const { return spaceAbove_; }

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "gui/Graphics.h"
-#include "gui/html/ChunkVisitor.h"
 
 namespace pellium {
 
@@ -15,7 +14,12 @@ void DocumentChunk::addChunk(DocumentChunk*) {
     throw 666;
 }
 
-bool DocumentChunk::hitTest(int x, int y, const Rect& r, HitResult& result) {
+void ChunkListFuncs::draw(const HTMLInfo& info, Graphics& g, const Rect& r) {
+    ChunkRenderer renderer(info, g);
+    visit(renderer, r);
+}
+
+bool ChunkListFuncs::hitTest(int x, int y, const Rect& r, HitResult& result) {
     GlyphFinder finder(x, y);
     visit(finder, r);
     if (finder.found)
@@ -43,11 +47,6 @@ void DocumentChunkList::layout(const LayoutContext& context) {
         chunk->layout(context);
         height_ += chunk->spaceAbove() + chunk->height();
     }
-}
-
-void DocumentChunkList::draw(const HTMLInfo& info, Graphics& g, const Rect& r) {
-    ChunkRenderer renderer(info, g);
-    visit(renderer, r);
 }
 
 void DocumentChunkList::addChunk(DocumentChunk* chunk) {

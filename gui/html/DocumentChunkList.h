@@ -5,14 +5,13 @@
 
 #include <vector>
 
-#include "gui/html/DocumentChunk.h"
+#include "gui/html/ChunkListFuncs.h"
 
 namespace pellium {
 
-class DocumentChunkList : public DocumentChunk {
+class DocumentChunkList : public ChunkListFuncs {
 public:
     void layout(const LayoutContext& context) override;
-    void draw(const HTMLInfo& info, Graphics& g, const Rect& r) override;
     // The block starts unmeasured.
     void addChunk(DocumentChunk* chunk) override;
     void dump(std::string& out) const override;

@@ -4,7 +4,6 @@
 
 #include "base/Debug.h"
 #include "gui/Graphics.h"
-#include "gui/html/ChunkVisitor.h"
 
 namespace pellium {
 
@@ -209,8 +208,7 @@ bool TableChunk::visit(ChunkVisitor& visitor, const Rect& r) {
 }
 
 void TableChunk::draw(const HTMLInfo& info, Graphics& g, const Rect& r) {
-    ChunkRenderer renderer(info, g);
-    visit(renderer, r);
+    ChunkListFuncs::draw(info, g, r);
     g.setRGBColor(0x008080);
     g.drawRect({r.x, r.y + r.height - height_, width_, height_});
     g.setRGBColor(0xFF0000);

@@ -11,7 +11,7 @@
 
 namespace pellium {
 
-class TableChunk : public DocumentChunk {
+class TableChunk : public ChunkListFuncs {
 public:
     // A spanning cell may make a table at most this many slots in all; a
     // larger block is taken as a single slot.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "gui/gdiGraphics.h"
 #include "gui/html/ImageGlyph.h"
@@ -110,6 +111,30 @@ TEST(HtmlDrawTest, HitTestingFindsGlyphsAndLinks) {
     pellium::HitResult r;
     ASSERT_TRUE(page.pane.hitTest(10, 32, {0, 0, 100, 60}, r));
     EXPECT_NE(dynamic_cast<const pellium::ImageGlyph*>(r.glyph), nullptr);
+}
+
+// A visitor is handed each block of a list stacked from the top, and each
+// cell of a table inside its padding, until it asks to stop.
+TEST(HtmlDrawTest, VisitorsWalkBlocksAndCells) {
+    struct Recorder : pellium::ChunkListFuncs::ChunkVisitor {
+        bool visit(pellium::DocumentChunk&, const pellium::Rect& r) override {
+            seen.push_back(r);
+            return int(seen.size()) < stopAfter;
+        }
+        std::vector<pellium::Rect> seen;
+        int stopAfter = 100;
+    };
+    Page page("a<table><tr><td>x<td>y</table>b");
+    Recorder blocks;
+    EXPECT_TRUE(page.pane.document().visit(blocks, {5, 5, 90, 50}));
+    EXPECT_EQ(blocks.seen, (std::vector<pellium::Rect>{{5, 38, 90, 17}, {5, 17, 90, 21}, {5, 0, 90, 17}}));
+    Recorder cells;
+    EXPECT_TRUE(page.table(1).visit(cells, blocks.seen[1]));
+    EXPECT_EQ(cells.seen, (std::vector<pellium::Rect>{{7, 19, 6, 17}, {16, 19, 6, 17}}));
+    Recorder first;
+    first.stopAfter = 1;
+    EXPECT_FALSE(page.pane.document().visit(first, {5, 5, 90, 50}));
+    EXPECT_EQ(first.seen.size(), 1u);
 }
 
 }  // namespace
