@@ -137,9 +137,11 @@ void TableChunk::shareWidth(int available) {
         for (Column& column : columns_)
             column.width = column.minimum;
     }
+    // Rows start again from the table's top at every layout.
     long long x = spacing_;
     for (Column& column : columns_) {
         column.x = clampMeasure(x);
+        column.top = 0;
         x += column.width + spacing_;
     }
     width_ = clampMeasure(x);

@@ -33,8 +33,9 @@ std::string readFile(const std::string& name) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// Parses, lays out at every width, draws the top of the page and asks for
-// the glyph under points of it; the seconds it took.
+// Parses, lays out at every width (twice, which must give the same page),
+// draws the top of the page and asks for the glyph under points of it; the
+// seconds it took.
 double exercise(pellium::HTMLPaneInternals& pane, const std::string& text, pellium::ImageReader* reader) {
     const auto start = std::chrono::steady_clock::now();
     pane.layoutWidth = 600;
@@ -42,6 +43,9 @@ double exercise(pellium::HTMLPaneInternals& pane, const std::string& text, pelli
     for (int w : widths) {
         pane.layoutWidth = std::max(w, pellium::HTMLPaneInternals::minimumWidth);
         pane.layout();
+        const htmltest::LayoutShape first(pane);
+        pane.layout();
+        EXPECT_TRUE(htmltest::LayoutShape(pane).shape == first.shape) << "laid out again at " << w;
         EXPECT_GE(pane.pageHeight(), 10);
         EXPECT_GE(pane.document().minimumWidth(), 0);
         EXPECT_GE(pane.document().maximumWidth(), pane.document().minimumWidth());

@@ -11,6 +11,7 @@
 
 #include "gui/gl/GifReader.h"
 #include "gui/gl/ImageReader.h"
+#include "gui/html/ChunkListFuncs.h"
 #include "gui/html/GlyphHolder.h"
 #include "gui/html/HTMLPaneInternals.h"
 #include "gui/html/TableChunk.h"
@@ -72,5 +73,26 @@ inline std::vector<std::string> wordStarts(pellium::GlyphHolder& p) {
     }
     return out;
 }
+
+// Where layout put every block and every placed word of a document, found
+// by walking its lists and tables: two layouts that agree on it are alike.
+class LayoutShape : public pellium::ChunkListFuncs::ChunkVisitor {
+public:
+    explicit LayoutShape(pellium::HTMLPaneInternals& pane) {
+        shape.push_back(pane.pageHeight());
+        pane.document().visit(*this, {0, -pane.pageHeight(), pane.layoutWidth, pane.pageHeight()});
+    }
+    bool visit(pellium::DocumentChunk& chunk, const pellium::Rect& r) override {
+        shape.insert(shape.end(), {r.x, r.y, r.width, r.height});
+        if (auto* parts = dynamic_cast<pellium::ChunkListFuncs*>(&chunk))
+            parts->visit(*this, r);
+        else
+            for (const pellium::GlyphHolder::Word& w : dynamic_cast<pellium::GlyphHolder&>(chunk).words())
+                if (w.placed)
+                    shape.insert(shape.end(), {w.x, w.y});
+        return true;
+    }
+    std::vector<int> shape;
+};
 
 }  // namespace htmltest
