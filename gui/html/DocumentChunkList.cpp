@@ -42,11 +42,12 @@ bool GlyphFinder::visit(DocumentChunk& chunk, const Rect& r) {
 }
 
 void DocumentChunkList::layout(const LayoutContext& context) {
-    height_ = 0;
+    long long height = 0;
     for (const orvel::ref_ptr<DocumentChunk>& chunk : chunks_) {
         chunk->layout(context);
-        height_ += chunk->spaceAbove() + chunk->height();
+        height += chunk->spaceAbove() + chunk->height();
     }
+    height_ = clampMeasure(height);
 }
 
 void DocumentChunkList::addChunk(DocumentChunk* chunk) {
@@ -69,10 +70,10 @@ void DocumentChunkList::computeWidths() {
 }
 
 bool DocumentChunkList::visit(ChunkVisitor& visitor, const Rect& r) {
-    int top = r.y + r.height;
+    long long top = (long long)(r.y) + r.height;
     for (const orvel::ref_ptr<DocumentChunk>& chunk : chunks_) {
         top -= chunk->spaceAbove() + chunk->height();
-        if (!visitor.visit(*chunk, {r.x, top, r.width, chunk->height()}))
+        if (!visitor.visit(*chunk, {r.x, clampMeasure(top), r.width, chunk->height()}))
             return false;
     }
     return true;

@@ -6,25 +6,9 @@
 
 namespace pellium {
 
-namespace {
-
-// A floating glyph still beside the text: the margin it makes on its side
-// and how much of its height the lines have not yet passed.
-struct ActiveFloat {
-    int margin;
-    int remaining;
-};
-
-int largestRemaining(const std::vector<ActiveFloat>& floats) {
-    int most = 0;
-    for (const ActiveFloat& f : floats)
-        most = std::max(most, f.remaining);
-    return most;
-}
-
-}  // namespace
-
-// One pass of line layout over a paragraph's words.
+// One pass of line layout over a paragraph's words. Sums run in 64 bits and
+// what is kept is held within the measures' range, however tall or wide the
+// glyphs and however many.
 class GlyphHolder::LineLayout {
 public:
     LineLayout(GlyphHolder& p, const LayoutContext& context)
@@ -44,7 +28,7 @@ public:
             } else {
                 if (lineCount_ == 0) {
                     placePending();
-                } else if (leftMargin_ + running_ + w.width > available_ - rightMargin_) {
+                } else if (left_.margin + running_ + w.width > available_ - right_.margin) {
                     endLine(false);
                     placePending();
                 }
@@ -56,25 +40,61 @@ public:
         }
         endLine(true);
         placePending();
-        return std::max(-y_, -deepest_);
+        return clampMeasure(std::max(-y_, -deepest_));
     }
 
 private:
-    static void place(Word& w, int x, int baseline) {
-        w.x = x;
-        w.y = baseline;
+    // The floating glyphs still beside the text on one side, oldest first,
+    // each with the margin it makes and how far down the lines have to pass
+    // before it is behind them. Lines count what they pass once, so a line
+    // costs the same however many floats stand beside it.
+    struct Side {
+        struct Float {
+            long long margin, end;
+        };
+        std::vector<Float> floats;
+        long long margin = 0;
+
+        // How much of the tallest float the lines have still to pass.
+        long long largestRemaining(long long passed) const {
+            long long most = 0;
+            for (const Float& f : floats)
+                most = std::max(most, f.end - passed);
+            return most;
+        }
+        // From the newest end, floats the lines have passed are dropped; the
+        // margin becomes the newest remaining one's.
+        void linesPassed(long long passed) {
+            bool removed = false;
+            while (!floats.empty() && floats.back().end < passed) {
+                floats.pop_back();
+                removed = true;
+            }
+            if (removed)
+                margin = floats.empty() ? 0 : floats.back().margin;
+        }
+        void clear() {
+            floats.clear();
+            margin = 0;
+        }
+    };
+
+    static void place(Word& w, long long x, long long baseline) {
+        w.x = clampMeasure(x);
+        w.y = clampMeasure(baseline);
         w.placed = true;
     }
 
     void endLine(bool last) {
-        int ascent = 0, descent = 0, widths = 0, spaces = 0, count = 0;
+        long long ascent = 0, descent = 0, widths = 0, spaces = 0;
+        int count = 0;
         size_t lastWord = 0;
         for (size_t k = lineFirst_; count < lineCount_ && k <= lineLast_; ++k) {
             const Word& w = words_[k];
             if (w.kind != Word::text)
                 continue;
-            ascent = std::max(ascent, w.ascent);
-            descent = std::max(descent, w.descent);
+            ascent = std::max<long long>(ascent, w.ascent);
+            descent = std::max<long long>(descent, w.descent);
             widths += w.width;
             spaces += w.spaceWidth;
             lastWord = k;
@@ -82,15 +102,15 @@ private:
         }
         if (count > 0)
             spaces -= words_[lastWord].spaceWidth;
-        const int baseline = y_ - ascent;
-        const int free = available_ - rightMargin_ - leftMargin_ - widths - spaces;
-        int x = leftMargin_;
+        const long long baseline = y_ - ascent;
+        const long long free = available_ - right_.margin - left_.margin - widths - spaces;
+        long long x = left_.margin;
         if (alignment_ == alignRight)
             x += free;
         else if (alignment_ == alignCentre)
             x += free / 2;
         const bool justify = alignment_ == alignJustify && !last;
-        int spaceLeft = spaces + free, gapsLeft = count - 1;
+        long long spaceLeft = spaces + free, gapsLeft = count - 1;
         for (size_t k = lineFirst_; count > 0 && k <= lastWord; ++k) {
             Word& w = words_[k];
             if (w.kind != Word::text)
@@ -99,7 +119,7 @@ private:
             x += w.width;
             if (k == lastWord)
                 break;
-            int gap = w.spaceWidth;
+            long long gap = w.spaceWidth;
             if (justify) {
                 gap = spaceLeft / gapsLeft;
                 spaceLeft -= gap;
@@ -108,56 +128,34 @@ private:
             x += gap;
         }
         y_ = baseline - descent - 4;
-        shrink(left_, leftMargin_, ascent + descent + 4);
-        shrink(right_, rightMargin_, ascent + descent + 4);
+        passed_ += ascent + descent + 4;
+        left_.linesPassed(passed_);
+        right_.linesPassed(passed_);
         lineCount_ = 0;
         running_ = 0;
     }
 
-    static void shrink(std::vector<ActiveFloat>& floats, int& margin, int passed) {
-        for (ActiveFloat& f : floats)
-            f.remaining -= passed;
-        bool removed = false;
-        while (!floats.empty() && floats.back().remaining < 0) {
-            floats.pop_back();
-            removed = true;
-        }
-        if (removed)
-            margin = floats.empty() ? 0 : floats.back().margin;
-    }
-
     void clear(int mode) {
-        int drop = 0;
+        long long drop = 0;
         if (mode == 1 || mode == 3)
-            drop = largestRemaining(left_);
+            drop = left_.largestRemaining(passed_);
         if (mode == 2 || mode == 3)
-            drop = std::max(drop, largestRemaining(right_));
+            drop = std::max(drop, right_.largestRemaining(passed_));
         y_ -= drop;
-        if (mode == 1 || mode == 3) {
+        if (mode == 1 || mode == 3)
             left_.clear();
-            leftMargin_ = 0;
-        }
-        if (mode == 2 || mode == 3) {
+        if (mode == 2 || mode == 3)
             right_.clear();
-            rightMargin_ = 0;
-        }
     }
 
     void placePending() {
         for (size_t index : pending_) {
             Word& w = words_[index];
-            const int height = w.ascent + w.descent;
-            int x;
-            if (glyphs_[size_t(w.first)]->floatSide() == 0) {
-                leftMargin_ += w.width;
-                left_.push_back({leftMargin_, height});
-                x = leftMargin_ - w.width;
-            } else {
-                rightMargin_ += w.width;
-                right_.push_back({rightMargin_, height});
-                x = available_ - rightMargin_;
-            }
-            place(w, x, y_ - w.ascent);
+            const long long height = (long long)(w.ascent) + w.descent;
+            Side& side = glyphs_[size_t(w.first)]->floatSide() == 0 ? left_ : right_;
+            side.margin = clampMeasure(side.margin + w.width);
+            side.floats.push_back({side.margin, passed_ + height});
+            place(w, &side == &left_ ? side.margin - w.width : available_ - side.margin, y_ - w.ascent);
             deepest_ = std::min(deepest_, y_ - height);
         }
         pending_.clear();
@@ -165,14 +163,14 @@ private:
 
     const std::vector<orvel::ref_ptr<HTMLGlyph>>& glyphs_;
     std::vector<Word>& words_;
-    const int available_;
+    const long long available_;
     int alignment_;
-    int y_ = 0, deepest_ = 0;
-    int leftMargin_ = 0, rightMargin_ = 0;
-    std::vector<ActiveFloat> left_, right_;
+    long long y_ = 0, deepest_ = 0, passed_ = 0;
+    Side left_, right_;
     std::vector<size_t> pending_;
     size_t lineFirst_ = 0, lineLast_ = 0;
-    int lineCount_ = 0, running_ = 0;
+    int lineCount_ = 0;
+    long long running_ = 0;
 };
 
 void GlyphHolder::addGlyph(HTMLGlyph* glyph, int link) {
@@ -228,15 +226,17 @@ void GlyphHolder::buildWords() {
             w.descent = g->descent();
         } else {
             const int cls = g->glyphClass();
+            long long width = 0;
             int j = i;
             for (; j < n; ++j) {
                 const HTMLGlyph* h = glyph(j);
                 if (h->isSpace() || h->isFloating() || h->isLineBreak() || h->glyphClass() != cls)
                     break;
-                w.width += h->width();
+                width += h->width();
                 w.ascent = std::max(w.ascent, h->ascent());
                 w.descent = std::max(w.descent, h->descent());
             }
+            w.width = clampMeasure(width);
             w.end = j;
             // Floating glyphs, and spaces of no width, between the word and its space are passed over.
             for (int k = j; k < n; ++k) {
@@ -266,7 +266,7 @@ void GlyphHolder::layout(const LayoutContext& context) {
 
 void GlyphHolder::computeWidths() {
     const std::vector<Word>& all = words();
-    int widest = 0, longest = 0, run = 0;
+    long long widest = 0, longest = 0, run = 0;
     for (size_t i = 0; i < all.size(); ++i) {
         const Word& w = all[i];
         if (w.kind == Word::lineBreak) {
@@ -274,12 +274,12 @@ void GlyphHolder::computeWidths() {
             run = 0;
             continue;
         }
-        const int width = w.width + (i + 1 < all.size() ? w.spaceWidth : 0);
+        const long long width = (long long)(w.width) + (i + 1 < all.size() ? w.spaceWidth : 0);
         widest = std::max(widest, width);
         run += width;
     }
-    minWidth_ = widest;
-    maxWidth_ = std::max(longest, run);
+    minWidth_ = clampMeasure(widest);
+    maxWidth_ = clampMeasure(std::max(longest, run));
 }
 
 void GlyphHolder::draw(const HTMLInfo& info, Graphics& g, const Rect& r) {
@@ -290,14 +290,21 @@ void GlyphHolder::draw(const HTMLInfo& info, Graphics& g, const Rect& r) {
         // Underlines and link frames reach two pixels beyond the glyph box.
         if (!w.placed || y + w.ascent + 2 < clip.y || y - w.descent - 2 >= clip.y + clip.height)
             continue;
-        int x = r.x + w.x;
-        for (int i = w.first; i < w.end; ++i) {
+        // Glyphs wholly left of the clip are passed over and the word ends
+        // at its right (a glyph leans left by less than its height), so the
+        // pen of a word wider than any window stays in range.
+        const long long right = (long long)(clip.x) + clip.width + w.ascent + w.descent;
+        long long x = (long long)(r.x) + w.x;
+        auto drawGlyph = [&](int i) {
             const HTMLGlyph& glyph = *glyphs_[size_t(i)];
-            glyph.draw(info, g, x, y, linkOf(i) >= 0);
+            if (x + glyph.width() + 2 >= clip.x)
+                glyph.draw(info, g, int(x), y, linkOf(i) >= 0);
             x += glyph.width();
-        }
-        if (w.space >= 0)
-            glyphs_[size_t(w.space)]->draw(info, g, x, y, linkOf(w.space) >= 0);
+        };
+        for (int i = w.first; i < w.end && x < right; ++i)
+            drawGlyph(i);
+        if (w.space >= 0 && x < right)
+            drawGlyph(w.space);
     }
 }
 
@@ -306,7 +313,7 @@ bool GlyphHolder::hitTest(int x, int y, const Rect& r, HitResult& result) {
     for (const Word& w : words_) {
         if (!w.placed || px < w.x || px >= w.x + w.width + w.spaceWidth || py < w.y || py >= w.y + w.ascent)
             continue;
-        int left = w.x;
+        long long left = w.x;
         auto test = [&](int i) {
             const HTMLGlyph& glyph = *glyphs_[size_t(i)];
             const bool inBox = px >= left && px < left + glyph.width() && py < w.y + glyph.ascent();
@@ -322,7 +329,7 @@ bool GlyphHolder::hitTest(int x, int y, const Rect& r, HitResult& result) {
         if (hit < 0)
             continue;
         const HTMLGlyph& glyph = *glyphs_[size_t(hit)];
-        if (!glyph.contains(px - (left - glyph.width()), py - w.y))
+        if (!glyph.contains(int(px - (left - glyph.width())), py - w.y))
             return false;
         result.glyph = &glyph;
         result.link = linkOf(hit);

@@ -20,11 +20,12 @@
 
 namespace {
 
-// Seconds a page may take in the sanitizer build on a busy machine: enough
-// for linear work on the largest real pages (several megabytes), far too
-// little for a parser or layout that goes quadratic on them.
+// Seconds a page may take in the sanitizer build on a busy machine: several
+// times what linear work takes on the largest real pages (about a third of a
+// second per megabyte), too little for a parser or layout that goes
+// quadratic on half a megabyte.
 double pageSeconds(size_t bytes) {
-    return 10.0 + 10.0 * double(bytes) / (1 << 20);
+    return 0.5 + 2.0 * double(bytes) / (1 << 20);
 }
 constexpr int widths[] = {10, 100, 250, 600, 1500};
 
@@ -177,6 +178,70 @@ TEST(HtmlFuzzTest, MutatedPagesParseAndLayOut) {
             break;
     }
     RecordProperty("slowest", std::to_string(slowest));
+}
+
+std::string repeated(const std::string& piece, int times) {
+    std::string page;
+    page.reserve(piece.size() * size_t(times));
+    for (int k = 0; k < times; ++k)
+        page += piece;
+    return page;
+}
+
+// Pages whose sums of heights or widths pass the int range: a million-pixel
+// picture on each of thousands of lines, paragraphs, cleared floats, one
+// word of pictures, floats side by side, and pictures between spaces.
+TEST(HtmlFuzzTest, MeasuresOfHugePagesStayInRange) {
+    const struct {
+        const char* piece;
+        int times;
+    } cases[] = {
+        {"<img src=1x1000000 vspace=1000><br>", 2200}, {"<p><img src=1x1000000>", 2200},
+        {"<img src=1x1000000 align=left><br clear=left>", 2200}, {"<img src=1000000x1 hspace=1000>", 2200},
+        {"<img src=1000000x1 align=left>", 2200}, {"<img src=1000000x1> ", 2200},
+    };
+    TestFonts fonts;
+    htmltest::SizedImageReader reader;
+    for (const auto& c : cases) {
+        const std::string page = repeated(c.piece, c.times) + "x";
+        pellium::HTMLPaneInternals pane;
+        exercise(pane, page, &reader);
+        EXPECT_LE(pane.pageHeight(), pellium::maxMeasure + 10) << c.piece;
+        EXPECT_LE(pane.document().maximumWidth(), pellium::maxMeasure) << c.piece;
+    }
+}
+
+// Seconds to lay out a page, the best of a few tries on a busy machine.
+double layoutSeconds(pellium::HTMLPaneInternals& pane) {
+    double best = 1e9;
+    for (int k = 0; k < 5; ++k) {
+        const auto start = std::chrono::steady_clock::now();
+        pane.layout();
+        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    return best;
+}
+
+// Layout time grows with the page, not with its square: a page four times
+// as long takes about four times as long (up to ten times allowed, for a
+// busy machine and a larger working set; a square would take sixteen),
+// whatever floats pile up beside its lines; and the longer page keeps to the
+// time bound of every page.
+TEST(HtmlFuzzTest, LayoutTimeGrowsLinearly) {
+    const char* const pieces[] = {"<img src=32x32 align=left>x", "<img src=32x32 align=right>x y ",
+                                  "<img src=9x40 align=left>word <br>"};
+    TestFonts fonts;
+    htmltest::SizedImageReader reader;
+    for (const char* piece : pieces) {
+        double seconds[2];
+        for (int i = 0; i < 2; ++i) {
+            pellium::HTMLPaneInternals pane;
+            const std::string page = repeated(piece, 8000 << (2 * i));
+            EXPECT_LT(exercise(pane, page, &reader), pageSeconds(page.size())) << piece;
+            seconds[i] = layoutSeconds(pane);
+        }
+        EXPECT_LT(seconds[1], 10 * seconds[0]) << piece << ": " << seconds[0] << " s, then " << seconds[1] << " s";
+    }
 }
 
 }  // namespace
