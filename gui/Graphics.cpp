@@ -1,5 +1,7 @@
 #include "Graphics.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 
 #include "gui/gl/Font.h"
@@ -12,8 +14,13 @@ namespace {
 bool empty(const Rect& r) { return r.width < 1 || r.height < 1; }
 
 // Where something size long starts when centred in span from start; at start
-// itself when the span is empty.
-int centred(int start, int span, int size) { return span > 0 ? start + (span - size) / 2 : start; }
+// itself when the span is empty. Beyond the int range it stays at the range's end.
+int centred(int start, int span, int size) {
+    if (span <= 0)
+        return start;
+    const long long at = (long long)(start) + ((long long)(span) - size) / 2;
+    return at > INT_MAX ? INT_MAX : at < INT_MIN ? INT_MIN : int(at);
+}
 
 // A widget colour as an image pixel, 0xFFRRGGBB.
 std::uint32_t imagePixel(GuiColor::gui_color color) {
@@ -69,12 +76,32 @@ void Graphics::popClip() {
         applyClip(top);
 }
 
+Rect Graphics::withinReach(const Rect& r) const {
+    // Frames draw up to two pixels inside their edges; two more keep every
+    // edge brought in (one pixel short, for an odd distance) off the clip.
+    constexpr long long reach = 4;
+    const Rect& clip = currentClip();
+    auto bring = [](long long v, long long low, long long high) {
+        if (v < low)
+            return v + ((low - v) & ~1LL);
+        if (v > high)
+            return v - ((v - high) & ~1LL);
+        return v;
+    };
+    const long long left = bring(r.x, clip.x - reach, clip.right() + reach);
+    const long long right = bring(r.right() - 1, clip.x - reach, clip.right() + reach);
+    const long long bottom = bring(r.y, clip.y - reach, clip.top() + reach);
+    const long long top = bring(r.top() - 1, clip.y - reach, clip.top() + reach);
+    return {int(left), int(bottom), int(right - left + 1), int(top - bottom + 1)};
+}
+
 void Graphics::lineTo(int x, int y) {
     drawLine(penX_, penY_, x, y);
     moveTo(x, y);
 }
 
-void Graphics::drawRect(const Rect& r) {
+void Graphics::drawRect(const Rect& shape) {
+    const Rect r = withinReach(shape);
     int x1 = r.x + r.width - 1, y1 = r.y + r.height - 1;
     moveTo(r.x, r.y);
     lineTo(x1, r.y);
@@ -117,21 +144,23 @@ void Graphics::drawStringFitted(const char* text, const Font* font, int x, int y
         return;
     int textWidth = font->stringWidth(text);
     if (centre && textWidth < width) {
-        drawString(text, font, x + (width - textWidth) / 2, y);
+        drawString(text, font, centred(x, width, textWidth), y);
         return;
     }
     char one[2] = {0, 0};
-    for (int at = x; *text; ++text) {
-        int next = at + font->charWidth(*text);
-        if (next > x + width)
+    const long long end = std::min<long long>((long long)(x) + width, INT_MAX);
+    for (long long at = x; *text; ++text) {
+        const long long next = at + font->charWidth(*text);
+        if (next > end)
             return;
         one[0] = *text;
-        drawString(one, font, at, y);
+        drawString(one, font, int(at), y);
         at = next;
     }
 }
 
-void Graphics::leftAndTop(const Rect& r, GuiColor::gui_color color) {
+void Graphics::leftAndTop(const Rect& shape, GuiColor::gui_color color) {
+    const Rect r = withinReach(shape);
     int x0 = r.x, y0 = r.y, x1 = r.x + r.width - 1, y1 = r.y + r.height - 1;
     setColor(color);
     moveTo(x0, y0 + 1);
@@ -139,7 +168,8 @@ void Graphics::leftAndTop(const Rect& r, GuiColor::gui_color color) {
     lineTo(x1, y1);
 }
 
-void Graphics::bottomAndRight(const Rect& r, GuiColor::gui_color color) {
+void Graphics::bottomAndRight(const Rect& shape, GuiColor::gui_color color) {
+    const Rect r = withinReach(shape);
     int x0 = r.x, y0 = r.y, x1 = r.x + r.width - 1, y1 = r.y + r.height - 1;
     setColor(color);
     moveTo(x0 + 1, y0);
@@ -152,7 +182,8 @@ void Graphics::drawSunkenEdge(const Rect& r, bool strong) {
     bottomAndRight(r, strong ? GuiColor::highlight_dim : GuiColor::light);
 }
 
-void Graphics::drawWell(const Rect& r, GuiColor::gui_color fill) {
+void Graphics::drawWell(const Rect& shape, GuiColor::gui_color fill) {
+    const Rect r = withinReach(shape);
     int x0 = r.x, y0 = r.y, x1 = r.x + r.width - 1, y1 = r.y + r.height - 1;
     leftAndTop(r, GuiColor::shadow);
     setColor(GuiColor::dark_shadow_lit);
@@ -178,7 +209,8 @@ void Graphics::drawRaisedEdge(const Rect& r) {
     bottomAndRight(r, GuiColor::dark_shadow_lit);
 }
 
-void Graphics::drawRaisedButton(const Rect& r) {
+void Graphics::drawRaisedButton(const Rect& shape) {
+    const Rect r = withinReach(shape);
     int x0 = r.x, y0 = r.y, x1 = r.x + r.width - 1, y1 = r.y + r.height - 1;
     setColor(GuiColor::highlight_dim);
     moveTo(x0, y0);
@@ -198,7 +230,8 @@ void Graphics::drawRaisedButton(const Rect& r) {
     lineTo(x1 - 1, y1 - 1);
 }
 
-void Graphics::drawEtchedRect(const Rect& r, bool strong) {
+void Graphics::drawEtchedRect(const Rect& shape, bool strong) {
+    const Rect r = withinReach(shape);
     int x0 = r.x, y0 = r.y, x1 = r.x + r.width - 1, y1 = r.y + r.height - 1;
     setColor(strong ? GuiColor::dark_shadow_lit : GuiColor::shadow);
     moveTo(x0, y0 + 1);
@@ -216,17 +249,19 @@ void Graphics::drawEtchedRect(const Rect& r, bool strong) {
 }
 
 void Graphics::drawHorizontalSeparator(int x, int y, int width) {
+    const Rect r = withinReach({x, y, width, 2});
     setColor(GuiColor::highlight_dim);
-    drawLine(x, y, x + width - 1, y);
+    drawLine(r.x, r.y, r.x + r.width - 1, r.y);
     setColor(GuiColor::dark_shadow_lit);
-    drawLine(x, y + 1, x + width - 1, y + 1);
+    drawLine(r.x, r.y + 1, r.x + r.width - 1, r.y + 1);
 }
 
 void Graphics::drawVerticalSeparator(int x, int y, int height) {
+    const Rect r = withinReach({x, y, 2, height});
     setColor(GuiColor::dark_shadow_lit);
-    drawLine(x, y, x, y + height - 1);
+    drawLine(r.x, r.y, r.x, r.y + r.height - 1);
     setColor(GuiColor::highlight_dim);
-    drawLine(x + 1, y, x + 1, y + height - 1);
+    drawLine(r.x + 1, r.y, r.x + 1, r.y + r.height - 1);
 }
 
 Image disabledImage(const Image& image) {
@@ -266,7 +301,8 @@ void Graphics::drawImageDisabledCentered(const Image& image, const Rect& r) {
     drawImageDisabled(image, centred(r.x, r.width, image.width()), centred(r.y, r.height, image.height()));
 }
 
-void Graphics::drawFocusRect(const Rect& r) {
+void Graphics::drawFocusRect(const Rect& shape) {
+    const Rect r = withinReach(shape);
     int x0 = r.x, y0 = r.y, x1 = r.x + r.width - 1, y1 = r.y + r.height - 1;
     bool dot = true;
     for (int x = x0; x <= x1; ++x, dot = !dot)

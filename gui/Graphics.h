@@ -77,6 +77,12 @@ public:
     int skipped = 0, drawn = 0;
 
 protected:
+    // r with each edge that lies more than a few pixels beyond the clip
+    // brought to just beyond it, by an even distance: an outline of the
+    // result, dotted or framed up to two pixels deep, shows what one of r
+    // shows, and its corners are within reach of int arithmetic.
+    Rect withinReach(const Rect& r) const;
+
     int penX_ = 0, penY_ = 0;
     bool emptyClip_ = false;
 

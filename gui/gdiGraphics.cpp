@@ -111,7 +111,7 @@ void gdiGraphics::drawLine(int x1, int y1, int x2, int y2) {
         return;
     // Horizontal and vertical lines reach one pixel further, so both ends show.
     if (y1 == y2) {
-        span(height_ - y1 - 1, std::min(x1, x2), clampInt((long long)std::max(x1, x2) + 1));
+        span(clampInt((long long)height_ - y1 - 1), std::min(x1, x2), clampInt((long long)std::max(x1, x2) + 1));
         return;
     }
     if (x1 == x2) {
@@ -138,9 +138,11 @@ void gdiGraphics::drawLine(int x1, int y1, int x2, int y2) {
     last = std::min(last, n - 1);
     if (first > last)
         return;
-    long long num = 2 * first * m + n;
-    long long minor = num / (2 * n);
-    num -= minor * 2 * n;
+    // The first step's minor offset and remainder: first * m needs 64 bits
+    // unsigned for lines across the whole int range, twice it more.
+    const __int128 start = __int128(2) * first * m + n;
+    long long minor = (long long)(start / (2 * n));
+    long long num = (long long)(start % (2 * n));
     for (long long i = first; i <= last; ++i) {
         long long a = majorStart + i * sMajor, b = minorStart + minor * sMinor;
         long long x = xMajor ? a : b, y = xMajor ? b : a;
@@ -162,16 +164,21 @@ void gdiGraphics::drawString(const char* text, const Font* font, int x, int y) {
     if (emptyClip_ || !text || !font)
         return;
     const Rect& clip = currentClip();
-    if (!(x < clip.x + clip.width && y + font->ascent() > clip.y && y - font->descent() < clip.y + clip.height))
+    if (!(x < clip.right() && (long long)(y) + font->ascent() > clip.y && (long long)(y)-font->descent() < clip.top()))
         return;
     const int baseline = height_ - y - 1;
-    for (; *text; ++text) {
+    // A glyph may overhang its pen position a little, less than the font's
+    // height: glyphs further left of the clip are passed over, and the rest
+    // of the text once the pen is that far right of it.
+    for (long long pen = x; *text; ++text) {
         unsigned char c = static_cast<unsigned char>(*text);
-        if (x - font->height() >= clipRight_)
-            return;  // the rest lies right of the clip (a glyph may overhang its pen position a little)
-        for (const GlyphSpan& s : font->glyphSpans(c))
-            span(baseline + s.row, x + s.x, x + s.x + s.length);
-        x += font->charWidth(c);
+        if (pen - font->height() >= clipRight_)
+            return;
+        const int advance = font->charWidth(c);
+        if (pen + advance + font->height() > clipLeft_)
+            for (const GlyphSpan& s : font->glyphSpans(c))
+                span(baseline + s.row, int(pen + s.x), int(pen + s.x + s.length));
+        pen += advance;
     }
 }
 
@@ -182,28 +189,28 @@ void gdiGraphics::drawImage(const Image& image, int x, int y) {
     shared.makeTransparencyMask();
     int hotX, hotY;
     image.hotSpot(hotX, hotY);
-    x -= hotX;
-    y -= hotY;
+    const long long x0 = (long long)(x) - hotX, y0 = (long long)(y) - hotY;
     const int w = image.width(), h = image.height();
     const std::uint32_t* from = image.constPixels();
     const std::vector<std::uint32_t>& mask = image.transparencyMask();
     const bool masked = mask.size() == size_t(w) * size_t(h);
-    int left = std::max(x, clipLeft_), right = std::min(x + w, clipRight_);
-    for (int r = 0; r < h; ++r) {
-        int row = height_ - (y + r) - 1;
-        if (row < clipTop_ || row >= clipBottom_ || right <= left)
-            continue;
-        std::uint32_t* to = pixels_.data() + size_t(row) * size_t(width_);
-        const std::uint32_t* in = from + size_t(r) * size_t(w);
+    const int left = clampInt(std::max<long long>(x0, clipLeft_)), right = clampInt(std::min<long long>(x0 + w, clipRight_));
+    // The picture's rows on the clip: its row r lands on surface row height_ - 1 - y0 - r.
+    const long long first = std::max<long long>(0, height_ - y0 - clipBottom_);
+    const long long last = std::min<long long>(h, height_ - y0 - clipTop_);
+    for (long long r = first; r < last && left < right; ++r) {
+        std::uint32_t* to = pixels_.data() + size_t(height_ - y0 - r - 1) * size_t(width_);
+        const std::uint32_t* in = from + size_t(r) * size_t(w) + size_t(left - x0);
+        const int n = right - left;
         if (!masked) {
-            for (int col = left; col < right; ++col)
-                to[col] = 0xFF000000u | in[col - x];
+            for (int i = 0; i < n; ++i)
+                to[left + i] = 0xFF000000u | in[i];
             continue;
         }
         // The mask keeps what lies under see-through pixels, the pixels cover the rest.
-        const std::uint32_t* keep = mask.data() + size_t(r) * size_t(w);
-        for (int col = left; col < right; ++col)
-            to[col] = 0xFF000000u | (to[col] & keep[col - x]) | in[col - x];
+        const std::uint32_t* keep = mask.data() + size_t(r) * size_t(w) + size_t(left - x0);
+        for (int i = 0; i < n; ++i)
+            to[left + i] = 0xFF000000u | (to[left + i] & keep[i]) | in[i];
     }
 }
 
@@ -220,14 +227,15 @@ void gdiGraphics::applyClip(const Rect& r) {
     if (r == Rect{0, 0, area_.width, area_.height})
         return;
     clipLeft_ = std::max(clipLeft_, r.x);
-    clipRight_ = std::min(clipRight_, r.x + r.width);
-    clipTop_ = std::max(clipTop_, height_ - r.y - r.height);
-    clipBottom_ = std::min(clipBottom_, height_ - r.y);
+    clipRight_ = clampInt(std::min<long long>(clipRight_, r.right()));
+    clipTop_ = clampInt(std::max<long long>(clipTop_, height_ - r.top()));
+    clipBottom_ = clampInt(std::min<long long>(clipBottom_, (long long)(height_) - r.y));
 }
 
-void gdiGraphics::drawFocusRect(const Rect& r) {
+void gdiGraphics::drawFocusRect(const Rect& shape) {
     if (emptyClip_)
         return;
+    const Rect r = withinReach(shape);
     const int x0 = r.x, y0 = r.y, x1 = r.x + r.width - 1, y1 = r.y + r.height - 1;
     const int corners[5][2] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}, {x0, y0}};
     // One walk round the outline, each side without its last pixel, lighting every other one.

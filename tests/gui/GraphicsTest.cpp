@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -222,6 +225,7 @@ TEST(GdiDrawingTest, FramesSeparatorsAndOutlines) {
     }
     // The dotted outline made from single plots lights the same pixels.
     RecordingGraphics plotted;
+    plotted.begin(nullptr, {0, 0, 8, 7});
     plotted.drawFocusRect(r);
     Surface s(8, 7);
     s.g.setColor(GuiColor::black);
@@ -270,6 +274,100 @@ TEST(GdiDrawingTest, LinesInEveryOctantLeaveOutTheirLastPixel) {
     for (auto p : expected(-100000, 12, 100000, 18))
         if (p.first >= 0 && p.first < 60 && p.second < 15)
             want.insert(p);
+    EXPECT_EQ(lit(s.g, GuiColor::black), want);
+}
+
+// Shapes anywhere in the int range draw their visible part: the pixels a
+// shape at ordinary coordinates draws that agrees with them on and around a
+// 100 x 100 surface (dotted outlines start an even distance apart, so their
+// dots fall alike), and no slower.
+TEST(GdiDrawingTest, ExtremeCoordinatesDrawTheVisiblePart) {
+    TestFonts fonts;
+    DistinctColours colours;
+    const pellium::Font font(pellium::FontKey(125, 13, 0));
+    const std::uint32_t pixels[] = {0xFF0000FF, 0xFF00FF00, 0xFF0000FF, 0xFF00FF00, 0xFF0000FF, 0xFF00FF00};
+    pellium::Image image(3, 2, pixels);
+    image.setHotSpot(5, 5);
+    constexpr int lo = INT_MIN, hi = INT_MAX, big = 800000000;
+    using G = pellium::Graphics;
+    using Shape = std::function<void(G&, const Rect&)>;
+    const std::pair<const char*, Shape> shapes[] = {
+        {"outline", [](G& g, const Rect& r) { g.drawRect(r); }},
+        {"sunken", [](G& g, const Rect& r) { g.drawSunkenEdge(r, true); }},
+        {"raised edge", [](G& g, const Rect& r) { g.drawRaisedEdge(r); }},
+        {"well", [](G& g, const Rect& r) { g.drawWell(r, GuiColor::face); }},
+        {"raised button", [](G& g, const Rect& r) { g.drawRaisedButton(r); }},
+        {"etched", [](G& g, const Rect& r) { g.drawEtchedRect(r, false); }},
+        {"separators", [](G& g, const Rect& r) {
+             g.drawHorizontalSeparator(r.x, r.y, r.width);
+             g.drawVerticalSeparator(r.x, r.y, r.height);
+         }},
+        {"focus", [](G& g, const Rect& r) { g.drawFocusRect(r); }},
+        {"fill", [](G& g, const Rect& r) { g.fillRect(r); }},
+        {"clip", [](G& g, const Rect& r) {
+             g.pushClip(r);
+             g.fillRect({0, 0, 100, 100});
+             g.popClip();
+         }},
+    };
+    const std::pair<Rect, Rect> rects[] = {
+        {{lo, lo, hi, hi}, {-1000, -1000, 999, 999}},  {{10, 20, hi, hi}, {10, 20, 1001, 1001}},
+        {{-big, -big, big + 50, big + 50}, {-1000, -1000, 1050, 1050}},
+        {{-big, 30, 2 * big, 40}, {-1000, 30, 2000, 40}}, {{hi - 5, 30, 10, 40}, {1000, 30, 10, 40}},
+        {{30, lo, 40, 60}, {30, -1000, 40, 60}},
+    };
+    struct Case {
+        std::string name;
+        std::function<void(G&)> far, near;
+    };
+    std::vector<Case> cases;
+    for (const auto& [name, shape] : shapes)
+        for (const auto& [far, near] : rects)
+            cases.push_back({std::string(name) + " " + std::to_string(far.x) + "," + std::to_string(far.y),
+                             [&, far = far](G& g) { shape(g, far); }, [&, near = near](G& g) { shape(g, near); }});
+    auto lines = [](std::vector<std::array<int, 4>> ends) {
+        return [ends](G& g) {
+            for (const auto& e : ends)
+                g.drawLine(e[0], e[1], e[2], e[3]);
+        };
+    };
+    cases.push_back({"lines", lines({{lo, lo, hi, hi}, {lo, 50, hi, 50}, {50, lo, 50, hi}, {lo, lo, hi, lo}, {hi, lo, hi, hi}}),
+                     lines({{-1000, -1000, 1000, 1000}, {-1000, 50, 1000, 50}, {50, -1000, 50, 1000}, {0, -1000, 1, -1000}})});
+    // Text and pictures at the four ends of the range, or 1000 pixels off the surface.
+    auto atEnds = [](int off, std::function<void(G&, int, int)> draw) {
+        return [off, draw](G& g) {
+            for (auto [x, y] : {std::pair{lo + off, 50}, {hi - off, 50}, {50, lo + off}, {50, hi - off}})
+                draw(g, x, y);
+        };
+    };
+    auto text = [&font](G& g, int x, int y) { g.drawString("AB", &font, x, y); };
+    auto picture = [&image](G& g, int x, int y) { g.drawImage(image, x, y); };
+    cases.push_back({"text", atEnds(0, text), atEnds(hi - 1000, text)});
+    cases.push_back({"pictures", atEnds(0, picture), atEnds(hi - 1000, picture)});
+    for (const Case& c : cases) {
+        Surface far(100, 100), near(100, 100);
+        far.g.setColor(GuiColor::black);
+        near.g.setColor(GuiColor::black);
+        const auto start = std::chrono::steady_clock::now();
+        c.far(far.g);
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 0.5) << c.name;
+        c.near(near.g);
+        EXPECT_EQ(far.rows(), near.rows()) << c.name;
+    }
+
+    // A line from one end of the range to the other, just off the diagonal,
+    // against exact arithmetic: at each column the nearest row, halves upward.
+    Surface s(100, 100);
+    s.g.setColor(GuiColor::black);
+    const long long x1 = -2000000000, y1 = -2000000000, dx = 4000000000, dy = 3999999999;
+    s.g.drawLine(int(x1), int(y1), int(x1 + dx), int(y1 + dy));
+    std::set<std::pair<int, int>> want;
+    for (long long x = 0; x < 100; ++x) {
+        const long long i = x - x1, y = y1 + i * dy / dx + (2 * (i * dy % dx) >= dx);
+        if (y >= 0 && y < 100)
+            want.insert({int(x), int(y)});
+    }
+    EXPECT_EQ(want.size(), 100u);
     EXPECT_EQ(lit(s.g, GuiColor::black), want);
 }
 
