@@ -35,13 +35,20 @@ std::vector<Vector> flat(std::initializer_list<double> xy) {
     return out;
 }
 
+// Polygons behave alike wherever their records live: each case runs with
+// the arenas off and on.
+class Polygons : public ::testing::TestWithParam<bool> {
+    ArenaSwitch arenas_{GetParam()};
+};
+INSTANTIATE_TEST_SUITE_P(Arenas, Polygons, ::testing::Bool());
+
 // Shapes in the plane (an invalid polygon keeps the default normal; a
 // corner not finite or too far out makes one, logged once), and
 // convex polygons with corners spread round a circle in random planes: the
 // face normal is the plane's; pulling one corner halfway to the centre from
 // its neighbours' chord makes the polygon concave. Flat shading copies the
 // face normal to unlocked vertices.
-TEST(PolygonNormal, AgainstTheirConstruction) {
+TEST_P(Polygons, NormalsAgainstTheirConstruction) {
     const struct {
         std::vector<Vector> corners;
         bool valid, concave;
@@ -108,11 +115,11 @@ TEST(PolygonNormal, AgainstTheirConstruction) {
 // Moving corners makes the polygon's shape anew: a square pulled into an
 // arrow is concave, pushed back convex, turned over it faces the other
 // way; the branch holding it welds again.
-TEST(PolygonNormal, MovedCornersGiveItsShapeAnew) {
+TEST_P(Polygons, MovedCornersGiveTheShapeAnew) {
     kessa::PolygonBranch branch;
     branch.addPolygon(polygonOf(flat({0, 0, 2, 0, 2, 2, 0, 2})));
     Polygon* p = branch.polygons()[0];
-    branch.clean();
+    branch.prepare();
     ASSERT_EQ(branch.weldedPositions().size(), 4u);
     const struct {
         std::vector<Vector> corners;
@@ -125,18 +132,15 @@ TEST(PolygonNormal, MovedCornersGiveItsShapeAnew) {
             const double xyz[3] = {c.x, c.y, c.z};
             v = v->setPosition(xyz).next();
         }
-        EXPECT_TRUE(branch.isDirty() && branch.weldedPositions().empty() && p->isConcave() == row.concave && p->normal()[2] == row.nz) << &row - rows;
-        branch.clean();
+        EXPECT_TRUE(branch.weldedPositions().empty() && p->isConcave() == row.concave && p->normal()[2] == row.nz) << &row - rows;
+        branch.prepare();
     }
 }
 
 // A vertex of another polygon is refused; a clone copies the binding, the
 // attribute and the corners, and nothing of the branch's working state; a
-// null material is logged and becomes the default. A block is one heap
-// allocation: records taken from it cost none, and it goes back to the
-// heap once every record in it is freed; records made with the switch off
-// are the heap's.
-TEST(PolygonRecords, ClonesAndArenas) {
+// null material is logged and becomes the default.
+TEST_P(Polygons, RefusedVerticesAndClones) {
     LogCapture log;
     std::unique_ptr<Polygon> p = polygonOf(flat({0, 0, 2, 0, 2, 2}));
     std::unique_ptr<PolygonVertex> stolen(p->firstVertex()), none;
@@ -158,6 +162,12 @@ TEST(PolygonRecords, ClonesAndArenas) {
     EXPECT_TRUE(copy->addVertex(inside) && copy->isConcave());
     copy->setMaterial(nullptr);
     EXPECT_TRUE(log.count("Error - tried to set Polygon's material to NULL\n") == 1 && copy->binding().material() == kessa::Material::getDefault());
+}
+
+// A block is one heap allocation: records taken from it cost none, and it
+// goes back to the heap once every record in it is freed; records made
+// with the switch off are the heap's.
+TEST(PolygonArenas, OneHeapAllocationPerBlock) {
 
     std::vector<PolygonVertex*> vertices(100001);
     std::unique_ptr<ArenaSwitch> on(new ArenaSwitch(true));
@@ -181,7 +191,7 @@ TEST(PolygonRecords, ClonesAndArenas) {
     for (auto& q : polygons)
         q = polygonOf(triangle);
     EXPECT_EQ(allocationCount() - start, 3u) << "two polygon blocks (3,000 to one), one vertex block";
-    copy = polygons[0]->clone();
+    std::unique_ptr<Polygon> copy = polygons[0]->clone();
     polygons.clear();
     EXPECT_TRUE(Polygon::liveBlocks() == 1 && PolygonVertex::liveBlocks() == 1) << "a polygon frees its vertices";
     copy.reset();
