@@ -74,6 +74,20 @@ void GeometryBranch::clean() {
         bunch->internals().computeBounds();
         bounds_.extend(bunch->bounds());
     }
+    if (bounds_.valid() && (billboardMode_ == turnAboutZ || billboardMode_ == faceViewer)) {
+        Vector low = bounds_.min(), high = bounds_.max();
+        widenForTurns(low, high);
+        bounds_.set(low, high);
+    }
+}
+
+void GeometryBranch::widenForTurns(Vector& low, Vector& high) const {
+    const int merged = billboardMode_ == turnAboutZ ? 2 : billboardMode_ == faceViewer ? 3 : 0;
+    double lo = low[0], hi = high[0];
+    for (int i = 1; i < merged; ++i)
+        lo = std::min(lo, low[i]), hi = std::max(hi, high[i]);
+    for (int i = 0; i < merged; ++i)
+        low[i] = lo, high[i] = hi;
 }
 
 void GeometryBranch::traverse(Traverser& traverser) {

@@ -38,7 +38,8 @@ public:
     // Lets go of every batch, the last first.
     ~GeometryBranch() override;
 
-    // The bounds rebuilt from every batch's bounds, each recomputed.
+    // The bounds rebuilt from every batch's bounds, each recomputed; a
+    // billboard's box is widened to hold its turns.
     void clean() override;
     // Billboards are walked under the turn that faces them to the viewer.
     void traverse(Traverser& traverser) override;
@@ -90,6 +91,11 @@ public:
     void postRead() override;
     const char* typeName() const override { return "zanthorium::kessa::GeometryBranch"; }
     void write(orvel::DataDest& out) override;
+
+protected:
+    // Billboards turn: turning about z merges the x and y ranges of the box
+    // from low to high, facing the viewer merges all three.
+    void widenForTurns(Vector& low, Vector& high) const;
 
 private:
     // The reader's hand-overs of a listed batch and of the cull tree.

@@ -30,13 +30,7 @@ void PolygonBranch::computeBoundsAndCount() {
     }
     if (!any)
         return;
-    // Billboards turn: their box must hold every turn they take.
-    int merged = billboardMode() == turnAboutZ ? 2 : billboardMode() == faceViewer ? 3 : 0;
-    double lo = low[0], hi = high[0];
-    for (int i = 1; i < merged; ++i)
-        lo = std::min(lo, low[i]), hi = std::max(hi, high[i]);
-    for (int i = 0; i < merged; ++i)
-        low[i] = lo, high[i] = hi;
+    widenForTurns(low, high);
     bounds_.set(low, high);
 }
 

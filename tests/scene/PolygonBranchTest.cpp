@@ -529,18 +529,23 @@ TEST(PolygonRay, AgainstBruteForce) {
 
 // Only the batches are stored: a branch reads back as a geometry branch
 // with its batches and an empty block of its own; older blocks carry a
-// triangle count and a billboard mode.
+// triangle count and a billboard mode. A billboard facing the viewer keeps
+// a cube for bounds, cleaned from polygons or from batches.
 TEST(PolygonBranchStream, BatchesTravelPolygonsDoNot) {
     PolygonBranch b;
     twoQuads(b, 0);
     b.setBillboardMode(kessa::GeometryBranch::faceViewer);
     b.clean();
+    EXPECT_TRUE(boxIs(b.bounds(), {0, 0, 0}, {2, 2, 2}));
     Bytes bytes = writeStream(&b);
     EXPECT_EQ(bytes[bytes.size() - 2], 0);  // the own block, then the end mark
     orvel::counted_ptr<PolygonBranch> back = readScene(bytes).cast<PolygonBranch>();
     ASSERT_TRUE(back && back->polygons().empty() && back->bunches().size() == 1);
     EXPECT_EQ(back->bunches()[0]->triangleCount(), 4);
     EXPECT_EQ(back->billboardMode(), kessa::GeometryBranch::faceViewer);
+    back->markDirty();
+    back->clean();
+    EXPECT_TRUE(boxIs(back->bounds(), {0, 0, 0}, {2, 2, 2}));
     Bytes101 old;
     old.declare(1, "zanthorium::kessa::PolygonBranch")
         .object(1, 1, body().raw({0, 11}).u32(5).byte(12).u32(1).byte(10).u32(7).raw({13, 9, 0}))
