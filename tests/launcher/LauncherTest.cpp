@@ -6,13 +6,10 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <set>
-#include <spawn.h>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "base/Clock.h"
@@ -21,9 +18,8 @@
 #include "launcher/GraphicsCheck.h"
 #include "launcher/VideoSettings.h"
 #include "scene/LodBranch.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempFolder.h"
-
-extern char** environ;
 
 namespace {
 
@@ -38,34 +34,15 @@ protected:
         setenv("ORVEL_REGISTRY_FILE", (folder / "registry.sqlite").c_str(), 1);
     }
     void TearDown() override {
-        if (first > 0)
-            kill(first, SIGKILL), waitpid(first, nullptr, 0);
+        support::endNow(first);
         pellium::fullGLacceleration = pellium::fogEnabled = true;
     }
 
     // Starts the program; its error stream goes to the file "stderr".
-    pid_t start(std::vector<std::string> args = {}) {
-        std::vector<char*> argv{program.data()};
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t files;
-        posix_spawn_file_actions_init(&files);
-        posix_spawn_file_actions_addopen(&files, 2, (folder / "stderr").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        pid_t pid = -1;
-        EXPECT_EQ(posix_spawn(&pid, program.c_str(), &files, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&files);
+    pid_t start(const std::vector<std::string>& args = {}) {
+        pid_t pid = support::spawnProgram(program, args, folder / "stderr");
+        EXPECT_GT(pid, 0);
         return pid;
-    }
-
-    // The exit code, or -1 when the process did not end within the time.
-    static int waitExit(pid_t pid, double seconds) {
-        for (double end = orvel::getTime() + seconds; orvel::getTime() < end; orvel::sleepMs(10)) {
-            int status = 0;
-            if (waitpid(pid, &status, WNOHANG) == pid)
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
-        return -1;
     }
 
     std::string read(const char* name) {
@@ -154,11 +131,11 @@ TEST_F(LauncherTest, OpensItsWindowWritesTheLogAndRunsOnce) {
         EXPECT_NE(log.find(line), std::string::npos) << line;
     EXPECT_LT(log.find("\nSystem: Linux "), log.find("\n\nOpenGL info"));
 
-    EXPECT_EQ(waitExit(start({"beta"}), 10), 0) << "a second copy returns at once";
+    EXPECT_EQ(support::waitExit(start({"beta"}), 10), 0) << "a second copy returns at once";
     EXPECT_EQ(read("game.log"), log) << "and leaves the running copy's log alone";
     // The system asks the program to end: its window closes and the loop ends.
     kill(first, SIGTERM);
-    EXPECT_EQ(waitExit(std::exchange(first, -1), 10), 0);
+    EXPECT_EQ(support::waitExit(std::exchange(first, -1), 10), 0);
     expectSettingsStored();
 }
 
@@ -166,7 +143,7 @@ TEST_F(LauncherTest, WindowDestroyedByAnotherProgramEndsItAsAClose) {
     first = start();
     ASSERT_TRUE(eventually("grep -q 'wglMakeCurrent() returned OK' '" + (folder / "game.log") + "'"));
     ASSERT_EQ(std::system((window(first) + " windowclose").c_str()), 0);
-    EXPECT_EQ(waitExit(std::exchange(first, -1), 10), 0) << read("stderr");
+    EXPECT_EQ(support::waitExit(std::exchange(first, -1), 10), 0) << read("stderr");
     expectSettingsStored();
 }
 
@@ -191,7 +168,7 @@ TEST_F(LauncherTest, RefusesADriverWithOneTextureUnitOrNoDisplay) {
         pid_t pid = start();
         setenv("DISPLAY", display.c_str(), 1);
         unsetenv("MESA_EXTENSION_MAX_YEAR");
-        EXPECT_EQ(waitExit(pid, 20), 1);
+        EXPECT_EQ(support::waitExit(pid, 20), 1);
         const std::string said = read("stderr");
         EXPECT_NE(said.find(row.said), std::string::npos) << said;
         EXPECT_EQ(said.find("accelerator"), std::string::npos) << said;

@@ -7,22 +7,22 @@
 #include <SDL.h>
 
 #include <array>
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <functional>
-#include <future>
 #include <string>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
 #include "platform/GLContext.h"
-#include "platform/MessageBox.h"
 #include "platform/SystemColors.h"
 #include "platform/Windows.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/ScreenCursor.h"
+#include "tests/support/TempFolder.h"
 
 using platform::Message;
 using platform::MessageType;
@@ -259,19 +259,23 @@ Window windowTitled(Display* d, const std::string& title) {
     return found;
 }
 
-// As a person meets the box titled so: it appears, shows its message (in
-// its upper half) and its button (what differs from the background in its
-// lower half), and waits; then its button is clicked with the real pointer.
-// What was seen, in words; a box that could not be pressed is closed.
-std::string pressButtonOfBox(const std::string& title, const std::atomic<bool>& answered) {
+// As a person meets the box titled so, which the child shows: it appears,
+// shows its message (in its upper half) and its button (what differs from
+// the background in its lower half), and waits; then its button is clicked
+// with the real pointer. What was seen, in words. Whatever was seen, the
+// child is ended at the deadline.
+std::string pressButtonOfBox(const std::string& title, pid_t child) {
     Display* d = XOpenDisplay(nullptr);
-    if (!d)
+    if (!d) {
+        support::endNow(child);
         return "no display";
+    }
     Window box = 0;
     bool message = false;
     int left = 0, top = 0, right = -1, bottom = -1;
-    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-         !(message && right > left) && !answered && std::chrono::steady_clock::now() < end;) {
+    int code = -1;  // the child's exit code once it has ended
+    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+         !(message && right > left) && (code = support::waitExit(child, 0)) < 0 && std::chrono::steady_clock::now() < end;) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         XWindowAttributes a;
         if (!(box = windowTitled(d, title)) || !XGetWindowAttributes(d, box, &a) || a.map_state != IsViewable)
@@ -291,23 +295,20 @@ std::string pressButtonOfBox(const std::string& title, const std::atomic<bool>& 
             XDestroyImage(image);
     }
     std::string seen = std::string(box ? "window" : "no window") + (message ? " message" : "") + (right > left ? " button" : "");
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    seen += answered ? " answered early" : " waited";
-    if (right > left) {
-        Window child;
-        XTranslateCoordinates(d, box, DefaultRootWindow(d), (left + right) / 2, (top + bottom) / 2, &left, &top, &child);
+    if (code < 0 && right > left && (code = support::waitExit(child, 0.1)) < 0) {
+        seen += " waited";
+        Window inner;
+        XTranslateCoordinates(d, box, DefaultRootWindow(d), (left + right) / 2, (top + bottom) / 2, &left, &top, &inner);
         if (std::system(("xdotool mousemove " + std::to_string(left) + " " + std::to_string(top) + " click 1").c_str()) != 0)
             seen += " not clicked";
-    }
-    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5); !answered && std::chrono::steady_clock::now() < end;)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    if (!answered) {
-        seen += " not answered";
-        if (box)
-            XKillClient(d, box);  // the box must not wait for ever
+        code = support::waitExit(child, 10);
     }
     XCloseDisplay(d);
-    return seen;
+    if (code < 0) {
+        support::endNow(child);  // the box must not wait for ever
+        return seen + " not answered: ended at the deadline";
+    }
+    return seen + (code == 0 ? " answered" : " ended with code " + std::to_string(code));
 }
 
 }  // namespace
@@ -315,13 +316,11 @@ std::string pressButtonOfBox(const std::string& title, const std::atomic<bool>& 
 TEST(MessageBoxTest, ErrorBoxIsAWindowOnTheDisplayAndItsButtonAnswers) {
     if (std::system("command -v xdotool >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "xdotool is not installed";
-    ASSERT_TRUE(platform::videoAvailable());
-    platform::setMessageBoxRecording(false);
-    const std::string title = "Kalvora box test " + std::to_string(getpid());
-    std::atomic<bool> answered{false};
-    std::future<std::string> person = std::async(std::launch::async, pressButtonOfBox, title, std::cref(answered));
-    const int answer = platform::messageBox("The world file is damaged.", title.c_str(), platform::MessageBoxIcon::Error);
-    answered = true;
-    EXPECT_EQ(person.get(), "window message button waited");
-    EXPECT_EQ(answer, 1);
+    TempFolder folder;
+    const std::string title = "Kalvora box test " + std::to_string(getpid()), said = folder / "stderr";
+    const pid_t child = support::spawnProgram(KALVORA_MESSAGE_BOX_CHILD, {title}, said);
+    ASSERT_GT(child, 0);
+    std::ifstream errors(said);
+    EXPECT_EQ(pressButtonOfBox(title, child), "window message button waited answered")
+        << "the box's error stream: " << std::string(std::istreambuf_iterator<char>(errors), {});
 }
