@@ -10,7 +10,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 folder=${1:-build-coverage}
 build="$top/$folder"
-"$top/scripts/setup.sh"
+"$top/scripts/setup.sh" --tests
 # Atomic counters: the threaded tests would otherwise race on them and
 # report counts that are off, or lines missed.
 flags="--coverage -fprofile-update=atomic"

@@ -1,21 +1,30 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the program and the tests need, when missing.
+# Installs the Debian packages that are missing: what the build and the
+# program need, and with --tests also what the tests, the benchmarks and the
+# coverage command need.
+#   scripts/setup.sh [--tests]
 set -euo pipefail
 
 packages=(
-  cmake g++ make pkg-config git
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libsdl2-dev libx11-dev libxfixes-dev libxrandr-dev libgl-dev libgl1-mesa-dri libglx-mesa0 mesa-utils
+  cmake g++ make pkg-config
+  libsdl2-dev libx11-dev libxfixes-dev libxrandr-dev libgl-dev libgl1-mesa-dri libglx-mesa0
   libfreetype-dev libfontconfig-dev fonts-liberation2
   libsqlite3-dev
-  xvfb xauth xdotool
-  xclip  # the second program of the clipboard tests
   xfonts-base  # the core fonts SDL draws message boxes with
-  xdg-utils
-  imagemagick libgif-dev
-  gcovr
-  locales
+  xdg-utils    # the opener of the shell's stand-in
 )
+if [ "${1:-}" = "--tests" ]; then
+  packages+=(
+    git googletest libgtest-dev libgmock-dev libbenchmark-dev
+    libgif-dev  # the yardstick of the GIF benchmark
+    mesa-utils
+    xvfb xauth xdotool
+    xclip  # the second program of the clipboard tests
+    imagemagick
+    gcovr
+    locales
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

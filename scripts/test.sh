@@ -4,7 +4,7 @@
 # is no display). Any sanitizer report fails the test that made it.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-"$top/scripts/setup.sh"
+"$top/scripts/setup.sh" --tests
 "$top/scripts/build.sh" build-asan -DKALVORA_SANITIZE=ON -DKALVORA_WERROR=ON
 # GCC 12's runtime finds the bounds of a dynamic TLS block from a header that
 # glibc 2.19 put before it. glibc now takes the block from malloc, so a block
