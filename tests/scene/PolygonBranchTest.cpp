@@ -722,8 +722,8 @@ void countTriangles(kessa::Branch* b, int& total, int& largest) {
 
 // Counts, welding and bounds for several subdivisions; names, material and
 // points; with the arenas on, the 4,032 triangles of the 8-subdivision
-// teapot are split into a tree that takes the polygon branch's place, and
-// the polygons are gone.
+// teapot are split into a tree ("split 1" over two "split 2" groups) that
+// takes the polygon branch's place, and the polygons are gone.
 TEST(Teapot, CountsWeldingBoundsAndSplitting) {
     for (auto row : {std::make_pair(2, 137), std::make_pair(4, 529), std::make_pair(5, 821), std::make_pair(8, 2081)}) {
         const int n = row.first;
@@ -751,6 +751,7 @@ TEST(Teapot, CountsWeldingBoundsAndSplitting) {
     int total = 0, largest = 0;
     countTriangles(teapot->root(), total, largest);
     EXPECT_TRUE(log.count("Splitting bunch in branch teapot\n") == 1 && teapot->root()->childCount() == 1 && teapot->root()->child(0)->name() == "split 1");
+    EXPECT_TRUE(teapot->root()->child(0)->child(0)->name() == "split 2" && teapot->root()->child(0)->child(1)->name() == "split 2");
     EXPECT_TRUE(total == 4032 && largest <= 1400 && kessa::Polygon::liveBlocks() == 0);
     EXPECT_TRUE(vectorNear(teapot->bounds().min(), {-0.12, -0.2059892578125, 0}, 1e-7));
 }
