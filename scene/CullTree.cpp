@@ -2,8 +2,8 @@
 
 #include "base/DataDest.h"
 #include "base/DataSource.h"
-#include "scene/Branch.h"
-#include "scene/Object.h"
+#include "scene/BunchCallbacks.h"
+#include "scene/GeoBunchStreams.h"
 #include "scene/SceneStream.h"
 
 namespace kessa {
@@ -31,8 +31,12 @@ bool CullTree::takeChild(void* slot, unsigned index, orvel::Streamable* object) 
 }
 
 bool CullTree::takeReference(void* slot, unsigned, orvel::Streamable* object) {
-    auto* counted = dynamic_cast<orvel::Refcountable*>(object);
-    if (!counted || dynamic_cast<Branch*>(object) || dynamic_cast<Object*>(object))
+    orvel::Refcountable* counted = dynamic_cast<GeoBunch*>(object);
+    if (!counted)
+        counted = dynamic_cast<GeoBunch::RefStrm*>(object);
+    if (!counted)
+        counted = dynamic_cast<BunchCallbacks*>(object);
+    if (!counted)
         return false;
     *static_cast<orvel::ref_ptr<orvel::Refcountable>*>(slot) = counted;
     return true;

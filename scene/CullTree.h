@@ -24,10 +24,12 @@ public:
     void setChild(int i, std::unique_ptr<CullTree> tree);
 
     // The object the tree's first field names, its role unknown: held by a
-    // count, so that it is written back as it was read. A stream's link to
-    // an object without a count, or to a branch or an object of the scene,
-    // is dropped: those may hold the tree's own branch, and a count on one
-    // would keep both alive for ever.
+    // count, so that it is written back as it was read. From a stream only
+    // a batch, an element stream or a hook is taken, each held by plain
+    // counts and holding no branch; a link to anything else is dropped: a
+    // branch or an object may hold the tree's own branch (a count on it
+    // would keep both alive for ever), a material or a texture belongs to
+    // its counted holders, and other kinds have no count.
     orvel::Refcountable* reference() const { return reference_.get(); }
     void setReference(const orvel::ref_ptr<orvel::Refcountable>& object) { reference_ = object; }
 
