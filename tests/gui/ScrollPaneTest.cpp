@@ -181,14 +181,15 @@ struct Details : pellium::MessageDest {
     std::vector<int> got;
 };
 
-// A 200 x 300 window that the scroll pane fills, around a 190 wide view.
+// A window 200 wide, 300 high unless asked, that the scroll pane fills,
+// around a 190 wide view.
 class ScrollDriveTest : public ::testing::Test {
 protected:
-    void open(int viewHeight) {
+    void open(int viewHeight, int windowHeight = 300) {
         pane = new ScrollPane(new pellium::Spacer(190, viewHeight));
         window.add(pane);
         window.setResizable(false);  // else it would be at least as large as the pane's view
-        guitest::openAt(window, 100, 100, 200, 300);
+        guitest::openAt(window, 100, 100, 200, windowHeight);
         window.repaint();
         pointer.move(10, 10);
     }
@@ -240,6 +241,20 @@ TEST_F(ScrollDriveTest, ArrowsRepeatWhileHeldAndTheThumbDrags) {
     EXPECT_EQ(details.got.front(), 0);
     EXPECT_EQ(details.got.back(), 2);
     EXPECT_EQ(pane->getView()->getBounds().y, 18 + 280 + 240 - 600) << "the view followed";
+}
+
+// A track shorter than the smallest thumb (18 high from y 34, against 48):
+// the thumb fills it and a drag leaves the value where it was.
+TEST_F(ScrollDriveTest, AThumbFillingAShortTrackStaysPut) {
+    open(120, 70);
+    pane->verticalBar()->setValue(35);
+    pointer.move(190, 40);
+    pointer.down(190, 40);
+    for (int y : {30, 0, 60, 45}) {
+        pointer.move(190, y);
+        EXPECT_EQ(value(), 35) << y;
+    }
+    pointer.up(190, 45);
 }
 
 TEST_F(ScrollDriveTest, PagingHoldsTowardThePointerAtTheRepeatTimes) {
