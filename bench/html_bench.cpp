@@ -2,7 +2,8 @@
 // paragraphs in several fonts, links and tables) in the system's fonts:
 // parsing plus the first layout at 600 pixels, and laying it out again at
 // another width, in milliseconds. The parse benchmark also reports the heap
-// the laid-out page holds, per byte of page text.
+// the laid-out page holds, per byte of page text. Then layout of pages of
+// floating pictures at several sizes, with its order of growth.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -89,5 +90,22 @@ void BM_HtmlRelayout(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_HtmlRelayout)->Unit(benchmark::kMillisecond);
+
+// Layout of pages of floating pictures between short words, as a series of
+// sizes: the time per picture stays flat however many stand beside the lines.
+void BM_HtmlFloatLayout(benchmark::State& state) {
+    std::string text;
+    for (int k = 0; k < state.range(0); ++k)
+        text += "<img align=left>x";
+    HTMLPaneInternals pane;
+    pane.layoutWidth = 600;
+    pane.setText(text.c_str(), nullptr);
+    for (auto _ : state) {
+        pane.layout();
+        benchmark::DoNotOptimize(pane.pageHeight());
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_HtmlFloatLayout)->RangeMultiplier(2)->Range(7500, 60000)->Unit(benchmark::kMillisecond)->Complexity();
 
 }  // namespace
