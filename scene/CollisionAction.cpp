@@ -70,7 +70,10 @@ bool CollisionAction::step() {
     }
     if (depth >= maxDepth)
         return false;
-    const double s = best - backOff;
+    // A contact nearer than the back-off stops the sphere where it stands:
+    // backing up past where this step began would take it where nothing
+    // was tested. One that touched at once backs away from it.
+    const double s = best > 0 && best < backOff ? 0 : best - backOff;
     position += direction * s;
     distance -= s;
     if (distance <= 0.001)

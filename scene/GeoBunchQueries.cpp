@@ -5,6 +5,7 @@
 
 #include "scene/GeoBunchInternals.h"
 #include "scene/Ray.h"
+#include "scene/TriangleWeights.h"
 
 namespace kessa {
 
@@ -20,35 +21,20 @@ struct Segment {
 inline bool crosses(const Segment& r, const GeoBunch::Float3& A, const GeoBunch::Float3& B,
                     const GeoBunch::Float3& C, double best, double& t) {
     const double ax = A.x, ay = A.y, az = A.z;
-    const double e1x = B.x - ax, e1y = B.y - ay, e1z = B.z - az;
-    const double e2x = C.x - ax, e2y = C.y - ay, e2z = C.z - az;
-    const double nx = e1y * e2z - e1z * e2y, ny = e1z * e2x - e1x * e2z, nz = e1x * e2y - e1y * e2x;
-    if (r.oneSided && nx * r.d[0] + ny * r.d[1] + nz * r.d[2] >= 0)
+    const double e1[3] = {B.x - ax, B.y - ay, B.z - az}, e2[3] = {C.x - ax, C.y - ay, C.z - az};
+    const double n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
+    if (r.oneSided && n[0] * r.d[0] + n[1] * r.d[1] + n[2] * r.d[2] >= 0)
         return false;
-    const double f0 = nx * (r.o[0] - ax) + ny * (r.o[1] - ay) + nz * (r.o[2] - az);
-    const double f1 = nx * (r.e[0] - ax) + ny * (r.e[1] - ay) + nz * (r.e[2] - az);
+    const double f0 = n[0] * (r.o[0] - ax) + n[1] * (r.o[1] - ay) + n[2] * (r.o[2] - az);
+    const double f1 = n[0] * (r.e[0] - ax) + n[1] * (r.e[1] - ay) + n[2] * (r.e[2] - az);
     if (!(f0 * f1 < 0))
         return false;
     const double hit = f0 / (f0 - f1) * r.length;
     if (!(hit < best))
         return false;
-    const double px = r.o[0] + hit * r.d[0] - ax, py = r.o[1] + hit * r.d[1] - ay, pz = r.o[2] + hit * r.d[2] - az;
-    // Weights of B and C in the plane of the two axes other than the
-    // normal's largest component, taken in cyclic order so that the 2D
-    // crosses keep the normal's sign. Ties take either: the component is
-    // never 0 for a triangle with an area, also for walls at 45 degrees.
-    const double mx = std::fabs(nx), my = std::fabs(ny), mz = std::fabs(nz);
+    const double p[3] = {r.o[0] + hit * r.d[0] - ax, r.o[1] + hit * r.d[1] - ay, r.o[2] + hit * r.d[2] - az};
     double u, v;
-    if (mx >= my && mx >= mz) {
-        u = (py * e2z - pz * e2y) / nx;
-        v = (e1y * pz - e1z * py) / nx;
-    } else if (my >= mz) {
-        u = (pz * e2x - px * e2z) / ny;
-        v = (e1z * px - e1x * pz) / ny;
-    } else {
-        u = (px * e2y - py * e2x) / nz;
-        v = (e1x * py - e1y * px) / nz;
-    }
+    triangleWeights(p, e1, e2, n, u, v);
     if (!(u > 0 && v > 0 && u + v < 1))
         return false;
     t = hit;

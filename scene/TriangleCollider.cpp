@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "scene/CollisionAction.h"
+#include "scene/TriangleWeights.h"
 
 namespace kessa {
 
@@ -10,50 +11,94 @@ namespace {
 
 Vector corner(const GatheredTriangle& t, int k) { return Vector(t.p[3 * k], t.p[3 * k + 1], t.p[3 * k + 2]); }
 
-Vector toFloat(const Vector& v) { return Vector(float(v.x), float(v.y), float(v.z)); }
-
-// Whether c (in the triangle's plane) lies inside it or on its border, from
-// its weights in the plane of the two axes other than the normal's largest
-// component.
-bool inside(const Vector& a, const Vector& e1, const Vector& e2, const Vector& n, const Vector& c) {
-    const Vector p = c - a;
-    const double mx = std::fabs(n.x), my = std::fabs(n.y), mz = std::fabs(n.z);
-    double u, v;
-    if (mx >= my && mx >= mz) {
-        u = (p.y * e2.z - p.z * e2.y) / n.x;
-        v = (e1.y * p.z - e1.z * p.y) / n.x;
-    } else if (my >= mz) {
-        u = (p.z * e2.x - p.x * e2.z) / n.y;
-        v = (e1.z * p.x - e1.x * p.z) / n.y;
-    } else {
-        u = (p.x * e2.y - p.y * e2.x) / n.z;
-        v = (e1.x * p.y - e1.y * p.x) / n.z;
-    }
-    return u > 0 && v > 0 && u + v <= 1;
+// The point of segment ab nearest to p.
+Vector nearestOnSegment(const Vector& p, const Vector& a, const Vector& b) {
+    const Vector e = b - a;
+    const double t = (p - a).dot(e) / e.lengthSquared();
+    return t <= 0 ? a : t >= 1 ? b : a + e * t;
 }
 
-// The point of the triangle's border nearest to c: a corner, or a point
-// strictly inside an edge when that is strictly nearer.
-Vector nearestOnBorder(const Vector& a, const Vector& b, const Vector& c3, const Vector& c) {
-    Vector best = a;
-    double d = (c - a).lengthSquared();
-    auto consider = [&](const Vector& p) {
-        double dp = (c - p).lengthSquared();
-        if (dp < d) {
-            d = dp;
-            best = p;
+// The distance along u at which a sphere of radius R from p first touches
+// the point k, when it does at or after the start.
+bool touchesPoint(const Vector& p, const Vector& u, double R, const Vector& k, double& t) {
+    const Vector w = p - k;
+    const double m = -w.dot(u), rest = R * R - (w.lengthSquared() - m * m);
+    if (rest < 0)
+        return false;
+    t = m - std::sqrt(rest);
+    return t >= 0;
+}
+
+// The same for the inside of segment ab: where the path enters the
+// cylinder of radius R round the segment's line, with the touched point
+// between a and b (ends are touched as points). A path along the line
+// never enters it.
+bool touchesSegment(const Vector& p, const Vector& u, double R, const Vector& a, const Vector& b, double& t,
+                    Vector& touched) {
+    const Vector e = b - a, m = (p - a).cross(e), ue = u.cross(e);
+    const double ee = e.lengthSquared(), A = ue.lengthSquared(), B = m.dot(ue), C = m.lengthSquared() - R * R * ee;
+    if (A <= 1e-24 * ee || C <= 0)
+        return false;
+    const double discriminant = B * B - A * C;
+    if (discriminant < 0)
+        return false;
+    t = (-B - std::sqrt(discriminant)) / A;
+    const double along = (p + u * t - a).dot(e) / ee;
+    if (t < 0 || along < 0 || along > 1)
+        return false;
+    touched = a + e * along;
+    return true;
+}
+
+// Whether c, in the plane of the triangle a, a + e1, a + e2 with normal
+// n = e1 x e2, lies in it or on its border.
+bool inside(const Vector& a, const Vector& e1, const Vector& e2, const Vector& n, const Vector& c) {
+    double u, v;
+    triangleWeights(c - a, e1, e2, n, u, v);
+    return u >= 0 && v >= 0 && u + v <= 1;
+}
+
+// Where a sphere of radius R moving from p along u first touches the
+// triangle (n its unit normal, s the centre's height over its plane): at
+// once when it is already within the radius, else where it first reaches
+// the face from either side, or else an edge or a corner.
+bool firstTouch(const Vector& p, const Vector& u, double R, const Vector (&corners)[3], const Vector& winding,
+                const Vector& n, double s, double& t, Vector& touched) {
+    const Vector &a = corners[0], e1 = corners[1] - a, e2 = corners[2] - a;
+    const double side = s < 0 ? -1 : 1, towards = -side * n.dot(u);
+    if (side * s >= R) {
+        if (towards <= 0)
+            return false;
+        t = (side * s - R) / towards;
+        touched = p + u * t - n * (side * R);
+        if (inside(a, e1, e2, winding, touched))
+            return true;
+    } else {
+        // The nearest point of the triangle: the centre's foot on the
+        // plane, or the nearest point of an edge.
+        touched = p - n * s;
+        const bool onFace = inside(a, e1, e2, winding, touched);
+        for (int k = 0; k < 3 && !onFace; ++k) {
+            const Vector q = nearestOnSegment(p, corners[k], corners[(k + 1) % 3]);
+            if (k == 0 || (q - p).lengthSquared() < (touched - p).lengthSquared())
+                touched = q;
         }
-    };
-    consider(b);
-    consider(c3);
-    const Vector edges[3][2] = {{a, b}, {a, c3}, {b, c3}};
-    for (const auto& edge : edges) {
-        const Vector along = edge[1] - edge[0];
-        const double t = (c - edge[0]).dot(along) / along.lengthSquared();
-        if (t > 0 && t < 1)
-            consider(edge[0] + along * t);
+        t = 0;
+        if ((touched - p).lengthSquared() < R * R)
+            return true;
     }
-    return best;
+    bool found = false;
+    for (int k = 0; k < 3; ++k) {
+        double tk;
+        Vector q;
+        if (touchesSegment(p, u, R, corners[k], corners[(k + 1) % 3], tk, q) && (!found || tk < t)) {
+            t = tk, touched = q, found = true;
+        }
+        if (touchesPoint(p, u, R, corners[k], tk) && (!found || tk < t)) {
+            t = tk, touched = corners[k], found = true;
+        }
+    }
+    return found;
 }
 
 }  // namespace
@@ -70,48 +115,26 @@ bool TriangleCollider::collide(CollisionAction& action, double& t, Vector& conta
     if (D <= 0.001 * 0.001)
         return false;
     for (const GatheredTriangle& tri : triangles) {
-        const Vector a = corner(tri, 0), b = corner(tri, 1), c = corner(tri, 2);
-        const Vector e1 = b - a, e2 = c - a;
-        const Vector winding = e1.cross(e2);
-        if (winding.dot(u) >= 0 || winding.lengthSquared() <= 0)
+        const Vector corners[3] = {corner(tri, 0), corner(tri, 1), corner(tri, 2)};
+        const Vector winding = (corners[1] - corners[0]).cross(corners[2] - corners[0]);
+        if (winding.lengthSquared() <= 0)
             continue;
         Vector n = winding;
         Vector::normalize(n);
-        const double d = -n.dot(a);
-        const double s = n.dot(p) + d;
-        double tt;
-        Vector touch;
-        if (s >= R) {
-            const double nu = n.dot(u);
-            if (nu == 0)
-                continue;
-            const Vector q = toFloat(p - n * R);
-            tt = -(n.dot(q) + d) / nu;
-            if (tt >= D)
-                continue;
-            touch = toFloat(q + u * tt);
-        } else if (s > -R) {
-            tt = 0;
-            touch = p - n * s;
-        } else {
+        // Only a front is met: the centre must be in front of the plane
+        // when the sphere first touches the triangle. A triangle the motion
+        // leaves behind may still be met at its rim, as on a sharp ridge
+        // whose other side the sphere reaches from behind its plane.
+        const double s = n.dot(p - corners[0]), nu = n.dot(u);
+        if ((s <= 0 && nu <= 0) || (s >= R && nu >= 0))
             continue;
-        }
-        if (!inside(a, e1, e2, winding, touch)) {
-            // The sphere may still meet the border.
-            const Vector k = nearestOnBorder(a, b, c, touch);
-            const Vector w = p - k;
-            const double m = -w.dot(u);
-            const double e = w.lengthSquared() - m * m;
-            if (R * R - e < 0)
-                continue;
-            tt = m - std::sqrt(R * R - e);
-            if (tt >= D)
-                continue;
-            touch = k;
-        }
-        if (tt < t && (touch - p).dot(u) > 0.001) {
+        double tt;
+        Vector touched;
+        if (!firstTouch(p, u, R, corners, winding, n, s, tt, touched) || tt >= D || s + tt * nu <= 0)
+            continue;
+        if (tt < t && (touched - p).dot(u) > 0.001) {
             t = tt;
-            contact = touch;
+            contact = touched;
         }
     }
     return t < 1e300;

@@ -4,6 +4,9 @@
 // against the same geometry built where it is drawn.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+
 #include "scene/BranchRenderable.h"
 #include "scene/CollisionAction.h"
 #include "scene/DBCollider.h"
@@ -16,6 +19,7 @@
 #include "scene/Random.h"
 #include "scene/RayTracer.h"
 #include "scene/SwitchBranch.h"
+#include "scene/TriangleCollider.h"
 #include "scene/render/BoxRenderList.h"
 #include "scene/render/Fog.h"
 #include "scene/render/Renderable.h"
@@ -529,6 +533,192 @@ TEST(Collision, InstancesAndJointsAreMetWhereTheyAreDrawn) {
         EXPECT_TRUE(hits > 50 && rayHits > 50);
     }
     expectNothingDrawn(tracer);
+}
+
+// ---- collision against a swept-sphere reference ----
+
+// The point of a triangle nearest to p: p's foot on its plane when that
+// lies on the inner side of every edge, else the nearest point of an edge.
+Vector nearestOnTriangle(const Vector& p, const std::array<Vector, 3>& c) {
+    const Vector n = (c[1] - c[0]).cross(c[2] - c[0]), foot = p - n * ((p - c[0]).dot(n) / n.lengthSquared());
+    Vector best = foot;
+    bool inside = true;
+    for (int k = 0; k < 3; ++k) {
+        const Vector e = c[(k + 1) % 3] - c[k], q = c[k] + e * std::clamp((p - c[k]).dot(e) / e.lengthSquared(), 0.0, 1.0);
+        inside = inside && e.cross(foot - c[k]).dot(n) >= 0;
+        if (k == 0 || (q - p).lengthSquared() < (best - p).lengthSquared())
+            best = q;
+    }
+    return inside ? foot : best;
+}
+
+// Where a function convex on [lo, hi] is least, by golden sections.
+template <class F>
+double convexMinimum(F f, double lo, double hi) {
+    for (int i = 0; i < 200; ++i) {
+        const double x1 = hi - 0.618034 * (hi - lo), x2 = lo + 0.618034 * (hi - lo);
+        const bool left = f(x1) < f(x2);
+        (left ? hi : lo) = left ? x2 : x1;
+    }
+    return 0.5 * (lo + hi);
+}
+
+struct Soup : TriangleCollider {
+    void gatherTriangles(CollisionAction&, TriangleVector& out) override { out = held; }
+    TriangleVector held;
+};
+
+// Spheres thrown at random triangles (a third of them slivers), mostly at
+// their rims and many fast, meet each where the reference first finds it
+// within the radius, and no other: the exact distance to a triangle is
+// convex along the path, so its least value says whether the sphere meets
+// the triangle and halving finds when. Only fronts are met (the centre in
+// front of the plane as they touch); grazing throws are left out.
+TEST(Collision, FirstContactsAgreeWithASweptSphereReference) {
+    std::mt19937 random(27);
+    std::uniform_real_distribution<double> unit(-1, 1), share(0, 1);
+    auto point = [&](double spread) { return Vector(unit(random), unit(random), unit(random)) * spread; };
+    auto asFloats = [](const Vector& v) { return Vector(float(v.x), float(v.y), float(v.z)); };
+    int contacts = 0, atRims = 0, wrong = 0;
+    for (int i = 0; i < 6000; ++i) {
+        std::array<Vector, 3> c = {asFloats(point(1)), {}, asFloats(point(1))};
+        c[1] = asFloats(i % 3 ? point(1) : c[0] + point(0.05));
+        const double radius = 0.05 + 0.5 * share(random);
+        const int k = int(3 * share(random)) % 3;
+        const Vector aim = c[k] + (c[(k + 1) % 3] - c[k]) * (i % 2 ? share(random) : 0) + point(1.5 * radius);
+        const Vector start = aim + point(3);
+        Vector n = (c[1] - c[0]).cross(c[2] - c[0]);
+        if (Vector::normalize(n) < 1e-6 || (start - nearestOnTriangle(start, c)).length() < radius + 0.01)
+            continue;
+        if (i % 4 && (start - c[0]).dot(n) < 0)
+            std::swap(c[1], c[2]), n = -n;
+        Soup soup;
+        soup.held = {{{float(c[0].x), float(c[0].y), float(c[0].z), float(c[1].x), float(c[1].y), float(c[1].z), float(c[2].x), float(c[2].y), float(c[2].z)}}};
+        CollisionAction action;
+        action.setMotion(start, (aim - start) * (0.5 + share(random)), radius);
+        auto gap = [&](double t) { return (start + action.direction * t - nearestOnTriangle(start + action.direction * t, c)).length(); };
+        const double nearest = convexMinimum(gap, 0, action.distance);
+        double lo = 0, hi = nearest;
+        for (int h = 0; h < 100; ++h)
+            (gap(0.5 * (lo + hi)) > radius ? lo : hi) = 0.5 * (lo + hi);
+        const Vector centre = start + action.direction * hi, touch = nearestOnTriangle(centre, c);
+        const double front = (centre - c[0]).dot(n);
+        if (std::fabs(gap(nearest) - radius) < 1e-6 || (gap(nearest) < radius && std::fabs(front) < 1e-6))
+            continue;
+        const bool meets = gap(nearest) < radius && front > 0;
+        soup.prepare(action);
+        double t;
+        Vector contact;
+        const bool met = soup.collide(action, t, contact);
+        contacts += meets;
+        atRims += meets && (touch - (centre - n * front)).length() > 1e-9;
+        wrong += met != meets || (meets && !(std::fabs(t - hi) < 1e-6 && vectorNear(contact, touch, 1e-5)));
+    }
+    EXPECT_EQ(wrong, 0) << "of " << contacts;
+    EXPECT_TRUE(contacts > 1500 && atRims > contacts / 2) << contacts << " contacts, " << atRims << " at rims";
+}
+
+// Records where the sphere was at each contact, then slides.
+struct PathRecorder : CollisionAction {
+    void response(Vector& out, CollisionAction& action) override {
+        path.push_back(action.position);
+        slideResponse(out, action);
+    }
+    std::vector<Vector> path;
+};
+
+// The least distance from a point to a list of triangles; a triangle whose
+// bounding sphere lies further off than the least so far is passed over.
+struct TriangleGap {
+    explicit TriangleGap(const std::vector<GeoBunchBuilder::Triangle>& triangles) {
+        for (const GeoBunchBuilder::Triangle& t : triangles) {
+            const Corners f = cornersOf(t);
+            const std::array<Vector, 3> c = {Vector(f[0], f[1], f[2]), Vector(f[3], f[4], f[5]), Vector(f[6], f[7], f[8])};
+            const Vector mid = (c[0] + c[1] + c[2]) * (1.0 / 3);
+            corners.push_back(c);
+            spheres.emplace_back(mid, std::max({(c[0] - mid).length(), (c[1] - mid).length(), (c[2] - mid).length()}));
+        }
+    }
+    double operator()(const Vector& p) const {
+        double least = 1e300;
+        for (std::size_t i = 0; i < corners.size(); ++i)
+            if ((p - spheres[i].first).length() - spheres[i].second < least)
+                least = std::min(least, (p - nearestOnTriangle(p, corners[i])).length());
+        return least;
+    }
+    std::vector<std::array<Vector, 3>> corners;
+    std::vector<std::pair<Vector, double>> spheres;
+};
+
+// Whether a sphere moved through the database comes within its radius of
+// the triangles anywhere on its path (start, each contact, end). Each piece
+// is walked in steps as long as the gap left, and at least a twentieth of
+// the radius.
+bool cutsIn(Database& db, const TriangleGap& gap, const Vector& start, const Vector& delta, double radius) {
+    PathRecorder recorder;
+    CollisionAction action;
+    action.setMotion(start, delta, radius);
+    action.addCollider(&db, &recorder);
+    action.collide();
+    recorder.path.push_back(action.position);
+    Vector from = start;
+    for (const Vector& to : recorder.path) {
+        const double length = (to - from).length();
+        for (double t = 0;;) {
+            const double g = gap(length > 0 ? from + (to - from) * (t / length) : to);
+            if (g < radius - 1e-6)
+                return true;
+            if (t >= length)
+                break;
+            t = std::min(length, t + std::max(0.05 * radius, g - radius));
+        }
+        from = to;
+    }
+    return false;
+}
+
+// Spheres dropped onto rugged ground, thrown at a closed box's edges and
+// corners and, fast, at the rims of a thin wall, slide over, round and
+// along them but never cut into them, nor reach their other side.
+TEST(Collision, SpheresNeverCutIntoWhatTheyMeet) {
+    std::mt19937 random(4);
+    std::uniform_real_distribution<double> unit(-1, 1), share(0, 1);
+    auto point = [&](double spread) { return Vector(unit(random), unit(random), unit(random)) * spread; };
+    std::vector<double> heights(17 * 17);
+    for (double& h : heights)
+        h = 1.5 * unit(random);
+    auto at = [&](int i, int j) { return GeoBunch::Float3{float(i), float(j), float(heights[j * 17 + i])}; };
+    std::vector<GeoBunchBuilder::Triangle> rugged;
+    for (int j = 0; j < 16; ++j)
+        for (int i = 0; i < 16; ++i)
+            rugged.insert(rugged.end(), {triangle(at(i, j), at(i + 1, j), at(i, j + 1)), triangle(at(i + 1, j), at(i + 1, j + 1), at(i, j + 1))});
+    Matrix cube, wall;
+    cube.scale({1.5, 1, 0.75});
+    cube.translate({3, -2, 1});
+    wall.scale({5, 0.01, 5});
+    const struct {
+        std::vector<GeoBunchBuilder::Triangle> triangles;
+        double reach;
+    } scenes[] = {{rugged, 0}, {closedBox(cube), 4}, {closedBox(wall), 50}};
+    for (const auto& scene : scenes) {
+        std::unique_ptr<Database> db = sceneOf(leaf(scene.triangles));
+        const TriangleGap gap(scene.triangles);
+        const Vector centre = db->rootObject()->root()->bounds().centre();
+        int cuts = 0;
+        for (int i = 0; i < 400; ++i) {
+            const double radius = 0.05 + 0.6 * share(random);
+            const std::array<Vector, 3>& c = gap.corners[random() % gap.corners.size()];
+            const int k = int(random() % 3);
+            const Vector aim = c[k] + (c[(k + 1) % 3] - c[k]) * share(random) + point(radius);
+            // Above the ground, or anywhere round the box and the wall.
+            Vector start = point(1);
+            Vector::normalize(start);
+            start = scene.reach ? centre + start * scene.reach : Vector(std::clamp(aim.x + unit(random), 1.0, 15.0), std::clamp(aim.y + unit(random), 1.0, 15.0), 1.6 + radius);
+            if (gap(start) > radius + 0.01)
+                cuts += cutsIn(*db, gap, start, (aim - start) * (1 + 2 * share(random)), radius);
+        }
+        EXPECT_EQ(cuts, 0) << scene.reach;
+    }
 }
 
 // The nearest hit wins in any order; a first-hit trace records nothing
