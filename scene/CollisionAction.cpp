@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "base/Debug.h"
 #include "scene/Collider.h"
 
 namespace kessa {
@@ -15,6 +16,8 @@ CollisionAction& defaultResponse() {
     static CollisionAction slide;
     return slide;
 }
+
+bool finite(const Vector& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 }  // namespace
 
@@ -43,6 +46,10 @@ void CollisionAction::addCollider(Collider* collider, CollisionAction* responder
 }
 
 bool CollisionAction::collide() {
+    if (!finite(position) || !finite(direction) || !std::isfinite(distance) || !std::isfinite(radius)) {
+        orvel::debug("kessa::CollisionAction - a move or radius that is not finite was refused\n");
+        return false;
+    }
     if (distance <= 0 || radius <= 0)
         return false;
     for (auto& c : colliders)

@@ -38,7 +38,8 @@ public:
     // A null response slides.
     void addCollider(Collider* collider, CollisionAction* response = nullptr);
     // Moves the sphere; true when a contact changed the motion. A zero
-    // radius or distance moves nothing.
+    // radius or distance moves nothing; a move (its length too) or radius
+    // that is not finite is refused with a log line.
     bool collide();
 
     Vector position;

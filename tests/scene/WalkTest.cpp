@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 #include "scene/BranchRenderable.h"
 #include "scene/CollisionAction.h"
@@ -399,11 +400,12 @@ void expectNothingDrawn(Traverser& walk) {
 }
 
 // Spheres stop 0.001 short of the first plane they meet and slide along
-// it; along an edge they meet the border point nearest their path; the
-// branches' collision modes and the database's switches choose what is
-// gathered, and nothing far from the path.
+// it; along an edge they meet the border point nearest their path; a move
+// or radius that is not finite is refused; the branches' collision modes
+// and the database's switches choose what is gathered, and nothing far
+// from the path.
 TEST(Collision, SpheresStopAndSlide) {
-    const double s = 7.0710678;
+    const double s = 7.0710678, inf = std::numeric_limits<double>::infinity();
     const struct {
         const char* what;
         const GeoBunchBuilder::Triangle& plane;
@@ -422,10 +424,18 @@ TEST(Collision, SpheresStopAndSlide) {
         {"starting half behind a wall", wall, {0, 5.5, 0}, {0, 10, 0}, 1, false, {0, 15.5, 0}},
         {"without a radius", wall, {0, 0, 0}, {0, 10, 0}, 0, false, {0, 0, 0}},
         {"without a distance", wall, {0, 0, 0}, {0, 0, 0}, 1, false, {0, 0, 0}},
+        {"too far to measure", wall, {0, 0, 0}, {0, 1e200, 0}, 1, false, {0, 0, 0}},
+        {"infinitely far", wall, {0, 0, 0}, {0, inf, 0}, 1, false, {0, 0, 0}},
+        {"nowhere", wall, {0, 0, 0}, {std::nan(""), 1, 0}, 1, false, {0, 0, 0}},
+        {"without a radius that is a number", wall, {0, 0, 0}, {0, 10, 0}, std::nan(""), false, {0, 0, 0}},
+        {"with an infinite radius", wall, {0, 0, 0}, {0, 10, 0}, inf, false, {0, 0, 0}},
     };
     for (const auto& r : rows) {
+        LogCapture log;
         std::pair<bool, Vector> m = move(*sceneOf(leaf({r.plane})), r.start, r.delta, r.radius);
         EXPECT_TRUE(m.first == r.changed && vectorNear(m.second, r.end, 1e-6)) << r.what;
+        const bool refused = !std::isfinite(r.delta.length() + r.radius);
+        EXPECT_EQ(log.count("kessa::CollisionAction - a move or radius that is not finite was refused\n"), refused) << r.what;
     }
     std::unique_ptr<Database> edge = sceneOf(leaf({triangle({1, 5, -5}, {3, 5, 0}, {1, 5, 5})}));
     CollisionAction action;
