@@ -1,6 +1,7 @@
 #include "ScrollBarBar.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "gui/GuiRenderer.h"
 #include "gui/ScrollBar.h"
@@ -133,12 +134,14 @@ void ScrollBarBar::drag(int x, int y) {
     const bool vertical = bar_->isVertical();
     const bool inBand = vertical ? x >= b.x - tolerance && x <= b.x + b.width + tolerance
                                  : y >= b.y - tolerance && y <= b.y + b.height + tolerance;
-    int value = dragValue_;
+    double value = dragValue_;
     const double ppu = pixelsPerUnit();
-    // A thumb that fills its track cannot be dragged anywhere.
+    // A thumb that fills its track cannot be dragged anywhere. On a long
+    // page a pixel is many values: the value is brought into range before
+    // it is made an int.
     if (inBand && ppu > 0)
-        value = dragValue_ + int((vertical ? dragY_ - y : x - dragX_) / ppu);
-    bar_->setValue(std::clamp(value, 0, bar_->maxValue()));
+        value = dragValue_ + std::trunc(double(vertical ? dragY_ - y : x - dragX_) / ppu);
+    bar_->setValue(int(std::clamp(value, 0.0, double(bar_->maxValue()))));
     bar_->revalidate();
     bar_->sendMessage(1);
 }

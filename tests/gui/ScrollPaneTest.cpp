@@ -257,6 +257,17 @@ TEST_F(ScrollDriveTest, AThumbFillingAShortTrackStaysPut) {
     pointer.up(190, 45);
 }
 
+// On a page as tall as a page gets, a pixel of the thumb is over a million
+// values: a drag far below the window ends at the bottom, not past it.
+TEST_F(ScrollDriveTest, ADragFarBelowAHugePageEndsAtItsBottom) {
+    open(1 << 28);
+    pointer.move(190, 270);  // the thumb, 48 long at the top of the track
+    pointer.down(190, 270);
+    pointer.move(190, -3000);
+    EXPECT_EQ(value(), pane->verticalBar()->maxValue());
+    pointer.up(190, -3000);
+}
+
 TEST_F(ScrollDriveTest, PagingHoldsTowardThePointerAtTheRepeatTimes) {
     // 3000 high in 280: the thumb is 48 long and moves 200 pixels over 2720
     // values, about 20.6 pixels per page of 280. Held at y 40, paging stops
