@@ -1,6 +1,7 @@
 #include "ScrollBar.h"
 
 #include <algorithm>
+#include <climits>
 
 #include "gui/BorderLayout.h"
 #include "gui/GuiRenderer.h"
@@ -11,18 +12,20 @@
 namespace pellium {
 
 // Hears the arrow buttons: ids 1 (left) and 4 (up) scroll back by the step,
-// 3 (right) and 6 (down) forward.
+// 3 (right) and 6 (down) forward, from any value a program set.
 struct ScrollBarInternals : public MessageDest {
     explicit ScrollBarInternals(ScrollBar* bar, bool vertical) : bar(bar), vertical(vertical) {}
 
     void message(Component*, int id, int) override {
+        long long next = value;
         if (id == 1 || id == 4) {
-            value = std::max(value - step, 0);
+            next = std::max<long long>(next - step, 0);
         } else if (id == 3 || id == 6) {
-            value += step;
+            next += step;
             if (total - bar->length() >= 1)
-                value = std::min(value, total - bar->length());
+                next = std::min<long long>(next, total - bar->length());
         }
+        value = int(std::min<long long>(next, INT_MAX));
         bar->sendMessage(1);
     }
 

@@ -74,7 +74,7 @@ void ScrollPane::draw(Graphics& g) {
 
 bool ScrollPane::scroll(ScrollBar* bar, int by) {
     const int before = bar->getValue();
-    bar->setValue(std::clamp(before + by, 0, bar->maxValue()));
+    bar->setValue(int(std::clamp<long long>((long long)(before) + by, 0, bar->maxValue())));
     return bar->getValue() != before;
 }
 

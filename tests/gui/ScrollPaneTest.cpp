@@ -4,7 +4,10 @@
 // clock: arrows, dragging the thumb and paging while the button is held.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gui/GuiRenderer.h"
@@ -121,6 +124,12 @@ TEST(ScrollPaneScrollTest, WheelAndKeysStayInRange) {
     const int steps[][3] = {{E::Wheel, 0, -120}, {E::Wheel, 0, -120}, {E::Wheel, 0, -120}, {E::Wheel, 0, 120},
                             {E::Key, K::Up, 0},   {E::Key, K::Up, 0},   {E::Key, K::Down, 0},  {E::Key, K::Right, 0},
                             {E::Key, K::Left, 0}, {E::Key, K::Left, 0}};
+    auto key = [](int code) {
+        pellium::Event e;
+        e.type = E::Key;
+        e.code = code;
+        return e;
+    };
     std::string values;
     for (const auto& s : steps) {
         pellium::Event e;
@@ -136,6 +145,16 @@ TEST(ScrollPaneScrollTest, WheelAndKeysStayInRange) {
     pane.horizontalBar()->setValue(500);
     pane.viewPane()->layout();
     EXPECT_EQ(pane.horizontalBar()->getValue(), 210) << "a value from elsewhere is brought into range";
+    // From the ends of the int range, keys and arrows land in range too.
+    ScrollBar* v = pane.verticalBar();
+    const std::pair<int, std::function<void()>> extremes[] = {
+        {INT_MAX, [&] { pane.handleKey(key(K::Down)); }}, {INT_MIN, [&] { pane.handleKey(key(K::Up)); }},
+        {INT_MAX, [&] { v->moreButton()->sendMessage(0); }}, {INT_MIN, [&] { v->lessButton()->sendMessage(0); }}};
+    for (const auto& [from, press] : extremes) {
+        v->setValue(from);
+        press();
+        EXPECT_EQ(v->getValue(), from > 0 ? 40 : 0) << from;
+    }
     int kind, state;
     small.verticalBar()->moreButton()->getRenderInfo(kind, state);
     EXPECT_EQ(state, pellium::WidgetState::down | pellium::WidgetState::disabled) << "arrows drawn disabled";
