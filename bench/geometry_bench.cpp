@@ -2,8 +2,10 @@
 // of 640 x 640 quads and 400 spheres, split into geometry branches of at
 // most 1,024 triangles): ray-triangle tests per second in a batch's inner
 // loop, random first-hit rays through the database walk, one collision step
-// of a short sphere move, and welding grids of 500,000 and 1,000,000
-// corners. Operator new calls per ray or move after the first are counted.
+// of a short sphere move, welding grids of 500,000 and 1,000,000 corners,
+// and welding fans of 20,000 to 320,000 triangles whose middle corners
+// differ in their texture coordinates. Operator new calls per ray
+// or move after the first are counted.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -18,6 +20,7 @@
 #include "scene/Object.h"
 #include "scene/Ray.h"
 #include "scene/RayTracer.h"
+#include "scene/render/Texture.h"
 
 namespace {
 
@@ -187,9 +190,42 @@ void weldGrid(benchmark::State& state) {
     state.counters["corners"] = double(b.triangles.size() * 3);
 }
 
+// n triangles round one corner above a square, their far corners on a
+// serpentine through a grid of unit steps; the middle corner's texture
+// coordinates differ from triangle to triangle by more than welding allows.
+void weldFan(benchmark::State& state) {
+    const int n = int(state.range(0)), row = int(std::ceil(std::sqrt(double(n + 1))));
+    auto rim = [row](int i) {
+        const int y = i / row, x = y % 2 ? row - 1 - i % row : i % row;
+        GeoBunchBuilder::Corner c = {};
+        c.position = {float(x), float(y), 0};
+        c.texCoords[0] = {float(x) / float(row), float(y) / float(row)};
+        return c;
+    };
+    GeoBunchBuilder b;
+    orvel::counted_ptr<kessa::Material> textured(new kessa::Material(pellium::Color{1, 1, 1, 1}));
+    textured->setTexture(orvel::counted_ptr<kessa::Texture>(new kessa::Texture), 0);
+    b.material.setMaterial(textured);
+    for (int i = 0; i < n; ++i) {
+        GeoBunchBuilder::Triangle t = {};
+        t.corners[0].position = {row / 2.0f, row / 2.0f, 10};
+        t.corners[0].texCoords[0] = {0.02f * float(i % 256), 0.02f * float(i / 256)};
+        t.corners[1] = rim(i);
+        t.corners[2] = rim(i + 1);
+        b.triangles.push_back(t);
+    }
+    for (auto _ : state) {
+        GeoBunch bunch;
+        bunch.setTriangles(b);
+        benchmark::DoNotOptimize(bunch.vertexCount());
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
 }  // namespace
 
 BENCHMARK(rayTriangleTests);
 BENCHMARK(firstHitRays)->Unit(benchmark::kMicrosecond);
 BENCHMARK(shortSphereMove)->Unit(benchmark::kMicrosecond);
 BENCHMARK(weldGrid)->Arg(500000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(weldFan)->Arg(20000)->Arg(40000)->Arg(80000)->Arg(160000)->Arg(320000)->Unit(benchmark::kMillisecond);

@@ -2,10 +2,10 @@
 // vertices, and texture coordinates far from the origin moved by whole
 // tiles of 50 so that they keep their precision in floats.
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 #include "base/Debug.h"
+#include "scene/CornerMatcher.h"
 #include "scene/CornerWelder.h"
 #include "scene/GeoBunchBuilder.h"
 #include "scene/GeoBunchInternals.h"
@@ -49,9 +49,7 @@ int tileShift(double a) {
     return 0;
 }
 
-struct Shift {
-    int s = 0, t = 0;
-};
+using Shift = CornerMatcher::Shift;
 
 // The shifts of one triangle's texture-coordinate set: none while both
 // ranges reach into [-25, 25].
@@ -75,37 +73,6 @@ Shift shiftOf(const Triangle& tri, int set) {
     return shift;
 }
 
-// Corners welded to one position still make separate vertices unless the
-// attributes the material uses agree.
-struct Matcher {
-    bool normals, colours, sets[2];
-
-    bool operator()(const Corner& a, const Shift* sa, const Corner& b, const Shift* sb) const {
-        if (normals) {
-            // Compared as cosines, so that normals of any length weld by angle.
-            double dot = double(a.normal.x) * b.normal.x + double(a.normal.y) * b.normal.y +
-                         double(a.normal.z) * b.normal.z;
-            double la = double(a.normal.x) * a.normal.x + double(a.normal.y) * a.normal.y +
-                        double(a.normal.z) * a.normal.z;
-            double lb = double(b.normal.x) * b.normal.x + double(b.normal.y) * b.normal.y +
-                        double(b.normal.z) * b.normal.z;
-            if (!(dot > 0 && dot >= 0.99985 * std::sqrt(la * lb)))
-                return false;
-        }
-        if (colours && std::memcmp(&a.colour, &b.colour, sizeof a.colour) != 0)
-            return false;
-        for (int set = 0; set < 2; ++set) {
-            if (!sets[set])
-                continue;
-            double ds = double(a.texCoords[set].s) - b.texCoords[set].s;
-            double dt = double(a.texCoords[set].t) - b.texCoords[set].t;
-            if (ds * ds + dt * dt > 1 - 0.99985 || sa[set].s != sb[set].s || sa[set].t != sb[set].t)
-                return false;
-        }
-        return true;
-    }
-};
-
 template <class Stream>
 orvel::ref_ptr<Stream> newStream(bool wanted) {
     orvel::ref_ptr<Stream> s;
@@ -121,8 +88,11 @@ orvel::ref_ptr<Stream> newStream(bool wanted) {
 void GeoBunch::setTriangles(const GeoBunchBuilder& builder) {
     material_ = builder.material;
     const Material& material = *material_.material();
-    const Matcher matches{material.vertexNormals(), material.vertexColours(),
-                          {material.usesTexCoords(0), material.usesTexCoords(1)}};
+    CornerMatcher::Uses uses;
+    uses.normals = material.vertexNormals();
+    uses.colours = material.vertexColours();
+    for (int set = 0; set < 2; ++set)
+        uses.sets[set] = material.usesTexCoords(set);
 
     std::vector<const Triangle*> nodes;
     nodes.reserve(builder.triangles.size());
@@ -142,7 +112,7 @@ void GeoBunch::setTriangles(const GeoBunchBuilder& builder) {
     std::vector<Shift> shifts(2 * n);
     for (std::size_t i = 0; i < n; ++i)
         for (int set = 0; set < 2; ++set)
-            if (matches.sets[set])
+            if (uses.sets[set])
                 shifts[2 * i + set] = shiftOf(*nodes[i], set);
 
     std::vector<Float3> positions(3 * n);
@@ -156,23 +126,19 @@ void GeoBunch::setTriangles(const GeoBunchBuilder& builder) {
     orvel::ref_ptr<vertex_data> vertices = newStream<vertex_data>(true);
     orvel::ref_ptr<index_data> indices(new index_data);
     indices->reserve(unsigned(3 * n));
-    orvel::ref_ptr<color_data> colours = newStream<color_data>(matches.colours);
-    orvel::ref_ptr<normal_data> normals = newStream<normal_data>(matches.normals);
-    orvel::ref_ptr<texcoord_data> coords[2] = {newStream<texcoord_data>(matches.sets[0]),
-                                               newStream<texcoord_data>(matches.sets[1])};
+    orvel::ref_ptr<color_data> colours = newStream<color_data>(uses.colours);
+    orvel::ref_ptr<normal_data> normals = newStream<normal_data>(uses.normals);
+    orvel::ref_ptr<texcoord_data> coords[2] = {newStream<texcoord_data>(uses.sets[0]),
+                                               newStream<texcoord_data>(uses.sets[1])};
 
-    // Per group, the corners given a vertex so far, in the order given.
-    std::vector<int> head(groups, -1), tail(groups, -1), next(3 * n, -1);
+    CornerMatcher sharing(uses, nodes, shifts, groupOf, groups);
     std::vector<unsigned> vertexOf(3 * n);
     for (std::size_t i = 0; i < n; ++i) {
         const Shift* shift = &shifts[2 * i];
         for (int k = 0; k < 3; ++k) {
             const int id = int(3 * i) + k;
             const Corner& corner = nodes[i]->corners[k];
-            const int group = groupOf[id];
-            int found = head[group];
-            while (found >= 0 && !matches(corner, shift, nodes[found / 3]->corners[found % 3], &shifts[2 * (found / 3)]))
-                found = next[found];
+            const int found = sharing.earlier(id);
             unsigned vertex;
             if (found >= 0) {
                 vertex = vertexOf[found];
@@ -189,8 +155,6 @@ void GeoBunch::setTriangles(const GeoBunchBuilder& builder) {
                                                 corner.texCoords[set].t + 50.0f * float(shift[set].t)});
             }
             vertexOf[id] = vertex;
-            (tail[group] >= 0 ? next[tail[group]] : head[group]) = id;
-            tail[group] = id;
             indices->push_back(vertex);
         }
     }

@@ -373,6 +373,13 @@ inline kessa::GeoBunchBuilder latticeSoup(std::mt19937& random, int n, int side,
     return b;
 }
 
+// Point i of a serpentine through rows of row unit steps in z = 0: each two
+// in a row are one step apart (the far corners of a fan round one vertex).
+inline Vector serpentine(int i, int row) {
+    const int y = i / row;
+    return Vector(y % 2 ? row - 1 - i % row : i % row, y, 0);
+}
+
 // ---- polygons ----
 
 // Sets the arena switch; it is off again afterwards.
