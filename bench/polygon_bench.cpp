@@ -3,7 +3,8 @@
 // centre, the welder's hardest case) welded and compiled at 250,000,
 // 500,000 and 1,000,000 polygons, to show both grow in proportion. With the
 // arenas on, reports the heap allocations per polygon of building,
-// welding and compiling the ground.
+// welding and compiling the ground. Size series of the cases that once grew
+// with the square: a ground with one triangle far away prepared.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -37,6 +38,16 @@ std::unique_ptr<PolygonBranch> ground(int side) {
             b->addPolygon(std::move(p));
         }
     return b;
+}
+
+void addTriangle(PolygonBranch& b, const double (&corners)[3][3]) {
+    std::unique_ptr<kessa::Polygon> p(new kessa::Polygon);
+    for (const auto& c : corners) {
+        std::unique_ptr<kessa::PolygonVertex> v(new kessa::PolygonVertex);
+        v->setPosition(c);
+        p->addVertex(v);
+    }
+    b.addPolygon(std::move(p));
 }
 
 // With the arenas on as the program runs, a clean also drops the polygons
@@ -84,6 +95,25 @@ void compileGround(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * side * side);
 }
 BENCHMARK(compileGround)->Arg(500)->Arg(707)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// The ground with one triangle a million million units away: its corners
+// must not stretch the welding tolerance over the ground.
+void farTriangle(benchmark::State& state) {
+    int side = int(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::unique_ptr<PolygonBranch> b = ground(side);
+        addTriangle(*b, {{1e12, 0, 0}, {1e12 + 1, 0, 0}, {1e12, 1, 0}});
+        state.ResumeTiming();
+        b->prepare();
+        state.PauseTiming();
+        benchmark::DoNotOptimize(b->weldedPositions().size());
+        b.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * side * side);
+}
+BENCHMARK(farTriangle)->Arg(50)->Arg(100)->Arg(200)->Arg(400)->Unit(benchmark::kMillisecond);
 
 // Building a million polygons, welding and compiling them with the arenas
 // on: the allocations that are left come with blocks and growing lists.

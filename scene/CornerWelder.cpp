@@ -19,6 +19,7 @@ int CornerWelder::weld(const std::vector<GeoBunch::Float3>& corners, std::vector
     });
     double lo[3], hi[3], centre[3], diagonal2 = 0;
     tree_.box(lo, hi);
+    tree_.bulkBox(lo, hi);
     for (int axis = 0; axis < 3; ++axis) {
         centre[axis] = (lo[axis] + hi[axis]) * 0.5;
         diagonal2 += (hi[axis] - lo[axis]) * (hi[axis] - lo[axis]);

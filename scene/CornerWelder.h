@@ -1,6 +1,7 @@
 // Welding of triangle corners: which corners of a triangle list stand for
 // one position. Corners closer than a tolerance (8e-5 of the half-diagonal
-// of the box around them) are one position, and so are corners chained to
+// of the box around them, strays left out: WeldTree::bulkBox) are one
+// position, and so are corners chained to
 // one another by such closeness where no cell of the octree can divide them
 // (WeldTree.h). On every level of the tree a corner within the tolerance of
 // a plane through the cell's centre is held back and gathered with the

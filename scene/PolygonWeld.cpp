@@ -1,16 +1,17 @@
 // Welding: every vertex of a polygon branch is given the index of a welded
 // position, and the vertices of one position are linked into a ring.
 //
-// The vertices are sorted into the eight octants around the bounds' centre,
-// and an octant is divided again around the mean of its vertices until all
-// of its vertices lie within the tolerance of its first (or it got every
-// vertex of the node it came from). Vertices near a dividing plane must not
-// be torn apart by it: at the top a vertex strictly inside the tolerance's
-// band around a plane is held back and placed later, together with every
-// later held-back vertex closer to it than the tolerance, in its own octant;
-// further down every vertex is placed that way. The tree (WeldTree.h) works
-// on the distinct places, and follows the vertices' own order where they
-// share one.
+// The vertices are sorted into the eight octants around the bounds' centre
+// (the centre of the box without strays, when a few vertices lie far beyond
+// the rest: WeldTree::bulkBox), and an octant is divided again around the
+// mean of its vertices until all of its vertices lie within the tolerance
+// of its first (or it got every vertex of the node it came from). Vertices
+// near a dividing plane must not be torn apart by it: at the top a vertex
+// strictly inside the tolerance's band around a plane is held back and
+// placed later, together with every later held-back vertex closer to it
+// than the tolerance, in its own octant; further down every vertex is
+// placed that way. The tree (WeldTree.h) works on the distinct places, and
+// follows the vertices' own order where they share one.
 #include <vector>
 
 #include "scene/PolygonBranch.h"
@@ -38,12 +39,19 @@ void PolygonBranch::weld() {
     WeldTree tree;
     tree.clear(vertices.size());
     tree.add(vertices.size(), [&](std::size_t i) { return vertices[i]->position(); });
+    // The tolerance is a single-precision fraction of the bounds' size, or
+    // of the box around the vertices without their strays.
+    double centre[3] = {bounds_.centre().x, bounds_.centre().y, bounds_.centre().z}, radius = bounds_.radius();
+    double lo[3], hi[3];
+    if (tree.bulkBox(lo, hi)) {
+        const Vector low(lo[0], lo[1], lo[2]), high(hi[0], hi[1], hi[2]), middle = (low + high) * 0.5;
+        centre[0] = middle.x, centre[1] = middle.y, centre[2] = middle.z;
+        radius = (high - middle).length();
+    }
     WeldTree::Rules rules;
-    // The tolerance is a single-precision fraction of the bounds' size.
-    rules.tolerance = bounds_.radius() * double(1e-6f);
+    rules.tolerance = radius * double(1e-6f);
     rules.slabsOnEveryLevel = false;
     rules.pointByPoint = true;
-    const double centre[3] = {bounds_.centre().x, bounds_.centre().y, bounds_.centre().z};
     tree.build(rules, centre);
 
     // Gathered by number first and handed to the vertices in their own

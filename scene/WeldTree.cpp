@@ -131,6 +131,57 @@ void WeldTree::box(double lo[3], double hi[3]) const {
         }
 }
 
+bool WeldTree::bulkBox(double lo[3], double hi[3]) const {
+    const std::size_t m = weights_.size();
+    auto finite = [this](std::size_t i) {
+        const double* p = &positions_[3 * i];
+        return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
+    };
+    std::vector<double> values;
+    values.reserve(m);
+    double median[3];
+    for (int axis = 0; axis < 3; ++axis) {
+        values.clear();
+        for (std::size_t i = 0; i < m; ++i)
+            if (finite(i))
+                values.push_back(positions_[3 * i + std::size_t(axis)]);
+        if (values.empty())
+            return false;
+        std::nth_element(values.begin(), values.begin() + long(values.size() / 2), values.end());
+        median[axis] = values[values.size() / 2];
+    }
+    auto distance = [&](std::size_t i) {
+        const double* p = &positions_[3 * i];
+        return std::max({std::fabs(p[0] - median[0]), std::fabs(p[1] - median[1]), std::fabs(p[2] - median[2])});
+    };
+    values.clear();
+    for (std::size_t i = 0; i < m; ++i)
+        if (finite(i))
+            values.push_back(distance(i));
+    const std::size_t most = 3 * (values.size() - 1) / 4;
+    std::nth_element(values.begin(), values.begin() + long(most), values.end());
+    const double limit = 64 * values[most];
+    bool stray = false, first = true;
+    double low[3], high[3];
+    for (std::size_t i = 0; i < m; ++i) {
+        if (!finite(i) || (limit > 0 && distance(i) > limit)) {
+            stray = true;
+            continue;
+        }
+        for (int axis = 0; axis < 3; ++axis) {
+            const double v = positions_[3 * i + std::size_t(axis)];
+            low[axis] = first ? v : std::min(low[axis], v);
+            high[axis] = first ? v : std::max(high[axis], v);
+        }
+        first = false;
+    }
+    if (stray) {
+        std::copy(low, low + 3, lo);
+        std::copy(high, high + 3, hi);
+    }
+    return stray;
+}
+
 std::int32_t WeldTree::cellOf(double p, int axis, double& within) const {
     const double size = rules_.tolerance > 0 ? 4 * rules_.tolerance : 1;
     // Cells are centred on the origin, so that places on a plane through it,

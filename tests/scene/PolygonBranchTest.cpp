@@ -24,6 +24,7 @@
 
 using namespace kessa_test;
 using kessa::GeoBunch;
+using kessa::GeoBunchBuilder;
 using kessa::GeometryBranch;
 using kessa::Polygon;
 using kessa::PolygonBranch;
@@ -67,6 +68,40 @@ TEST(PolygonBranchWeld, TwoQuadsShareAnEdge) {
         EXPECT_EQ(q1->edgeIndex == q2->edgeIndex, linked);
         EXPECT_EQ(q1->weldIndex == corner(b, 1, 0)->weldIndex, linked);
     }
+}
+
+// A triangle far away does not stretch the welding tolerance over a ground
+// of quads (it once followed the whole bounds: everything welded into two
+// positions, and each vertex looked for its neighbour among all the
+// others): the ground's corners are its own positions, each edge inside it
+// links the two quads beside it, and so it is with its triangles in a batch.
+TEST(PolygonBranchWeld, OneFarTriangleLeavesTheGroundAlone) {
+    const int side = 100;
+    PolygonBranch b;
+    GeoBunchBuilder triangles;
+    for (int i = 0; i < side; ++i)
+        for (int j = 0; j < side; ++j) {
+            const float x = float(i), y = float(j);
+            b.addPolygon(polygonOf({{x, y, 0}, {x + 1, y, 0}, {x + 1, y + 1, 0}, {x, y + 1, 0}}));
+            triangles.triangles.push_back(triangle({x, y, 0}, {x + 1, y, 0}, {x, y + 1, 0}));
+            triangles.triangles.push_back(triangle({x + 1, y, 0}, {x + 1, y + 1, 0}, {x, y + 1, 0}));
+        }
+    b.addPolygon(polygonOf({{1e12, 0, 0}, {1e12 + 65536, 0, 0}, {1e12, 1, 0}}));
+    triangles.triangles.push_back(triangle({1e12f, 0, 0}, {1e12f + 65536, 0, 0}, {1e12f, 1, 0}));
+    b.prepare();
+    EXPECT_EQ(b.weldedPositions().size(), std::size_t((side + 1) * (side + 1) + 3));
+    int borders = 0;
+    for (Polygon* p : b.polygons())
+        for (const PolygonVertex* a = p->firstVertex(); a; a = a->next()) {
+            const PolygonVertex* c = a->neighbour;
+            borders += !c;
+            ASSERT_TRUE(!c || (c->neighbour == a && c->weldIndex == p->after(a)->weldIndex &&
+                               c->owner()->after(c)->weldIndex == a->weldIndex));
+        }
+    EXPECT_EQ(borders, 4 * side + 3);
+    GeoBunch bunch;
+    bunch.setTriangles(triangles);
+    EXPECT_EQ(bunch.vertexCount(), (side + 1) * (side + 1) + 3);
 }
 
 namespace {
