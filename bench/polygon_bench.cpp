@@ -4,9 +4,11 @@
 // 500,000 and 1,000,000 polygons, to show both grow in proportion. With the
 // arenas on, reports the heap allocations per polygon of building,
 // welding and compiling the ground. Size series of the cases that once grew
-// with the square: a ground with one triangle far away prepared.
+// with the square: a ground with one triangle far away prepared, and a fan
+// of triangles round one vertex prepared.
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <memory>
 
 #include "scene/GeoBunchBuilder.h"
@@ -48,6 +50,25 @@ void addTriangle(PolygonBranch& b, const double (&corners)[3][3]) {
         p->addVertex(v);
     }
     b.addPolygon(std::move(p));
+}
+
+// n triangles round one vertex above a square: their far corners follow a
+// serpentine through a grid of unit steps, so that every two in a row are
+// neighbours and the whole stays much larger than its steps.
+std::unique_ptr<PolygonBranch> fan(int n) {
+    auto b = std::make_unique<PolygonBranch>();
+    const int row = int(std::ceil(std::sqrt(double(n + 1))));
+    auto rim = [row](int i, double (&p)[3]) {
+        const int y = i / row, x = y % 2 ? row - 1 - i % row : i % row;
+        p[0] = x, p[1] = y, p[2] = 0;
+    };
+    for (int i = 0; i < n; ++i) {
+        double corners[3][3] = {{row / 2.0, row / 2.0, 10}};
+        rim(i, corners[1]);
+        rim(i + 1, corners[2]);
+        addTriangle(*b, corners);
+    }
+    return b;
 }
 
 // With the arenas on as the program runs, a clean also drops the polygons
@@ -114,6 +135,23 @@ void farTriangle(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * side * side);
 }
 BENCHMARK(farTriangle)->Arg(50)->Arg(100)->Arg(200)->Arg(400)->Unit(benchmark::kMillisecond);
+
+// Welding, neighbours and edges of a fan whose middle vertex has n
+// polygons round it.
+void fanPrepare(benchmark::State& state) {
+    int n = int(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::unique_ptr<PolygonBranch> b = fan(n);
+        state.ResumeTiming();
+        b->prepare();
+        state.PauseTiming();
+        b.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(fanPrepare)->Arg(16000)->Arg(32000)->Arg(64000)->Arg(128000)->Arg(256000)->Unit(benchmark::kMillisecond);
 
 // Building a million polygons, welding and compiling them with the arenas
 // on: the allocations that are left come with blocks and growing lists.

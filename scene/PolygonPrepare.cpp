@@ -1,6 +1,9 @@
 // The steps of a polygon branch's preparation other than welding: bounds
 // and triangle count, neighbours, smoothing and the edge list.
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <vector>
 
 #include "base/Debug.h"
 #include "scene/PolygonBranch.h"
@@ -36,27 +39,67 @@ void PolygonBranch::computeBoundsAndCount() {
 
 // Each half-edge a -> b finds the opposite half-edge b' -> a' among the
 // vertices welded to b, the one whose polygon faces most nearly the same
-// way when several qualify.
+// way when several qualify, and of those the first going round b's ring
+// from b. A ring can hold thousands of vertices (the middle of a fan), so
+// each ring is sorted once by the welded position that follows each of its
+// vertices, and a half-edge looks only at those that lead back to a.
 void PolygonBranch::linkNeighbours() {
+    struct Member {
+        // The welded position after the vertex (none in an unusable
+        // polygon), and its place in the ring.
+        unsigned after, place;
+        PolygonVertex* v;
+    };
+    const unsigned none = ~0u;
+    auto byAfter = [](const Member& x, const Member& y) { return x.after < y.after; };
+    auto byPlace = [](const Member& x, const Member& y) { return x.place < y.place; };
+    std::size_t count = 0;
+    for (const Polygon* p : polygons_)
+        count += std::size_t(p->vertexCount());
+    std::vector<unsigned> placeOf(count);
+    std::vector<std::size_t> start(welded_.size() + 1);
+    std::vector<Member> members;
+    members.reserve(count);
+    for (std::size_t g = 0; g < welded_.size(); ++g) {
+        start[g] = members.size();
+        unsigned place = 0;
+        PolygonVertex* v = welded_[g];
+        do {
+            Polygon* q = v->owner();
+            placeOf[std::size_t(v->number)] = place;
+            members.push_back({q->isUnusable() ? none : unsigned(q->after(v)->weldIndex), place++, v});
+            v = v->samePosition;
+        } while (v != welded_[g]);
+        std::sort(members.begin() + long(start[g]), members.end(), [](const Member& x, const Member& y) {
+            return x.after != y.after ? x.after < y.after : x.place < y.place;
+        });
+    }
+    start.back() = members.size();
     for (Polygon* p : polygons_) {
         if (p->isUnusable())
             continue;
         for (PolygonVertex* a = p->firstVertex(); a; a = a->next()) {
             if (a->neighbour)
                 continue;
-            PolygonVertex* b = p->after(a);
+            const PolygonVertex* b = p->after(a);
+            const std::size_t g = std::size_t(b->weldIndex);
+            const auto ring = members.begin() + long(start[g]), ringEnd = members.begin() + long(start[g + 1]);
+            const auto [first, last] =
+                std::equal_range(ring, ringEnd, Member{unsigned(a->weldIndex), 0, nullptr}, byAfter);
+            // Round the ring from b: the places from b's on, then the ones before.
+            const Member from{0, placeOf[std::size_t(b->number)], nullptr};
+            const std::size_t k = std::size_t(last - first);
+            const std::size_t skip = std::size_t(std::lower_bound(first, last, from, byPlace) - first);
             PolygonVertex* best = nullptr;
             float bestDot = 0;
-            PolygonVertex* c = b;
-            do {
-                Polygon* q = c->owner();
-                if (!c->neighbour && q->after(c)->weldIndex == a->weldIndex && !q->isUnusable()) {
-                    float d = dot(q->normal(), p->normal());
-                    if (!best || d > bestDot)
-                        best = c, bestDot = d;
-                }
-                c = c->samePosition;
-            } while (c && c != b);
+            for (std::size_t i = 0; i < k; ++i) {
+                PolygonVertex* c = first[long((skip + i) % k)].v;
+                if (c->neighbour)
+                    continue;
+                float d = dot(c->owner()->normal(), p->normal());
+                if (!best || d > bestDot)
+                    best = c, bestDot = d;
+            }
             if (best) {
                 a->neighbour = best;
                 best->neighbour = a;
@@ -65,12 +108,16 @@ void PolygonBranch::linkNeighbours() {
     }
 }
 
+// Each welded position's normal is the sum of the face normals round it,
+// found once, by the first smooth vertex there that is still marked.
 void PolygonBranch::smooth() {
     bool any = false;
     for (Polygon* p : polygons_)
         any = any || p->smooth();
     if (!any)
         return;
+    std::vector<std::array<float, 3>> normals(welded_.size());
+    std::vector<char> summed(welded_.size(), 0);
     for (Polygon* p : polygons_) {
         if (!p->smooth())
             continue;
@@ -78,6 +125,12 @@ void PolygonBranch::smooth() {
             if (!v->visited)
                 continue;
             v->visited = false;
+            std::array<float, 3>& normal = normals[std::size_t(v->weldIndex)];
+            if (summed[std::size_t(v->weldIndex)]) {
+                v->setNormal(normal.data());
+                continue;
+            }
+            summed[std::size_t(v->weldIndex)] = 1;
             Vector sum;
             PolygonVertex* r = v;
             do {
@@ -86,12 +139,12 @@ void PolygonBranch::smooth() {
                 r = r->samePosition;
             } while (r && r != v);
             Vector::normalize(sum);
-            const float normal[3] = {float(sum.x), float(sum.y), float(sum.z)};
-            v->setNormal(normal);
+            normal = {float(sum.x), float(sum.y), float(sum.z)};
+            v->setNormal(normal.data());
             for (r = v->samePosition; r && r != v; r = r->samePosition)
                 if (r->visited && !r->normalLocked && r->owner()->smooth()) {
                     r->visited = false;
-                    r->setNormal(normal);
+                    r->setNormal(normal.data());
                 }
         }
     }

@@ -5,8 +5,10 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
+#include <map>
 #include <random>
 
 #include "scene/BunchSplitter.h"
@@ -250,6 +252,82 @@ TEST(PolygonBranchNeighbours, TJunctionAndSmoothing) {
     EXPECT_TRUE(vectorNear(Vector(n[0], n[1], n[2]), sum, 1e-6));
     EXPECT_EQ(corner(b, 1, 0)->normal()[0], 0);  // the standing quad is not smooth
     EXPECT_TRUE(corner(b, 2, 0)->normal()[0] == n[0] && !b.polygons()[0]->smooth());
+}
+
+namespace {
+
+// Each vertex's neighbour found the plain way: for each half-edge a -> b,
+// going round b's ring from b, the first vertex of a usable polygon, not
+// linked yet, whose next vertex is welded to a and whose polygon faces
+// most nearly a's way.
+std::map<const PolygonVertex*, const PolygonVertex*> linkByWalkingRings(const PolygonBranch& b) {
+    std::map<const PolygonVertex*, const PolygonVertex*> link;
+    for (Polygon* p : b.polygons())
+        for (const PolygonVertex* a = p->firstVertex(); a && !p->isUnusable(); a = a->next()) {
+            const PolygonVertex *best = nullptr, *c = p->after(a);
+            float bestDot = 0;
+            do {
+                Polygon* q = c->owner();
+                const float *n = q->normal(), *m = p->normal(), d = n[0] * m[0] + n[1] * m[1] + n[2] * m[2];
+                if (!link.count(a) && !link.count(c) && !q->isUnusable() && q->after(c)->weldIndex == a->weldIndex &&
+                    (!best || d > bestDot))
+                    best = c, bestDot = d;
+                c = c->samePosition;
+            } while (c != p->after(a));
+            if (best)
+                link[a] = best, link[best] = a;
+        }
+    return link;
+}
+
+}  // namespace
+
+// Triangles and quads over a few places, in both windings, many sharing an
+// edge with several others, link as a plain walk round the rings links
+// them. Round the middle of a fan of 100,000 smooth triangles, each edge
+// from the middle links the two triangles beside it and every vertex
+// there, locked or not, has the sum of all faces (each once looked at every
+// other vertex there for its neighbour and, when locked, for its normal).
+TEST(PolygonBranchNeighbours, AgainstWalkingTheRingsAtAnyValence) {
+    for (unsigned seed = 1; seed <= 8; ++seed) {
+        std::mt19937 random(seed);
+        auto pick = [&](int n) { return int(random() % unsigned(n)); };
+        PolygonBranch b;
+        for (int i = 0; i < 400; ++i) {
+            std::vector<Vector> corners;
+            while (corners.size() < std::size_t(3 + (i % 4 == 0))) {
+                Vector c(pick(3), pick(3), pick(2));
+                if (std::find(corners.begin(), corners.end(), c) == corners.end())
+                    corners.push_back(c);
+            }
+            b.addPolygon(polygonOf(corners));
+        }
+        b.prepare();
+        const auto expected = linkByWalkingRings(b);
+        EXPECT_GT(expected.size(), 200u) << "seed " << seed;
+        for (Polygon* p : b.polygons())
+            for (const PolygonVertex* v = p->firstVertex(); v; v = v->next())
+                ASSERT_EQ(v->neighbour, expected.count(v) ? expected.at(v) : nullptr) << "seed " << seed;
+    }
+    const int n = 100000, row = 317;
+    PolygonBranch fan;
+    Vector sum;
+    for (int i = 0; i < n; ++i) {
+        fan.addPolygon(polygonOf({Vector(150, 150, 10), serpentine(i, row), serpentine(i + 1, row)}));
+        fan.polygons().back()->setSmooth();
+        fan.polygons().back()->firstVertex()->normalLocked = i % 2 == 0;
+        const float* f = fan.polygons().back()->normal();
+        sum += Vector(f[0], f[1], f[2]);
+    }
+    fan.prepare();
+    Vector::normalize(sum);
+    const float* middle = fan.polygons()[0]->firstVertex()->normal();
+    EXPECT_TRUE(vectorNear(Vector(middle[0], middle[1], middle[2]), sum, 1e-6));
+    for (int i = 0; i < n; ++i) {
+        const PolygonVertex* v = fan.polygons()[std::size_t(i)]->firstVertex();
+        ASSERT_TRUE(std::equal(middle, middle + 3, v->normal())) << i;
+        ASSERT_EQ(v->neighbour, i > 0 ? corner(fan, i - 1, 2) : nullptr) << i;
+    }
 }
 
 TEST(PolygonBranchList, AddMoveAndRemove) {
