@@ -4,8 +4,9 @@
 // 500,000 and 1,000,000 polygons, to show both grow in proportion. With the
 // arenas on, reports the heap allocations per polygon of building,
 // welding and compiling the ground. Size series of the cases that once grew
-// with the square: a ground with one triangle far away prepared, and a fan
-// of triangles round one vertex prepared.
+// with the square: a ground with one triangle far away prepared, a fan of
+// triangles round one vertex prepared, and one polygon of many vertices
+// compiled.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -152,6 +153,32 @@ void fanPrepare(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * n);
 }
 BENCHMARK(fanPrepare)->Arg(16000)->Arg(32000)->Arg(64000)->Arg(128000)->Arg(256000)->Unit(benchmark::kMillisecond);
+
+// One convex polygon of n vertices on a circle, compiled.
+void polygonCompile(benchmark::State& state) {
+    int n = int(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto b = std::make_unique<PolygonBranch>();
+        std::unique_ptr<kessa::Polygon> p(new kessa::Polygon);
+        for (int i = 0; i < n; ++i) {
+            const double a = 2 * 3.141592653589793 * i / n, c[3] = {1000 * std::cos(a), 1000 * std::sin(a), 0};
+            std::unique_ptr<kessa::PolygonVertex> v(new kessa::PolygonVertex);
+            v->setPosition(c);
+            p->addVertex(v);
+        }
+        b->addPolygon(std::move(p));
+        b->prepare();
+        kessa::GeoBunchBuilder builder;
+        state.ResumeTiming();
+        kessa::compilePolygons(builder, *b);
+        state.PauseTiming();
+        b.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(polygonCompile)->Arg(25000)->Arg(50000)->Arg(100000)->Arg(200000)->Unit(benchmark::kMillisecond);
 
 // Building a million polygons, welding and compiling them with the arenas
 // on: the allocations that are left come with blocks and growing lists.

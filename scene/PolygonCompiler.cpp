@@ -30,7 +30,8 @@ struct Cursor {
 
 class StripCompiler {
 public:
-    StripCompiler(GeoBunchBuilder& builder) : builder_(builder) {}
+    // Numbers the branch's vertices, polygon by polygon.
+    StripCompiler(GeoBunchBuilder& builder, const std::vector<Polygon*>& polygons);
 
     // Polygons joined by a strip through p starting at v in direction
     // parity; -1 when the strip would end on the wrong parity. start()
@@ -41,7 +42,7 @@ public:
     void emit(PolygonVertex* v, int count);
 
 private:
-    static Cursor enter(PolygonVertex* v, int parity);
+    Cursor enter(PolygonVertex* v, int parity) const;
     bool canCross(PolygonVertex* a) const;
     void mark(Polygon* p) {
         p->used = true;
@@ -53,26 +54,36 @@ private:
     void corner(GeoBunchBuilder::Corner& c, const PolygonVertex* v);
 
     GeoBunchBuilder& builder_;
+    // Every vertex by its number: a polygon's vertices lie together, in
+    // order, so that any of them is found in one step.
+    std::vector<PolygonVertex*> vertices_;
     std::vector<Polygon*> marked_;
     std::vector<PolygonVertex*> ring_;
     Cursor cursor_{nullptr, 0};
 };
 
+StripCompiler::StripCompiler(GeoBunchBuilder& builder, const std::vector<Polygon*>& polygons) : builder_(builder) {
+    for (Polygon* p : polygons)
+        for (PolygonVertex* v = p->firstVertex(); v; v = v->next()) {
+            v->number = int(vertices_.size());
+            vertices_.push_back(v);
+        }
+}
+
 // Half way round, one more for an odd polygon entered at parity 0: a
 // quadrilateral is left by the edge opposite its entry, a triangle by its
 // other two edges in turn.
-Cursor StripCompiler::enter(PolygonVertex* v, int parity) {
-    Polygon* p = v->owner();
-    int n = p->vertexCount();
+Cursor StripCompiler::enter(PolygonVertex* v, int parity) const {
+    const Polygon* p = v->owner();
+    const int n = p->vertexCount();
     int half = n / 2;
     if (n % 2) {
         if (parity == 0)
             ++half;
         parity = !parity;
     }
-    for (int i = 0; i < half; ++i)
-        v = p->after(v);
-    return {v, parity};
+    const int first = p->firstVertex()->number;
+    return {vertices_[std::size_t(first + (v->number - first + half) % n)], parity};
 }
 
 // Whether a strip may cross the edge from a to the vertex after it: the
@@ -204,7 +215,7 @@ void compilePolygons(GeoBunchBuilder& builder, PolygonBranch& branch) {
         branch.setAttachment(database->bunchCallbacks());
     for (Polygon* p : polygons)
         p->used = false;
-    StripCompiler strips(builder);
+    StripCompiler strips(builder, polygons);
     for (std::size_t g = 0; g < polygons.size(); ++g) {
         Polygon* first = polygons[g];
         if (first->used || first->isUnusable())

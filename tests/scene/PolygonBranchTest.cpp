@@ -469,6 +469,22 @@ TEST(PolygonCompile, LongStripNeedsNoDeepStack) {
     EXPECT_EQ(b->bunches()[0]->vertexCount(), 400002);
 }
 
+// One polygon of 50,000 corners on a circle compiles into one batch of all
+// its triangles in a moment: each strip attempt from each of its corners
+// once walked half way round it.
+TEST(PolygonCompile, OnePolygonOfManyVertices) {
+    const int n = 50000;
+    const double step = 2 * std::acos(-1.0) / n;
+    std::vector<Vector> corners;
+    for (int k = 0; k < n; ++k)
+        corners.emplace_back(1000 * std::cos(step * k), 1000 * std::sin(step * k), 0);
+    PolygonBranch b;
+    b.addPolygon(polygonOf(corners));
+    b.clean();
+    ASSERT_EQ(b.bunches().size(), 1u);
+    EXPECT_TRUE(b.bunches()[0]->triangleCount() == n - 2 && b.bunches()[0]->vertexCount() == n);
+}
+
 // With the arenas on, a clean splits batches of more than 1,400 triangles
 // into a "split 1" tree that takes the branch's place (1,400 stay whole),
 // also when all 1,500 triangles have one centre (the median leaves a half
