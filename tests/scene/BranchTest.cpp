@@ -6,11 +6,11 @@
 #include <stdexcept>
 
 #include "scene/BranchProcessor.h"
+#include "scene/BunchSplitter.h"
 #include "scene/BranchRenderable.h"
 #include "scene/Database.h"
 #include "scene/ExrefBranch.h"
 #include "scene/GeometryBranch.h"
-#include "scene/GeometrySplit.h"
 #include "scene/InstanceBranch.h"
 #include "scene/JointBranch.h"
 #include "scene/LodBranch.h"
@@ -647,7 +647,9 @@ TEST(GeometryBranch, HoldsItsBatchesUntilItGoesAndSplitsEvenEqualTriangles) {
     // Splitting ends also when all midpoints coincide.
     GeoBunchBuilder same;
     same.triangles.assign(3000, triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}));
-    std::unique_ptr<Branch> tree = splitIntoBranches(same, 1400);
+    GeometryBranch source;
+    kessa::GroupBranch tree;
+    kessa::splitBunch(source, tree, same, 1);
     std::string leaves;
     std::function<void(Branch*)> visit = [&](Branch* b) {
         if (auto* g = dynamic_cast<GeometryBranch*>(b))
@@ -655,7 +657,7 @@ TEST(GeometryBranch, HoldsItsBatchesUntilItGoesAndSplitsEvenEqualTriangles) {
         for (int i = 0; i < b->childCount(); ++i)
             visit(b->child(i));
     };
-    visit(tree.get());
+    visit(&tree);
     EXPECT_EQ(leaves, "750 750 750 750 ");
 }
 
