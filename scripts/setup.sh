@@ -8,6 +8,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   libsdl2-dev libx11-dev libxfixes-dev libxrandr-dev libgl-dev libgl1-mesa-dri libglx-mesa0
+  libglx-dev libopengl-dev  # CMake's OpenGL::GLX target needs both
   libfreetype-dev libfontconfig-dev fonts-liberation2
   libsqlite3-dev
   xfonts-base  # the core fonts SDL draws message boxes with
