@@ -137,16 +137,19 @@ bool WeldTree::bulkBox(double lo[3], double hi[3]) const {
         const double* p = &positions_[3 * i];
         return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
     };
-    std::vector<double> values;
-    values.reserve(m);
+    // The median and the distance most places lie within, from a sample
+    // of at most a few thousand places spread over the list.
+    std::vector<std::size_t> sample;
+    for (std::size_t i = 0, step = std::max<std::size_t>(1, m / 4096); i < m; i += step)
+        if (finite(i))
+            sample.push_back(i);
+    if (sample.empty())
+        return false;
+    std::vector<double> values(sample.size());
     double median[3];
     for (int axis = 0; axis < 3; ++axis) {
-        values.clear();
-        for (std::size_t i = 0; i < m; ++i)
-            if (finite(i))
-                values.push_back(positions_[3 * i + std::size_t(axis)]);
-        if (values.empty())
-            return false;
+        for (std::size_t k = 0; k < sample.size(); ++k)
+            values[k] = positions_[3 * sample[k] + std::size_t(axis)];
         std::nth_element(values.begin(), values.begin() + long(values.size() / 2), values.end());
         median[axis] = values[values.size() / 2];
     }
@@ -154,10 +157,8 @@ bool WeldTree::bulkBox(double lo[3], double hi[3]) const {
         const double* p = &positions_[3 * i];
         return std::max({std::fabs(p[0] - median[0]), std::fabs(p[1] - median[1]), std::fabs(p[2] - median[2])});
     };
-    values.clear();
-    for (std::size_t i = 0; i < m; ++i)
-        if (finite(i))
-            values.push_back(distance(i));
+    for (std::size_t k = 0; k < sample.size(); ++k)
+        values[k] = distance(sample[k]);
     const std::size_t most = 3 * (values.size() - 1) / 4;
     std::nth_element(values.begin(), values.begin() + long(most), values.end());
     const double limit = 64 * values[most];

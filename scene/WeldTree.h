@@ -71,7 +71,8 @@ public:
     void box(double lo[3], double hi[3]) const;
     // The box around every point but the strays: places not finite, or
     // more than 64 times as far from the places' median (along an axis) as
-    // three in four places are. A tolerance taken from the size of the
+    // three in four places are (both found over a sample of a few thousand
+    // places, evenly spread). A tolerance taken from the size of the
     // geometry must not follow one corner far away over everything else.
     // Returns whether any place was left out; lo and hi are set only then.
     bool bulkBox(double lo[3], double hi[3]) const;
