@@ -40,8 +40,9 @@ void PolygonBranch::computeBoundsAndCount() {
 // Each half-edge a -> b finds the opposite half-edge b' -> a' among the
 // vertices welded to b, the one whose polygon faces most nearly the same
 // way when several qualify, and of those the first going round b's ring
-// from b. A ring can hold thousands of vertices (the middle of a fan), so
-// each ring is sorted once by the welded position that follows each of its
+// from b. Short rings are walked. A ring can also hold thousands of
+// vertices (the middle of a fan): one found longer than a few steps is
+// listed once, sorted by the welded position that follows each of its
 // vertices, and a half-edge looks only at those that lead back to a.
 void PolygonBranch::linkNeighbours() {
     struct Member {
@@ -50,55 +51,71 @@ void PolygonBranch::linkNeighbours() {
         unsigned after, place;
         PolygonVertex* v;
     };
-    const unsigned none = ~0u;
+    const unsigned none = ~0u, walked = 16;
     auto byAfter = [](const Member& x, const Member& y) { return x.after < y.after; };
     auto byPlace = [](const Member& x, const Member& y) { return x.place < y.place; };
-    std::size_t count = 0;
-    for (const Polygon* p : polygons_)
-        count += std::size_t(p->vertexCount());
-    std::vector<unsigned> placeOf(count);
-    std::vector<std::size_t> start(welded_.size() + 1);
+    // Per welded position, where its sorted ring lies in members (none
+    // while it is not sorted).
+    std::vector<unsigned> listed(welded_.size(), none);
+    std::vector<std::pair<std::size_t, std::size_t>> lists;
     std::vector<Member> members;
-    members.reserve(count);
-    for (std::size_t g = 0; g < welded_.size(); ++g) {
-        start[g] = members.size();
+    auto list = [&](std::size_t g) {
+        listed[g] = unsigned(lists.size());
+        const std::size_t begin = members.size();
         unsigned place = 0;
-        PolygonVertex* v = welded_[g];
+        PolygonVertex* c = welded_[g];
         do {
-            Polygon* q = v->owner();
-            placeOf[std::size_t(v->number)] = place;
-            members.push_back({q->isUnusable() ? none : unsigned(q->after(v)->weldIndex), place++, v});
-            v = v->samePosition;
-        } while (v != welded_[g]);
-        std::sort(members.begin() + long(start[g]), members.end(), [](const Member& x, const Member& y) {
+            Polygon* q = c->owner();
+            c->number = int(place);
+            members.push_back({q->isUnusable() ? none : unsigned(q->after(c)->weldIndex), place++, c});
+            c = c->samePosition;
+        } while (c != welded_[g]);
+        std::sort(members.begin() + long(begin), members.end(), [](const Member& x, const Member& y) {
             return x.after != y.after ? x.after < y.after : x.place < y.place;
         });
-    }
-    start.back() = members.size();
+        lists.emplace_back(begin, members.size());
+    };
     for (Polygon* p : polygons_) {
         if (p->isUnusable())
             continue;
         for (PolygonVertex* a = p->firstVertex(); a; a = a->next()) {
             if (a->neighbour)
                 continue;
-            const PolygonVertex* b = p->after(a);
-            const std::size_t g = std::size_t(b->weldIndex);
-            const auto ring = members.begin() + long(start[g]), ringEnd = members.begin() + long(start[g + 1]);
-            const auto [first, last] =
-                std::equal_range(ring, ringEnd, Member{unsigned(a->weldIndex), 0, nullptr}, byAfter);
-            // Round the ring from b: the places from b's on, then the ones before.
-            const Member from{0, placeOf[std::size_t(b->number)], nullptr};
-            const std::size_t k = std::size_t(last - first);
-            const std::size_t skip = std::size_t(std::lower_bound(first, last, from, byPlace) - first);
+            PolygonVertex* b = p->after(a);
             PolygonVertex* best = nullptr;
             float bestDot = 0;
-            for (std::size_t i = 0; i < k; ++i) {
-                PolygonVertex* c = first[long((skip + i) % k)].v;
-                if (c->neighbour)
-                    continue;
-                float d = dot(c->owner()->normal(), p->normal());
+            auto consider = [&](PolygonVertex* c) {
+                Polygon* q = c->owner();
+                if (c->neighbour || q->after(c)->weldIndex != a->weldIndex || q->isUnusable())
+                    return;
+                float d = dot(q->normal(), p->normal());
                 if (!best || d > bestDot)
                     best = c, bestDot = d;
+            };
+            const std::size_t g = std::size_t(b->weldIndex);
+            if (listed[g] == none) {
+                PolygonVertex* c = b;
+                unsigned steps = 0;
+                do {
+                    consider(c);
+                    c = c->samePosition;
+                } while (c != b && ++steps < walked);
+                if (c != b) {
+                    best = nullptr;
+                    list(g);
+                }
+            }
+            if (listed[g] != none) {
+                const auto ring = members.begin() + long(lists[listed[g]].first);
+                const auto ringEnd = members.begin() + long(lists[listed[g]].second);
+                const auto [first, last] =
+                    std::equal_range(ring, ringEnd, Member{unsigned(a->weldIndex), 0, nullptr}, byAfter);
+                // Round the ring from b: the places from b's on, then the ones before.
+                const Member from{0, unsigned(b->number), nullptr};
+                const std::size_t k = std::size_t(last - first);
+                const std::size_t skip = std::size_t(std::lower_bound(first, last, from, byPlace) - first);
+                for (std::size_t i = 0; i < k; ++i)
+                    consider(first[long((skip + i) % k)].v);
             }
             if (best) {
                 a->neighbour = best;

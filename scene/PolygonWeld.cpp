@@ -28,7 +28,6 @@ void PolygonBranch::weld() {
     vertices.reserve(count);
     for (Polygon* p : polygons_)
         for (PolygonVertex* v = p->firstVertex(); v; v = v->next()) {
-            v->number = int(vertices.size());
             v->visited = p->smooth();
             v->neighbour = nullptr;
             v->samePosition = nullptr;

@@ -282,25 +282,28 @@ std::map<const PolygonVertex*, const PolygonVertex*> linkByWalkingRings(const Po
 
 }  // namespace
 
-// Triangles and quads over a few places, in both windings, many sharing an
-// edge with several others, link as a plain walk round the rings links
-// them. Round the middle of a fan of 100,000 smooth triangles, each edge
-// from the middle links the two triangles beside it and every vertex
-// there, locked or not, has the sum of all faces (each once looked at every
-// other vertex there for its neighbour and, when locked, for its normal).
+// Triangles and quads over a few places, in both windings, some twice,
+// many sharing an edge with several others, in rings short and long, link
+// as a plain walk round the rings links them. Round the middle of a fan of
+// 100,000 smooth triangles, each edge from the middle links the two
+// triangles beside it and every vertex there, locked or not, has the sum of
+// all faces (each once looked at every other vertex there for its
+// neighbour and, when locked, for its normal).
 TEST(PolygonBranchNeighbours, AgainstWalkingTheRingsAtAnyValence) {
     for (unsigned seed = 1; seed <= 8; ++seed) {
         std::mt19937 random(seed);
         auto pick = [&](int n) { return int(random() % unsigned(n)); };
+        const int side = 3 + int(seed % 3);
         PolygonBranch b;
         for (int i = 0; i < 400; ++i) {
             std::vector<Vector> corners;
             while (corners.size() < std::size_t(3 + (i % 4 == 0))) {
-                Vector c(pick(3), pick(3), pick(2));
+                Vector c(pick(side), pick(side), pick(2));
                 if (std::find(corners.begin(), corners.end(), c) == corners.end())
                     corners.push_back(c);
             }
-            b.addPolygon(polygonOf(corners));
+            for (int copies = i % 5 ? 1 : 2; copies > 0; --copies)
+                b.addPolygon(polygonOf(corners));
         }
         b.prepare();
         const auto expected = linkByWalkingRings(b);
