@@ -12,6 +12,8 @@ namespace kessa {
 namespace {
 
 const float nearlyParallel = 0.99985f;
+// Steps a polygon is walked round at most: larger ones are looked up.
+const int walked = 16;
 const float nearlyEqual = 1.0f - 0.99985f;
 
 float dot(const float* a, const float* b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
@@ -30,7 +32,7 @@ struct Cursor {
 
 class StripCompiler {
 public:
-    // Numbers the branch's vertices, polygon by polygon.
+    // Lists the vertices of the large polygons.
     StripCompiler(GeoBunchBuilder& builder, const std::vector<Polygon*>& polygons);
 
     // Polygons joined by a strip through p starting at v in direction
@@ -54,8 +56,9 @@ private:
     void corner(GeoBunchBuilder::Corner& c, const PolygonVertex* v);
 
     GeoBunchBuilder& builder_;
-    // Every vertex by its number: a polygon's vertices lie together, in
-    // order, so that any of them is found in one step.
+    // The vertices of polygons too large to walk half way round, by their
+    // numbers: a polygon's vertices lie together, in order, so that any of
+    // them is found in one step.
     std::vector<PolygonVertex*> vertices_;
     std::vector<Polygon*> marked_;
     std::vector<PolygonVertex*> ring_;
@@ -64,7 +67,7 @@ private:
 
 StripCompiler::StripCompiler(GeoBunchBuilder& builder, const std::vector<Polygon*>& polygons) : builder_(builder) {
     for (Polygon* p : polygons)
-        for (PolygonVertex* v = p->firstVertex(); v; v = v->next()) {
+        for (PolygonVertex* v = p->firstVertex(); v && p->vertexCount() > 2 * walked; v = v->next()) {
             v->number = int(vertices_.size());
             vertices_.push_back(v);
         }
@@ -72,7 +75,8 @@ StripCompiler::StripCompiler(GeoBunchBuilder& builder, const std::vector<Polygon
 
 // Half way round, one more for an odd polygon entered at parity 0: a
 // quadrilateral is left by the edge opposite its entry, a triangle by its
-// other two edges in turn.
+// other two edges in turn. Strips try each polygon from half its corners,
+// so a large one is not walked round but looked up.
 Cursor StripCompiler::enter(PolygonVertex* v, int parity) const {
     const Polygon* p = v->owner();
     const int n = p->vertexCount();
@@ -82,8 +86,13 @@ Cursor StripCompiler::enter(PolygonVertex* v, int parity) const {
             ++half;
         parity = !parity;
     }
-    const int first = p->firstVertex()->number;
-    return {vertices_[std::size_t(first + (v->number - first + half) % n)], parity};
+    if (half > walked) {
+        const int first = p->firstVertex()->number;
+        return {vertices_[std::size_t(first + (v->number - first + half) % n)], parity};
+    }
+    for (int i = 0; i < half; ++i)
+        v = p->after(v);
+    return {v, parity};
 }
 
 // Whether a strip may cross the edge from a to the vertex after it: the

@@ -474,18 +474,32 @@ TEST(PolygonCompile, LongStripNeedsNoDeepStack) {
 
 // One polygon of 50,000 corners on a circle compiles into one batch of all
 // its triangles in a moment: each strip attempt from each of its corners
-// once walked half way round it.
-TEST(PolygonCompile, OnePolygonOfManyVertices) {
-    const int n = 50000;
-    const double step = 2 * std::acos(-1.0) / n;
-    std::vector<Vector> corners;
-    for (int k = 0; k < n; ++k)
-        corners.emplace_back(1000 * std::cos(step * k), 1000 * std::sin(step * k), 0);
-    PolygonBranch b;
-    b.addPolygon(polygonOf(corners));
-    b.clean();
-    ASSERT_EQ(b.bunches().size(), 1u);
-    EXPECT_TRUE(b.bunches()[0]->triangleCount() == n - 2 && b.bunches()[0]->vertexCount() == n);
+// once walked half way round it. One of 40 corners, too many to walk round,
+// with quads on its edges 0, 20 and 10 in that order: the strip from the
+// first quad leaves it by edge 20 and is drawn from the quad there, so the
+// quad on edge 10 is drawn alone, last.
+TEST(PolygonCompile, LargePolygonsAloneAndInAStrip) {
+    for (const int n : {50000, 40}) {
+        const double step = 2 * std::acos(-1.0) / n;
+        std::vector<Vector> c;
+        for (int k = 0; k < n; ++k)
+            c.emplace_back(1000 * std::cos(step * k), 1000 * std::sin(step * k), 0);
+        PolygonBranch b;
+        for (int e : n == 40 ? std::vector<int>{0, -1, 20, 10} : std::vector<int>{-1})
+            b.addPolygon(polygonOf(e < 0 ? c : std::vector<Vector>{c[e + 1], c[e], c[e] * 1.5, c[e + 1] * 1.5}));
+        b.clean();
+        ASSERT_EQ(b.bunches().size(), 1u);
+        ASSERT_EQ(b.bunches()[0]->triangleCount(), n == 40 ? 44 : n - 2);
+        const GeoBunch::Float3* p = b.bunches()[0]->internals().vertexPointer();
+        const GeoBunch::index_data& index = *b.bunches()[0]->internals().indices();
+        auto reaches = [&](int t, bool left) {
+            for (int k = 0; k < 3; ++k)
+                if (left ? p[index[3 * t + k]].x < -1400 : p[index[3 * t + k]].y > 1400)
+                    return true;
+            return false;
+        };
+        EXPECT_TRUE(n != 40 || (reaches(0, true) && reaches(1, true) && reaches(42, false) && reaches(43, false)));
+    }
 }
 
 // With the arenas on, a clean splits batches of more than 1,400 triangles
