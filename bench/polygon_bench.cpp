@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include "scene/GeoBunchBuilder.h"
 #include "scene/MemoryOption.h"
@@ -18,6 +19,7 @@
 #include "scene/PolygonBranch.h"
 #include "scene/PolygonCompiler.h"
 #include "scene/Teapot.h"
+#include "scene/Vector.h"
 
 #include "AllocationCount.h"
 
@@ -25,32 +27,26 @@ namespace {
 
 using kessa::PolygonBranch;
 
+using Corners = std::vector<kessa::Vector>;
+
+void addPolygon(PolygonBranch& b, const Corners& corners) {
+    std::unique_ptr<kessa::Polygon> p(new kessa::Polygon);
+    for (const kessa::Vector& c : corners) {
+        std::unique_ptr<kessa::PolygonVertex> v(new kessa::PolygonVertex);
+        const double xyz[3] = {c.x, c.y, c.z};
+        v->setPosition(xyz);
+        p->addVertex(v);
+    }
+    b.addPolygon(std::move(p));
+}
+
 // side x side unit quads in z = 0, sharing their corners.
 std::unique_ptr<PolygonBranch> ground(int side) {
     auto b = std::make_unique<PolygonBranch>();
     for (int i = 0; i < side; ++i)
-        for (int j = 0; j < side; ++j) {
-            std::unique_ptr<kessa::Polygon> p(new kessa::Polygon);
-            const double corners[4][3] = {{double(i), double(j), 0}, {i + 1.0, double(j), 0},
-                                          {i + 1.0, j + 1.0, 0}, {double(i), j + 1.0, 0}};
-            for (const auto& c : corners) {
-                std::unique_ptr<kessa::PolygonVertex> v(new kessa::PolygonVertex);
-                v->setPosition(c);
-                p->addVertex(v);
-            }
-            b->addPolygon(std::move(p));
-        }
+        for (int j = 0; j < side; ++j)
+            addPolygon(*b, {{double(i), double(j), 0}, {i + 1.0, double(j), 0}, {i + 1.0, j + 1.0, 0}, {double(i), j + 1.0, 0}});
     return b;
-}
-
-void addTriangle(PolygonBranch& b, const double (&corners)[3][3]) {
-    std::unique_ptr<kessa::Polygon> p(new kessa::Polygon);
-    for (const auto& c : corners) {
-        std::unique_ptr<kessa::PolygonVertex> v(new kessa::PolygonVertex);
-        v->setPosition(c);
-        p->addVertex(v);
-    }
-    b.addPolygon(std::move(p));
 }
 
 // n triangles round one vertex above a square: their far corners follow a
@@ -59,17 +55,35 @@ void addTriangle(PolygonBranch& b, const double (&corners)[3][3]) {
 std::unique_ptr<PolygonBranch> fan(int n) {
     auto b = std::make_unique<PolygonBranch>();
     const int row = int(std::ceil(std::sqrt(double(n + 1))));
-    auto rim = [row](int i, double (&p)[3]) {
-        const int y = i / row, x = y % 2 ? row - 1 - i % row : i % row;
-        p[0] = x, p[1] = y, p[2] = 0;
+    auto rim = [row](int i) {
+        const int y = i / row;
+        return kessa::Vector(y % 2 ? row - 1 - i % row : i % row, y, 0);
     };
-    for (int i = 0; i < n; ++i) {
-        double corners[3][3] = {{row / 2.0, row / 2.0, 10}};
-        rim(i, corners[1]);
-        rim(i + 1, corners[2]);
-        addTriangle(*b, corners);
-    }
+    for (int i = 0; i < n; ++i)
+        addPolygon(*b, {{row / 2.0, row / 2.0, 10}, rim(i), rim(i + 1)});
     return b;
+}
+
+// Times the preparation of a branch that make builds anew for each run,
+// or, when compiling, its compiling after a preparation not timed.
+template <class Make>
+void timeBranch(benchmark::State& state, Make make, bool compiling, long items) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::unique_ptr<PolygonBranch> b = make();
+        kessa::GeoBunchBuilder builder;
+        if (compiling)
+            b->prepare();
+        state.ResumeTiming();
+        if (compiling)
+            kessa::compilePolygons(builder, *b);
+        else
+            b->prepare();
+        state.PauseTiming();
+        b.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * items);
 }
 
 // With the arenas on as the program runs, a clean also drops the polygons
@@ -87,96 +101,52 @@ void teapot(benchmark::State& state) {
 BENCHMARK(teapot)->ArgNames({"n", "arenas"})->ArgsProduct({{8, 32}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 void weldGround(benchmark::State& state) {
-    int side = int(state.range(0));
-    for (auto _ : state) {
-        state.PauseTiming();
-        std::unique_ptr<PolygonBranch> b = ground(side);
-        state.ResumeTiming();
-        b->prepare();
-        state.PauseTiming();
-        b.reset();
-        state.ResumeTiming();
-    }
-    state.SetItemsProcessed(state.iterations() * side * side);
+    const int side = int(state.range(0));
+    timeBranch(state, [side] { return ground(side); }, false, side * side);
 }
 BENCHMARK(weldGround)->Arg(500)->Arg(707)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 void compileGround(benchmark::State& state) {
-    int side = int(state.range(0));
-    for (auto _ : state) {
-        state.PauseTiming();
-        std::unique_ptr<PolygonBranch> b = ground(side);
-        b->prepare();
-        kessa::GeoBunchBuilder builder;
-        state.ResumeTiming();
-        kessa::compilePolygons(builder, *b);
-        state.PauseTiming();
-        b.reset();
-        state.ResumeTiming();
-    }
-    state.SetItemsProcessed(state.iterations() * side * side);
+    const int side = int(state.range(0));
+    timeBranch(state, [side] { return ground(side); }, true, side * side);
 }
 BENCHMARK(compileGround)->Arg(500)->Arg(707)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 // The ground with one triangle a million million units away: its corners
 // must not stretch the welding tolerance over the ground.
 void farTriangle(benchmark::State& state) {
-    int side = int(state.range(0));
-    for (auto _ : state) {
-        state.PauseTiming();
+    const int side = int(state.range(0));
+    auto make = [side] {
         std::unique_ptr<PolygonBranch> b = ground(side);
-        addTriangle(*b, {{1e12, 0, 0}, {1e12 + 1, 0, 0}, {1e12, 1, 0}});
-        state.ResumeTiming();
-        b->prepare();
-        state.PauseTiming();
-        benchmark::DoNotOptimize(b->weldedPositions().size());
-        b.reset();
-        state.ResumeTiming();
-    }
-    state.SetItemsProcessed(state.iterations() * side * side);
+        addPolygon(*b, {{1e12, 0, 0}, {1e12 + 1, 0, 0}, {1e12, 1, 0}});
+        return b;
+    };
+    timeBranch(state, make, false, side * side);
 }
 BENCHMARK(farTriangle)->Arg(50)->Arg(100)->Arg(200)->Arg(400)->Unit(benchmark::kMillisecond);
 
 // Welding, neighbours and edges of a fan whose middle vertex has n
 // polygons round it.
 void fanPrepare(benchmark::State& state) {
-    int n = int(state.range(0));
-    for (auto _ : state) {
-        state.PauseTiming();
-        std::unique_ptr<PolygonBranch> b = fan(n);
-        state.ResumeTiming();
-        b->prepare();
-        state.PauseTiming();
-        b.reset();
-        state.ResumeTiming();
-    }
-    state.SetItemsProcessed(state.iterations() * n);
+    const int n = int(state.range(0));
+    timeBranch(state, [n] { return fan(n); }, false, n);
 }
 BENCHMARK(fanPrepare)->Arg(16000)->Arg(32000)->Arg(64000)->Arg(128000)->Arg(256000)->Unit(benchmark::kMillisecond);
 
 // One convex polygon of n vertices on a circle, compiled.
 void polygonCompile(benchmark::State& state) {
-    int n = int(state.range(0));
-    for (auto _ : state) {
-        state.PauseTiming();
+    const int n = int(state.range(0));
+    auto make = [n] {
         auto b = std::make_unique<PolygonBranch>();
-        std::unique_ptr<kessa::Polygon> p(new kessa::Polygon);
+        Corners corners;
         for (int i = 0; i < n; ++i) {
-            const double a = 2 * 3.141592653589793 * i / n, c[3] = {1000 * std::cos(a), 1000 * std::sin(a), 0};
-            std::unique_ptr<kessa::PolygonVertex> v(new kessa::PolygonVertex);
-            v->setPosition(c);
-            p->addVertex(v);
+            const double a = 2 * 3.141592653589793 * i / n;
+            corners.emplace_back(1000 * std::cos(a), 1000 * std::sin(a), 0);
         }
-        b->addPolygon(std::move(p));
-        b->prepare();
-        kessa::GeoBunchBuilder builder;
-        state.ResumeTiming();
-        kessa::compilePolygons(builder, *b);
-        state.PauseTiming();
-        b.reset();
-        state.ResumeTiming();
-    }
-    state.SetItemsProcessed(state.iterations() * n);
+        addPolygon(*b, corners);
+        return b;
+    };
+    timeBranch(state, make, true, n);
 }
 BENCHMARK(polygonCompile)->Arg(25000)->Arg(50000)->Arg(100000)->Arg(200000)->Unit(benchmark::kMillisecond);
 
