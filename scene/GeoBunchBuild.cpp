@@ -40,8 +40,12 @@ bool outOfSpace(const Triangle& t) {
     return false;
 }
 
-// The whole tiles of 50 a coordinate around average a is moved by.
+// The whole tiles of 50 a coordinate around average a is moved by. Far
+// out (or at no number) a float has no whole tiles left to move by, and the
+// count would not fit an int: such coordinates stay as they are.
 int tileShift(double a) {
+    if (!(std::fabs(a) < 1e9))
+        return 0;
     if (a > 25)
         return int((a + 25) * -0.02);
     if (a < -25)

@@ -44,7 +44,8 @@ public:
     // The next vertex of the chain, null after the last (see Polygon::after).
     PolygonVertex* next() const { return next_; }
 
-    // Kept through flat-normal copying and smoothing.
+    // Kept through flat-normal copying, and not given a smoothed normal
+    // found at another vertex of its ring (its own turn still smooths it).
     bool normalLocked = false;
 
     // The polygon branch's working links, rebuilt at each of its cleans.

@@ -106,6 +106,7 @@ TEST(GeoBunchBuilder, TextureCoordinatesFarOutMoveByWholeTiles) {
         {{100, 101, 102}, {0, 0, 1}, {0, 1, 2}, {0, 0, 1}},         {{79, 80, 81}, {0, 0, 1}, {-21, -20, -19}, {0, 0, 1}},
         {{-26, 24, 0}, {0, 1, 0}, {-26, 24, 0}, {0, 1, 0}},         {{-81, -80, -79}, {0, 0, 1}, {19, 20, 21}, {0, 0, 1}},
         {{30, 31, 30.5f}, {0, 1, 0}, {-20, -19, -19.5f}, {0, 1, 0}}, {{0, 0, 1}, {130, 130, 131}, {0, 0, 1}, {-20, -20, -19}},
+        {{2e11f, 2e11f, 2e11f}, {0, 1, 0}, {2e11f, 2e11f, 2e11f}, {0, 1, 0}},
     };
     orvel::counted_ptr<kessa::Material> textured = materialWith(false, false);
     textured->setTexture(orvel::counted_ptr<kessa::Texture>(new kessa::Texture), 0);
