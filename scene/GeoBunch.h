@@ -146,6 +146,12 @@ public:
     // Null for a set other than 0 or 1.
     orvel::ref_ptr<texcoord_data>* texcoordDataSlot(int set);
 
+    // Where a render accumulator last grouped the items that draw this
+    // batch: the index of the group in its frame, a hint it checks before
+    // use. Kept here, beside the material the accumulator reads anyway, so
+    // that gathering a batch touches no other record.
+    int accumulatorGroup = -1;
+
     // The material and its flags (the first is the one-sided flag of ray
     // tests and collision gathering). A batch read from a current stream has
     // the default material: the record does not carry one.

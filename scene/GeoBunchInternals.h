@@ -135,10 +135,6 @@ public:
     const char* typeName() const override { return "zanthorium::kessa::GeoBunchInternals"; }
     void write(orvel::DataDest& out) override;
 
-    // Where a render accumulator last grouped the items that draw this
-    // batch: the index of the group in its frame, a hint it checks before use.
-    int accumulatorGroup = -1;
-
 private:
     friend class GeoBunch;
 

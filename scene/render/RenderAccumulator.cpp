@@ -2,7 +2,6 @@
 
 #include "base/Debug.h"
 #include "scene/GeoBunch.h"
-#include "scene/GeoBunchInternals.h"
 #include "scene/render/RenderAccumulatorInternals.h"
 
 namespace kessa {
@@ -56,11 +55,10 @@ void RenderAccumulator::addBunch(GeoBunch* bunch, const Matrix* matrix) {
         return;
     }
     int index = d.append(solidStuff, matrix, nullptr, bunch);
-    GeoBunchInternals* geometry = &bunch->internals();
-    int& slot = geometry->accumulatorGroup;
-    if (slot < 0 || std::size_t(slot) >= d.groups.size() || d.groups[slot].geometry != geometry) {
+    int& slot = bunch->accumulatorGroup;
+    if (slot < 0 || std::size_t(slot) >= d.groups.size() || d.groups[slot].bunch != bunch) {
         slot = int(d.groups.size());
-        d.groups.push_back({geometry, -1});
+        d.groups.push_back({bunch, -1});
     }
     RenderAccumulatorInternals::Group& group = d.groups[slot];
     d.lists[solidStuff][index].next = group.newest;

@@ -15,7 +15,6 @@ struct GLRenderInfo;
 
 namespace kessa {
 
-class GeoBunchInternals;
 
 // A stack that never loses its first entry.
 template <class T>
@@ -85,12 +84,12 @@ struct RenderAccumulatorInternals {
     std::vector<Item> lists[RenderAccumulator::listCount];
     unsigned frame = 0;
 
-    // The opaque batches that share one batch's geometry, newest item
-    // first (the items chain through their next words). A batch keeps the
-    // index of its group as a hint, checked before use: a batch may be
+    // The opaque items that draw one batch (its geometry is its own), newest
+    // item first (the items chain through their next words). A batch keeps
+    // the index of its group as a hint, checked before use: a batch may be
     // gathered by more than one accumulator at a time.
     struct Group {
-        GeoBunchInternals* geometry;
+        const GeoBunch* bunch;
         int newest;
     };
     std::vector<Group> groups;
