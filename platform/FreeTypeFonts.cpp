@@ -53,6 +53,15 @@ bool isFixed(const FontRequest& r) {
     return r.pitch == FontRequest::Pitch::Fixed || r.family == FontRequest::Family::Modern;
 }
 
+// The face Windows gives a request without a face name it knows. Asked for
+// by name first: fontconfig's own generic families list no Liberation font,
+// so on a machine with only those they all came out monospaced.
+const char* windowsFace(const FontRequest& r) {
+    if (isFixed(r))
+        return "Courier New";
+    return r.family == FontRequest::Family::Roman ? "Times New Roman" : "Arial";
+}
+
 const char* genericFamily(const FontRequest& r) {
     if (isFixed(r))
         return "monospace";
@@ -338,7 +347,9 @@ std::unique_ptr<PlatformFont> FreeTypeFontBackend::open(const FontRequest& reque
     if (!library_->ft)
         return nullptr;
     const FontRequest r = request.stock == FontRequest::Stock::None ? request : stockRequest(request.stock);
-    std::string family = !r.faceName.empty() && hasFamily(r.faceName) ? r.faceName : genericFamily(r);
+    std::string family = !r.faceName.empty() && hasFamily(r.faceName) ? r.faceName
+                         : hasFamily(windowsFace(r))                    ? windowsFace(r)
+                                                                        : genericFamily(r);
     const std::string matchKey = family + '\n' + std::to_string(r.weight) + (r.italic ? "i" : "");
     auto known = files_.find(matchKey);
     if (known == files_.end()) {

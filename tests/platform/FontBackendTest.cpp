@@ -1,5 +1,6 @@
 // The FreeType backend against the installed Liberation fonts, and the test
 // backend's exact glyphs.
+#include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -127,6 +128,28 @@ TEST_F(FreeTypeFontsTest, WidthsFollowTheFontAndItsFallback) {
     EXPECT_NE(serif->familyName().find("Serif"), std::string::npos) << serif->familyName();
     EXPECT_NE(width(*swissFallback, 'i'), width(*swissFallback, 'W'));
     EXPECT_EQ(characterHeight(swissFallback->metrics()), 14);
+}
+
+// A machine whose only fonts are the Liberation ones: fontconfig's generic
+// families name none of them, and each family still gets its metric twin.
+TEST(FreeTypeFallback, OnlyTheLiberationFontsStillGiveEachFamilyItsTwin) {
+    FcConfig* previous = FcConfigReference(nullptr);
+    FcConfig* only = FcConfigCreate();
+    ASSERT_TRUE(FcConfigParseAndLoad(only, reinterpret_cast<const FcChar8*>("/etc/fonts/conf.d"), FcTrue));
+    ASSERT_TRUE(FcConfigAppFontAddDir(only, reinterpret_cast<const FcChar8*>("/usr/share/fonts/truetype/liberation2")));
+    ASSERT_TRUE(FcConfigSetCurrent(only));
+    {
+        platform::FreeTypeFontBackend backend;
+        FontRequest roman = named("", -14), swiss = named("", -14), fixed = named("No Such Family Xyz", -14);
+        roman.family = FontRequest::Family::Roman;
+        swiss.family = FontRequest::Family::Swiss;
+        fixed.pitch = FontRequest::Pitch::Fixed;
+        for (auto [request, twin] : {std::pair{roman, "Liberation Serif"}, {swiss, "Liberation Sans"}, {fixed, "Liberation Mono"}})
+            EXPECT_EQ(backend.open(request)->familyName(), twin);
+    }
+    FcConfigSetCurrent(previous);
+    FcConfigDestroy(previous);
+    FcConfigDestroy(only);
 }
 
 // Bi-level glyphs sit on the baseline within their advance, clipped to the
