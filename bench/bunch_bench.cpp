@@ -15,7 +15,7 @@
 #include "gui/gl/GLwindow.h"
 #include "scene/GeoBunchInternals.h"
 
-#include "AllocationCount.h"
+#include "TimeFrames.h"
 
 namespace {
 
@@ -97,15 +97,7 @@ void drawBatches(benchmark::State& state, bool compiled) {
             b->internals().render();
         glFinish();
     };
-    frame();  // compiles
-    for (auto _ : state)
-        frame();
-    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
-    // Counted apart from the timed loop, which allocates for its own bookkeeping.
-    const unsigned long before = allocationCount();
-    for (int i = 0; i < 10; ++i)
-        frame();
-    state.counters["new_per_frame"] = double(allocationCount() - before) / 10;
+    timeFrames(state, frame);  // the first frame compiles
     state.counters["bytes_per_triangle"] = bytesPerTriangle(*list[0]);
     state.counters["triangles_per_frame"] = double(batches) * list[0]->triangleCount();
     pellium::fullGLacceleration = true;

@@ -9,7 +9,7 @@
 
 #include <memory>
 
-#include "AllocationCount.h"
+#include "TimeFrames.h"
 #include "scene/Database.h"
 #include "scene/Stopwatch.h"
 #include "scene/render/KessaWindow.h"
@@ -70,14 +70,7 @@ void frames(benchmark::State& state) {
         window.paintGL();
         glFinish();
     };
-    frame();
-    for (auto _ : state)
-        frame();
-    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
-    const unsigned long before = allocationCount();
-    for (int i = 0; i < 10; ++i)
-        frame();
-    state.counters["new_per_frame"] = double(allocationCount() - before) / 10;
+    timeFrames(state, frame);
     state.counters["particles"] = effect ? double(effect->internals()->particles.size()) : 0;
 }
 
