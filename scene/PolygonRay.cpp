@@ -90,9 +90,9 @@ bool PolygonBranch::intersectRay(const Ray& ray, RayHit& hit, bool anyHit, Bunch
             continue;
         found = true;
         hitPolygon_ = p;
+        hit.distance = distance;
         if (anyHit)
             return true;
-        hit.distance = distance;
     }
     return found;
 }

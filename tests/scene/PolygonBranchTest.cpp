@@ -607,7 +607,8 @@ bool triangleHit(const Vector& o, const Vector& d, const Vector& a, const Vector
 
 // Random convex polygons in random planes against a brute-force test of
 // their fan triangles: the nearest hit within the ray's length, one-sided
-// polygons only from their front.
+// polygons only from their front; an any-hit test stops at the first
+// polygon hit and gives its distance.
 TEST(PolygonRay, AgainstBruteForce) {
     std::mt19937 random(13);
     std::uniform_real_distribution<double> unit(-1, 1);
@@ -631,7 +632,7 @@ TEST(PolygonRay, AgainstBruteForce) {
         ray.origin = Vector(unit(random), unit(random), unit(random)) * 8;
         ray.aimAt(Vector(unit(random), unit(random), unit(random)) * 4);
         ray.length *= 0.5 + unit(random) * 0.4;  // some rays end short of what lies beyond
-        double best = ray.length;
+        double best = ray.length, first = ray.length;
         bool found = false, edge = false;
         for (Polygon* p : b.polygons()) {
             const float* n = p->normal();
@@ -642,8 +643,12 @@ TEST(PolygonRay, AgainstBruteForce) {
                 c.emplace_back(v->position()[0], v->position()[1], v->position()[2]);
             for (std::size_t k = 1; k + 1 < c.size(); ++k) {
                 double t;
-                if (triangleHit(ray.origin, ray.direction, c[0], c[k], c[k + 1], t, edge) && t > 0 && t <= best)
-                    best = t, found = true;
+                if (!triangleHit(ray.origin, ray.direction, c[0], c[k], c[k + 1], t, edge) || t <= 0 || t > ray.length)
+                    continue;
+                if (!found)
+                    first = t;
+                found = true;
+                best = std::min(best, t);
             }
         }
         kessa::RayHit hit;
@@ -654,12 +659,22 @@ TEST(PolygonRay, AgainstBruteForce) {
         hits += found;
         ASSERT_EQ(got, found) << r;
         EXPECT_NEAR(hit.distance, best, 1e-9) << r;
+        // Any hit: the first polygon in the list that is hit, at its distance.
         kessa::RayHit any;
         EXPECT_EQ(b.intersectRay(ray, any, true, nullptr), found);
-        EXPECT_EQ(any.distance, ray.length);
+        EXPECT_NEAR(any.distance, first, 1e-9) << r;
     }
     EXPECT_GT(hits, 200);
     EXPECT_GT(compared, 2900);
+    // A square 5 units ahead of a 10-unit ray is any hit at 5.
+    PolygonBranch square;
+    square.addPolygon(polygonOf({{-1, 5, -1}, {1, 5, -1}, {1, 5, 1}, {-1, 5, 1}}));
+    square.prepare();
+    kessa::Ray ahead;
+    ahead.aimAt({0, 10, 0});
+    kessa::RayHit any;
+    EXPECT_TRUE(square.intersectRay(ahead, any, true, nullptr));
+    EXPECT_EQ(any.distance, 5);
     // Polygons changed since the last welding: stale indices are logged,
     // and the answer stays right.
     LogCapture log;
