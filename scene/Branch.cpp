@@ -23,6 +23,13 @@ int Branch::childCount() const { return 0; }
 
 Branch* Branch::child(int) { return this; }
 
+const orvel::counted_ptr<pellium::TreeNode>& Branch::treeNode() {
+    if (!treeNode_)
+        treeNode_ = orvel::counted_ptr<pellium::TreeNode>(new pellium::TreeNode);
+    treeNode_->setText(name_);
+    return treeNode_;
+}
+
 bool Branch::apply(BranchProcessor& processor) { return processor.process(this); }
 
 bool Branch::growBounds(const Bounds& b) {

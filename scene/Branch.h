@@ -13,7 +13,9 @@
 #include "base/Streamable.h"
 #include "base/counted_ptr.h"
 #include "base/orvel_string.h"
+#include "gui/TreeViewable.h"
 #include "scene/Bounds.h"
+#include "scene/DoublePrecision.h"
 
 namespace kessa {
 
@@ -26,7 +28,10 @@ class Object;
 class TraversalCallback;
 class Traverser;
 
-class Branch : public orvel::Refcountable, public orvel::Streamable {
+class Branch : public DoublePrecision,
+               public pellium::TreeViewable,
+               public orvel::Refcountable,
+               public orvel::Streamable {
 public:
     enum CollisionMode : int {
         collideAlways = 0,
@@ -41,10 +46,13 @@ public:
     Branch(const Branch&) = delete;
     Branch& operator=(const Branch&) = delete;
 
-    virtual bool hasChildren() const;
-    virtual int childCount() const;
+    bool hasChildren() const override;
+    int childCount() const override;
     // The branch itself; groups give their child i.
-    virtual Branch* child(int i);
+    Branch* child(int i) override;
+    // The node a tree view shows for this branch, made on the first call,
+    // with the branch's name as its text.
+    const orvel::counted_ptr<pellium::TreeNode>& treeNode() override;
     // Returns the processor's answer for this branch; groups walk their
     // children too.
     virtual bool apply(BranchProcessor& processor);
@@ -132,6 +140,7 @@ private:
     int collisionMode_ = collideAlways;
     GroupBranch* group_ = nullptr;
     BranchCollidable* collidable_ = nullptr;
+    orvel::counted_ptr<pellium::TreeNode> treeNode_;
 };
 
 }  // namespace kessa

@@ -3,13 +3,14 @@
 // it stands, the distance along its direction to the first contact.
 #pragma once
 
+#include "scene/DoublePrecision.h"
 #include "scene/Vector.h"
 
 namespace kessa {
 
 class CollisionAction;
 
-class Collider {
+class Collider : public DoublePrecision {
 public:
     virtual ~Collider() = default;
     virtual void prepare(CollisionAction& action);

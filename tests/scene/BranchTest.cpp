@@ -115,6 +115,35 @@ TEST(BranchTree, ChildrenAreLinkedCountedAndNullRefused) {
     EXPECT_TRUE(c.middle->childCount() == 2 && !c.middle->isDirty());
 }
 
+// A tree view opens a scene through the branches' viewable side: children
+// as the groups give them, and one node per branch, made when first asked
+// for, showing the name the branch has when asked. A view may hold a node
+// past its branch.
+TEST(BranchTree, TreeViewsOpenTheTreeAndShowTheNames) {
+    GroupBranch root;
+    root.setName("root");
+    add<TestLeaf>(root, "first");
+    add<GroupBranch>(root, "second");
+    pellium::TreeViewable& view = root;
+    ASSERT_TRUE(view.hasChildren() && view.childCount() == 2);
+    pellium::TreeViewable *leaf = view.child(0), *second = view.child(1);
+    EXPECT_EQ(leaf, root.child(0));
+    EXPECT_TRUE(!leaf->hasChildren() && leaf->childCount() == 0);
+    EXPECT_TRUE(second->hasChildren() && second->childCount() == 0) << "a group opens, even empty";
+    EXPECT_EQ(view.treeNode()->text(), "root");
+    EXPECT_EQ(second->treeNode()->text(), "second");
+
+    orvel::counted_ptr<pellium::TreeNode> held = root.child(0)->treeNode();
+    EXPECT_EQ(held.useCount(), 2u);
+    root.child(0)->setName("renamed");
+    EXPECT_EQ(held->text(), "first");
+    EXPECT_EQ(root.child(0)->treeNode(), held);
+    EXPECT_EQ(held->text(), "renamed");
+    std::unique_ptr<Branch> replacement(new TestLeaf("new"));
+    root.child(0)->replaceBy(replacement).reset();
+    EXPECT_TRUE(held.useCount() == 1 && held->text() == "renamed");
+}
+
 // The processor may stop the walk, delete the branch it is given (nothing
 // is skipped) or add a child after it (the new one is visited, the current
 // one not again).
