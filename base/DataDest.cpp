@@ -27,6 +27,12 @@ DataDest& DataDest::writeStreamable(Streamable* object) {
     return *this;
 }
 
+DataDest& DataDest::writeLink(const Streamable* object) {
+    if (context)
+        context->writeLink(*this, object);
+    return *this;
+}
+
 DataDest& DataDest::writeCompact(unsigned n) {
     if (n < 0xFF)
         return writeByte(char(n));

@@ -59,6 +59,11 @@ public:
     DataDest& writeStreamable(const counted_ptr<T>& holder) {
         return writeStreamable(static_cast<Streamable*>(holder.record()));
     }
+    // A link back to an object that this one does not hold (its owner, its
+    // parent, a sibling): written as a reference, but it never brings its
+    // object into the stream. It names the object when something else
+    // writes it in the same stream, and is 0 otherwise.
+    DataDest& writeLink(const Streamable* object);
 
     // The stream writer whose object bodies this sink takes, if any.
     StreamWriter* context = nullptr;

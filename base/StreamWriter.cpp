@@ -117,6 +117,13 @@ void StreamWriter::writeReference(DataDest& body, Streamable* object) {
     body.writeUInt32(id);
 }
 
+void StreamWriter::writeLink(DataDest& body, const Streamable* object) {
+    // While objects are being found, the ids known are not yet all there
+    // will be; that run's bytes are not kept anyway.
+    auto found = finding_ || !object ? ids_.end() : ids_.find(object);
+    body.writeUInt32(found == ids_.end() ? 0 : found->second);
+}
+
 unsigned StreamWriter::referencesTo(const Streamable* object) const {
     auto found = ids_.find(object);
     return found == ids_.end() ? 0 : objects_[found->second - 1].references;

@@ -10,7 +10,8 @@
 // bodies, the references as those ids. So a class needs nothing beyond its
 // write(): every object it names is written, once, however many refer to
 // it, and cycles are no trouble. (An object named only in the second run
-// is written too, at the end.)
+// is written too, at the end.) A link (DataDest::writeLink) finds nothing:
+// it gives the id of an object that is written anyway, or 0.
 //
 // Type tags are the objects' typeName(); each tag gets the next type id and
 // is declared just before the first object of its type. A counted pointer
@@ -44,9 +45,10 @@ public:
         return write(dest, CountedKind<T>::streamable(root.get()));
     }
 
-    // The body sinks' hooks: a reference's id into body, and how many
-    // references the stream makes to an object.
+    // The body sinks' hooks: a reference's or a link's id into body, and
+    // how many references the stream makes to an object.
     void writeReference(DataDest& body, Streamable* object);
+    void writeLink(DataDest& body, const Streamable* object);
     unsigned referencesTo(const Streamable* object) const;
 
 private:

@@ -142,10 +142,10 @@ void Branch::write(orvel::DataDest& out) {
     using stream::writeTag;
     writeTag(out, 1);
     out << name_;
-    writeTag(out, 2);  // the owner
-    stream::writeNullReference(out);
-    writeTag(out, 3);  // the parent
-    stream::writeNullReference(out);
+    writeTag(out, 2);
+    out.writeLink(owner_);
+    writeTag(out, 3);
+    out.writeLink(parent_);
     writeTag(out, 4);
     out << dirty_;
     writeTag(out, 5);

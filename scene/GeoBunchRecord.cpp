@@ -1,5 +1,7 @@
 // The stream block of a batch's internals.
 #include "base/Debug.h"
+#include "scene/Branch.h"
+#include "scene/BunchHolder.h"
 #include "scene/GeoBunchInternals.h"
 #include "scene/SceneStream.h"
 #include "scene/render/Material.h"
@@ -195,12 +197,9 @@ void GeoBunchInternals::write(orvel::DataDest& out) {
     using stream::writeTag;
     writeTag(out, 1);
     out << valid_;
-    // The branch that lists the batch is not named: it would pull the whole
-    // branch into a stream of one batch, and a reader takes it from the
-    // branch's own list anyway.
     writeTag(out, 2);
     out.writeStreamable(ownerBunch_);
-    stream::writeNullReference(out);
+    out.writeLink(ownerBranch_ ? &ownerBranch_->holderBranch() : nullptr);
     writeTag(out, 10);
     out.writeStreamable(strips_.get());
     writeTag(out, 11);

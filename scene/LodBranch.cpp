@@ -53,8 +53,7 @@ void LodBranch::write(orvel::DataDest& out) {
     stream::writeTag(out, 2);
     out << range_ << rangeSquared_;
     stream::writeTag(out, 3);
-    stream::writeNullReference(out);
-    stream::writeNullReference(out);
+    out.writeLink(previous_).writeLink(next_);
     stream::writeTag(out, 0);
 }
 

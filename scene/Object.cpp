@@ -165,8 +165,8 @@ void Object::write(orvel::DataDest& out) {
     using stream::writeTag;
     writeTag(out, 1);
     out << name_;
-    writeTag(out, 2);  // the database
-    stream::writeNullReference(out);
+    writeTag(out, 2);
+    out.writeLink(database_);
     writeTag(out, 3);
     out << dirty_;
     writeTag(out, 4);

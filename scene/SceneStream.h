@@ -4,8 +4,10 @@
 // over without its payload: the next value is read as a tag.
 //
 // Links that the owning side makes (a branch's parent and owner, an object's
-// database, level-of-detail neighbours, an object's instance list) are
-// written as references but never taken from a stream: the owner rebuilds
+// database, level-of-detail neighbours, a batch's branch, an object's
+// instance list) are written as references, the back links through
+// DataDest::writeLink so that a stream of one part does not take in the
+// scene around it. They are never taken from a stream: the owner rebuilds
 // them when it takes its parts over, so no stream can make a branch belong
 // to two owners or to itself.
 #pragma once
@@ -33,12 +35,6 @@ inline unsigned nextTag(orvel::DataSource& in) {
 }
 
 inline void writeTag(orvel::DataDest& out, unsigned tag) { out.writeCompact(tag); }
-
-// A back link, written as no object: whoever takes the object over links it
-// again, and naming it would pull the rest of the scene into the stream.
-inline void writeNullReference(orvel::DataDest& out) {
-    out.writeStreamable(static_cast<orvel::Streamable*>(nullptr));
-}
 
 // A reference whose object the owning side links: its id is read and dropped.
 inline void skipReference(orvel::DataSource& in) {

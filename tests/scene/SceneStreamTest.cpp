@@ -1,7 +1,12 @@
 // Scenes through the object stream: every kind of branch, objects and
-// databases meet the stream contract; hand-built and hostile streams are
-// rows of bytes, the shape read and a log fragment.
+// databases meet the stream contract; the back links they write are read by
+// a reader of the tests' own; hand-built and hostile streams are rows of
+// bytes, the shape read and a log fragment.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
 
 #include "scene/CullTree.h"
 #include "scene/Database.h"
@@ -130,6 +135,194 @@ TEST(SceneStream, EveryKindMeetsTheStreamContract) {
     EXPECT_STREQ(roundTrip<TraversalCallback>(&cb)->typeName(), "zanthorium::kessa::TraverserCallbacks");
 }
 
+// A reader of scene streams of its own, as one that follows the stored form
+// alone: it takes each branch's owner and parent, each object's database,
+// the level-of-detail neighbours and a batch's branch from their back links
+// only, knowing nothing of what groups, objects and databases list.
+class LinkReader {
+public:
+    explicit LinkReader(const Bytes& bytes) : b_(bytes) {
+        while (at_ < b_.size() && b_[at_++] != '\n') {
+        }
+        for (;;) {
+            const int c = byte();
+            if (c == '?') {
+                unsigned type = compact();
+                types_[type] = string();
+            } else if (c == '!') {
+                const std::string type = types_.at(compact());
+                const unsigned id = u32(), length = compact(), end = at_ + length;
+                records_[id] = body(type.substr(type.rfind("::") + 2));
+                at_ = end;
+            } else {
+                EXPECT_EQ(c, '#');
+                return;
+            }
+        }
+    }
+
+    // "name: link=name ..." per record that has links, sorted.
+    std::string links() const {
+        std::vector<std::string> lines;
+        for (const auto& [id, r] : records_) {
+            std::string line;
+            for (const auto& [label, target] : r.links)
+                line += " " + label + "=" + nameOf(target);
+            if (!line.empty())
+                lines.push_back(r.name + ":" + line);
+        }
+        std::sort(lines.begin(), lines.end());
+        std::string out;
+        for (const std::string& l : lines)
+            out += l + "\n";
+        return out;
+    }
+    std::size_t recordCount() const { return records_.size(); }
+
+private:
+    struct Record {
+        std::string name;
+        std::vector<std::pair<std::string, unsigned>> links;
+    };
+
+    std::string nameOf(unsigned id) const {
+        if (id == 0)
+            return "-";
+        auto found = records_.find(id);
+        return found == records_.end() ? "#" + std::to_string(id) + "?" : found->second.name;
+    }
+    int byte() { return at_ < b_.size() ? b_[at_++] : -1; }
+    unsigned u32() {
+        unsigned v = 0;
+        for (int i = 0; i < 4; ++i)
+            v |= unsigned(byte() & 0xFF) << (8 * i);
+        return v;
+    }
+    unsigned compact() {
+        const int c = byte();
+        return c == 255 ? u32() : unsigned(c);
+    }
+    std::string string() {
+        const unsigned n = compact();
+        std::string s(b_.begin() + long(at_), b_.begin() + long(at_ + n));
+        at_ += n;
+        return s;
+    }
+    void bounds() {
+        while (unsigned tag = compact())
+            at_ += tag == 1 ? 48 : 32;
+    }
+    void list() {
+        for (unsigned n = compact(); n > 0; --n)
+            u32();
+    }
+    // Reads the blocks up to the links of the record's type.
+    Record body(const std::string& type) {
+        Record r;
+        auto link = [&](const char* label) { r.links.emplace_back(label, u32()); };
+        if (type == "Database") {
+            r.name = "database";
+            return r;
+        }
+        if (type == "Object") {
+            for (unsigned tag; (tag = compact()) != 0 && tag != 3;)
+                tag == 1 ? void(r.name = string()) : link("database");
+            return r;
+        }
+        if (type == "GeoBunchInternals") {
+            EXPECT_EQ(compact(), 1u);
+            byte();
+            EXPECT_EQ(compact(), 2u);
+            u32();
+            link("branch");
+            r.name = "batch";
+            return r;
+        }
+        if (type.find("Branch") == std::string::npos)
+            return r;
+        for (unsigned tag; (tag = compact()) != 0;) {
+            switch (tag) {
+            case 1: r.name = string(); break;
+            case 2: link("owner"); break;
+            case 3: link("parent"); break;
+            case 4: byte(); break;
+            case 5: bounds(); break;
+            default: u32(); break;
+            }
+        }
+        if (type == "LodBranch") {
+            EXPECT_EQ(compact(), 1u);
+            list();
+            EXPECT_EQ(compact(), 0u);
+            for (unsigned tag; (tag = compact()) != 0;) {
+                if (tag == 1)
+                    byte();
+                else if (tag == 2)
+                    at_ += 16;
+                else
+                    link("previous"), link("next");
+            }
+        }
+        return r;
+    }
+
+    const Bytes& b_;
+    std::size_t at_ = 0;
+    std::map<unsigned, std::string> types_;
+    std::map<unsigned, Record> records_;
+};
+
+// The same links as the scene in memory has them.
+std::string linksOf(const Database& db) {
+    std::vector<std::string> lines;
+    auto name = [](const auto* p) { return p ? std::string(p->name().c_str()) : std::string("-"); };
+    std::function<void(const Branch*)> walk = [&](const Branch* b) {
+        std::string line = std::string(b->name().c_str()) + ": owner=" + name(b->owner()) + " parent=" + name(b->parent());
+        if (auto* lod = dynamic_cast<const LodBranch*>(b))
+            line += " previous=" + name(lod->previous()) + " next=" + name(lod->next());
+        lines.push_back(line);
+        if (auto* g = dynamic_cast<const GeometryBranch*>(b))
+            for (std::size_t i = 0; i < g->bunches().size(); ++i)
+                lines.push_back("batch: branch=" + name(b));
+        if (b->group())
+            for (const Branch* c : b->group()->children())
+                walk(c);
+    };
+    for (const Object* o : db.objects()) {
+        lines.push_back(std::string(o->name().c_str()) + ": database=" + (o->database() == &db ? "database" : "-"));
+        walk(o->root());
+    }
+    std::sort(lines.begin(), lines.end());
+    std::string out;
+    for (const std::string& l : lines)
+        out += l + "\n";
+    return out;
+}
+
+// Back links are written: a reader that takes them alone finds every owner,
+// parent, database, neighbour and batch branch the scene has. They never
+// take the scene around a part into the part's stream.
+TEST(SceneStream, BackLinksNameWhatHoldsEachPart) {
+    FullScene s;
+    GeometryBranch* geometry = add<GeometryBranch>(*s.scene->root()->group(), "geometry");
+    for (float x : {0.0f, 5.0f})
+        geometry->addTriangles(builderOf({triangle({x, 0, 0}, {x + 1, 0, 0}, {x, 1, 0})}));
+    const std::string expected = linksOf(s.db);
+    EXPECT_NE(expected.find("near: owner=scene parent=root previous=- next=far\n"), std::string::npos) << expected;
+    EXPECT_EQ(LinkReader(writeStream(&s.db)).links(), expected);
+    // Read back and written again, the links are the same.
+    orvel::counted_ptr<Database> back = roundTrip<Database>(&s.db);
+    EXPECT_EQ(LinkReader(writeStream(back.get())).links(), expected);
+
+    LodBranch* near = dynamic_cast<LodBranch*>(s.scene->root()->child(1));
+    ASSERT_TRUE(near && near->next());
+    LinkReader part(writeStream(near));
+    EXPECT_EQ(part.recordCount(), 2u);
+    EXPECT_EQ(part.links(), "near-leaf: owner=- parent=near\nnear: owner=- parent=- previous=- next=-\n");
+    LinkReader batches(writeStream(geometry->bunches()[0]));
+    EXPECT_EQ(batches.links(), "batch: branch=-\n");
+}
+
 // A group and an object that count the ones alive, under types of the
 // tests' own, so that a row sees what a read left behind.
 int alive = 0;
@@ -217,6 +410,11 @@ TEST(SceneStream, HandBuiltAndHostileStreams) {
          records({{G, 1, grp("", {2, 3, 5})}, {G, 2, grp("a", {4})}, {G, 3, grp("b", {4, 4})}, {G, 4, grp("shared", {})}, {O, 5, obj("", {})}}),
          "[GroupBranch#2\"a\" o=- p=#1 dirty [GroupBranch#3\"shared\" o=- p=#2 dirty []], GroupBranch#4\"b\" o=- p=#1 dirty []]",
          "a child that belongs elsewhere was dropped", 0},
+        // The reader takes links from what holds a part, not from its back links.
+        {"back links naming what does not hold the branch",
+         records({{G, 1, grp("", {2})}, {G, 2, body().byte(1).string("c").byte(2).u32(3).byte(3).u32(4).raw({0, 1, 0, 0})},
+                  {O, 3, obj("o", {})}, {G, 4, grp("other", {})}}),
+         "GroupBranch#1\"\" o=- p=- dirty [GroupBranch#2\"c\" o=- p=#1 dirty []]", "", 0},
         {"groups that hold themselves", records({{G, 1, grp("", {2})}, {G, 2, grp("", {3, 1})}, {G, 3, grp("", {3})}}),
          "GroupBranch#1\"\" o=- p=- dirty [GroupBranch#2\"\" o=- p=#1 dirty [GroupBranch#3\"\" o=- p=#2 dirty []]]", "", 0},
         {"the root listed by a group nothing holds", records({{G, 1, grp("root", {})}, {G, 2, grp("", {1})}}),
