@@ -7,6 +7,7 @@
 #include "base/DataDest.h"
 #include "base/DataSource.h"
 #include "scene/Matrix.h"
+#include "scene/StreamFields.h"
 
 namespace kessa {
 
@@ -17,10 +18,6 @@ constexpr double huge = 1e300;
 constexpr int circleSegments = 32;
 
 enum Tag : unsigned { endTag = 0, boxTag = 1, sphereTag = 2 };
-
-void writeVector(orvel::DataDest& out, const Vector& v) { out << v.x << v.y << v.z; }
-
-void readVector(orvel::DataSource& in, Vector& v) { in >> v.x >> v.y >> v.z; }
 
 }  // namespace
 
@@ -195,11 +192,9 @@ void Bounds::draw() const {
 void Bounds::write(orvel::DataDest& out) const {
     if (valid_) {
         out.writeCompact(boxTag);
-        writeVector(out, min_);
-        writeVector(out, max_);
+        writePoint(writePoint(out, min_), max_);
         out.writeCompact(sphereTag);
-        writeVector(out, centre_);
-        out << radius_;
+        writePoint(out, centre_) << radius_;
     }
     out.writeCompact(endTag);
 }
@@ -214,15 +209,13 @@ bool Bounds::read(orvel::DataSource& in) {
             return true;
         if (tag == boxTag) {
             Vector min, max;
-            readVector(in, min);
-            readVector(in, max);
+            readPoint(readPoint(in, min), max);
             if (!in.fail())
                 set(min, max);
         } else if (tag == sphereTag) {
             Vector centre;
             double radius = 0;
-            readVector(in, centre);
-            in >> radius;
+            readPoint(in, centre) >> radius;
             if (!in.fail())
                 setSphere(centre, radius);
         }

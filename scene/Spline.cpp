@@ -6,16 +6,9 @@
 #include "base/DataDest.h"
 #include "base/DataSource.h"
 #include "scene/SceneStream.h"
+#include "scene/StreamFields.h"
 
 namespace kessa {
-
-namespace {
-
-void writePoint(orvel::DataDest& out, const Vector& p) { out << p.x << p.y << p.z; }
-
-void readPoint(orvel::DataSource& in, Vector& p) { in >> p.x >> p.y >> p.z; }
-
-}  // namespace
 
 void Spline::setClosed(bool closed) {
     closed_ = closed;

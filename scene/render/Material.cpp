@@ -7,6 +7,7 @@
 #include "base/DataSource.h"
 #include "base/Debug.h"
 #include "scene/SceneStream.h"
+#include "scene/StreamFields.h"
 #include "scene/render/SetOrder.h"
 #include "scene/render/Texture.h"
 
@@ -63,10 +64,6 @@ std::set<orvel::counted_ptr<Material>, MaterialOrder>& materialSet() {
     static auto* set = new std::set<orvel::counted_ptr<Material>, MaterialOrder>;
     return *set;
 }
-
-void writeColour(orvel::DataDest& out, const pellium::Color& c) { out << c.red << c.green << c.blue << c.alpha; }
-
-void readColour(orvel::DataSource& in, pellium::Color& c) { in >> c.red >> c.green >> c.blue >> c.alpha; }
 
 bool readByte(orvel::DataSource& in) {
     char c = 0;

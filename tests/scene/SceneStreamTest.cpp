@@ -1,22 +1,27 @@
 // Scenes through the object stream: every kind of branch, objects and
 // databases meet the stream contract; the back links they write are read by
 // a reader of the tests' own; hand-built and hostile streams are rows of
-// bytes, the shape read and a log fragment.
+// bytes, the shape read and a log fragment; the shared field forms.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <map>
 
+#include "base/MemoryDataDest.h"
+#include "base/MemoryDataSource.h"
 #include "scene/CullTree.h"
 #include "scene/Database.h"
 #include "scene/ExrefBranch.h"
+#include "scene/GeoBunchStreams.h"
 #include "scene/GeometryBranch.h"
 #include "scene/InstanceBranch.h"
 #include "scene/JointBranch.h"
 #include "scene/KessaDatabaseReader.h"
 #include "scene/LodBranch.h"
 #include "scene/Object.h"
+#include "scene/StreamFields.h"
 #include "scene/SwitchBranch.h"
 #include "scene/render/TraversalCallback.h"
 #include "tests/scene/SceneTest.h"
@@ -321,6 +326,70 @@ TEST(SceneStream, BackLinksNameWhatHoldsEachPart) {
     EXPECT_EQ(part.links(), "near-leaf: owner=- parent=near\nnear: owner=- parent=- previous=- next=-\n");
     LinkReader batches(writeStream(geometry->bunches()[0]));
     EXPECT_EQ(batches.links(), "batch: branch=-\n");
+}
+
+// The shared field readers and writers: every value in the stream's byte
+// order, calls chained, and a read cut short keeps what it did not reach.
+// The batches' position, normal and texture-coordinate streams hold their
+// elements in the same form.
+TEST(StreamFields, OneFormForPointsColoursNormalsAndTextureCoordinates) {
+    for (bool swap : {false, true}) {
+        SCOPED_TRACE(swap);
+        Bytes expected;
+        auto put = [&](auto value) {
+            unsigned char b[sizeof value];
+            std::memcpy(b, &value, sizeof value);
+            if (swap)
+                std::reverse(b, b + sizeof value);
+            expected.insert(expected.end(), b, b + sizeof value);
+        };
+        for (double d : {1.0, -2.0, 0.5})
+            put(d);
+        for (float f : {0.25f, 0.5f, 0.75f, 1.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f})
+            put(f);
+        orvel::MemoryDataDest out;
+        out.swap = swap;
+        writeTexCoord(writeNormal(writeColour(writePoint(out, Vector(1, -2, 0.5)), pellium::Color{0.25f, 0.5f, 0.75f, 1}), {3, 4, 5}),
+                      {6, 7});
+        EXPECT_EQ(Bytes(out.data(), out.data() + out.size()), expected);
+
+        orvel::MemoryDataSource in(expected.data(), unsigned(expected.size()), false);
+        in.swap = swap;
+        Vector p;
+        pellium::Color c;
+        GeoBunch::Float3 n{};
+        GeoBunch::Float2 t{};
+        readTexCoord(readNormal(readColour(readPoint(in, p), c), n), t);
+        EXPECT_TRUE(in.good() && p == Vector(1, -2, 0.5) && c.red == 0.25f && c.alpha == 1 && n.x == 3 && n.z == 5 && t.s == 6 && t.t == 7);
+        orvel::MemoryDataSource cut(expected.data(), 24 + 8, false);
+        cut.swap = swap;
+        pellium::Color kept{9, 9, 9, 9};
+        readColour(readPoint(cut, p), kept);
+        EXPECT_TRUE(cut.fail() && p == Vector(1, -2, 0.5) && kept.green == 0.5f && kept.blue == 9 && kept.alpha == 9);
+
+        orvel::ref_ptr<GeoBunch::vertex_data> positions = streamOf<GeoBunch::vertex_data>({GeoBunch::Float3{1, 2, 3}, {4, 5, 6}});
+        orvel::ref_ptr<GeoBunch::texcoord_data> coords = streamOf<GeoBunch::texcoord_data>({GeoBunch::Float2{0.5f, -1}});
+        orvel::MemoryDataDest arrays;
+        arrays.swap = swap;
+        positions->write(arrays);
+        coords->write(arrays);
+        orvel::MemoryDataSource back(arrays.data(), arrays.size(), false);
+        back.swap = swap;
+        auto elements = [&](unsigned count) {
+            EXPECT_EQ(back.readCompact(), 1u);
+            back.readUInt32();
+            EXPECT_EQ(back.readCompact(), 2u);
+            EXPECT_EQ(back.readCompact(), count);
+        };
+        elements(2);
+        GeoBunch::Float3 first{}, second{};
+        readNormal(readNormal(back, first), second);
+        EXPECT_TRUE(first.x == 1 && first.z == 3 && second.x == 4 && second.z == 6);
+        EXPECT_EQ(back.readCompact(), 0u);
+        elements(1);
+        readTexCoord(back, t);
+        EXPECT_TRUE(back.good() && t.s == 0.5f && t.t == -1 && back.readCompact() == 0);
+    }
 }
 
 // A group and an object that count the ones alive, under types of the
