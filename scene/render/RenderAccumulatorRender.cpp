@@ -304,6 +304,9 @@ void RenderAccumulator::render(pellium::GLRenderInfo& context) {
     RenderAccumulatorInternals& d = *d_;
     if (glFailed())
         orvel::debug("GL had an error at the start of RenderAccumulator::render()\n");
+    // The statistics count this frame alone; the viewport stays, the
+    // viewer's projection is made from it.
+    context.points = context.lines = context.quads = 0;
     bool empty = !d.sky;
     for (const std::vector<Item>& list : d.lists)
         empty = empty && list.empty();

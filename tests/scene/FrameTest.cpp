@@ -268,7 +268,8 @@ std::vector<std::string> drawnNames;
 class Quad : public Renderable {
 public:
     Quad(const char* name, const Rect& r, const Color& c, bool depthTest = true) : name_(name), r_(r), c_(c), depthTest_(depthTest) {}
-    void draw(pellium::GLRenderInfo&) override {
+    void draw(pellium::GLRenderInfo& context) override {
+        ++context.quads;
         drawnNames.push_back(name_);
         pellium::disableGLState(10);
         if (!depthTest_)
@@ -344,7 +345,8 @@ protected:
 // An empty frame touches no state but ends; the sky lies behind
 // everything, for one frame, and is skipped with a log line without a
 // viewer; solid, then ordered, then blended items in the order added;
-// without depth writes later items show through.
+// without depth writes later items show through. Each frame counts its own
+// statistics in the context it is drawn with.
 TEST_F(AccumulatorGl, FramesSkyAndThePasses) {
     glEnable(GL_BLEND);
     glDepthRange(0.25, 0.75);
@@ -394,6 +396,7 @@ TEST_F(AccumulatorGl, FramesSkyAndThePasses) {
     acc.add(&nearQuad, nullptr, true);
     frame();
     EXPECT_TRUE(pixelNear(at(16, 32), 128, 64, 0, 2)) << "in the order added, not by depth";
+    EXPECT_TRUE(context.quads == 2 && context.width == glSide && context.height == glSide) << "a frame counts its own quads";
     next();
     Quad opaqueNear("near", nearLeft, red);
     acc.pushOverrideState(RenderAccumulator::ordered);
