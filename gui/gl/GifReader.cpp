@@ -19,9 +19,6 @@ struct GifError {
     const char* text;
 };
 
-// Larger images are refused rather than risk a 16 GiB allocation.
-constexpr unsigned maxSide = 16384;
-constexpr uint64_t maxPixels = uint64_t(1) << 26;
 constexpr unsigned dictionarySize = 4096;
 constexpr uint32_t opaqueBlack = 0xFF000000u;
 
@@ -286,7 +283,7 @@ bool decode(Image& result, const unsigned char* data, size_t size) {
             const unsigned width = in.word();
             const unsigned height = in.word();
             table.apply(in, in.byte(), transparent);
-            if (width > maxSide || height > maxSide || uint64_t(width) * height > maxPixels)
+            if (!fileImageSizeAllowed(width, height))
                 throw GifError{corruptedFile};
             Image image{int(width), int(height)};
             PixelSink sink(image.empty() ? nullptr : image.data()->pixels.data(), width, height);

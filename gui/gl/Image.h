@@ -14,6 +14,15 @@ class GLclient;
 struct ImageData;
 class ResourceModule;
 
+// The largest picture a file decoder makes: a hostile header must not cost
+// a 16 GiB allocation.
+constexpr uint64_t maxFileImageSide = 16384;
+constexpr uint64_t maxFileImagePixels = uint64_t(1) << 26;
+
+inline bool fileImageSizeAllowed(uint64_t width, uint64_t height) {
+    return width <= maxFileImageSide && height <= maxFileImageSide && width * height <= maxFileImagePixels;
+}
+
 class Image {
 public:
     Image();
