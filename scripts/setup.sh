@@ -11,6 +11,7 @@ packages=(
   libglx-dev libopengl-dev  # CMake's OpenGL::GLX target needs both
   libfreetype-dev libfontconfig-dev fonts-liberation2
   libsqlite3-dev
+  libjpeg-dev  # libjpeg-turbo, the JPEG texture decoder
   xfonts-base  # the core fonts SDL draws message boxes with
   xdg-utils    # the opener of the shell's stand-in
 )

@@ -94,7 +94,7 @@ public:
 
     static std::string tool() { return KALVORA_IMAGEMAGICK; }
 
-private:
+    // What a shell command writes to its standard output.
     static std::string run(const std::string& command) {
         std::string out;
         FILE* pipe = popen(command.c_str(), "r");
@@ -108,6 +108,7 @@ private:
         return out;
     }
 
+private:
     std::string dir_;
     std::vector<std::string> files_;
 };
