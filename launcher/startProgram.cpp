@@ -14,6 +14,7 @@
 #include "launcher/GraphicsCheck.h"
 #include "launcher/VideoSettings.h"
 #include "launcher/ViewWindow.h"
+#include "media/ModelReading.h"
 #include "scene/render/Sky.h"
 #include "platform/FileSystem.h"
 #include "platform/Windows.h"
@@ -56,6 +57,7 @@ int startProgram(const std::vector<orvel_string>& words) {
         orvel::debug("Command line word: %s\n", w.c_str());
     game_launcher::readVideoSettings();
     kessa::enablePolygonArena();
+    modrane::setUpModelReading();
 
     int code = 0;
     try {
