@@ -158,8 +158,13 @@ void Image::paste(const Image& source, int x, int y) {
     // Read before touch(): source may share this image's data.
     const uint32_t* from = source.constPixels();
     uint32_t* to = pixels();
-    for (int64_t row = 0; row < h; ++row)
+    // Onto itself and upward, the top row goes first: a row must be read
+    // before the rows under it are copied over it.
+    const bool topFirst = from == to && y > fromY;
+    for (int64_t i = 0; i < h; ++i) {
+        const int64_t row = topFirst ? h - 1 - i : i;
         std::memmove(to + (y + row) * width() + x, from + (fromY + row) * source.width() + fromX, size_t(w) * 4);
+    }
 }
 
 void Image::keyOutCornerColour() {

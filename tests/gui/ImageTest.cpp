@@ -154,6 +154,14 @@ TEST(Image, PasteOntoItselfReadsTheOriginalPixels) {
     Image alias(a);
     a.paste(alias, 1, 0);
     EXPECT_EQ(pixelsOf(a), (std::vector<uint32_t>{0, 0, 1, 2}));
+
+    // Rows moved onto the rows above them, and below: each row lands once, unsmeared.
+    Image up = numbered(1, 3, 1);  // rows 1, 2, 3 from the bottom
+    up.paste(Image(up), 0, 1);
+    EXPECT_EQ(pixelsOf(up), (std::vector<uint32_t>{1, 1, 2}));
+    Image down = numbered(2, 3, 1);
+    down.paste(Image(down), 1, -1);
+    EXPECT_EQ(pixelsOf(down), (std::vector<uint32_t>{1, 3, 3, 5, 5, 6}));
 }
 
 TEST(Image, FillSetsEveryPixelAndOnAShortPixelVectorLogsAndFillsAnyway) {
