@@ -130,7 +130,11 @@ void resampleWidth(Pixels& pixels, int w, int h, int w2) {
 }
 
 void resampleHeight(Pixels& pixels, int w, int h, int h2) {
-    if (h2 >= h) {
+    // An unchanged height keeps its rows: a pass from half a step would blend
+    // every row with the next.
+    if (h2 == h)
+        return;
+    if (h2 > h) {
         pixels = resampleColumns(pixels, w, h, h2, widening(h, h2));
         return;
     }

@@ -129,12 +129,28 @@ TEST(Resample, HalvingIsAnExactFloorAverage) {
     EXPECT_EQ(*tall.constPixels(), 0x01FF0300u);
 }
 
-TEST(Resample, AWidthChangeAloneStillRunsTheHeightPass) {
-    // The height rule "not lower" applies at an equal height too: rows are
-    // resampled from half a step below, which blends neighbouring rows.
+TEST(Resample, AWidthChangeAloneLeavesTheRowsAsTheyWere) {
+    // One-pixel black and white rows, 300 wide: only the width goes to a
+    // power of two, as a texture's would, and every row stays crisp.
+    Image stripes(300, 256);
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 300; ++x)
+            *stripes.pixelAt(x, y) = y % 2 ? 0xFFFFFFFFu : 0xFF000000u;
+    stripes.resize(256, 256);
+    ASSERT_EQ(stripes.width(), 256);
+    ASSERT_EQ(stripes.height(), 256);
+    int greyRows = 0;
+    for (int y = 0; y < 256; ++y) {
+        bool crisp = true;
+        for (int x = 0; x < 256; ++x)
+            crisp = crisp && stripes.constPixels()[y * 256 + x] == (y % 2 ? 0xFFFFFFFFu : 0xFF000000u);
+        greyRows += !crisp;
+    }
+    EXPECT_EQ(greyRows, 0);
+    // A column keeps its levels when only the width grows.
     Image image = strip({0, 100, 200}, false);
     image.resize(2, 3);
-    EXPECT_EQ(levels(image), (Levels{50, 50, 150, 150, 200, 200}));
+    EXPECT_EQ(levels(image), (Levels{0, 0, 100, 100, 200, 200}));
 }
 
 TEST(Resample, SameSizeChangesNothingAndEmptyImagesGetNewData) {
