@@ -144,6 +144,11 @@ int GLtexture::height() const { return internals_->height; }
 bool GLtexture::borderClampMissing() const { return internals_->borderClampMissing; }
 
 void GLtexture::bind() {
+    // The context may have been let go since the name was made (an off-screen
+    // render leaves none current), and GL calls would fall into nothing: the
+    // shared context, which holds the name, is bound again first.
+    if (internals_->created && !ensureContext(nullptr))
+        return;
     // An error left by earlier code is not this texture's.
     glGetError();
     if (internals_->created)
@@ -216,7 +221,7 @@ void GLtexture::setImage(const Image& image) {
     in.width = image.width();
     in.height = image.height();
     bind();
-    if (!in.created)
+    if (!in.created || !platform::currentGLContext())
         return;
 
     Image picture;

@@ -7,6 +7,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -296,6 +297,24 @@ TEST_F(GLtextureTest, BindMakesAContextWhenNoneIsCurrent) {
     EXPECT_TRUE(t.created());
     EXPECT_TRUE(t.uploaded());
     EXPECT_EQ(glIsTexture(t.name()), GL_TRUE);
+}
+
+TEST_F(GLtextureTest, APictureGivenAfterTheContextWasLetGoReachesGL) {
+    GLtexture t;
+    uploadPlain(t, Image());
+    t.bind();
+    ASSERT_TRUE(t.created());
+    // As an off-screen render leaves it: no context current.
+    platform::makeGLCurrent(0, nullptr);
+    ASSERT_EQ(platform::currentGLContext(), nullptr);
+    const Image picture = noisePicture(64, 32, 5);
+    t.setImage(picture);
+    EXPECT_TRUE(t.uploaded());
+    ASSERT_NE(pellium::ensureContext(nullptr), 0u);
+    t.bind();
+    EXPECT_EQ(levelSize(0), Size(64, 32));
+    const std::vector<uint32_t> back = levelPixels(0);
+    EXPECT_TRUE(std::equal(back.begin(), back.end(), picture.constPixels())) << "the picture as given";
 }
 
 TEST_F(GLtextureTest, AnErrorLeftBehindIsNotBlamedOnTheTextureButItsOwnIsLogged) {
