@@ -121,11 +121,10 @@ void HTMLParser::parse(const char* text) {
 
 void HTMLParser::add(HTMLGlyph* glyph) {
     orvel::ref_ptr<HTMLGlyph> held(glyph);
-    if (!paragraph_) {
-        if (glyph->isSpace())
-            return;  // a paragraph never starts with a space
+    // Made on its first glyph, a space included: the paragraph keeps no
+    // leading space, but a space alone between blocks is an empty line.
+    if (!paragraph_)
         paragraph_ = new GlyphHolder(alignment_);
-    }
     paragraph_->addGlyph(glyph, link());
 }
 

@@ -62,6 +62,28 @@ TEST(HtmlLayoutTest, ParagraphLines) {
     }
 }
 
+TEST(HtmlLayoutTest, AParagraphIsMadeOnItsFirstGlyphEvenASpace) {
+    struct Case {
+        const char* text;
+        size_t blocks;
+        int height;  // of the document
+    };
+    const Case cases[] = {
+        {"<p>a</p> <p>b</p>", 3, 17 + 4 + 17},  // the space alone ends an empty line
+        {"<p>a</p>   <p>b</p>", 3, 38},
+        {"<p>a</p><p>b</p>", 2, 34},
+        {" ", 1, 4},
+        {"", 0, 0},
+        {"a <p> b", 2, 34},  // spaces at either end of a paragraph add nothing
+    };
+    for (const Case& c : cases) {
+        Page page(c.text);
+        EXPECT_EQ(page.pane.document().chunks().size(), c.blocks) << c.text;
+        EXPECT_EQ(page.pane.document().height(), c.height) << c.text;
+        EXPECT_EQ(page.pane.pageHeight(), c.height + 10) << c.text;
+    }
+}
+
 TEST(HtmlLayoutTest, WidthsAndWidthFloor) {
     struct Case {
         const char* text;
