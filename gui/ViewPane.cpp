@@ -1,7 +1,11 @@
 #include "ViewPane.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "gui/Application.h"
 #include "gui/Graphics.h"
+#include "gui/GuiRenderer.h"
 #include "gui/ScrollBar.h"
 #include "gui/ScrollPaneInternals.h"
 
@@ -45,6 +49,25 @@ void ViewPane::handleEvent(const Event& event) {
 void ViewPane::handleKey(const Event& event) {
     if (Component* view = pane_->getView())
         view->handleKey(event);
+}
+
+void ViewPane::message(Component*, int id, int) {
+    const ScrollPaneInternals& in = pane_->internals();
+    ScrollBar* bar = nullptr;
+    long long by = 0;
+    if (id == WidgetState::up || id == WidgetState::down) {
+        bar = in.verticalBar;
+        by = in.verticalStep;
+    } else if (id == WidgetState::left || id == WidgetState::right) {
+        bar = in.horizontalBar;
+        by = in.horizontalStep;
+    }
+    if (id == WidgetState::up || id == WidgetState::left)
+        by = -by;
+    // Unclamped, but within the value's range, whatever a program set.
+    if (bar)
+        bar->setValue(int(std::clamp<long long>(bar->getValue() + by, INT_MIN, INT_MAX)));
+    pane_->revalidate();
 }
 
 void ViewPaneLayout::calcSize(Container&, int&, int&) {

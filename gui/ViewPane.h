@@ -4,14 +4,20 @@
 
 #include "gui/Container.h"
 #include "gui/LayoutManager.h"
+#include "gui/MessageDest.h"
 
 namespace pellium {
 
 class ScrollPane;
 
-class ViewPane : public Container {
+class ViewPane : public Container, public MessageDest {
 public:
     ViewPane(ScrollPane* pane, Component* view);
+
+    // A message whose id is a direction code (WidgetState's up, down, left,
+    // right) moves the matching bar by the pane's step, unclamped: drawing
+    // brings the value back into range. Any message redraws the pane.
+    void message(Component* source, int id, int detail) override;
 
     // The page's size for a SizedPage, else the view's; units above 1 replace it.
     void getPreferredSize(int& width, int& height) override;

@@ -195,6 +195,41 @@ TEST(ScrollPaneScrollTest, ThumbSizeAndPlace) {
     }
 }
 
+// A direction code moves its bar by the pane's step, unclamped (drawing
+// brings it back into range); other ids move nothing.
+TEST(ScrollPaneScrollTest, ViewPaneMessagesOfADirectionMoveTheirBar) {
+    ScrollPane pane(new pellium::Spacer(390, 120));
+    pane.setSteps(20, 7);
+    laidOut(pane, {0, 0, 200, 100});
+    namespace S = pellium::WidgetState;
+    const struct {
+        const char* what;
+        int id;
+        int vertical, horizontal;  // from
+        int movedVertical, movedHorizontal;
+    } rows[] = {
+        {"up", S::up, 30, 30, 10, 30},
+        {"down", S::down, 30, 30, 50, 30},
+        {"left", S::left, 30, 30, 30, 23},
+        {"right", S::right, 30, 30, 30, 37},
+        {"up past the top", S::up, 0, 0, -20, 0},
+        {"down past the bottom", S::down, 40, 0, 60, 0},
+        {"right past the end", S::right, 0, 210, 0, 217},
+        {"up from the least int", S::up, INT_MIN, 0, INT_MIN, 0},
+        {"down from the greatest int", S::down, INT_MAX, 0, INT_MAX, 0},
+        {"left without its second bit", 0x40000, 30, 30, 30, 30},
+        {"a scroll bar's id", 1, 30, 30, 30, 30},
+        {"two codes at once", S::up | S::down, 30, 30, 30, 30},
+    };
+    for (const auto& row : rows) {
+        pane.verticalBar()->setValue(row.vertical);
+        pane.horizontalBar()->setValue(row.horizontal);
+        pane.viewPane()->message(nullptr, row.id, 0);
+        EXPECT_EQ(pane.verticalBar()->getValue(), row.movedVertical) << row.what;
+        EXPECT_EQ(pane.horizontalBar()->getValue(), row.movedHorizontal) << row.what;
+    }
+}
+
 struct Details : pellium::MessageDest {
     void message(pellium::Component*, int, int detail) override { got.push_back(detail); }
     std::vector<int> got;
@@ -260,6 +295,28 @@ TEST_F(ScrollDriveTest, ArrowsRepeatWhileHeldAndTheThumbDrags) {
     EXPECT_EQ(details.got.front(), 0);
     EXPECT_EQ(details.got.back(), 2);
     EXPECT_EQ(pane->getView()->getBounds().y, 18 + 280 + 240 - 600) << "the view followed";
+}
+
+// Counts the times the pane draws it.
+struct DrawnView : pellium::Spacer {
+    DrawnView() : Spacer(190, 600) {}
+    void draw(pellium::Graphics&) override { ++draws; }
+    int draws = 0;
+};
+
+TEST_F(ScrollDriveTest, AnyMessageToTheViewPaneRedrawsThePane) {
+    auto* view = new DrawnView;
+    pane = new ScrollPane(view);
+    window.add(pane);
+    window.setResizable(false);
+    guitest::openAt(window, 100, 100, 200, 300);
+    window.repaint();
+    for (int id : {int(pellium::WidgetState::down), 0, 12345}) {
+        const int before = view->draws;
+        pane->viewPane()->message(nullptr, id, 0);
+        EXPECT_EQ(view->draws, before + 1) << id;
+    }
+    EXPECT_EQ(view->getBounds().y, 18 + 280 + 20 - 600) << "drawn where the down step put it";
 }
 
 // A track shorter than the smallest thumb (18 high from y 34, against 48):
