@@ -20,6 +20,8 @@ public:
     virtual int id() const { return -1; }
     // The word stored with the tooltip.
     virtual int tooltipWord() const { return 0; }
+    // An empty hook that a command may fill; 0 here.
+    virtual int hook() const { return 0; }
     // 0 unchecked, 1 checked, anything else unknown (the default, -1). A check
     // box attached to the action follows it.
     virtual int checkState() const { return -1; }

@@ -29,17 +29,27 @@ ToolTipState& toolTips() {
     return state;
 }
 
+std::list<Component*>& live() {
+    static std::list<Component*> components;
+    return components;
+}
+
 }  // namespace
 
 // Every component starts in the default GUI font; the cache keeps it for the
 // life of the process.
-Component::Component() : font_(FontCache::get(FontKey(FontKey::guiFace, 0, 0))) {}
+Component::Component() : font_(FontCache::get(FontKey(FontKey::guiFace, 0, 0))) {
+    live_ = live().insert(live().end(), this);
+}
 
 Component::~Component() {
+    live().erase(live_);
     Window::forgetComponent(this);
     if (toolTips().component == this)
         closeToolTip();
 }
+
+const std::list<Component*>& Component::liveComponents() { return live(); }
 
 void Component::setLabel(const char* text, bool parseShortcut) {
     labelWidth_ = -1;

@@ -5,6 +5,8 @@
 // and state. Held by reference count.
 #pragma once
 
+#include <list>
+
 #include "base/Refcountable.h"
 #include "base/counted_ptr.h"
 #include "base/orvel_string.h"
@@ -26,6 +28,8 @@ class Component : public orvel::Refcountable {
 public:
     Component();
     ~Component() override;
+    Component(const Component&) = delete;
+    Component& operator=(const Component&) = delete;
 
     // With parseShortcut every '!' is dropped and the first character after a
     // single '!' becomes the shortcut letter.
@@ -121,6 +125,10 @@ public:
     using ToolTipMaker = Window* (*)(const Event& event, Component* component);
     static void setToolTipMaker(ToolTipMaker maker);
 
+    // Every live component, oldest first: each joins as it is made and leaves
+    // as it goes.
+    static const std::list<Component*>& liveComponents();
+
 protected:
     friend class Container;
     Container* container_ = nullptr;
@@ -144,6 +152,7 @@ private:
     int toolTipWord_ = 0;
     bool toolTipFromParent_ = false;
     char shortcut_ = 0;
+    std::list<Component*>::iterator live_;  // its place among the live components
 };
 
 }  // namespace pellium

@@ -99,6 +99,9 @@ public:
     // How far, in pixels, the pointer may leave a scroll bar sideways while
     // dragging its thumb before the thumb jumps back.
     virtual int thumbDragTolerance() { return 50; }
+    // The renderer's one question without arguments; both renderers answer
+    // true, and nothing in the toolkit asks it yet.
+    virtual bool query() { return true; }
     // The label at the metrics' place in a colour, its shortcut letter
     // underlined, without the etched look of a disabled label.
     virtual void drawLabel(Graphics& g, const GuiMetrics& metrics, Component* component, GuiColor::gui_color color);

@@ -3,15 +3,21 @@
 // font's exact numbers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <utility>
 #include <vector>
 
+#include "gui/Button.h"
 #include "gui/Component.h"
 #include "gui/Container.h"
 #include "gui/GuiRenderer.h"
 #include "gui/MessageDest.h"
 #include "gui/PelliumAction.h"
+#include "gui/ScrollPane.h"
+#include "gui/XPtheme.h"
 #include "gui/gl/FontCache.h"
+#include "tests/gui/FakeTheme.h"
 #include "tests/gui/TestFonts.h"
 
 using pellium::Component;
@@ -115,6 +121,67 @@ TEST(ActionTest, StoredIconsStandInForTheToolbarStrip) {
     EXPECT_EQ(PelliumAction::makeIcon(PelliumAction::editCut, narrow).constPixels()[100], 0u)
         << "cell 0 is cut from the strip";
     EXPECT_NE(cut.constPixels()[100], 0u);
+}
+
+TEST(ComponentTest, EveryLiveComponentIsListedOldestFirstUntilItGoes) {
+    const std::list<Component*>& live = Component::liveComponents();
+    const struct {
+        const char* what;
+        std::function<Component*()> make;
+        size_t made;  // the component and the parts it makes
+    } rows[] = {
+        {"a plain component", [] { return new Component; }, 1},
+        {"a container", [] { return new pellium::Container; }, 1},
+        {"a button", [] { return new pellium::Button("!Go"); }, 1},
+        // Bars of two arrows and a track each, the header and the viewport.
+        {"a scroll pane", [] { return new pellium::ScrollPane(nullptr); }, 1 + 2 * 4 + 2},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const size_t before = live.size();
+        Component* newest = nullptr;
+        {
+            orvel::ref_ptr<Component> made(row.make());
+            ASSERT_EQ(live.size(), before + row.made);
+            // The outermost is made, and listed, before the parts it makes.
+            EXPECT_EQ(*std::next(live.begin(), std::ptrdiff_t(before)), made.get());
+            newest = live.back();
+        }
+        EXPECT_EQ(live.size(), before) << "every one leaves as it goes";
+        EXPECT_EQ(std::count(live.begin(), live.end(), newest), 0);
+    }
+    // One that goes from the middle leaves the others in their order.
+    Component a, b, c;
+    orvel::ref_ptr<Component> middle(new Component);
+    Component d;
+    middle.reset();
+    EXPECT_EQ(std::vector<Component*>(std::prev(live.end(), 4), live.end()),
+              (std::vector<Component*>{&a, &b, &c, &d}));
+}
+
+// Two slots of the Parts with no use in the toolkit yet: the renderer's
+// question without arguments and the actions' empty hook.
+TEST(ComponentTest, RendererQueryAnswersTrueAndActionHookZero) {
+    pellium::XPtheme themed(faketheme::functions()), unthemed{pellium::ThemeFunctions()};
+    ASSERT_TRUE(themed.available());
+    const struct {
+        const char* what;
+        pellium::GuiRenderer* renderer;
+    } renderers[] = {{"the default renderer", pellium::GuiRenderer::instance()},
+                     {"the theme renderer", &themed},
+                     {"the theme renderer without its library", &unthemed}};
+    for (const auto& row : renderers)
+        EXPECT_TRUE(row.renderer->query()) << row.what;
+
+    const pellium::Action plain;
+    const struct {
+        const char* what;
+        const pellium::Action* action;
+    } actions[] = {{"the base action", &plain},
+                   {"a standard action", PelliumAction::get(PelliumAction::editCopy)},
+                   {"an unknown id", PelliumAction::get(0x4321)}};
+    for (const auto& row : actions)
+        EXPECT_EQ(row.action->hook(), 0) << row.what;
 }
 
 TEST(ToolTipTest, HoverShowsTheNearestOwnTooltipOnce) {
