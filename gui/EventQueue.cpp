@@ -8,6 +8,7 @@
 #include "base/Debug.h"
 #include "gui/Idler.h"
 #include "gui/PopupController.h"
+#include "gui/ProgramIcon.h"
 #include "gui/Updatable.h"
 #include "gui/WindowInternals.h"
 #include "platform/Windows.h"
@@ -450,6 +451,8 @@ long WindowProc(const Message& m) {
         queueEvent(e);
         break;
     }
+    case MessageType::QueryDragIcon:
+        return long(programIcon());
     default:
         break;
     }

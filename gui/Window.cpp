@@ -10,8 +10,10 @@
 #include "gui/Graphics.h"
 #include "gui/GuiRenderer.h"
 #include "gui/PopupController.h"
+#include "gui/ProgramIcon.h"
 #include "gui/WindowInternals.h"
 #include "gui/WindowPlacement.h"
+#include "gui/XPtheme.h"
 #include "gui/gl/Cursor.h"
 #include "platform/Windows.h"
 
@@ -208,8 +210,19 @@ void Window::open() {
     Rect b = getBounds();
     if (b.width < 0 || b.height < 0)
         getPreferredSize(b.width, b.height);
+    // The class record: redrawn whole when resized, a device context of its
+    // own, the program's icon; a popup saves what it covers, and gets the
+    // system's drop shadow when it asks for one and the visual-styles library
+    // is there to draw it (asked for every popup, so the first one loads it).
+    in.classStyle = verticalRedraw | horizontalRedraw | ownDC;
+    if (in.type == Popup) {
+        in.classStyle |= saveBits;
+        if (XPtheme::isAvailable() && in.shadow)
+            in.classStyle |= dropShadow;
+    }
     platform::ScreenMetrics screen = platform::screenMetrics();
     platform::WindowParams params;
+    params.icon = programIcon();
     params.title = getLabel().c_str();
     params.opengl = in.opengl;
     params.width = b.width;
@@ -310,6 +323,8 @@ void Window::destroyNative() {
 }
 
 bool Window::isOpen() const { return internals_->open; }
+
+unsigned Window::classStyle() const { return internals_->classStyle; }
 platform::WindowId Window::getHWND() const { return internals_->handle; }
 bool Window::isBlocked() const { return internals_->blocked; }
 void Window::setBlocked(bool blocked) { internals_->blocked = blocked; }

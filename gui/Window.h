@@ -48,11 +48,22 @@ public:
     bool isWindow() const override { return true; }
     void setSize(int width, int height);
 
+    // The style bits of the class record a window opens with, by the system's numbers.
+    enum ClassStyle : unsigned {
+        verticalRedraw = 0x1,
+        horizontalRedraw = 0x2,
+        ownDC = 0x20,
+        saveBits = 0x800,
+        dropShadow = 0x20000
+    };
+
     void open();
     // Closes child windows first, hides this one and destroys its native window
     // at the end of the loop pass.
     void close();
     bool isOpen() const;
+    // The class record's style the window last opened with; 0 before it opens.
+    unsigned classStyle() const;
     platform::WindowId getHWND() const;
     bool isBlocked() const;
     void setBlocked(bool blocked);

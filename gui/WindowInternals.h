@@ -25,6 +25,7 @@ struct WindowInternals {
     bool blocked = false;
     bool resizable = true;
     bool closePending = false;
+    unsigned classStyle = 0;  // Window::ClassStyle bits of the class it opened with
     Component* defaultButton = nullptr;
     Component* cancelButton = nullptr;
     bool modeChanged = false;

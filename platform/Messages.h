@@ -62,7 +62,8 @@ enum class MessageType {
     MiddleButtonUp,
     RightButtonDown,
     RightButtonUp,
-    MouseWheel  // wheel: 120 per notch, positive away from the user
+    MouseWheel,    // wheel: 120 per notch, positive away from the user
+    QueryDragIcon  // which icon to show while the window is dragged minimised: answered with an IconId
 };
 
 struct Message {

@@ -1,6 +1,7 @@
 #include "Windows.h"
 
 #include <SDL_syswm.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 #include <unistd.h>
@@ -55,6 +56,9 @@ struct State {
     std::set<unsigned long> goneXWindows;
     int (*previousXErrorHandler)(Display*, XErrorEvent*) = nullptr;
     Display* xDisplay = nullptr;  // SDL's connection, once a window showed it
+    // Each icon as its _NET_WM_ICON value: width, height and the pixels of
+    // every size in turn, one long each.
+    std::vector<std::vector<unsigned long>> icons;
     std::chrono::steady_clock::time_point nextPump;
 };
 
@@ -600,6 +604,38 @@ std::string videoProblem() {
 
 void setWindowProcedure(WindowProcedure procedure) { state().procedure = procedure; }
 
+IconId createIcon(const std::vector<IconPicture>& pictures) {
+    std::vector<unsigned long> value;
+    for (const IconPicture& p : pictures) {
+        if (p.width < 1 || p.height < 1 || !p.pixels)
+            continue;
+        value.push_back((unsigned long)p.width);
+        value.push_back((unsigned long)p.height);
+        value.insert(value.end(), p.pixels, p.pixels + size_t(p.width) * size_t(p.height));
+    }
+    if (value.empty())
+        return 0;
+    std::vector<std::vector<unsigned long>>& icons = state().icons;
+    icons.push_back(std::move(value));
+    return IconId(icons.size());
+}
+
+namespace {
+
+// Every size at once, for the window manager to choose from; SDL's own call
+// would set one. Elsewhere than on X the window goes without.
+void showIcon(const Entry& e, IconId icon) {
+    const std::vector<std::vector<unsigned long>>& icons = state().icons;
+    Display* display = state().xDisplay;
+    if (icon < 1 || icon > icons.size() || !e.xWindow || !display)
+        return;
+    const std::vector<unsigned long>& value = icons[icon - 1];
+    XChangeProperty(display, e.xWindow, XInternAtom(display, "_NET_WM_ICON", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(value.data()), int(value.size()));
+}
+
+}  // namespace
+
 WindowId createWindow(const WindowParams& p) {
     if (!sdl::start())
         return 0;
@@ -651,6 +687,7 @@ WindowId createWindow(const WindowParams& p) {
     e.childY = p.y;
     e.monitor = p.monitor;
     state().windows[id] = e;
+    showIcon(e, p.icon);
     if (p.kind == WindowKind::Child)
         embed(sdlWindow, sdl::window(p.parent), p.x, p.y);
     if (p.kind == WindowKind::FullScreen)

@@ -18,6 +18,19 @@ enum class WindowKind {
     FullScreen  // covers one monitor; applies the monitor's requested display mode
 };
 
+// An icon's picture at one size: 0xAARRGGBB pixels, rows top-down.
+struct IconPicture {
+    int width = 0, height = 0;
+    const std::uint32_t* pixels = nullptr;
+};
+// Identifies one icon; 0 is none.
+using IconId = std::uint32_t;
+
+// Keeps a copy of the pictures as one icon, whose sizes the window manager
+// picks from (a large one for task lists, a small one for title bars). 0
+// for no picture. Icons live as long as the process.
+IconId createIcon(const std::vector<IconPicture>& pictures);
+
 struct WindowParams {
     WindowKind kind = WindowKind::TopLevel;
     WindowId parent = 0;
@@ -29,6 +42,7 @@ struct WindowParams {
     bool opengl = false;  // the window can carry an OpenGL context
     int monitor = 0;      // for a full-screen window
     const char* title = "";
+    IconId icon = 0;
 };
 
 // Starts the video layer on first use; false when there is no display. Every

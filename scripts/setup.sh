@@ -21,6 +21,7 @@ if [ "${1:-}" = "--tests" ]; then
     libgif-dev  # the yardstick of the GIF benchmark
     mesa-utils
     xvfb xauth xdotool
+    x11-utils  # xprop reads the icon a window shows
     xclip  # the second program of the clipboard tests
     imagemagick
     gcovr
