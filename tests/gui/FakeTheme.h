@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "gui/ThemeFunctions.h"
+#include "platform/DynamicLibrary.h"
 
 namespace faketheme {
 
@@ -58,6 +59,20 @@ inline pellium::ThemeFunctions functions() {
         return part == 4 && s == 1 && property == 3803 ? (*c = 0xFF336699u, 0) : -1;
     };
     return f;
+}
+
+// Puts the stand-ins in the library loader's place of "uxtheme.dll": the
+// process-wide theme renderer, once made, finds them.
+inline void installAsLibrary() {
+    const pellium::ThemeFunctions f = functions();
+    const std::pair<const char*, void*> symbols[] = {
+        {"OpenThemeData", reinterpret_cast<void*>(f.openThemeData)},
+        {"CloseThemeData", reinterpret_cast<void*>(f.closeThemeData)},
+        {"DrawThemeBackground", reinterpret_cast<void*>(f.drawThemeBackground)},
+        {"GetThemePartSize", reinterpret_cast<void*>(f.getThemePartSize)},
+        {"GetThemeColor", reinterpret_cast<void*>(f.getThemeColor)}};
+    for (auto [name, address] : symbols)
+        platform::addBuiltinSymbol("uxtheme.dll", name, address);
 }
 
 }  // namespace faketheme

@@ -6,19 +6,10 @@
 
 #include "gui/GuiRenderer.h"
 #include "gui/XPtheme.h"
-#include "platform/DynamicLibrary.h"
 #include "tests/gui/FakeTheme.h"
 
 TEST(ThemeLibraryTest, TheSwitchDecidesWhenTheLibraryIsThere) {
-    const pellium::ThemeFunctions f = faketheme::functions();
-    const std::pair<const char*, void*> symbols[] = {
-        {"OpenThemeData", reinterpret_cast<void*>(f.openThemeData)},
-        {"CloseThemeData", reinterpret_cast<void*>(f.closeThemeData)},
-        {"DrawThemeBackground", reinterpret_cast<void*>(f.drawThemeBackground)},
-        {"GetThemePartSize", reinterpret_cast<void*>(f.getThemePartSize)},
-        {"GetThemeColor", reinterpret_cast<void*>(f.getThemeColor)}};
-    for (auto [name, address] : symbols)
-        platform::addBuiltinSymbol("uxtheme.dll", name, address);
+    faketheme::installAsLibrary();
     ASSERT_TRUE(pellium::XPtheme::isAvailable());
     EXPECT_EQ(faketheme::state().handles.size(), 8u) << "every class opened";
     EXPECT_FALSE(pellium::GuiRenderer::visualStyles()) << "off at start";

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,7 +14,6 @@
 #include "gui/ProgramIcon.h"
 #include "gui/Window.h"
 #include "gui/XPtheme.h"
-#include "platform/DynamicLibrary.h"
 #include "platform/Windows.h"
 #include "tests/gui/FakeTheme.h"
 #include "tests/support/GuiTestSupport.h"
@@ -23,64 +22,44 @@ using pellium::Window;
 
 namespace {
 
-// The numbers of a window's _NET_WM_ICON as xprop prints them; empty when
-// the window has none.
+// What a window's _NET_WM_ICON holds, as xprop reads it: the width, height
+// and pixels of each size in turn; empty when it has none.
 std::vector<unsigned long> iconProperty(const Window& window) {
-    const unsigned long xid = platform::x11WindowOf(window.getHWND());
-    if (!xid)
-        return {};
-    const std::string command = "xprop -id " + std::to_string(xid) + " -notype -f _NET_WM_ICON 32c _NET_WM_ICON";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return {};
+    const std::string command = "xprop -notype -f _NET_WM_ICON 32c -id " +
+                                std::to_string(platform::x11WindowOf(window.getHWND())) + " _NET_WM_ICON";
     std::string text;
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        text.append(buffer, n);
-    pclose(pipe);
-    std::vector<unsigned long> numbers;
-    const size_t equals = text.find(" = ");
-    if (equals == std::string::npos)
-        return {};
-    const char* at = text.c_str() + equals + 3;
-    for (char* end = nullptr;; at = end + (*end == ',' ? 1 : 0)) {
-        const unsigned long n = std::strtoul(at, &end, 0);
-        if (end == at)
-            break;
-        numbers.push_back(n);
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        for (int c; (c = std::fgetc(pipe)) != EOF;)
+            text += char(c);
+        pclose(pipe);
     }
+    const size_t equals = text.find(" = ");
+    std::istringstream in(equals == std::string::npos ? "" : text.substr(equals + 3));
+    std::vector<unsigned long> numbers;
+    for (unsigned long n; in >> n; in.ignore(1, ','))
+        numbers.push_back(n);
     return numbers;
 }
 
-// The picture as the property holds it: width, height, then the pixels top row first.
-std::vector<unsigned long> asProperty(const pellium::Image& picture) {
-    std::vector<unsigned long> out{(unsigned long)picture.width(), (unsigned long)picture.height()};
-    for (int y = picture.height() - 1; y >= 0; --y)
-        for (int x = 0; x < picture.width(); ++x)
-            out.push_back(picture.constPixels()[y * picture.width() + x]);
+// The program's pictures as the property should hold them, top rows first.
+std::vector<unsigned long> programIconProperty() {
+    std::vector<unsigned long> out;
+    for (int side : {pellium::largeIconSide, pellium::smallIconSide}) {
+        const pellium::Image picture = pellium::iconResource(pellium::programIconResource, side);
+        out.insert(out.end(), {(unsigned long)side, (unsigned long)side});
+        for (int y = side - 1; y >= 0; --y)
+            out.insert(out.end(), picture.constPixels() + y * side, picture.constPixels() + (y + 1) * side);
+    }
     return out;
 }
 
-std::vector<unsigned long> bothSizes() {
-    std::vector<unsigned long> expected =
-        asProperty(pellium::iconResource(pellium::programIconResource, pellium::largeIconSide));
-    const std::vector<unsigned long> small =
-        asProperty(pellium::iconResource(pellium::programIconResource, pellium::smallIconSide));
-    expected.insert(expected.end(), small.begin(), small.end());
-    return expected;
-}
-
-// Installs stand-ins for the visual-styles library, found from then on.
-void provideThemeLibrary() {
-    const pellium::ThemeFunctions f = faketheme::functions();
-    const std::pair<const char*, void*> symbols[] = {
-        {"OpenThemeData", reinterpret_cast<void*>(f.openThemeData)},
-        {"CloseThemeData", reinterpret_cast<void*>(f.closeThemeData)},
-        {"DrawThemeBackground", reinterpret_cast<void*>(f.drawThemeBackground)},
-        {"GetThemePartSize", reinterpret_cast<void*>(f.getThemePartSize)},
-        {"GetThemeColor", reinterpret_cast<void*>(f.getThemeColor)}};
-    for (auto [name, address] : symbols)
-        platform::addBuiltinSymbol("uxtheme.dll", name, address);
+// Opens a 40 x 30 popup of its parent.
+void openPopup(Window& popup, bool shadow = false) {
+    popup.setWindowType(Window::Popup);
+    popup.setBounds({10, 10, 40, 30});
+    if (shadow)
+        popup.setShadow();
+    popup.open();
 }
 
 TEST(ProgramIconTest, TwoPicturesOfTheirOwnSize) {
@@ -108,13 +87,11 @@ TEST(ProgramIconTest, EveryKindOfWindowShowsItInBothSizesAndTheDragQueryAnswersI
     Window top;
     guitest::openAt(top, 100, 100, 200, 150);
     Window popup(&top), sub(&top);
-    popup.setWindowType(Window::Popup);
-    popup.setBounds({10, 10, 40, 30});
-    popup.open();
+    openPopup(popup);
     sub.setWindowType(Window::Subwindow);
     sub.setBounds({60, 10, 40, 30});
     sub.open();
-    const std::vector<unsigned long> expected = bothSizes();
+    const std::vector<unsigned long> expected = programIconProperty();
     ASSERT_EQ(expected.size(), 2 + 32 * 32 + 2 + 16 * 16);
     const struct {
         const char* what;
@@ -135,7 +112,7 @@ TEST(ProgramIconTest, EveryKindOfWindowShowsItInBothSizesAndTheDragQueryAnswersI
 
 // Only the first popup loads the library; a shadow only where it draws one.
 TEST(WindowClassTest, PopupsAskTheThemeRendererAndGetTheShadowWhereItIsThere) {
-    provideThemeLibrary();
+    faketheme::installAsLibrary();
     Window top;
     guitest::openAt(top, 100, 100, 200, 150);
     EXPECT_EQ(top.classStyle(), 0x23u);
@@ -147,11 +124,7 @@ TEST(WindowClassTest, PopupsAskTheThemeRendererAndGetTheShadowWhereItIsThere) {
     } rows[] = {{"a popup", false, 0x823}, {"a popup asking for a shadow", true, 0x20823}};
     for (const auto& row : rows) {
         Window popup(&top);
-        popup.setWindowType(Window::Popup);
-        popup.setBounds({10, 10, 40, 30});
-        if (row.shadow)
-            popup.setShadow();
-        popup.open();
+        openPopup(popup, row.shadow);
         EXPECT_EQ(popup.classStyle(), row.style) << row.what;
         EXPECT_EQ(faketheme::state().handles.size(), 8u) << "the theme's classes opened";
     }
@@ -161,10 +134,7 @@ TEST(WindowClassTest, WithoutTheLibraryAPopupGoesWithoutItsShadow) {
     Window top;
     guitest::openAt(top, 100, 100, 200, 150);
     Window popup(&top);
-    popup.setWindowType(Window::Popup);
-    popup.setBounds({10, 10, 40, 30});
-    popup.setShadow();
-    popup.open();
+    openPopup(popup, true);
     EXPECT_FALSE(pellium::XPtheme::isAvailable());
     EXPECT_EQ(popup.classStyle(), 0x823u);
     Window unopened;
