@@ -210,10 +210,10 @@ void Window::open() {
     Rect b = getBounds();
     if (b.width < 0 || b.height < 0)
         getPreferredSize(b.width, b.height);
-    // The class record: redrawn whole when resized, a device context of its
-    // own, the program's icon; a popup saves what it covers, and gets the
-    // system's drop shadow when it asks for one and the visual-styles library
-    // is there to draw it (asked for every popup, so the first one loads it).
+    // The class record: the program's icon, and style bits that X has no use
+    // for but that say what the window asked for. Every popup asks the theme
+    // renderer whether the visual-styles library is there (so the first one
+    // loads it); only with it does a popup that wants a shadow get one.
     in.classStyle = verticalRedraw | horizontalRedraw | ownDC;
     if (in.type == Popup) {
         in.classStyle |= saveBits;
@@ -323,7 +323,6 @@ void Window::destroyNative() {
 }
 
 bool Window::isOpen() const { return internals_->open; }
-
 unsigned Window::classStyle() const { return internals_->classStyle; }
 platform::WindowId Window::getHWND() const { return internals_->handle; }
 bool Window::isBlocked() const { return internals_->blocked; }
