@@ -2,27 +2,18 @@
 // it must come through SDL and the window procedure as toolkit events.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <functional>
 #include <initializer_list>
 #include <string>
 
-#include "base/Clock.h"
 #include "gui/Button.h"
 #include "gui/Checkbox.h"
-#include "gui/EventQueue.h"
 #include "gui/MenuItem.h"
-#include "gui/MessageDest.h"
-#include "gui/PopupMenu.h"
 #include "gui/RadioButton.h"
 #include "gui/Tab.h"
-#include "gui/Spacer.h"
 #include "gui/TabbedPane.h"
 #include "gui/TipWindow.h"
-#include "gui/Window.h"
-#include "platform/Windows.h"
+#include "tests/gui/RealInput.h"
 #include "tests/gui/TestFonts.h"
-#include "tests/support/GuiTestSupport.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/WidgetDriver.h"
 
@@ -30,81 +21,7 @@ using namespace guitest;
 using pellium::Event;
 namespace EventType = pellium::EventType;
 
-namespace {
-
-class RealInputTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (std::system("command -v xdotool >/dev/null 2>&1") != 0)
-            GTEST_SKIP() << "xdotool is not installed";
-        window.setTitle("real input");
-        openAt(window, 100, 100, 300, 200);
-        platform::clientRect(window.getHWND(), left, top, width, height);
-    }
-
-    void xdotool(const std::string& args) {
-        ASSERT_EQ(std::system(("xdotool " + args).c_str()), 0) << args;
-    }
-    // Moves the real pointer to (x, y) of the client area, counted top-down.
-    void moveTo(int x, int y, const std::string& then = "") {
-        xdotool("mousemove " + std::to_string(left + x) + " " + std::to_string(top + y) + " " + then);
-    }
-
-    // Passes of the loop, dispatching, until an event of the type arrives
-    // (or two seconds pass); every event is kept.
-    bool waitFor(int type) {
-        double end = orvel::getTime() + 2;
-        Event e;
-        while (orvel::getTime() < end) {
-            pellium::getNextEvent(e, nullptr);
-            if (e.type == EventType::None) {
-                orvel::sleepMs(2);
-                continue;
-            }
-            events.push_back(e);
-            pellium::dispatchEvent(e);
-            if (e.type == type)
-                return true;
-        }
-        return false;
-    }
-
-    // Passes of the loop until done() (or two seconds pass).
-    bool waitUntil(const std::function<bool()>& done) {
-        double end = orvel::getTime() + 2;
-        while (!done() && orvel::getTime() < end) {
-            dispatchAll();
-            orvel::sleepMs(2);
-        }
-        return done();
-    }
-    // Moves the real pointer to a point of another window, top-down in its client area.
-    void moveOver(const pellium::Window& w, int x, int y) {
-        int left, top, wide, high;
-        platform::clientRect(w.getHWND(), left, top, wide, high);
-        xdotool("mousemove " + std::to_string(left + x) + " " + std::to_string(top + y));
-    }
-
-    // One jump of the pointer to the middle of a component and a click there.
-    void click(pellium::Component* c) {
-        const pellium::Rect& r = c->getBounds();
-        moveTo(r.x + r.width / 2, height - 1 - (r.y + r.height / 2), "click 1");
-        ASSERT_TRUE(waitFor(EventType::LeftUp));
-    }
-
-    const Event* find(int type) const {
-        for (const Event& e : events)
-            if (e.type == type)
-                return &e;
-        return nullptr;
-    }
-
-    pellium::Window window;
-    int left = 0, top = 0, width = 0, height = 0;
-    std::vector<Event> events;
-};
-
-}  // namespace
+using RealInputTest = RealInput;
 
 TEST_F(RealInputTest, ClickArrivesWithBottomUpCoordinates) {
     Recorder* r = new Recorder("r", {0, 0, 300, 200});
@@ -201,15 +118,6 @@ TEST_F(RealInputTest, LeavingTheWindowMakesALeaveEvent) {
     ASSERT_TRUE(waitFor(EventType::Leave));
     EXPECT_EQ(events.back().window, &window);
 }
-
-namespace {
-
-struct MessageCount : pellium::MessageDest {
-    void message(pellium::Component*, int id, int) override { ids.push_back(id); }
-    std::vector<int> ids;
-};
-
-}  // namespace
 
 // A page of widgets on a tabbed pane, used as a person would: clicks toggle
 // and select, Tab moves the focus, Space presses, Alt and a shortcut letter
@@ -348,19 +256,6 @@ TEST_F(RealInputTest, RestingThePointerShowsTheTooltip) {
                                                << "," << q.y;
     pellium::Component::setToolTipMaker(nullptr);
 }
-
-namespace {
-
-struct MenuOpener : pellium::Spacer {
-    MenuOpener() : Spacer(300, 200) {}
-    void handleEvent(const pellium::Event& e) override {
-        if (e.type == EventType::RightDown)
-            pellium::PopupMenu::popup(e, menu, nullptr);
-    }
-    pellium::PopupMenu* menu = nullptr;
-};
-
-}  // namespace
 
 // A right click opens a menu where the pointer is; resting on an item with a
 // submenu opens it; a click chooses; a click elsewhere closes; all seen on
