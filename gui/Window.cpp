@@ -382,9 +382,11 @@ void Window::handleWindowEvent(Event& event) {
     if (type == EventType::Key && event.code == Key::AltAlone)
         return;
     if (type == EventType::Key || type == EventType::Shortcut) {
-        // Without a focus that can take it the window's own key handling
-        // has the key: Tab then starts at the first focusable component.
-        Component* focus = t.keyboardFocus;
+        // A key belongs to the window it was typed into: a focus held in
+        // another window (the launcher's button that opened this one) does
+        // not take it. Without a focus here that can take it the window's
+        // own key handling has it: Tab then starts at the first focusable component.
+        Component* focus = t.keyboardFocusWindow == this ? t.keyboardFocus : nullptr;
         (focus && focus->isEnabled() && focus->isShowing() ? focus : this)->handleKey(event);
         return;
     }
