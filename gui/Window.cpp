@@ -415,19 +415,23 @@ void Window::handleWindowEvent(Event& event) {
     else if (type != EventType::Hover)
         Component::closeToolTip();
 
+    // A popup is never the keyboard's: keys keep going to the window under
+    // it, so neither a press nor the wheel in a menu or a combo list moves the focus.
+    const bool focusMoves = !t.activePopup;
     Component* receiver = t.mouseGrab;
     if (!receiver) {
         switch (type) {
         case EventType::LeftDown:
         case EventType::RightDown:
             receiver = under;
-            if (!t.activePopup)
+            if (focusMoves)
                 setKeyboardFocus(this, under);
             break;
         case EventType::Wheel:
             for (Component* c = under; c; c = c->getParent())
                 if (c->isEnabled() && c->wantsEvent(event)) {
-                    setKeyboardFocus(this, c);
+                    if (focusMoves)
+                        setKeyboardFocus(this, c);
                     break;
                 }
             return;
