@@ -299,8 +299,20 @@ void Window::close() {
     WindowInternals& in = *internals_;
     if (!in.open)
         return;
+    ToolkitState& t = toolkit();
+    // A popup over this window closes through its owner, as a press
+    // elsewhere would close it: the menu cancels its submenus still waiting
+    // to open, the combo box hears that its list closed, and the window layer
+    // stops routing every press to the popup's owner first.
+    if (PopupController* popup = t.activePopup)
+        for (Window* w : t.windows)
+            if (w->internals_->parent == this && w->internals_->open &&
+                popup->ownsComponent(w, Event(EventType::None, w))) {
+                closeActivePopup();
+                break;
+            }
     // Copy: closing a child may change the list.
-    std::vector<Window*> all = toolkit().windows;
+    std::vector<Window*> all = t.windows;
     for (Window* w : all)
         if (isWindow(w) && w->internals_->parent == this && w->internals_->open) {
             w->close();

@@ -58,8 +58,8 @@ public:
     };
 
     void open();
-    // Closes child windows first, hides this one and destroys its native window
-    // at the end of the loop pass.
+    // Closes child windows first (an open popup through its owner), hides
+    // this one and destroys its native window at the end of the loop pass.
     void close();
     bool isOpen() const;
     // The class record's style the window last opened with; 0 before it opens.

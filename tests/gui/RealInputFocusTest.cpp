@@ -1,6 +1,6 @@
 // The keyboard focus and popups across windows, driven by real input
-// (xdotool): keys belong to the window they are typed into, and the wheel in
-// a popup takes no focus.
+// (xdotool): keys belong to the window they are typed into, the wheel in a
+// popup takes no focus, and a closing window closes its popup through its owner.
 #include <string>
 #include <vector>
 
@@ -10,8 +10,11 @@
 #include "gui/ComboBoxInfo.h"
 #include "gui/ComboBoxList.h"
 #include "gui/ComboInternals.h"
+#include "gui/MenuItem.h"
 #include "gui/ScrollBar.h"
 #include "gui/ScrollPane.h"
+#include "gui/TextInput.h"
+#include "platform/MessageBox.h"
 #include "tests/gui/RealInput.h"
 #include "tests/gui/TestFonts.h"
 #include "tests/support/WidgetDriver.h"
@@ -37,6 +40,12 @@ struct Combo : pellium::ComboBox {
 
 class FocusAndPopupsTest : public RealInput {
 protected:
+    // Gives the keys back to the first window while another stays open, as
+    // a person would by working in it.
+    void keysToFirstWindow() {
+        platform::setInputFocus(window.getHWND());
+        ASSERT_TRUE(waitUntil([&] { return platform::inputFocus() == window.getHWND(); }));
+    }
     pellium::ComboBoxList* openList(Combo* combo) {
         pellium::ComboBoxList* l = combo->internals().list();
         return l && l->isOpen() ? l : nullptr;
@@ -113,4 +122,89 @@ TEST_F(FocusAndPopupsTest, TheWheelInAComboListLeavesTheFocusInTheDialog) {
     xdotool("key Tab");
     ASSERT_TRUE(waitFor(EventType::Key));
     EXPECT_TRUE(check->isKeyboardFocus()) << "Tab moves the focus";
+}
+
+// A second window closes (from the program) while its combo list or a text
+// field's edit menu is open and the keys are in the first window: the popup
+// closes through its owner, the combo box hears it, and the next click in
+// the first window arrives whole.
+TEST_F(FocusAndPopupsTest, AClosingWindowClosesItsPopupThroughItsOwner) {
+    TestFonts fonts{sevenWide()};
+    auto* target = new Recorder("target");
+    window.add(target);
+    window.repaint();
+    Entries info(5);
+    for (const char* popup : {"combo list", "edit menu"}) {
+        WidgetWindow second;
+        openAt(second, 450, 100, 300, 200);
+        auto* combo = new Combo(&info);
+        combo->setBounds({10, 120, 125, 26});
+        second.add(combo);
+        combo->layout();
+        auto* field = new pellium::TextInput;
+        field->setBounds({10, 40, 125, 26});
+        second.add(field);
+        second.repaint();
+        keysToFirstWindow();
+        if (std::string(popup) == "combo list") {
+            click(&combo->internals());
+            ASSERT_NE(openList(combo), nullptr);
+        } else {
+            click(field, 3);
+            ASSERT_NE(pellium::PopupMenu::current(), nullptr);
+        }
+        second.close();
+        dispatchAll();
+        EXPECT_EQ(openList(combo), nullptr) << popup;
+        EXPECT_EQ(pellium::PopupMenu::current(), nullptr) << popup;
+        EXPECT_EQ(pellium::Window::getActivePopup(), nullptr) << popup;
+        EXPECT_EQ(combo->hooks, std::string(popup) == "combo list" ? "opened closed " : "") << popup;
+        target->events.clear();
+        click(target);
+        std::vector<int> buttons;
+        for (int type : typesOf(target->events))
+            if (type == EventType::LeftDown || type == EventType::LeftUp)
+                buttons.push_back(type);
+        EXPECT_EQ(buttons, (std::vector<int>{EventType::LeftDown, EventType::LeftUp})) << popup;
+    }
+}
+
+// A submenu still waiting for its delay when its window closes never opens.
+TEST_F(FocusAndPopupsTest, ASubmenuWaitingToOpenStaysShutWhenItsWindowCloses) {
+    TestFonts fonts;  // menu items 25 high
+    FakeClock clock;  // the delay passes when the test says
+    WidgetWindow second;
+    openAt(second, 450, 100, 300, 200);
+    pellium::PopupMenu menu;
+    auto* sub = new pellium::PopupMenu;
+    auto* one = new pellium::MenuItem;
+    one->setLabel("One", false);
+    sub->addItem(one);
+    for (const char* label : {"Alpha", "Beta"}) {
+        auto* item = new pellium::MenuItem;
+        item->setLabel(label, false);
+        menu.addItem(item);
+    }
+    auto* beta = static_cast<pellium::MenuItem*>(menu.children()[1].get());
+    beta->setSubmenu(sub);
+    auto* opener = new MenuOpener;
+    opener->menu = &menu;
+    opener->setBounds({0, 0, 300, 200});
+    second.add(opener);
+    keysToFirstWindow();
+    click(opener, 3);
+    ASSERT_TRUE(menu.isOpen());
+    // On Beta: the first move into the menu only enters it.
+    moveOver(menu, 10, 3 + 25 + 12);
+    moveOver(menu, 11, 3 + 25 + 12);
+    ASSERT_TRUE(waitUntil([&] { return sub->isPending(); }));
+    const size_t boxes = platform::recordedMessageBoxes().size();
+    second.close();
+    clock.advance(1);
+    dispatchAll();
+    EXPECT_FALSE(sub->isPending());
+    EXPECT_FALSE(sub->isOpen());
+    EXPECT_EQ(platform::recordedMessageBoxes().size(), boxes)
+        << platform::recordedMessageBoxes().back().text << " (a submenu over a closed menu)";
+    EXPECT_EQ(pellium::Window::getActivePopup(), nullptr);
 }
