@@ -437,7 +437,7 @@ void Window::handleWindowEvent(Event& event) {
         case EventType::RightDown:
             receiver = under;
             if (focusMoves)
-                setKeyboardFocus(this, under);
+                t.pressFocus = under;
             break;
         case EventType::Wheel:
             for (Component* c = under; c; c = c->getParent())
@@ -454,14 +454,25 @@ void Window::handleWindowEvent(Event& event) {
             receiver = under;
         }
     }
-    if (!receiver || !receiver->isEnabled())
-        return;
-    if (type >= EventType::Move && type <= EventType::RightUp)
-        receiver->handleEvent(event);
-    else if (type == EventType::Wheel)
-        receiver->wantsEvent(event);
-    else
-        receiver->handleKey(event);
+    Component* focusBefore = t.keyboardFocus;
+    if (receiver && receiver->isEnabled()) {
+        if (type >= EventType::Move && type <= EventType::RightUp)
+            receiver->handleEvent(event);
+        else if (type == EventType::Wheel)
+            receiver->wantsEvent(event);
+        else
+            receiver->handleKey(event);
+    }
+    // The pressed component takes the focus only after its press, so that
+    // the press can tell whether it had the focus already (a text field
+    // moves its caret on a right press only then). A press that placed the
+    // focus itself keeps its choice; forgetComponent clears the record when
+    // the press removed the component.
+    if (Component* focus = t.pressFocus) {
+        t.pressFocus = nullptr;
+        if (t.keyboardFocus == focusBefore)
+            setKeyboardFocus(this, focus);
+    }
 }
 
 void Window::deliverShortcut(const Event& event) {
@@ -557,6 +568,8 @@ void Window::forgetComponent(Component* component) {
         t.keyboardFocus = nullptr;
         t.keyboardFocusWindow = nullptr;
     }
+    if (t.pressFocus == component)
+        t.pressFocus = nullptr;
     for (Window* w : t.windows) {
         if (w->internals_->defaultButton == component)
             w->internals_->defaultButton = nullptr;

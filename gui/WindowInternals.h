@@ -45,6 +45,7 @@ struct ToolkitState {
     Component* mouseGrab = nullptr;
     Component* keyboardFocus = nullptr;
     Window* keyboardFocusWindow = nullptr;
+    Component* pressFocus = nullptr;  // takes the focus once its press is delivered
     PopupController* activePopup = nullptr;
     Event lastMove;
     bool swallowButtonUp = false;

@@ -1,11 +1,13 @@
 // The keyboard focus and popups across windows, driven by real input
 // (xdotool): keys belong to the window they are typed into, the wheel in a
-// popup takes no focus, and a closing window closes its popup through its owner.
+// popup takes no focus, a closing window closes its popup through its owner,
+// and a text field's right press places the caret before the focus arrives.
 #include <string>
 #include <vector>
 
 #include "gui/Button.h"
 #include "gui/Checkbox.h"
+#include "gui/Clipboard.h"
 #include "gui/ComboBox.h"
 #include "gui/ComboBoxInfo.h"
 #include "gui/ComboBoxList.h"
@@ -207,4 +209,36 @@ TEST_F(FocusAndPopupsTest, ASubmenuWaitingToOpenStaysShutWhenItsWindowCloses) {
     EXPECT_EQ(platform::recordedMessageBoxes().size(), boxes)
         << platform::recordedMessageBoxes().back().text << " (a submenu over a closed menu)";
     EXPECT_EQ(pellium::Window::getActivePopup(), nullptr);
+}
+
+// With the focus elsewhere, a right press after "hello " puts the caret
+// there, so the edit menu's Paste inserts at that place.
+TEST_F(FocusAndPopupsTest, ARightPressOnAFieldWithoutTheFocusMovesTheCaretForPaste) {
+    TestFonts fonts{sevenWide()};
+    auto* other = new pellium::Button("Other");
+    auto* field = new pellium::TextInput;
+    field->setText("hello world");
+    window.add(other);
+    window.add(field);
+    window.repaint();
+    click(other);
+    ASSERT_TRUE(other->isKeyboardFocus());
+    pellium::Clipboard().setText("XY");
+    int x, y;
+    field->origin(x, y);
+    moveTo(x + 7 * 6, height - 1 - (y + 4), "click 3");
+    ASSERT_TRUE(waitFor(EventType::RightUp));
+    EXPECT_EQ(field->getCursorPosition(), 6);
+    EXPECT_TRUE(field->isKeyboardFocus());
+    pellium::PopupMenu* menu = pellium::PopupMenu::current();
+    ASSERT_NE(menu, nullptr);
+    pellium::Component* paste = nullptr;
+    for (const auto& child : menu->children())
+        if (child->getLabel() == "Paste")
+            paste = child.get();
+    ASSERT_TRUE(paste && paste->isEnabled());
+    click(paste);
+    EXPECT_STREQ(field->getLabel().c_str(), "hello XYworld");
+    EXPECT_EQ(field->getCursorPosition(), 8);
+    pellium::Clipboard().setText("");
 }
