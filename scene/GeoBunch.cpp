@@ -88,19 +88,19 @@ GeoBunch::FrameList& GeoBunch::animationFrames() { return internals_->frames_; }
 
 void GeoBunch::setStripData(orvel::ref_ptr<strip_data> strips) {
     internals_->strips_ = std::move(strips);
-    internals_->dropTriangleCount();
+    internals_->streamsChanged();
 }
 
 void GeoBunch::setIndexData(orvel::ref_ptr<index_data> indices) {
     internals_->indices_ = std::move(indices);
-    internals_->dropTriangleCount();
+    internals_->streamsChanged();
 }
 
 void GeoBunch::setVertexData(orvel::ref_ptr<vertex_data> vertices, bool recomputeBounds) {
     GeoBunchInternals& in = *internals_;
     in.vertices_ = std::move(vertices);
     in.refreshVertexPointer();
-    in.dropTriangleCount();
+    in.streamsChanged();
     // Frames hold one position per vertex; frames of another count would be
     // blended past their end.
     unsigned n = in.vertices_ ? in.vertices_->size() : 0;
@@ -117,11 +117,13 @@ void GeoBunch::setVertexData(orvel::ref_ptr<vertex_data> vertices, bool recomput
 void GeoBunch::setColorData(orvel::ref_ptr<color_data> colors) {
     internals_->colors_ = std::move(colors);
     internals_->refreshColorPointer();
+    internals_->streamsChanged();
 }
 
 void GeoBunch::setNormalData(orvel::ref_ptr<normal_data> normals) {
     internals_->normals_ = std::move(normals);
     internals_->refreshNormalPointer();
+    internals_->streamsChanged();
 }
 
 void GeoBunch::setTexcoordData(orvel::ref_ptr<texcoord_data> coords, int set) {
@@ -129,12 +131,20 @@ void GeoBunch::setTexcoordData(orvel::ref_ptr<texcoord_data> coords, int set) {
         return;
     internals_->texCoords_[set] = std::move(coords);
     internals_->refreshTexCoordPointer(set);
+    internals_->streamsChanged();
 }
 
-orvel::ref_ptr<GeoBunch::vertex_data>& GeoBunch::vertexDataSlot() { return internals_->vertices_; }
+// The caller is about to replace the stream in the slot.
+orvel::ref_ptr<GeoBunch::vertex_data>& GeoBunch::vertexDataSlot() {
+    internals_->streamsChanged();
+    return internals_->vertices_;
+}
 
 orvel::ref_ptr<GeoBunch::texcoord_data>* GeoBunch::texcoordDataSlot(int set) {
-    return set == 0 || set == 1 ? &internals_->texCoords_[set] : nullptr;
+    if (set != 0 && set != 1)
+        return nullptr;
+    internals_->streamsChanged();
+    return &internals_->texCoords_[set];
 }
 
 void GeoBunch::registerTypes(orvel::DataSource& source) {

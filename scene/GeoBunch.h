@@ -106,7 +106,8 @@ public:
     void setAnimation(const FrameList& frames);
     FrameList& animationFrames();
 
-    // The stream setters refresh what the internals cache about their stream.
+    // The stream setters refresh what the internals cache about their stream;
+    // the batch is checked, and compiled, again before its next draw.
     void setStripData(orvel::ref_ptr<strip_data> strips);
     void setIndexData(orvel::ref_ptr<index_data> indices);
     // Frames of another vertex count are dropped; the bounds are recomputed
@@ -141,7 +142,8 @@ public:
 
     // Write access to the slots themselves. Nothing is refreshed: a stream
     // replaced through a slot is seen by verify as not set properly until a
-    // setter or a read refreshes it.
+    // setter or a read refreshes it. As with a setter, the batch is checked
+    // again before its next draw.
     orvel::ref_ptr<vertex_data>& vertexDataSlot();
     // Null for a set other than 0 or 1.
     orvel::ref_ptr<texcoord_data>* texcoordDataSlot(int set);

@@ -170,7 +170,6 @@ void GeoBunch::setTriangles(const GeoBunchBuilder& builder) {
     setNormalData(normals);
     setTexcoordData(coords[0], 0);
     setTexcoordData(coords[1], 1);
-    internals_->releaseVertexArray();
     internals_->verify();
     if (triangleCount() != int(n))
         orvel::debug("Wrong number of triangles!  (%d!=%d)\n", triangleCount(), int(n));

@@ -124,9 +124,16 @@ void GeoBunchInternals::fail(const char* text) {
     }
 }
 
+void GeoBunchInternals::streamsChanged() {
+    dropTriangleCount();
+    checked_ = false;
+    releaseVertexArray();
+}
+
 bool GeoBunchInternals::verify() {
     countTriangles();
     valid_ = true;
+    checked_ = true;
     char text[96];
 
     if (const char* f = pointerFault(vertices_, vertexPointer_, "vertices should be 0", "vertices isn't set properly"))
@@ -241,6 +248,8 @@ void GeoBunchInternals::setAnimation(const GeoBunch::FrameList& frames) {
             char text[64];
             std::snprintf(text, sizeof text, "wrong number of vertices in animation[%d]\n", int(k));
             fail(text);
+            // Refused as the streams are: not drawn until a stream is replaced.
+            checked_ = true;
             return;
         }
     }

@@ -2,9 +2,11 @@
 // pointers GL is handed, its animation frames, the result of the last check,
 // the cached triangle count, and the batch's place in a geometry branch.
 //
-// A batch is checked (verify) before it is first drawn and after it is read:
-// an invalid batch is never compiled nor drawn, so no array GL reads can be
-// shorter than the strips, indices and vertex count say.
+// A batch is checked (verify) before it is first drawn, after it is read,
+// and again before it is drawn after a stream was replaced (which also drops
+// the vertex-array object built from the old ones): an invalid batch is never
+// compiled nor drawn, so no array GL reads can be shorter than the strips,
+// indices and vertex count say.
 //
 // Stream block: 1 the valid byte; 2 the owner batch and branch (references,
 // passed over when read: the batch that takes these internals is their owner,
@@ -73,7 +75,8 @@ public:
     void animate(float t);
 
     // Draws a valid batch with its vertices, compiling it first when it has
-    // never been; material and transform are the caller's. GL errors are
+    // not been since its streams last changed; material and transform are
+    // the caller's. GL errors are
     // logged, and the progress word is set before each step (30301 compile,
     // 30302 the branch's hook, 30303 uploading what the hook changed, 30304
     // drawing the vertex-array object, 30305 drawing from client arrays).
@@ -144,6 +147,9 @@ private:
     void refreshNormalPointer();
     void refreshTexCoordPointer(int set);
     void dropTriangleCount() { triangleCount_ = -1; }
+    // A stream was replaced: counted, checked and compiled again before the
+    // next draw.
+    void streamsChanged();
     // The vertices a strip length takes (n > 0 a strip of n, else a fan of
     // -n), without overflowing on the most negative length.
     static unsigned stripVertices(int n) { return n > 0 ? unsigned(n) : 0u - unsigned(n); }
@@ -189,6 +195,8 @@ private:
     GeoBunch::FrameList frames_;
 
     bool valid_ = true;
+    // valid_ tells of the streams as they are now.
+    bool checked_ = false;
     int triangleCount_ = -1;
     int plainTriangles_ = 0;
 };

@@ -32,7 +32,9 @@ void GeoBunchInternals::render() {
     using pellium::errorStageCode;
     if (glGetError() != GL_NO_ERROR)
         orvel::debug("GL had an error at the start of GeoBunchInternals::render()\n");
-    if (valid_ && vertices_) {
+    // A batch found invalid is compiled again only once a stream has been
+    // replaced: compiling checks it.
+    if (vertices_ && (valid_ || !checked_)) {
         if (!vertexArray_) {
             errorStageCode = 30301;
             compile();
@@ -40,23 +42,26 @@ void GeoBunchInternals::render() {
         if (glGetError() != GL_NO_ERROR)
             orvel::debug("GL had an error after GeoBunch compile\n");
     }
-    // The first compile checks the batch: one found invalid is not drawn.
     if (valid_ && vertices_) {
         if (BunchCallbacks* callbacks = hook()) {
             dirty_ = 0;
             errorStageCode = 30302;
             callbacks->processBunch(*ownerBunch_);
         }
-        if (vertexArray_) {
-            if (dirty_) {
-                errorStageCode = 30303;
-                uploadDirtyArrays();
+        // A hook that replaced a stream dropped the vertex-array object; the
+        // new streams are checked before GL reads them.
+        if (vertices_ && (checked_ || verify())) {
+            if (vertexArray_) {
+                if (dirty_) {
+                    errorStageCode = 30303;
+                    uploadDirtyArrays();
+                }
+                errorStageCode = 30304;
+                vertexArray_->draw();
+            } else {
+                errorStageCode = 30305;
+                drawClientArrays();
             }
-            errorStageCode = 30304;
-            vertexArray_->draw();
-        } else {
-            errorStageCode = 30305;
-            drawClientArrays();
         }
     }
     if (glGetError() != GL_NO_ERROR)
@@ -73,7 +78,9 @@ void GeoBunchInternals::compile() {
         orvel::ref_ptr<BunchCallbacks> callbacks(hook());
         if (callbacks)
             callbacks->processBunch(*ownerBunch_);
-        buildVertexArray(!frames_.empty() || dirty_ != 0);
+        // The hook may have replaced a stream: checked again before GL copies it.
+        if (vertices_ && (checked_ || verify()))
+            buildVertexArray(!frames_.empty() || dirty_ != 0);
     }
     compiled_ = true;
 }

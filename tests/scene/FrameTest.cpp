@@ -261,6 +261,68 @@ TEST_F(BunchRendering, HooksAndAnimationReachACompiledBatch) {
     }
 }
 
+// A batch changed through a setter after it was drawn is checked again
+// before GL reads it, compiled or drawn from client arrays: a change that
+// leaves the strips, indices or vertex count asking for more than a stream
+// holds is logged once and draws nothing (it was drawn past its arrays),
+// until a sound stream puts it right; a sound change shows at once.
+TEST_F(BunchRendering, SettersAfterTheFirstDrawAreChecked) {
+    using Change = std::function<void(GeoBunch&)>;
+    auto colours = [](unsigned n, GeoBunch::Color4 c) {
+        orvel::ref_ptr<GeoBunch::color_data> s(new GeoBunch::color_data);
+        for (unsigned i = 0; i < n; ++i)
+            s->push_back(c);
+        return s;
+    };
+    const struct Row {
+        const char* what;
+        Change change;
+        const char* logged;
+        Change mend;
+    } rows[] = {
+        {"strips far past the vertices", [](GeoBunch& b) { b.setStripData(strips({3, 20000000})); }, "strips need 20000003 vertices but there are 10\n",
+         [](GeoBunch& b) { b.setStripData(strips({3, -4})); }},
+        {"vertices past the colours", [](GeoBunch& b) { b.setVertexData(row(300), false); }, "colors has fewer entries than vertices\n", nullptr},
+        {"an index past the vertices", [](GeoBunch& b) { b.setIndexData(indices({0, 1, 2, 3, 4, 5, 6, 7, 8, 99})); }, "Index out of range\n\n",
+         [](GeoBunch& b) { b.setIndexData(nullptr); }},
+        {"colours short of the vertices", [&](GeoBunch& b) { b.setColorData(colours(3, yellow4)); }, "colors has fewer entries than vertices\n", nullptr},
+        {"normals short of the vertices", [](GeoBunch& b) { b.setNormalData(streamOf<GeoBunch::normal_data>({GeoBunch::Float3{0, 0, 1}})); },
+         "normals has fewer entries than vertices\n", [](GeoBunch& b) { b.setNormalData(nullptr); }},
+        {"coordinates short of the vertices", [](GeoBunch& b) { b.setTexcoordData(streamOf<GeoBunch::texcoord_data>({GeoBunch::Float2{0, 0}}), 1); },
+         "texCoords[1] has fewer entries than vertices\n", [](GeoBunch& b) { b.setTexcoordData(nullptr, 1); }},
+        {"vertices through the slot", [](GeoBunch& b) { b.vertexDataSlot() = row(10); }, "vertices isn't set properly\n", nullptr},
+        {"new colours", [&](GeoBunch& b) { b.setColorData(colours(10, yellow4)); }, nullptr, nullptr},
+    };
+    LogCapture log;
+    for (bool accelerated : {true, false}) {
+        pellium::fullGLacceleration = accelerated;
+        for (const Row& row : rows) {
+            SCOPED_TRACE(::testing::Message() << row.what << (accelerated ? ", accelerated" : ", client arrays"));
+            auto b = shapes(true, false);
+            const orvel::ref_ptr<GeoBunch::vertex_data> vertices = b->internals().vertices();
+            const orvel::ref_ptr<GeoBunch::color_data> sound = b->internals().colors();
+            const gltest::Pixels before = frameOf(*b);
+            EXPECT_EQ(b->internals().vertexArray() != nullptr, accelerated);
+            log.take();
+            row.change(*b);
+            const gltest::Pixels after = frameOf(*b);
+            if (!row.logged) {
+                EXPECT_TRUE(gltest::probesMatch(after, glSide, {{8, 8, rgba(255, 255, 0)}, {50, 12, rgba(255, 255, 0)}, {16, 42, rgba(255, 255, 0)}}));
+                EXPECT_EQ(log.take(), "");
+                continue;
+            }
+            EXPECT_EQ(gltest::countOther(after, rgba(0, 0, 0)), 0);
+            EXPECT_EQ(gltest::countOther(frameOf(*b), rgba(0, 0, 0)), 0);
+            EXPECT_EQ(log.take(), std::string("GeoBunchInternals::verify() - ") + row.logged);
+            if (row.mend)
+                row.mend(*b);
+            b->setVertexData(vertices, false);
+            b->setColorData(sound);
+            EXPECT_TRUE(frameOf(*b) == before && b->internals().valid() && log.take().empty()) << "put right";
+        }
+    }
+}
+
 // ---- the render accumulator's passes ----
 
 std::vector<std::string> drawnNames;
