@@ -212,6 +212,9 @@ void ParticleInternals::render(pellium::GLRenderInfo& context, Viewer& viewer) {
     (type == 0 ? context.points : type == 1 ? context.lines : context.quads) += drawn;
     if (q.renderType == 1)
         pellium::setBlendMode(sourceAlpha, oneMinusSourceAlpha);
+    // Points drawn later (the sky's stars) take GL's size as they find it.
+    if (type == 0)
+        pellium::pointSize(1);
 }
 
 }  // namespace kessa

@@ -17,6 +17,7 @@
 #include "scene/render/ParticleInternals.h"
 #include "scene/render/ParticleSystem.h"
 #include "scene/render/RenderAccumulator.h"
+#include "scene/render/Sky.h"
 #include "scene/render/Texture.h"
 #include "scene/render/Viewer.h"
 #include "tests/scene/SceneGl.h"
@@ -451,4 +452,43 @@ TEST_F(ParticlesGl, PointsFadeWithDistanceAndAge) {
         draw(*s);
         EXPECT_NEAR(brightest(), row.shown, 1) << row.distance << " " << row.age;
     }
+}
+
+// Points drawn 8 pixels wide put GL's point size back: the sky's stars in
+// the frames after them stay single pixels (they came out as squares).
+TEST_F(ParticlesGl, PointsLeaveTheSkysStarsSinglePixels) {
+    const float rings[] = {0, 10, -1};
+    const Color black[] = {{0, 0, 0, 1}, {0, 0, 0, 1}};
+    kessa::Sky sky(16, rings, black, Color{0, 0, 0, 1});
+    sky.setStarsVisible(true);
+    sky.makeStars(300, true);
+    struct Pass : kessa::RenderAccumulator::SkyRenderer {
+        void renderSky(pellium::GLRenderInfo& context, kessa::Viewer& v) override { sky->render(context, v, 50); }
+        kessa::Sky* sky = nullptr;
+    } pass;
+    pass.sky = &sky;
+    kessa::Matrix upwards;
+    upwards.setEuler(0, 20, 0);
+    auto starPixels = [&] {
+        viewer.setCameraMatrix(upwards);
+        clear();
+        kessa::RenderAccumulator frame;
+        frame.setViewer(&viewer);
+        frame.setSkyRenderer(&pass);
+        pellium::GLRenderInfo i = info();
+        frame.render(i);
+        return kessa_test::glSide * kessa_test::glSide - count(0, 0, 0);
+    };
+    pellium::pointSize(1);
+    const int single = starPixels();
+    ASSERT_GT(single, 0);
+
+    auto s = effect({{"particleType", 0}, {"birthrate", 300}, {"minSize", 8}, {"maxSize", 8}, {"birthType", 0}, {"deathType", 0},
+                     {"minVelocity", 0}, {"maxVelocity", 0}, {"minLife", 100}, {"maxLife", 100}});
+    run(*s, 1, 1.3, 0.1, Vector(0, 10, 0));
+    viewer.setCameraMatrix(kessa::Matrix());
+    draw(*s);
+    EXPECT_GT(kessa_test::glSide * kessa_test::glSide - count(0, 0, 0), 0) << "the points drew";
+    EXPECT_EQ(gltest::floats(GL_POINT_SIZE, 1)[0], 1.0f);
+    EXPECT_EQ(starPixels(), single);
 }
