@@ -338,13 +338,27 @@ void WeldTree::build(const Rules& rules, const double centre[3]) {
             pointList_[fill[positionOf_[point]]++] = point;
     }
     findCloseOnes();
+    // A place that is not finite has no octant, and in a mean it would make
+    // the centre no number, which sends every place of the cell one way: it
+    // stays out of the tree, a group of its own after the tree's.
     items_.clear();
     items_.reserve(m);
-    for (std::size_t i = 0; i < m; ++i)
-        items_.push_back(Item{{positions_[3 * i], positions_[3 * i + 1], positions_[3 * i + 2]}, unsigned(i), 0});
+    std::vector<unsigned> outside;
+    for (std::size_t i = 0; i < m; ++i) {
+        const double* p = &positions_[3 * i];
+        if (std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]))
+            items_.push_back(Item{{p[0], p[1], p[2]}, unsigned(i), 0});
+        else
+            outside.push_back(unsigned(i));
+    }
+    const std::size_t inside = items_.size();
+    for (unsigned i : outside)
+        items_.push_back(Item{{positions_[3 * i], positions_[3 * i + 1], positions_[3 * i + 2]}, i, 0});
     scratch_.resize(m);
 
-    std::vector<Node> stack{{0, m, {centre[0], centre[1], centre[2]}, true, false, false}};
+    std::vector<Node> stack;
+    if (inside > 0)
+        stack.push_back({0, inside, {centre[0], centre[1], centre[2]}, true, false, false});
     while (!stack.empty()) {
         const Node node = stack.back();
         stack.pop_back();
@@ -372,6 +386,11 @@ void WeldTree::build(const Rules& rules, const double centre[3]) {
                 mean(b, e, child.centre);
             stack.push_back(child);
         }
+    }
+    for (std::size_t i = inside; i < m; ++i) {
+        groupOfPosition_[items_[i].position] = int(groupStart_.size());
+        groupStart_.push_back(i);
+        undivided_.push_back(0);
     }
     groupStart_.push_back(m);
 }
@@ -544,22 +563,19 @@ std::size_t WeldTree::blockEnd(std::size_t i, std::size_t end) const {
     return j;
 }
 
-void WeldTree::mean(std::size_t begin, std::size_t end, double centre[3]) {
-    double sum[3] = {0, 0, 0};
+double WeldTree::sumPoints(std::size_t begin, std::size_t end, double scale, double sum[3]) {
+    sum[0] = sum[1] = sum[2] = 0;
+    double count = 0;
     if (!rules_.pointByPoint) {
-        double count = 0;
         for (std::size_t i = begin; i < end; ++i) {
             const double w = weights_[items_[i].position];
             for (int axis = 0; axis < 3; ++axis)
-                sum[axis] += w * items_[i].p[axis];
+                sum[axis] += w * items_[i].p[axis] * scale;
             count += w;
         }
-        for (int axis = 0; axis < 3; ++axis)
-            centre[axis] = sum[axis] / count;
-        return;
+        return count;
     }
     // Point by point, in the points' order, as the points' own tree sums.
-    std::size_t count = 0;
     for (std::size_t i = begin; i < end;) {
         const std::size_t j = blockEnd(i, end);
         if (j == i + 1) {
@@ -567,21 +583,30 @@ void WeldTree::mean(std::size_t begin, std::size_t end, double centre[3]) {
             const unsigned w = weights_[items_[i].position];
             for (unsigned k = 0; k < w; ++k)
                 for (int axis = 0; axis < 3; ++axis)
-                    sum[axis] += p[axis];
+                    sum[axis] += p[axis] * scale;
             count += w;
         } else {
             run_.clear();
             appendBlock(i, j, run_);
             for (unsigned point : run_)
                 for (int axis = 0; axis < 3; ++axis)
-                    sum[axis] += positions_[3 * std::size_t(positionOf_[point]) + std::size_t(axis)];
-            count += run_.size();
+                    sum[axis] += positions_[3 * std::size_t(positionOf_[point]) + std::size_t(axis)] * scale;
+            count += double(run_.size());
         }
         i = j;
     }
-    const double scale = 1.0 / double(count);
+    return count;
+}
+
+void WeldTree::mean(std::size_t begin, std::size_t end, double centre[3]) {
+    double sum[3];
+    const double count = sumPoints(begin, end, 1, sum);
     for (int axis = 0; axis < 3; ++axis)
-        centre[axis] = sum[axis] * scale;
+        centre[axis] = rules_.pointByPoint ? sum[axis] * (1.0 / count) : sum[axis] / count;
+    // Places far out may sum past the largest double: summed again scaled
+    // down, so that the centre is a number.
+    if (!std::isfinite(centre[0]) || !std::isfinite(centre[1]) || !std::isfinite(centre[2]))
+        sumPoints(begin, end, 1.0 / count, centre);
 }
 
 void WeldTree::pointsOf(int g, std::vector<unsigned>& points) const {

@@ -18,6 +18,8 @@
 // its cell, is one group; any other is divided again around its mean.
 // Groups are numbered depth first, octant 0 first, and cells are resolved
 // from an explicit stack, so the depth of the tree costs no call stack.
+// A place that is not finite stays out of the tree: it is a group of its
+// own, after the tree's groups.
 #pragma once
 
 #include <cstddef>
@@ -121,6 +123,9 @@ private:
     void gather(std::size_t at, unsigned lead);
     void gatherPairs(std::size_t begin);
     void gatherByCells(std::size_t begin);
+    // The sum of the points of the places from begin to end, each times
+    // scale, and their number.
+    double sumPoints(std::size_t begin, std::size_t end, double scale, double sum[3]);
     void mean(std::size_t begin, std::size_t end, double centre[3]);
     std::size_t blockEnd(std::size_t i, std::size_t end) const;
     void appendBlock(std::size_t begin, std::size_t end, std::vector<unsigned>& points) const;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <map>
 #include <random>
 
@@ -104,6 +105,74 @@ TEST(PolygonBranchWeld, OneFarTriangleLeavesTheGroundAlone) {
     GeoBunch bunch;
     bunch.setTriangles(triangles);
     EXPECT_EQ(bunch.vertexCount(), (side + 1) * (side + 1) + 3);
+}
+
+// A polygon with a corner at no real place (or so far out that its
+// corners' sum is none) is left out, and its corners weld apart from the
+// rest instead of turning a dividing centre into no number, which sent
+// every place of the ground into one octant: against the ground alone, the
+// same welded positions, neighbour links and hits of rays straight down.
+TEST(PolygonBranchWeld, ACornerAtNoPlaceLeavesTheGroundAlone) {
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    const int side = 50;
+    auto ground = [](PolygonBranch& b) {
+        for (int i = 0; i < side; ++i)
+            for (int j = 0; j < side; ++j)
+                b.addPolygon(polygonOf({{double(i), double(j), 0}, {i + 1.0, double(j), 0}, {i + 1.0, j + 1.0, 0}, {double(i), j + 1.0, 0}}));
+    };
+    // Each corner as (polygon, corner) numbers, and each ray's hit distance.
+    auto links = [](const PolygonBranch& b) {
+        std::map<const PolygonVertex*, std::pair<int, int>> named;
+        for (int p = 0; p < side * side; ++p)
+            for (int k = 0; k < 4; ++k)
+                named[corner(b, p, k)] = {p, k};
+        std::vector<std::pair<int, int>> out;
+        for (int p = 0; p < side * side; ++p)
+            for (int k = 0; k < 4; ++k) {
+                const PolygonVertex* n = corner(b, p, k)->neighbour;
+                out.push_back(n ? named.at(n) : std::make_pair(-1, -1));
+            }
+        return out;
+    };
+    auto hits = [](PolygonBranch& b) {
+        std::vector<double> out;
+        for (int i = 0; i < side; ++i)
+            for (int j = 0; j < side; ++j) {
+                kessa::Ray down;
+                down.setOrigin({i + 0.5, j + 0.25, 5});
+                down.aimAt({i + 0.5, j + 0.25, -5});
+                kessa::RayHit hit;
+                out.push_back(b.intersectRay(down, hit, false, nullptr) ? hit.distance : -1);
+            }
+        return out;
+    };
+    PolygonBranch plain;
+    ground(plain);
+    plain.prepare();
+    ASSERT_EQ(plain.weldedPositions().size(), std::size_t((side + 1) * (side + 1)));
+    const auto plainLinks = links(plain);
+    const auto plainHits = hits(plain);
+    ASSERT_EQ(std::count(plainHits.begin(), plainHits.end(), 5.0), side * side);
+
+    const struct Row {
+        Vector corners[3];
+        std::size_t apart;  // welded positions the bad polygon adds
+    } rows[] = {{{{nan, 0, 0}, {10, 10, 0}, {11, 10, 0}}, 1},
+                {{{inf, 0, 0}, {10, 10, 0}, {11, 10, 0}}, 1},
+                {{{-inf, 3, 0}, {nan, nan, nan}, {10, 10, 0}}, 2},
+                {{{1e308, 0, 0}, {1.5e308, 0, 0}, {10, 10, 0}}, 2}};
+    LogCapture log;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.corners[0].x << " " << row.corners[1].x);
+        PolygonBranch b;
+        ground(b);
+        b.addPolygon(polygonOf({row.corners[0], row.corners[1], row.corners[2]}));
+        b.prepare();
+        EXPECT_EQ(log.take(), "Polygon has a corner that is not finite or too far out - left out\n");
+        EXPECT_EQ(b.weldedPositions().size(), plain.weldedPositions().size() + row.apart);
+        EXPECT_TRUE(links(b) == plainLinks);
+        EXPECT_TRUE(hits(b) == plainHits);
+    }
 }
 
 namespace {
