@@ -20,6 +20,11 @@ std::vector<GeometryBranch*>& pendingBranches() {
     return branches;
 }
 
+// A batch with animation frames is neither rebuilt nor split: builders
+// carry no frames, and welding by the pose it is in could join vertices
+// that its frames move apart.
+bool animated(GeoBunch& bunch) { return !bunch.animationFrames().empty(); }
+
 // Splits the oversized batches of a branch that has a parent; the result
 // takes the branch's place. Returns false when there was nothing to split.
 bool splitOversized(GeometryBranch& branch) {
@@ -30,7 +35,7 @@ bool splitOversized(GeometryBranch& branch) {
     bool wrapped = false;
     std::vector<orvel::ref_ptr<GeoBunch>> kept;
     for (GeoBunch* bunch : branch.bunches()) {
-        if (bunch->triangleCount() <= maxBunchTriangles) {
+        if (bunch->triangleCount() <= maxBunchTriangles || animated(*bunch)) {
             kept.emplace_back(bunch);
             continue;
         }
@@ -153,6 +158,10 @@ void splitPendingBranches() {
         std::vector<orvel::ref_ptr<GeoBunch>> rebuilt;
         bool oversized = false;
         for (GeoBunch* bunch : branch->bunches()) {
+            if (animated(*bunch)) {
+                rebuilt.emplace_back(bunch);
+                continue;
+            }
             orvel::ref_ptr<GeoBunch> fresh(new GeoBunch);
             fresh->setTriangles(GeoBunchBuilder(*bunch));
             oversized = oversized || fresh->triangleCount() > maxBunchTriangles;

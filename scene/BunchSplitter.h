@@ -19,11 +19,11 @@ constexpr int maxBunchTriangles = 1400;
 void splitBunch(GeometryBranch& branch, GroupBranch& group, const GeoBunchBuilder& builder, int level);
 
 // The end of a polygon branch's clean with the arena switch on: unless the
-// branch has a traversal callback, its oversized batches are split into a
-// group that takes the branch's place in its parent (the branch goes into
-// the group while it still holds batches, and is deleted otherwise); the
-// geometry branch's clean runs, or the group's when there is one. A branch
-// that is no group's child is not split.
+// branch has a traversal callback, its oversized batches without animation
+// frames are split into a group that takes the branch's place in its parent
+// (the branch goes into the group while it still holds batches, and is
+// deleted otherwise); the geometry branch's clean runs, or the group's when
+// there is one. A branch that is no group's child is not split.
 void splitAfterClean(GeometryBranch& branch);
 
 // Branches whose batches came from older geometry sets, split by the next
@@ -32,9 +32,10 @@ void splitAfterClean(GeometryBranch& branch);
 void addPendingSplit(GeometryBranch* branch);
 void forgetPendingSplit(GeometryBranch* branch);
 bool isPendingSplit(const GeometryBranch* branch);
-// Takes the listed branches from the last: rebuilds every batch, and
-// splits the branch as splitAfterClean does when a batch is oversized, the
-// branch is no billboard and it has no traversal callback.
+// Takes the listed branches from the last: rebuilds every batch but the
+// animated ones, which stay as they are, and splits the branch as
+// splitAfterClean does when a batch is oversized, the branch is no
+// billboard and it has no traversal callback.
 void splitPendingBranches();
 
 }  // namespace kessa

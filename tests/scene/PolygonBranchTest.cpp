@@ -797,6 +797,7 @@ struct Set {
     std::vector<int> strips;
     std::vector<float> texCoords;                // s, t pairs
     std::vector<std::array<int, 4>> primitives;  // flags, strip entries, vertex count, first vertex
+    std::vector<std::vector<float>> frames;      // x, y, z of every vertex
     int announced = -1;
 
     template <class T>
@@ -815,6 +816,14 @@ struct Set {
         words(set, 4, texCoords, 2);
         words(set, 6, indices, 1);
         words(set, 7, strips, 1);
+        if (!frames.empty()) {
+            set.compact(21).compact(unsigned(frames.size()));
+            for (const std::vector<float>& f : frames) {
+                set.compact(unsigned(f.size()) / 3);
+                for (float v : f)
+                    set.f32(v);
+            }
+        }
         set.byte(10).compact(unsigned(announced < 0 ? int(primitives.size()) : announced));
         for (const auto& q : primitives)
             set.byte(11).u32(0).u32(0).u32(0).u32(0).u32(unsigned(q[0])).u32(unsigned(q[1])).u32(unsigned(q[2])).u32(unsigned(q[3]));
@@ -888,6 +897,38 @@ TEST(OldGeoSet, PrimitivesBecomeBatchesRepairedOrMarked) {
         root = nullptr;
         EXPECT_FALSE(kessa::isPendingSplit(b));
         kessa::splitPendingBranches();
+    }
+}
+
+// An animated primitive marked for splitting keeps its frames through the
+// next database's clean (the rebuild carried none, and it stopped
+// animating): it stays as it was, oversized too, and still animates.
+TEST(OldGeoSet, AnimatedPrimitivesKeepTheirFramesThroughTheSplitPass) {
+    LogCapture log;
+    for (int vertices : {6, 4203}) {
+        SCOPED_TRACE(vertices);
+        Set s;
+        s.vertices = vertices;
+        s.frames.resize(2);
+        for (int i = 0; i < vertices; ++i) {
+            s.frames[0].insert(s.frames[0].end(), {float(i), float(i % 2), float(i % 3)});
+            s.frames[1].insert(s.frames[1].end(), {float(i), float(i % 2), float(i % 3) + 1});
+            s.texCoords.insert(s.texCoords.end(), {vertices < 4203 ? 200.0f * float(i % 2) : 0, 0});
+        }
+        s.primitives = {{texCoordsWithoutTexture, 0, vertices, 0}};
+        orvel::counted_ptr<orvel::Streamable> root = readScene(s.stream());
+        PolygonBranch* b = branchOf(root);
+        ASSERT_TRUE(b && b->bunches().size() == 1 && kessa::isPendingSplit(b));
+        ASSERT_EQ(b->bunches()[0]->animationFrames().size(), 2u);
+        kessa::Database().clean();
+        ASSERT_TRUE(branchOf(root) == b && b->bunches().size() == 1) << "not split";
+        GeoBunch& bunch = *b->bunches()[0];
+        ASSERT_EQ(bunch.animationFrames().size(), 2u);
+        EXPECT_TRUE(bunch.internals().valid() && bunch.triangleCount() == vertices / 3);
+        bunch.internals().animate(-0.5f);
+        const GeoBunch::Float3 raised = bunch.internals().vertexPointer()[vertices - 1];
+        EXPECT_TRUE(raised.x == float(vertices - 1) && std::fabs(raised.z - float((vertices - 1) % 3) - 1) < 1e-3f) << raised.z;
+        log.take();
     }
 }
 
