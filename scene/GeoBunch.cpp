@@ -88,11 +88,13 @@ GeoBunch::FrameList& GeoBunch::animationFrames() { return internals_->frames_; }
 
 void GeoBunch::setStripData(orvel::ref_ptr<strip_data> strips) {
     internals_->strips_ = std::move(strips);
+    internals_->dropTriangleCount();
     internals_->streamsChanged();
 }
 
 void GeoBunch::setIndexData(orvel::ref_ptr<index_data> indices) {
     internals_->indices_ = std::move(indices);
+    internals_->dropTriangleCount();
     internals_->streamsChanged();
 }
 
@@ -100,6 +102,7 @@ void GeoBunch::setVertexData(orvel::ref_ptr<vertex_data> vertices, bool recomput
     GeoBunchInternals& in = *internals_;
     in.vertices_ = std::move(vertices);
     in.refreshVertexPointer();
+    in.dropTriangleCount();
     in.streamsChanged();
     // Frames hold one position per vertex; frames of another count would be
     // blended past their end.

@@ -125,7 +125,6 @@ void GeoBunchInternals::fail(const char* text) {
 }
 
 void GeoBunchInternals::streamsChanged() {
-    dropTriangleCount();
     checked_ = false;
     releaseVertexArray();
 }

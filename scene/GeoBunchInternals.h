@@ -147,8 +147,7 @@ private:
     void refreshNormalPointer();
     void refreshTexCoordPointer(int set);
     void dropTriangleCount() { triangleCount_ = -1; }
-    // A stream was replaced: counted, checked and compiled again before the
-    // next draw.
+    // A stream was replaced: checked and compiled again before the next draw.
     void streamsChanged();
     // The vertices a strip length takes (n > 0 a strip of n, else a fan of
     // -n), without overflowing on the most negative length.
