@@ -85,6 +85,18 @@ void DataSource::seek(unsigned) {}
 
 unsigned DataSource::bytesRemaining() const { return 0; }
 
+bool DataSource::holds(unsigned count) {
+    if (fail_)
+        return false;
+    if (arriving)
+        return have(count);
+    if (isSeekable() && bytesRemaining() < count) {
+        setFail();
+        return false;
+    }
+    return true;
+}
+
 DataSource::Supply DataSource::fetch(unsigned) { return Supply::ended; }
 
 bool DataSource::have(unsigned count) {
@@ -129,12 +141,7 @@ bool DataSource::wholeString() {
     case stringCompactLength:
         if (!wholeCompact())
             return false;
-        if (windowNext[0] == 0xFF) {
-            header = 5;
-            length = word(windowNext + 1);
-        } else {
-            length = windowNext[0];
-        }
+        length = countInWindow(header);
         break;
     default:
         return true;

@@ -93,6 +93,15 @@ public:
 
     void setStringMode(int mode) { stringMode = mode; }
 
+    // Whether the next count bytes are there to be taken. A reader of a
+    // value made of several typed reads asks it before it takes any, so that
+    // it takes the whole value or leaves its target and the source as they
+    // were. A source whose bytes arrive answers false while they have not all
+    // come (waiting()) and fails when they never will; a seekable one fails
+    // when its data ends before them; any other answers true, and its typed
+    // reads find the end.
+    bool holds(unsigned count);
+
     // Set on any failed operation; later reads give -1 or nothing.
     bool fail() const { return fail_; }
     // True when the last typed read found its value not yet whole on a
@@ -222,6 +231,11 @@ private:
         windowEnd = windowNext;
     }
     bool wholeCompact() { return have(1) && (*windowNext != 0xFF || have(5)); }
+    // The compact count or length in the window, and the bytes it takes.
+    unsigned countInWindow(unsigned& header) const {
+        header = windowNext[0] == 0xFF ? 5 : 1;
+        return header == 5 ? word(windowNext + 1) : windowNext[0];
+    }
     bool wholeString();
     bool wholeText(bool zeroEnds);
     void takeLineEndPair();

@@ -209,7 +209,8 @@ DataDest& operator<<(DataDest& dest, const FilePath& path) { return dest << path
 DataSource& operator>>(DataSource& source, FilePath& path) {
     orvel_string text;
     source >> text;
-    path = FilePath(text);
+    if (!source.fail() && !source.waiting())
+        path = FilePath(text);
     return source;
 }
 

@@ -80,7 +80,8 @@ private:
     mutable orvel_string extension_;
 };
 
-// The path as a string in the sink's string mode; reading normalises it.
+// The path as a string in the sink's string mode; reading normalises it. A
+// text the data ends in, or one still arriving, leaves the path as it was.
 DataDest& operator<<(DataDest& dest, const FilePath& path);
 DataSource& operator>>(DataSource& source, FilePath& path);
 

@@ -93,6 +93,10 @@ DataDest& operator<<(DataDest& out, const InternetAddress& a) {
 }
 
 DataSource& operator>>(DataSource& in, InternetAddress& a) {
+    // Both words or neither: a port taken while the address has not come
+    // would be lost to the read that gets the address.
+    if (!in.holds(8))
+        return in;
     unsigned port = 0, address = 0;
     in >> port >> address;
     if (!in.fail())

@@ -44,7 +44,8 @@ private:
 
 // The port as a 32-bit value, then the address as a 32-bit value.
 DataDest& operator<<(DataDest& out, const InternetAddress& a);
-// Reads the same form; the target stays unchanged when the data ends.
+// Reads the same form, both words or neither: the target stays unchanged
+// when the data ends, and while the words have not both come.
 DataSource& operator>>(DataSource& in, InternetAddress& a);
 
 // This computer's host name in lower case, read from the system once.

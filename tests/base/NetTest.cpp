@@ -10,6 +10,7 @@
 #include <thread>
 #include <utility>
 
+#include "base/FilePath.h"
 #include "base/MemoryDataDest.h"
 #include "base/MemoryDataSource.h"
 #include "base/NetConnection.h"
@@ -420,6 +421,56 @@ TEST(NetConnection, TypedReadsTakeWholeValuesAsBytesTrickleIn) {
     EXPECT_TRUE(waitFor([&] { return in.readInt32(), !in.waiting(); }));
     EXPECT_TRUE(in.fail());
     EXPECT_EQ(a.c->errorState(), netPeerClosed);
+}
+
+// An address and a path arrive in two pieces each (4 + 4 bytes; the text cut
+// in half) on an accepted connection, which never waits. A read made
+// between the pieces takes nothing and leaves its target alone, however
+// often it is made, and the same read gets the whole value once the rest
+// has come.
+TEST(NetConnection, ValuesOfSeveralReadsAreTakenWholeOrNotAtAll) {
+    Accepted a;
+    ASSERT_TRUE(a.c);
+    DataSource& in = a.c->input();
+    const InternetAddress address(0xC0A80007, 45321);
+    const FilePath path("C:/Data/Models/Tree.TAVIK");
+    MemoryDataDest out;
+    out << address << path;
+    InternetAddress gotAddress(0x01020304, 7);
+    FilePath gotPath("kept");
+    auto send = [&](size_t from, size_t to) { return loopback::sendAll(a.client, out.data() + from, to - from); };
+    // Reads the first piece of a value until it has come, then again: each
+    // time the read waits and the value is as it was.
+    auto readFirstPiece = [&](const std::function<std::string()>& read) {
+        EXPECT_TRUE(waitFor([&] { return in.peekByte() >= 0; })) << "the piece came";
+        std::string seen;
+        for (int again = 0; again < 3; ++again) {
+            seen += read();
+            EXPECT_TRUE(in.waiting() && in.good());
+        }
+        return seen;
+    };
+
+    ASSERT_TRUE(send(0, 4));
+    EXPECT_EQ(readFirstPiece([&] {
+                  in >> gotAddress;
+                  return std::string(gotAddress.toString(true).c_str());
+              }),
+              "1.2.3.4:71.2.3.4:71.2.3.4:7");
+    ASSERT_TRUE(send(4, 8));
+    EXPECT_TRUE(waitFor([&] { return in >> gotAddress, !in.waiting(); }));
+    EXPECT_EQ(gotAddress, address);
+
+    const size_t half = 8 + (out.size() - 8) / 2;
+    ASSERT_TRUE(send(8, half));
+    EXPECT_EQ(readFirstPiece([&] {
+                  in >> gotPath;
+                  return std::string(gotPath.c_str());
+              }), "keptkeptkept");
+    ASSERT_TRUE(send(half, out.size()));
+    EXPECT_TRUE(waitFor([&] { return in >> gotPath, !in.waiting(); }));
+    EXPECT_EQ(gotPath, path);
+    EXPECT_FALSE(in.fail());
 }
 
 // Clients send framed streams in pieces while the game's loop accepts what
