@@ -36,23 +36,36 @@ void DataSource::addReferences(const std::vector<unsigned>& ids, void* list, Fil
         context->addReferences(ids, list, fill, hold);
 }
 
-const std::vector<unsigned>& DataSource::readReferenceIds() {
+const std::vector<unsigned>& DataSource::readReferenceIds(unsigned* listed) {
     static const std::vector<unsigned> none;
+    if (listed)
+        *listed = 0;
+    if (fail_ || (arriving && !wholeList()))
+        return none;
     unsigned count = readCompact();
     if (fail_)
         return none;
     if (count >= 21)
         debug("Size=weird\n");
-    if (!context)
+    // Refused before anything is made for it when the data cannot hold it.
+    if (isSeekable() && 4ull * count > bytesRemaining()) {
+        setFail();
         return none;
-    // Ids are taken while the data lasts, so a lying count costs no more
-    // memory than the bytes that really came.
-    std::vector<unsigned>& ids = context->idBuffer();
-    ids.clear();
-    unsigned id;
-    for (unsigned i = 0; i < count && takeUInt32(id); ++i)
-        ids.push_back(id);
-    return ids;
+    }
+    if (context) {
+        // Taken while the data lasts, so a lying count on a source that
+        // cannot tell its length costs no more than the bytes that came.
+        std::vector<unsigned>& ids = context->idBuffer();
+        ids.clear();
+        unsigned id;
+        for (unsigned i = 0; i < count && takeUInt32(id); ++i)
+            ids.push_back(id);
+        if (fail_)
+            return none;
+    }
+    if (listed)
+        *listed = count;
+    return context ? context->idBuffer() : none;
 }
 
 void DataSource::skip(unsigned count) {
@@ -147,6 +160,21 @@ bool DataSource::wholeString() {
         return true;
     }
     return length >= orvel_string::npos || have(header + length);
+}
+
+// A list of references: its count and one 32-bit id per element. A list
+// longer than any window can be never comes whole.
+bool DataSource::wholeList() {
+    if (!wholeCompact())
+        return false;
+    unsigned header;
+    unsigned long long count = countInWindow(header);
+    unsigned long long size = header + 4 * count;
+    if (size > 0xFFFFFFFFull) {
+        setFail();
+        return false;
+    }
+    return have(unsigned(size));
 }
 
 // Up to its end: a LF or CR, or a 0 byte when zeroEnds. When the source

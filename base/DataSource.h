@@ -155,9 +155,14 @@ public:
     static bool fillCounted(void* slot, unsigned index, Streamable* object);
     template <class T>
     static bool fillElement(void* list, unsigned index, Streamable* object);
-    // The ids of a list of references: its compact count, then one id per
-    // element while the data lasts. Empty without a reader.
-    const std::vector<unsigned>& readReferenceIds();
+    // A list of references: its compact count, then one id per element. It
+    // is taken whole or not at all: when the data ends before its last id
+    // (fail is set), or while its bytes have not all come on a source whose
+    // bytes arrive (waiting()), nothing is taken and no ids are given.
+    // Without a reader its ids are left in the data, as every reference is,
+    // and none are given. count, when asked for, is the count of a list
+    // taken, else 0.
+    const std::vector<unsigned>& readReferenceIds(unsigned* count = nullptr);
     // Fills slot when the end mark is reached; counted slots are given only
     // counted-pointer records.
     void addReference(unsigned id, void* slot, FillSlot fill, Hold hold, unsigned index = 0);
@@ -237,6 +242,7 @@ private:
         return header == 5 ? word(windowNext + 1) : windowNext[0];
     }
     bool wholeString();
+    bool wholeList();
     bool wholeText(bool zeroEnds);
     void takeLineEndPair();
     unsigned word(const unsigned char* b) const {
@@ -338,12 +344,21 @@ DataSource& DataSource::readStreamable(counted_ptr<T>& slot) {
 }
 
 // A list of references: a compact count, then one reference per element.
-// Its elements are filled at the stream's end mark, by index, with what the
-// list's last read gave them. Without a reader it comes back empty.
+// The list is sized to its count. Its elements are filled at the stream's
+// end mark, by index, with what the list's last read gave them; without a
+// reader they are left as they were, new ones null. A list not taken whole
+// leaves the vector as it was.
 template <class T>
 DataSource& operator>>(DataSource& source, std::vector<T*>& list) {
-    const std::vector<unsigned>& ids = source.readReferenceIds();
-    list.assign(ids.size(), nullptr);
+    unsigned count = 0;
+    const std::vector<unsigned>& ids = source.readReferenceIds(&count);
+    if (source.fail() || source.waiting())
+        return source;
+    if (!source.context) {
+        list.resize(count);
+        return source;
+    }
+    list.assign(count, nullptr);
     source.addReferences(ids, &list, &DataSource::fillElement<T>, DataSource::Hold::refer);
     return source;
 }

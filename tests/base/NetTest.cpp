@@ -15,6 +15,7 @@
 #include "base/MemoryDataSource.h"
 #include "base/NetConnection.h"
 #include "base/Server.h"
+#include "base/StreamReader.h"
 #include "tests/base/LoopbackPeer.h"
 #include "tests/base/Waiting.h"
 #include "tests/support/LogCapture.h"
@@ -423,11 +424,11 @@ TEST(NetConnection, TypedReadsTakeWholeValuesAsBytesTrickleIn) {
     EXPECT_EQ(a.c->errorState(), netPeerClosed);
 }
 
-// An address and a path arrive in two pieces each (4 + 4 bytes; the text cut
-// in half) on an accepted connection, which never waits. A read made
-// between the pieces takes nothing and leaves its target alone, however
-// often it is made, and the same read gets the whole value once the rest
-// has come.
+// An address, a path and a list of references arrive in two pieces each
+// (4 + 4 bytes; the text cut in half; the list after its first id) on an
+// accepted connection, which never waits. A read made between the pieces
+// takes nothing and leaves its target alone, however often it is made, and
+// the same read gets the whole value once the rest has come.
 TEST(NetConnection, ValuesOfSeveralReadsAreTakenWholeOrNotAtAll) {
     Accepted a;
     ASSERT_TRUE(a.c);
@@ -470,6 +471,25 @@ TEST(NetConnection, ValuesOfSeveralReadsAreTakenWholeOrNotAtAll) {
     ASSERT_TRUE(send(half, out.size()));
     EXPECT_TRUE(waitFor([&] { return in >> gotPath, !in.waiting(); }));
     EXPECT_EQ(gotPath, path);
+
+    // A list of references, cut after its first id, to a stream reader.
+    struct Listed : Streamable {
+        void read(DataSource&) override {}
+        const char* typeName() const override { return "zanthorium::test::Listed"; }
+        void write(DataDest&) override {}
+    };
+    StreamReader::addFactory(in, [] { return static_cast<Streamable*>(new Listed); });
+    out.writeCompact(2).writeUInt32(0x10).writeUInt32(0x20);
+    std::vector<Listed*> list(3);
+    ASSERT_TRUE(send(out.size() - 9, out.size() - 4));
+    EXPECT_EQ(readFirstPiece([&] {
+                  in >> list;
+                  return std::to_string(list.size());
+              }),
+              "333");
+    ASSERT_TRUE(send(out.size() - 4, out.size()));
+    EXPECT_TRUE(waitFor([&] { return in >> list, !in.waiting(); }));
+    EXPECT_EQ(list.size(), 2u);
     EXPECT_FALSE(in.fail());
 }
 

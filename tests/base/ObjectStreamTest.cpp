@@ -227,12 +227,12 @@ std::vector<Row> rows() {
         {"PlainSlotsObjectOutlivesAnUnheldOwner",
          stream101({graphTag, ownerTag}, rootGraph + record(2, 40, references({20}))), "G1{>@2}, G2 | post 1 2 | live 3 good | left 2",
          ""},
-        // The list takes the two ids there are; the body's length puts the
-        // reader back before the end mark.
+        // The data cannot hold the list, so it is not taken; the body's
+        // length puts the reader back before the end mark.
         {"LyingListCountCostsNoMemory",
          stream101({graphTag}, hex({0x21, 1}) + u32(1) + hex({20, 1}) + u32(1) + hex({6, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}) + u32(1) +
                                    u32(0) + hex({0})),
-         "G1{[@1 -]} | post 1 | live 1 good | left 0", "Size=weird\n", true},
+         "G1 | post 1 | live 1 good | left 0", "Size=weird\n", true},
         {"ListOf20", listOf(20), listShape(20) + " | post 1000 0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 | live 21 good | left 20", ""},
         {"ListOf21LogsSizeWeird", listOf(21),
          listShape(21) + " | post 1000 0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 | live 22 good | left 21", "Size=weird\n"},
@@ -332,19 +332,57 @@ TEST_F(ObjectStreamTest, FactoriesAndTheReadersLife) {
 
     // Without a reader references read nothing; a reader never used goes
     // with its source (the leak checker watches).
-    Bytes bytes = u32(0x1000) + hex({0x02}) + u32(1) + u32(2);
+    Bytes bytes = u32(0x1000);
     MemoryDataSource plain(bytes.data(), unsigned(bytes.size()), false);
     Node other;
     Streamable* slot = &other;
     plain.readStreamable(slot);
     plain.noteCountedPtr();
     EXPECT_EQ(slot, &other);
-    plain.seek(4);
-    std::vector<Graph*> graphs(3);
-    plain >> graphs;
-    EXPECT_TRUE(graphs.empty());
-    EXPECT_EQ(plain.position(), 5u);
+    EXPECT_EQ(plain.position(), 0u);
     registerTypes(plain);
+}
+
+// A list of references comes back sized to its count. Without a reader only
+// the count is read, and the elements stay as they were (new ones null). A
+// list whose data ends before its last id is not taken: the source fails
+// and the vector stays as it was.
+TEST_F(ObjectStreamTest, AListIsSizedToItsCountOrNotTaken) {
+    Node a, b, c;
+    const std::vector<Node*> before{&a, &b, &c};
+    const struct {
+        const char* name;
+        Bytes bytes;
+        bool reader, streaming;
+        std::vector<Node*> after;
+        unsigned read;  // bytes taken
+    } rows[] = {
+        {"shorter", references({1, 2}), false, false, {&a, &b}, 1},
+        {"longer", references({1, 2, 3, 4, 5}), false, false, {&a, &b, &c, nullptr, nullptr}, 1},
+        {"empty", references({}), false, false, {}, 1},
+        {"read by a reader", references({0, 0}), true, false, {nullptr, nullptr}, 9},
+        {"ids cut short", compact(5) + u32(1) + u32(2), false, false, before, 0},
+        {"ids cut short, by a reader", compact(5) + u32(1) + u32(2), true, false, before, 0},
+        {"ids cut short, streamed to a reader", compact(5) + u32(1) + u32(2), true, true, before, 0},
+        {"no count", {}, true, false, before, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::unique_ptr<DataSource> source;
+        if (row.streaming)
+            source = std::make_unique<StreamingSource>(row.bytes);
+        else
+            source = std::make_unique<MemoryDataSource>(row.bytes.data(), unsigned(row.bytes.size()), false);
+        if (row.reader)
+            registerTypes(*source);
+        std::vector<Node*> got = before;
+        *source >> got;
+        EXPECT_EQ(got, row.after);
+        EXPECT_EQ(source->fail(), row.read == 0);
+        if (!row.streaming && row.read > 0) {
+            EXPECT_EQ(static_cast<MemoryDataSource&>(*source).position(), row.read);
+        }
+    }
 }
 
 // Root 5 and Holder 20, which nothing refers to, name record 8: the root's
