@@ -24,60 +24,130 @@ namespace {
 
 const char* const programVersion = "0.1";
 
-}  // namespace
+void (*stepHook)(StartStep) = nullptr;
 
-int startProgram(const std::vector<orvel_string>& words) {
-    orvel::Mutex single("VornLock1", true);
-    if (!single.tryLock())
-        return 0;
+void begin(StartStep step) {
+    if (stepHook)
+        stepHook(step);
+}
 
+// The single-instance lock, held from the start and given back however
+// start-up ends.
+class SingleInstance {
+public:
+    SingleInstance() : lock_("VornLock1", true), held_(lock_.tryLock()) {}
+    ~SingleInstance() {
+        if (held_)
+            lock_.unlock();
+    }
+    SingleInstance(const SingleInstance&) = delete;
+    SingleInstance& operator=(const SingleInstance&) = delete;
+
+    bool held() const { return held_; }
+
+private:
+    orvel::Mutex lock_;
+    bool held_;
+};
+
+// "game.log" in the program folder: the debug log's file from open() on,
+// closed however start-up ends.
+class LogFile {
+public:
+    LogFile() = default;
+    ~LogFile() {
+        if (!file_)
+            return;
+        orvel::setDebugFile(nullptr);
+        std::fclose(file_);
+    }
+    LogFile(const LogFile&) = delete;
+    LogFile& operator=(const LogFile&) = delete;
+
+    void open() {
+        orvel::FilePath name(orvel::programFolder() + "game.log");
+        file_ = platform::openFile(name.c_str(), "w");
+        orvel::setDebugFile(file_);
+    }
+
+private:
+    FILE* file_ = nullptr;
+};
+
+// Every step after the lock. A driver or display the program cannot use is
+// reported here; anything worse throws.
+int run(const std::vector<orvel_string>& words, LogFile& log) {
     // Before anything else: without a display there is no driver to judge,
     // and a driver the program cannot draw with ends it here.
+    begin(StartStep::checks);
     std::string display = platform::videoProblem();
     if (!display.empty()) {
         pellium::errorBox(display.c_str(), nullptr);
-        single.unlock();
         return 1;
     }
     const pellium::GLcaps& caps = pellium::getGLSniffer();
     if (const char* problem = game_launcher::graphicsCardProblem(caps)) {
         pellium::errorBox(problem, nullptr);
-        single.unlock();
         return 1;
     }
 
-    orvel::FilePath logName(orvel::programFolder() + "game.log");
-    FILE* log = platform::openFile(logName.c_str(), "w");
-    orvel::setDebugFile(log);
+    begin(StartStep::log);
+    log.open();
     orvel::debug("Kalvora version %s\n", programVersion);
     orvel::debug("System: %s %s, %d processors, %u bytes of memory\n", orvel::osFamilyName(), orvel::osVersionName(),
                  orvel::processorCount(), orvel::physicalMemory());
     caps.logInfo();
-    for (const orvel_string& w : words)
+
+    begin(StartStep::words);
+    bool sky = false;
+    for (const orvel_string& w : words) {
         orvel::debug("Command line word: %s\n", w.c_str());
+        sky = sky || w == "--sky";
+    }
+
+    begin(StartStep::settings);
     game_launcher::readVideoSettings();
     kessa::enablePolygonArena();
     modrane::setUpModelReading();
 
-    int code = 0;
-    try {
-        game_launcher::ViewWindow window;
-        for (const orvel_string& w : words)
-            if (w == "--sky")
-                window.setSky(game_launcher::ViewWindow::defaultSky());
-        window.run();
-        game_launcher::writeVideoSettings();
-    } catch (const std::exception& e) {
-        orvel::debug("---%.500s\n", e.what());
-        char text[64];
-        std::snprintf(text, sizeof text, "Kalvora: Error - code %d", int(pellium::errorStageCode));
-        pellium::errorBox(text, nullptr);
-        code = 1;
-    }
+    begin(StartStep::window);
+    game_launcher::ViewWindow window;
+    if (sky)
+        window.setSky(game_launcher::ViewWindow::defaultSky());
 
-    orvel::setDebugFile(nullptr);
-    if (log)
-        std::fclose(log);
-    single.unlock();
-    return code;
+    begin(StartStep::loop);
+    window.run();
+    game_launcher::writeVideoSettings();
+    return 0;
+}
+
+// What the top-level handler does with an error: a log line, and the box
+// with the progress word as its code.
+int failed(const char* what) {
+    orvel::debug("---%.500s\n", what ? what : "");
+    char text[64];
+    std::snprintf(text, sizeof text, "Kalvora: Error - code %d", int(pellium::errorStageCode));
+    pellium::errorBox(text, nullptr);
+    return 1;
+}
+
+}  // namespace
+
+void setStartStepHook(void (*hook)(StartStep)) { stepHook = hook; }
+
+int startProgram(const std::vector<orvel_string>& words) {
+    SingleInstance single;
+    if (!single.held())
+        return 0;
+    LogFile log;
+    try {
+        return run(words, log);
+    } catch (const std::exception& e) {
+        return failed(e.what());
+    } catch (const char* text) {
+        // The scene library throws its message texts themselves.
+        return failed(text);
+    } catch (...) {
+        return failed("unknown exception");
+    }
 }

@@ -1,7 +1,8 @@
 // The program as a person starts it, in a folder of its own: its window
 // opens on the display, the log is written beside the executable, a second
-// copy returns at once, and the video settings are kept; and start-up's
-// verdict on a driver, a display or stored settings.
+// copy returns at once, and the video settings are kept; start-up's verdict
+// on a driver, a display or stored settings; and its error box when a step
+// of start-up throws.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -16,9 +17,11 @@
 #include "base/RegistryKey.h"
 #include "gui/gl/VideoSwitches.h"
 #include "launcher/GraphicsCheck.h"
+#include "launcher/startProgram.h"
 #include "launcher/VideoSettings.h"
 #include "scene/LodBranch.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/ErrorBox.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -227,3 +230,66 @@ TEST_F(LauncherTest, VideoSettingsAreReadAndWrittenBack) {
     game_launcher::readVideoSettings();
     EXPECT_TRUE(pellium::fullGLacceleration);
 }
+
+namespace {
+
+// The program made to fail at one step, in a folder of its own.
+class FailingStep : public ::testing::TestWithParam<int> {
+protected:
+    void SetUp() override {
+        std::filesystem::copy_file(KALVORA_FAILING_STEP_CHILD, program);
+        setenv("XDG_RUNTIME_DIR", folder.path().c_str(), 1);
+        setenv("ORVEL_REGISTRY_FILE", (folder / "registry.sqlite").c_str(), 1);
+        unsetenv("KALVORA_MESSAGE_BOXES");
+    }
+
+    std::string read(const char* name) {
+        std::ifstream in(folder / name);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    TempFolder folder;
+    std::string program = folder / "failing";
+};
+
+std::string stepName(const ::testing::TestParamInfo<int>& info) {
+    const char* const names[] = {"Checks", "Log", "Words", "Settings", "Window", "Loop"};
+    return names[info.param];
+}
+
+}  // namespace
+
+// Each kind of throw at each step of start-up (a standard exception, a
+// message text as the scene library throws, anything else): the error box
+// comes up on the display with the progress word as its code, its button
+// answers it, and the program ends with exit code 1. Once the log is open,
+// the error is its last line.
+TEST_P(FailingStep, ShowsTheBoxWithTheProgressWordAndFails) {
+    if (std::system("command -v xdotool >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "xdotool is not installed";
+    const int step = GetParam();
+    const std::string code = "Kalvora: Error - code " + std::to_string(1000 * (step + 1));
+    const struct {
+        const char* kind;
+        const char* logged;
+    } rows[] = {{"exception", "---a library failed\n"}, {"text", "---the scene's own text\n"}, {"other", "---unknown exception\n"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.kind);
+        std::filesystem::remove(folder / "stderr");
+        std::filesystem::remove(folder / "game.log");
+        const pid_t pid = support::spawnProgram(program, {std::to_string(step), row.kind}, folder / "stderr");
+        ASSERT_GT(pid, 0);
+        EXPECT_EQ(support::pressButtonOfBox("Error:", pid), "window message button waited ended with code 1") << read("stderr");
+        EXPECT_NE(read("stderr").find("Error: " + code + "\n"), std::string::npos) << read("stderr");
+        const std::string log = read("game.log");
+        if (step <= int(StartStep::log)) {
+            EXPECT_EQ(log, "");
+        } else {
+            EXPECT_EQ(log.substr(log.rfind('\n', log.size() - 2) + 1), row.logged) << log;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(StartUp, FailingStep, ::testing::Range(0, int(StartStep::loop) + 1), stepName);
