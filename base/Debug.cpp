@@ -11,7 +11,6 @@ namespace orvel {
 namespace {
 
 std::atomic<FILE*> file{nullptr};
-constexpr int maxText = 10000;
 
 Mutex& debugMutex() {
     // Never destroyed: threads may still log while the process exits.
@@ -33,13 +32,13 @@ FILE* debugFile() { return file; }
 void debug(const char* format, ...) {
     if (!file.load(std::memory_order_acquire))
         return;
-    static char text[maxText + 1];
+    static char text[debugTextLimit + 1];
     MutexLock lock(debugMutex(), __LINE__);
     va_list args;
     va_start(args, format);
     int n = std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    if (n > maxText)
+    if (n > debugTextLimit)
         throw std::logic_error("orvel::debug() - I just corrupted something!\n");
     FILE* f = file.load();
     if (!f || n < 0)

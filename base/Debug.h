@@ -11,8 +11,12 @@ namespace orvel {
 void setDebugFile(FILE* file);
 FILE* debugFile();
 
+// The longest text one call writes.
+constexpr int debugTextLimit = 10000;
+
 // Formats and writes one text (no line end is added) and flushes it. A text
-// longer than 10000 characters is not written and throws std::logic_error.
+// longer than debugTextLimit characters is not written and throws
+// std::logic_error.
 void debug(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 }  // namespace orvel

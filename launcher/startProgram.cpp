@@ -24,6 +24,10 @@ namespace {
 
 const char* const programVersion = "0.1";
 
+// A word may be as long as the system lets a command line be; the log takes
+// it cut to what one line can hold.
+constexpr int loggedWordLength = orvel::debugTextLimit - 100;
+
 void (*stepHook)(StartStep) = nullptr;
 
 void begin(StartStep step) {
@@ -101,7 +105,7 @@ int run(const std::vector<orvel_string>& words, LogFile& log) {
     begin(StartStep::words);
     bool sky = false;
     for (const orvel_string& w : words) {
-        orvel::debug("Command line word: %s\n", w.c_str());
+        orvel::debug("Command line word: %.*s\n", loggedWordLength, w.c_str());
         sky = sky || w == "--sky";
     }
 

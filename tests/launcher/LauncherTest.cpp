@@ -1,8 +1,8 @@
 // The program as a person starts it, in a folder of its own: its window
-// opens on the display, the log is written beside the executable, a second
-// copy returns at once, and the video settings are kept; start-up's verdict
-// on a driver, a display or stored settings; and its error box when a step
-// of start-up throws.
+// opens on the display, the log is written beside the executable (a word
+// too long for a log line cut short), a second copy returns at once, and
+// the video settings are kept; start-up's verdict on a driver, a display or
+// stored settings; and its error box when a step of start-up throws.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -148,6 +148,22 @@ TEST_F(LauncherTest, WindowDestroyedByAnotherProgramEndsItAsAClose) {
     ASSERT_EQ(std::system((window(first) + " windowclose").c_str()), 0);
     EXPECT_EQ(support::waitExit(std::exchange(first, -1), 10), 0) << read("stderr");
     expectSettingsStored();
+}
+
+// A word longer than one log line can hold is logged cut short, and the
+// program runs on.
+TEST_F(LauncherTest, AWordLongerThanALogLineIsLoggedCutShort) {
+    first = start({std::string(10050, 'x')});
+    ASSERT_TRUE(eventually(window(first) + " >/dev/null 2>&1")) << read("stderr");
+    const std::string log = read("game.log"), word = "Command line word: ";
+    const size_t at = log.find(word), end = log.find('\n', at);
+    ASSERT_NE(at, std::string::npos) << log;
+    const std::string logged = log.substr(at + word.size(), end - at - word.size());
+    EXPECT_EQ(logged, std::string(logged.size(), 'x'));
+    EXPECT_GT(logged.size(), 9000u);
+    EXPECT_LT(logged.size(), 10000u);
+    kill(first, SIGTERM);
+    EXPECT_EQ(support::waitExit(std::exchange(first, -1), 10), 0);
 }
 
 // Mesa limited to the extensions of 1997 has no multitexturing; without a
