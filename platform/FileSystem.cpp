@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/System.h"
+
 namespace platform {
 
 namespace {
@@ -16,6 +18,38 @@ bool equalFolded(const char* a, const char* b) {
         if (lowerAscii(*a) != lowerAscii(*b))
             return false;
     return *a == *b;
+}
+
+// The first n characters of a and b are the same but for case.
+bool equalFolded(const std::string& a, const std::string& b, std::size_t n) {
+    if (a.size() < n || b.size() < n)
+        return false;
+    for (std::size_t i = 0; i < n; ++i)
+        if (lowerAscii(a[i]) != lowerAscii(b[i]))
+            return false;
+    return true;
+}
+
+// The program's own folder as it is on disk, with its final '/'.
+const std::string& programFolder() {
+    static const std::string folder = [] {
+        std::string exe = executablePath();
+        std::size_t slash = exe.rfind('/');
+        return slash == std::string::npos ? std::string() : exe.substr(0, slash + 1);
+    }();
+    return folder;
+}
+
+// The program folder is the one path whose case is known: the program's own
+// spelling of it (lower case) is put back as it is on disk, so that a folder
+// beside it whose name differs only in case is never taken for it.
+void intoProgramFolder(std::string& path) {
+    const std::string& folder = programFolder();
+    if (folder.size() < 2)
+        return;
+    std::size_t n = folder.size() - 1;  // without its final '/'
+    if ((path.size() == n || (path.size() > n && path[n] == '/')) && equalFolded(path, folder, n))
+        path.replace(0, n, folder, 0, n);
 }
 
 bool present(const std::string& path) {
@@ -86,6 +120,7 @@ std::string nativePath(const char* path) {
     for (char& c : given)
         if (c == '\\')
             c = '/';
+    intoProgramFolder(given);
     if (given.empty() || present(given))
         return given;
 

@@ -4,7 +4,8 @@
 // become '/', and when the path does not exist as given, each component is
 // matched case-insensitively against the entries of its folder. A component
 // that matches nothing keeps its text, so new files and folders get the name
-// they were given.
+// they were given. The program's own folder, in any spelling, is the folder
+// the program is in, even beside a folder whose name differs only in case.
 #pragma once
 
 #include <cstdint>

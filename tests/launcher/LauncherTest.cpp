@@ -1,8 +1,9 @@
 // The program as a person starts it, in a folder of its own: its window
 // opens on the display, the log is written beside the executable (a word
-// too long for a log line cut short), a second copy returns at once, and
-// the video settings are kept; start-up's verdict on a driver, a display or
-// stored settings; and its error box when a step of start-up throws.
+// too long for a log line cut short; beside a twin of the folder in another
+// case), a second copy returns at once, and the video settings are kept;
+// start-up's verdict on a driver, a display or stored settings; and its
+// error box when a step of start-up throws.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -162,6 +163,22 @@ TEST_F(LauncherTest, AWordLongerThanALogLineIsLoggedCutShort) {
     EXPECT_EQ(logged, std::string(logged.size(), 'x'));
     EXPECT_GT(logged.size(), 9000u);
     EXPECT_LT(logged.size(), 10000u);
+    kill(first, SIGTERM);
+    EXPECT_EQ(support::waitExit(std::exchange(first, -1), 10), 0);
+}
+
+// The program's folder has a twin whose name differs only in case: what
+// goes beside the program goes into the folder it is really in.
+TEST_F(LauncherTest, KeepsItsLogInItsOwnFolderBesideATwinInAnotherCase) {
+    std::filesystem::create_directories(folder / "twin/Prog");
+    std::filesystem::create_directories(folder / "twin/prog");
+    const std::string twinned = folder / "twin/Prog/kalvora";
+    std::filesystem::create_hard_link(program, twinned);
+    first = support::spawnProgram(twinned, {}, folder / "stderr");
+    ASSERT_GT(first, 0);
+    ASSERT_TRUE(eventually("grep -q 'wglMakeCurrent() returned OK' '" + (folder / "twin/Prog/game.log") + "'"))
+        << read("stderr");
+    EXPECT_FALSE(std::filesystem::exists(folder / "twin/prog/game.log"));
     kill(first, SIGTERM);
     EXPECT_EQ(support::waitExit(std::exchange(first, -1), 10), 0);
 }
