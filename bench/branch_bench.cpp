@@ -1,7 +1,8 @@
 // Re-bounding a scene after one leaf changes: in a tree of 111,111 branches
 // (five levels of ten-way groups over 100,000 leaves) only the leaf's
 // ancestors may be recomputed, so a change costs a few hundred operations, not
-// a walk of the tree. The full clean is there to compare.
+// a walk of the tree. The full clean is there to compare. A size series of
+// what once grew with the square: taking down many instances of one object.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -9,6 +10,7 @@
 
 #include "scene/Database.h"
 #include "scene/GroupBranch.h"
+#include "scene/InstanceBranch.h"
 #include "scene/Object.h"
 
 namespace {
@@ -109,5 +111,35 @@ void BM_FullClean(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_FullClean)->Unit(benchmark::kMillisecond);
+
+// Taking down n instance branches of one object: the group that holds them
+// first (they leave the object's table in the order they were bound), or
+// the object first (the table empties from its end).
+void dropInstances(benchmark::State& state) {
+    const int n = int(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto object = std::make_unique<kessa::Object>();
+        auto group = std::make_unique<kessa::GroupBranch>();
+        for (int i = 0; i < n; ++i) {
+            auto instance = std::make_unique<kessa::InstanceBranch>();
+            instance->setInstance(object.get());
+            group->addChild(std::move(instance));
+        }
+        state.ResumeTiming();
+        if (state.range(1)) {
+            object.reset();
+            group.reset();
+        } else {
+            group.reset();
+            object.reset();
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(dropInstances)
+    ->ArgNames({"instances", "objectFirst"})
+    ->ArgsProduct({{10000, 20000, 40000, 80000}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include "scene/InstanceBranch.h"
 
-#include <algorithm>
-
 #include "base/Debug.h"
 #include "scene/Object.h"
 #include "scene/SceneStream.h"
@@ -29,18 +27,13 @@ InstanceBranch::~InstanceBranch() {
 void InstanceBranch::setInstance(Object* o) {
     if (o == instance_)
         return;
-    if (instance_) {
-        std::vector<InstanceBranch*>& table = instance_->instances_;
-        auto it = std::find(table.begin(), table.end(), this);
-        if (it == table.end()) {
-            instance_ = nullptr;
-            throw messedUp;
-        }
-        table.erase(it);
+    if (instance_ && !instance_->unbindInstance(this)) {
+        instance_ = nullptr;
+        throw messedUp;
     }
     instance_ = o;
     if (o)
-        o->instances_.push_back(this);
+        o->bindInstance(this);
 }
 
 void InstanceBranch::setMatrix(const Matrix& m) {

@@ -50,6 +50,10 @@ private:
     Matrix matrix_, inverse_;
     double stamp_ = -1;
     Object* streamInstance_ = nullptr;
+    // Where the instance's table holds this branch.
+    std::size_t tablePlace_ = 0;
+
+    friend class Object;
 };
 
 }  // namespace kessa

@@ -15,9 +15,19 @@
 
 namespace kessa {
 
+namespace {
+
+unsigned long tableSteps = 0;
+
+}  // namespace
+
 Object::~Object() {
     while (!instances_.empty()) {
         InstanceBranch* branch = instances_.back();
+        if (!branch) {
+            instances_.pop_back();
+            continue;
+        }
         if (branch->instance() != this) {
             // A destructor cannot throw: broken bookkeeping is logged instead.
             orvel::debug("%s\n", "Object::~Object() - the instances table is corrupt");
@@ -36,12 +46,61 @@ void Object::attach(std::unique_ptr<Branch> root) {
     markDirty();
 }
 
+std::vector<InstanceBranch*> Object::instances() const {
+    std::vector<InstanceBranch*> bound;
+    bound.reserve(instances_.size() - instanceGaps_);
+    for (InstanceBranch* branch : instances_)
+        if (branch)
+            bound.push_back(branch);
+    return bound;
+}
+
+unsigned long Object::instanceTableSteps() { return tableSteps; }
+
+void Object::bindInstance(InstanceBranch* branch) {
+    ++tableSteps;
+    branch->tablePlace_ = instances_.size();
+    instances_.push_back(branch);
+}
+
+bool Object::unbindInstance(InstanceBranch* branch) {
+    ++tableSteps;
+    const std::size_t place = branch->tablePlace_;
+    if (place >= instances_.size() || instances_[place] != branch)
+        return false;
+    instances_[place] = nullptr;
+    ++instanceGaps_;
+    // Emptied from its end (as the destructor does), the table never closes up.
+    while (!instances_.empty() && !instances_.back()) {
+        instances_.pop_back();
+        --instanceGaps_;
+        ++tableSteps;
+    }
+    if (instanceGaps_ * 2 > instances_.size())
+        closeInstanceGaps();
+    return true;
+}
+
+void Object::closeInstanceGaps() {
+    std::size_t kept = 0;
+    for (InstanceBranch* branch : instances_) {
+        ++tableSteps;
+        if (branch) {
+            branch->tablePlace_ = kept;
+            instances_[kept++] = branch;
+        }
+    }
+    instances_.resize(kept);
+    instanceGaps_ = 0;
+}
+
 void Object::markDirty() {
     if (dirty_)
         return;
     dirty_ = true;
     for (std::size_t i = 0; i < instances_.size(); ++i)
-        instances_[i]->markDirty();
+        if (instances_[i])
+            instances_[i]->markDirty();
     if (database_)
         database_->markDirty();
 }
@@ -87,7 +146,8 @@ void Object::rootBoundsGrew(const Bounds& b) {
         return;
     growing_ = true;
     for (std::size_t i = 0; i < instances_.size(); ++i)
-        instances_[i]->growBounds(bounds_);
+        if (instances_[i])
+            instances_[i]->growBounds(bounds_);
     growing_ = false;
 }
 
@@ -172,6 +232,7 @@ void Object::write(orvel::DataDest& out) {
     writeTag(out, 4);
     bounds_.write(out);
     writeTag(out, 12);
+    closeInstanceGaps();
     out << instances_;
     writeTag(out, 20);
     out.writeStreamable(root_.get());

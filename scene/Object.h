@@ -60,7 +60,10 @@ public:
     Branch* root() const { return root_.get(); }
     Database* database() const { return database_; }
     // The instance branches showing this object, in the order they were bound.
-    const std::vector<InstanceBranch*>& instances() const { return instances_; }
+    std::vector<InstanceBranch*> instances() const;
+    // Entries of instance tables looked at or moved to bind and unbind
+    // instance branches, over the whole process.
+    static unsigned long instanceTableSteps();
     // Points the model library keeps with the object.
     std::vector<Vector>& points() { return points_; }
 
@@ -92,12 +95,22 @@ private:
     std::unique_ptr<Branch> root_;
     std::vector<FrameRecord> frameTable_;
     int animation_ = 0;
+    // Instance branches in the order they were bound. One that leaves puts
+    // a null in its place, which goes when nulls make up half the table:
+    // each branch knows its place, so unbinding any number of them, in
+    // any order, costs a step or two each.
     std::vector<InstanceBranch*> instances_;
+    std::size_t instanceGaps_ = 0;
     // Set while the object is being cleaned, walked or growing its
     // instances: an object that shows itself through its instances (or
     // through a database that names itself) stops there instead of recursing
     // without end.
     bool cleaning_ = false, traversing_ = false, growing_ = false;
+
+    void bindInstance(InstanceBranch* branch);
+    // False when the table does not hold the branch where it says.
+    bool unbindInstance(InstanceBranch* branch);
+    void closeInstanceGaps();
 
     // The reader's hand-over of the root a stream names.
     static bool takeRoot(void* object, unsigned, orvel::Streamable* branch);

@@ -556,6 +556,49 @@ TEST(Object, InstancesFollowTheirObject) {
     EXPECT_TRUE(Object().apply(count) && s.part->apply(count) && count.n == 2);
 }
 
+// Many instance branches of one object leave its table in a step or two
+// each, and those left keep the order they were bound in: whether the group
+// holding them goes first (they leave in that order), the object goes first
+// (its table empties from the end), or every third leaves before the rest.
+// Twice the instances take about twice the steps (each once searched the
+// table from its front, which made it four times).
+TEST(Object, InstanceTablesEmptyInStepsInProportion) {
+    enum Order { groupFirst, objectFirst, everyThirdFirst };
+    for (Order order : {groupFirst, objectFirst, everyThirdFirst}) {
+        SCOPED_TRACE(order);
+        unsigned long steps[2];
+        for (int size : {0, 1}) {
+            const int n = 3000 << size;
+            const unsigned long before = Object::instanceTableSteps();
+            auto object = std::make_unique<Object>();
+            auto group = std::make_unique<GroupBranch>();
+            std::vector<InstanceBranch*> bound;
+            for (int i = 0; i < n; ++i) {
+                bound.push_back(add<InstanceBranch>(*group, ""));
+                bound.back()->setInstance(object.get());
+            }
+            if (order == everyThirdFirst) {
+                std::vector<InstanceBranch*> left;
+                for (int i = 0; i < n; ++i)
+                    if (i % 3)
+                        left.push_back(bound[std::size_t(i)]);
+                    else
+                        bound[std::size_t(i)]->setInstance(nullptr);
+                EXPECT_EQ(object->instances(), left);
+                group->clean();
+                object->markDirty();
+                EXPECT_TRUE(bound[1]->isDirty() && !bound[0]->isDirty());
+            }
+            if (order == objectFirst)
+                object.reset();
+            group.reset();
+            object.reset();
+            steps[size] = Object::instanceTableSteps() - before;
+        }
+        EXPECT_LT(double(steps[1]), 2.5 * double(steps[0])) << steps[0] << " then " << steps[1];
+    }
+}
+
 // Counts the branches recorded as instances when a leaf is entered.
 class RecordingCheck : public TraversalCallback {
 public:

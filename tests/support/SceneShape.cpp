@@ -55,8 +55,9 @@ public:
     std::string text(const Object* o) {
         std::string s = "Object" + ref(o) + quoted(o->name().c_str()) + " db=" + ref(o->database()) +
                         (o->isDirty() ? " dirty" : "") + bounds(o->bounds()) + " shown by [";
-        for (size_t i = 0; i < o->instances().size(); ++i)
-            s += (i ? " " : "") + ref(o->instances()[i]);
+        const std::vector<kessa::InstanceBranch*> instances = o->instances();
+        for (size_t i = 0; i < instances.size(); ++i)
+            s += (i ? " " : "") + ref(instances[i]);
         s += "]";
         return s + (o->root() ? " root: " + text(o->root()) : " no root");
     }
