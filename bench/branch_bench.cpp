@@ -1,17 +1,21 @@
 // Re-bounding a scene after one leaf changes: in a tree of 111,111 branches
 // (five levels of ten-way groups over 100,000 leaves) only the leaf's
 // ancestors may be recomputed, so a change costs a few hundred operations, not
-// a walk of the tree. The full clean is there to compare. A size series of
-// what once grew with the square: taking down many instances of one object.
+// a walk of the tree. The full clean is there to compare. Size series of what
+// once grew with the square: reading a stream of groups nested one in the
+// next, top down and bottom up, and taking down many instances of one object.
 #include <benchmark/benchmark.h>
 
 #include <memory>
 #include <vector>
 
+#include "base/MemoryDataSource.h"
+#include "base/StreamReader.h"
 #include "scene/Database.h"
 #include "scene/GroupBranch.h"
 #include "scene/InstanceBranch.h"
 #include "scene/Object.h"
+#include "scene/SceneStream.h"
 
 namespace {
 
@@ -111,6 +115,57 @@ void BM_FullClean(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_FullClean)->Unit(benchmark::kMillisecond);
+
+// A stream of n groups, each the only child of the one before: 15 bytes a
+// group. The first record is the top; bottom up, the others come deepest
+// first, so that each group takes over a whole chain.
+std::vector<unsigned char> nestedGroups(unsigned n, bool bottomUp) {
+    std::vector<unsigned char> s;
+    auto u32 = [&s](unsigned v) {
+        for (int i = 0; i < 4; ++i)
+            s.push_back((unsigned char)(v >> 8 * i));
+    };
+    const std::string header = "ZanthaStream 1.01\n", tag = "zanthorium::kessa::GroupBranch";
+    s.insert(s.end(), header.begin(), header.end());
+    s.push_back('?');
+    s.push_back(1);
+    s.push_back((unsigned char)tag.size());
+    s.insert(s.end(), tag.begin(), tag.end());
+    auto group = [&](unsigned id) {
+        s.push_back('!');
+        s.push_back(1);
+        u32(id);
+        if (id == n) {
+            s.insert(s.end(), {2, 0, 0});
+            return;
+        }
+        s.insert(s.end(), {8, 0, 1, 1});
+        u32(id + 1);
+        s.push_back(0);
+    };
+    group(1);
+    for (unsigned k = 2; k <= n; ++k)
+        group(bottomUp ? n + 2 - k : k);
+    s.push_back('#');
+    return s;
+}
+
+void readNestedGroups(benchmark::State& state) {
+    const std::vector<unsigned char> bytes = nestedGroups(unsigned(state.range(0)), state.range(1));
+    for (auto _ : state) {
+        orvel::MemoryDataSource source(bytes.data(), unsigned(bytes.size()), false);
+        kessa::registerTypes(source);
+        orvel::counted_ptr<orvel::Streamable> root = StreamReader::read(source);
+        state.PauseTiming();
+        root = nullptr;
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(readNestedGroups)
+    ->ArgNames({"groups", "bottomUp"})
+    ->ArgsProduct({{10000, 40000, 100000}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 
 // Taking down n instance branches of one object: the group that holds them
 // first (they leave the object's table in the order they were bound), or

@@ -1,5 +1,6 @@
 #include "scene/GroupBranch.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "base/Debug.h"
@@ -16,6 +17,7 @@ namespace {
 
 unsigned long unculledVisits = 0;
 unsigned long singleChildVisits = 0;
+unsigned long linkSteps = 0;
 
 }  // namespace
 
@@ -99,6 +101,11 @@ void GroupBranch::update() {
 }
 
 void GroupBranch::setOwner(Object* owner) {
+    // A tree's branches share its owner: a subtree that has it already keeps
+    // it, and a stream's groups, which take children over before anything
+    // has an owner, cost nothing here.
+    if (owner == this->owner())
+        return;
     Branch::setOwner(owner);
     for (Branch* child : children_)
         child->setOwner(owner);
@@ -167,11 +174,23 @@ void GroupBranch::detach(Branch* child) {
     markDirty();
 }
 
-bool GroupBranch::isWithin(const Branch* b) const {
-    for (const Branch* up = this; up; up = up->parent_)
-        if (up == b)
-            return true;
-    return false;
+GroupBranch* GroupBranch::readTop(int& depth) {
+    GroupBranch* top = this;
+    depth = 0;
+    for (; top->readUp_; top = top->readUp_) {
+        depth += top->readDepth_;
+        ++linkSteps;
+    }
+    int below = depth;
+    for (GroupBranch* g = this; g != top;) {
+        GroupBranch* up = g->readUp_;
+        const int step = g->readDepth_;
+        g->readUp_ = top;
+        g->readDepth_ = below;
+        below -= step;
+        g = up;
+    }
+    return top;
 }
 
 void GroupBranch::read(orvel::DataSource& in) {
@@ -193,10 +212,25 @@ bool GroupBranch::takeChild(void* group, unsigned, orvel::Streamable* object) {
     auto* child = dynamic_cast<Branch*>(object);
     if (!child)
         return false;
-    if (!child->canBeAdopted() || self->isWithin(child)) {
+    // The child has no parent: it holds this group when it is this group's top.
+    int depth;
+    GroupBranch* top = self->readTop(depth);
+    if (!child->canBeAdopted() || child == top) {
         orvel::debug("!!!GroupBranch \"%s\": a child that belongs elsewhere was dropped\n", self->name().c_str());
         return false;
     }
+    GroupBranch* below = child->group();
+    const int height = depth + 1 + (below ? below->readHeight_ : 0);
+    if (height > maxReadDepth) {
+        orvel::debug("!!!GroupBranch \"%s\": a child that would nest more than %d levels deep was dropped\n",
+                     self->name().c_str(), maxReadDepth);
+        return false;
+    }
+    if (below) {
+        below->readUp_ = top;
+        below->readDepth_ = depth + 1;
+    }
+    top->readHeight_ = std::max(top->readHeight_, height);
     child->parent_ = self;
     child->setOwner(self->owner());
     self->children_.push_back(child);
@@ -218,5 +252,7 @@ void GroupBranch::write(orvel::DataDest& out) {
 unsigned long GroupBranch::unculledChildVisits() { return unculledVisits; }
 
 unsigned long GroupBranch::singleChildGroupVisits() { return singleChildVisits; }
+
+unsigned long GroupBranch::readLinkSteps() { return linkSteps; }
 
 }  // namespace kessa

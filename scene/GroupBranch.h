@@ -42,7 +42,8 @@ public:
 
     // Stream block after the branch's: 1 children. The group takes over the
     // children listed (a second list is passed over), dropping with a log
-    // line any that belongs elsewhere or would hold this group.
+    // line any that belongs elsewhere, would hold this group, or would put a
+    // branch more than maxReadDepth levels below the top of its tree.
     void read(orvel::DataSource& in) override;
     void postRead() override;
     const char* typeName() const override { return "zanthorium::kessa::GroupBranch"; }
@@ -52,6 +53,13 @@ public:
     // visits of groups with exactly one child.
     static unsigned long unculledChildVisits();
     static unsigned long singleChildGroupVisits();
+
+    // How deep a stream may nest branches: walks, cleaning and deleting go
+    // down a tree by recursion, one level of the stack a level of the tree.
+    static constexpr int maxReadDepth = 1000;
+    // Links followed to find the tops of the trees of groups that take
+    // children over from a stream, over the whole process.
+    static unsigned long readLinkSteps();
 
 protected:
     // The callback's enter, the visit, every child's traverse and the
@@ -68,10 +76,19 @@ private:
     // The reader's hand-over of a listed child.
     static bool takeChild(void* group, unsigned index, orvel::Streamable* object);
 
-    // Whether b is this group or one of its ancestors.
-    bool isWithin(const Branch* b) const;
+    // The top of this group's tree while a stream is read, and the depth of
+    // this group below it.
+    GroupBranch* readTop(int& depth);
 
     std::vector<Branch*> children_;
+    // While a stream is read: a group above this one in its tree (none at
+    // the top) and how far above; at the top, the depth of the deepest
+    // branch below. Links are pointed straight at the top as they are
+    // followed, so that the top is found in a step or two however deep the
+    // tree: a group that would take its own top is refused at once.
+    GroupBranch* readUp_ = nullptr;
+    int readDepth_ = 0;
+    int readHeight_ = 0;
 };
 
 }  // namespace kessa

@@ -557,6 +557,99 @@ TEST(SceneStream, HandBuiltAndHostileStreams) {
     EXPECT_EQ(log.text(), "No database reader to read door.mdl\n");
 }
 
+// ---- nesting ----
+
+// A group that counts the times an owner is passed to it.
+unsigned long ownerVisits = 0;
+const std::string OG = "zanthorium::kessa_test::OwnerProbeGroup";
+
+class OwnerProbeGroup : public GroupBranch {
+public:
+    void setOwner(Object* owner) override {
+        ++ownerVisits;
+        GroupBranch::setOwner(owner);
+    }
+    const char* typeName() const override { return OG.c_str(); }
+};
+
+void registerProbe(orvel::DataSource& source) {
+    StreamReader::addFactory(source, []() -> orvel::Streamable* { return new OwnerProbeGroup; });
+}
+
+// An object whose root group has `levels` groups below it, each the only
+// child of the one before. Bottom up, the groups below the root come
+// deepest first, so that each one takes over the whole chain below it.
+Bytes nestedGroups(unsigned levels, bool bottomUp) {
+    Bytes101 s;
+    s.declare(1, O).declare(2, OG);
+    s.object(1, 1, obj("nested", {2}));
+    const unsigned last = levels + 2;
+    auto group = [&](unsigned id) { s.object(2, id, id == last ? grp("", {}) : grp("", {id + 1})); };
+    group(2);
+    for (unsigned k = 3; k <= last; ++k)
+        group(bottomUp ? last + 3 - k : k);
+    return s.end().bytes;
+}
+
+int depthOf(const Branch* b) {
+    int depth = 0;
+    for (; b->childCount() > 0; b = const_cast<Branch*>(b)->child(0))
+        ++depth;
+    return depth;
+}
+
+// Each group a stream nests in the one before takes a step or two to link
+// whatever the order its records come in: at twice the depth the steps are
+// about twice as many (looking for a ring through every ancestor, or passing
+// the owner down every chain taken over, made them four times as many).
+TEST(SceneStream, NestingTakesStepsInProportion) {
+    for (bool bottomUp : {false, true}) {
+        SCOPED_TRACE(bottomUp ? "bottom up" : "top down");
+        unsigned long steps[2];
+        for (unsigned size : {0, 1}) {
+            const unsigned n = 400u << size;
+            const unsigned long links = GroupBranch::readLinkSteps(), owners = ownerVisits;
+            orvel::counted_ptr<orvel::Streamable> read = readScene(nestedGroups(n, bottomUp), registerProbe);
+            steps[size] = GroupBranch::readLinkSteps() - links + ownerVisits - owners;
+            const Object* o = read.cast<Object>().get();
+            ASSERT_TRUE(o && o->root());
+            EXPECT_EQ(depthOf(o->root()), int(n));
+        }
+        EXPECT_LT(double(steps[1]), 2.5 * double(steps[0])) << steps[0] << " then " << steps[1];
+    }
+}
+
+// A stream of 100,000 nested groups reads in a moment whichever way its
+// records come: no branch is put more than maxReadDepth levels below its
+// top, with a log line; what is read is cleaned, walked and deleted on the
+// stack a thread has by default. Rings are refused however far round.
+TEST(SceneStream, NestingIsBounded) {
+    const int bound = GroupBranch::maxReadDepth;
+    for (bool bottomUp : {false, true}) {
+        SCOPED_TRACE(bottomUp ? "bottom up" : "top down");
+        LogCapture log;
+        orvel::counted_ptr<orvel::Streamable> read = readScene(nestedGroups(100000, bottomUp), registerProbe);
+        const Object* o = read.cast<Object>().get();
+        ASSERT_TRUE(o && o->root());
+        EXPECT_LE(depthOf(o->root()), bound);
+        EXPECT_GE(depthOf(o->root()), bottomUp ? 1 : bound);
+        EXPECT_NE(log.text().find("!!!GroupBranch \"\": a child that would nest more than 1000 levels deep was dropped\n"),
+                  std::string::npos);
+        use(read.get());
+    }
+    LogCapture log;
+    EXPECT_EQ(depthOf(readScene(nestedGroups(unsigned(bound), false), registerProbe).cast<Object>()->root()), bound);
+    EXPECT_TRUE(log.text().empty()) << log.text();
+    EXPECT_EQ(depthOf(readScene(nestedGroups(unsigned(bound) + 1, false), registerProbe).cast<Object>()->root()), bound);
+    // Groups 2 to 6 in a ring, linked in an order that closes it last,
+    // across from where it was first joined; nothing holds them.
+    readScene(records({{G, 1, grp("top", {})}, {CG, 4, grp("", {5})}, {CG, 2, grp("", {3})}, {CG, 5, grp("", {6})},
+                       {CG, 3, grp("", {4})}, {CG, 6, grp("", {2})}}),
+              registerCounted);
+    EXPECT_EQ(alive, 0);
+    EXPECT_NE(log.text().find("a child that belongs elsewhere was dropped"), std::string::npos);
+}
+
 // ---- geometry branches ----
 
 // Batches (each owned by the branch) with their triangles, the hook, the
