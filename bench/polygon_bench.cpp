@@ -5,8 +5,9 @@
 // arenas on, reports the heap allocations per polygon of building,
 // welding and compiling the ground. Size series of the cases that once grew
 // with the square: a ground with one triangle far away prepared, a fan of
-// triangles round one vertex prepared, and one polygon of many vertices
-// compiled.
+// triangles round one vertex prepared, one polygon of many vertices
+// compiled, ribbons and narrow grounds of triangles compiled (strips tried
+// along them and refused), and grounds of many materials compiled.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -149,6 +150,65 @@ void polygonCompile(benchmark::State& state) {
     timeBranch(state, make, true, n);
 }
 BENCHMARK(polygonCompile)->Arg(25000)->Arg(50000)->Arg(100000)->Arg(200000)->Unit(benchmark::kMillisecond);
+
+// The two triangles of each cell of a ground `across` cells wide and
+// `triangles / across / 2` long, and one triangle more when the count is odd.
+std::unique_ptr<PolygonBranch> triangulated(int across, int triangles) {
+    auto b = std::make_unique<PolygonBranch>();
+    const int along = triangles / across / 2;
+    for (int j = 0; j < along; ++j)
+        for (int i = 0; i < across; ++i) {
+            const kessa::Vector p(i, j, 0), q(i + 1, j, 0), r(i + 1, j + 1, 0), s(i, j + 1, 0);
+            addPolygon(*b, {p, q, r});
+            addPolygon(*b, {p, r, s});
+        }
+    if (triangles % 2)
+        addPolygon(*b, {{0, double(along), 0}, {1, double(along), 0}, {1, along + 1.0, 0}});
+    return b;
+}
+
+// A ribbon of n triangles: with an even count every strip along it ends on
+// the wrong parity and is refused.
+void ribbonCompile(benchmark::State& state) {
+    const int n = int(state.range(0));
+    timeBranch(state, [n] { return triangulated(1, n); }, true, n);
+}
+BENCHMARK(ribbonCompile)->Arg(10000)->Arg(20000)->Arg(20001)->Arg(40000)->Arg(80000)->Unit(benchmark::kMillisecond);
+
+// Roads and rivers: grounds of triangles a few cells across.
+void narrowGroundCompile(benchmark::State& state) {
+    const int across = int(state.range(0)), n = int(state.range(1));
+    timeBranch(state, [across, n] { return triangulated(across, n); }, true, n);
+}
+BENCHMARK(narrowGroundCompile)
+    ->ArgNames({"across", "triangles"})
+    ->ArgsProduct({{2, 4}, {20000, 40000, 80000}})
+    ->Unit(benchmark::kMillisecond);
+
+// A ground of side x side quads whose materials take turns, materials of
+// them in all, or each quad with a material of its own (materials 0).
+void materialsCompile(benchmark::State& state) {
+    const int side = int(state.range(0)), count = int(state.range(1));
+    auto make = [side, count] {
+        std::unique_ptr<PolygonBranch> b = ground(side);
+        std::vector<orvel::counted_ptr<kessa::Material>> materials;
+        for (int i = 0; i < (count ? count : side * side); ++i)
+            materials.emplace_back(new kessa::Material(pellium::Color{1, 1, 1, 1}));
+        for (std::size_t i = 0; i < b->polygons().size(); ++i)
+            b->polygons()[i]->setMaterial(materials[i % materials.size()]);
+        return b;
+    };
+    timeBranch(state, make, true, side * side);
+}
+BENCHMARK(materialsCompile)
+    ->ArgNames({"side", "materials"})
+    ->Args({300, 1})
+    ->Args({300, 1000})
+    ->Args({300, 4000})
+    ->Args({100, 0})
+    ->Args({141, 0})
+    ->Args({200, 0})
+    ->Unit(benchmark::kMillisecond);
 
 // Building a million polygons, welding and compiling them with the arenas
 // on: the allocations that are left come with blocks and growing lists.

@@ -14,4 +14,10 @@ class PolygonBranch;
 // the branch is given that hook.
 void compilePolygons(GeoBunchBuilder& builder, PolygonBranch& branch);
 
+// Steps compiling has taken, over the whole process: polygons looked at to
+// gather each binding's, and places of strip paths laid out, walked and
+// compared to try strips.
+unsigned long bindingSteps();
+unsigned long stripSteps();
+
 }  // namespace kessa

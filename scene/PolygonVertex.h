@@ -54,8 +54,8 @@ public:
     // The welded position in the branch's position list, -1 for none.
     int weldIndex = -1;
     // A number given by the step that keeps a list on the side: the place
-    // in the ring while neighbours are linked, and among all the branch's
-    // vertices, polygon by polygon, while strips are compiled.
+    // in the ring while neighbours are linked, and among the vertices of
+    // one binding's polygons, polygon by polygon, while strips are compiled.
     int number = -1;
     // The next vertex of the ring of vertices welded to one position.
     PolygonVertex* samePosition = nullptr;
