@@ -118,7 +118,7 @@ void gdiGraphics::drawLine(int x1, int y1, int x2, int y2) {
         int top = clampInt(std::max<long long>((long long)height_ - std::max(y1, y2) - 1, clipTop_));
         int bottom = clampInt(std::min<long long>((long long)height_ - std::min(y1, y2), clipBottom_));
         if (x1 >= clipLeft_ && x1 < clipRight_)
-            for (int row = top; row < bottom; ++row)
+            for (int row = top; row < bottom; ++row, ++pixelsWalked_)
                 pixels_[size_t(row) * size_t(width_) + size_t(x1)] = pixel_;
         return;
     }
@@ -143,6 +143,7 @@ void gdiGraphics::drawLine(int x1, int y1, int x2, int y2) {
     const __int128 start = __int128(2) * first * m + n;
     long long minor = (long long)(start / (2 * n));
     long long num = (long long)(start % (2 * n));
+    pixelsWalked_ += last - first + 1;
     for (long long i = first; i <= last; ++i) {
         long long a = majorStart + i * sMajor, b = minorStart + minor * sMinor;
         long long x = xMajor ? a : b, y = xMajor ? b : a;
@@ -248,6 +249,7 @@ void gdiGraphics::drawFocusRect(const Rect& shape) {
             if (k % 2 == 0)
                 devicePixel(x, height_ - y - 1);
     }
+    pixelsWalked_ += k;
 }
 
 }  // namespace pellium

@@ -45,6 +45,10 @@ public:
     const std::uint32_t* surface() const { return pixels_.data(); }
     // The pixel at (x, y) in window coordinates; 0 outside the surface.
     std::uint32_t pixelAt(int x, int y) const;
+    // Pixels that lines and dotted outlines have stepped through so far, on
+    // the clip or off it: tests see that far-off shapes cost no more than
+    // what lands near the surface.
+    long long pixelsWalked() const { return pixelsWalked_; }
 
 private:
     // Fills columns left .. right - 1 of a surface row, within the clip.
@@ -62,6 +66,7 @@ private:
     int clipLeft_ = 0, clipTop_ = 0, clipRight_ = 0, clipBottom_ = 0;
     unsigned color_ = 0;
     std::uint32_t pixel_ = 0xFF000000u;
+    long long pixelsWalked_ = 0;
 };
 
 }  // namespace pellium

@@ -63,7 +63,8 @@ bool CornerMatcher::alone(int corner) const {
     return false;
 }
 
-bool CornerMatcher::matches(int ia, int ib) const {
+bool CornerMatcher::matches(int ia, int ib) {
+    ++comparisons_;
     const GeoBunchBuilder::Corner &a = at(ia), &b = at(ib);
     if (uses_.normals) {
         // Compared as cosines, so that normals of any length weld by angle.
@@ -165,7 +166,8 @@ int CornerMatcher::build(int begin, int end) {
 }
 
 // Whether any entry of the node's box may lie within the match of x.
-bool CornerMatcher::mayMatch(const double* x, int node) const {
+bool CornerMatcher::mayMatch(const double* x, int node) {
+    ++comparisons_;
     const std::size_t d = std::size_t(dimensions_);
     const double* low = &boxes_[2 * d * std::size_t(node)];
     const double* high = low + d;

@@ -41,6 +41,10 @@ public:
     // its own, when that one comes before it; -1 when the corner makes a
     // vertex of its own. Corners are asked in order.
     int earlier(int corner);
+    // Comparisons of a corner with another corner or with a node's box so
+    // far: tests compare it between sizes to see matching grow with the
+    // corners.
+    long long comparisons() const { return comparisons_; }
 
 private:
     static constexpr int maxDimensions = 12;
@@ -57,11 +61,11 @@ private:
     const GeoBunchBuilder::Corner& at(int corner) const { return triangles_[std::size_t(corner / 3)]->corners[corner % 3]; }
     const Shift* shiftsOf(int corner) const { return &shifts_[2 * std::size_t(corner / 3)]; }
     bool alone(int corner) const;
-    bool matches(int a, int b) const;
+    bool matches(int a, int b);
     void place(int corner, double* x) const;
     void listMembers();
     int build(int begin, int end);
-    bool mayMatch(const double* x, int node) const;
+    bool mayMatch(const double* x, int node);
     int search(int corner, int root);
 
     Uses uses_;
@@ -85,6 +89,7 @@ private:
     // Per node the box of its entries: low corner, then high corner.
     std::vector<double> boxes_;
     std::vector<int> stack_;
+    long long comparisons_ = 0;
 };
 
 }  // namespace kessa

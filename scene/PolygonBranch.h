@@ -48,6 +48,10 @@ public:
     // One vertex per welded position; a vertex's weld index points here.
     const std::vector<PolygonVertex*>& weldedPositions() const { return welded_; }
     const std::vector<Edge>& edges() const { return edges_; }
+    // Steps from vertex to vertex so far, round polygons and round the
+    // vertices welded to one position, in preparing: tests compare it
+    // between sizes to see that work grow with the polygons.
+    long long vertexSteps() const { return vertexSteps_; }
 
     // Marks the branch dirty unless it is already.
     void markDirty() override;
@@ -99,6 +103,7 @@ private:
     // Outcodes of the welded positions in the frame of the ray being tested.
     std::vector<int> outcodes_;
     Polygon* hitPolygon_ = nullptr;
+    long long vertexSteps_ = 0;
 };
 
 }  // namespace kessa

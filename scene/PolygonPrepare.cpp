@@ -65,6 +65,7 @@ void PolygonBranch::linkNeighbours() {
         unsigned place = 0;
         PolygonVertex* c = welded_[g];
         do {
+            ++vertexSteps_;
             Polygon* q = c->owner();
             c->number = int(place);
             members.push_back({q->isUnusable() ? none : unsigned(q->after(c)->weldIndex), place++, c});
@@ -85,6 +86,7 @@ void PolygonBranch::linkNeighbours() {
             PolygonVertex* best = nullptr;
             float bestDot = 0;
             auto consider = [&](PolygonVertex* c) {
+                ++vertexSteps_;
                 Polygon* q = c->owner();
                 if (c->neighbour || q->after(c)->weldIndex != a->weldIndex || q->isUnusable())
                     return;
@@ -151,6 +153,7 @@ void PolygonBranch::smooth() {
             Vector sum;
             PolygonVertex* r = v;
             do {
+                ++vertexSteps_;
                 const float* n = r->owner()->normal();
                 sum += Vector(n[0], n[1], n[2]);
                 r = r->samePosition;
@@ -158,7 +161,7 @@ void PolygonBranch::smooth() {
             Vector::normalize(sum);
             normal = {float(sum.x), float(sum.y), float(sum.z)};
             v->setNormal(normal.data());
-            for (r = v->samePosition; r && r != v; r = r->samePosition)
+            for (r = v->samePosition; r && r != v; r = r->samePosition, ++vertexSteps_)
                 if (r->visited && !r->normalLocked && r->owner()->smooth()) {
                     r->visited = false;
                     r->setNormal(normal.data());

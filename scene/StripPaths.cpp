@@ -72,6 +72,7 @@ StripPaths::Cursor StripPaths::exit(Cursor at) const {
     if (steps <= 16) {
         for (int i = 0; i < steps; ++i)
             v = p->after(v);
+        stepsTaken += unsigned(steps);
     } else {
         const int first = p->firstVertex()->number;
         v = vertices_[std::size_t(first + (at.v->number - first + steps) % n)];

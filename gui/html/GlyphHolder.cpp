@@ -42,6 +42,7 @@ public:
         placePending();
         return clampMeasure(std::max(-y_, -deepest_));
     }
+    long long floatVisits() const { return left_.visits + right_.visits; }
 
 private:
     // The floating glyphs still beside the text on one side, oldest first,
@@ -54,19 +55,25 @@ private:
         };
         std::vector<Float> floats;
         long long margin = 0;
+        // Floats looked at while walking the list.
+        long long visits = 0;
 
         // How much of the tallest float the lines have still to pass.
-        long long largestRemaining(long long passed) const {
+        long long largestRemaining(long long passed) {
             long long most = 0;
             for (const Float& f : floats)
                 most = std::max(most, f.end - passed);
+            visits += (long long)(floats.size());
             return most;
         }
         // From the newest end, floats the lines have passed are dropped; the
         // margin becomes the newest remaining one's.
         void linesPassed(long long passed) {
             bool removed = false;
-            while (!floats.empty() && floats.back().end < passed) {
+            while (!floats.empty()) {
+                ++visits;
+                if (floats.back().end >= passed)
+                    break;
                 floats.pop_back();
                 removed = true;
             }
@@ -261,7 +268,9 @@ void GlyphHolder::layout(const LayoutContext& context) {
     words();
     for (Word& w : words_)
         w.placed = false;
-    height_ = LineLayout(*this, context).run();
+    LineLayout lines(*this, context);
+    height_ = lines.run();
+    floatVisits_ = lines.floatVisits();
 }
 
 void GlyphHolder::computeWidths() {

@@ -50,6 +50,9 @@ public:
     // The link glyph i belongs to, -1 for none.
     int linkOf(int i) const;
     const std::vector<Word>& words();
+    // How often the last layout looked at a floating glyph beside the lines:
+    // tests compare it between page sizes to see layout grow with the page.
+    long long floatVisits() const { return floatVisits_; }
 
 private:
     class LineLayout;
@@ -64,6 +67,7 @@ private:
     std::vector<LinkRun> links_;
     std::vector<Word> words_;
     bool wordsValid_ = false;
+    long long floatVisits_ = 0;
 };
 
 }  // namespace pellium

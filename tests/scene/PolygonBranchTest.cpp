@@ -18,6 +18,7 @@
 #include "scene/Object.h"
 #include "scene/Placement.h"
 #include "scene/PolygonBranch.h"
+#include "scene/PolygonCompiler.h"
 #include "scene/Ray.h"
 #include "scene/Teapot.h"
 #include "scene/render/ViewCulledTraverser.h"
@@ -354,10 +355,11 @@ std::map<const PolygonVertex*, const PolygonVertex*> linkByWalkingRings(const Po
 // Triangles and quads over a few places, in both windings, some twice,
 // many sharing an edge with several others, in rings short and long, link
 // as a plain walk round the rings links them. Round the middle of a fan of
-// 100,000 smooth triangles, each edge from the middle links the two
-// triangles beside it and every vertex there, locked or not, has the sum of
-// all faces (each once looked at every other vertex there for its
-// neighbour and, when locked, for its normal).
+// smooth triangles, each edge from the middle links the two triangles
+// beside it and every vertex there, locked or not, has the sum of all
+// faces; four times the triangles take about four times the steps (each
+// vertex there once looked at every other for its neighbour and, when
+// locked, for its normal: sixteen).
 TEST(PolygonBranchNeighbours, AgainstWalkingTheRingsAtAnyValence) {
     for (unsigned seed = 1; seed <= 8; ++seed) {
         std::mt19937 random(seed);
@@ -381,25 +383,30 @@ TEST(PolygonBranchNeighbours, AgainstWalkingTheRingsAtAnyValence) {
             for (const PolygonVertex* v = p->firstVertex(); v; v = v->next())
                 ASSERT_EQ(v->neighbour, expected.count(v) ? expected.at(v) : nullptr) << "seed " << seed;
     }
-    const int n = 100000, row = 317;
-    PolygonBranch fan;
-    Vector sum;
-    for (int i = 0; i < n; ++i) {
-        fan.addPolygon(polygonOf({Vector(150, 150, 10), serpentine(i, row), serpentine(i + 1, row)}));
-        fan.polygons().back()->setSmooth();
-        fan.polygons().back()->firstVertex()->normalLocked = i % 2 == 0;
-        const float* f = fan.polygons().back()->normal();
-        sum += Vector(f[0], f[1], f[2]);
+    long long steps[2];
+    for (const int n : {5000, 20000}) {
+        const int row = 317;
+        PolygonBranch fan;
+        Vector sum;
+        for (int i = 0; i < n; ++i) {
+            fan.addPolygon(polygonOf({Vector(150, 150, 10), serpentine(i, row), serpentine(i + 1, row)}));
+            fan.polygons().back()->setSmooth();
+            fan.polygons().back()->firstVertex()->normalLocked = i % 2 == 0;
+            const float* f = fan.polygons().back()->normal();
+            sum += Vector(f[0], f[1], f[2]);
+        }
+        fan.prepare();
+        Vector::normalize(sum);
+        const float* middle = fan.polygons()[0]->firstVertex()->normal();
+        EXPECT_TRUE(vectorNear(Vector(middle[0], middle[1], middle[2]), sum, 1e-6));
+        for (int i = 0; i < n; ++i) {
+            const PolygonVertex* v = fan.polygons()[std::size_t(i)]->firstVertex();
+            ASSERT_TRUE(std::equal(middle, middle + 3, v->normal())) << i;
+            ASSERT_EQ(v->neighbour, i > 0 ? corner(fan, i - 1, 2) : nullptr) << i;
+        }
+        steps[n > 5000] = fan.vertexSteps();
     }
-    fan.prepare();
-    Vector::normalize(sum);
-    const float* middle = fan.polygons()[0]->firstVertex()->normal();
-    EXPECT_TRUE(vectorNear(Vector(middle[0], middle[1], middle[2]), sum, 1e-6));
-    for (int i = 0; i < n; ++i) {
-        const PolygonVertex* v = fan.polygons()[std::size_t(i)]->firstVertex();
-        ASSERT_TRUE(std::equal(middle, middle + 3, v->normal())) << i;
-        ASSERT_EQ(v->neighbour, i > 0 ? corner(fan, i - 1, 2) : nullptr) << i;
-    }
+    EXPECT_LT(steps[1], 5 * steps[0]) << steps[0] << ", then " << steps[1];
 }
 
 TEST(PolygonBranchList, AddMoveAndRemove) {
@@ -541,14 +548,16 @@ TEST(PolygonCompile, LongStripNeedsNoDeepStack) {
     EXPECT_EQ(b->bunches()[0]->vertexCount(), 400002);
 }
 
-// One polygon of 50,000 corners on a circle compiles into one batch of all
-// its triangles in a moment: each strip attempt from each of its corners
-// once walked half way round it. One of 40 corners, too many to walk round,
+// One polygon of many corners on a circle compiles into one batch of all
+// its triangles, four times the corners in about four times the steps (each
+// strip attempt from each corner once walked half way round: sixteen). One
+// of 40 corners, too many to walk round,
 // with quads on its edges 0, 20 and 10 in that order: the strip from the
 // first quad leaves it by edge 20 and is drawn from the quad there, so the
 // quad on edge 10 is drawn alone, last.
 TEST(PolygonCompile, LargePolygonsAloneAndInAStrip) {
-    for (const int n : {50000, 40}) {
+    long long steps[2];
+    for (const int n : {12500, 50000, 40}) {
         const double step = 2 * std::acos(-1.0) / n;
         std::vector<Vector> c;
         for (int k = 0; k < n; ++k)
@@ -556,6 +565,7 @@ TEST(PolygonCompile, LargePolygonsAloneAndInAStrip) {
         PolygonBranch b;
         for (int e : n == 40 ? std::vector<int>{0, -1, 20, 10} : std::vector<int>{-1})
             b.addPolygon(polygonOf(e < 0 ? c : std::vector<Vector>{c[e + 1], c[e], c[e] * 1.5, c[e + 1] * 1.5}));
+        const unsigned long before = kessa::stripSteps();
         b.clean();
         ASSERT_EQ(b.bunches().size(), 1u);
         ASSERT_EQ(b.bunches()[0]->triangleCount(), n == 40 ? 44 : n - 2);
@@ -568,7 +578,10 @@ TEST(PolygonCompile, LargePolygonsAloneAndInAStrip) {
             return false;
         };
         EXPECT_TRUE(n != 40 || (reaches(0, true) && reaches(1, true) && reaches(42, false) && reaches(43, false)));
+        if (n != 40)
+            steps[n == 50000] = b.vertexSteps() + (long long)(kessa::stripSteps() - before);
     }
+    EXPECT_LT(steps[1], 5 * steps[0]) << steps[0] << ", then " << steps[1];
 }
 
 // With the arenas on, a clean splits batches of more than 1,400 triangles
