@@ -62,14 +62,14 @@ inline bool waitFor(int fd, short events, int ms) {
     return poll(&p, 1, ms) > 0;
 }
 
-inline int acceptOne(int listener, int ms = 5000) {
+inline int acceptOne(int listener, int ms = 30000) {
     if (!waitFor(listener, POLLIN, ms))
         return -1;
     return accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
 }
 
 // Reads exactly count bytes; false on timeout, error or end.
-inline bool readExactly(int fd, void* buffer, size_t count, int ms = 5000) {
+inline bool readExactly(int fd, void* buffer, size_t count, int ms = 30000) {
     unsigned char* out = static_cast<unsigned char*>(buffer);
     while (count > 0) {
         if (!waitFor(fd, POLLIN, ms))

@@ -44,17 +44,18 @@ TEST(Clock, StartsAtZeroNeverGoesBackAndSleepsWholeMilliseconds) {
     orvel::sleep(0.0159);  // whole milliseconds: 15
     double slept = orvel::getTime() - last;
     EXPECT_GE(slept, 0.0249);
-    EXPECT_LT(slept, 0.08);
-    // Sleeps below a millisecond, or not a time at all, return at once: 200
-    // sleeps of 0.9 ms that were not cut would take 180 ms.
-    last = orvel::getTime();
+    EXPECT_LT(slept, 2.0) << "25 ms of sleep hung";
+    // Sleeps below a millisecond, or not a time at all, return at once: only
+    // the 200 sleeps of no milliseconds give the processor up (for nothing),
+    // where 200 sleeps of 0.9 ms that were not cut would give it up again.
+    const long blocked = timesBlocked();
     for (int i = 0; i < 200; ++i) {
         orvel::sleep(0.0009);
         orvel::sleep(-5);
         orvel::sleep(std::nan(""));
         orvel::sleepMs(0);
     }
-    EXPECT_LT(orvel::getTime() - last, 0.1);
+    EXPECT_LE(timesBlocked() - blocked, 200);
 }
 
 struct Returns : orvel::Threadable {
@@ -137,7 +138,9 @@ TEST(Thread, AThrowingBodyOrNoneIsLoggedAndEndsTheThread) {
 struct ReleasesItself : orvel::Threadable {
     Handle handle;
     std::promise<bool> done;
+    std::atomic<int> thread{0};
     int run() override {
+        thread = platform::currentThreadId();
         bool current = handle->isCurrent();
         handle.release();
         done.set_value(current && stopRequested());
@@ -149,9 +152,10 @@ TEST(Thread, TheLastHolderReleasedOnTheThreadItselfDoesNotDeadlock) {
     ReleasesItself body;
     std::future<bool> done = body.done.get_future();
     new orvel::Thread(body.handle, &body, ThreadPriority::normal);
-    ASSERT_EQ(done.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    ASSERT_EQ(done.wait_for(std::chrono::seconds(30)), std::future_status::ready);
     EXPECT_TRUE(done.get());
-    orvel::sleepMs(20);  // lets the detached thread leave before the body goes
+    const std::string task = "/proc/self/task/" + std::to_string(body.thread);
+    EXPECT_TRUE(waitFor([&] { return access(task.c_str(), F_OK) != 0; })) << "the detached thread never left";
 }
 
 // Remembers the nice value it runs at.
@@ -239,10 +243,6 @@ struct Ticks : orvel::TimerFunc {
         std::lock_guard<std::mutex> guard(lock);
         return int(times.size());
     }
-    double time(int index) {
-        std::lock_guard<std::mutex> guard(lock);
-        return times.at(size_t(index));
-    }
     bool waitForCount(int n) {
         return waitFor([&] { return count() >= n; });
     }
@@ -274,31 +274,29 @@ TEST(TimerPeriod, TicksOncePerPeriodAndAtMostEveryMillisecond) {
         double begin = orvel::getTime();
         timer.start(&ticks);
         orvel::sleepMs(row.ms);
-        timer.cancel();
         // One at once, then one per period of the time that really passed; a
-        // loaded machine may merge several into one.
-        EXPECT_GE(ticks.count(), row.atLeast) << row.period;
+        // loaded machine may merge several into one, or bring them late.
+        EXPECT_TRUE(ticks.waitForCount(row.atLeast)) << row.period;
+        timer.cancel();
         EXPECT_LE(ticks.count(), (orvel::getTime() - begin) / row.effective + 2) << row.period;
     }
 }
 
+// The period is far longer than any wait here, so a tick that comes came at
+// once, and a cancel that returns did not wait for the period's end.
 TEST_F(Timer, StartsAtOnceOnceOnlyAndStopsPromptly) {
-    double begin = orvel::getTime();
     timer.start(nullptr);  // nothing to tick: nothing starts
-    start(0.3);
+    start(60);
     ASSERT_TRUE(ticks.waitForCount(1));
-    EXPECT_LT(ticks.time(0) - begin, 0.05);
     timer.start(&ticks);  // a second start would tick again at once
     orvel::sleepMs(100);
     EXPECT_EQ(ticks.count(), 1);
-    begin = orvel::getTime();
+    const double begin = orvel::getTime();
     timer.cancel();
-    EXPECT_LT(orvel::getTime() - begin, 0.05);
+    EXPECT_LT(orvel::getTime() - begin, 30.0) << "the cancel waited for the period to end";
     timer.cancel();
-    begin = orvel::getTime();
     timer.start(&ticks);
     ASSERT_TRUE(ticks.waitForCount(2));
-    EXPECT_LT(ticks.time(1) - begin, 0.05);
     EXPECT_EQ(ticks.threads.size(), 2u);
 }
 
