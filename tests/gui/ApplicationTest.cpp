@@ -141,7 +141,7 @@ TEST(IdleTest, IdleSleepSleepsAboutAMillisecond) {
         pellium::idleSleep();
     double took = orvel::getTime() - start;
     EXPECT_GE(took, 0.005);
-    EXPECT_LT(took, 0.5);
+    EXPECT_LT(took, 2.0) << "five sleeps of a millisecond took seconds";
 }
 
 TEST(ShellOpenTest, HandsTheTargetToTheDesktopsOpener) {
@@ -160,7 +160,7 @@ TEST(ShellOpenTest, HandsTheTargetToTheDesktopsOpener) {
     pellium::shellOpen("");
     pellium::shellOpen("https://example.org/a page?x=1");
     std::string opened;
-    for (int i = 0; i < 500 && opened.empty(); ++i) {
+    for (int i = 0; i < 3000 && opened.empty(); ++i) {
         std::ifstream in(record);
         std::getline(in, opened);
         if (opened.empty())

@@ -138,7 +138,7 @@ TEST_F(ComboBoxTest, RealClicksOpenTheListAndChoose) {
         const std::string command = "xdotool mousemove " + std::to_string(s[0] + x) + " " +
                                     std::to_string(s[1] + s[3] - 1 - y) + " click 1";
         ASSERT_EQ(std::system(command.c_str()), 0);
-        for (double end = orvel::getTime() + 3; !done() && orvel::getTime() < end;) {
+        for (double end = orvel::getTime() + 20; !done() && orvel::getTime() < end;) {
             guitest::dispatchAll();
             orvel::sleepMs(2);
         }

@@ -18,9 +18,9 @@ using pellium::Cursor;
 namespace {
 
 // Runs the loop until the screen shows a cursor with this hot spot; false
-// after two seconds.
+// after twenty seconds.
 bool waitForHotSpot(ScreenCursor& shown, int hotX, int hotY) {
-    const double end = orvel::getTime() + 2;
+    const double end = orvel::getTime() + 20;
     while (orvel::getTime() < end) {
         dispatchAll();
         if (shown.read() && shown.hotX == hotX && shown.hotY == hotY)

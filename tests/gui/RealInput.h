@@ -44,9 +44,9 @@ protected:
     }
 
     // Passes of the loop, dispatching, until an event of the type arrives
-    // (or two seconds pass); every event is kept.
-    bool waitFor(int type) {
-        double end = orvel::getTime() + 2;
+    // (or the seconds pass); every event is kept.
+    bool waitFor(int type, double seconds = 20) {
+        double end = orvel::getTime() + seconds;
         pellium::Event e;
         while (orvel::getTime() < end) {
             pellium::getNextEvent(e, nullptr);
@@ -61,9 +61,9 @@ protected:
         }
         return false;
     }
-    // Passes of the loop until done() (or two seconds pass).
+    // Passes of the loop until done() (or twenty seconds pass).
     bool waitUntil(const std::function<bool()>& done) {
-        double end = orvel::getTime() + 2;
+        double end = orvel::getTime() + 20;
         while (!done() && orvel::getTime() < end) {
             dispatchAll();
             orvel::sleepMs(2);

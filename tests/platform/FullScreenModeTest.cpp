@@ -101,9 +101,9 @@ public:
         return size == Size(int(width), int(height)) ? size : Size(0, 0);
     }
 
-    // Waits up to five seconds for the screen to show a size.
+    // Waits up to twenty seconds for the screen to show a size.
     static bool shows(Size size) {
-        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (shown() != size && std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         return shown() == size;

@@ -46,7 +46,7 @@ std::vector<int> clientOf(WindowId id) {
 }
 
 bool eventually(const std::function<bool()>& done) {
-    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2); !done();) {
+    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20); !done();) {
         if (std::chrono::steady_clock::now() > end)
             return false;
         platform::pumpMessages();

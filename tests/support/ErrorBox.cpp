@@ -51,7 +51,7 @@ std::string pressButtonOfBox(const std::string& title, pid_t child) {
     bool message = false;
     int left = 0, top = 0, right = -1, bottom = -1;
     int code = -1;  // the child's exit code once it has ended
-    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
          !(message && right > left) && (code = waitExit(child, 0)) < 0 && std::chrono::steady_clock::now() < end;) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         XWindowAttributes a;
@@ -78,7 +78,7 @@ std::string pressButtonOfBox(const std::string& title, pid_t child) {
         XTranslateCoordinates(d, box, DefaultRootWindow(d), (left + right) / 2, (top + bottom) / 2, &left, &top, &inner);
         if (std::system(("xdotool mousemove " + std::to_string(left) + " " + std::to_string(top) + " click 1").c_str()) != 0)
             seen += " not clicked";
-        code = waitExit(child, 10);
+        code = waitExit(child, 60);
     }
     XCloseDisplay(d);
     XSetErrorHandler(previousHandler);

@@ -44,7 +44,7 @@ void openAt(pellium::Window& window, int left, int bottom, int width, int height
     ASSERT_TRUE(window.isOpen());
     // Real focus arrives through SDL; a few passes take it in.
     pellium::Event e;
-    for (int i = 0; i < 400 && !pellium::isApplicationActive(); ++i) {
+    for (int i = 0; i < 4000 && !pellium::isApplicationActive(); ++i) {
         while (pellium::getNextEvent(e, nullptr) && e.type != pellium::EventType::None)
             pellium::dispatchEvent(e);
         orvel::sleepMs(5);
