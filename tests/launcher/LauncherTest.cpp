@@ -164,7 +164,7 @@ TEST_F(LauncherTest, AWordLongerThanALogLineIsLoggedCutShort) {
     EXPECT_GT(logged.size(), 9000u);
     EXPECT_LT(logged.size(), 10000u);
     kill(first, SIGTERM);
-    EXPECT_EQ(support::waitExit(std::exchange(first, -1), 10), 0);
+    EXPECT_EQ(support::waitExit(std::exchange(first, -1), 60), 0);
 }
 
 // The program's folder has a twin whose name differs only in case: what
@@ -180,7 +180,7 @@ TEST_F(LauncherTest, KeepsItsLogInItsOwnFolderBesideATwinInAnotherCase) {
         << read("stderr");
     EXPECT_FALSE(std::filesystem::exists(folder / "twin/prog/game.log"));
     kill(first, SIGTERM);
-    EXPECT_EQ(support::waitExit(std::exchange(first, -1), 10), 0);
+    EXPECT_EQ(support::waitExit(std::exchange(first, -1), 60), 0);
 }
 
 // Mesa limited to the extensions of 1997 has no multitexturing; without a
