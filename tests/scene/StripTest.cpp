@@ -17,7 +17,6 @@
 #include "tests/scene/SceneTest.h"
 
 using namespace kessa_test;
-using kessa::GeoBunch;
 using kessa::Polygon;
 using kessa::PolygonBranch;
 
@@ -112,6 +111,15 @@ std::uint64_t digestOf(const PolygonBranch& b) {
         });
     }
     return hash;
+}
+
+// The steps counter() counts while the branch's polygons compile.
+unsigned long compileSteps(PolygonBranch& b, unsigned long (*counter)()) {
+    b.prepare();
+    kessa::GeoBunchBuilder builder;
+    const unsigned long before = counter();
+    kessa::compilePolygons(builder, b);
+    return counter() - before;
 }
 
 }  // namespace
@@ -222,11 +230,7 @@ TEST(Strips, TryingStripsTakesStepsInProportion) {
         for (int size : {0, 1}) {
             Polygons list = triangulatedGround(row.across, 600 << size, 0);
             std::unique_ptr<PolygonBranch> b = branchOf(row.shuffle ? shuffled(list) : list);
-            b->prepare();
-            kessa::GeoBunchBuilder builder;
-            const unsigned long before = kessa::stripSteps();
-            kessa::compilePolygons(builder, *b);
-            steps[size] = kessa::stripSteps() - before;
+            steps[size] = compileSteps(*b, kessa::stripSteps);
             ASSERT_EQ(b->bunches().size(), 1u);
             EXPECT_EQ(b->bunches()[0]->triangleCount(), int(list.size()));
         }
@@ -236,26 +240,19 @@ TEST(Strips, TryingStripsTakesStepsInProportion) {
 }
 
 // Gathering the polygons of each binding takes a step a polygon, however
-// many bindings there are (each binding once walked the rest of the list).
+// many bindings there are (0: each its own; each binding once walked the
+// rest of the list).
 TEST(Strips, BindingsAreGatheredInOnePass) {
-    for (int materials : {1, 50, 0}) {
-        SCOPED_TRACE(materials);
-        unsigned long steps[2];
+    for (std::size_t materials : {1, 50, 0})
         for (int size : {0, 1}) {
-            Polygons list = triangulatedGround(10, 50 << size, 1);
-            std::vector<Material> bound;
-            for (std::size_t i = 0; i < (materials ? std::size_t(materials) : list.size()); ++i)
-                bound.push_back(materialWith(false, false));
+            SCOPED_TRACE(materials);
+            const Polygons list = triangulatedGround(10, 50 << size, 1);
+            std::vector<Material> bound(materials ? materials : list.size());
+            for (Material& m : bound)
+                m = materialWith(false, false);
             std::unique_ptr<PolygonBranch> b =
                 branchOf(list, [&](std::size_t k, Polygon* p) { p->setMaterial(bound[k % bound.size()]); });
-            b->prepare();
-            kessa::GeoBunchBuilder builder;
-            const unsigned long before = kessa::bindingSteps();
-            kessa::compilePolygons(builder, *b);
-            steps[size] = kessa::bindingSteps() - before;
+            EXPECT_EQ(compileSteps(*b, kessa::bindingSteps), list.size());
             EXPECT_EQ(b->bunches().size(), bound.size());
         }
-        EXPECT_EQ(steps[0], 1000u);
-        EXPECT_EQ(steps[1], 2000u);
-    }
 }
