@@ -2,6 +2,7 @@
 // (xdotool): keys belong to the window they are typed into, the wheel in a
 // popup takes no focus, a closing window closes its popup through its owner,
 // and a text field's right press places the caret before the focus arrives.
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -95,8 +96,7 @@ TEST_F(FocusAndPopupsTest, TheWheelInAComboListLeavesTheFocusInTheDialog) {
     auto* combo = new Combo(&info);
     auto* ok = new pellium::Button("OK");
     int id = 1;
-    for (pellium::Component* c : {static_cast<pellium::Component*>(check), static_cast<pellium::Component*>(combo),
-                                  static_cast<pellium::Component*>(ok)}) {
+    for (pellium::Component* c : std::initializer_list<pellium::Component*>{check, combo, ok}) {
         c->setMessageDest(&messages, id++);
         window.add(c);
     }
@@ -177,18 +177,17 @@ TEST_F(FocusAndPopupsTest, ASubmenuWaitingToOpenStaysShutWhenItsWindowCloses) {
     FakeClock clock;  // the delay passes when the test says
     WidgetWindow second;
     openAt(second, 450, 100, 300, 200);
+    auto item = [](const char* label) {
+        auto* i = new pellium::MenuItem;
+        i->setLabel(label, false);
+        return i;
+    };
     pellium::PopupMenu menu;
     auto* sub = new pellium::PopupMenu;
-    auto* one = new pellium::MenuItem;
-    one->setLabel("One", false);
-    sub->addItem(one);
-    for (const char* label : {"Alpha", "Beta"}) {
-        auto* item = new pellium::MenuItem;
-        item->setLabel(label, false);
-        menu.addItem(item);
-    }
-    auto* beta = static_cast<pellium::MenuItem*>(menu.children()[1].get());
-    beta->setSubmenu(sub);
+    sub->addItem(item("One"));
+    menu.addItem(item("Alpha"));
+    menu.addItem(item("Beta"));
+    static_cast<pellium::MenuItem*>(menu.children()[1].get())->setSubmenu(sub);
     auto* opener = new MenuOpener;
     opener->menu = &menu;
     opener->setBounds({0, 0, 300, 200});
