@@ -9,8 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "base/FileDataDest.h"
-#include "base/StreamWriter.h"
 #include "media/ModelReading.h"
 #include "media/ModelSearchPaths.h"
 #include "media/readers/ModraneDatabaseReader.h"
@@ -39,16 +37,20 @@ void touch(const std::string& path, const Bytes& bytes = {1}) {
     writeFile(path, bytes);
 }
 
-// Search folders and hooks as a test leaves them are put back.
-class ModelReading : public ::testing::Test {
-protected:
-    void TearDown() override {
+// Puts back the search folders and the readers as a test leaves them.
+struct ReadingKept {
+    ~ReadingKept() {
         modrane::setSearchFolders(folders);
-        fs::current_path(cwd);
         kessa::setReadHook(nullptr);
         pellium::ImageReader::setCurrent(nullptr);
     }
     const std::vector<orvel_string> folders = modrane::searchFolders();
+};
+
+class ModelReading : public ::testing::Test {
+protected:
+    void TearDown() override { fs::current_path(cwd); }
+    ReadingKept kept;
     const fs::path cwd = fs::current_path();
     TempFolder root;
 };
@@ -59,8 +61,8 @@ protected:
 // The image reader finds, resolves (one key for every spelling) and reads
 // by the same rule.
 TEST_F(ModelReading, SearchPathsAndTheImageReader) {
-    ASSERT_EQ(folders.size(), 2u);
-    EXPECT_TRUE(folders[0] == orvel::programFolder() && folders[1] == "");
+    ASSERT_EQ(kept.folders.size(), 2u);
+    EXPECT_TRUE(kept.folders[0] == orvel::programFolder() && kept.folders[1] == "");
     for (const char* f : {"here.gif", "first/here.gif", "first/Stone.GIF", "first/both.gif", "second/both.gif", "here/x",
                           "second/Sub/Deep.jpg", "first/dir.gif/x", "second/dir.gif"})
         touch(root / f);
@@ -101,11 +103,8 @@ TEST_F(ModelReading, ExternalDatabasesFromTheSearchPaths) {
     static_cast<kessa::GeometryBranch*>(object->root())->addBunch(kessa_test::quadBunch({0, -2, 2, 0, 4}));
     door.addObject(std::move(object));
     kessa::Object lone;
-    for (auto [file, what] : {std::pair<const char*, orvel::Streamable*>{"second/Models/Door.mdl", &door}, {"second/lone.mdl", &lone}}) {
-        touch(root / file);
-        orvel::FileDataDest out((root / file).c_str());
-        ASSERT_TRUE(orvel::StreamWriter::write(out, what));
-    }
+    touch(root / "second/Models/Door.mdl", writeStream(&door));
+    touch(root / "second/lone.mdl", writeStream(&lone));
     touch(root / "second/broken.mdl", {'Z', 'a', 'n'});
     touch(root / "first/door.tavik");
     modrane::setSearchFolders({(root / "first").c_str(), (root / "second").c_str()});
@@ -148,13 +147,7 @@ TEST_F(ModelReading, ExternalDatabasesFromTheSearchPaths) {
 // black fallback.
 class TextureFile : public kessa_test::SceneGl {
 protected:
-    void TearDown() override {
-        modrane::setSearchFolders(folders);
-        kessa::setReadHook(nullptr);
-        pellium::ImageReader::setCurrent(nullptr);
-        kessa_test::SceneGl::TearDown();
-    }
-    const std::vector<orvel_string> folders = modrane::searchFolders();
+    ReadingKept kept;
 };
 
 TEST_F(TextureFile, AJpegOnTheSearchPathIsDrawnFromItsPixels) {
