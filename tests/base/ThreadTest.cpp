@@ -1,5 +1,6 @@
 // The clock, threads and timers.
 #include <gtest/gtest.h>
+#include <gtest/gtest-spi.h>
 
 #include <atomic>
 #include <cerrno>
@@ -23,6 +24,7 @@
 #include "base/Timer.h"
 #include "platform/Threads.h"
 #include "tests/base/Waiting.h"
+#include "tests/support/HangWatch.h"
 #include "tests/support/LogCapture.h"
 
 using orvel::ThreadPriority;
@@ -40,11 +42,12 @@ TEST(Clock, StartsAtZeroNeverGoesBackAndSleepsWholeMilliseconds) {
         ASSERT_GE(now, last);
         last = now;
     }
-    orvel::sleepMs(10);
-    orvel::sleep(0.0159);  // whole milliseconds: 15
-    double slept = orvel::getTime() - last;
-    EXPECT_GE(slept, 0.0249);
-    EXPECT_LT(slept, 2.0) << "25 ms of sleep hung";
+    {
+        HangWatch watch("25 ms of sleep", 20);
+        orvel::sleepMs(10);
+        orvel::sleep(0.0159);  // whole milliseconds: 15
+    }
+    EXPECT_GE(orvel::getTime() - last, 0.0249);
     // Sleeps below a millisecond, or not a time at all, return at once: only
     // the 200 sleeps of no milliseconds give the processor up (for nothing),
     // where 200 sleeps of 0.9 ms that were not cut would give it up again.
@@ -291,9 +294,10 @@ TEST_F(Timer, StartsAtOnceOnceOnlyAndStopsPromptly) {
     timer.start(&ticks);  // a second start would tick again at once
     orvel::sleepMs(100);
     EXPECT_EQ(ticks.count(), 1);
-    const double begin = orvel::getTime();
-    timer.cancel();
-    EXPECT_LT(orvel::getTime() - begin, 30.0) << "the cancel waited for the period to end";
+    {
+        HangWatch watch("the cancel, waiting for the period to end,", 30);
+        timer.cancel();
+    }
     timer.cancel();
     timer.start(&ticks);
     ASSERT_TRUE(ticks.waitForCount(2));
@@ -361,3 +365,18 @@ TEST(TimerPriority, RunsAtItsPriorityByDefaultAboveNormal) {
 }
 
 }  // namespace
+
+// The tests' hang guard: a case still running at its deadline fails once,
+// by its name; cases that end in time, and a watch never armed, do not.
+TEST(HangWatch, NamesOnceACaseStillRunningAtItsDeadline) {
+    EXPECT_NONFATAL_FAILURE_ON_ALL_THREADS(
+        {
+            HangWatch watch;
+            watch.arm("a quick case", 60);
+            watch.arm("a stuck case", 0);
+            orvel::sleepMs(20);
+        },
+        "a stuck case hung");
+    HangWatch idle;
+    HangWatch quick("a quick case", 60);
+}
