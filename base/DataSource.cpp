@@ -48,10 +48,8 @@ const std::vector<unsigned>& DataSource::readReferenceIds(unsigned* listed) {
     if (count >= 21)
         debug("Size=weird\n");
     // Refused before anything is made for it when the data cannot hold it.
-    if (isSeekable() && 4ull * count > bytesRemaining()) {
-        setFail();
+    if (!holds(4ull * count))
         return none;
-    }
     if (context) {
         // Taken while the data lasts, so a lying count on a source that
         // cannot tell its length costs no more than the bytes that came.
@@ -98,12 +96,12 @@ void DataSource::seek(unsigned) {}
 
 unsigned DataSource::bytesRemaining() const { return 0; }
 
-bool DataSource::holds(unsigned count) {
+bool DataSource::holds(unsigned long long count) {
     if (fail_)
         return false;
-    if (arriving)
-        return have(count);
-    if (isSeekable() && bytesRemaining() < count) {
+    if (arriving && count <= 0xFFFFFFFFull)
+        return have(unsigned(count));
+    if (arriving || (isSeekable() && bytesRemaining() < count)) {
         setFail();
         return false;
     }

@@ -100,7 +100,7 @@ public:
     // come (waiting()) and fails when they never will; a seekable one fails
     // when its data ends before them; any other answers true, and its typed
     // reads find the end.
-    bool holds(unsigned count);
+    bool holds(unsigned long long count);
 
     // Set on any failed operation; later reads give -1 or nothing.
     bool fail() const { return fail_; }

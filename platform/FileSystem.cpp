@@ -13,20 +13,14 @@ namespace {
 
 char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
-bool equalFolded(const char* a, const char* b) {
-    for (; *a && *b; ++a, ++b)
+// a and b are the same but for case, in their first n characters.
+bool equalFolded(const char* a, const char* b, std::size_t n = std::string::npos) {
+    for (; n > 0; ++a, ++b, --n) {
         if (lowerAscii(*a) != lowerAscii(*b))
             return false;
-    return *a == *b;
-}
-
-// The first n characters of a and b are the same but for case.
-bool equalFolded(const std::string& a, const std::string& b, std::size_t n) {
-    if (a.size() < n || b.size() < n)
-        return false;
-    for (std::size_t i = 0; i < n; ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i]))
-            return false;
+        if (!*a)
+            break;
+    }
     return true;
 }
 
@@ -48,7 +42,7 @@ void intoProgramFolder(std::string& path) {
     if (folder.size() < 2)
         return;
     std::size_t n = folder.size() - 1;  // without its final '/'
-    if ((path.size() == n || (path.size() > n && path[n] == '/')) && equalFolded(path, folder, n))
+    if ((path.size() == n || (path.size() > n && path[n] == '/')) && equalFolded(path.c_str(), folder.c_str(), n))
         path.replace(0, n, folder, 0, n);
 }
 

@@ -34,13 +34,13 @@ Outcome decode(LogCapture& log, const std::string& name, const Bytes& bytes) {
 // (the GIF reader passes over a file that is no GIF, or holds no picture);
 // a picture logs nothing, a JPEG perhaps one warning.
 ::testing::AssertionResult sound(const std::string& name, const Outcome& o) {
-    const char kind = name[name.size() - 2];
-    const std::string error = kind == 'i' ? "GIF decode failed: " : kind == 'g' ? "SGI decode failed: " : "JPEG decode failed: ";
+    const std::string kind = name.substr(name.rfind('.') + 1);
+    const std::string error = kind == "gif" ? "GIF decode failed: " : kind == "sgi" ? "SGI decode failed: " : "JPEG decode failed: ";
     std::string rest = o.log;
-    if (kind == 'p' && rest.compare(0, 21, "JPEG decode warning: ") == 0)
+    if (kind == "jpg" && rest.compare(0, 21, "JPEG decode warning: ") == 0)
         rest.erase(0, rest.find('\n') + 1);
     const bool oneLine = rest.find('\n') == rest.size() - 1;
-    if (o.image.empty() ? (rest.empty() && kind == 'i') || (oneLine && rest.compare(0, error.size(), error) == 0)
+    if (o.image.empty() ? (rest.empty() && kind == "gif") || (oneLine && rest.compare(0, error.size(), error) == 0)
                         : rest.empty() && (o.image.mode() == 3 || o.image.mode() == 4))
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << (o.image.empty() ? "no picture" : "a picture") << ", log: " << o.log;
