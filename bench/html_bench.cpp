@@ -3,7 +3,8 @@
 // parsing plus the first layout at 600 pixels, and laying it out again at
 // another width, in milliseconds. The parse benchmark also reports the heap
 // the laid-out page holds, per byte of page text. Then layout of pages of
-// floating pictures at several sizes, with its order of growth.
+// floating pictures at several sizes, with its order of growth, and the
+// tokenizer on runs of tags that never close.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "gui/html/HTMLPaneInternals.h"
+#include "gui/html/HTMLTokenizer.h"
 
 namespace {
 
@@ -107,5 +109,26 @@ void BM_HtmlFloatLayout(benchmark::State& state) {
     state.SetComplexityN(state.range(0));
 }
 BENCHMARK(BM_HtmlFloatLayout)->RangeMultiplier(2)->Range(7500, 60000)->Unit(benchmark::kMillisecond)->Complexity();
+
+// Tokenizing N copies of a tag that no '>' closes ("<a", or "<a \"" whose
+// quote would hide one): each '<' must learn at once that it opens no tag,
+// so the time grows with N, not with its square.
+void BM_HtmlTokenizeUnclosed(benchmark::State& state, const char* piece) {
+    std::string text;
+    for (int k = 0; k < state.range(0); ++k)
+        text += piece;
+    for (auto _ : state) {
+        pellium::HTMLTokenizer tokenizer(text.c_str());
+        long tokens = 0;
+        for (pellium::HTMLToken token; tokenizer.next(token);)
+            ++tokens;
+        benchmark::DoNotOptimize(tokens);
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK_CAPTURE(BM_HtmlTokenizeUnclosed, lone_opens, "<a")
+    ->RangeMultiplier(4)->Range(5000, 320000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+BENCHMARK_CAPTURE(BM_HtmlTokenizeUnclosed, quoted_opens, "<a \"")
+    ->RangeMultiplier(4)->Range(5000, 320000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
 
 }  // namespace

@@ -53,7 +53,6 @@ HTMLTokenizer::HTMLTokenizer(const char* text) {
     // Worked out from the end once, so that a '<' never scans the rest of
     // the text again to learn that no '>' closes it.
     closes_.assign(text_.size() + 1, 0);
-    visited_ = (long long)(text_.size());
     for (size_t i = text_.size(); i-- > 0;) {
         const char c = text_[i];
         const std::uint8_t after = closes_[i + 1];
@@ -92,7 +91,6 @@ bool HTMLTokenizer::readTag(HTMLToken& token) {
             quoted = !quoted;
         ++end;
     }
-    visited_ += (long long)(end - pos_ + 1);
     const std::string text(&text_[start], end - start);
     pos_ = end + 1;
     token.tag = true;

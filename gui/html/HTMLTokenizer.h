@@ -34,10 +34,6 @@ public:
 
     // The next token; false at the end of the text.
     bool next(HTMLToken& token);
-    // Bytes looked at so far: once each to find where tags can close, and
-    // each tag's own. Tests compare it between text sizes to see tokenizing
-    // grow with the text.
-    long long bytesVisited() const { return visited_; }
 
 private:
     // Collects the tag at the '<' at pos_, false when there is none there.
@@ -49,7 +45,6 @@ private:
     // Per position: bit 0 when a '>' outside double quotes lies ahead before
     // any byte that stops a tag, starting outside quotes; bit 1 starting inside.
     std::vector<std::uint8_t> closes_;
-    long long visited_ = 0;
 };
 
 }  // namespace pellium
