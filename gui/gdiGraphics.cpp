@@ -83,10 +83,14 @@ std::uint32_t gdiGraphics::pixelAt(int x, int y) const {
 }
 
 void gdiGraphics::span(int row, int left, int right) {
-    if (row < clipTop_ || row >= clipBottom_)
+    // A row passed over still counts as one step.
+    if (row < clipTop_ || row >= clipBottom_) {
+        ++pixelsWalked_;
         return;
+    }
     left = std::max(left, clipLeft_);
     right = std::min(right, clipRight_);
+    pixelsWalked_ += std::max(right - left, 1);
     if (right > left)
         std::fill_n(pixels_.data() + size_t(row) * size_t(width_) + size_t(left), right - left, pixel_);
 }
@@ -103,7 +107,7 @@ void gdiGraphics::fillRect(const Rect& r) {
     if (right <= left)
         return;
     for (int row = top; row < bottom; ++row)
-        std::fill_n(pixels_.data() + size_t(row) * size_t(width_) + size_t(left), right - left, pixel_);
+        span(row, left, right);
 }
 
 void gdiGraphics::drawLine(int x1, int y1, int x2, int y2) {
@@ -117,9 +121,11 @@ void gdiGraphics::drawLine(int x1, int y1, int x2, int y2) {
     if (x1 == x2) {
         int top = clampInt(std::max<long long>((long long)height_ - std::max(y1, y2) - 1, clipTop_));
         int bottom = clampInt(std::min<long long>((long long)height_ - std::min(y1, y2), clipBottom_));
-        if (x1 >= clipLeft_ && x1 < clipRight_)
-            for (int row = top; row < bottom; ++row, ++pixelsWalked_)
-                pixels_[size_t(row) * size_t(width_) + size_t(x1)] = pixel_;
+        if (x1 < clipLeft_ || x1 >= clipRight_)
+            return;
+        pixelsWalked_ += std::max(bottom - top, 0);
+        for (int row = top; row < bottom; ++row)
+            pixels_[size_t(row) * size_t(width_) + size_t(x1)] = pixel_;
         return;
     }
     // Any other line leaves out its last pixel. Step i along the longer axis
@@ -203,6 +209,7 @@ void gdiGraphics::drawImage(const Image& image, int x, int y) {
         std::uint32_t* to = pixels_.data() + size_t(height_ - y0 - r - 1) * size_t(width_);
         const std::uint32_t* in = from + size_t(r) * size_t(w) + size_t(left - x0);
         const int n = right - left;
+        pixelsWalked_ += n;
         if (!masked) {
             for (int i = 0; i < n; ++i)
                 to[left + i] = 0xFF000000u | in[i];

@@ -45,9 +45,9 @@ public:
     const std::uint32_t* surface() const { return pixels_.data(); }
     // The pixel at (x, y) in window coordinates; 0 outside the surface.
     std::uint32_t pixelAt(int x, int y) const;
-    // Pixels that lines and dotted outlines have stepped through so far, on
-    // the clip or off it: tests see that far-off shapes cost no more than
-    // what lands near the surface.
+    // Pixels that drawing has stepped through so far, on the clip or off it
+    // (a row of a fill or of text passed over counts one): tests see that
+    // far-off shapes cost no more than what lands near the surface.
     long long pixelsWalked() const { return pixelsWalked_; }
 
 private:
