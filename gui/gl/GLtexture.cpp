@@ -143,20 +143,25 @@ int GLtexture::width() const { return internals_->width; }
 int GLtexture::height() const { return internals_->height; }
 bool GLtexture::borderClampMissing() const { return internals_->borderClampMissing; }
 
-void GLtexture::bind() {
+void GLtexture::bind() { bindNow(); }
+
+bool GLtexture::bindNow() {
+    GLtextureInternals& in = *internals_;
     // The context may have been let go since the name was made (an off-screen
     // render leaves none current), and GL calls would fall into nothing: the
-    // shared context, which holds the name, is bound again first.
-    if (internals_->created && !ensureContext(nullptr))
-        return;
+    // shared context, which holds the name, is bound again first. Only then:
+    // binding happens on every draw.
+    if (in.created && !platform::currentGLContext() && !ensureContext(nullptr))
+        return false;
     // An error left by earlier code is not this texture's.
     glGetError();
-    if (internals_->created)
-        glBindTexture(GL_TEXTURE_2D, internals_->name);
+    if (in.created)
+        glBindTexture(GL_TEXTURE_2D, in.name);
     else
         doBind();
     if (glGetError() != GL_NO_ERROR)
         orvel::debug("GL had an error during GLtexture::bind()\n");
+    return in.created;
 }
 
 void GLtexture::doBind() {
@@ -220,8 +225,7 @@ void GLtexture::setImage(const Image& image) {
         return;
     in.width = image.width();
     in.height = image.height();
-    bind();
-    if (!in.created || !platform::currentGLContext())
+    if (!bindNow())
         return;
 
     Image picture;

@@ -70,6 +70,8 @@ public:
     bool borderClampMissing() const;
 
 private:
+    // bind(): true when the texture exists and is bound in a current context.
+    bool bindNow();
     void doBind();
 
     std::unique_ptr<GLtextureInternals> internals_;
