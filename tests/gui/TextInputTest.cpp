@@ -19,6 +19,7 @@
 #include "gui/TextInputInternals.h"
 #include "platform/Windows.h"
 #include "tests/gui/TestFonts.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/WidgetDriver.h"
@@ -53,15 +54,7 @@ std::string state(TextInput& field) {
 // Runs a program to its end while this one pumps its messages, so that it
 // can ask for our clipboard; what it printed.
 std::string whilePumping(const std::string& command) {
-    auto output = std::async(std::launch::async, [command] {
-        std::string out;
-        if (FILE* p = popen(command.c_str(), "r")) {
-            for (int c; (c = std::fgetc(p)) != EOF;)
-                out += char(c);
-            pclose(p);
-        }
-        return out;
-    });
+    auto output = std::async(std::launch::async, [command] { return support::commandOutput(command); });
     while (output.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
         platform::pumpMessages();
     return output.get();

@@ -15,6 +15,7 @@
 
 #include "gui/gl/Image.h"
 #include "tests/gui/GifWriter.h"
+#include "tests/support/ChildProcess.h"
 
 class ToolImages {
 public:
@@ -38,7 +39,7 @@ public:
         std::string path = dir_ + "/" + name;
         files_.push_back(path);
         std::string command = tool() + " " + arguments + " " + prefix + path + " 2>&1";
-        std::string output = run(command);
+        std::string output = support::commandOutput(command);
         if (!std::ifstream(path)) {
             ADD_FAILURE() << "the tool made no file: " << command << "\n" << output;
             return "";
@@ -60,10 +61,10 @@ public:
     };
     static Frame frame(const std::string& path) {
         Frame f;
-        std::string size = run(tool() + " '" + path + "[0]' -format '%w %h' info:");
+        std::string size = support::commandOutput(tool() + " '" + path + "[0]' -format '%w %h' info:");
         if (std::sscanf(size.c_str(), "%d %d", &f.width, &f.height) != 2)
             ADD_FAILURE() << "no size for " << path << ": " << size;
-        std::string raw = run(tool() + " '" + path + "[0]' -depth 8 rgba:-");
+        std::string raw = support::commandOutput(tool() + " '" + path + "[0]' -depth 8 rgba:-");
         f.rgba.assign(raw.begin(), raw.end());
         EXPECT_EQ(f.rgba.size(), size_t(f.width) * f.height * 4) << path;
         return f;
@@ -93,20 +94,6 @@ public:
     }
 
     static std::string tool() { return KALVORA_IMAGEMAGICK; }
-
-    // What a shell command writes to its standard output.
-    static std::string run(const std::string& command) {
-        std::string out;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe)
-            return out;
-        char buffer[65536];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            out.append(buffer, n);
-        pclose(pipe);
-        return out;
-    }
 
 private:
     std::string dir_;

@@ -4,7 +4,6 @@
 // theme renderer whether the visual-styles library is there.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -16,6 +15,7 @@
 #include "gui/XPtheme.h"
 #include "platform/Windows.h"
 #include "tests/gui/FakeTheme.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/GuiTestSupport.h"
 
 using pellium::Window;
@@ -27,12 +27,7 @@ namespace {
 std::vector<unsigned long> iconProperty(const Window& window) {
     const std::string command = "xprop -notype -f _NET_WM_ICON 32c -id " +
                                 std::to_string(platform::x11WindowOf(window.getHWND())) + " _NET_WM_ICON";
-    std::string text;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        for (int c; (c = std::fgetc(pipe)) != EOF;)
-            text += char(c);
-        pclose(pipe);
-    }
+    const std::string text = support::commandOutput(command);
     const size_t equals = text.find(" = ");
     std::istringstream in(equals == std::string::npos ? "" : text.substr(equals + 3));
     std::vector<unsigned long> numbers;

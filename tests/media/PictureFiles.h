@@ -13,6 +13,7 @@
 
 #include "gui/gl/Image.h"
 #include "tests/gui/ToolImages.h"
+#include "tests/support/ChildProcess.h"
 
 namespace mediatest {
 
@@ -70,8 +71,8 @@ struct ToolPicture {
 inline ToolPicture toolPicture(const std::string& path) {
     ToolPicture p;
     const std::string tool = ToolImages::tool() + " '" + path + "[0]'";
-    std::sscanf(ToolImages::run(tool + " -format '%w %h' info:").c_str(), "%d %d", &p.width, &p.height);
-    const std::string raw = ToolImages::run(tool + " -depth 16 -endian MSB rgba:-");
+    std::sscanf(support::commandOutput(tool + " -format '%w %h' info:").c_str(), "%d %d", &p.width, &p.height);
+    const std::string raw = support::commandOutput(tool + " -depth 16 -endian MSB rgba:-");
     for (size_t i = 0; i + 1 < raw.size(); i += 2)
         p.rgba.push_back(uint16_t(uint8_t(raw[i]) << 8 | uint8_t(raw[i + 1])));
     EXPECT_EQ(p.rgba.size(), size_t(p.width) * size_t(p.height) * 4) << path;

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 extern char** environ;
@@ -43,6 +44,18 @@ int waitExit(pid_t pid, double seconds) {
 void endNow(pid_t pid) {
     if (pid > 0 && kill(pid, SIGKILL) == 0)
         waitpid(pid, nullptr, 0);
+}
+
+std::string commandOutput(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return out;
+    char buffer[65536];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        out.append(buffer, n);
+    pclose(pipe);
+    return out;
 }
 
 }  // namespace support

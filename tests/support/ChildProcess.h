@@ -17,5 +17,8 @@ pid_t spawnProgram(const std::string& program, const std::vector<std::string>& w
 int waitExit(pid_t pid, double seconds);
 // Kills the process unless it has ended, and reaps it.
 void endNow(pid_t pid);
+// What a shell command writes to its standard output; empty when it could
+// not be started.
+std::string commandOutput(const std::string& command);
 
 }  // namespace support
