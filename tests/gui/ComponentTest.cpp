@@ -14,7 +14,6 @@
 #include "gui/MessageDest.h"
 #include "gui/PelliumAction.h"
 #include "gui/ScrollPane.h"
-#include "gui/XPtheme.h"
 #include "gui/gl/FontCache.h"
 #include "tests/gui/TestFonts.h"
 
@@ -153,26 +152,6 @@ TEST(ComponentTest, EveryLiveComponentIsListedOldestFirstUntilItGoes) {
     middle.reset();
     EXPECT_EQ(std::vector<Component*>(std::prev(live.end(), 4), live.end()),
               (std::vector<Component*>{&a, &b, &c, &d}));
-}
-
-// The renderer's question without arguments and the actions' empty hook,
-// which nothing in the toolkit asks yet.
-TEST(ComponentTest, RendererQueryAnswersTrueAndActionHookZero) {
-    pellium::XPtheme themed{pellium::ThemeFunctions()};
-    const struct {
-        const char* what;
-        pellium::GuiRenderer* renderer;
-    } renderers[] = {{"the default renderer", pellium::GuiRenderer::instance()}, {"the theme renderer", &themed}};
-    for (const auto& row : renderers)
-        EXPECT_TRUE(row.renderer->query()) << row.what;
-
-    const pellium::Action plain;
-    const struct {
-        const char* what;
-        const pellium::Action* action;
-    } actions[] = {{"the base action", &plain}, {"a standard action", PelliumAction::get(PelliumAction::editCopy)}};
-    for (const auto& row : actions)
-        EXPECT_EQ(row.action->hook(), 0) << row.what;
 }
 
 TEST(ToolTipTest, HoverShowsTheNearestOwnTooltipOnce) {
