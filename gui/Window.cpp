@@ -213,7 +213,8 @@ void Window::open() {
     // The class record: the program's icon, and style bits that X has no use
     // for but that say what the window asked for. Every popup asks the theme
     // renderer whether the visual-styles library is there (so the first one
-    // loads it); only with it does a popup that wants a shadow get one.
+    // loads it); only with it does the record ask for a drop shadow for a
+    // popup that wants one. X draws none.
     in.classStyle = verticalRedraw | horizontalRedraw | ownDC;
     if (in.type == Popup) {
         in.classStyle |= saveBits;
