@@ -61,6 +61,18 @@ protected:
         }
         return false;
     }
+    // Types F12, which nothing here answers, and passes the loop until its
+    // key arrives: what the keys typed before it made has come by then. The
+    // marker's own event is not kept.
+    bool waitForMarker() {
+        xdotool("key F12");
+        while (waitFor(pellium::EventType::Key))
+            if (events.back().code == pellium::Key::F12) {
+                events.pop_back();
+                return true;
+            }
+        return false;
+    }
     // Passes of the loop until done() (or twenty seconds pass).
     bool waitUntil(const std::function<bool()>& done) {
         double end = orvel::getTime() + 20;
