@@ -1,6 +1,7 @@
 #include "gui/gl/ResourceModule.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <strings.h>
 
@@ -13,8 +14,6 @@ namespace {
 
 uint32_t read32(const uint8_t* p) { return p[0] | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 uint16_t read16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-
-constexpr int maxSide = 16384;
 
 }  // namespace
 
@@ -44,8 +43,8 @@ Image decodeDib(const uint8_t* dib, size_t size) {
     const unsigned bits = read16(dib + 14);
     const uint32_t compression = read32(dib + 16);
     uint32_t colours = read32(dib + 32);
-    if (headerSize < 40 || headerSize > size || compression != 0 || width < 1 || width > maxSide ||
-        rawHeight == 0 || rawHeight < -maxSide || rawHeight > maxSide)
+    if (headerSize < 40 || headerSize > size || compression != 0 || width < 1 || rawHeight == 0 ||
+        !fileImageSizeAllowed(uint64_t(width), uint64_t(std::llabs(int64_t(rawHeight)))))
         return Image();
     if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32)
         return Image();
