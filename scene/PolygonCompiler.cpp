@@ -108,35 +108,34 @@ void StripCompiler::emit(PolygonVertex* v, int count) {
     }
 }
 
-// Bindings are equal when material and both flags are.
-struct BindingKey {
-    const Material* material;
-    unsigned char first, second;
-    bool operator==(const BindingKey& o) const {
-        return material == o.material && first == o.first && second == o.second;
-    }
-};
-
 struct BindingHash {
-    std::size_t operator()(const BindingKey& k) const {
-        return std::hash<const void*>()(k.material) ^ (std::size_t(k.first) << 1 | std::size_t(k.second)) * 0x9E3779B9u;
+    std::size_t operator()(const MaterialRef& b) const {
+        return std::hash<const void*>()(b.material().get()) ^
+               (std::size_t(b.first) << 1 | std::size_t(b.second)) * 0x9E3779B9u;
     }
 };
 
 // The usable polygons of each binding in list order, the bindings in the
-// order of their first polygons: one pass, however many bindings.
+// order of their first polygons: one pass, however many bindings. Runs of
+// one binding, the common case, skip the lookup.
 std::vector<std::vector<Polygon*>> byBinding(const std::vector<Polygon*>& polygons) {
-    std::unordered_map<BindingKey, std::size_t, BindingHash> index;
+    std::unordered_map<MaterialRef, std::size_t, BindingHash> index;
     std::vector<std::vector<Polygon*>> bindings;
+    const MaterialRef* previous = nullptr;
+    std::size_t at = 0;
     for (Polygon* p : polygons) {
         ++bindingStepsTaken;
         if (p->isUnusable())
             continue;
         const MaterialRef& b = p->binding();
-        const auto found = index.emplace(BindingKey{b.material().get(), b.first, b.second}, bindings.size());
-        if (found.second)
-            bindings.emplace_back();
-        bindings[found.first->second].push_back(p);
+        if (!previous || b != *previous) {
+            const auto found = index.try_emplace(b, bindings.size());
+            if (found.second)
+                bindings.emplace_back();
+            at = found.first->second;
+            previous = &b;
+        }
+        bindings[at].push_back(p);
     }
     return bindings;
 }
