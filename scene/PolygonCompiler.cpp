@@ -13,8 +13,6 @@ namespace kessa {
 
 namespace {
 
-unsigned long bindingStepsTaken = 0;
-
 using Cursor = StripPaths::Cursor;
 
 class StripCompiler {
@@ -124,7 +122,6 @@ std::vector<std::vector<Polygon*>> byBinding(const std::vector<Polygon*>& polygo
     const MaterialRef* previous = nullptr;
     std::size_t at = 0;
     for (Polygon* p : polygons) {
-        ++bindingStepsTaken;
         if (p->isUnusable())
             continue;
         const MaterialRef& b = p->binding();
@@ -141,8 +138,6 @@ std::vector<std::vector<Polygon*>> byBinding(const std::vector<Polygon*>& polygo
 }
 
 }  // namespace
-
-unsigned long bindingSteps() { return bindingStepsTaken; }
 
 unsigned long stripSteps() { return StripPaths::steps(); }
 

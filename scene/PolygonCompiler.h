@@ -14,10 +14,8 @@ class PolygonBranch;
 // the branch is given that hook.
 void compilePolygons(GeoBunchBuilder& builder, PolygonBranch& branch);
 
-// Steps compiling has taken, over the whole process: polygons looked at to
-// gather each binding's, and places of strip paths laid out, walked and
-// compared to try strips.
-unsigned long bindingSteps();
+// Steps compiling has taken to try strips, over the whole process: places
+// of strip paths laid out, walked and compared.
 unsigned long stripSteps();
 
 }  // namespace kessa

@@ -1,8 +1,8 @@
 // Strips and batches of polygon branches at scale: what compiling gives for
 // shapes that strips run through in every way (ribbons of either parity,
 // narrow grounds, rings, shuffled lists, many bindings, joins refused one
-// way only, the teapot) stays what it always was; trying strips and
-// gathering bindings take steps in proportion to the polygons.
+// way only, the teapot) stays what it always was; trying strips takes
+// steps in proportion to the polygons; batches follow the bindings.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -239,20 +239,57 @@ TEST(Strips, TryingStripsTakesStepsInProportion) {
     }
 }
 
-// Gathering the polygons of each binding takes a step a polygon, however
-// many bindings there are (0: each its own; each binding once walked the
-// rest of the list).
-TEST(Strips, BindingsAreGatheredInOnePass) {
-    for (std::size_t materials : {1, 50, 0})
-        for (int size : {0, 1}) {
-            SCOPED_TRACE(materials);
-            const Polygons list = triangulatedGround(10, 50 << size, 1);
-            std::vector<Material> bound(materials ? materials : list.size());
-            for (Material& m : bound)
-                m = materialWith(false, false);
-            std::unique_ptr<PolygonBranch> b =
-                branchOf(list, [&](std::size_t k, Polygon* p) { p->setMaterial(bound[k % bound.size()]); });
-            EXPECT_EQ(compileSteps(*b, kessa::bindingSteps), list.size());
-            EXPECT_EQ(b->bunches().size(), bound.size());
+// One batch per binding, in the order of the binding's first polygon, with
+// the triangles of all its polygons, however the bindings interleave: one
+// by one, in runs, each polygon its own, or one material under two values
+// of a flag.
+TEST(Strips, BatchesFollowTheBindingsFirstPolygons) {
+    const struct {
+        const char* shape;
+        Polygons list;
+        std::size_t bindings;  // 0: each polygon its own
+        std::size_t run;
+        bool flags;
+    } rows[] = {
+        {"ground, 3 materials one by one", triangulatedGround(10, 20, 1), 3, 1, false},
+        {"ground, 4 materials in runs of 3", triangulatedGround(10, 20, 2), 4, 3, false},
+        {"tube of quads, 50 materials in runs of 2", tube(3, 20, false), 50, 2, false},
+        {"ground, each polygon its own", triangulatedGround(6, 10, 0), 0, 1, false},
+        {"ground, 2 materials under 2 flags", triangulatedGround(10, 20, 1), 4, 1, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.shape);
+        const std::size_t count = row.bindings ? row.bindings : row.list.size();
+        std::vector<Material> materials(row.flags ? 2 : count);
+        for (Material& m : materials)
+            m = materialWith(false, false);
+        // Runs in an order of their own: 7 is prime to every count above.
+        auto bindingOf = [&](std::size_t k) { return row.bindings ? k / row.run * 7 % count : k; };
+        auto bind = [&](std::size_t k, Polygon* p) {
+            const std::size_t at = bindingOf(k);
+            p->setMaterial(materials[at % materials.size()]);
+            if (row.flags)
+                p->setSecondMaterialFlag((unsigned char)(at / 2));
+        };
+        std::unique_ptr<PolygonBranch> b = branchOf(row.list, bind);
+        b->clean();
+        // Bindings by first polygon, each with its triangles.
+        std::vector<std::size_t> order;
+        std::map<std::size_t, int> triangles;
+        for (std::size_t k = 0; k < row.list.size(); ++k) {
+            const std::size_t at = bindingOf(k);
+            if (!triangles.count(at))
+                order.push_back(at);
+            triangles[at] += int(row.list[k].size()) - 2;
         }
+        ASSERT_GE(order.size(), 3u);
+        ASSERT_EQ(b->bunches().size(), order.size());
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            SCOPED_TRACE(i);
+            const kessa::MaterialRef& m = b->bunches()[i]->material();
+            EXPECT_EQ(m.material(), materials[order[i] % materials.size()]);
+            EXPECT_EQ(std::size_t(m.second), row.flags ? order[i] / 2 : 0u);
+            EXPECT_EQ(b->bunches()[i]->triangleCount(), triangles[order[i]]);
+        }
+    }
 }
