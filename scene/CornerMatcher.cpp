@@ -63,7 +63,7 @@ bool CornerMatcher::alone(int corner) const {
     return false;
 }
 
-bool CornerMatcher::matches(int ia, int ib) {
+bool CornerMatcher::matches(int ia, int ib) const {
     ++comparisons_;
     const GeoBunchBuilder::Corner &a = at(ia), &b = at(ib);
     if (uses_.normals) {
@@ -166,7 +166,7 @@ int CornerMatcher::build(int begin, int end) {
 }
 
 // Whether any entry of the node's box may lie within the match of x.
-bool CornerMatcher::mayMatch(const double* x, int node) {
+bool CornerMatcher::mayMatch(const double* x, int node) const {
     ++comparisons_;
     const std::size_t d = std::size_t(dimensions_);
     const double* low = &boxes_[2 * d * std::size_t(node)];

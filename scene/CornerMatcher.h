@@ -61,11 +61,11 @@ private:
     const GeoBunchBuilder::Corner& at(int corner) const { return triangles_[std::size_t(corner / 3)]->corners[corner % 3]; }
     const Shift* shiftsOf(int corner) const { return &shifts_[2 * std::size_t(corner / 3)]; }
     bool alone(int corner) const;
-    bool matches(int a, int b);
+    bool matches(int a, int b) const;
     void place(int corner, double* x) const;
     void listMembers();
     int build(int begin, int end);
-    bool mayMatch(const double* x, int node);
+    bool mayMatch(const double* x, int node) const;
     int search(int corner, int root);
 
     Uses uses_;
@@ -89,7 +89,8 @@ private:
     // Per node the box of its entries: low corner, then high corner.
     std::vector<double> boxes_;
     std::vector<int> stack_;
-    long long comparisons_ = 0;
+    // Counted from the const comparisons.
+    mutable long long comparisons_ = 0;
 };
 
 }  // namespace kessa
