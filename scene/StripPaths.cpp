@@ -84,7 +84,9 @@ StripPaths::Cursor StripPaths::entry(Cursor at) const {
     const Polygon* p = at.v->owner();
     const int n = p->vertexCount(), first = p->firstVertex()->number;
     const int parity = n % 2 ? !at.parity : at.parity;
-    const int k = (at.v->number - first + n - half(n, parity)) % n;
+    int k = at.v->number - first + n - half(n, parity);
+    if (k >= n)
+        k -= n;
     return {vertices_[std::size_t(first + k)], parity};
 }
 
@@ -119,9 +121,14 @@ bool StripPaths::joins(const PolygonVertex* a) {
     return true;
 }
 
-unsigned StripPaths::follow(unsigned state) const {
+// Two states leave most polygons by the same vertex: whether it joins is
+// worked out once.
+unsigned StripPaths::follow(unsigned state) {
     const Cursor out = exit(cursorOf(state));
-    return joins(out.v) ? stateOf({out.v->neighbour, out.parity}) : none;
+    signed char& joined = joins_[std::size_t(out.v->number)];
+    if (joined < 0)
+        joined = joins(out.v);
+    return joined ? stateOf({out.v->neighbour, out.parity}) : none;
 }
 
 // Neighbours come in pairs: a strip reaches this vertex from its neighbour,
@@ -137,6 +144,11 @@ unsigned StripPaths::previous(unsigned state) const {
 void StripPaths::build(const std::vector<Polygon*>& polygons) {
     vertices_.clear();
     polygonOf_.clear();
+    std::size_t count = 0;
+    for (const Polygon* p : polygons)
+        count += std::size_t(p->vertexCount());
+    vertices_.reserve(count);
+    polygonOf_.reserve(count);
     for (Polygon* p : polygons) {
         const unsigned id = unsigned(vertices_.size());
         for (PolygonVertex* v = p->firstVertex(); v; v = v->next()) {
@@ -146,9 +158,13 @@ void StripPaths::build(const std::vector<Polygon*>& polygons) {
         }
     }
     const unsigned states = unsigned(2 * vertices_.size());
+    joins_.assign(vertices_.size(), -1);
+    drawnPolygon_.assign(vertices_.size(), 0);
     placeOf_.assign(states, none);
     stateAt_.clear();
+    stateAt_.reserve(states);
     reach_.clear();
+    reach_.reserve(states);
     pathFirst_.clear();
     inWindow_.assign(vertices_.size(), 0);
     drawn_.reset(states);
@@ -185,7 +201,7 @@ void StripPaths::layOutPathThrough(unsigned state) {
     }
     stepsTaken += stateAt_.size() - begin;
     for (unsigned place = begin; place < stateAt_.size(); ++place)
-        if (vertices_[stateAt_[place] / 2]->owner()->used)
+        if (drawnPolygon_[polygonAt(place)])
             drawn_.insert(place);
     findReaches(begin, unsigned(stateAt_.size()), ring);
 }
@@ -198,8 +214,11 @@ void StripPaths::findReaches(unsigned first, unsigned end, bool ring) {
     unsigned past = 0;
     for (unsigned i = 0; i < length; ++i) {
         const unsigned limit = ring ? i + length : length;
-        while (past < limit && !inWindow_[polygonAt(first + past % length)]) {
-            inWindow_[polygonAt(first + past % length)] = 1;
+        while (past < limit) {
+            char& in = inWindow_[polygonAt(first + (past < length ? past : past - length))];
+            if (in)
+                break;
+            in = 1;
             ++past;
             ++stepsTaken;
         }
@@ -207,7 +226,7 @@ void StripPaths::findReaches(unsigned first, unsigned end, bool ring) {
         inWindow_[polygonAt(first + i)] = 0;
     }
     for (unsigned k = length; k < past; ++k)
-        inWindow_[polygonAt(first + k % length)] = 0;
+        inWindow_[polygonAt(first + k - length)] = 0;
 }
 
 StripPaths::Stretch StripPaths::walk(Cursor at) {
@@ -215,6 +234,8 @@ StripPaths::Stretch StripPaths::walk(Cursor at) {
     const std::size_t path = std::size_t(std::upper_bound(pathFirst_.begin(), pathFirst_.end(), place) - pathFirst_.begin());
     Stretch s{place, reach_[place], pathFirst_[path - 1],
               path < pathFirst_.size() ? pathFirst_[path] : unsigned(stateAt_.size())};
+    if (s.count <= 1)
+        return s;
     // The first drawn place, before the ring's end and after its first.
     const unsigned length = s.end - s.first;
     std::size_t drawn = drawn_.next(place + 1);
@@ -271,6 +292,7 @@ unsigned StripPaths::firstShared(const Stretch& s, const Stretch& other) const {
 
 void StripPaths::drawn(Polygon* p) {
     p->used = true;
+    drawnPolygon_[std::size_t(p->firstVertex()->number)] = 1;
     const unsigned from = 2 * unsigned(p->firstVertex()->number), to = from + 2 * unsigned(p->vertexCount());
     for (unsigned s = from; s < to; ++s)
         if (placeOf_[s] != none)

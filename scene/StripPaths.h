@@ -46,11 +46,6 @@ public:
     Cursor exit(Cursor at) const;
     // Where a strip enters to leave at `at`.
     Cursor entry(Cursor at) const;
-    // Whether a strip may cross the edge from a to the vertex after it into
-    // the polygon beyond, as far as shapes and attributes go: the polygon
-    // must be usable, bound alike, and continuous with a's in what the
-    // material draws.
-    static bool joins(const PolygonVertex* a);
 
     // The walk of a strip that enters at `at`.
     Stretch walk(Cursor at);
@@ -81,11 +76,16 @@ private:
         std::vector<std::vector<std::uint64_t>> levels_;
     };
 
+    // Whether a strip may cross the edge from a to the vertex after it into
+    // the polygon beyond, as far as shapes and attributes go: the polygon
+    // must be usable, bound alike, and continuous with a's in what the
+    // material draws.
+    static bool joins(const PolygonVertex* a);
     unsigned stateOf(Cursor c) const { return 2 * unsigned(c.v->number) + unsigned(c.parity); }
     Cursor cursorOf(unsigned state) const { return {vertices_[state / 2], int(state % 2)}; }
     // The state a strip reaches after the polygon of `state`, none when it
     // ends there, and the state whose strip reaches `state`.
-    unsigned follow(unsigned state) const;
+    unsigned follow(unsigned state);
     unsigned previous(unsigned state) const;
     // The polygon of the state at a place, by the number of its first vertex.
     unsigned polygonAt(unsigned place) const { return polygonOf_[stateAt_[place] / 2]; }
@@ -101,6 +101,11 @@ private:
     std::vector<PolygonVertex*> vertices_;
     // By number, the number of the polygon's first vertex.
     std::vector<unsigned> polygonOf_;
+    // By number, whether a strip leaving there joins the polygon beyond:
+    // -1 until asked.
+    std::vector<signed char> joins_;
+    // By the number of a polygon's first vertex, whether it is drawn.
+    std::vector<char> drawnPolygon_;
     // By state, none until its path is laid out.
     std::vector<unsigned> placeOf_;
     std::vector<unsigned> stateAt_;
