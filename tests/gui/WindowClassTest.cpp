@@ -1,7 +1,7 @@
 // The class record every window opens with: the program's icon, read back
 // from the X windows with xprop and compared with the pictures the program
-// holds; the drag-icon query; and the style, for which every popup asks the
-// theme renderer whether the visual-styles library is there.
+// holds; the drag-icon query; and the style of a popup when the visual-styles
+// library is not there (ThemePopupTest.cpp has it there).
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -14,7 +14,6 @@
 #include "gui/Window.h"
 #include "gui/XPtheme.h"
 #include "platform/Windows.h"
-#include "tests/gui/FakeTheme.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/GuiTestSupport.h"
 
@@ -48,15 +47,6 @@ std::vector<unsigned long> programIconProperty() {
     return out;
 }
 
-// Opens a 40 x 30 popup of its parent.
-void openPopup(Window& popup, bool shadow = false) {
-    popup.setWindowType(Window::Popup);
-    popup.setBounds({10, 10, 40, 30});
-    if (shadow)
-        popup.setShadow();
-    popup.open();
-}
-
 TEST(ProgramIconTest, TwoPicturesOfTheirOwnSize) {
     const struct {
         int side;
@@ -82,7 +72,7 @@ TEST(ProgramIconTest, EveryKindOfWindowShowsItInBothSizesAndTheDragQueryAnswersI
     Window top;
     guitest::openAt(top, 100, 100, 200, 150);
     Window popup(&top), sub(&top);
-    openPopup(popup);
+    guitest::openPopup(popup);
     sub.setWindowType(Window::Subwindow);
     sub.setBounds({60, 10, 40, 30});
     sub.open();
@@ -105,31 +95,11 @@ TEST(ProgramIconTest, EveryKindOfWindowShowsItInBothSizesAndTheDragQueryAnswersI
     EXPECT_EQ(pellium::programIcon(), pellium::programIcon()) << "made once";
 }
 
-// Only the first popup loads the library; a shadow only where it draws one.
-TEST(WindowClassTest, PopupsAskTheThemeRendererAndGetTheShadowWhereItIsThere) {
-    faketheme::installAsLibrary();
-    Window top;
-    guitest::openAt(top, 100, 100, 200, 150);
-    EXPECT_EQ(top.classStyle(), 0x23u);
-    EXPECT_TRUE(faketheme::state().handles.empty()) << "nothing asked the theme renderer yet";
-    const struct {
-        const char* what;
-        bool shadow;
-        unsigned style;
-    } rows[] = {{"a popup", false, 0x823}, {"a popup asking for a shadow", true, 0x20823}};
-    for (const auto& row : rows) {
-        Window popup(&top);
-        openPopup(popup, row.shadow);
-        EXPECT_EQ(popup.classStyle(), row.style) << row.what;
-        EXPECT_EQ(faketheme::state().handles.size(), 8u) << "the theme's classes opened";
-    }
-}
-
 TEST(WindowClassTest, WithoutTheLibraryAPopupGoesWithoutItsShadow) {
     Window top;
     guitest::openAt(top, 100, 100, 200, 150);
     Window popup(&top);
-    openPopup(popup, true);
+    guitest::openPopup(popup, true);
     EXPECT_FALSE(pellium::XPtheme::isAvailable());
     EXPECT_EQ(popup.classStyle(), 0x823u);
     Window unopened;

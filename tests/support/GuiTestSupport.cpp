@@ -53,6 +53,14 @@ void openAt(pellium::Window& window, int left, int bottom, int width, int height
     dispatchAll();
 }
 
+void openPopup(pellium::Window& popup, bool shadow) {
+    popup.setWindowType(pellium::Window::Popup);
+    popup.setBounds({10, 10, 40, 30});
+    if (shadow)
+        popup.setShadow();
+    popup.open();
+}
+
 namespace {
 
 // Runs passes until two in a row are idle: a hover is made at the end of an

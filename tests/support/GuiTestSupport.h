@@ -28,6 +28,9 @@ public:
 // application is active. The real pointer is parked in the far corner first.
 void openAt(pellium::Window& window, int left, int bottom, int width, int height);
 
+// Opens a 40 x 30 popup of its parent at (10, 10), with a shadow if asked.
+void openPopup(pellium::Window& popup, bool shadow = false);
+
 // Passes of the loop until one goes idle; the events, not dispatched.
 std::vector<pellium::Event> takeEvents();
 // Passes of the loop, dispatching, until one goes idle.
