@@ -94,7 +94,7 @@ std::unique_ptr<Branch> Branch::replaceBy(std::unique_ptr<Branch>& holder) {
         }
     replacement->parent_ = parent;
     replacement->setOwner(parent->owner());
-    parent_ = nullptr;
+    GroupBranch::cutLinks(this);
     setOwner(nullptr);
     parent->relinkLods();
     parent->markDirty();

@@ -72,8 +72,9 @@ public:
     virtual void setOwner(Object* owner);
 
     // Moves the branch held by holder (which is emptied) into this branch's
-    // place in its parent and returns this branch, now detached, to the
-    // caller. Without a parent nothing happens and null is returned.
+    // place in its parent and returns this branch, now detached and with no
+    // link into the group, to the caller. Without a parent nothing happens
+    // and null is returned.
     std::unique_ptr<Branch> replaceBy(std::unique_ptr<Branch>& holder);
 
     // Stream block: 1 name, 2 owner, 3 parent, 4 dirty, 5 bounds, 6 collision

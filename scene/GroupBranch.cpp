@@ -169,9 +169,17 @@ void GroupBranch::detach(Branch* child) {
             children_.erase(it);
             break;
         }
-    child->parent_ = nullptr;
+    cutLinks(child);
     relinkLods();
     markDirty();
+}
+
+void GroupBranch::cutLinks(Branch* child) {
+    child->parent_ = nullptr;
+    if (LodBranch* lod = dynamic_cast<LodBranch*>(child)) {
+        lod->previous_ = nullptr;
+        lod->next_ = nullptr;
+    }
 }
 
 GroupBranch* GroupBranch::readTop(int& depth) {

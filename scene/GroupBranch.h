@@ -73,6 +73,9 @@ private:
 
     // Takes child out of the children without deleting it.
     void detach(Branch* child);
+    // A child that leaves keeps no link into the group: neither its parent
+    // nor, for a level of detail, its old neighbours.
+    static void cutLinks(Branch* child);
     // The reader's hand-over of a listed child.
     static bool takeChild(void* group, unsigned index, orvel::Streamable* object);
 

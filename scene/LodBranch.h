@@ -22,6 +22,7 @@ public:
     bool fade() const { return fade_; }
     double range() const { return range_; }
     double rangeSquared() const { return rangeSquared_; }
+    // The neighbouring levels in the chain; none for a branch in no group.
     LodBranch* previous() const { return previous_; }
     LodBranch* next() const { return next_; }
 

@@ -367,6 +367,30 @@ TEST_F(LodTest, DistanceScaleAndCrossFadingPickTheLevels) {
               "near near-leaf between last last-leaf|far far-leaf between|near near-leaf between last last-leaf");
 }
 
+// A level replaced in its group and made another object's root shows
+// itself alone, before its old group goes and after: it once kept its
+// neighbours, drew the old group's next level, then read it freed.
+TEST(LodBranch, ALevelThatLeavesKeepsNoLinkIntoItsGroup) {
+    auto old = std::make_unique<GroupBranch>();
+    for (const char* name : {"near", "far"}) {
+        LodBranch* lod = add<LodBranch>(*old, name);
+        lod->setRange(name[0] == 'n' ? 10 : 100);
+        add<TestLeaf>(*lod, (std::string(name) + "-leaf").c_str(), Vector(-1, -1, -1), Vector(1, 1, 1));
+    }
+    std::unique_ptr<Branch> holder = std::make_unique<TestLeaf>("leaf");
+    Object other;
+    other.attach(old->child(0)->replaceBy(holder));
+    auto shown = [&](double d) {
+        RecordingTraverser t;
+        t.setReferencePoint(std::sqrt(d), 0, 0);
+        other.clean();
+        other.traverse(t);
+        return t.names();
+    };
+    for (int pass = 0; pass < 2; ++pass, old.reset())
+        EXPECT_EQ(shown(50) + "|" + shown(5000), "near near-leaf|") << pass;
+}
+
 // ---- joints ----
 
 // A joint moved 100 along x: its children sit near x = 100 in their own
