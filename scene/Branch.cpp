@@ -86,17 +86,9 @@ std::unique_ptr<Branch> Branch::replaceBy(std::unique_ptr<Branch>& holder) {
     GroupBranch* parent = parent_;
     if (!parent || !holder)
         return nullptr;
-    Branch* replacement = holder.release();
-    for (Branch*& slot : parent->children_)
-        if (slot == this) {
-            slot = replacement;
-            break;
-        }
-    replacement->parent_ = parent;
-    replacement->setOwner(parent->owner());
+    parent->place(parent->indexOf(this), holder.release());
     GroupBranch::cutLinks(this);
     setOwner(nullptr);
-    parent->relinkLods();
     parent->markDirty();
     return std::unique_ptr<Branch>(this);
 }

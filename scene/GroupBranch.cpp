@@ -18,6 +18,7 @@ namespace {
 unsigned long unculledVisits = 0;
 unsigned long singleChildVisits = 0;
 unsigned long linkSteps = 0;
+unsigned long childStepCount = 0;
 
 }  // namespace
 
@@ -114,18 +115,7 @@ void GroupBranch::setOwner(Object* owner) {
 void GroupBranch::addChild(std::unique_ptr<Branch> child) {
     if (!child)
         throw std::logic_error("kessa::GroupBranch::addChild() - Can't add null branches");
-    Branch* added = child.release();
-    added->parent_ = this;
-    added->setOwner(owner());
-    // Appending can only extend the chain that ends with the last child.
-    if (LodBranch* lod = dynamic_cast<LodBranch*>(added)) {
-        LodBranch* before = children_.empty() ? nullptr : dynamic_cast<LodBranch*>(children_.back());
-        lod->previous_ = before;
-        lod->next_ = nullptr;
-        if (before)
-            before->next_ = lod;
-    }
-    children_.push_back(added);
+    place(children_.size(), child.release());
     markDirty();
 }
 
@@ -150,27 +140,51 @@ void GroupBranch::moveChildrenTo(GroupBranch& target) {
 }
 
 void GroupBranch::relinkLods() {
-    LodBranch* before = nullptr;
-    for (Branch* child : children_) {
-        LodBranch* lod = dynamic_cast<LodBranch*>(child);
-        if (lod) {
-            lod->previous_ = before;
-            lod->next_ = nullptr;
-            if (before)
-                before->next_ = lod;
-        }
-        before = lod;
+    for (std::size_t i = 0; i <= children_.size(); ++i)
+        linkLods(i);
+}
+
+void GroupBranch::linkLods(std::size_t i) {
+    ++childStepCount;
+    LodBranch* before = i > 0 ? dynamic_cast<LodBranch*>(children_[i - 1]) : nullptr;
+    LodBranch* after = i < children_.size() ? dynamic_cast<LodBranch*>(children_[i]) : nullptr;
+    if (before)
+        before->next_ = after;
+    if (after)
+        after->previous_ = before;
+}
+
+std::size_t GroupBranch::indexOf(const Branch* child) {
+    const std::size_t n = children_.size();
+    const std::size_t from = std::min(lastFound_, n ? n - 1 : 0);
+    for (std::size_t d = 0; d <= from || from + d < n; ++d) {
+        ++childStepCount;
+        if (from + d < n && children_[from + d] == child)
+            return lastFound_ = from + d;
+        if (d && d <= from && children_[from - d] == child)
+            return lastFound_ = from - d;
     }
+    return n;
+}
+
+void GroupBranch::place(std::size_t i, Branch* branch) {
+    if (i < children_.size())
+        children_[i] = branch;
+    else
+        children_.push_back(branch);
+    branch->parent_ = this;
+    branch->setOwner(owner());
+    linkLods(i);
+    linkLods(i + 1);
 }
 
 void GroupBranch::detach(Branch* child) {
-    for (auto it = children_.begin(); it != children_.end(); ++it)
-        if (*it == child) {
-            children_.erase(it);
-            break;
-        }
+    const std::size_t i = indexOf(child);
+    if (i < children_.size()) {
+        children_.erase(children_.begin() + std::ptrdiff_t(i));
+        linkLods(i);
+    }
     cutLinks(child);
-    relinkLods();
     markDirty();
 }
 
@@ -262,5 +276,7 @@ unsigned long GroupBranch::unculledChildVisits() { return unculledVisits; }
 unsigned long GroupBranch::singleChildGroupVisits() { return singleChildVisits; }
 
 unsigned long GroupBranch::readLinkSteps() { return linkSteps; }
+
+unsigned long GroupBranch::childSteps() { return childStepCount; }
 
 }  // namespace kessa

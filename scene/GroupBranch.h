@@ -60,6 +60,9 @@ public:
     // Links followed to find the tops of the trees of groups that take
     // children over from a stream, over the whole process.
     static unsigned long readLinkSteps();
+    // Children looked at to find a child in its group or to link
+    // level-of-detail neighbours, over the whole process.
+    static unsigned long childSteps();
 
 protected:
     // The callback's enter, the visit, every child's traverse and the
@@ -73,6 +76,17 @@ private:
 
     // Takes child out of the children without deleting it.
     void detach(Branch* child);
+    // The index of child (the count when it is not here), searched outwards
+    // from the last one found: children that leave one after another from
+    // either end, or from one place, are found in a step or two.
+    std::size_t indexOf(const Branch* child);
+    // Puts branch in slot i (appended when i is the count) as this group's
+    // child, linked to the level-of-detail children beside it.
+    void place(std::size_t i, Branch* branch);
+    // Links the level-of-detail children at i - 1 and i, either of which may
+    // be missing or of another kind: the one change a child that comes or
+    // goes makes to the chains.
+    void linkLods(std::size_t i);
     // A child that leaves keeps no link into the group: neither its parent
     // nor, for a level of detail, its old neighbours.
     static void cutLinks(Branch* child);
@@ -84,6 +98,8 @@ private:
     GroupBranch* readTop(int& depth);
 
     std::vector<Branch*> children_;
+    // Where indexOf last found a child.
+    std::size_t lastFound_ = 0;
     // While a stream is read: a group above this one in its tree (none at
     // the top) and how far above; at the top, the depth of the deepest
     // branch below. Links are pointed straight at the top as they are

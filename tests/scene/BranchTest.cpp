@@ -391,6 +391,51 @@ TEST(LodBranch, ALevelThatLeavesKeepsNoLinkIntoItsGroup) {
         EXPECT_EQ(shown(50) + "|" + shown(5000), "near near-leaf|") << pass;
 }
 
+// Children added, taken from either end or the middle, or replaced in turn
+// take steps in proportion to their number, four times the children about
+// four times the steps (every change once relinked all the children), and
+// leave the chains as a fresh walk over the children links them.
+TEST(LodBranch, ChildrenComeAndGoInStepsInProportion) {
+    auto levelOrLeaf = [](unsigned i) -> std::unique_ptr<Branch> {
+        return i % 4 == 3 ? std::unique_ptr<Branch>(new TestLeaf) : std::make_unique<LodBranch>();
+    };
+    auto chainsHold = [](const GroupBranch& g) {
+        const std::vector<Branch*>& c = g.children();
+        // The index before the first wraps past the end.
+        auto levelAt = [&](std::size_t i) { return i < c.size() ? dynamic_cast<LodBranch*>(c[i]) : nullptr; };
+        for (std::size_t i = 0; i < c.size(); ++i)
+            if (levelAt(i) && (levelAt(i)->previous() != levelAt(i - 1) || levelAt(i)->next() != levelAt(i + 1)))
+                return false;
+        return true;
+    };
+    enum Way { added, lastFirst, firstFirst, middleFirst, replacedInTurn };
+    for (Way way : {added, lastFirst, firstFirst, middleFirst, replacedInTurn}) {
+        SCOPED_TRACE(way);
+        unsigned long steps[2];
+        for (int size : {0, 1}) {
+            const unsigned n = 400u << (2 * size);
+            GroupBranch g;
+            unsigned long before = GroupBranch::childSteps();
+            for (unsigned i = 0; i < n; ++i)
+                g.addChild(levelOrLeaf(i));
+            ASSERT_TRUE(chainsHold(g));
+            if (way != added)
+                before = GroupBranch::childSteps();
+            for (unsigned i = 0; way != added && i < n; ++i) {
+                const int last = g.childCount() - 1;
+                std::unique_ptr<Branch> holder = levelOrLeaf(i + 1);
+                if (way == replacedInTurn)
+                    g.child(int(i))->replaceBy(holder).reset();
+                else
+                    delete g.child(way == lastFirst ? last : way == firstFirst ? 0 : last / 2);
+                ASSERT_TRUE(size || chainsHold(g)) << i;
+            }
+            steps[size] = GroupBranch::childSteps() - before;
+        }
+        EXPECT_LE(double(steps[1]), 5.0 * double(steps[0])) << steps[0] << " then " << steps[1];
+    }
+}
+
 // ---- joints ----
 
 // A joint moved 100 along x: its children sit near x = 100 in their own
