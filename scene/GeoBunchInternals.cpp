@@ -129,37 +129,37 @@ void GeoBunchInternals::streamsChanged() {
     releaseVertexArray();
 }
 
-bool GeoBunchInternals::verify() {
-    countTriangles();
-    valid_ = true;
-    checked_ = true;
+template <class Report>
+void GeoBunchInternals::check(Report&& report) const {
     char text[96];
-
     if (const char* f = pointerFault(vertices_, vertexPointer_, "vertices should be 0", "vertices isn't set properly"))
-        fail(f);
+        report(f);
     if (const char* f = pointerFault(colors_, colorPointer_, "colors should be 0", "colors isn't set properly"))
-        fail(f);
+        report(f);
     if (const char* f = pointerFault(normals_, normalPointer_, "normals should be 0", "normals isn't set properly"))
-        fail(f);
+        report(f);
     for (int i = 0; i < 2; ++i) {
         if (const char* f = pointerFault(texCoords_[i], texCoordPointer_[i], "texCoords[%d] should be 0",
                                          "texCoords[%d] isn't set properly")) {
             std::snprintf(text, sizeof text, f, i);
-            fail(text);
+            report(text);
         }
     }
     if (indices_ && vertices_) {
-        unsigned n = vertices_->size();
-        for (unsigned index : *indices_) {
-            if (index >= n)
-                fail("Index out of range\n");
-        }
+        // Counted without a branch, so that the draw's check of every index
+        // costs little more than reading them.
+        const unsigned n = vertices_->size();
+        unsigned outside = 0;
+        for (unsigned index : *indices_)
+            outside += index >= n;
+        for (; outside; --outside)
+            report("Index out of range\n");
     }
 
     // GL reads every array as far as the vertex count, the indices and the
     // strips say: anything shorter would be read past its end.
     if (!vertices_)
-        return valid_;
+        return;
     unsigned n = vertices_->size();
     if (strips_) {
         unsigned long long needed = 0;
@@ -168,26 +168,47 @@ bool GeoBunchInternals::verify() {
         if (needed > layoutTotal()) {
             std::snprintf(text, sizeof text, "strips need %llu %s but there are %u", needed,
                           indices_ ? "indices" : "vertices", layoutTotal());
-            fail(text);
+            report(text);
         }
     }
     if (colors_ && colors_->size() < n)
-        fail("colors has fewer entries than vertices");
+        report("colors has fewer entries than vertices");
     if (normals_ && normals_->size() < n)
-        fail("normals has fewer entries than vertices");
+        report("normals has fewer entries than vertices");
     for (int i = 0; i < 2; ++i) {
         if (texCoords_[i] && texCoords_[i]->size() < n) {
             std::snprintf(text, sizeof text, "texCoords[%d] has fewer entries than vertices", i);
-            fail(text);
+            report(text);
         }
     }
     for (std::size_t k = 0; k < frames_.size(); ++k) {
         if (frames_[k].size() != n) {
             std::snprintf(text, sizeof text, "wrong number of vertices in animation[%d]\n", int(k));
-            fail(text);
+            report(text);
         }
     }
+}
+
+bool GeoBunchInternals::verify() {
+    countTriangles();
+    valid_ = true;
+    checked_ = true;
+    check([this](const char* text) { fail(text); });
     return valid_;
+}
+
+bool GeoBunchInternals::streamsSound() const {
+    bool sound = true;
+    check([&sound](const char*) { sound = false; });
+    return sound;
+}
+
+bool GeoBunchInternals::readyForGL() {
+    if (checked_ && valid_ && streamsSound())
+        return true;
+    // Strips, indices or vertices may have changed in place: counted afresh.
+    dropTriangleCount();
+    return verify();
 }
 
 void GeoBunchInternals::computeBounds() {

@@ -6,7 +6,12 @@
 // and again before it is drawn after a stream was replaced (which also drops
 // the vertex-array object built from the old ones): an invalid batch is never
 // compiled nor drawn, so no array GL reads can be shorter than the strips,
-// indices and vertex count say.
+// indices and vertex count say. The streams themselves can be edited in place
+// by whoever holds them, so every step at which GL reads them (each draw from
+// client arrays, building the vertex-array object, uploading what a hook
+// changed) first runs the same checks on them as they stand, silently; one
+// that fails is checked again by verify, logged once and not drawn. A
+// vertex-array object draws from copies of checked streams and reads none.
 //
 // Stream block: 1 the valid byte; 2 the owner batch and branch (references,
 // passed over when read: the batch that takes these internals is their owner,
@@ -107,6 +112,8 @@ public:
     // Set by the branch that lists the batch, cleared when it lets it go.
     void setOwnerBranch(BunchHolder* branch) { ownerBranch_ = branch; }
 
+    // The streams, which their holders may edit in place: GL reads them only
+    // once they pass the checks as they stand.
     const orvel::ref_ptr<GeoBunch::strip_data>& strips() const { return strips_; }
     const orvel::ref_ptr<GeoBunch::index_data>& indices() const { return indices_; }
     const orvel::ref_ptr<GeoBunch::vertex_data>& vertices() const { return vertices_; }
@@ -149,6 +156,16 @@ private:
     void dropTriangleCount() { triangleCount_ = -1; }
     // A stream was replaced: checked and compiled again before the next draw.
     void streamsChanged();
+    // Whether the streams as they stand pass every check of verify; logs
+    // nothing and changes nothing.
+    bool streamsSound() const;
+    // Whether GL may read the streams now: checked since a stream was last
+    // replaced and still sound as they stand. Otherwise they are checked
+    // again by verify (counting the triangles afresh), which logs what fails.
+    bool readyForGL();
+    // The checks of verify in order, each failure's text handed to report.
+    template <class Report>
+    void check(Report&& report) const;
     // The vertices a strip length takes (n > 0 a strip of n, else a fan of
     // -n), without overflowing on the most negative length.
     static unsigned stripVertices(int n) { return n > 0 ? unsigned(n) : 0u - unsigned(n); }
@@ -165,7 +182,7 @@ private:
     // The branch's hook, when the batch is in a branch that has one.
     BunchCallbacks* hook() const;
     void buildVertexArray(bool dynamic);
-    void uploadDirtyArrays();
+    bool uploadDirtyArrays();
     void drawClientArrays();
 
     bool compiled_ = false;

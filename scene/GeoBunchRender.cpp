@@ -48,20 +48,24 @@ void GeoBunchInternals::render() {
             errorStageCode = 30302;
             callbacks->processBunch(*ownerBunch_);
         }
-        // A hook that replaced a stream dropped the vertex-array object; the
-        // new streams are checked before GL reads them.
-        if (vertices_ && (checked_ || verify())) {
-            if (vertexArray_) {
-                if (dirty_) {
-                    errorStageCode = 30303;
-                    uploadDirtyArrays();
-                }
+        // A hook that replaced a stream dropped the vertex-array object, and
+        // one that changed a stream in place may have moved or shortened it:
+        // GL reads the streams only once they pass as they stand. The object
+        // itself reads only what it copied.
+        if (vertexArray_) {
+            bool drawable = true;
+            if (dirty_) {
+                errorStageCode = 30303;
+                drawable = uploadDirtyArrays();
+            }
+            if (drawable) {
                 errorStageCode = 30304;
                 vertexArray_->draw();
-            } else {
-                errorStageCode = 30305;
-                drawClientArrays();
             }
+        } else if (vertices_) {
+            errorStageCode = 30305;
+            if (readyForGL())
+                drawClientArrays();
         }
     }
     if (glGetError() != GL_NO_ERROR)
@@ -78,8 +82,9 @@ void GeoBunchInternals::compile() {
         orvel::ref_ptr<BunchCallbacks> callbacks(hook());
         if (callbacks)
             callbacks->processBunch(*ownerBunch_);
-        // The hook may have replaced a stream: checked again before GL copies it.
-        if (vertices_ && (checked_ || verify()))
+        // The hook may have replaced or edited a stream: checked again before
+        // GL copies it.
+        if (vertices_ && readyForGL())
             buildVertexArray(!frames_.empty() || dirty_ != 0);
     }
     compiled_ = true;
@@ -112,24 +117,28 @@ void GeoBunchInternals::buildVertexArray(bool dynamic) {
     va.makeVBO(dynamic);
 }
 
-// What a hook changed in place goes to GL again. A hook that replaced the
-// vertex stream by one of another size is not followed: the object keeps
-// the arrays it was built with.
-void GeoBunchInternals::uploadDirtyArrays() {
+// What a hook changed in place goes to GL again, from streams that pass the
+// checks as they stand; false (nothing uploaded, nothing to draw) when they
+// do not. A vertex stream that no longer has the object's vertex count is not
+// followed: the object keeps the arrays it was built with.
+bool GeoBunchInternals::uploadDirtyArrays() {
+    if (!readyForGL())
+        return false;
     pellium::VertexArray& va = *vertexArray_;
-    if (!vertexPointer_ || int(vertices_->size()) != va.vertexCount())
-        return;
+    if (int(vertices_->size()) != va.vertexCount())
+        return true;
     if (dirty_ & GeoBunch::dirtyVertices)
         va.setVertices(floats(vertexPointer_));
-    if ((dirty_ & GeoBunch::dirtyColors) && colorPointer_ && colors_->size() >= vertices_->size())
+    if ((dirty_ & GeoBunch::dirtyColors) && colorPointer_)
         va.setColors(bytes(colorPointer_));
-    if ((dirty_ & GeoBunch::dirtyNormals) && normalPointer_ && normals_->size() >= vertices_->size())
+    if ((dirty_ & GeoBunch::dirtyNormals) && normalPointer_)
         va.setNormals(floats(normalPointer_));
     for (int set = 0; set < 2; ++set) {
         const unsigned bit = set == 0 ? GeoBunch::dirtyTexCoords0 : GeoBunch::dirtyTexCoords1;
-        if ((dirty_ & bit) && texCoordPointer_[set] && texCoords_[set]->size() >= vertices_->size())
+        if ((dirty_ & bit) && texCoordPointer_[set])
             va.setTexCoords(floats(texCoordPointer_[set]), set);
     }
+    return true;
 }
 
 void GeoBunchInternals::drawClientArrays() {

@@ -323,6 +323,60 @@ TEST_F(BunchRendering, SettersAfterTheFirstDrawAreChecked) {
     }
 }
 
+// Streams edited in place after the first draw (from client arrays), or by
+// the hook, which marks the arrays changed (into buffer objects, after the
+// first draw or while the batch is compiled): GL reads them only once they
+// pass verify's checks as they stand. An edit that leaves the strips,
+// indices or vertex count asking for more than a stream holds, or that moves
+// a stream away from the pointer GL was given, is logged once and draws
+// nothing; a sound edit shows at once. Buffer objects not told of an edit
+// keep drawing what they copied.
+TEST_F(BunchRendering, StreamsEditedInPlaceAreCheckedBeforeGLReads) {
+    const struct Row {
+        const char* what;
+        std::function<void(GeoBunch&)> change;
+        const char* logged;  // the first line
+    } rows[] = {
+        {"a strip", [](GeoBunch& b) { (*b.internals().strips())[1] = 20000000; }, "strips need 20000003 indices but there are 10\n"},
+        {"an index", [](GeoBunch& b) { (*b.internals().indices())[4] = 10; }, "Index out of range\n\n"},
+        {"vertices shrunk", [](GeoBunch& b) { b.internals().vertices()->resize(5); }, "Index out of range\n\n"},
+        {"vertices grown", [](GeoBunch& b) { b.internals().vertices()->resize(100000); }, "vertices isn't set properly\n"},
+        {"colours shrunk", [](GeoBunch& b) { b.internals().colors()->resize(3); }, "colors has fewer entries than vertices\n"},
+        {"colours grown", [](GeoBunch& b) { b.internals().colors()->resize(100000); }, "colors isn't set properly\n"},
+        {"colours repainted", [](GeoBunch& b) { std::fill(b.internals().colors()->begin(), b.internals().colors()->end(), yellow4); }, nullptr},
+    };
+    LogCapture log;
+    for (int way = 0; way < 3; ++way) {
+        pellium::fullGLacceleration = way > 0;
+        for (const Row& row : rows) {
+            SCOPED_TRACE(::testing::Message() << row.what << " " << way);
+            auto b = shapes(true, true);
+            holder.hook->change = [&row](GeoBunch& g) {
+                row.change(g);
+                g.addFlags(GeoBunch::dirtyVertices | GeoBunch::dirtyColors);
+            };
+            if (way < 2)
+                frameOf(*b);
+            if (way == 0)
+                row.change(*b);
+            else
+                b->internals().setOwnerBranch(&holder);
+            log.take();
+            const gltest::Pixels after = frameOf(*b);
+            const std::string logged = log.take();
+            b->internals().setOwnerBranch(nullptr);
+            if (!row.logged) {
+                EXPECT_TRUE(gltest::probesMatch(after, glSide, {{8, 8, rgba(255, 255, 0)}, {50, 12, rgba(255, 255, 0)}, {16, 42, rgba(255, 255, 0)}}));
+                EXPECT_EQ(logged, "");
+                continue;
+            }
+            EXPECT_TRUE(gltest::countOther(after, rgba(0, 0, 0)) == 0 && gltest::countOther(frameOf(*b), rgba(0, 0, 0)) == 0);
+            EXPECT_TRUE(logged.rfind("GeoBunchInternals::verify() - " + std::string(row.logged), 0) == 0 && log.take().empty()) << logged;
+        }
+    }
+    holder.hook->change = nullptr;
+}
+
 // ---- the render accumulator's passes ----
 
 std::vector<std::string> drawnNames;
