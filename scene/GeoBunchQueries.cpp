@@ -18,6 +18,15 @@ struct Segment {
 
 // Whether the segment crosses the triangle strictly inside it nearer than
 // best, and where.
+// The positions as the vertex stream holds them now (null without any), and
+// their number: a stream edited in place may have moved since the cached
+// pointer was taken.
+const GeoBunch::Float3* positionsOf(const GeoBunchInternals& in, unsigned& n) {
+    const auto& v = in.vertices();
+    n = v ? v->size() : 0;
+    return n ? v->data() : nullptr;
+}
+
 inline bool crosses(const Segment& r, const GeoBunch::Float3& A, const GeoBunch::Float3& B,
                     const GeoBunch::Float3& C, double best, double& t) {
     const double ax = A.x, ay = A.y, az = A.z;
@@ -50,10 +59,10 @@ unsigned outcode(const GeoBunch::Float3& p, const double lo[3], const double hi[
 
 bool GeoBunch::intersectRay(const Ray& ray, RayHit& hit, bool anyHit) const {
     const GeoBunchInternals& in = *internals_;
-    const Float3* v = in.vertexPointer();
+    unsigned n;
+    const Float3* v = positionsOf(in, n);
     if (!v)
         return false;
-    const unsigned n = unsigned(vertexCount());
     Segment r;
     const Vector end = ray.endPoint();
     for (int i = 0; i < 3; ++i) {
@@ -86,10 +95,10 @@ bool GeoBunch::intersectRay(const Ray& ray, RayHit& hit, bool anyHit) const {
 
 unsigned GeoBunch::gatherTriangles(const Bounds& box, TriangleVector& out) const {
     const GeoBunchInternals& in = *internals_;
-    const Float3* v = in.vertexPointer();
+    unsigned n;
+    const Float3* v = positionsOf(in, n);
     if (!v || !box.valid())
         return 0;
-    const unsigned n = unsigned(vertexCount());
     const double lo[3] = {box.min().x, box.min().y, box.min().z};
     const double hi[3] = {box.max().x, box.max().y, box.max().z};
     const bool twoSided = material_.first == 0;

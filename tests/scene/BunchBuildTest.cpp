@@ -460,6 +460,16 @@ TEST(GeoBunchRay, RandomSoupsAgreeWithAPlainReference) {
             EXPECT_NEAR(hit.distance, r.distance >= 0 ? r.distance : ray.length, 1e-12) << r.from.x << " " << r.from.z;
         }
     }
+    // A vertex stream grown in place has moved: ray tests and gathering read
+    // it where it is now (the new positions, at the origin, make no triangle).
+    orvel::ref_ptr<GeoBunch> grown = batchOf(one, false, true);
+    grown->internals().vertices()->resize(100000);
+    RayHit hit;
+    hit.distance = 2;
+    EXPECT_TRUE(grown->intersectRay(rayFrom({0.25, 0.25, 1}, {0.25, 0.25, -1}), hit, false) && std::fabs(hit.distance - 0.5) < 1e-12);
+    kessa::TriangleVector gathered;
+    grown->gatherTriangles(box({0, 0, 0.4}, {1, 1, 1}), gathered);
+    EXPECT_TRUE(gathered.size() == 1 && gathered[0].p[2] == 0.5f);
 }
 
 // Every triangle not wholly beyond one face of the box, as a plain loop
