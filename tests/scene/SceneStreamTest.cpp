@@ -277,9 +277,9 @@ TEST(SceneStream, BackLinksNameWhatHoldsEachPart) {
 
 // The shared field readers and writers: every value in the stream's byte
 // order, calls chained, and a read cut short keeps what it did not reach.
-// The batches' position and texture-coordinate streams hold their elements
-// in the same form.
-TEST(StreamFields, OneFormForPointsAndColours) {
+// The batches' position, normal and texture-coordinate streams hold their
+// elements in the same form.
+TEST(StreamFields, OneFormForPointsColoursNormalsAndTextureCoordinates) {
     for (bool swap : {false, true}) {
         SCOPED_TRACE(swap);
         auto put = [&](Bytes& to, auto value) {
@@ -292,19 +292,23 @@ TEST(StreamFields, OneFormForPointsAndColours) {
         Bytes expected;
         for (double d : {1.0, -2.0, 0.5})
             put(expected, d);
-        for (float f : {0.25f, 0.5f, 0.75f, 1.0f})
+        for (float f : {0.25f, 0.5f, 0.75f, 1.0f, 3.0f, -4.0f, 5.5f, 6.0f, 7.0f})
             put(expected, f);
         orvel::MemoryDataDest out;
         out.swap = swap;
-        writeColour(writePoint(out, Vector(1, -2, 0.5)), pellium::Color{0.25f, 0.5f, 0.75f, 1});
+        writeTexCoord(writeNormal(writeColour(writePoint(out, Vector(1, -2, 0.5)), pellium::Color{0.25f, 0.5f, 0.75f, 1}), {3, -4, 5.5f}),
+                      {6, 7});
         EXPECT_EQ(Bytes(out.data(), out.data() + out.size()), expected);
 
         orvel::MemoryDataSource in(expected.data(), unsigned(expected.size()), false);
         in.swap = swap;
         Vector p;
         pellium::Color c;
-        readColour(readPoint(in, p), c);
+        GeoBunch::Float3 n{};
+        GeoBunch::Float2 t{};
+        readTexCoord(readNormal(readColour(readPoint(in, p), c), n), t);
         EXPECT_TRUE(in.good() && p == Vector(1, -2, 0.5) && c.red == 0.25f && c.alpha == 1);
+        EXPECT_TRUE(n.x == 3 && n.y == -4 && n.z == 5.5f && t.s == 6 && t.t == 7);
         orvel::MemoryDataSource cut(expected.data(), 24 + 8, false);
         cut.swap = swap;
         pellium::Color kept{9, 9, 9, 9};
@@ -318,12 +322,9 @@ TEST(StreamFields, OneFormForPointsAndColours) {
             s.write(d);
             return Bytes(d.data() + 7, d.data() + d.size() - 1);
         };
-        Bytes position, texCoord;
-        for (float f : {3.0f, 4.0f, 5.0f})
-            put(position, f);
-        for (float f : {6.0f, 7.0f})
-            put(texCoord, f);
-        EXPECT_EQ(elements(*streamOf<GeoBunch::vertex_data>({GeoBunch::Float3{3, 4, 5}})), position);
+        const Bytes normal(expected.begin() + 40, expected.begin() + 52), texCoord(expected.begin() + 52, expected.end());
+        EXPECT_EQ(elements(*streamOf<GeoBunch::vertex_data>({GeoBunch::Float3{3, -4, 5.5f}})), normal);
+        EXPECT_EQ(elements(*streamOf<GeoBunch::normal_data>({GeoBunch::Float3{3, -4, 5.5f}})), normal);
         EXPECT_EQ(elements(*streamOf<GeoBunch::texcoord_data>({GeoBunch::Float2{6, 7}})), texCoord);
     }
 }
