@@ -124,7 +124,7 @@ void GeoBunch::setTriangles(const GeoBunchBuilder& builder) {
         for (int k = 0; k < 3; ++k)
             positions[3 * i + k] = nodes[i]->corners[k].position;
     std::vector<int> groupOf;
-    const int groups = CornerWelder().weld(positions, groupOf);
+    const int groups = CornerWelder().weld(positions, groupOf, true);
     positions = std::vector<Float3>();
 
     orvel::ref_ptr<vertex_data> vertices = newStream<vertex_data>(true);

@@ -52,10 +52,14 @@ int bitsFor(std::size_t count) {
 
 }  // namespace
 
-bool WeldTree::close(const double* a, const double* b) const {
+bool WeldTree::close(const double* a, unsigned placeA, const double* b, unsigned placeB) const {
     double dx = a[0] - b[0], dy = a[1] - b[1], dz = a[2] - b[2];
     double d2 = dx * dx + dy * dy + dz * dz;
-    return d2 == 0 || d2 < tolerance2_;
+    if (d2 == 0)
+        return true;
+    if (limit2_.empty())
+        return d2 < tolerance2_;
+    return d2 < tolerance2_ && d2 < limit2_[placeA] && d2 < limit2_[placeB];
 }
 
 void WeldTree::clear(std::size_t count) {
@@ -63,6 +67,7 @@ void WeldTree::clear(std::size_t count) {
     weights_.clear();
     positionOf_.clear();
     positionOf_.reserve(count);
+    limit2_.clear();
     // Points mostly share their places: the table grows when they do not.
     table_.assign(std::size_t(1) << (bitsFor(count / 8) + 1), none);
 }
@@ -117,6 +122,13 @@ void WeldTree::add(const double p[3]) {
     positionOf_.push_back(next);
     positions_.insert(positions_.end(), p, p + 3);
     weights_.push_back(1);
+}
+
+void WeldTree::limit(std::size_t point, double tolerance) {
+    if (limit2_.empty())
+        limit2_.assign(weights_.size(), HUGE_VAL);
+    double& l = limit2_[positionOf_[point]];
+    l = std::min(l, tolerance * tolerance);
 }
 
 void WeldTree::box(double lo[3], double hi[3]) const {
@@ -305,7 +317,7 @@ void WeldTree::findCloseOnes() {
                     const Cell* c = findCell(at[0] + dx, at[1] + dy, at[2] + dz, false);
                     for (unsigned b = c ? c->head : none; b != none; b = chain_[b]) {
                         const unsigned j = near_[b];
-                        if (j != i && close(p, &positions_[3 * std::size_t(j)])) {
+                        if (j != i && close(p, i, &positions_[3 * std::size_t(j)], j)) {
                             hasClose_[i] = hasClose_[j] = 1;
                             break;
                         }
@@ -379,7 +391,7 @@ void WeldTree::build(const Rules& rules, const double centre[3]) {
                 continue;
             bool allClose = true;
             for (std::size_t i = b + 1; i < e && allClose; ++i)
-                allClose = close(items_[b].p, items_[i].p);
+                allClose = close(items_[b], items_[i]);
             const bool whole = e - b == node.end - node.begin;
             Node child{b, e, {0, 0, 0}, false, allClose || whole, !allClose && whole};
             if (!child.leaf)
@@ -492,7 +504,7 @@ void WeldTree::gatherPairs(std::size_t begin) {
         const unsigned ka = near_[a];
         gather(a, ka);
         for (std::size_t b = a + 1; b < s; ++b)
-            if (!taken_[b] && close(items_[begin + ka].p, items_[begin + near_[b]].p))
+            if (!taken_[b] && close(items_[begin + ka], items_[begin + near_[b]]))
                 gather(b, ka);
     }
 }
@@ -515,12 +527,12 @@ void WeldTree::gatherByCells(std::size_t begin) {
         if (taken_[a])
             continue;
         const unsigned ka = near_[a];
-        const double* p = items_[begin + ka].p;
+        const Item& lead = items_[begin + ka];
         gather(a, ka);
         const std::size_t gathered = gathering_.size();
         std::int32_t at[3];
         int from[3], to[3];
-        neighbourhood(p, at, from, to);
+        neighbourhood(lead.p, at, from, to);
         for (int dx = from[0]; dx <= to[0]; ++dx)
             for (int dy = from[1]; dy <= to[1]; ++dy)
                 for (int dz = from[2]; dz <= to[2]; ++dz) {
@@ -530,7 +542,7 @@ void WeldTree::gatherByCells(std::size_t begin) {
                     // Taken places leave the chains as they are met.
                     for (unsigned* link = &c->head; *link != none;) {
                         const unsigned b = *link;
-                        if (!taken_[b] && close(p, items_[begin + near_[b]].p))
+                        if (!taken_[b] && close(lead, items_[begin + near_[b]]))
                             gather(b, ka);
                         if (taken_[b])
                             *link = chain_[b];

@@ -19,7 +19,10 @@
 // Groups are numbered depth first, octant 0 first, and cells are resolved
 // from an explicit stack, so the depth of the tree costs no call stack.
 // A place that is not finite stays out of the tree: it is a group of its
-// own, after the tree's groups.
+// own, after the tree's groups. A place may be given a tolerance of its
+// own below the tree's: two places are then close only within the smaller
+// of theirs. The grid and the slabs still use the tree's, which reaches
+// every pair close by either.
 #pragma once
 
 #include <cstddef>
@@ -69,6 +72,9 @@ public:
             add(at(i));
         }
     }
+    // Keeps the place of point close to others only within tolerance (when
+    // that is below the tree's). Called after the last point is added.
+    void limit(std::size_t point, double tolerance);
     // The box around every point (nothing for no points).
     void box(double lo[3], double hi[3]) const;
     // The box around every point but the strays: places not finite, or
@@ -93,8 +99,9 @@ public:
     bool undivided(int g) const { return undivided_[std::size_t(g)] != 0; }
     // The points of group g, by the point-by-point order.
     void pointsOf(int g, std::vector<unsigned>& points) const;
-    // Squared distance 0 or below the tolerance's square.
-    bool close(const double* a, const double* b) const;
+    // Squared distance 0 or below the square of the smaller tolerance of
+    // their places.
+    bool close(const Item& a, const Item& b) const { return close(a.p, a.position, b.p, b.position); }
 
 private:
     struct Node {
@@ -107,6 +114,7 @@ private:
         unsigned head, stamp;
     };
 
+    bool close(const double* a, unsigned placeA, const double* b, unsigned placeB) const;
     std::size_t slotOf(const double* p) const;
     void fetchSlot(const double* p) const { __builtin_prefetch(&table_[slotOf(p)]); }
     void fetchPlace(const double* p) const;
@@ -137,6 +145,8 @@ private:
     // each point's place; a hash of the places' bits.
     std::vector<double> positions_;
     std::vector<unsigned> weights_, positionOf_, table_;
+    // Per place the square of its own tolerance; empty while none has one.
+    std::vector<double> limit2_;
     // Per place: whether another lies close to it; the marks of the grid's
     // cells (markOf).
     std::vector<char> hasClose_;

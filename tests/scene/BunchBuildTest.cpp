@@ -6,7 +6,9 @@
 #include "scene/CornerMatcher.h"
 #include "scene/CornerWelder.h"
 #include "scene/GeometryBranch.h"
+#include "scene/Object.h"
 #include "scene/Ray.h"
+#include "scene/Teapot.h"
 #include "scene/render/Texture.h"
 #include "tests/scene/SceneTest.h"
 #include "tests/support/LogCapture.h"
@@ -324,6 +326,113 @@ TEST(GeoBunchBuilder, BuildExtractAndBuildAgainKeepTheTriangles) {
         GeoBunch second;
         second.setTriangles(extracted);
         EXPECT_TRUE(second.vertexCount() == first.vertexCount() && cornersOf(second) == expected);
+    }
+}
+
+// Corners welded within the tolerance of a batch's size never take two
+// corners of one triangle together. A ribbon 1 wide and 40,000 long (its
+// tolerance, 1.6, spans its width) keeps a vertex at each of its 80,002
+// corner places; a triangle with an edge shorter than the tolerance keeps
+// that edge, while the corners of the others still weld within it.
+TEST(GeoBunchBuilder, NoTriangleLosesACornerToWelding) {
+    GeoBunchBuilder ribbon;
+    for (int i = 0; i < 40000; ++i) {
+        const float x = float(i);
+        ribbon.triangles.push_back(triangle({x, 0, 0}, {x + 1, 0, 0}, {x + 1, 1, 0}));
+        ribbon.triangles.push_back(triangle({x, 0, 0}, {x + 1, 1, 0}, {x, 1, 0}));
+    }
+    const GeoBunchBuilder sliver = builderOf({triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}),
+                                              triangle({1 + 4e-5f, 0, 0}, {1, 1, 0}, {4e-5f, 1, 0}),
+                                              triangle({0.25f, 0.25f, 0}, {0.25f + 3e-5f, 0.25f, 0}, {0.25f, 0.5f, 0})});
+    const struct {
+        const char* shape;
+        const GeoBunchBuilder& triangles;
+        int vertices;
+    } rows[] = {{"ribbon 1 x 40,000", ribbon, 80002}, {"an edge shorter than the tolerance", sliver, 7}};
+    for (const auto& r : rows) {
+        GeoBunch bunch;
+        bunch.setTriangles(r.triangles);
+        EXPECT_EQ(bunch.vertexCount(), r.vertices) << r.shape;
+        EXPECT_EQ(collapsedTriangles(bunch), 0) << r.shape;
+        EXPECT_EQ(bunch.triangleCount(), int(r.triangles.triangles.size())) << r.shape;
+    }
+}
+
+namespace {
+
+// FNV-1a over every stream of the batch, each after its size.
+std::uint64_t digestOf(const GeoBunch& bunch) {
+    std::uint64_t hash = 14695981039346656037ull;
+    auto add = [&hash](const void* data, std::size_t size) {
+        for (std::size_t i = 0; i < size; ++i)
+            hash = (hash ^ static_cast<const unsigned char*>(data)[i]) * 1099511628211ull;
+    };
+    auto stream = [&](const auto& s) {
+        const unsigned size = s ? s->size() : 0;
+        add(&size, sizeof size);
+        if (size > 0)
+            add(s->data(), size * sizeof(*s->data()));
+    };
+    const kessa::GeoBunchInternals& in = bunch.internals();
+    stream(in.vertices()), stream(in.indices()), stream(in.normals()), stream(in.colors()), stream(in.texCoords(0));
+    return hash;
+}
+
+// A ground of unit cells `side` wide round the origin, two triangles a
+// cell, each triangle's copy of a corner moved by up to `by` on every axis
+// and given a normal a little aside and one of two colours: copies land on
+// either side of the tolerance and of the planes that divide the cells.
+GeoBunchBuilder jitteredGround(std::mt19937& random, int side, float by, bool coloured) {
+    auto jitter = [&random] { return float(random()) / 2147483648.0f - 1; };
+    GeoBunchBuilder b = builderUsing({!coloured, coloured, {false, false}});
+    static const int cut[6][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 0}, {1, 1}, {0, 1}};
+    for (int j = 0; j < side * side; ++j)
+        for (int k = 0; k < 6; ++k) {
+            if (k % 3 == 0)
+                b.triangles.emplace_back();
+            const float x = float(j % side - side / 2 + cut[k][0]), y = float(j / side - side / 2 + cut[k][1]);
+            b.triangles.back().corners[k % 3] = {{x + by * jitter(), y + by * jitter(), by * jitter()},
+                                                 {0.01f * jitter(), 0.01f * jitter(), 1},
+                                                 {255, (unsigned char)(random() % 2 * 255), 255, 255},
+                                                 {}};
+        }
+    return b;
+}
+
+}  // namespace
+
+// Batches of ordinary shapes weld as they always did: the digests of their
+// streams as building gave them before welding minded the triangles' own
+// size (the tolerance of the grounds is 2.3e-3 and 1.7e-3).
+TEST(GeoBunchBuilder, OrdinaryShapesWeldAsTheyAlwaysDid) {
+    orvel::counted_ptr<kessa::Object> teapot = kessa::makeTeapot(8, nullptr);
+    teapot->clean();
+    std::mt19937 random(17);
+    GeoBunchBuilder soup = latticeSoup(random, 600, 6, 0.5f), litSoup = soup;
+    litSoup.material.setMaterial(materialWith(true, false));
+    auto built = [](const GeoBunchBuilder& b) {
+        orvel::ref_ptr<GeoBunch> bunch(new GeoBunch);
+        bunch->setTriangles(b);
+        return bunch;
+    };
+    const struct {
+        const char* shape;
+        orvel::ref_ptr<GeoBunch> bunch;
+        std::uint64_t digest;
+    } rows[] = {
+        {"teapot", dynamic_cast<const kessa::GeometryBranch&>(*teapot->root()->group()->child(0)).bunches()[0],
+         0xf18945bb54199fd2ull},
+        {"lattice soup", built(soup), 0x1e889cf3b166df29ull},
+        {"lattice soup, lit", built(litSoup), 0x3bd0e3a2ee38fabdull},
+        {"ground jittered a little", built(jitteredGround(random, 40, 1e-3f, false)), 0xaa708c70d4971c3dull},
+        {"ground jittered past the tolerance", built(jitteredGround(random, 40, 4e-3f, false)), 0xa78b224db81178acull},
+        {"ground jittered, coloured", built(jitteredGround(random, 30, 2e-3f, true)), 0x1df174f661923520ull},
+        {"fan round one corner", built(fan(3000, [](int k) { return GeoBunch::Float2{0.02f * float(k % 256), 0}; })),
+         0x7cc372ab7b71e709ull},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(collapsedTriangles(*r.bunch), 0) << r.shape;
+        EXPECT_EQ(digestOf(*r.bunch), r.digest) << r.shape;
     }
 }
 

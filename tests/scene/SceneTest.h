@@ -321,6 +321,16 @@ inline std::string trianglesOf(GeoBunch& bunch) {
     return list.text;
 }
 
+// Triangles of the batch that name one vertex twice.
+inline int collapsedTriangles(const GeoBunch& bunch) {
+    int collapsed = 0;
+    bunch.internals().walkTriangles([&](unsigned a, unsigned b, unsigned c) {
+        collapsed += a == b || b == c || c == a;
+        return true;
+    });
+    return collapsed;
+}
+
 inline kessa::GeoBunchBuilder::Triangle triangle(GeoBunch::Float3 a, GeoBunch::Float3 b, GeoBunch::Float3 c,
                                                  GeoBunch::Float3 normal = {0, 0, 1},
                                                  GeoBunch::Color4 colour = {255, 255, 255, 255}) {

@@ -214,6 +214,18 @@ TEST(Strips, ShapesCompileAsTheyAlwaysDid) {
     EXPECT_EQ(digestOf(dynamic_cast<const PolygonBranch&>(*teapot->root()->group()->child(0))), 0x829020cadb4c37bbull);
 }
 
+// A ribbon 1 wide and 40,000 long compiles into a batch whose weld
+// tolerance spans its width: every corner place keeps its vertex and every
+// triangle its three.
+TEST(Strips, ALongRibbonKeepsEveryTriangle) {
+    const std::unique_ptr<PolygonBranch> ribbon = branchOf(triangulatedGround(1, 40000, 0));
+    ribbon->clean();
+    ASSERT_EQ(ribbon->bunches().size(), 1u);
+    GeoBunch& bunch = *ribbon->bunches()[0];
+    EXPECT_TRUE(bunch.vertexCount() == 80002 && bunch.triangleCount() == 80000) << bunch.vertexCount();
+    EXPECT_EQ(collapsedTriangles(bunch), 0);
+}
+
 // Strips along a ribbon of an even count end on the wrong parity and are
 // given up, from every polygon in turn; on a narrow ground the same. Steps
 // of strip walks at twice the size are about twice as many (walking each
