@@ -12,8 +12,9 @@
 // 1.6. A corner of a triangle therefore welds only within half the
 // shortest edge of each triangle at its place as well. Two corners of one
 // triangle then never both lie close to a third, so a group whose corners
-// all lie close to its first never holds both. Triangles with no edge
-// under twice the tolerance, nearly all, weld as they always did.
+// all lie close to its first never holds both (one that no cell could
+// divide may: the builder keeps their vertices apart). Triangles with no
+// edge under twice the tolerance, nearly all, weld as they always did.
 #pragma once
 
 #include <vector>

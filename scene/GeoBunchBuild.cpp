@@ -142,9 +142,13 @@ void GeoBunch::setTriangles(const GeoBunchBuilder& builder) {
         for (int k = 0; k < 3; ++k) {
             const int id = int(3 * i) + k;
             const Corner& corner = nodes[i]->corners[k];
+            // A corner never takes the vertex of another corner of its own
+            // triangle: a chain of corners no cell could divide is one
+            // group, whatever triangles it crosses.
             const int found = sharing.earlier(id);
             unsigned vertex;
-            if (found >= 0) {
+            if (found >= 0 && (k < 1 || vertexOf[found] != vertexOf[id - 1]) &&
+                (k < 2 || vertexOf[found] != vertexOf[id - 2])) {
                 vertex = vertexOf[found];
             } else {
                 vertex = vertices->size();

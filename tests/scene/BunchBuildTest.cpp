@@ -333,7 +333,9 @@ TEST(GeoBunchBuilder, BuildExtractAndBuildAgainKeepTheTriangles) {
 // corners of one triangle together. A ribbon 1 wide and 40,000 long (its
 // tolerance, 1.6, spans its width) keeps a vertex at each of its 80,002
 // corner places; a triangle with an edge shorter than the tolerance keeps
-// that edge, while the corners of the others still weld within it.
+// that edge, while the corners of the others still weld within it; a
+// group no cell could divide gives a corner of a triangle it holds twice a
+// vertex of its own.
 TEST(GeoBunchBuilder, NoTriangleLosesACornerToWelding) {
     GeoBunchBuilder ribbon;
     for (int i = 0; i < 40000; ++i) {
@@ -344,14 +346,26 @@ TEST(GeoBunchBuilder, NoTriangleLosesACornerToWelding) {
     const GeoBunchBuilder sliver = builderOf({triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}),
                                               triangle({1 + 4e-5f, 0, 0}, {1, 1, 0}, {4e-5f, 1, 0}),
                                               triangle({0.25f, 0.25f, 0}, {0.25f + 3e-5f, 0.25f, 0}, {0.25f, 0.5f, 0})});
+    // Near x = 500 (the tolerance is 0.089) corners a little apart that no
+    // cell can divide: the group holds two corners of the last triangle.
+    const GeoBunchBuilder chain = builderOf(
+        {triangle({-1000, 0, 0}, {1000, 0, 0}, {0, 1000, 0}),
+         triangle({499.947083f, 0, 0}, {499.953766f, 0.113900006f, 0}, {499.969177f, 0.0536000021f, 0}),
+         triangle({500.032837f, 0, 0}, {499.963135f, 0, 0}, {10, 1000, 0}),
+         triangle({500.045563f, 0.080400005f, 0}, {499.947754f, 0, 0}, {499.940369f, 0, 0})});
     const struct {
         const char* shape;
         const GeoBunchBuilder& triangles;
         int vertices;
-    } rows[] = {{"ribbon 1 x 40,000", ribbon, 80002}, {"an edge shorter than the tolerance", sliver, 7}};
+        bool undivided;
+    } rows[] = {{"ribbon 1 x 40,000", ribbon, 80002, false},
+                {"an edge shorter than the tolerance", sliver, 7, false},
+                {"corners no cell can divide", chain, 10, true}};
     for (const auto& r : rows) {
+        LogCapture log;
         GeoBunch bunch;
         bunch.setTriangles(r.triangles);
+        EXPECT_EQ(log.text().rfind("Safety...\n", 0) == 0, r.undivided) << r.shape;
         EXPECT_EQ(bunch.vertexCount(), r.vertices) << r.shape;
         EXPECT_EQ(collapsedTriangles(bunch), 0) << r.shape;
         EXPECT_EQ(bunch.triangleCount(), int(r.triangles.triangles.size())) << r.shape;
