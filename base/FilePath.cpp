@@ -64,6 +64,29 @@ FilePath::StatInfo infoFrom(const platform::FileStatus& s) {
     return info;
 }
 
+// The names a listing shows: none that begins with '.' (so neither "." nor
+// ".."), sorted byte by byte.
+std::vector<std::string> shown(std::vector<std::string> names) {
+    names.erase(std::remove_if(names.begin(), names.end(), [](const std::string& n) { return n[0] == '.'; }),
+                names.end());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Removes what the open folder lists, a folder among it with its entries
+// first. Each entry is taken by the name listed, not read again as a path:
+// there a '\\' would be a separator, and a name such as "x\\..\\..\\f"
+// would reach outside the tree.
+bool removeEntries(const platform::Folder& folder) {
+    for (const std::string& name : shown(folder.list("*"))) {
+        if (folder.status(name).isDirectory && !removeEntries(platform::Folder(folder, name)))
+            return false;
+        if (!folder.remove(name))
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 FilePath::FilePath(const char* path) {
@@ -176,10 +199,8 @@ std::vector<orvel_string> FilePath::list(const char* pattern) const {
     if (folder.length() > 1 && folder[folder.length() - 1] == sep)
         folder.resize(folder.length() - 1);
     std::vector<orvel_string> names;
-    for (const std::string& name : platform::listDirectory(folder.c_str(), pattern))
-        if (name[0] != '.')
-            names.emplace_back(name.c_str(), unsigned(name.size()));
-    std::sort(names.begin(), names.end());
+    for (const std::string& name : shown(platform::listDirectory(folder.c_str(), pattern)))
+        names.emplace_back(name.c_str(), unsigned(name.size()));
     return names;
 }
 
@@ -193,14 +214,8 @@ bool FilePath::removeTree(bool recursive) const {
     platform::FileStatus s = platform::linkStatus(self.c_str());
     if (!s.isDirectory)
         return platform::removeFile(self.c_str());
-    if (recursive) {
-        orvel_string folder = self;
-        if (folder[folder.length() - 1] != sep)
-            folder.push_back(sep);
-        for (const orvel_string& name : list("*"))
-            if (!FilePath(folder + name).removeTree(true))
-                return false;
-    }
+    if (recursive && !removeEntries(platform::Folder(self.c_str())))
+        return false;
     return platform::removeDirectory(self.c_str());
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -92,15 +93,17 @@ bool matches(const char* pattern, const char* name) {
     return *pattern == 0;
 }
 
-FileStatus statusFrom(int result, const struct stat& st, const std::string& native) {
+// The status of name in the folder dir (AT_FDCWD for a path).
+FileStatus statusAt(int dir, const char* name, bool followLink) {
     FileStatus s;
-    if (result != 0)
+    struct stat st;
+    if (fstatat(dir, name, &st, followLink ? 0 : AT_SYMLINK_NOFOLLOW) != 0)
         return s;
     s.exists = true;
     s.isDirectory = S_ISDIR(st.st_mode);
     s.isLink = S_ISLNK(st.st_mode);
-    s.readable = access(native.c_str(), R_OK) == 0;
-    s.writable = access(native.c_str(), W_OK) == 0;
+    s.readable = faccessat(dir, name, R_OK, 0) == 0;
+    s.writable = faccessat(dir, name, W_OK, 0) == 0;
     s.size = std::uint64_t(st.st_size);
     s.modified = std::int64_t(st.st_mtime);
     s.accessed = std::int64_t(st.st_atime);
@@ -146,17 +149,9 @@ std::string foldedEntry(const std::string& folder, const std::string& name) {
     return findFolded(folder, name, found) ? found : name;
 }
 
-FileStatus fileStatus(const char* path) {
-    std::string native = nativePath(path);
-    struct stat st;
-    return statusFrom(stat(native.c_str(), &st), st, native);
-}
+FileStatus fileStatus(const char* path) { return statusAt(AT_FDCWD, nativePath(path).c_str(), true); }
 
-FileStatus linkStatus(const char* path) {
-    std::string native = nativePath(path);
-    struct stat st;
-    return statusFrom(lstat(native.c_str(), &st), st, native);
-}
+FileStatus linkStatus(const char* path) { return statusAt(AT_FDCWD, nativePath(path).c_str(), false); }
 
 FILE* openFile(const char* path, const char* mode) {
     // 'e': the descriptor is not inherited by programs we start.
@@ -170,12 +165,32 @@ bool removeDirectory(const char* path) { return rmdir(nativePath(path).c_str()) 
 
 bool removeFile(const char* path) { return unlink(nativePath(path).c_str()) == 0; }
 
-std::vector<std::string> listDirectory(const char* folder, const char* pattern) {
+std::vector<std::string> listDirectory(const char* folder, const char* pattern) { return Folder(folder).list(pattern); }
+
+Folder::Folder(const char* path) {
+    std::string native = nativePath(path);
+    fd_ = open(native.empty() ? "." : native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+Folder::Folder(const Folder& parent, const std::string& name)
+    : fd_(openat(parent.fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)) {}
+
+Folder::~Folder() {
+    if (fd_ >= 0)
+        close(fd_);
+}
+
+std::vector<std::string> Folder::list(const char* pattern) const {
     std::vector<std::string> names;
-    std::string native = nativePath(folder);
-    DIR* dir = opendir(native.empty() ? "." : native.c_str());
-    if (!dir)
+    // A descriptor of its own: reading moves its position, and every listing
+    // starts from the first entry.
+    const int fd = openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = fd >= 0 ? fdopendir(fd) : nullptr;
+    if (!dir) {
+        if (fd >= 0)
+            close(fd);
         return names;
+    }
     const char* wanted = pattern && std::strcmp(pattern, "*.*") != 0 ? pattern : "*";
     while (const dirent* e = readdir(dir)) {
         if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
@@ -185,6 +200,13 @@ std::vector<std::string> listDirectory(const char* folder, const char* pattern) 
     }
     closedir(dir);
     return names;
+}
+
+FileStatus Folder::status(const std::string& name) const { return statusAt(fd_, name.c_str(), false); }
+
+bool Folder::remove(const std::string& name) const {
+    const FileStatus s = status(name);
+    return s.exists && unlinkat(fd_, name.c_str(), s.isDirectory ? AT_REMOVEDIR : 0) == 0;
 }
 
 }  // namespace platform

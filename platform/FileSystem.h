@@ -52,4 +52,31 @@ bool removeFile(const char* path);
 // as stored, unsorted, without "." and "..". A missing folder gives none.
 std::vector<std::string> listDirectory(const char* folder, const char* pattern);
 
+// A folder held open, whose entries are reached by the names it lists. Such a
+// name is never mapped or split again: on Linux a '\\' is a byte of a name
+// like any other, and two names may differ only in case. An entry is opened
+// as a folder only when it is one itself, never through a symbolic link, so
+// that a walk down from here stays inside this folder.
+class Folder {
+public:
+    // A folder by its program path ("" is the working folder).
+    explicit Folder(const char* path);
+    // The entry of parent called name, when that is a folder.
+    Folder(const Folder& parent, const std::string& name);
+    ~Folder();
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    bool isOpen() const { return fd_ >= 0; }
+    // As listDirectory.
+    std::vector<std::string> list(const char* pattern) const;
+    // What the entry is: a symbolic link itself rather than its target.
+    FileStatus status(const std::string& name) const;
+    // Removes the entry: a file or symbolic link, or an empty folder.
+    bool remove(const std::string& name) const;
+
+private:
+    int fd_ = -1;
+};
+
 }  // namespace platform

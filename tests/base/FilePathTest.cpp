@@ -141,11 +141,15 @@ TEST_F(FilePathDisk, StatFoldersAndListing) {
 }
 
 // Links are removed as links: nothing they point to is touched, also when
-// the path names a link to a folder with a final separator.
+// the path names a link to a folder with a final separator. Entries go by
+// the names listed: on Linux a '\\' is a byte of a name, not a separator.
 TEST_F(FilePathDisk, RemoveTreeNeverFollowsALink) {
     fs::create_directories(on("outside"));
     writeFile(on("outside/keep.txt"), {1});
     fs::create_directories(on("Tree/Inner/deeper"));
+    fs::create_directories(on("Tree/Inner/x"));
+    for (const char* name : {"victim.txt", "Tree/Inner/X\\..\\..\\..\\victim.txt", "Tree/Same", "Tree/same"})
+        writeFile(on(name), {1});
     writeFile(on("Tree/top.bin"), {1});
     writeFile(on("Tree/Inner/deeper/low.bin"), {1});
     fs::create_directory_symlink(on("outside"), on("Tree/Inner/link"));
@@ -155,6 +159,7 @@ TEST_F(FilePathDisk, RemoveTreeNeverFollowsALink) {
     EXPECT_FALSE(at("tree").removeTree(false));  // not empty
     EXPECT_TRUE(at("tree").removeTree(true));
     EXPECT_FALSE(fs::exists(on("Tree")));
+    EXPECT_TRUE(fs::exists(on("victim.txt")));
     EXPECT_TRUE(at("dirlink\\").removeTree(true));
     EXPECT_FALSE(fs::exists(fs::symlink_status(on("dirlink"))));
     EXPECT_TRUE(fs::exists(on("outside/keep.txt")));
