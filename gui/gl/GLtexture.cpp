@@ -171,6 +171,10 @@ void GLtexture::doBind() {
     // next bind tries again rather than use a name GL never gave.
     if (!ensureContext(nullptr))
         return;
+    // The context may have been bound just now, with an error of earlier
+    // code that the check in bind could not see; it is not this texture's.
+    if (glGetError() != GL_NO_ERROR)
+        orvel::debug("GL had an error at the start of Texture::doBind()\n");
     const TextureExtensions& can = loadTextureExtensions();
     in.created = true;
     glGenTextures(1, &in.name);

@@ -331,8 +331,19 @@ TEST_F(GLtextureTest, AnErrorLeftBehindIsNotBlamedOnTheTextureButItsOwnIsLogged)
     glDeleteTextures(1, &name);
     glBindTexture(GL_TEXTURE_1D, name);
     t.bind();
-    EXPECT_EQ(log.text(), "GL had an error during GLtexture::bind()\n");
+    EXPECT_EQ(log.take(), "GL had an error during GLtexture::bind()\n");
     glBindTexture(GL_TEXTURE_1D, 0);
+
+    // Left in the shared context while none is current: a first bind binds it
+    // again and finds the error before its own work (the loaders binding runs,
+    // which check too, are done first).
+    pellium::loadMultiTextureExtensions();
+    glEnable(GLenum(0x1234));
+    platform::makeGLCurrent(0, nullptr);
+    GLtexture fresh;
+    fresh.bind();
+    EXPECT_EQ(log.count("GL had an error at the start of Texture::doBind()\n"), 1) << log.text();
+    EXPECT_EQ(log.count("An error occurred during Texture::doBind()\n"), 0);
 }
 
 TEST_F(GLtextureTest, DrawnOnAQuadItShowsItsColours) {
