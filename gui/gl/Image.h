@@ -15,13 +15,12 @@ struct ImageData;
 class ResourceModule;
 
 // The largest picture a file decoder makes: a hostile header must not cost
-// a 16 GiB allocation.
-constexpr uint64_t maxFileImageSide = 16384;
+// a 16 GiB allocation. Only the pixel count is bounded: a long, thin picture
+// is as cheap as a square one, and everything that takes pictures copes with
+// any side (textures are scaled to the driver's limit).
 constexpr uint64_t maxFileImagePixels = uint64_t(1) << 26;
 
-inline bool fileImageSizeAllowed(uint64_t width, uint64_t height) {
-    return width <= maxFileImageSide && height <= maxFileImageSide && width * height <= maxFileImagePixels;
-}
+inline bool fileImageSizeAllowed(uint64_t width, uint64_t height) { return width * height <= maxFileImagePixels; }
 
 class Image {
 public:

@@ -235,11 +235,24 @@ TEST(GifReader, SubBlockBoundariesCanFallAnywhere) {
     EXPECT_EQ(reference[19 * 25 + 1], 0xFF700000u);
 }
 
+// Only the pixel count is bounded (2^26), not a side: a long, thin frame is
+// decoded whole.
 TEST(GifReader, OversizedImagesAreRefusedBeforeAllocating) {
-    for (auto [w, h] : {std::pair{16385u, 1u}, {1u, 16385u}, {16384u, 4097u}, {65535u, 65535u}}) {
+    for (auto [w, h] : {std::pair{16384u, 4097u}, {65535u, 1025u}, {65535u, 65535u}}) {
         Decoded d = decode(GifBuilder().screen({}).descriptor(w, h).data(2, lzwEncode({0}, 2)).trailer());
         EXPECT_FALSE(d.made);
         EXPECT_EQ(d.log, gifCorrupted);
+    }
+    const Palette four = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
+    for (auto [w, h] : {std::pair{20000u, 2u}, {2u, 40000u}}) {
+        std::vector<unsigned> indices(size_t(w) * h);
+        std::vector<uint32_t> expected(indices.size());
+        for (size_t i = 0; i < indices.size(); ++i) {
+            indices[i] = (i / 7 + i % 3) % 4;
+            expected[(h - 1 - i / w) * w + i % w] = 0xFF000000u | four[indices[i]];  // rows arrive from the top
+        }
+        Decoded d = decode(GifBuilder().screen(four).descriptor(w, h).data(2, lzwEncode(indices, 2)).trailer());
+        EXPECT_TRUE(d.made && d.image.width() == int(w) && pixelsOf(d.image) == expected) << w << " x " << h << d.log;
     }
 }
 

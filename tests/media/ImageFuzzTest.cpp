@@ -159,7 +159,7 @@ TEST(LyingHeaders, GiveTheirErrorLines) {
         {"a colour map", "x.sgi", [&] { return sgi(107, 1); }, unsupported},
         {"five channels", "x.sgi", [&] { return sgi(11, 5); }, unsupported},
         {"no width", "x.sgi", [&] { return sgi(7, 0); }, corrupt},
-        {"16388 wide", "x.sgi", [&] { return sgi(6, 0x40); }, corrupt},
+        {"4096 x 16385", "x.sgi", [&] { Bytes b = sgi(6, 0x10); b[7] = 0, b[8] = 0x40, b[9] = 1; return b; }, corrupt},
         {"15874 rows, tables for two", "x.sgi", [&] { return sgi(8, 0x3E); }, end},
         {"verbatim data short by one", "x.sgi", [&] { Bytes b = sgi(2, 0); b.resize(512 + 23); return b; }, end},
         {"a row past the end", "x.sgi", [&] { return sgi(starts, 0x7F); }, end},
@@ -194,6 +194,9 @@ TEST(LyingHeaders, GiveTheirErrorLines) {
         const size_t from = o.log.size() - std::min(o.log.size(), r.log.size());  // after a JPEG warning
         EXPECT_TRUE(o.image.empty() && o.log.substr(from) == r.log) << r.what << ": " << o.log;
     }
+    // Long and thin is no lie: 16388 x 2, its rows as far as their data reaches.
+    const Outcome wide = decode(log, "x.sgi", sgi(6, 0x40));
+    EXPECT_TRUE(wide.log.empty() && wide.image.width() == 16388 && wide.image.height() == 2) << wide.log;
     // The small file itself is sound, its bottom row first.
     const Outcome o = decode(log, "x.sgi", smallSgi());
     const uint32_t expected[8] = {0xFF010901, 0xFF020901, 0xFF030901, 0xFF040901, 0xFF050902, 0xFF060902, 0xFF070902, 0xFF080902};
