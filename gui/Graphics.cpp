@@ -18,8 +18,7 @@ bool empty(const Rect& r) { return r.width < 1 || r.height < 1; }
 int centred(int start, int span, int size) {
     if (span <= 0)
         return start;
-    const long long at = (long long)(start) + ((long long)(span) - size) / 2;
-    return at > INT_MAX ? INT_MAX : at < INT_MIN ? INT_MIN : int(at);
+    return clampedInt((long long)(start) + ((long long)(span) - size) / 2);
 }
 
 // A widget colour as an image pixel, 0xFFRRGGBB.

@@ -3,7 +3,12 @@
 // overlap correctly.
 #pragma once
 
+#include <climits>
+
 namespace pellium {
+
+// A coordinate or length reckoned in 64 bits, brought back into the int range.
+inline int clampedInt(long long v) { return v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : int(v); }
 
 struct Rect {
     int x = 0, y = 0, width = 0, height = 0;

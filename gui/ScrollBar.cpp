@@ -1,7 +1,6 @@
 #include "ScrollBar.h"
 
 #include <algorithm>
-#include <climits>
 
 #include "gui/BorderLayout.h"
 #include "gui/GuiRenderer.h"
@@ -22,10 +21,10 @@ struct ScrollBarInternals : public MessageDest {
             next = std::max<long long>(next - step, 0);
         } else if (id == 3 || id == 6) {
             next += step;
-            if (total - bar->length() >= 1)
-                next = std::min<long long>(next, total - bar->length());
+            if (bar->maxValue() >= 1)
+                next = std::min<long long>(next, bar->maxValue());
         }
-        value = int(std::min<long long>(next, INT_MAX));
+        value = clampedInt(next);
         bar->sendMessage(1);
     }
 
@@ -68,7 +67,8 @@ ScrollBarBar* ScrollBar::track() const { return internals_->track; }
 
 int ScrollBar::length() { return internals_->vertical ? getBounds().height : getBounds().width; }
 
-int ScrollBar::maxValue() { return std::max(internals_->total - length(), 0); }
+// A bar squeezed below nothing has a negative length.
+int ScrollBar::maxValue() { return clampedInt(std::max((long long)(internals_->total) - length(), 0LL)); }
 
 void ScrollBar::clampValue() { internals_->value = std::clamp(internals_->value, 0, maxValue()); }
 

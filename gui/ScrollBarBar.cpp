@@ -43,7 +43,7 @@ bool ScrollBarBar::placeThumb() {
     // smallest thumb: the free length then stays 0, not negative.
     const int size = std::min(std::max(int((long long)(length) * trackLength / total), smallest), std::max(trackLength, 0));
     const int free = trackLength - size;
-    const double ppu = free > 0 ? double(free) / double(total - length) : 0.0;
+    const double ppu = free > 0 ? double(free) / (double(total) - length) : 0.0;
     const int offset = int(bar_->getValue() * ppu + 0.5);
     if (vertical) {
         pixelsPerUnitY_ = ppu;

@@ -36,15 +36,16 @@ void ScrollPaneLayout::calcSize(Container&, int& width, int& height) {
     int viewWidth = 0, viewHeight = 0;
     in.viewPane->getPreferredSize(viewWidth, viewHeight);
     const int P = in.horizontalPolicy, V = in.verticalPolicy;
+    // A view as large as an int allows asks for no more.
     if (P == ScrollPane::never || V == ScrollPane::always)
-        width = viewWidth + preferredWidth(in.verticalBar);
+        width = clampedInt((long long)(viewWidth) + preferredWidth(in.verticalBar));
     else
         width = std::max(preferredWidth(in.horizontalBar), viewWidth);
     if (V == ScrollPane::never || P == ScrollPane::always)
-        height = viewHeight + preferredHeight(in.horizontalBar);
+        height = clampedInt((long long)(viewHeight) + preferredHeight(in.horizontalBar));
     else
         height = std::max(preferredHeight(in.verticalBar), viewHeight);
-    height += headerHeight(in);
+    height = clampedInt((long long)(height) + headerHeight(in));
 }
 
 void ScrollPaneLayout::layout(Container&) {
@@ -82,7 +83,7 @@ void ScrollPaneLayout::layout(Container&) {
         for (int pass = 0; pass < 2; ++pass) {
             hShown = P == ScrollPane::always || cw > W - vSpace;
             hSpace = hShown ? hh2 : 0;
-            vShown = V == ScrollPane::always || ch + hh > H - hSpace;
+            vShown = V == ScrollPane::always || (long long)(ch) + hh > H - hSpace;
             vSpace = vShown ? vw : 0;
         }
     } else if (P != ScrollPane::never) {

@@ -1,8 +1,5 @@
 #include "ViewPane.h"
 
-#include <algorithm>
-#include <climits>
-
 #include "gui/Application.h"
 #include "gui/Graphics.h"
 #include "gui/GuiRenderer.h"
@@ -66,7 +63,7 @@ void ViewPane::message(Component*, int id, int) {
         by = -by;
     // Unclamped, but within the value's range, whatever a program set.
     if (bar)
-        bar->setValue(int(std::clamp<long long>(bar->getValue() + by, INT_MIN, INT_MAX)));
+        bar->setValue(clampedInt(bar->getValue() + by));
     pane_->revalidate();
 }
 
@@ -82,16 +79,19 @@ void ViewPaneLayout::layout(Container& container) {
     ScrollBar* horizontal = pane_->horizontalBar();
     vertical->clampValue();
     horizontal->clampValue();
+    // In 64 bits: scrolled to the end of the largest view, the top edge lies
+    // an int's range above the viewport before the total brings it back.
     const Rect& b = container.getBounds();
-    view->setBounds({b.x - horizontal->getValue(), b.y + b.height + vertical->getValue() - vertical->getTotal(),
-                     horizontal->getTotal(), vertical->getTotal()});
+    view->setBounds({clampedInt((long long)(b.x) - horizontal->getValue()),
+                     clampedInt(b.top() + vertical->getValue() - vertical->getTotal()), horizontal->getTotal(),
+                     vertical->getTotal()});
 }
 
 void ColumnHeader::layout() {
     if (children().empty())
         return;
     Rect b = getBounds();
-    b.x -= offset;
+    b.x = clampedInt((long long)(b.x) - offset);
     children()[0]->setBounds(b);
     if (Container* c = children()[0]->asContainer())
         c->layout();

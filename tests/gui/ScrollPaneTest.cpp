@@ -239,8 +239,8 @@ struct Details : pellium::MessageDest {
 // around a 190 wide view.
 class ScrollDriveTest : public ::testing::Test {
 protected:
-    void open(int viewHeight, int windowHeight = 300) {
-        pane = new ScrollPane(new pellium::Spacer(190, viewHeight));
+    void open(int viewHeight, int windowHeight = 300, int viewWidth = 190) {
+        pane = new ScrollPane(new pellium::Spacer(viewWidth, viewHeight));
         window.add(pane);
         window.setResizable(false);  // else it would be at least as large as the pane's view
         guitest::openAt(window, 100, 100, 200, windowHeight);
@@ -342,6 +342,28 @@ TEST_F(ScrollDriveTest, ADragFarBelowAHugePageEndsAtItsBottom) {
     pointer.move(190, -3000);
     EXPECT_EQ(value(), pane->verticalBar()->maxValue());
     pointer.up(190, -3000);
+}
+
+// A view of the largest int under a header, scrolled to its far ends: the
+// sums that place the view, the header and the thumbs stay in the int range.
+TEST_F(ScrollDriveTest, AViewOfTheLargestIntScrollsToItsEnds) {
+    open(INT_MAX, 300, INT_MAX);
+    pane->setColumnHeader(new pellium::Spacer(10, 20));
+    int w, h;
+    pane->getPreferredSize(w, h);
+    EXPECT_EQ(std::min(w, h), INT_MAX);
+    pane->verticalBar()->setValue(INT_MAX);
+    pane->horizontalBar()->setValue(INT_MAX);
+    window.repaint();
+    EXPECT_EQ(text(pane->getView()->getBounds()), "-2147483465,18,2147483647,2147483647") << "its corner at the viewport's";
+    EXPECT_EQ(pane->verticalBar()->track()->thumb().y, 34);
+
+    ScrollPane tiny(new pellium::Spacer(INT_MAX, INT_MAX));
+    laidOut(tiny, {0, 0, 10, 10});  // narrower than its bars: they are less than nothing long
+    for (ScrollBar* bar : {tiny.verticalBar(), tiny.horizontalBar()}) {
+        bar->moreButton()->sendMessage(0);
+        EXPECT_TRUE(bar->maxValue() == INT_MAX && bar->getValue() == 20 && bar->track()->placeThumb());
+    }
 }
 
 TEST_F(ScrollDriveTest, PagingHoldsTowardThePointerAtTheRepeatTimes) {
