@@ -6,7 +6,17 @@
 
 namespace pellium {
 
+namespace {
+
+// A native window past the screen's size shows nothing more, and one much
+// larger (past 16384 pixels with SDL) cannot be made at all.
+int onScreen(int side, int screenSide) { return std::min(side, screenSide); }
+
+}  // namespace
+
 Placement placeTopLevel(const platform::ScreenMetrics& s, int x, int y, int width, int height) {
+    width = onScreen(width, s.width);
+    height = onScreen(height, s.height);
     Placement p{x, y, width, height};
     if (width >= s.width && height >= s.height) {
         p = {64, 64, s.width - 128, s.height - 128};
@@ -26,9 +36,8 @@ Placement placeTopLevel(const platform::ScreenMetrics& s, int x, int y, int widt
 Placement placePopup(const platform::ScreenMetrics& s, const Placement& parent, int x, int y, int width, int height,
                      int anchorX, int anchorY) {
     const int parentBottom = parent.y + parent.height;
-    // The top-left corner where asked. A native window past the screen's
-    // size shows nothing more, and one of 32768 pixels cannot be made.
-    Placement p{parent.x + x, parentBottom - height - y, std::min(width, s.width), std::min(height, s.height)};
+    // The top-left corner where asked.
+    Placement p{parent.x + x, parentBottom - height - y, onScreen(width, s.width), onScreen(height, s.height)};
     if ((p.x < 0 || p.x + p.width > s.width) && anchorX != Window::farEdge && anchorX != Window::noAnchor)
         p.x = parent.x + anchorX;
     if ((p.y < 0 || p.y + p.height > s.height) && anchorY != Window::farEdge && anchorY != Window::noAnchor)

@@ -11,8 +11,9 @@ struct Placement {
     int x = 0, y = 0, width = 0, height = 0;
 };
 
-// x or y of -1 centres the window; a window at least as large as the screen
-// both ways stands at (64, 64) with the screen size less 128.
+// No side longer than the screen's. x or y of -1 centres the window; a window
+// at least as large as the screen both ways stands at (64, 64) with the
+// screen size less 128.
 Placement placeTopLevel(const platform::ScreenMetrics& screen, int x, int y, int width, int height);
 
 // A popup stands at (x, y) from its parent's client area's bottom-left corner,

@@ -179,6 +179,19 @@ TEST(WindowTest, ScreenSizedTopLevelOpensInset) {
     EXPECT_EQ(r.height, s.height - 128);
 }
 
+// SDL makes no window past 16384 pixels a side: each side keeps to the screen.
+TEST(WindowTest, TopLevelLargerThanTheScreenOpensClamped) {
+    const platform::ScreenMetrics s = platform::screenMetrics();
+    for (auto [width, height] : {std::pair{40000, 100}, {100, 70000}}) {
+        Window w;
+        w.setSize(width, height);
+        w.open();
+        ASSERT_TRUE(w.isOpen()) << width << " x " << height;
+        const ClientRect c = clientOf(w);
+        EXPECT_EQ(std::pair(c.width, c.height), std::pair(std::min(width, s.width), std::min(height, s.height)));
+    }
+}
+
 TEST(WindowTest, NegativeSizeTakesThePreferredSize) {
     Window w;
     w.open();
