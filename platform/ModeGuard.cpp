@@ -3,11 +3,13 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 #include <poll.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
+#include <iterator>
+
+#include "platform/SignalChain.h"
 
 namespace platform {
 namespace modeguard {
@@ -61,29 +63,13 @@ Saved saved[maxMonitors];
 SetScreenSize screenSize;  // the screen before the first of the switches
 
 const int watchedSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGQUIT, SIGINT, SIGTERM, SIGHUP};
-struct sigaction previous[NSIG];
-struct sigaction ours;
-bool watching = false;
+SignalChain chain;
 
 bool anyArmed() {
     for (const Saved& s : saved)
         if (s.armed)
             return true;
     return false;
-}
-
-bool writeAll(int fd, const void* data, size_t size) {
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        ssize_t n = write(fd, p, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= size_t(n);
-    }
-    return true;
 }
 
 // Writes the screen's size and every armed monitor's mode, the size once more
@@ -130,42 +116,12 @@ void putBack() {
     }
 }
 
-bool isFault(int sig, const siginfo_t* info) {
-    return (sig == SIGSEGV || sig == SIGBUS || sig == SIGFPE || sig == SIGILL) && info->si_code > 0;
-}
-
 // Puts the modes back, then lets the signal do what it did before.
 void onSignal(int sig, siginfo_t* info, void* context) {
     int savedErrno = errno;
     putBack();
-    const struct sigaction& old = previous[sig];
-    if (old.sa_flags & SA_SIGINFO) {
-        old.sa_sigaction(sig, info, context);
-    } else if (old.sa_handler == SIG_DFL) {
-        sigaction(sig, &old, nullptr);
-        // A fault comes again when its instruction runs again; a signal that
-        // was sent must be sent again.
-        if (!isFault(sig, info))
-            raise(sig);
-        errno = savedErrno;
-        return;
-    } else if (old.sa_handler != SIG_IGN) {
-        old.sa_handler(sig);
-    }
-    // A handler passed on to may have put itself in place of this one (SDL's does).
-    sigaction(sig, &ours, nullptr);
+    chain.passOn(sig, info, context);
     errno = savedErrno;
-}
-
-void watchSignals() {
-    if (watching)
-        return;
-    watching = true;
-    ours.sa_sigaction = onSignal;
-    ours.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESTART;
-    sigfillset(&ours.sa_mask);
-    for (int sig : watchedSignals)
-        sigaction(sig, &ours, &previous[sig]);
 }
 
 bool connect() {
@@ -243,7 +199,7 @@ void remember(int monitor, int x, int y) {
         return;
     // Nothing of Xlib's may wait in the connection when the handler writes to it.
     XSync(connection, False);
-    watchSignals();
+    chain.install(watchedSignals, std::size(watchedSignals), onSignal);
     saved[monitor].armed = 1;
 }
 
