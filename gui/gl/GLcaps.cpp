@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/Debug.h"
+#include "gui/ErrorStage.h"
 #include "gui/gl/PixelFormat.h"
 #include "platform/GLContext.h"
 
@@ -127,6 +128,8 @@ GLcaps& getGLSniffer() {
     static bool probed = false;
     if (!probed) {
         probed = true;
+        // The driver's first context: where a driver short of memory crashes.
+        DriverStep step(30201);
         sniff(caps);
     }
     return caps;

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include "base/Debug.h"
+#include "gui/ErrorStage.h"
 #include "gui/gl/GLextensions.h"
 #include "gui/gl/GLstate.h"
 #include "gui/gl/GLwindow.h"
@@ -64,6 +65,7 @@ bool GLclient::doBind(platform::WindowId window, platform::GLContext context, GL
 void makeWindowRC(platform::WindowId window, GLclient* client) {
     if (shared)
         return;
+    DriverStep step(30202);
     orvel::debug("Creating the window render context...\n");
     if (!window) {
         orvel::debug("dc was NULL in makeWindowRC()!\n");

@@ -6,11 +6,14 @@
 
 #include <GL/gl.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 
 #include "tests/support/GlTestSupport.h"
 #include "tests/support/LogCapture.h"
+#include "gui/ErrorStage.h"
 #include "gui/Window.h"
 #include "gui/gl/GLcontext.h"
 #include "gui/gl/GLextensions.h"
@@ -233,6 +236,29 @@ TEST(GLwindowTest, AWindowWithoutAPixelFormatGetsNoContext) {
     pellium::makeWindowRC(0, nullptr);
     EXPECT_EQ(log.take(), "Creating the window render context...\ndc was NULL in makeWindowRC()!\n");
     EXPECT_EQ(pellium::sharedContext(), nullptr);
+}
+
+// Making the shared context is a step of the driver's: the progress word
+// names it while the context is made and first bound (the window's set-up
+// sees it there), and says again what it said before once that is done. A
+// step left by an exception keeps its number for the error box.
+TEST(GLwindowTest, MakingTheContextIsADriversStep) {
+    NEEDS_FRESH_PROCESS();
+    struct StepWindow : ProbeWindow {
+        StepWindow() : ProbeWindow(16, 16) {}
+        void initGL() override { seen = pellium::errorStageCode; }
+        std::uint32_t seen = 0;
+    } w;
+    pellium::errorStageCode = 1234;
+    w.paint();
+    EXPECT_EQ(w.seen, 30202u);
+    EXPECT_EQ(pellium::errorStageCode, 1234u);
+    try {
+        pellium::DriverStep step(30201);
+        throw std::runtime_error("the driver's allocator");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(pellium::errorStageCode, 30201u);
 }
 
 TEST(GLwindowTest, BindingNoContextFailsAndLeavesNothingCurrent) {
