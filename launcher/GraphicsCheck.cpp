@@ -10,4 +10,6 @@ const char* graphicsCardProblem(const pellium::GLcaps& caps) {
     return nullptr;
 }
 
+const char* driverCrashed(std::uint32_t code) { return code / 1000 == 30 ? " (graphics driver crashed)" : nullptr; }
+
 }  // namespace game_launcher

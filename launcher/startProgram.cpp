@@ -1,5 +1,6 @@
 #include "startProgram.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -16,6 +17,7 @@
 #include "launcher/ViewWindow.h"
 #include "media/ModelReading.h"
 #include "scene/render/Sky.h"
+#include "platform/CrashWatch.h"
 #include "platform/FileSystem.h"
 #include "platform/Windows.h"
 #include "scene/MemoryOption.h"
@@ -62,6 +64,7 @@ public:
     ~LogFile() {
         if (!file_)
             return;
+        platform::setCrashLog(nullptr);
         orvel::setDebugFile(nullptr);
         std::fclose(file_);
     }
@@ -72,6 +75,7 @@ public:
         orvel::FilePath name(orvel::programFolder() + "game.log");
         file_ = platform::openFile(name.c_str(), "w");
         orvel::setDebugFile(file_);
+        platform::setCrashLog(file_);
     }
 
 private:
@@ -125,13 +129,20 @@ int run(const std::vector<orvel_string>& words, LogFile& log) {
     return 0;
 }
 
-// What the top-level handler does with an error: a log line, and the box
-// with the progress word as its code.
+// The top-level handler's box: the progress word as its code, and the
+// driver to blame after it when one crashed.
+void showErrorBox(std::uint32_t code, const char* crashed) {
+    char text[96];
+    std::snprintf(text, sizeof text, "Kalvora: Error - code %d%s", int(code), crashed ? crashed : "");
+    pellium::errorBox(text, nullptr);
+}
+
+void showCrashBox(std::uint32_t code) { showErrorBox(code, game_launcher::driverCrashed(code)); }
+
+// What the top-level handler does with an error: a log line, and the box.
 int failed(const char* what) {
     orvel::debug("---%.500s\n", what ? what : "");
-    char text[64];
-    std::snprintf(text, sizeof text, "Kalvora: Error - code %d", int(pellium::errorStageCode));
-    pellium::errorBox(text, nullptr);
+    showErrorBox(pellium::errorStageCode, nullptr);
     return 1;
 }
 
@@ -140,6 +151,9 @@ int failed(const char* what) {
 void setStartStepHook(void (*hook)(StartStep)) { stepHook = hook; }
 
 int startProgram(const std::vector<orvel_string>& words) {
+    // First of all, while the process has one thread: the capability check
+    // already calls into the driver.
+    platform::watchCrashes(pellium::errorStageCode, game_launcher::driverCrashed, showCrashBox);
     SingleInstance single;
     if (!single.held())
         return 0;

@@ -8,7 +8,8 @@
 
 // Takes the command-line words (without the program name) and returns the
 // process exit code. Whatever a step throws ends it with the error box,
-// whose code is the progress word, and exit code 1.
+// whose code is the progress word, and exit code 1; so does a crash in a
+// driver's step, with the driver named in the box.
 int startProgram(const std::vector<orvel_string>& words);
 
 // The steps of start-up, in the order they run.

@@ -3,10 +3,11 @@
 // too long for a log line cut short; beside a twin of the folder in another
 // case), a second copy returns at once, and the video settings are kept;
 // start-up's verdict on a driver, a display or stored settings; and its
-// error box when a step of start-up throws.
+// error box when a step of start-up throws or a driver crashes in its step.
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <set>
@@ -264,10 +265,24 @@ TEST_F(LauncherTest, VideoSettingsAreReadAndWrittenBack) {
     EXPECT_TRUE(pellium::fullGLacceleration);
 }
 
+// A crash is blamed on the graphics driver in the steps of its calls, the
+// 30000s (the capability probe's 30201, the batches' 30301 to 30305, the
+// vertex arrays' 30401 to 30404), and on no driver in any other step.
+TEST(GraphicsCheck, CrashesInTheDriversStepsAreBlamedOnIt) {
+    const char* const graphics = " (graphics driver crashed)";
+    const struct {
+        std::uint32_t code;
+        const char* blamed;
+    } rows[] = {{0, nullptr},       {1000, nullptr},  {29999, nullptr}, {30000, graphics},    {30201, graphics},
+                {30305, graphics},  {30404, graphics}, {30999, graphics}, {31000, nullptr}, {4294967295u, nullptr}};
+    for (const auto& row : rows)
+        EXPECT_STREQ(game_launcher::driverCrashed(row.code), row.blamed) << row.code;
+}
+
 namespace {
 
 // The program made to fail at one step, in a folder of its own.
-class FailingStep : public ::testing::TestWithParam<int> {
+class FailingStepFolder : public ::testing::Test {
 protected:
     void SetUp() override {
         std::filesystem::copy_file(KALVORA_FAILING_STEP_CHILD, program);
@@ -287,6 +302,8 @@ protected:
     std::string program = folder / "failing";
 };
 
+class FailingStep : public FailingStepFolder, public ::testing::WithParamInterface<int> {};
+
 std::string stepName(const ::testing::TestParamInfo<int>& info) {
     const char* const names[] = {"Checks", "Log", "Words", "Settings", "Window", "Loop"};
     return names[info.param];
@@ -295,27 +312,38 @@ std::string stepName(const ::testing::TestParamInfo<int>& info) {
 }  // namespace
 
 // Each kind of throw at each step of start-up (a standard exception, a
-// message text as the scene library throws, anything else): the error box
-// comes up on the display with the progress word as its code, its button
-// answers it, and the program ends with exit code 1. Once the log is open,
-// the error is its last line.
+// message text as the scene library throws, anything else), and a crash in
+// a step of the graphics driver (a fault, a stack overflowed, an abort): the
+// error box comes up on the display with the progress word as its code,
+// after a crash with the driver to blame, its button answers it, and the
+// program ends with exit code 1. Once the log is open, the error is its last
+// line.
 TEST_P(FailingStep, ShowsTheBoxWithTheProgressWordAndFails) {
     if (std::system("command -v xdotool >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "xdotool is not installed";
     const int step = GetParam();
-    const std::string code = "Kalvora: Error - code " + std::to_string(1000 * (step + 1));
+    const std::string code = std::to_string(1000 * (step + 1)), crashed = " (graphics driver crashed)";
     const struct {
         const char* kind;
-        const char* logged;
-    } rows[] = {{"exception", "---a library failed\n"}, {"text", "---the scene's own text\n"}, {"other", "---unknown exception\n"}};
+        const char* word;
+        std::string said, logged;
+    } rows[] = {{"exception", "", code, "---a library failed\n"},
+                {"text", "", code, "---the scene's own text\n"},
+                {"other", "", code, "---unknown exception\n"},
+                {"fault", "30201", "30201" + crashed, "---Fatal signal 11 at step 30201" + crashed + "\n"},
+                {"overflow", "30404", "30404" + crashed, "---Fatal signal 11 at step 30404" + crashed + "\n"},
+                {"abort", "30305", "30305" + crashed, "---Fatal signal 6 at step 30305" + crashed + "\n"}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.kind);
         std::filesystem::remove(folder / "stderr");
         std::filesystem::remove(folder / "game.log");
-        const pid_t pid = support::spawnProgram(program, {std::to_string(step), row.kind}, folder / "stderr");
+        std::vector<std::string> words = {std::to_string(step), row.kind};
+        if (*row.word)
+            words.push_back(row.word);
+        const pid_t pid = support::spawnProgram(program, words, folder / "stderr");
         ASSERT_GT(pid, 0);
         EXPECT_EQ(support::pressButtonOfBox("Error:", pid), "window message button waited ended with code 1") << read("stderr");
-        EXPECT_NE(read("stderr").find("Error: " + code + "\n"), std::string::npos) << read("stderr");
+        EXPECT_NE(read("stderr").find("Error: Kalvora: Error - code " + row.said + "\n"), std::string::npos) << read("stderr");
         const std::string log = read("game.log");
         if (step <= int(StartStep::log)) {
             EXPECT_EQ(log, "");
@@ -326,3 +354,22 @@ TEST_P(FailingStep, ShowsTheBoxWithTheProgressWordAndFails) {
 }
 
 INSTANTIATE_TEST_SUITE_P(StartUp, FailingStep, ::testing::Range(0, int(StartStep::loop) + 1), stepName);
+
+// A fault in a step of no driver's is left to the handler it had before,
+// the sanitizer's report or the system's default: no box, no line, and the
+// signal ends the program.
+TEST_F(FailingStepFolder, AFaultInAStepOfNoDriversIsLeftToTheHandlerBefore) {
+    const pid_t pid = support::spawnProgram(program, {std::to_string(int(StartStep::words)), "fault"}, folder / "stderr");
+    ASSERT_GT(pid, 0);
+    const std::string seen = support::pressButtonOfBox("Error:", pid), said = read("stderr");
+#ifdef __SANITIZE_ADDRESS__
+    EXPECT_EQ(seen.rfind("no window ended with code ", 0), 0u) << seen;
+    EXPECT_NE(said.find("AddressSanitizer: SEGV"), std::string::npos) << said;
+#else
+    EXPECT_EQ(seen, "no window ended with code " + std::to_string(128 + SIGSEGV)) << said;
+#endif
+    EXPECT_EQ(said.find("Kalvora: Error"), std::string::npos) << said;
+    const std::string log = read("game.log");
+    EXPECT_EQ(log.rfind("Kalvora version ", 0), 0u) << "the log was open";
+    EXPECT_EQ(log.find("Fatal signal"), std::string::npos) << log;
+}
