@@ -103,6 +103,9 @@ void changePointerComponent(Window* window, Component* now, const Event& event) 
     showWindowCursor(window);
 }
 
+// Said in the log before the platform layer ends the program.
+void noteDisplayLost() { orvel::debug("---Connection to the display lost; the program ends\n"); }
+
 }  // namespace
 
 ToolkitState& toolkit() {
@@ -132,6 +135,7 @@ Window::Window(Window* parent) : internals_(new WindowInternals) {
     Container::setBounds({-1, -1, -1, -1});
     setWindowOf(this, this);
     platform::setWindowProcedure(WindowProc);
+    platform::setDisplayLostHandler(noteDisplayLost);
     toolkit().windows.push_back(this);
 }
 

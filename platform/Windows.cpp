@@ -67,9 +67,17 @@ State& state() {
     return s;
 }
 
+// Plain flags, not in State: exit paths read them while statics are torn down.
+bool displayLost = false;
+void (*displayLostHandler)() = nullptr;
+
 // At exit: the display modes go back and the windows go. SDL itself stays
 // loaded; the process is ending and its display connection ends with it.
+// After the connection was lost nothing may ask it anything: SDL would wait
+// for the server's answer for ever.
 void stopVideo() {
+    if (displayLost)
+        return;
     State& s = state();
     restoreDisplayModes();
     for (Cursor& c : s.cursors)
@@ -372,6 +380,18 @@ int onXError(Display* display, XErrorEvent* error) {
     return s.previousXErrorHandler ? s.previousXErrorHandler(display, error) : 0;
 }
 
+// The connection to the display is gone (its server ended, or another
+// program killed it). Xlib cannot go on, so the program ends here, with no
+// further call to X; a second loss met on the way out ends it at once.
+int onXIOError(Display*) {
+    if (displayLost)
+        _exit(1);
+    displayLost = true;
+    if (displayLostHandler)
+        displayLostHandler();
+    std::exit(1);
+}
+
 // X's own events, seen before SDL's translation of them.
 void translateX(const XEvent& x) {
     State& s = state();
@@ -571,8 +591,10 @@ bool start() {
     s.available = true;
     // X's events come too: the keypad's symbols, and windows another program destroyed.
     SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
-    if (std::strcmp(driver, "x11") == 0)
+    if (std::strcmp(driver, "x11") == 0) {
         s.previousXErrorHandler = XSetErrorHandler(onXError);
+        XSetIOErrorHandler(onXIOError);
+    }
     std::atexit(stopVideo);
     return true;
 }
@@ -603,6 +625,8 @@ std::string videoProblem() {
 }
 
 void setWindowProcedure(WindowProcedure procedure) { state().procedure = procedure; }
+
+void setDisplayLostHandler(void (*handler)()) { displayLostHandler = handler; }
 
 IconId createIcon(const std::vector<IconPicture>& pictures) {
     std::vector<unsigned long> value;
@@ -945,7 +969,8 @@ Cursor* createCursor(const std::uint8_t* andMask, const std::uint8_t* xorMask, i
 void destroyCursor(Cursor* cursor) {
     if (!cursor)
         return;
-    SDL_FreeCursor(cursor->sdl);
+    if (!displayLost)
+        SDL_FreeCursor(cursor->sdl);
     delete cursor;
 }
 

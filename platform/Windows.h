@@ -53,6 +53,10 @@ bool videoAvailable();
 std::string videoProblem();
 
 void setWindowProcedure(WindowProcedure procedure);
+// Called once when the connection to the display is lost, just before the
+// process ends with code 1. It may log, but must not touch windows, OpenGL or
+// the display: nothing may ask the lost connection anything.
+void setDisplayLostHandler(void (*handler)());
 
 // Creates a hidden window. Its Create message reaches the procedure before
 // this returns. 0 on failure.

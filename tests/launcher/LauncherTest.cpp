@@ -152,6 +152,21 @@ TEST_F(LauncherTest, WindowDestroyedByAnotherProgramEndsItAsAClose) {
     expectSettingsStored();
 }
 
+// Another program kills the program's connection to the display: it ends
+// with code 1 and says why in its log, rather than wait on the lost
+// connection for ever.
+TEST_F(LauncherTest, ALostDisplayConnectionEndsItWithALogLine) {
+    first = start();
+    ASSERT_TRUE(eventually("grep -q 'wglMakeCurrent() returned OK' '" + (folder / "game.log") + "'"));
+    ASSERT_EQ(std::system((window(first) + " windowkill").c_str()), 0);
+    const int code = support::waitExit(first, 60);  // only a guard against a hang
+    if (code >= 0)
+        first = -1;
+    EXPECT_EQ(code, 1) << read("stderr");
+    EXPECT_NE(read("game.log").find("\n---Connection to the display lost; the program ends\n"), std::string::npos)
+        << read("game.log");
+}
+
 // A word longer than one log line can hold is logged cut short, and the
 // program runs on.
 TEST_F(LauncherTest, AWordLongerThanALogLineIsLoggedCutShort) {
