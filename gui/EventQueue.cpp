@@ -453,6 +453,8 @@ long WindowProc(const Message& m) {
     }
     case MessageType::QueryDragIcon:
         return long(programIcon());
+    case MessageType::MouseActivate:
+        return w->internals().type == Window::Popup ? platform::NoActivateOnPress : platform::ActivateOnPress;
     default:
         break;
     }

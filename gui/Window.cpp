@@ -245,6 +245,7 @@ void Window::open() {
             return;
         }
         params.kind = platform::WindowKind::Popup;
+        params.parent = in.parent->getHWND();
         Placement parent;
         platform::clientRect(in.parent->getHWND(), parent.x, parent.y, parent.width, parent.height);
         place = placePopup(screen, parent, b.x, b.y, b.width, b.height, in.anchorX, in.anchorY);

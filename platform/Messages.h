@@ -62,9 +62,16 @@ enum class MessageType {
     MiddleButtonUp,
     RightButtonDown,
     RightButtonUp,
-    MouseWheel,    // wheel: 120 per notch, positive away from the user
-    QueryDragIcon  // which icon to show while the window is dragged minimised: answered with an IconId
+    MouseWheel,     // wheel: 120 per notch, positive away from the user
+    QueryDragIcon,  // which icon to show while the window is dragged minimised: answered with an IconId
+    // A button pressed on a window while its top-level window lacks the keys,
+    // before the press itself: answered with ActivateOnPress or NoActivateOnPress.
+    MouseActivate
 };
+
+// Answers to MouseActivate.
+constexpr long ActivateOnPress = 1;    // the top-level window takes the keys; the press arrives active
+constexpr long NoActivateOnPress = 3;  // the keys stay where they are
 
 struct Message {
     MessageType type = MessageType::Paint;

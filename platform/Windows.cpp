@@ -6,7 +6,9 @@
 #include <X11/keysym.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -49,6 +51,13 @@ struct State {
     WindowId captured = 0;
     bool appActive = false;
     WindowId lastFocused = 0;
+    // The window the layer gave the keys to, counted as holding them until
+    // the display reports a focus change made after the request: SDL knows
+    // of the focus only from those reports.
+    WindowId focusAsked = 0;
+    unsigned long focusAskedSerial = 0;
+    // Top-level windows in the order they last held the keys, the latest last.
+    std::vector<WindowId> focusOrder;
     Cursor cursors[9];
     // X's own key symbol for the key event SDL reports next (0 for none).
     KeySym pendingKeysym = 0;
@@ -380,6 +389,18 @@ int onXError(Display* display, XErrorEvent* error) {
     return s.previousXErrorHandler ? s.previousXErrorHandler(display, error) : 0;
 }
 
+// A report of the focus SDL acts on (not one about a grab or the pointer),
+// made after the layer's last request: from here on SDL knows the focus.
+void noteFocusReport(const XFocusChangeEvent& f) {
+    State& s = state();
+    if (!s.focusAsked || f.mode == NotifyGrab || f.mode == NotifyUngrab || f.detail == NotifyInferior ||
+        f.detail == NotifyPointer || long(f.serial - s.focusAskedSerial) < 0)
+        return;
+    Entry* asked = find(s.focusAsked);
+    if (f.type == FocusIn || !asked || asked->xWindow == f.window)
+        s.focusAsked = 0;
+}
+
 // The connection to the display is gone (its server ended, or another
 // program killed it). Xlib cannot go on, so the program ends here, with no
 // further call to X; a second loss met on the way out ends it at once.
@@ -402,6 +423,8 @@ void translateX(const XEvent& x) {
     } else if (x.type == DestroyNotify) {
         if (Entry* e = findX(x.xdestroywindow.window))
             noteGone(*e);
+    } else if (x.type == FocusIn || x.type == FocusOut) {
+        noteFocusReport(x.xfocus);
     }
 }
 
@@ -416,6 +439,109 @@ void closeGoneWindows() {
     for (WindowId w : closing)
         if (find(w))
             send(base(MessageType::Close, w));
+}
+
+// The window that holds the keys for a window: a child's or a popup's owner,
+// followed up to a top-level or full-screen window.
+WindowId ownerOf(WindowId id) {
+    for (Entry* e = find(id); e && (e->kind == WindowKind::Child || e->kind == WindowKind::Popup) && find(e->parent);
+         e = find(id))
+        id = e->parent;
+    return id;
+}
+
+bool shown(const Entry& e) { return (SDL_GetWindowFlags(e.sdl) & SDL_WINDOW_SHOWN) != 0; }
+
+// A window manager owns the screen's WM_Sn selection. It hands out the keys
+// by its own rules, which the layer leaves alone; without one nobody hands
+// them out but the layer. Elsewhere than on X a compositor always does.
+bool windowManagerRuns() {
+    Display* display = state().xDisplay;
+    if (!display)
+        return true;
+    char name[32];
+    std::snprintf(name, sizeof name, "WM_S%d", DefaultScreen(display));
+    return XGetSelectionOwner(display, XInternAtom(display, name, False)) != None;
+}
+
+// Gives a window the keys; until the X display reports it, the window
+// counts as holding them.
+void giveFocus(WindowId id) {
+    State& s = state();
+    Entry* e = find(id);
+    if (!e || SDL_SetWindowInputFocus(e->sdl) != 0 || !s.xDisplay)
+        return;
+    s.focusAsked = id;
+    s.focusAskedSerial = NextRequest(s.xDisplay) - 1;
+}
+
+// The application is active while one of its windows has the keyboard focus;
+// focus moving between its own windows changes nothing.
+void settleActivation() {
+    State& s = state();
+    WindowId focus = inputFocus();
+    bool active = focus != 0;
+    if (active) {
+        s.lastFocused = focus;
+        WindowId top = ownerOf(focus);
+        if (s.focusOrder.empty() || s.focusOrder.back() != top) {
+            s.focusOrder.erase(std::remove(s.focusOrder.begin(), s.focusOrder.end(), top), s.focusOrder.end());
+            s.focusOrder.push_back(top);
+        }
+    }
+    if (active == s.appActive)
+        return;
+    s.appActive = active;
+    // Deactivation goes to the window that had the focus when it still exists.
+    WindowId target = active ? focus : s.lastFocused;
+    if (!find(target))
+        target = s.windows.empty() ? 0 : s.windows.begin()->first;
+    if (!target)
+        return;
+    Message m = base(MessageType::ActivateApp, target);
+    m.activate = active;
+    send(m);
+}
+
+// A press on a window whose top-level window lacks the keys activates that
+// window, unless the procedure refuses (popups do): the keys go there and
+// the press arrives with the application active.
+void activateOnPress(WindowId id) {
+    WindowId top = ownerOf(id);
+    if (ownerOf(inputFocus()) == top)
+        return;
+    if (deliver(base(MessageType::MouseActivate, id)) == NoActivateOnPress || windowManagerRuns())
+        return;
+    giveFocus(top);
+    settleActivation();
+}
+
+// Whether the keys are in a window or in a child inside it.
+bool holdsKeys(WindowId id) {
+    WindowId focus = inputFocus();
+    for (Entry* e = find(focus); e && focus != id && e->kind == WindowKind::Child; e = find(focus))
+        focus = e->parent;
+    return focus && focus == id;
+}
+
+// A window that holds the keys and goes away hands them on, as a window
+// manager would: to its owner, else to the window that held them before.
+// The display would give them to nobody, and the program would take no more
+// input.
+void passFocusOn(WindowId going) {
+    State& s = state();
+    const Entry* e = find(going);
+    if (!e || !holdsKeys(going))
+        return;
+    auto usable = [&](WindowId id) {
+        const Entry* w = find(id);
+        return id != going && w && shown(*w);
+    };
+    WindowId next = e->parent ? ownerOf(e->parent) : 0;
+    for (auto it = s.focusOrder.rbegin(); !usable(next) && it != s.focusOrder.rend(); ++it)
+        next = *it;
+    if (usable(next) && !windowManagerRuns())
+        giveFocus(next);
 }
 
 void translate(const SDL_Event& e) {
@@ -454,6 +580,8 @@ void translate(const SDL_Event& e) {
         if (find(e.button.windowID) && e.button.button <= SDL_BUTTON_RIGHT) {
             // A press counts its own button as down, a release no longer.
             bool down = e.type == SDL_MOUSEBUTTONDOWN;
+            if (down)
+                activateOnPress(e.button.windowID);
             std::uint8_t bit = e.button.button == SDL_BUTTON_LEFT ? 1 : e.button.button == SDL_BUTTON_MIDDLE ? 2 : 4;
             State& s = state();
             s.buttons = std::uint8_t(down ? s.buttons | bit : s.buttons & ~bit);
@@ -491,27 +619,6 @@ void translate(const SDL_Event& e) {
     default:
         break;
     }
-}
-
-// The application is active while one of its windows has the keyboard focus;
-// focus moving between its own windows changes nothing.
-void settleActivation() {
-    State& s = state();
-    bool active = inputFocus() != 0;
-    if (active)
-        s.lastFocused = inputFocus();
-    if (active == s.appActive)
-        return;
-    s.appActive = active;
-    // Deactivation goes to the window that had the focus when it still exists.
-    WindowId target = active ? inputFocus() : s.lastFocused;
-    if (!find(target))
-        target = s.windows.empty() ? 0 : s.windows.begin()->first;
-    if (!target)
-        return;
-    Message m = base(MessageType::ActivateApp, target);
-    m.activate = active;
-    send(m);
 }
 
 // Puts a child window inside its parent where the system allows it.
@@ -728,6 +835,7 @@ void destroyWindow(WindowId id) {
     e = find(id);
     if (!e)
         return;
+    passFocusOn(id);
     SDL_Window* w = e->sdl;
     bool fullScreen = e->kind == WindowKind::FullScreen;
     int monitor = e->monitor;
@@ -735,6 +843,9 @@ void destroyWindow(WindowId id) {
     s.windows.erase(id);
     if (s.captured == id)
         s.captured = 0;
+    if (s.focusAsked == id)
+        s.focusAsked = 0;
+    s.focusOrder.erase(std::remove(s.focusOrder.begin(), s.focusOrder.end(), id), s.focusOrder.end());
     SDL_DestroyWindow(w);
     if (fullScreen) {
         modeguard::forget(monitor);  // SDL put the desktop's mode back
@@ -764,8 +875,11 @@ void showWindow(WindowId id, bool activate) {
 }
 
 void hideWindow(WindowId id) {
-    if (Entry* e = find(id))
-        SDL_HideWindow(e->sdl);
+    Entry* e = find(id);
+    if (!e)
+        return;
+    passFocusOn(id);
+    SDL_HideWindow(e->sdl);
 }
 
 void setWindowTitle(WindowId id, const char* title) {
@@ -911,14 +1025,14 @@ void setCapture(WindowId window) { state().captured = window; }
 void releaseCapture() { state().captured = 0; }
 WindowId capture() { return state().captured; }
 
-void setInputFocus(WindowId id) {
-    if (Entry* e = find(id))
-        SDL_SetWindowInputFocus(e->sdl);
-}
+void setInputFocus(WindowId id) { giveFocus(id); }
 
 WindowId inputFocus() {
-    if (!state().available)
+    State& s = state();
+    if (!s.available)
         return 0;
+    if (s.focusAsked)
+        return s.focusAsked;
     SDL_Window* w = SDL_GetKeyboardFocus();
     WindowId id = w ? SDL_GetWindowID(w) : 0;
     return find(id) ? id : 0;

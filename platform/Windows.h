@@ -33,7 +33,7 @@ IconId createIcon(const std::vector<IconPicture>& pictures);
 
 struct WindowParams {
     WindowKind kind = WindowKind::TopLevel;
-    WindowId parent = 0;
+    WindowId parent = 0;  // a child's parent; a popup's owner, which takes the keys back from it
     // Where the client area goes, top-down: screen pixels, or the parent's
     // client pixels for a child. Ignored for a full-screen window.
     int x = 0, y = 0;
@@ -105,6 +105,8 @@ void setCapture(WindowId window);
 void releaseCapture();
 WindowId capture();
 
+// Gives a window the keys; from then on inputFocus() names it, before the
+// display has reported the change.
 void setInputFocus(WindowId window);
 // The window holding the keyboard focus, 0 when none of ours does.
 WindowId inputFocus();

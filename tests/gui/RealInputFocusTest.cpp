@@ -15,11 +15,13 @@
 #include "gui/ComboInternals.h"
 #include "gui/MenuItem.h"
 #include "gui/ScrollBar.h"
+#include "gui/ScrollBarBar.h"
 #include "gui/ScrollPane.h"
 #include "gui/TextInput.h"
 #include "platform/MessageBox.h"
 #include "tests/gui/RealInput.h"
 #include "tests/gui/TestFonts.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/WidgetDriver.h"
 
 using namespace guitest;
@@ -86,9 +88,11 @@ TEST_F(FocusAndPopupsTest, KeysGoToTheWindowTheyAreTypedInto) {
 }
 
 // The wheel turned in an open combo list moves the list but leaves the
-// keyboard with the dialog: once an entry is chosen, Enter reaches the
-// default button and Tab moves on.
-TEST_F(FocusAndPopupsTest, TheWheelInAComboListLeavesTheFocusInTheDialog) {
+// keyboard with the dialog. A press on the list's thumb takes the keys into
+// the list for its grab; the list hands them back as it closes (the display
+// has no window manager to do it). Once an entry is chosen, Enter reaches
+// the default button, Tab moves on, and a click presses a button.
+TEST_F(FocusAndPopupsTest, TheWheelOrTheThumbInAComboListLeavesTheFocusInTheDialog) {
     TestFonts fonts{sevenWide()};
     MessageCount messages;
     Entries info(20);
@@ -113,6 +117,12 @@ TEST_F(FocusAndPopupsTest, TheWheelInAComboListLeavesTheFocusInTheDialog) {
     xdotool("click 5");
     ASSERT_TRUE(waitFor(EventType::Wheel));
     EXPECT_EQ(scroll->verticalBar()->getValue(), 18) << "the wheel moved the list by an entry";
+    pellium::ScrollBarBar* track = scroll->verticalBar()->track();
+    ASSERT_TRUE(track->placeThumb());
+    const pellium::Rect thumb = track->thumb();
+    moveOver(*list, thumb.x + thumb.width / 2, list->getBounds().height - 1 - (thumb.y + thumb.height / 2), "click 1");
+    ASSERT_TRUE(waitFor(EventType::LeftUp));
+    ASSERT_TRUE(waitUntil([&] { return platform::inputFocus() == list->getHWND(); })) << "the thumb's grab took the keys";
     moveOver(*list, 20, 10, "click 1");  // the top row: entry 1
     ASSERT_TRUE(waitUntil([&] { return !openList(combo); }));
     EXPECT_EQ(messages.ids, (std::vector<int>{2}));
@@ -124,6 +134,40 @@ TEST_F(FocusAndPopupsTest, TheWheelInAComboListLeavesTheFocusInTheDialog) {
     xdotool("key Tab");
     ASSERT_TRUE(waitFor(EventType::Key));
     EXPECT_TRUE(check->isKeyboardFocus()) << "Tab moves the focus";
+    click(ok);
+    EXPECT_EQ(messages.ids, (std::vector<int>{2, 3, 3}));
+}
+
+// Without a window manager the layer hands out the keys itself: a second
+// window that held them closes and they are back in the first; another
+// program puts them on the screen's root and a press on the first window
+// brings them back. Either way one click presses its button, and keys
+// typed next arrive.
+TEST_F(FocusAndPopupsTest, APressOrAClosingWindowGivesTheFirstWindowTheKeys) {
+    MessageCount messages;
+    auto* button = new pellium::Button("Press");
+    button->setMessageDest(&messages, 7);
+    window.add(button);
+    window.repaint();
+    std::string root = support::commandOutput("xdotool search --maxdepth 0 --name ''");
+    root = root.substr(0, root.find('\n'));
+    for (const std::string away : {"a second window closes", "the keys go to the root"}) {
+        if (away == "a second window closes") {
+            WidgetWindow second;
+            openAt(second, 450, 100, 200, 150);
+            ASSERT_TRUE(waitUntil([&] { return platform::inputFocus() == second.getHWND(); }));
+            second.close();
+            dispatchAll();
+        } else {
+            xdotool("windowfocus " + root);
+            ASSERT_TRUE(waitUntil([] { return !pellium::isApplicationActive(); }));
+        }
+        messages.ids.clear();
+        click(button);
+        EXPECT_EQ(messages.ids, (std::vector<int>{7})) << away;
+        EXPECT_TRUE(pellium::isApplicationActive()) << away;
+        EXPECT_TRUE(waitForMarker()) << away << ": the keys went nowhere";
+    }
 }
 
 // A second window closes (from the program) while its combo list or a text
