@@ -527,7 +527,8 @@ bool holdsKeys(WindowId id) {
 // A window that holds the keys and goes away hands them on, as a window
 // manager would: to its owner, else to the window that held them before.
 // The display would give them to nobody, and the program would take no more
-// input.
+// input. A popup is no window manager's to know of, so its keys go back to
+// its owner whether or not one runs.
 void passFocusOn(WindowId going) {
     State& s = state();
     const Entry* e = find(going);
@@ -540,7 +541,7 @@ void passFocusOn(WindowId going) {
     WindowId next = e->parent ? ownerOf(e->parent) : 0;
     for (auto it = s.focusOrder.rbegin(); !usable(next) && it != s.focusOrder.rend(); ++it)
         next = *it;
-    if (usable(next) && !windowManagerRuns())
+    if (usable(next) && (e->kind == WindowKind::Popup || !windowManagerRuns()))
         giveFocus(next);
 }
 
