@@ -36,6 +36,8 @@ void DataSource::addReferences(const std::vector<unsigned>& ids, void* list, Fil
         context->addReferences(ids, list, fill, hold);
 }
 
+ReadFinisher* DataSource::finisher(ReadFinisher* (*make)()) { return context ? context->finisher(make) : nullptr; }
+
 const std::vector<unsigned>& DataSource::readReferenceIds(unsigned* listed) {
     static const std::vector<unsigned> none;
     if (listed)

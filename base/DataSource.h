@@ -179,6 +179,13 @@ public:
             addReference(id, slot, fill, hold);
     }
 
+    // Work that needs the whole stream read. The finisher make gives is made
+    // on the first request of a read and given again to every later one
+    // (make is its key); its finish runs once every postRead is made, before
+    // what nothing refers to is deleted, and it is deleted with the read,
+    // whether it ran or not. Null without a reader.
+    ReadFinisher* finisher(ReadFinisher* (*make)());
+
     // The object-stream reader attached to this source, null until a type is
     // registered on it.
     StreamReader* context = nullptr;

@@ -114,6 +114,7 @@ orvel::counted_ptr<Streamable> StreamReader::readStream(DataSource& source) {
     root_ = nullptr;
     rootRecord_ = nullptr;
     filled_ = false;
+    finishers_.clear();
 
     source.setStringMode(orvel::stringTerminated);
     orvel_string header;
@@ -144,10 +145,13 @@ orvel::counted_ptr<Streamable> StreamReader::readStream(DataSource& source) {
     }
     // Without the end mark no reference was filled: nothing but the root can
     // be reached.
-    if (ended)
+    if (ended) {
         fixUp();
-    else
+        finish();
+    } else {
         deleteObjects(true);
+    }
+    finishers_.clear();
 
     orvel::counted_ptr<Streamable> root = handOut();
     if (ended)
@@ -225,6 +229,20 @@ bool StreamReader::readObject(DataSource& source) {
     return true;
 }
 
+orvel::ReadFinisher* StreamReader::finisher(orvel::ReadFinisher* (*make)()) {
+    for (auto& f : finishers_)
+        if (f.first == make)
+            return f.second.get();
+    finishers_.emplace_back(make, std::unique_ptr<orvel::ReadFinisher>(make()));
+    return finishers_.back().second.get();
+}
+
+// A finisher may ask for another: it joins the end of the list.
+void StreamReader::finish() {
+    for (std::size_t i = 0; i < finishers_.size(); ++i)
+        finishers_[i].second->finish();
+}
+
 void StreamReader::deleteObjects(bool keepRoot) {
     for (Object& o : objects_) {
         if (!keepRoot || o.object != root_)
@@ -248,6 +266,7 @@ void StreamReader::abandon() {
     }
     objects_.clear();
     references_.clear();
+    finishers_.clear();
     root_ = nullptr;
     rootRecord_ = nullptr;
 }

@@ -15,7 +15,8 @@
 // addFactory before the read, found by the tag of their type. References
 // read inside bodies (DataSource::readStreamable) are filled in at the end
 // mark; then every object gets its postRead, first those that called
-// noteCountedPtr (the counted-pointer records), each group by ascending id.
+// noteCountedPtr (the counted-pointer records), each group by ascending id;
+// then the finishers that bodies asked for run, in the order first asked.
 //
 // A counted-pointer record read back counts the slots that were given it,
 // and the caller's holder when it holds the root: fewer would free its
@@ -40,7 +41,9 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "base/DataSource.h"
@@ -75,6 +78,7 @@ public:
     void addReferences(const std::vector<unsigned>& ids, void* list, orvel::DataSource::FillSlot fill,
                        orvel::DataSource::Hold hold);
     std::vector<unsigned>& idBuffer() { return ids_; }
+    orvel::ReadFinisher* finisher(orvel::ReadFinisher* (*make)());
 
 private:
     // The target of a null reference.
@@ -132,6 +136,7 @@ private:
     void keepWhatStaysHeld();
     void deleteObjects(bool keepRoot);
     void abandon();
+    void finish();
 
     std::map<orvel_string, CreateFunc> factories_;
     // Types declared by the stream: small ids in a table, others in a map.
@@ -146,6 +151,8 @@ private:
     std::vector<unsigned> records_;
     std::vector<unsigned> countedReferences_;
     std::vector<const void*> countedSlots_;
+    // The finishers of the read under way, each with the function that made it.
+    std::vector<std::pair<orvel::ReadFinisher* (*)(), std::unique_ptr<orvel::ReadFinisher>>> finishers_;
     orvel::Streamable* root_ = nullptr;
     orvel::CountedRecord* rootRecord_ = nullptr;
     int version_ = -1;

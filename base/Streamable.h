@@ -30,4 +30,13 @@ public:
     virtual void write(DataDest& dest) = 0;
 };
 
+// Work on what a whole stream holds, once it is read (DataSource::finisher):
+// a check that no object's postRead can make alone, because it needs the
+// links of every object.
+class ReadFinisher {
+public:
+    virtual ~ReadFinisher() = default;
+    virtual void finish() = 0;
+};
+
 }  // namespace orvel

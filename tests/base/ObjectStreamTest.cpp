@@ -343,6 +343,33 @@ TEST_F(ObjectStreamTest, FactoriesAndTheReadersLife) {
     registerTypes(plain);
 }
 
+// A finisher every body asks for is made once per read and runs once,
+// after every postRead and before node 30, which nothing refers to, is
+// deleted; a read that stops short deletes it unrun; without a reader
+// there is none.
+TEST_F(ObjectStreamTest, AFinisherRunsOnceTheWholeStreamIsRead) {
+    static int made = 0, finished = 0, gone = 0;
+    static std::size_t postReadsThen = 0, aliveThen = 0;
+    struct Finisher : ReadFinisher {
+        Finisher() { ++made; }
+        ~Finisher() override { ++gone; }
+        void finish() override { ++finished, postReadsThen = postReads().size(), aliveThen = live().size(); }
+        static ReadFinisher* make() { return new Finisher; }
+    };
+    struct Asking : Node {
+        void read(DataSource& source) override { source.finisher(&Finisher::make), Node::read(source); }
+    };
+    const Bytes whole = stream101({nodeTag}, node(1, 10, 1, 20) + node(1, 20, 2, 0) + node(1, 30, 3, 0));
+    for (const Bytes& bytes : {whole, Bytes(whole.begin(), whole.end() - 1)}) {
+        MemoryDataSource source(bytes.data(), unsigned(bytes.size()), false);
+        StreamReader::addFactory(source, [] { return static_cast<Streamable*>(new Asking); });
+        EXPECT_TRUE(StreamReader::read(source));
+    }
+    EXPECT_TRUE(made == 2 && finished == 1 && gone == 2 && postReadsThen == 3 && aliveThen == 3);
+    MemoryDataSource plain(whole.data(), unsigned(whole.size()), false);
+    EXPECT_EQ(plain.finisher(&Finisher::make), nullptr);
+}
+
 // A list of references comes back sized to its count. Without a reader only
 // the count is read, and the elements stay as they were (new ones null). A
 // list whose data ends before its last id is not taken: the source fails
