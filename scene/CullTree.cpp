@@ -1,19 +1,35 @@
 #include "scene/CullTree.h"
 
+#include <vector>
+
 #include "base/DataDest.h"
 #include "base/DataSource.h"
+#include "base/Debug.h"
 #include "scene/BunchCallbacks.h"
 #include "scene/GeoBunchStreams.h"
 #include "scene/SceneStream.h"
 
 namespace kessa {
 
+CullTree::~CullTree() {
+    // Each node is emptied before it goes, so no destructor recurses.
+    std::vector<std::unique_ptr<CullTree>> doomed;
+    for (std::unique_ptr<CullTree>& child : children_)
+        if (child)
+            doomed.push_back(std::move(child));
+    while (!doomed.empty()) {
+        std::unique_ptr<CullTree> tree = std::move(doomed.back());
+        doomed.pop_back();
+        for (std::unique_ptr<CullTree>& child : tree->children_)
+            if (child)
+                doomed.push_back(std::move(child));
+    }
+}
+
 void CullTree::setChild(int i, std::unique_ptr<CullTree> tree) {
     children_[i & 1] = std::move(tree);
-    if (CullTree* c = children_[i & 1].get()) {
-        c->parent_ = this;
+    if (CullTree* c = children_[i & 1].get())
         c->taken_ = true;
-    }
 }
 
 // A slot filled earlier keeps its tree: the reader still calls postRead on
@@ -23,9 +39,11 @@ bool CullTree::takeChild(void* slot, unsigned index, orvel::Streamable* object) 
     auto* tree = dynamic_cast<CullTree*>(object);
     if (!tree || tree->taken_ || self->children_[index])
         return false;
-    for (const CullTree* up = self; up; up = up->parent_)
-        if (up == tree)
-            return false;
+    const StreamNesting::Adoption adoption = self->nesting_.adopt(&tree->nesting_);
+    if (adoption == StreamNesting::tooDeep)
+        orvel::debug("!!!CullTree: a child that would nest more than %d levels deep was dropped\n", StreamNesting::maxDepth);
+    if (adoption != StreamNesting::adopted)
+        return false;
     self->setChild(int(index), std::unique_ptr<CullTree>(tree));
     return true;
 }

@@ -10,12 +10,15 @@
 #include "base/Refcountable.h"
 #include "base/Streamable.h"
 #include "scene/Bounds.h"
+#include "scene/StreamNesting.h"
 
 namespace kessa {
 
 class CullTree : public orvel::Streamable {
 public:
     CullTree() = default;
+    // Frees the tree without recursion, however deep it is.
+    ~CullTree() override;
 
     const Bounds& bounds() const { return bounds_; }
     void setBounds(const Bounds& b) { bounds_ = b; }
@@ -34,7 +37,8 @@ public:
     void setReference(const orvel::ref_ptr<orvel::Refcountable>& object) { reference_ = object; }
 
     // Whether an owner took the tree over from a stream; a tree is taken
-    // once, and never by one of its own descendants.
+    // once, never by one of its own descendants, and never so that a node
+    // lies more than StreamNesting::maxDepth levels below the top.
     bool taken() const { return taken_; }
     void markTaken() { taken_ = true; }
 
@@ -49,7 +53,8 @@ private:
     orvel::ref_ptr<orvel::Refcountable> reference_;
     Bounds bounds_;
     std::unique_ptr<CullTree> children_[2];
-    CullTree* parent_ = nullptr;
+    // Where the tree stands among the trees of a stream being read.
+    StreamNesting nesting_;
     bool taken_ = false;
 };
 

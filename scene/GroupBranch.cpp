@@ -1,6 +1,5 @@
 #include "scene/GroupBranch.h"
 
-#include <algorithm>
 #include <stdexcept>
 
 #include "base/Debug.h"
@@ -17,7 +16,6 @@ namespace {
 
 unsigned long unculledVisits = 0;
 unsigned long singleChildVisits = 0;
-unsigned long linkSteps = 0;
 unsigned long childStepCount = 0;
 
 }  // namespace
@@ -196,25 +194,6 @@ void GroupBranch::cutLinks(Branch* child) {
     }
 }
 
-GroupBranch* GroupBranch::readTop(int& depth) {
-    GroupBranch* top = this;
-    depth = 0;
-    for (; top->readUp_; top = top->readUp_) {
-        depth += top->readDepth_;
-        ++linkSteps;
-    }
-    int below = depth;
-    for (GroupBranch* g = this; g != top;) {
-        GroupBranch* up = g->readUp_;
-        const int step = g->readDepth_;
-        g->readUp_ = top;
-        g->readDepth_ = below;
-        below -= step;
-        g = up;
-    }
-    return top;
-}
-
 void GroupBranch::read(orvel::DataSource& in) {
     Branch::read(in);
     bool listed = false;
@@ -234,25 +213,18 @@ bool GroupBranch::takeChild(void* group, unsigned, orvel::Streamable* object) {
     auto* child = dynamic_cast<Branch*>(object);
     if (!child)
         return false;
-    // The child has no parent: it holds this group when it is this group's top.
-    int depth;
-    GroupBranch* top = self->readTop(depth);
-    if (!child->canBeAdopted() || child == top) {
-        orvel::debug("!!!GroupBranch \"%s\": a child that belongs elsewhere was dropped\n", self->name().c_str());
-        return false;
-    }
     GroupBranch* below = child->group();
-    const int height = depth + 1 + (below ? below->readHeight_ : 0);
-    if (height > maxReadDepth) {
-        orvel::debug("!!!GroupBranch \"%s\": a child that would nest more than %d levels deep was dropped\n",
-                     self->name().c_str(), maxReadDepth);
+    const StreamNesting::Adoption adoption =
+        child->canBeAdopted() ? self->nesting_.adopt(below ? &below->nesting_ : nullptr) : StreamNesting::ring;
+    if (adoption == StreamNesting::ring) {
+        orvel::debug("!!!GroupBranch \"%.2000s\": a child that belongs elsewhere was dropped\n", self->name().c_str());
         return false;
     }
-    if (below) {
-        below->readUp_ = top;
-        below->readDepth_ = depth + 1;
+    if (adoption == StreamNesting::tooDeep) {
+        orvel::debug("!!!GroupBranch \"%.2000s\": a child that would nest more than %d levels deep was dropped\n",
+                     self->name().c_str(), StreamNesting::maxDepth);
+        return false;
     }
-    top->readHeight_ = std::max(top->readHeight_, height);
     child->parent_ = self;
     child->setOwner(self->owner());
     self->children_.push_back(child);
@@ -274,8 +246,6 @@ void GroupBranch::write(orvel::DataDest& out) {
 unsigned long GroupBranch::unculledChildVisits() { return unculledVisits; }
 
 unsigned long GroupBranch::singleChildGroupVisits() { return singleChildVisits; }
-
-unsigned long GroupBranch::readLinkSteps() { return linkSteps; }
 
 unsigned long GroupBranch::childSteps() { return childStepCount; }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "scene/Branch.h"
+#include "scene/StreamNesting.h"
 
 namespace kessa {
 
@@ -43,7 +44,8 @@ public:
     // Stream block after the branch's: 1 children. The group takes over the
     // children listed (a second list is passed over), dropping with a log
     // line any that belongs elsewhere, would hold this group, or would put a
-    // branch more than maxReadDepth levels below the top of its tree.
+    // branch more than StreamNesting::maxDepth levels below the top of its
+    // tree.
     void read(orvel::DataSource& in) override;
     void postRead() override;
     const char* typeName() const override { return "zanthorium::kessa::GroupBranch"; }
@@ -54,12 +56,6 @@ public:
     static unsigned long unculledChildVisits();
     static unsigned long singleChildGroupVisits();
 
-    // How deep a stream may nest branches: walks, cleaning and deleting go
-    // down a tree by recursion, one level of the stack a level of the tree.
-    static constexpr int maxReadDepth = 1000;
-    // Links followed to find the tops of the trees of groups that take
-    // children over from a stream, over the whole process.
-    static unsigned long readLinkSteps();
     // Children looked at to find a child in its group or to link
     // level-of-detail neighbours, over the whole process.
     static unsigned long childSteps();
@@ -93,21 +89,11 @@ private:
     // The reader's hand-over of a listed child.
     static bool takeChild(void* group, unsigned index, orvel::Streamable* object);
 
-    // The top of this group's tree while a stream is read, and the depth of
-    // this group below it.
-    GroupBranch* readTop(int& depth);
-
     std::vector<Branch*> children_;
     // Where indexOf last found a child.
     std::size_t lastFound_ = 0;
-    // While a stream is read: a group above this one in its tree (none at
-    // the top) and how far above; at the top, the depth of the deepest
-    // branch below. Links are pointed straight at the top as they are
-    // followed, so that the top is found in a step or two however deep the
-    // tree: a group that would take its own top is refused at once.
-    GroupBranch* readUp_ = nullptr;
-    int readDepth_ = 0;
-    int readHeight_ = 0;
+    // Where the group stands in its tree while a stream is read.
+    StreamNesting nesting_;
 };
 
 }  // namespace kessa

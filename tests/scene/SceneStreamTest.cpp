@@ -23,6 +23,7 @@
 #include "scene/LodBranch.h"
 #include "scene/Object.h"
 #include "scene/StreamFields.h"
+#include "scene/StreamNesting.h"
 #include "scene/SwitchBranch.h"
 #include "scene/render/TraversalCallback.h"
 #include "tests/scene/SceneTest.h"
@@ -545,9 +546,9 @@ TEST(SceneStream, NestingTakesStepsInProportion) {
         unsigned long steps[2];
         for (unsigned size : {0, 1}) {
             const unsigned n = 400u << size;
-            const unsigned long links = GroupBranch::readLinkSteps(), owners = ownerVisits;
+            const unsigned long links = StreamNesting::steps(), owners = ownerVisits;
             orvel::counted_ptr<orvel::Streamable> read = readScene(nestedGroups(n, bottomUp), registerProbe);
-            steps[size] = GroupBranch::readLinkSteps() - links + ownerVisits - owners;
+            steps[size] = StreamNesting::steps() - links + ownerVisits - owners;
             const Object* o = read.cast<Object>().get();
             ASSERT_TRUE(o && o->root());
             EXPECT_EQ(depthOf(o->root()), int(n));
@@ -557,11 +558,11 @@ TEST(SceneStream, NestingTakesStepsInProportion) {
 }
 
 // A stream of 100,000 nested groups reads in a moment whichever way its
-// records come: no branch is put more than maxReadDepth levels below its
+// records come: no branch is put more than maxDepth levels below its
 // top, with a log line; what is read is cleaned, walked and deleted on the
 // stack a thread has by default. Rings are refused however far round.
 TEST(SceneStream, NestingIsBounded) {
-    const int bound = GroupBranch::maxReadDepth;
+    const int bound = StreamNesting::maxDepth;
     for (bool bottomUp : {false, true}) {
         SCOPED_TRACE(bottomUp ? "bottom up" : "top down");
         LogCapture log;
@@ -651,6 +652,68 @@ TEST(GeometryBranchStream, BatchesHookModeAndCullTreeTravel) {
     Bytes101 late;
     late.declare(1, "zanthorium::kessa::GeometryBranch").object(1, 0x10, body().byte(0).byte(13).u32(2).byte(0)).end();
     EXPECT_EQ(geometryShape(readScene(late.bytes).get()), "0 -");
+}
+
+// A geometry branch whose cull tree is a chain of n trees, each the first
+// child of the one before, their records top down or deepest first.
+Bytes cullChain(unsigned n, bool deepestFirst) {
+    Bytes101 s;
+    s.declare(1, "zanthorium::kessa::GeometryBranch").declare(2, "zanthorium::kessa::CullTree");
+    s.object(1, 1, body().byte(0).byte(10).byte(0).byte(12).u32(2).byte(0));
+    for (unsigned k = 0; k < n; ++k) {
+        const unsigned id = deepestFirst ? n + 1 - k : 2 + k;
+        s.object(2, id, body().byte(3).u32(id == n + 1 ? 0 : id + 1).u32(0).byte(0));
+    }
+    return s.end().bytes;
+}
+
+int depthOf(const CullTree* t) {
+    int depth = 0;
+    for (; t && t->child(0); t = t->child(0))
+        ++depth;
+    return depth;
+}
+
+// A cull tree read from a stream is cut at maxDepth levels with a log line,
+// whichever way its records come, in steps in proportion to its length
+// (looking for a ring through every ancestor made them sixteen times as
+// many at four times the length); deepest first, the chains grow from the
+// bottom and the branch takes the last, shorter one. The branch is used,
+// written, freed with what nothing took, and read back as it was. A tree
+// built by code, deeper still, is freed without recursion.
+TEST(GeometryBranchStream, CullTreeNestingIsBounded) {
+    const int bound = StreamNesting::maxDepth;
+    const struct {
+        unsigned n;
+        bool deepestFirst;
+        int depth;
+    } rows[] = {{5000, false, bound}, {20000, false, bound}, {300000, true, (300000 - 1) % (bound + 1)}};
+    unsigned long steps = 0;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::to_string(r.n) + (r.deepestFirst ? " deepest first" : " top down"));
+        LogCapture log;
+        const unsigned long before = StreamNesting::steps();
+        orvel::counted_ptr<GeometryBranch> branch = readScene(cullChain(r.n, r.deepestFirst)).cast<GeometryBranch>();
+        const unsigned long taken = StreamNesting::steps() - before;
+        if (&r == rows + 1) {  // four times as long as the chain before
+            EXPECT_LT(double(taken), 4.5 * double(steps)) << steps << " then " << taken;
+        }
+        steps = taken;
+        ASSERT_TRUE(branch);
+        EXPECT_EQ(depthOf(branch->cullTree()), r.depth);
+        EXPECT_NE(log.text().find("!!!CullTree: a child that would nest more than 1000 levels deep was dropped\n"), std::string::npos);
+        use(branch.get());
+        const Bytes written = writeStream(branch.get());
+        branch = nullptr;
+        EXPECT_EQ(depthOf(readScene(written).cast<GeometryBranch>()->cullTree()), r.depth);
+    }
+    auto tree = std::make_unique<CullTree>();
+    CullTree* end = tree.get();
+    for (int i = 0; i < 200000; ++i) {
+        end->setChild(0, std::make_unique<CullTree>());
+        end = end->child(0);
+    }
+    tree.reset();
 }
 
 }  // namespace

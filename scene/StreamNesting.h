@@ -1,0 +1,41 @@
+// How deep a stream may nest what it holds. Walks over a scene (cleaning,
+// drawing, collision, rays, deleting) go down by recursion, a level of the
+// stack a level of what they walk, so no walk over what a stream links may
+// go more than maxDepth levels deep: a link past that is dropped, with a
+// "!!!" line. Trees of parts that owners take over from a stream (groups'
+// children, cull trees) are bounded as each link is made, by a
+// StreamNesting in every node that can hold others.
+#pragma once
+
+namespace kessa {
+
+class StreamNesting {
+public:
+    static constexpr int maxDepth = 1000;
+
+    enum Adoption { adopted, ring, tooDeep };
+    // Puts the tree whose top is child one level below this node, unless
+    // that would make a ring (child is this node's top) or put a node more
+    // than maxDepth levels below the top. A null child stands for a part
+    // that holds nothing. The owner then takes the part over exactly when
+    // the answer is adopted.
+    Adoption adopt(StreamNesting* child);
+
+    // Links followed to find tops, over the whole process.
+    static unsigned long steps();
+
+private:
+    // The top of this node's tree, and this node's depth below it. Links
+    // are pointed straight at the top as they are followed, so the top is
+    // found in a step or two however deep the tree: a link that would close
+    // a ring is refused at once.
+    StreamNesting* top(int& depth);
+
+    // A node above this one (none at the top) and how far above; at the
+    // top, the depth of the deepest node below.
+    StreamNesting* up_ = nullptr;
+    int depth_ = 0;
+    int height_ = 0;
+};
+
+}  // namespace kessa
