@@ -4,6 +4,7 @@
 #include "scene/Object.h"
 #include "scene/SceneStream.h"
 #include "scene/Stopwatch.h"
+#include "scene/StreamNesting.h"
 #include "scene/render/TraversalCallback.h"
 #include "scene/render/Traverser.h"
 
@@ -84,6 +85,8 @@ void InstanceBranch::traverse(Traverser& traverser) {
 
 void InstanceBranch::read(orvel::DataSource& in) {
     Branch::read(in);
+    if (InstanceNesting* nesting = InstanceNesting::of(in))
+        nesting->add(this);
     while (unsigned tag = stream::nextTag(in)) {
         switch (tag) {
         case 1:

@@ -39,7 +39,9 @@ public:
     // inverse is computed on reading).
     void read(orvel::DataSource& in) override;
     // Binds the object the stream named (which the stream must also give to
-    // a database, or the reader deletes it).
+    // a database, or the reader deletes it). Once the stream is read, an
+    // instance that would nest too deep or show the branch's own object is
+    // dropped again (InstanceNesting).
     void postRead() override;
     const char* typeName() const override { return "zanthorium::kessa::InstanceBranch"; }
     void write(orvel::DataDest& out) override;

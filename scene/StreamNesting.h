@@ -4,10 +4,18 @@
 // go more than maxDepth levels deep: a link past that is dropped, with a
 // "!!!" line. Trees of parts that owners take over from a stream (groups'
 // children, cull trees) are bounded as each link is made, by a
-// StreamNesting in every node that can hold others.
+// StreamNesting in every node that can hold others; the nesting that
+// instance branches add, which only the whole stream shows, once the stream
+// is read (InstanceNesting).
 #pragma once
 
+#include <vector>
+
+#include "base/Streamable.h"
+
 namespace kessa {
+
+class InstanceBranch;
 
 class StreamNesting {
 public:
@@ -36,6 +44,26 @@ private:
     StreamNesting* up_ = nullptr;
     int depth_ = 0;
     int height_ = 0;
+};
+
+// The instance branches of one stream. Once it is read, the objects their
+// instances name are ordered, those shown before those that show them, and
+// an instance that would put anything more than maxDepth levels below the
+// top of a walk, or that shows an object holding the branch itself, is
+// dropped. Cleaning, walking and marking objects dirty then stay within
+// the bound, whichever object they start from.
+class InstanceNesting : public orvel::ReadFinisher {
+public:
+    // The one of the read under way; null without a reader.
+    static InstanceNesting* of(orvel::DataSource& in);
+    void add(InstanceBranch* branch) { branches_.push_back(branch); }
+    void finish() override;
+
+    // Branches and instances looked at, over the whole process.
+    static unsigned long steps();
+
+private:
+    std::vector<InstanceBranch*> branches_;
 };
 
 }  // namespace kessa

@@ -12,6 +12,7 @@
 
 #include "base/MemoryDataDest.h"
 #include "base/MemoryDataSource.h"
+#include "scene/CollisionAction.h"
 #include "scene/CullTree.h"
 #include "scene/Database.h"
 #include "scene/ExrefBranch.h"
@@ -22,10 +23,13 @@
 #include "scene/KessaDatabaseReader.h"
 #include "scene/LodBranch.h"
 #include "scene/Object.h"
+#include "scene/RayTracer.h"
 #include "scene/StreamFields.h"
 #include "scene/StreamNesting.h"
 #include "scene/SwitchBranch.h"
 #include "scene/render/TraversalCallback.h"
+#include "scene/render/ViewCulledTraverser.h"
+#include "scene/render/Viewer.h"
 #include "tests/scene/SceneTest.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/SceneShape.h"
@@ -588,6 +592,85 @@ TEST(SceneStream, NestingIsBounded) {
               registerCounted);
     EXPECT_EQ(alive, 0);
     EXPECT_NE(log.text().find("a child that belongs elsewhere was dropped"), std::string::npos);
+}
+
+// Objects 0 to n - 1, each `groups` groups nested one in the next, the
+// deepest showing the next object (after the last, in a ring, the first)
+// and object n: a wall ten units ahead, facing the origin, that each object
+// a walk reaches draws, traces and gathers once.
+std::unique_ptr<Database> instanceChain(unsigned n, unsigned groups, bool ring) {
+    auto db = std::make_unique<Database>();
+    for (unsigned k = 0; k <= n; ++k)
+        db->addObject(std::make_unique<Object>());
+    const std::vector<Object*>& objects = db->objects();
+    auto wall = std::make_unique<GeometryBranch>();
+    wall->addTriangles(builderOf({triangle({-100, 10, -100}, {300, 10, -100}, {-100, 10, 300})}));
+    objects[n]->attach(std::move(wall));
+    for (unsigned k = 0; k < n; ++k) {
+        auto root = std::make_unique<GroupBranch>();
+        GroupBranch* deepest = root.get();
+        for (unsigned g = 1; g < groups; ++g)
+            deepest = add<GroupBranch>(*deepest, "");
+        if (k + 1 < n || ring)
+            add<InstanceBranch>(*deepest, "next")->setInstance(objects[(k + 1) % n]);
+        add<InstanceBranch>(*deepest, "wall")->setInstance(objects[n]);
+        objects[k]->attach(std::move(root));
+    }
+    return db;
+}
+
+// Instances nest objects in objects, past the groups' bound. Read, an
+// instance that would put a branch more than maxDepth levels below the top
+// of a walk, or that shows the object holding it, is dropped with a log
+// line, in steps in proportion to the stream; what is left is cleaned,
+// drawn, traced, met and gathered, written (and read back as it was) and
+// freed on the stack a thread has by default.
+TEST(SceneStream, InstanceNestingIsBounded) {
+    const struct {
+        unsigned objects, groups;
+        bool ring;
+        std::size_t walls;
+        int cuts;
+        const char* cut;
+    } rows[] = {
+        // Two levels an object: chains of 500 objects, counted from the bottom.
+        {5000, 1, false, 500, 9, "would nest more than 1000 levels deep"},
+        {20000, 1, false, 500, 39, "would nest more than 1000 levels deep"},
+        {60, 999, false, 1, 59, "would nest more than 1000 levels deep"},
+        // Cut where it comes back round to the root object.
+        {3, 1, true, 3, 1, "holds the branch"},
+    };
+    unsigned long steps = 0;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::to_string(r.objects) + " objects of " + std::to_string(r.groups));
+        LogCapture log;
+        const unsigned long before = InstanceNesting::steps();
+        orvel::counted_ptr<Database> db = roundTrip<Database>(instanceChain(r.objects, r.groups, r.ring).get());
+        const unsigned long taken = InstanceNesting::steps() - before;
+        if (&r == rows + 1) {  // four times as long as the chain before
+            EXPECT_LT(double(taken), 4.5 * double(steps)) << steps << " then " << taken;
+        }
+        steps = taken;
+        EXPECT_EQ(log.count("!!!InstanceBranch \"next\": an object that " + std::string(r.cut) + " was dropped\n"), r.cuts);
+        db->clean();
+        Viewer viewer;
+        viewer.setWindowSize(100, 100);
+        ViewCulledTraverser view;
+        view.traverse(viewer);
+        db->accumulate(view);
+        RayTracer tracer;
+        Ray ray;
+        ray.aimAt({0, 20, 0});
+        CollisionAction action;
+        action.setMotion({0, 0, 0}, {0, 20, 0}, 1);
+        action.addCollider(db.get());
+        EXPECT_TRUE(tracer.traceDatabase(ray, *db) && action.collide() && action.position.y < 9);
+        EXPECT_TRUE(std::size_t(view.accumulator().itemCount(RenderAccumulator::solidStuff)) == r.walls && db->triangles.size() == r.walls);
+        const Bytes written = writeStream(db.get());
+        log.take();
+        EXPECT_EQ(writeStream(readScene(written).get()), written);
+        EXPECT_EQ(log.text().find("!!!"), std::string::npos) << log.text();
+    }
 }
 
 // ---- geometry branches ----
