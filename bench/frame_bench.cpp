@@ -7,9 +7,17 @@
 // (only the root and the groups are tested), or every group centred on one
 // of the four side planes, as groups are while a camera flies through a
 // world (each group straddles one plane and its leaves are tested).
+//
+// pad makes every leaf that many bytes larger, which moves the leaves, and
+// what is made between them, against the 64-byte cache lines: the walk's
+// time should not hang on the size a branch class happens to have. spacing
+// is how far apart consecutive leaves lie.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "AllocationCount.h"
@@ -27,8 +35,28 @@ namespace {
 
 using kessa::Vector;
 
+template <class Leaf, std::size_t pad>
+struct Padded : Leaf {
+    char padding[pad];
+};
+template <class Leaf>
+struct Padded<Leaf, 0> : Leaf {};
+
+// A new Leaf, pad bytes larger (pad a multiple of 8 up to 64).
+template <class Leaf, std::size_t... eighths>
+std::unique_ptr<Leaf> makePadded(std::size_t pad, std::index_sequence<eighths...>) {
+    using Maker = std::unique_ptr<Leaf> (*)();
+    static const Maker makers[] = {
+        []() -> std::unique_ptr<Leaf> { return std::make_unique<Padded<Leaf, 8 * eighths>>(); }...};
+    return makers[pad / 8]();
+}
+template <class Leaf>
+std::unique_ptr<Leaf> makeLeaf(std::size_t pad) {
+    return makePadded<Leaf>(pad, std::make_index_sequence<9>());
+}
+
 // A unit square facing the camera, from corner at.
-std::unique_ptr<kessa::GeometryBranch> square(const Vector& at) {
+std::unique_ptr<kessa::GeometryBranch> square(const Vector& at, std::size_t pad = 0) {
     float x = float(at.x), y = float(at.y), z = float(at.z);
     kessa::GeoBunchBuilder b;
     kessa::GeoBunchBuilder::Triangle t = {};
@@ -38,7 +66,7 @@ std::unique_ptr<kessa::GeometryBranch> square(const Vector& at) {
             t.corners[k].position = p[half + k];
         b.triangles.push_back(t);
     }
-    auto branch = std::make_unique<kessa::GeometryBranch>();
+    auto branch = makeLeaf<kessa::GeometryBranch>(pad);
     branch->addTriangles(b);
     return branch;
 }
@@ -46,7 +74,7 @@ std::unique_ptr<kessa::GeometryBranch> square(const Vector& at) {
 // shared: the leaves of every group are instances of the same 100 objects
 // (100 groups of batches a frame); otherwise each leaf has its own batch.
 struct Scene {
-    Scene(bool shared, bool straddling) {
+    Scene(bool shared, bool straddling, std::size_t pad) {
         viewer.setWindowSize(1024, 768);
         const kessa::ViewFrustum& frustum = viewer.frustum();
         auto root = std::make_unique<kessa::GroupBranch>();
@@ -83,16 +111,18 @@ struct Scene {
             for (int i = 0; i < 100; ++i) {
                 Vector at = corner + Vector(i % 10, 0, i / 10);
                 if (!shared) {
-                    group->addChild(square(at));
+                    group->addChild(square(at, pad));
                     continue;
                 }
-                auto instance = std::make_unique<kessa::InstanceBranch>();
+                auto instance = makeLeaf<kessa::InstanceBranch>(pad);
                 instance->setInstance(parts[std::size_t(i)]);
                 kessa::Matrix m;
                 m.setTranslation(at);
                 instance->setMatrix(m);
                 group->addChild(std::move(instance));
             }
+            if (g == 0)
+                first = group.get();
             root->addChild(std::move(group));
         }
         top->attach(std::move(root));
@@ -109,13 +139,25 @@ struct Scene {
         return gathered;
     }
 
+    // The median distance in memory from one leaf to the next in the first
+    // group.
+    double spacing() {
+        std::vector<std::intptr_t> steps;
+        for (int i = 1; i < first->childCount(); ++i)
+            steps.push_back(reinterpret_cast<std::intptr_t>(first->child(i)) -
+                            reinterpret_cast<std::intptr_t>(first->child(i - 1)));
+        std::nth_element(steps.begin(), steps.begin() + steps.size() / 2, steps.end());
+        return double(steps[steps.size() / 2]);
+    }
+
     kessa::Database database;
     kessa::Viewer viewer;
     kessa::ViewCulledTraverser walk;
+    kessa::GroupBranch* first = nullptr;
 };
 
 void cullAndAccumulate(benchmark::State& state) {
-    Scene scene(state.range(0) != 0, state.range(1) != 0);
+    Scene scene(state.range(0) != 0, state.range(1) != 0, std::size_t(state.range(2)));
     int gathered = scene.frame();
     const unsigned long before = allocationCount();
     long frames = 0;
@@ -126,11 +168,12 @@ void cullAndAccumulate(benchmark::State& state) {
     state.counters["new_per_frame"] = double(allocationCount() - before) / double(frames);
     state.counters["gathered"] = gathered;
     state.counters["tests"] = double(scene.walk.testCount());
+    state.counters["spacing"] = scene.spacing();
 }
 
 }  // namespace
 
 BENCHMARK(cullAndAccumulate)
-    ->ArgNames({"shared", "straddle"})
-    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->ArgNames({"shared", "straddle", "pad"})
+    ->ArgsProduct({{0, 1}, {0, 1}, benchmark::CreateDenseRange(0, 64, 8)})
     ->Unit(benchmark::kMillisecond);
