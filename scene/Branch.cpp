@@ -1,5 +1,7 @@
 #include "scene/Branch.h"
 
+#include <new>
+
 #include "scene/BranchProcessor.h"
 #include "scene/BranchRenderable.h"
 #include "scene/GroupBranch.h"
@@ -10,6 +12,26 @@
 #include "scene/render/Traverser.h"
 
 namespace kessa {
+
+namespace {
+
+constexpr std::size_t cacheLine = 64;
+// The word the heap keeps in front of every block it hands out.
+constexpr std::size_t blockHeader = sizeof(std::size_t);
+
+// What to ask for so that the block, with its header, covers whole lines.
+std::size_t wholeLines(std::size_t size) {
+    return (size + blockHeader + cacheLine - 1) / cacheLine * cacheLine - blockHeader;
+}
+
+}  // namespace
+
+void* Branch::operator new(std::size_t size) { return ::operator new(wholeLines(size)); }
+
+// A branch always goes through its virtual destructor, which passes the size
+// of the class that was made: rounded the same way, it is the size the block
+// was asked for, as a sized delete must be.
+void Branch::operator delete(void* p, std::size_t size) noexcept { ::operator delete(p, wholeLines(size)); }
 
 Branch::~Branch() {
     if (parent_)

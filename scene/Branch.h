@@ -7,6 +7,7 @@
 // (bounds only grow, at once, along the ancestors).
 #pragma once
 
+#include <cstddef>
 #include <memory>
 
 #include "base/Refcountable.h"
@@ -45,6 +46,15 @@ public:
     ~Branch() override;
     Branch(const Branch&) = delete;
     Branch& operator=(const Branch&) = delete;
+
+    // Every branch, of whatever kind, gets a heap block that covers whole
+    // cache lines. What is made right after a branch (a leaf's batch, the next
+    // leaf) then lies a whole number of lines after it, and the words a walk
+    // reads of both keep their places against the lines; on blocks packed at
+    // the heap's 16 bytes those places, and the walk's time, shifted with the
+    // size of the class.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* p, std::size_t size) noexcept;
 
     bool hasChildren() const override;
     int childCount() const override;

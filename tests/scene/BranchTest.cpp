@@ -2,8 +2,11 @@
 // databases and geometry branches: links, dirtiness, bounds and walks.
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
 #include <functional>
 #include <stdexcept>
+#include <utility>
 
 #include "scene/BranchProcessor.h"
 #include "scene/BunchSplitter.h"
@@ -15,6 +18,7 @@
 #include "scene/JointBranch.h"
 #include "scene/LodBranch.h"
 #include "scene/Object.h"
+#include "scene/PolygonBranch.h"
 #include "scene/Stopwatch.h"
 #include "scene/SwitchBranch.h"
 #include "scene/render/TraversalCallback.h"
@@ -113,6 +117,25 @@ TEST(BranchTree, ChildrenAreLinkedCountedAndNullRefused) {
     c.database.clean();
     EXPECT_EQ(thrown([&] { c.middle->addChild(nullptr); }), "kessa::GroupBranch::addChild() - Can't add null branches");
     EXPECT_TRUE(c.middle->childCount() == 2 && !c.middle->isDirty());
+}
+
+template <class Kind, class... Args>
+std::pair<std::unique_ptr<Branch>, std::size_t> made(Args... args) {
+    return {std::make_unique<Kind>(args...), sizeof(Kind)};
+}
+
+// Every kind of branch, a kind made outside the library too, gets a heap
+// block that, with the heap's word in front of it, covers whole cache lines.
+TEST(BranchTree, EveryKindIsMadeInWholeCacheLines) {
+    std::pair<std::unique_ptr<Branch>, std::size_t> kinds[] = {
+        made<Branch>(),         made<GroupBranch>(),    made<SwitchBranch>(0), made<LodBranch>(),
+        made<JointBranch>(),    made<InstanceBranch>(), made<ExrefBranch>(),   made<GeometryBranch>(),
+        made<PolygonBranch>(),  made<TestLeaf>()};
+    const std::size_t word = sizeof(std::size_t);
+    for (const auto& [branch, size] : kinds) {
+        const std::size_t block = malloc_usable_size(branch.get()) + word;
+        EXPECT_GE(block, (size + word + 63) / 64 * 64) << branch->typeName() << ", " << size << " bytes";
+    }
 }
 
 // A tree view opens a scene through the branches' viewable side: children
