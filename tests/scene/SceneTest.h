@@ -17,15 +17,21 @@
 #include <vector>
 
 #include "scene/Bounds.h"
+#include "scene/CollisionAction.h"
+#include "scene/Database.h"
 #include "scene/GeoBunchBuilder.h"
 #include "scene/GeoBunchInternals.h"
+#include "scene/GeometryBranch.h"
 #include "scene/GroupBranch.h"
 #include "scene/MemoryOption.h"
 #include "scene/Polygon.h"
+#include "scene/RayTracer.h"
 #include "scene/SceneStream.h"
 #include "scene/render/Material.h"
 #include "scene/render/RenderAccumulator.h"
 #include "scene/render/Traverser.h"
+#include "scene/render/ViewCulledTraverser.h"
+#include "scene/render/Viewer.h"
 #include "tests/support/StreamContract.h"
 
 namespace kessa_test {
@@ -127,7 +133,7 @@ struct Record {
     unsigned id;
     Bytes101 body;
 };
-inline Bytes records(std::initializer_list<Record> list) {
+inline Bytes records(const std::vector<Record>& list) {
     Bytes101 s;
     std::vector<std::string> types;
     for (const Record& r : list) {
@@ -137,6 +143,36 @@ inline Bytes records(std::initializer_list<Record> list) {
         s.object(int(at - types.begin()) + 1, r.id, r.body);
     }
     return s.end().bytes;
+}
+
+// The bodies of a group listing children (with tag 9: also a callback
+// record), an object (root, external database) and a database.
+inline Bytes101 grp(const char* name, const std::vector<unsigned>& children, unsigned callback = 0) {
+    Bytes101 b = body();
+    if (*name)
+        b.byte(1).string(name);
+    if (callback)
+        b.byte(11).u32(callback);
+    b.byte(0).byte(1).compact(unsigned(children.size()));
+    for (unsigned c : children)
+        b.u32(c);
+    return b.byte(0);
+}
+inline Bytes101 obj(const char* name, const std::vector<unsigned>& roots, const std::string& file = "") {
+    Bytes101 b = body().byte(1).string(name);
+    for (unsigned r : roots)
+        b.byte(20).u32(r);
+    if (!file.empty())
+        b.byte(21).string(file);
+    return b.byte(0);
+}
+inline Bytes101 dbase(const std::vector<unsigned>& objects, unsigned root = 0) {
+    Bytes101 b = body().byte(1).compact(unsigned(objects.size()));
+    for (unsigned o : objects)
+        b.u32(o);
+    if (root)
+        b.byte(2).u32(root);
+    return b.byte(0);
 }
 
 // ---- walks and branches ----
@@ -345,6 +381,36 @@ inline kessa::GeoBunchBuilder builderOf(std::vector<kessa::GeoBunchBuilder::Tria
     kessa::GeoBunchBuilder b;
     b.triangles = std::move(triangles);
     return b;
+}
+
+// A wall ten units ahead, facing the origin.
+inline std::unique_ptr<kessa::GeometryBranch> wallAhead() {
+    auto wall = std::make_unique<kessa::GeometryBranch>();
+    wall->addTriangles(builderOf({triangle({-100, 10, -100}, {300, 10, -100}, {-100, 10, 300})}));
+    return wall;
+}
+
+// Uses a database of walls ahead (wallAhead) the way the program would:
+// cleans it, draws it through a view-culled walk, traces a ray and moves a
+// sphere towards them, which stops short. Gives the walls drawn, each of
+// which the sphere's gathering meets too.
+inline std::size_t wallsMet(kessa::Database& db) {
+    db.clean();
+    kessa::Viewer viewer;
+    viewer.setWindowSize(100, 100);
+    kessa::ViewCulledTraverser view;
+    view.traverse(viewer);
+    db.accumulate(view);
+    kessa::RayTracer tracer;
+    kessa::Ray ray;
+    ray.aimAt({0, 20, 0});
+    kessa::CollisionAction action;
+    action.setMotion({0, 0, 0}, {0, 20, 0}, 1);
+    action.addCollider(&db);
+    EXPECT_TRUE(tracer.traceDatabase(ray, db) && action.collide() && action.position.y < 9);
+    const std::size_t walls = std::size_t(view.accumulator().itemCount(kessa::RenderAccumulator::solidStuff));
+    EXPECT_EQ(db.triangles.size(), walls);
+    return walls;
 }
 
 // A white material that puts only the asked-for attributes into its vertices.
