@@ -26,7 +26,7 @@ void ExrefBranch::setTarget(const orvel::counted_ptr<Database>& target) {
 }
 
 void ExrefBranch::clean() {
-    orvel::debug("Cleaning exref branch \"%s\"\n", name().c_str());
+    orvel::debug("Cleaning exref branch \"%.2000s\"\n", name().c_str());
     if (target_ && target_->rootObject()) {
         target_->clean();
         bounds_ = target_->rootObject()->bounds();

@@ -334,6 +334,7 @@ TEST(StreamFields, OneFormForPointsColoursNormalsAndTextureCoordinates) {
 // tests' own, so that a row sees what a read left behind.
 int alive = 0;
 const std::string D = "zanthorium::kessa::Database", O = "zanthorium::kessa::Object", G = "zanthorium::kessa::GroupBranch",
+                  X = "zanthorium::kessa::ExrefBranch",
                   CO = "zanthorium::kessa_test::CountedObject", CG = "zanthorium::kessa_test::CountedGroup",
                   R = "internals::counted_ptr::orvel";
 
@@ -357,13 +358,16 @@ void registerCounted(orvel::DataSource& source) {
 }
 
 // Databases by name: "door.mdl" holds a leaf, "inner.mdl" is read from a
-// stream of its own while the stream that asked is being read.
+// stream of its own while the stream that asked is being read, a name
+// beginning "again" from a stream that names it again.
 class TestReader : public KessaDatabaseReader {
 public:
     void read(orvel::counted_ptr<Database>& out, const orvel_string& name) override {
         if (name == "inner.mdl")
             out = readScene(records({{D, 1, dbase({2}, 2)}, {CO, 2, obj("inner", {3})}, {CG, 3, grp("inner-root", {})}}),
                             registerCounted).cast<Database>();
+        if (std::strncmp(name.c_str(), "again", 5) == 0)
+            out = readScene(records({{D, 1, dbase({2}, 2)}, {O, 2, obj("", {}, name.c_str())}})).cast<Database>();
         if (name != "door.mdl")
             return;
         out = orvel::counted_ptr<Database>(new Database);
@@ -463,6 +467,19 @@ TEST(SceneStream, HandBuiltAndHostileStreams) {
     LogCapture log;
     EXPECT_EQ(sceneShape(readScene(records({{O, 1, obj("o", {}, "door.mdl")}})).get()), "Object#1\"o\" db=- dirty shown by [] no root");
     EXPECT_EQ(log.text(), "No database reader to read door.mdl\n");
+    // Lines print no more than 2,000 characters of a name.
+    const std::string name(12000, 'n'), again = "again" + name;
+    log.take();
+    EXPECT_EQ(sceneShape(readScene(records({{O, 1, obj("o", {}, name)}})).get()), "Object#1\"o\" db=- dirty shown by [] no root");
+    setReadHook(&reader);
+    orvel::counted_ptr<orvel::Streamable> read =
+        readScene(records({{G, 1, grp("", {2})}, {X, 2, body().byte(1).string(name).byte(0).byte(0)}, {O, 3, obj("", {}, again)}}));
+    setReadHook(nullptr);
+    ASSERT_TRUE(read);
+    use(read.get());
+    EXPECT_EQ(log.text(), "No database reader to read " + name.substr(0, 2000) + "\nDatabase " + again.substr(0, 2000) +
+                              " refers back to itself - not read again\n!!!Stream reader: 1 unreferenced objects deleted\n"
+                              "Cleaning exref branch \"" + name.substr(0, 2000) + "\"\n");
 }
 
 // ---- nesting ----
