@@ -6,6 +6,10 @@
 #include "base/counted_ptr.h"
 #include "base/orvel_string.h"
 
+namespace orvel {
+class DataSource;
+}
+
 namespace kessa {
 
 class Database;
@@ -23,9 +27,16 @@ void setReadHook(KessaDatabaseReader* reader);
 KessaDatabaseReader* readHook();
 
 // Reads the database named name through the installed reader. Without a
-// reader, or when name is already being read further up the call chain (a
-// file that names itself, directly or through others), out is left null and
-// a line is logged instead of recursing without end.
+// reader, when name is already being read further up the call chain (a
+// file that names itself, directly or through others), or when
+// StreamNesting::maxFiles files are being read one inside another already,
+// out is left null and a line is logged instead of recursing without end.
 void readExternalDatabase(orvel::counted_ptr<Database>& out, const orvel_string& name);
+
+// The same for a name the stream in names. While in is read, with the
+// streams of the files it reaches, a name read once gives the database it
+// gave again (or nothing again): a file named any number of times is read
+// once, and reading stays in proportion to the files.
+void readExternalDatabase(orvel::DataSource& in, orvel::counted_ptr<Database>& out, const orvel_string& name);
 
 }  // namespace kessa

@@ -188,7 +188,7 @@ void Object::read(orvel::DataSource& in) {
             orvel_string file;
             in >> file;
             if (in.good())
-                readExternalDatabase(external_, file);
+                readExternalDatabase(in, external_, file);
             break;
         }
         default:

@@ -6,7 +6,9 @@
 // children, cull trees) are bounded as each link is made, by a
 // StreamNesting in every node that can hold others; the nesting that
 // instance branches add, which only the whole stream shows, once the stream
-// is read (InstanceNesting).
+// is read (InstanceNesting). Reading itself nests a whole stream's reading
+// for each external database a stream names: files are read one inside
+// another at most maxFiles deep.
 #pragma once
 
 #include <vector>
@@ -20,6 +22,7 @@ class InstanceBranch;
 class StreamNesting {
 public:
     static constexpr int maxDepth = 1000;
+    static constexpr int maxFiles = 16;
 
     enum Adoption { adopted, ring, tooDeep };
     // Puts the tree whose top is child one level below this node, unless

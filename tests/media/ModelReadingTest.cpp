@@ -4,7 +4,9 @@
 // texture found on the search paths drawn under the display.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,7 +18,9 @@
 #include "scene/Database.h"
 #include "scene/ExrefBranch.h"
 #include "scene/GeometryBranch.h"
+#include "scene/InstanceBranch.h"
 #include "scene/Object.h"
+#include "scene/StreamNesting.h"
 #include "scene/render/Texture.h"
 #include "tests/media/PictureFiles.h"
 #include "tests/scene/SceneGl.h"
@@ -139,6 +143,122 @@ TEST_F(ModelReading, ExternalDatabasesFromTheSearchPaths) {
         door.clean();
         EXPECT_TRUE(room->bounds().valid() && room->bounds().min() == door.rootObject()->bounds().min() &&
                     room->bounds().max() == door.rootObject()->bounds().max());
+    }
+}
+
+// ---- chains of files ----
+
+const std::string D = "zanthorium::kessa::Database", O = "zanthorium::kessa::Object", G = "zanthorium::kessa::GroupBranch",
+                  I = "zanthorium::kessa::InstanceBranch";
+
+// File k of a chain of n: its root object holds `groups` groups, one in the
+// next; the deepest shows object "wall", whose external database is
+// wall.mdl (a wall ten units ahead, facing the origin), and `links` objects
+// "link", whose external database is file k + 1 (the last file's name none).
+kessa_test::Bytes chainFile(unsigned k, unsigned n, unsigned groups, unsigned links) {
+    using kessa_test::grp;
+    using kessa_test::obj;
+    const std::string next = k + 1 < n ? "f" + std::to_string(k + 1) + ".mdl" : "";
+    std::vector<unsigned> objects = {2, 3}, shown = {5000};
+    std::vector<kessa_test::Record> r = {{O, 2, obj("top", {10})}, {O, 3, obj("wall", {}, "wall.mdl")}};
+    for (unsigned l = 0; l < links; ++l) {
+        objects.push_back(4 + l);
+        shown.push_back(5001 + l);
+        r.push_back({O, 4 + l, obj("link", {}, next)});
+    }
+    r.insert(r.begin(), {D, 1, kessa_test::dbase(objects, 2)});
+    for (unsigned g = 0; g < groups; ++g)
+        r.push_back({G, 10 + g, grp("", g + 1 < groups ? std::vector<unsigned>{11 + g} : shown)});
+    r.push_back({I, 5000, kessa_test::inst("wall", 3)});
+    for (unsigned l = 0; l < links; ++l)
+        r.push_back({I, 5001 + l, kessa_test::inst("next", 4 + l)});
+    return kessa_test::records(r);
+}
+
+// The levels below b, by recursion: every instance and external reference
+// followed, every object of a database shown.
+int levelsBelow(kessa::Branch* b, std::map<const kessa::Branch*, int>& known) {
+    auto [at, made] = known.emplace(b, 0);
+    if (!made)
+        return at->second;
+    int levels = 0;
+    auto show = [&](kessa::Object* o) {
+        if (o && o->root())
+            levels = std::max(levels, 1 + levelsBelow(o->root(), known));
+    };
+    if (auto* instance = dynamic_cast<kessa::InstanceBranch*>(b))
+        show(instance->instance());
+    if (auto* exref = dynamic_cast<kessa::ExrefBranch*>(b); exref && exref->target())
+        for (kessa::Object* o : exref->target()->objects())
+            show(o);
+    for (int i = 0; i < b->childCount(); ++i)
+        levels = std::max(levels, 1 + levelsBelow(b->child(i), known));
+    return known[b] = levels;
+}
+
+// Counts the files read.
+class CountingReader : public modrane::ModraneDatabaseReader {
+public:
+    void read(orvel::counted_ptr<kessa::Database>& out, const orvel_string& name) override {
+        ++reads;
+        ModraneDatabaseReader::read(out, name);
+    }
+    int reads = 0;
+};
+
+// Chains of files, each naming the next: at most 16 are read one inside
+// another, with a log line (5,000 overflowed the stack), and a file named
+// any number of times is read once, so that the files read are in
+// proportion to the files (two links a file read 2^n files). What is read
+// is cleaned, drawn, traced, met and gathered, written (and read back as it
+// was) and freed.
+TEST_F(ModelReading, ChainsOfFilesNestWithinTheBounds) {
+    kessa::Database wall;
+    auto object = std::make_unique<kessa::Object>();
+    object->attach(kessa_test::wallAhead());
+    wall.addObject(std::move(object));
+    touch(root / "wall.mdl", writeStream(&wall));
+    modrane::setSearchFolders({root.path().c_str()});
+    CountingReader reader;
+    kessa::setReadHook(&reader);
+    const std::string refused = "!!!Database f17.mdl would nest more than 16 files deep - not read\n";
+    const struct {
+        unsigned files, groups, links;
+        int reads;  // wall.mdl and the files below the first
+        int levels;
+        std::size_t walls;
+    } rows[] = {
+        {5000, 1, 1, 17, 51, 17},
+        {3, 1, 2, 3, 9, 7},
+        {12, 1, 2, 12, 36, 4095},
+    };
+    double steps = 0;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::to_string(r.files) + " files of " + std::to_string(r.groups) + " groups");
+        for (unsigned k = 0; k < r.files; ++k)
+            touch(root / ("f" + std::to_string(k) + ".mdl"), chainFile(k, r.files, r.groups, r.links));
+        LogCapture log;
+        reader.reads = 0;
+        const unsigned long before = kessa::InstanceNesting::steps();
+        orvel::counted_ptr<kessa::Database> db = kessa_test::readScene(readFile(root / "f0.mdl")).cast<kessa::Database>();
+        ASSERT_TRUE(db);
+        EXPECT_EQ(reader.reads, r.reads);
+        // Four times the files of the row before: the steps a file takes
+        // would be four times as many if each looked through those below.
+        const double perFile = double(kessa::InstanceNesting::steps() - before) / r.reads;
+        if (&r == rows + 2) {
+            EXPECT_LT(perFile, 1.5 * steps) << steps << " then " << perFile;
+        }
+        steps = perFile;
+        EXPECT_EQ(log.count(refused), r.files > 17 ? 1 : 0);
+        EXPECT_EQ(log.count("!!!"), r.files > 17 ? 1 : 0) << log.text();
+        EXPECT_EQ(kessa_test::wallsMet(*db), r.walls);
+        const kessa_test::Bytes written = writeStream(db.get());
+        log.take();
+        EXPECT_EQ(writeStream(kessa_test::readScene(written).get()), written);
+        EXPECT_EQ(log.text().find("!!!"), std::string::npos) << log.text();
+        std::map<const kessa::Branch*, int> known;
+        EXPECT_EQ(levelsBelow(db->rootObject()->root(), known), r.levels);
     }
 }
 

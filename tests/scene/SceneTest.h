@@ -146,7 +146,8 @@ inline Bytes records(const std::vector<Record>& list) {
 }
 
 // The bodies of a group listing children (with tag 9: also a callback
-// record), an object (root, external database) and a database.
+// record), an object (root, external database), a database and an
+// instance branch.
 inline Bytes101 grp(const char* name, const std::vector<unsigned>& children, unsigned callback = 0) {
     Bytes101 b = body();
     if (*name)
@@ -174,6 +175,7 @@ inline Bytes101 dbase(const std::vector<unsigned>& objects, unsigned root = 0) {
         b.byte(2).u32(root);
     return b.byte(0);
 }
+inline Bytes101 inst(const char* name, unsigned object) { return body().byte(1).string(name).byte(0).byte(2).u32(object).byte(0); }
 
 // ---- walks and branches ----
 
