@@ -67,6 +67,11 @@ public:
     void addExref(ExrefBranch* branch);
     void removeExref(ExrefBranch* branch);
     const std::vector<ExrefBranch*>& exrefs() const { return exrefs_; }
+    // How many levels walks go below the database's objects, as the first
+    // stream that showed it through an external reference found it; -1
+    // until then (InstanceNesting).
+    int nestingHeight() const { return nestingHeight_; }
+    void setNestingHeight(int height) { nestingHeight_ = height; }
 
     const orvel::FilePath& path() const { return path_; }
     void setPath(const orvel::FilePath& path) { path_ = path; }
@@ -109,6 +114,7 @@ private:
     Object* root_ = nullptr;
     orvel::FilePath path_;
     std::vector<ExrefBranch*> exrefs_;
+    int nestingHeight_ = -1;
     orvel::ref_ptr<BunchCallbacks> bunchCallbacks_;
     // The reader's hand-over of a listed object.
     static bool takeObject(void* database, unsigned index, orvel::Streamable* object);

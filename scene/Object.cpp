@@ -10,6 +10,7 @@
 #include "scene/Database.h"
 #include "scene/InstanceBranch.h"
 #include "scene/MemoryOption.h"
+#include "scene/StreamNesting.h"
 #include "scene/render/RenderAccumulator.h"
 #include "scene/render/Traverser.h"
 
@@ -187,8 +188,11 @@ void Object::read(orvel::DataSource& in) {
         case 21: {
             orvel_string file;
             in >> file;
-            if (in.good())
-                readExternalDatabase(in, external_, file);
+            if (!in.good())
+                break;
+            readExternalDatabase(in, external_, file);
+            if (InstanceNesting* nesting = external_ ? InstanceNesting::of(in) : nullptr)
+                nesting->addExternal(this);
             break;
         }
         default:

@@ -76,8 +76,9 @@ public:
     // over). Older streams carry two lists under 10 and 11 (dropped) and the
     // name of an external database under 21, which is read through the read
     // hook (a name the stream reaches again gives the same database) and
-    // becomes the root in place of any named under 20; 13 and 14 belong to a
-    // layout that cannot be read, and reject the stream.
+    // becomes the root in place of any named under 20 (showing nothing when
+    // it would nest too deep: InstanceNesting); 13 and 14 belong to a layout
+    // that cannot be read, and reject the stream.
     void read(orvel::DataSource& in) override;
     // Makes the external database's reference branch the root.
     void postRead() override;

@@ -5,10 +5,10 @@
 // "!!!" line. Trees of parts that owners take over from a stream (groups'
 // children, cull trees) are bounded as each link is made, by a
 // StreamNesting in every node that can hold others; the nesting that
-// instance branches add, which only the whole stream shows, once the stream
-// is read (InstanceNesting). Reading itself nests a whole stream's reading
-// for each external database a stream names: files are read one inside
-// another at most maxFiles deep.
+// instance branches and external databases add, which only the whole stream
+// shows, once the stream is read (InstanceNesting). Reading itself nests a
+// whole stream's reading for each external database a stream names: files
+// are read one inside another at most maxFiles deep.
 #pragma once
 
 #include <vector>
@@ -18,6 +18,7 @@
 namespace kessa {
 
 class InstanceBranch;
+class Object;
 
 class StreamNesting {
 public:
@@ -49,24 +50,32 @@ private:
     int height_ = 0;
 };
 
-// The instance branches of one stream. Once it is read, the objects their
-// instances name are ordered, those shown before those that show them, and
-// an instance that would put anything more than maxDepth levels below the
-// top of a walk, or that shows an object holding the branch itself, is
-// dropped. Cleaning, walking and marking objects dirty then stay within
-// the bound, whichever object they start from.
+// The instance branches of one stream and its objects that show external
+// databases. Once it is read, the objects their instances name and the
+// databases shown are ordered, those shown before those that show them, and
+// an instance or external reference that would put anything more than
+// maxDepth levels below the top of a walk, or that shows what holds the
+// branch itself, is dropped. A database shown counts as deep as the
+// deepest of its objects, which is worked out once and kept with it
+// (Database::nestingHeight). Cleaning, walking and deleting then stay
+// within the bound, whichever object they start from and however many
+// files one reaches through another.
 class InstanceNesting : public orvel::ReadFinisher {
 public:
     // The one of the read under way; null without a reader.
     static InstanceNesting* of(orvel::DataSource& in);
     void add(InstanceBranch* branch) { branches_.push_back(branch); }
+    // An object whose root shows an external database once it is read.
+    void addExternal(Object* object) { externals_.push_back(object); }
     void finish() override;
 
-    // Branches and instances looked at, over the whole process.
+    // Branches, instances and external references looked at, over the
+    // whole process.
     static unsigned long steps();
 
 private:
     std::vector<InstanceBranch*> branches_;
+    std::vector<Object*> externals_;
 };
 
 }  // namespace kessa

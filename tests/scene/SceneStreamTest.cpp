@@ -359,7 +359,8 @@ void registerCounted(orvel::DataSource& source) {
 
 // Databases by name: "door.mdl" holds a leaf, "inner.mdl" is read from a
 // stream of its own while the stream that asked is being read, a name
-// beginning "again" from a stream that names it again.
+// beginning "again" from a stream that names it again; built by code,
+// "loop.mdl" shows itself and "deep.mdl" is 1,001 groups deep.
 class TestReader : public KessaDatabaseReader {
 public:
     void read(orvel::counted_ptr<Database>& out, const orvel_string& name) override {
@@ -368,11 +369,24 @@ public:
                             registerCounted).cast<Database>();
         if (std::strncmp(name.c_str(), "again", 5) == 0)
             out = readScene(records({{D, 1, dbase({2}, 2)}, {O, 2, obj("", {}, name.c_str())}})).cast<Database>();
-        if (name != "door.mdl")
+        if (name != "door.mdl" && name != "loop.mdl" && name != "deep.mdl")
             return;
         out = orvel::counted_ptr<Database>(new Database);
-        auto o = std::make_unique<Object>();
-        o->attach(std::make_unique<TestLeaf>("door", Vector(-2, -2, 0), Vector(2, 2, 4)));
+        out->setPath(name.c_str());
+        std::unique_ptr<Object> o = name == "loop.mdl" ? std::make_unique<CountedObject>() : std::make_unique<Object>();
+        if (name == "door.mdl") {
+            o->attach(std::make_unique<TestLeaf>("door", Vector(-2, -2, 0), Vector(2, 2, 4)));
+        } else if (name == "loop.mdl") {
+            auto exref = std::make_unique<ExrefBranch>();
+            exref->setTarget(out);
+            o->attach(std::move(exref));
+        } else {
+            auto top = std::make_unique<GroupBranch>();
+            GroupBranch* g = top.get();
+            for (int depth = 0; depth < StreamNesting::maxDepth; ++depth)
+                g = add<GroupBranch>(*g, "");
+            o->attach(std::move(top));
+        }
         out->addObject(std::move(o));
     }
 };
@@ -424,6 +438,13 @@ TEST(SceneStream, HandBuiltAndHostileStreams) {
         {"an external database", records({{O, 1, obj("o", {}, "door.mdl")}}),
          "root: ExrefBranch#2\"\" o=#1 p=- dirty target=\"\" loaded", "", 0},
         {"a missing external database", records({{O, 1, obj("o", {}, "missing.mdl")}}), "no root", "", 0},
+        // The database's own reference is dropped, which lets it go.
+        {"an external database that shows itself", records({{O, 1, obj("o", {}, "loop.mdl")}}),
+         "root: ExrefBranch#2\"\" o=#1 p=- dirty target=\"\" loaded",
+         "!!!ExrefBranch \"\": database loop.mdl holds the branch and was dropped\n", 1},
+        {"an external database too deep", records({{O, 1, obj("o", {}, "deep.mdl")}}),
+         "Object#1\"o\" db=- dirty shown by [] root: ExrefBranch#2\"\" o=#1 p=- dirty target=\"\"",
+         "!!!ExrefBranch \"\": database deep.mdl would nest more than 1000 levels deep and was dropped\n", 0},
         {"a stream read inside another", records({{CO, 1, obj("o", {}, "inner.mdl")}}), "loaded", "", 3},
         // The named root comes after the object: it is read, and finished, after it.
         {"an external database beside a named root", records({{O, 1, obj("", {2}, "door.mdl")}, {CG, 2, grp("named", {})}}),
