@@ -39,7 +39,7 @@ bool splitOversized(GeometryBranch& branch) {
             kept.emplace_back(bunch);
             continue;
         }
-        orvel::debug("Splitting bunch in branch %s\n", branch.name().c_str());
+        orvel::debug("Splitting bunch in branch %.2000s\n", branch.name().c_str());
         if (snake)
             orvel::debug("----------------------------------------\n");
         auto group = std::make_unique<GroupBranch>();

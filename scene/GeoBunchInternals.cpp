@@ -119,7 +119,7 @@ void GeoBunchInternals::fail(const char* text) {
     if (ownerBunch_ && ownerBranch_) {
         const Branch& branch = ownerBranch_->holderBranch();
         const Object* object = branch.owner();
-        orvel::debug("bunch=%x   branch=%s   object=%s\n", unsigned(reinterpret_cast<std::uintptr_t>(ownerBunch_)),
+        orvel::debug("bunch=%x   branch=%.2000s   object=%.2000s\n", unsigned(reinterpret_cast<std::uintptr_t>(ownerBunch_)),
                      branch.name().c_str(), object ? object->name().c_str() : "");
     }
 }

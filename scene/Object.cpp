@@ -110,7 +110,7 @@ void Object::clean() {
     if (!dirty_)
         return;
     if (cleaning_) {
-        orvel::debug("Object \"%s\" shows itself - not cleaned again\n", name_.c_str());
+        orvel::debug("Object \"%.2000s\" shows itself - not cleaned again\n", name_.c_str());
         return;
     }
     cleaning_ = true;
@@ -191,6 +191,7 @@ void Object::read(orvel::DataSource& in) {
             if (!in.good())
                 break;
             readExternalDatabase(in, external_, file);
+            externalName_ = external_ ? file : orvel_string();
             if (InstanceNesting* nesting = external_ ? InstanceNesting::of(in) : nullptr)
                 nesting->addExternal(this);
             break;
@@ -208,7 +209,7 @@ bool Object::takeRoot(void* object, unsigned, orvel::Streamable* branch) {
     if (!root || self->external_)
         return false;
     if (!root->canBeAdopted()) {
-        orvel::debug("!!!Object \"%s\": a root that belongs elsewhere was dropped\n", self->name_.c_str());
+        orvel::debug("!!!Object \"%.2000s\": a root that belongs elsewhere was dropped\n", self->name_.c_str());
         return false;
     }
     self->root_.reset(root);
@@ -220,7 +221,9 @@ void Object::postRead() {
     if (external_) {
         auto exref = std::make_unique<ExrefBranch>();
         exref->setTarget(external_);
+        exref->setTargetName(externalName_);
         external_.release();
+        externalName_ = orvel_string();
         attach(std::move(exref));
     }
 }

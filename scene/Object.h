@@ -117,8 +117,10 @@ private:
     // The reader's hand-over of the root a stream names.
     static bool takeRoot(void* object, unsigned, orvel::Streamable* branch);
 
-    // The external database a stream names, until postRead shows it.
+    // The external database a stream names and its file name, until
+    // postRead shows it; the name goes with it, so that it is written again.
     orvel::counted_ptr<Database> external_;
+    orvel_string externalName_;
 };
 
 }  // namespace kessa

@@ -262,11 +262,11 @@ void OldGeoSet::repair(GeoBunch::texcoord_data& coords, GeoBunch& bunch) {
         // fewest coordinates (s in [30, 50] stays). A range of 120 or more is
         // never moved; it is split, whether it reaches the band or not.
         if (rangeS >= 120 || rangeT >= 120) {
-            orvel::debug("%s is drastic\n", objectName(owner_));
+            orvel::debug("%.2000s is drastic\n", objectName(owner_));
             addPendingSplit(owner_);
             marked = true;
         } else if (!(highS >= -40 && lowS <= 40 && highT >= -40 && lowT <= 40)) {
-            orvel::debug("fix %s  %f  %f\n", objectName(owner_), rangeS, rangeT);
+            orvel::debug("fix %.2000s  %f  %f\n", objectName(owner_), rangeS, rangeT);
             const float moveS = std::trunc(float(lowS + rangeS / 2)), moveT = std::trunc(float(lowT + rangeT / 2));
             for (GeoBunch::Float2& c : coords)
                 c.s -= moveS, c.t -= moveT;

@@ -87,7 +87,7 @@ const Entry* find(const char* key) {
 bool ParticleParameters::set(const char* key, double value) {
     const Entry* e = find(key);
     if (!e) {
-        orvel::debug("Unknown particle parameter %s\n", key ? key : "(null)");
+        orvel::debug("Unknown particle parameter %.2000s\n", key ? key : "(null)");
         return false;
     }
     char* field = reinterpret_cast<char*>(this) + e->offset;

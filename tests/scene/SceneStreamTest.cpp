@@ -436,19 +436,19 @@ TEST(SceneStream, HandBuiltAndHostileStreams) {
         {"lists of older layouts, dropped", records({{O, 1, body().byte(1).string("o").raw({10, 2}).u32(5).u32(6).raw({11, 0, 5, 6, 7}).byte(0)}}),
          "Object#1\"o\" db=- dirty shown by [] no root", "", 0},
         {"an external database", records({{O, 1, obj("o", {}, "door.mdl")}}),
-         "root: ExrefBranch#2\"\" o=#1 p=- dirty target=\"\" loaded", "", 0},
+         "root: ExrefBranch#2\"\" o=#1 p=- dirty target=\"door.mdl\" loaded", "", 0},
         {"a missing external database", records({{O, 1, obj("o", {}, "missing.mdl")}}), "no root", "", 0},
         // The database's own reference is dropped, which lets it go.
         {"an external database that shows itself", records({{O, 1, obj("o", {}, "loop.mdl")}}),
-         "root: ExrefBranch#2\"\" o=#1 p=- dirty target=\"\" loaded",
+         "root: ExrefBranch#2\"\" o=#1 p=- dirty target=\"loop.mdl\" loaded",
          "!!!ExrefBranch \"\": database loop.mdl holds the branch and was dropped\n", 1},
         {"an external database too deep", records({{O, 1, obj("o", {}, "deep.mdl")}}),
-         "Object#1\"o\" db=- dirty shown by [] root: ExrefBranch#2\"\" o=#1 p=- dirty target=\"\"",
+         "Object#1\"o\" db=- dirty shown by [] root: ExrefBranch#2\"\" o=#1 p=- dirty target=\"deep.mdl\"",
          "!!!ExrefBranch \"\": database deep.mdl would nest more than 1000 levels deep and was dropped\n", 0},
         {"a stream read inside another", records({{CO, 1, obj("o", {}, "inner.mdl")}}), "loaded", "", 3},
         // The named root comes after the object: it is read, and finished, after it.
         {"an external database beside a named root", records({{O, 1, obj("", {2}, "door.mdl")}, {CG, 2, grp("named", {})}}),
-         "root: ExrefBranch#2\"\" o=#1 p=- dirty target=\"\" loaded", "", 0},
+         "root: ExrefBranch#2\"\" o=#1 p=- dirty target=\"door.mdl\" loaded", "", 0},
         // Root object 1 is listed by database 2 and is the root of nothing;
         // database 2 is referred to by nothing.
         {"no owner takes the root object",
@@ -501,6 +501,11 @@ TEST(SceneStream, HandBuiltAndHostileStreams) {
     EXPECT_EQ(log.text(), "No database reader to read " + name.substr(0, 2000) + "\nDatabase " + again.substr(0, 2000) +
                               " refers back to itself - not read again\n!!!Stream reader: 1 unreferenced objects deleted\n"
                               "Cleaning exref branch \"" + name.substr(0, 2000) + "\"\n");
+    log.take();
+    read = readScene(records({{G, 1, grp("", {2})}, {G, 2, grp("", {})}, {O, 3, obj(name.c_str(), {2})}}));
+    EXPECT_NE(sceneShape(read.get()).find("GroupBranch#2"), std::string::npos);
+    EXPECT_NE(log.text().find("!!!Object \"" + name.substr(0, 2000) + "\": a root that belongs elsewhere was dropped\n"),
+              std::string::npos);
 }
 
 // ---- nesting ----
